@@ -1,0 +1,34 @@
+// Texts of the string table by id, the last-error formatter, and the one
+// function every message box of the program goes through.
+#pragma once
+#include <windows.h>
+
+enum { kMessageTextCapacity = 1024 };
+
+class MessageCatalog {
+public:
+    // The module the texts are loaded from; set first thing at start-up.
+    static void SetInstance(HINSTANCE instance);
+    static HINSTANCE Instance();
+    // The text of `id` in the shared buffer, valid until the next Load by
+    // anyone; none when the table has no text for `id`.
+    static const wchar_t* Load(UINT id);
+
+private:
+    wchar_t text_[kMessageTextCapacity];
+    DWORD reserved_;
+    HINSTANCE instance_;
+    static MessageCatalog shared_;
+};
+
+// `format` with the thread's last error as its one "%d", in a shared buffer.
+const wchar_t* FormatLastError(const wchar_t* format);
+
+// Every message box goes through here, so that tests can answer it.
+typedef int (*MessageBoxHook)(HWND owner, const wchar_t* text, const wchar_t* caption, UINT flags);
+void SetMessageBoxHook(MessageBoxHook hook);
+int ShowMessage(HWND owner, const wchar_t* text, const wchar_t* caption, UINT flags);
+
+// Error with code: message `id` formatted with the last error, no owner,
+// hand icon, caption "PELORA" unless another is given.
+void ShowErrorBox(UINT id, const wchar_t* caption = L"PELORA", UINT flags = MB_ICONHAND);
