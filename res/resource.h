@@ -11,11 +11,11 @@
 
 // ---- frame: menus, bars, bitmaps, commands -------------------------------
 
-// ---- settings and property pages ------------------------------------------
+// ---- settings: property pages, file chooser, dial-up dialogs ---------------
 
 // ---- news download, group list, dial-up ------------------------------------
 
-// ---- store dialogs: subscription, catch-up ---------------------------------
+// ---- dialogs: subscription, catch-up, keyword filter -----------------------
 
-// ---- views: subject view, article view, filter, file chooser ---------------
+// ---- views: subject view, article view -------------------------------------
 
