@@ -13,7 +13,7 @@
 
 // ---- settings: property pages, file chooser, dial-up dialogs ---------------
 
-// ---- news download, group list, dial-up ------------------------------------
+// ---- news download, password prompt, group list -----------------------------
 
 // ---- dialogs: subscription, catch-up, keyword filter -----------------------
 
