@@ -16,6 +16,19 @@
 // ---- news download, password prompt, group list -----------------------------
 
 // ---- dialogs: subscription, catch-up, keyword filter -----------------------
+#define IDD_SUBSCRIBE           112
+#define IDC_SUBSCRIBE_LIST      1015
+#define IDC_SUBSCRIBE_DOWNLOAD  1016
+#define IDC_SUBSCRIBE_CATEGORY  1017
+#define IDB_SUBSCRIBE_ICONS     114
+#define IDD_CATCHUP             120
+#define IDC_CATCHUP_LOCAL       1019
+#define IDC_CATCHUP_SERVER      1020
+#define IDD_KEYWORD_FILTER      133
+#define IDC_FILTER_KEYWORDS     1039
+#define IDC_FILTER_HIGH         1040
+#define IDC_FILTER_NORMAL       1041
+#define IDC_FILTER_LOW          1042
 
 // ---- views: subject view, article view -------------------------------------
 
