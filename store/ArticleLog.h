@@ -1,0 +1,39 @@
+// Operations on a group's log as a whole: rebuilding the index from it,
+// reading one article back, re-applying the keyword filter.
+#pragma once
+#include <windows.h>
+#include "store/IndexRecord.h"
+
+class GroupRecord;
+
+// "================\r\n"
+extern const char kArticleSeparator[];
+enum { kArticleSeparatorLength = 18 };
+
+// Recreates every record from the log; the record holds the header values
+// to keep and recordCount 0. The header is written even when parsing fails.
+BOOL RebuildIndex(GroupRecord* group);
+
+// The article's bytes as a new wide string (free() it), or none.
+// A range outside the log fails with 13.
+wchar_t* ReadArticle(GroupRecord* group, DWORD offset, DWORD length);
+
+// Applies the group's current filter to every record.
+BOOL Reprioritise(GroupRecord* group);
+
+// Size of an open file that must fit the record offsets (32 bits); 13 if
+// larger.
+BOOL LogFileSize(HANDLE log, DWORD* size);
+// Whether offset .. offset + length lies inside a file of `size` bytes.
+BOOL RangeInsideLog(DWORD offset, DWORD length, DWORD size);
+// Reads exactly `length` bytes at `offset` of `log`, after checking the range
+// against `logSize`: 13 for a range outside the log, 38 for a short read.
+// `buffer` holds at least `length` bytes.
+BOOL ReadLogRange(HANDLE log, DWORD logSize, DWORD offset, DWORD length, char* buffer);
+// Whether a record's article and subject ranges lie inside the log.
+BOOL RecordInsideLog(const IndexRecord& record, DWORD logSize);
+
+// Writes all `length` bytes; a short write fails with ERROR_WRITE_FAULT.
+BOOL WriteAll(HANDLE file, const void* data, DWORD length);
+// Reads up to `length` bytes, retrying until the end of the file.
+BOOL ReadFull(HANDLE file, void* data, DWORD length, DWORD* read);
