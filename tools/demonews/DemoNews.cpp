@@ -1,0 +1,513 @@
+// demonews: a small read-only news server over a spool folder, for trying the
+// reader and for benchmarks on loopback.
+//
+//   demonews.exe [-p port] [-s spool] [-a address] [-u user -w password] [-v]
+//
+// The spool holds one folder per group, named after the group, and in it one
+// file per article named by its article number (raw bytes, CR LF or LF line
+// ends). The folder is scanned again at every GROUP and LIST, and articles are
+// read at every HEAD and BODY, so a file copied in while the server runs shows
+// up at the client's next patrol.
+#include <winsock2.h>
+#include <ws2tcpip.h>
+#include <windows.h>
+#include <stdio.h>
+#include <string.h>
+#include <wchar.h>
+#include <string>
+
+namespace {
+
+const int kCommandCapacity = 512;       // longest command line taken
+const int kGroupNameCapacity = 1024;
+const DWORD kArticleCapacity = 4u << 20; // larger spool files are refused
+
+struct Options {
+    wchar_t spool[MAX_PATH];
+    char address[64];
+    unsigned short port;
+    char user[128];
+    char password[128];
+    bool authRequired;
+    bool verbose;
+};
+
+Options g_options;
+
+struct GroupRange {
+    DWORD count;
+    DWORD low;
+    DWORD high;
+};
+
+struct Session {
+    SOCKET socket;
+    bool authorised;
+    bool userGiven;
+    char userName[128];
+    char group[kGroupNameCapacity];  // empty until a GROUP succeeded
+    DWORD current;
+};
+
+bool SendAll(SOCKET s, const char* data, size_t length)
+{
+    while (length > 0) {
+        int chunk = length > 0x40000000 ? 0x40000000 : (int)length;
+        int sent = send(s, data, chunk, 0);
+        if (sent == SOCKET_ERROR || sent == 0)
+            return false;
+        data += sent;
+        length -= (size_t)sent;
+    }
+    return true;
+}
+
+bool Reply(Session& session, const char* line)
+{
+    std::string text(line);
+    text += "\r\n";
+    if (g_options.verbose)
+        printf("> %s\n", line);
+    return SendAll(session.socket, text.data(), text.size());
+}
+
+// A group name becomes a folder name: keep it to printable bytes that cannot
+// leave the spool.
+bool IsSafeGroupName(const char* name)
+{
+    size_t length = strlen(name);
+    if (length == 0 || length >= kGroupNameCapacity || name[0] == '.')
+        return false;
+    if (strstr(name, "..") != nullptr)
+        return false;
+    for (const unsigned char* p = (const unsigned char*)name; *p != 0; ++p) {
+        if (*p <= 0x20 || *p == 0x7F || strchr("/\\:*?\"<>|", *p) != nullptr)
+            return false;
+    }
+    return true;
+}
+
+bool ParseArticleNumber(const wchar_t* text, DWORD* number)
+{
+    unsigned long long value = 0;
+    if (*text == 0)
+        return false;
+    for (; *text != 0; ++text) {
+        if (*text < L'0' || *text > L'9')
+            return false;
+        value = value * 10 + (unsigned)(*text - L'0');
+        if (value > 0xFFFFFFFFull)
+            return false;
+    }
+    *number = (DWORD)value;
+    return true;
+}
+
+bool GroupFolder(const char* group, wchar_t* folder, size_t capacity)
+{
+    wchar_t wide[kGroupNameCapacity];
+    if (MultiByteToWideChar(CP_ACP, 0, group, -1, wide, kGroupNameCapacity) == 0)
+        return false;
+    int written = _snwprintf(folder, capacity, L"%ls\\%ls", g_options.spool, wide);
+    return written > 0 && (size_t)written < capacity;
+}
+
+// Counts the numbered files of a group folder; false when there is no folder.
+bool ScanGroup(const char* group, GroupRange* range)
+{
+    wchar_t folder[MAX_PATH * 2];
+    wchar_t pattern[MAX_PATH * 2 + 4];
+    if (!GroupFolder(group, folder, MAX_PATH * 2))
+        return false;
+    DWORD attributes = GetFileAttributesW(folder);
+    if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY))
+        return false;
+    _snwprintf(pattern, MAX_PATH * 2 + 4, L"%ls\\*", folder);
+    pattern[MAX_PATH * 2 + 3] = 0;
+    range->count = 0;
+    range->low = 0;
+    range->high = 0;
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW(pattern, &found);
+    if (search == INVALID_HANDLE_VALUE)
+        return true;
+    do {
+        DWORD number;
+        if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) || !ParseArticleNumber(found.cFileName, &number))
+            continue;
+        if (range->count == 0 || number < range->low)
+            range->low = number;
+        if (range->count == 0 || number > range->high)
+            range->high = number;
+        ++range->count;
+    } while (FindNextFileW(search, &found));
+    FindClose(search);
+    return true;
+}
+
+// Reads a whole article file; false when it is missing or too large.
+bool ReadArticle(const char* group, DWORD number, std::string* bytes)
+{
+    wchar_t folder[MAX_PATH * 2];
+    wchar_t path[MAX_PATH * 2 + 16];
+    if (!GroupFolder(group, folder, MAX_PATH * 2))
+        return false;
+    _snwprintf(path, MAX_PATH * 2 + 16, L"%ls\\%lu", folder, (unsigned long)number);
+    path[MAX_PATH * 2 + 15] = 0;
+    HANDLE file = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
+    DWORD size = GetFileSize(file, nullptr);
+    bool ok = size != INVALID_FILE_SIZE && size <= kArticleCapacity;
+    if (ok) {
+        bytes->resize(size);
+        DWORD got = 0;
+        ok = size == 0 || (ReadFile(file, &(*bytes)[0], size, &got, nullptr) && got == size);
+    }
+    CloseHandle(file);
+    return ok;
+}
+
+// Splits the article into lines (LF or CR LF), and appends the head or the
+// body, each line with CR LF, body lines starting with '.' doubled.
+void AppendPart(const std::string& article, bool head, std::string* out)
+{
+    size_t position = 0;
+    bool inBody = false;
+    while (position < article.size()) {
+        size_t end = article.find('\n', position);
+        size_t next = end == std::string::npos ? article.size() : end + 1;
+        size_t length = (end == std::string::npos ? article.size() : end) - position;
+        if (length > 0 && article[position + length - 1] == '\r')
+            --length;
+        if (!inBody && length == 0) {
+            inBody = true;
+            if (head)
+                return;
+        } else if (inBody == !head) {
+            if (inBody && length > 0 && article[position] == '.')
+                *out += '.';
+            out->append(article, position, length);
+            *out += "\r\n";
+        }
+        position = next;
+    }
+}
+
+std::string MessageId(const std::string& article)
+{
+    size_t position = 0;
+    while (position < article.size()) {
+        size_t end = article.find('\n', position);
+        if (end == std::string::npos)
+            end = article.size();
+        std::string line = article.substr(position, end - position);
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        if (line.empty())
+            break;
+        if (_strnicmp(line.c_str(), "Message-ID:", 11) == 0) {
+            size_t start = line.find('<');
+            size_t stop = line.find('>', start == std::string::npos ? 0 : start);
+            if (start != std::string::npos && stop != std::string::npos)
+                return line.substr(start, stop - start + 1);
+        }
+        position = end + 1;
+    }
+    return "<0>";
+}
+
+bool CommandList(Session& session)
+{
+    std::string out("215 list of newsgroups follows\r\n");
+    wchar_t pattern[MAX_PATH + 4];
+    _snwprintf(pattern, MAX_PATH + 4, L"%ls\\*", g_options.spool);
+    pattern[MAX_PATH + 3] = 0;
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW(pattern, &found);
+    if (search != INVALID_HANDLE_VALUE) {
+        do {
+            char name[kGroupNameCapacity];
+            GroupRange range;
+            if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) || found.cFileName[0] == L'.')
+                continue;
+            if (WideCharToMultiByte(CP_ACP, 0, found.cFileName, -1, name, sizeof name, nullptr, nullptr) == 0)
+                continue;
+            if (!IsSafeGroupName(name) || !ScanGroup(name, &range))
+                continue;
+            char line[kGroupNameCapacity + 64];
+            DWORD high = range.count ? range.high : 0;
+            DWORD low = range.count ? range.low : 1;
+            _snprintf(line, sizeof line, "%s %010lu %010lu y\r\n", name, (unsigned long)high, (unsigned long)low);
+            line[sizeof line - 1] = 0;
+            out += line;
+        } while (FindNextFileW(search, &found));
+        FindClose(search);
+    }
+    out += ".\r\n";
+    if (g_options.verbose)
+        printf("> 215 (%u bytes)\n", (unsigned)out.size());
+    return SendAll(session.socket, out.data(), out.size());
+}
+
+bool CommandGroup(Session& session, const char* argument)
+{
+    GroupRange range;
+    if (!IsSafeGroupName(argument) || !ScanGroup(argument, &range))
+        return Reply(session, "411 no such group");
+    strcpy(session.group, argument);
+    session.current = range.count ? range.low : 0;
+    char line[kGroupNameCapacity + 64];
+    if (range.count == 0)
+        _snprintf(line, sizeof line, "211 0 1 0 %s", argument);
+    else
+        _snprintf(line, sizeof line, "211 %lu %lu %lu %s", (unsigned long)range.count,
+                  (unsigned long)range.low, (unsigned long)range.high, argument);
+    line[sizeof line - 1] = 0;
+    return Reply(session, line);
+}
+
+bool CommandArticlePart(Session& session, const char* argument, bool head)
+{
+    if (session.group[0] == 0)
+        return Reply(session, "412 no newsgroup selected");
+    DWORD number = session.current;
+    if (argument[0] != 0) {
+        wchar_t wide[32];
+        if (strlen(argument) >= 16 || MultiByteToWideChar(CP_ACP, 0, argument, -1, wide, 32) == 0 ||
+            !ParseArticleNumber(wide, &number))
+            return Reply(session, "501 bad article number");
+    } else if (number == 0) {
+        return Reply(session, "420 no current article");
+    }
+    std::string article;
+    if (!ReadArticle(session.group, number, &article))
+        return Reply(session, "423 no such article number in this group");
+    session.current = number;
+    char status[128];
+    _snprintf(status, sizeof status, "%d %lu %s %s\r\n", head ? 221 : 222, (unsigned long)number,
+              MessageId(article).c_str(), head ? "head" : "body");
+    status[sizeof status - 1] = 0;
+    std::string out(status);
+    out.reserve(article.size() + article.size() / 16 + 160);
+    AppendPart(article, head, &out);
+    out += ".\r\n";
+    if (g_options.verbose)
+        printf("> %.3s %lu (%u bytes)\n", status, (unsigned long)number, (unsigned)out.size());
+    return SendAll(session.socket, out.data(), out.size());
+}
+
+bool CommandAuthinfo(Session& session, const char* argument)
+{
+    const char* value = strchr(argument, ' ');
+    value = value ? value + 1 : "";
+    if (_strnicmp(argument, "USER ", 5) == 0 || _stricmp(argument, "USER") == 0) {
+        _snprintf(session.userName, sizeof session.userName, "%s", value);
+        session.userName[sizeof session.userName - 1] = 0;
+        session.userGiven = true;
+        return Reply(session, "381 password required");
+    }
+    if (_strnicmp(argument, "PASS ", 5) == 0 || _stricmp(argument, "PASS") == 0) {
+        if (!session.userGiven)
+            return Reply(session, "482 authentication commands issued out of sequence");
+        session.userGiven = false;
+        if (!g_options.authRequired ||
+            (strcmp(session.userName, g_options.user) == 0 && strcmp(value, g_options.password) == 0)) {
+            session.authorised = true;
+            return Reply(session, "281 authentication accepted");
+        }
+        return Reply(session, "481 authentication failed");
+    }
+    return Reply(session, "501 unknown AUTHINFO variant");
+}
+
+// Runs one command line; false when the session is over.
+bool Dispatch(Session& session, char* line)
+{
+    if (g_options.verbose)
+        printf("< %s\n", _strnicmp(line, "AUTHINFO PASS", 13) == 0 ? "AUTHINFO PASS ****" : line);
+    char* argument = strchr(line, ' ');
+    if (argument != nullptr) {
+        *argument++ = 0;
+        while (*argument == ' ' || *argument == '\t')
+            ++argument;
+        size_t length = strlen(argument);
+        while (length > 0 && (argument[length - 1] == ' ' || argument[length - 1] == '\t'))
+            argument[--length] = 0;
+    } else {
+        argument = line + strlen(line);
+    }
+    if (_stricmp(line, "QUIT") == 0) {
+        Reply(session, "205 closing connection");
+        return false;
+    }
+    if (_stricmp(line, "AUTHINFO") == 0)
+        return CommandAuthinfo(session, argument);
+    bool known = _stricmp(line, "LIST") == 0 || _stricmp(line, "GROUP") == 0 || _stricmp(line, "HEAD") == 0 ||
+                 _stricmp(line, "BODY") == 0;
+    if (!known)
+        return Reply(session, "500 command not recognized");
+    if (g_options.authRequired && !session.authorised)
+        return Reply(session, "480 authentication required");
+    if (_stricmp(line, "LIST") == 0) {
+        if (argument[0] != 0 && _stricmp(argument, "ACTIVE") != 0)
+            return Reply(session, "500 command not recognized");
+        return CommandList(session);
+    }
+    if (_stricmp(line, "GROUP") == 0)
+        return CommandGroup(session, argument);
+    return CommandArticlePart(session, argument, _stricmp(line, "HEAD") == 0);
+}
+
+DWORD WINAPI ServeClient(void* parameter)
+{
+    Session* session = (Session*)parameter;
+    char received[4096];
+    char line[kCommandCapacity + 1];
+    int length = 0;
+    bool overlong = false;
+    bool open = Reply(*session, g_options.authRequired ? "200 demonews ready (authentication required)"
+                                                        : "200 demonews ready (no posting)");
+    while (open) {
+        int got = recv(session->socket, received, sizeof received, 0);
+        if (got <= 0)
+            break;
+        for (int i = 0; i < got && open; ++i) {
+            char c = received[i];
+            if (c == '\n') {
+                if (overlong) {
+                    open = Reply(*session, "501 command line too long");
+                } else {
+                    if (length > 0 && line[length - 1] == '\r')
+                        --length;
+                    line[length] = 0;
+                    if (length > 0)
+                        open = Dispatch(*session, line);
+                }
+                length = 0;
+                overlong = false;
+            } else if (length < kCommandCapacity) {
+                line[length++] = c;
+            } else {
+                overlong = true;  // the rest of this line is dropped
+            }
+        }
+    }
+    shutdown(session->socket, SD_SEND);
+    closesocket(session->socket);
+    if (g_options.verbose)
+        printf("connection closed\n");
+    delete session;
+    return 0;
+}
+
+void Usage()
+{
+    fprintf(stderr, "usage: demonews [-p port] [-s spool] [-a address] [-u user -w password] [-v]\n");
+}
+
+bool ParseOptions(int argc, wchar_t** argv)
+{
+    g_options.port = 1119;
+    strcpy(g_options.address, "127.0.0.1");
+    // Default spool: the folder "spool" in the current folder.
+    wcscpy(g_options.spool, L"spool");
+    for (int i = 1; i < argc; ++i) {
+        const wchar_t* option = argv[i];
+        const wchar_t* value = i + 1 < argc ? argv[i + 1] : nullptr;
+        if (wcscmp(option, L"-v") == 0) {
+            g_options.verbose = true;
+            continue;
+        }
+        if (value == nullptr) {
+            Usage();
+            return false;
+        }
+        ++i;
+        if (wcscmp(option, L"-p") == 0) {
+            DWORD port;
+            if (!ParseArticleNumber(value, &port) || port == 0 || port > 65535) {
+                fprintf(stderr, "demonews: bad port\n");
+                return false;
+            }
+            g_options.port = (unsigned short)port;
+        } else if (wcscmp(option, L"-s") == 0) {
+            if (wcslen(value) >= MAX_PATH - 32) {
+                fprintf(stderr, "demonews: spool path too long\n");
+                return false;
+            }
+            wcscpy(g_options.spool, value);
+        } else if (wcscmp(option, L"-a") == 0) {
+            if (WideCharToMultiByte(CP_ACP, 0, value, -1, g_options.address, sizeof g_options.address, nullptr,
+                                    nullptr) == 0)
+                return false;
+        } else if (wcscmp(option, L"-u") == 0 || wcscmp(option, L"-w") == 0) {
+            char* target = option[1] == L'u' ? g_options.user : g_options.password;
+            if (WideCharToMultiByte(CP_ACP, 0, value, -1, target, 128, nullptr, nullptr) == 0) {
+                fprintf(stderr, "demonews: user or password too long\n");
+                return false;
+            }
+            g_options.authRequired = true;
+        } else {
+            Usage();
+            return false;
+        }
+    }
+    size_t length = wcslen(g_options.spool);
+    while (length > 1 && (g_options.spool[length - 1] == L'\\' || g_options.spool[length - 1] == L'/'))
+        g_options.spool[--length] = 0;
+    return true;
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv)
+{
+    setvbuf(stdout, nullptr, _IONBF, 0);
+    if (!ParseOptions(argc, argv))
+        return 2;
+    DWORD attributes = GetFileAttributesW(g_options.spool);
+    if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+        fprintf(stderr, "demonews: spool folder %ls not found\n", g_options.spool);
+        return 1;
+    }
+    WSADATA data;
+    if (WSAStartup(MAKEWORD(2, 2), &data) != 0) {
+        fprintf(stderr, "demonews: no socket library\n");
+        return 1;
+    }
+    SOCKET listener = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address;
+    memset(&address, 0, sizeof address);
+    address.sin_family = AF_INET;
+    address.sin_port = htons(g_options.port);
+    address.sin_addr.s_addr = inet_addr(g_options.address);
+    if (listener == INVALID_SOCKET || bind(listener, (sockaddr*)&address, sizeof address) != 0 ||
+        listen(listener, 8) != 0) {
+        fprintf(stderr, "demonews: cannot listen on %s:%u (%d)\n", g_options.address, g_options.port,
+                WSAGetLastError());
+        WSACleanup();
+        return 1;
+    }
+    printf("demonews: serving %ls on %s:%u%s\n", g_options.spool, g_options.address, g_options.port,
+           g_options.authRequired ? " (AUTHINFO required)" : "");
+    for (;;) {
+        SOCKET client = accept(listener, nullptr, nullptr);
+        if (client == INVALID_SOCKET) {
+            Sleep(10);
+            continue;
+        }
+        BOOL noDelay = TRUE;
+        setsockopt(client, IPPROTO_TCP, TCP_NODELAY, (const char*)&noDelay, sizeof noDelay);
+        Session* session = new Session();
+        session->socket = client;
+        HANDLE thread = CreateThread(nullptr, 0, ServeClient, session, 0, nullptr);
+        if (thread == nullptr) {
+            closesocket(client);
+            delete session;
+            continue;
+        }
+        CloseHandle(thread);
+    }
+}
