@@ -1,0 +1,15 @@
+// The two conversions applied to every fetched line: ISO-2022-JP (JIS) to
+// Shift_JIS, and the decoding of ISO-2022-JP encoded-words in headers.
+// Both are bounded: they write at most `capacity` bytes, the terminating NUL
+// included, always terminate when `capacity` > 0, never read past the
+// source's NUL, and never grow the text, so a destination as large as the
+// source is enough. Output that does not fit is cut at a character boundary.
+// The destination may be the source itself. Both return the length written.
+#pragma once
+#include <stddef.h>
+
+size_t JisToSjis(const char* source, char* destination, size_t capacity);
+
+// Decodes "=?iso-2022-jp?B?...?=" and "=?ISO-2022-JP?B?...?=" into their raw
+// ISO-2022-JP bytes (run JisToSjis afterwards); everything else is copied.
+size_t DecodeEncodedWords(char* destination, size_t capacity, const char* source);
