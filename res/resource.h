@@ -31,4 +31,7 @@
 #define IDC_FILTER_LOW          1042
 
 // ---- views: subject view, article view -------------------------------------
+#define IDB_SUBJECT_READ        115
+#define IDB_SUBJECT_LOW         137
+#define IDB_SUBJECT_HIGH        139
 

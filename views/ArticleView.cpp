@@ -1,0 +1,585 @@
+#include "views/ArticleView.h"
+#include "views/ArticleText.h"
+#include <stdlib.h>
+#include <string.h>
+#include <wchar.h>
+
+const wchar_t kArticleViewClass[] = L"PELORAArticleViewWnd";
+
+namespace {
+
+const wchar_t kEmptyLine[] = L"";
+const wchar_t kFormFeed = 0x000C;
+const wchar_t kFullwidthGreater = 0xFF1E;
+
+// Characters measured per GetTextExtentExPointW call.
+enum { kMeasureChunk = 256 };
+
+int RectWidth(const RECT& r) { return r.right - r.left; }
+
+// The next display line starting at `start`. The line ends before the first
+// character that makes it W pixels wide or more; a CR (with the LF after it)
+// ends it as a hard break. A line always takes at least one character, even
+// one wider than the whole area, so that every display line advances.
+const wchar_t* BreakLine(HDC dc, const wchar_t* start, int width, UINT* length, BOOL* hardBreak)
+{
+    *length = 0;
+    *hardBreak = FALSE;
+    const wchar_t* p = start;
+    int base = 0;          // extent of the characters measured in earlier chunks
+    int dx[kMeasureChunk];
+    for (;;) {
+        if (*p == L'\0')
+            return p;
+        if (*p == L'\r') {
+            ++p;
+            if (*p == L'\n')
+                ++p;
+            *hardBreak = TRUE;
+            return p;
+        }
+        // Measure the run up to the next CR or NUL (at most one chunk).
+        int run = 0;
+        while (run < kMeasureChunk && p[run] != L'\0' && p[run] != L'\r')
+            ++run;
+        SIZE size;
+        int fit = 0;
+        BOOL measured = width > 0 && GetTextExtentExPointW(dc, p, run, 0, &fit, dx, &size);
+        for (int i = 0; i < run; ++i) {
+            int extent = measured ? base + dx[i] : width;
+            if (extent >= width) {
+                if (*length == 0) {
+                    // Wider than the area by itself: it gets a line of its own.
+                    *length = 1;
+                    return p + i + 1;
+                }
+                return p + i;
+            }
+            ++*length;
+        }
+        base += dx[run - 1];
+        p += run;
+    }
+}
+
+BOOL StartsWith(const wchar_t* text, UINT length, const wchar_t* prefix)
+{
+    UINT n = (UINT)wcslen(prefix);
+    return length >= n && wcsncmp(text, prefix, n) == 0;
+}
+
+} // namespace
+
+ArticleView::ArticleView()
+    : id_(0), window_(NULL), scrollBar_(NULL), parent_(NULL), instance_(NULL),
+      topLine_(0), pageSize_(0), lineHeight_(0), lineCount_(0), font_(NULL),
+      textHolder_(NULL), layoutValid_(FALSE), lines_(NULL), lineScrollKeys_(FALSE),
+      autoNext_(FALSE), showHeader_(FALSE), headerLines_(0), scrollPending_(FALSE),
+      headerColor_(0), quoteColor_(0)
+{
+    SetRectEmpty(&frameRect_);
+    SetRectEmpty(&textRect_);
+}
+
+ArticleView::~ArticleView() { FreeLines(); }
+
+BOOL ArticleView::RegisterClass(HINSTANCE instance)
+{
+    WNDCLASSW wc;
+    memset(&wc, 0, sizeof wc);
+    wc.style = 0;
+    wc.lpfnWndProc = WindowProc;
+    wc.cbWndExtra = 4;
+    wc.hInstance = instance;
+    wc.hbrBackground = (HBRUSH)GetStockObject(WHITE_BRUSH);
+    wc.lpszClassName = kArticleViewClass;
+    return ::RegisterClassW(&wc) != 0;
+}
+
+BOOL ArticleView::Create(HINSTANCE instance, HWND parent, UINT id, const RECT& rect, BOOL showHeader)
+{
+    parent_ = parent;
+    id_ = id;
+    instance_ = instance;
+    frameRect_ = rect;
+    textRect_.left = rect.left + 1;
+    textRect_.top = rect.top + 1;
+    textRect_.right = rect.right - 17;
+    textRect_.bottom = rect.bottom - 1;
+    showHeader_ = showHeader;
+    layoutValid_ = FALSE;
+    window_ = CreateWindowExW(0, kArticleViewClass, L"", WS_CHILD, rect.left, rect.top,
+                              rect.right, rect.bottom, parent, (HMENU)(UINT_PTR)id, instance, this);
+    return window_ != NULL;
+}
+
+BOOL ArticleView::AttachText(ArticleText* text)
+{
+    textHolder_ = text;
+    return TRUE;
+}
+
+void ArticleView::Show(int showCommand)
+{
+    if (!window_)
+        return;
+    ShowWindow(window_, showCommand);
+    if (scrollBar_)
+        ShowWindow(scrollBar_, showCommand);
+    UpdateWindow(window_);
+}
+
+BOOL ArticleView::Reset()
+{
+    topLine_ = 0;
+    FreeLines();
+    layoutValid_ = FALSE;
+    if (window_)
+        InvalidateRect(window_, &textRect_, TRUE);
+    return TRUE;
+}
+
+BOOL ArticleView::SetShowHeader(BOOL showHeader)
+{
+    showHeader_ = showHeader;
+    return Reset();
+}
+
+void ArticleView::Copy(HWND owner)
+{
+    const wchar_t* text = textHolder_ ? textHolder_->Text() : NULL;
+    if (!text)
+        return;
+    if (!OpenClipboard(owner))
+        return;
+    if (EmptyClipboard()) {
+        size_t bytes = (wcslen(text) + 1) * sizeof(wchar_t);
+        HLOCAL block = LocalAlloc(LMEM_ZEROINIT, bytes);
+        if (block) {
+            memcpy(block, text, bytes);
+            if (!SetClipboardData(CF_UNICODETEXT, block))
+                LocalFree(block);
+        }
+    }
+    CloseClipboard();
+}
+
+void ArticleView::Destroy()
+{
+    FreeLines();
+    if (window_)
+        DestroyWindow(window_);
+    window_ = NULL;
+    scrollBar_ = NULL;
+}
+
+void ArticleView::SetFont(HFONT font)
+{
+    if (font != font_)
+        layoutValid_ = FALSE;   // wrap points depend on the font
+    font_ = font;
+}
+
+void ArticleView::SetLineScrollKeys(BOOL lineScroll) { lineScrollKeys_ = lineScroll; }
+void ArticleView::SetAutoNext(BOOL autoNext) { autoNext_ = autoNext; }
+
+void ArticleView::SetColors(COLORREF header, COLORREF quote)
+{
+    headerColor_ = header;
+    quoteColor_ = quote;
+}
+
+void ArticleView::FreeLines()
+{
+    free(lines_);
+    lines_ = NULL;
+}
+
+BOOL ArticleView::EnsureLayout()
+{
+    if (layoutValid_)
+        return TRUE;
+    if (!window_)
+        return FALSE;
+    HDC dc = GetDC(window_);
+    HGDIOBJ oldFont = font_ ? SelectObject(dc, font_) : NULL;
+    BOOL ok = Layout(dc);
+    if (oldFont)
+        SelectObject(dc, oldFont);
+    ReleaseDC(window_, dc);
+    return ok;
+}
+
+// Breaks the whole text into the line table; `dc` has the article font.
+BOOL ArticleView::Layout(HDC dc)
+{
+    FreeLines();
+    topLine_ = 0;
+    headerLines_ = 0;
+    lineCount_ = 0;
+
+    // Without an article font the window's font still sets the row height,
+    // so that the page arithmetic never divides by zero.
+    TEXTMETRICW tm;
+    if (GetTextMetricsW(dc, &tm))
+        lineHeight_ = (UINT)tm.tmHeight;
+    if (lineHeight_ == 0)
+        lineHeight_ = 1;
+    int textHeight = textRect_.bottom - textRect_.top;
+    pageSize_ = textHeight > 0 ? (UINT)textHeight / lineHeight_ : 0;
+    // A view lower than one row still shows (part of) one.
+    if (pageSize_ == 0)
+        pageSize_ = 1;
+
+    const wchar_t* text = textHolder_ ? textHolder_->Text() : NULL;
+    if (!text)
+        text = kEmptyLine;
+    int width = RectWidth(textRect_);
+
+    // Count first, so the table is allocated once.
+    unsigned long long count = 0;
+    for (const wchar_t* p = text; *p;) {
+        UINT length;
+        BOOL hard;
+        count += (*p == kFormFeed) ? pageSize_ : 1;
+        p = BreakLine(dc, p, width, &length, &hard);
+    }
+    unsigned long long entries = count + pageSize_ + 1;
+    if (entries > (size_t)-1 / sizeof(DisplayLine) ||
+        !(lines_ = (DisplayLine*)calloc((size_t)entries, sizeof(DisplayLine)))) {
+        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+        return FALSE;
+    }
+
+    UINT n = 0;
+    BOOL inHeader = TRUE;
+    BOOL logicalStart = TRUE;
+    BOOL shown = TRUE;
+    for (const wchar_t* p = text; *p;) {
+        UINT length;
+        BOOL hard;
+        const wchar_t* next = BreakLine(dc, p, width, &length, &hard);
+        BOOL startsLogical = logicalStart;
+        logicalStart = hard;
+        if (inHeader && p[0] == L'\r' && p[1] == L'\n') {
+            headerLines_ = n;
+            inHeader = FALSE;
+        }
+        if (inHeader && !showHeader_) {
+            if (startsLogical)
+                shown = StartsWith(p, length, L"From:") || StartsWith(p, length, L"Subject:");
+            if (!shown) {
+                p = next;
+                continue;
+            }
+        }
+        if (*p == kFormFeed) {
+            for (UINT i = 0; i < pageSize_; ++i, ++n) {
+                lines_[n].text = kEmptyLine;
+                lines_[n].length = 0;
+                lines_[n].quoted = 0;
+            }
+        } else {
+            lines_[n].text = p;
+            lines_[n].length = length;
+            if (inHeader)
+                lines_[n].quoted = 0;
+            else if (startsLogical)
+                lines_[n].quoted = length > 0 && (p[0] == L'>' || p[0] == kFullwidthGreater);
+            else
+                lines_[n].quoted = n > 0 ? lines_[n - 1].quoted : 0;
+            ++n;
+        }
+        p = next;
+    }
+    // A text that never reaches an empty line is all header.
+    if (inHeader)
+        headerLines_ = n;
+    lineCount_ = n + pageSize_;
+    for (UINT i = 0; i < pageSize_; ++i, ++n) {
+        lines_[n].text = kEmptyLine;
+        lines_[n].length = 0;
+        lines_[n].quoted = 0;
+    }
+    lines_[n].text = NULL;
+
+    // Every thumb position must be a valid top line; a text that fits in two
+    // pages has a single position.
+    UINT maximum = lineCount_ > 2 * pageSize_ ? lineCount_ - 2 * pageSize_ : 0;
+    if (scrollBar_) {
+        SetScrollRange(scrollBar_, SB_CTL, 0, (int)maximum, FALSE);
+        SetScrollPos(scrollBar_, SB_CTL, 0, TRUE);
+    }
+    layoutValid_ = TRUE;
+    return TRUE;
+}
+
+LRESULT CALLBACK ArticleView::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_CREATE) {
+        CREATESTRUCTW* cs = (CREATESTRUCTW*)lParam;
+        ArticleView* view = (ArticleView*)cs->lpCreateParams;
+        SetWindowLongPtrW(window, 0, (LONG_PTR)view);
+        return view->OnCreate(window);
+    }
+    ArticleView* view = (ArticleView*)GetWindowLongPtrW(window, 0);
+    if (!view)
+        return DefWindowProcW(window, message, wParam, lParam);
+    switch (message) {
+    case WM_PAINT:
+        return view->OnPaint();
+    case WM_KEYDOWN:
+        return view->OnKeyDown(wParam);
+    case WM_VSCROLL:
+        return view->OnVScroll(wParam);
+    case WM_DESTROY:
+    case WM_COMMAND:
+        return 0;
+    default:
+        return DefWindowProcW(window, message, wParam, lParam);
+    }
+}
+
+LRESULT ArticleView::OnCreate(HWND window)
+{
+    window_ = window;
+    scrollBar_ = CreateWindowExW(0, L"SCROLLBAR", L"VSARTS", WS_CHILD | SBS_VERT,
+                                 textRect_.right, textRect_.top, 16,
+                                 textRect_.bottom - textRect_.top, window,
+                                 (HMENU)(UINT_PTR)kArticleScrollBarId, instance_, NULL);
+    return 0;
+}
+
+LRESULT ArticleView::OnPaint()
+{
+    PAINTSTRUCT ps;
+    HDC dc = BeginPaint(window_, &ps);
+    HGDIOBJ oldFont = font_ ? SelectObject(dc, font_) : NULL;
+    if (!layoutValid_)
+        Layout(dc);
+    if (!lines_) {
+        if (oldFont)
+            SelectObject(dc, oldFont);
+        EndPaint(window_, &ps);
+        return 0;
+    }
+    int lh = (int)lineHeight_;
+    int firstRow = (ps.rcPaint.top - textRect_.top > 0 ? ps.rcPaint.top - textRect_.top : 0) / lh;
+    int below = ps.rcPaint.bottom - textRect_.top;
+    // Rows only partly inside the invalid area are drawn too.
+    int endRow = below > 0 ? (below + lh - 1) / lh : 0;
+    if (font_) {
+        for (int row = firstRow; row < endRow; ++row) {
+            UINT index = topLine_ + (UINT)row;
+            // The end marker stops the walk; nothing lies past it.
+            if (index >= lineCount_ || !lines_[index].text)
+                break;
+            const DisplayLine& line = lines_[index];
+            RECT r;
+            r.left = textRect_.left;
+            r.right = textRect_.right;
+            r.top = textRect_.top + row * lh;
+            r.bottom = textRect_.top + endRow * lh;
+            if (r.bottom > textRect_.bottom)
+                r.bottom = textRect_.bottom;
+            if (r.top >= r.bottom)
+                break;
+            UINT format = DT_SINGLELINE | DT_EXPANDTABS | DT_NOPREFIX;
+            if (index < headerLines_) {
+                COLORREF old = SetTextColor(dc, headerColor_);
+                SetBkMode(dc, TRANSPARENT);
+                DrawTextW(dc, line.text, (int)line.length, &r, format);
+                OffsetRect(&r, 1, 0);
+                if (r.right > textRect_.right)
+                    r.right = textRect_.right;
+                DrawTextW(dc, line.text, (int)line.length, &r, format);
+                SetTextColor(dc, old);
+                SetBkMode(dc, OPAQUE);
+            } else if (line.quoted) {
+                COLORREF old = SetTextColor(dc, quoteColor_);
+                DrawTextW(dc, line.text, (int)line.length, &r, format);
+                SetTextColor(dc, old);
+            } else {
+                DrawTextW(dc, line.text, (int)line.length, &r, format);
+            }
+        }
+    }
+    HGDIOBJ oldBrush = SelectObject(dc, GetStockObject(HOLLOW_BRUSH));
+    Rectangle(dc, frameRect_.left, frameRect_.top, frameRect_.right, frameRect_.bottom);
+    SelectObject(dc, oldBrush);
+    if (oldFont)
+        SelectObject(dc, oldFont);
+    scrollPending_ = FALSE;
+    EndPaint(window_, &ps);
+    return 0;
+}
+
+LRESULT ArticleView::OnKeyDown(WPARAM key)
+{
+    switch (key) {
+    case VK_TAB:
+    case VK_RETURN:
+        Notify(kArticleNotifyNext);
+        break;
+    case VK_ESCAPE:
+        Notify(kArticleNotifyBack);
+        break;
+    case VK_SPACE:
+    case VK_NEXT:
+    case VK_RIGHT:
+        PageDown();
+        break;
+    case VK_PRIOR:
+    case VK_LEFT:
+        PageUp();
+        break;
+    case VK_DOWN:
+        if (lineScrollKeys_)
+            LineDown();
+        else
+            PageDown();
+        break;
+    case VK_UP:
+        if (lineScrollKeys_)
+            LineUp();
+        else
+            PageUp();
+        break;
+    default:
+        break;
+    }
+    return 0;
+}
+
+LRESULT ArticleView::OnVScroll(WPARAM wParam)
+{
+    switch (LOWORD(wParam)) {
+    case SB_LINEUP:
+        LineUp();
+        break;
+    case SB_LINEDOWN:
+        LineDown();
+        break;
+    case SB_PAGEUP:
+        PageUp();
+        break;
+    case SB_PAGEDOWN:
+        PageDown();
+        break;
+    case SB_THUMBPOSITION:
+        if (EnsureLayout()) {
+            UINT top = HIWORD(wParam);
+            // A thumb message names any position it likes; stay in the table.
+            if (top > MaxTop())
+                top = MaxTop();
+            topLine_ = top;
+            InvalidateRect(window_, &textRect_, TRUE);
+            if (scrollBar_)
+                SetScrollPos(scrollBar_, SB_CTL, (int)topLine_, TRUE);
+        }
+        break;
+    default:
+        break;
+    }
+    return 0;
+}
+
+void ArticleView::Notify(UINT code)
+{
+    if (parent_)
+        SendMessageW(parent_, WM_COMMAND, MAKEWPARAM(id_, code), (LPARAM)window_);
+}
+
+UINT ArticleView::MaxTop() const
+{
+    return lineCount_ > pageSize_ ? lineCount_ - pageSize_ : 0;
+}
+
+BOOL ArticleView::EndOnScreen() const
+{
+    return lineCount_ - pageSize_ <= topLine_ + pageSize_;
+}
+
+void ArticleView::InvalidateRows(UINT row, UINT count)
+{
+    RECT r;
+    r.left = textRect_.left;
+    r.right = textRect_.right;
+    r.top = textRect_.top + (int)(row * lineHeight_);
+    r.bottom = textRect_.top + (int)((row + count) * lineHeight_);
+    InvalidateRect(window_, &r, TRUE);
+}
+
+void ArticleView::ScrollTo(UINT topLine)
+{
+    topLine_ = topLine;
+    if (scrollBar_)
+        SetScrollPos(scrollBar_, SB_CTL, (int)topLine_, TRUE);
+    InvalidateRect(window_, &textRect_, TRUE);
+}
+
+void ArticleView::LineDown()
+{
+    // Nothing to scroll before the first layout.
+    if (scrollPending_ || !EnsureLayout())
+        return;
+    if (EndOnScreen() && autoNext_) {
+        Notify(kArticleNotifyNext);
+        return;
+    }
+    if (topLine_ + pageSize_ + 1 > lineCount_)
+        return;
+    ++topLine_;
+    if (scrollBar_)
+        SetScrollPos(scrollBar_, SB_CTL, (int)topLine_, TRUE);
+    RECT r = textRect_;
+    r.bottom = textRect_.top + (int)(pageSize_ * lineHeight_);
+    ScrollWindowEx(window_, 0, -(int)lineHeight_, &r, &r, NULL, NULL, 0);
+    InvalidateRows(pageSize_ > 0 ? pageSize_ - 1 : 0, 1);
+    scrollPending_ = TRUE;
+}
+
+void ArticleView::LineUp()
+{
+    if (scrollPending_ || !EnsureLayout() || topLine_ == 0)
+        return;
+    --topLine_;
+    if (scrollBar_)
+        SetScrollPos(scrollBar_, SB_CTL, (int)topLine_, TRUE);
+    RECT r = textRect_;
+    r.bottom = textRect_.top + (int)(pageSize_ * lineHeight_);
+    ScrollWindowEx(window_, 0, (int)lineHeight_, &r, &r, NULL, NULL, 0);
+    InvalidateRows(0, 1);
+    scrollPending_ = TRUE;
+}
+
+// Pages keep two rows of the previous page on screen; a page of fewer than
+// three rows still moves by one.
+static UINT PageStepOf(UINT pageSize) { return pageSize > 2 ? pageSize - 2 : 1; }
+
+void ArticleView::PageDown()
+{
+    if (!EnsureLayout())
+        return;
+    if (EndOnScreen() && autoNext_) {
+        Notify(kArticleNotifyNext);
+        return;
+    }
+    UINT step = PageStepOf(pageSize_);
+    if (topLine_ + pageSize_ + step <= lineCount_) {
+        ScrollTo(topLine_ + step);
+        return;
+    }
+    UINT last = MaxTop();
+    if (topLine_ == last)
+        return;
+    ScrollTo(last);
+}
+
+void ArticleView::PageUp()
+{
+    if (!EnsureLayout() || topLine_ == 0)
+        return;
+    UINT step = PageStepOf(pageSize_);
+    ScrollTo(topLine_ > step ? topLine_ - step : 0);
+}
