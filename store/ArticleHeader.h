@@ -15,6 +15,8 @@ public:
     void Free();
 
     // Lines are zero-terminated, end with CR LF, shorter than 1024 bytes.
+    // Unfolding never makes a stored line reach 1024 bytes: what would not
+    // fit is dropped, so that the log stays readable line by line.
     BOOL AddHeaderLine(const char* line);
     BOOL AddContinuationLine(const char* line);
 
@@ -50,6 +52,8 @@ private:
     DWORD newsgroupLength_;
     BOOL lastWasSubject_;
     BOOL lastWasNewsgroup_;
+    DWORD lineStart_;    // offset of the last header line, for unfolding
+    const char* TextAt(DWORD offset, DWORD skip) const;
 };
 
 // Unsigned decimal at *cursor. Ends at a zero byte, blank or CR: skips

@@ -5,6 +5,8 @@
 #include "store/IndexRecord.h"
 
 class GroupRecord;
+class LineReader;
+class ArticleHeader;
 
 // "================\r\n"
 extern const char kArticleSeparator[];
@@ -32,6 +34,18 @@ BOOL RangeInsideLog(DWORD offset, DWORD length, DWORD size);
 BOOL ReadLogRange(HANDLE log, DWORD logSize, DWORD offset, DWORD length, char* buffer);
 // Whether a record's article and subject ranges lie inside the log.
 BOOL RecordInsideLog(const IndexRecord& record, DWORD logSize);
+
+// Parses the next article block (header lines, unfolded, up to the empty
+// line, then the body through the separator line) into `header`, which it
+// resets. `position` is the running log offset, advanced by every line read.
+// `subjectStart` receives the log offset of the Subject line, or
+// kNoHeaderLine. FALSE with 38 when the log has no further complete article,
+// 234 for a line of 1024 bytes or more, 13 for a zero byte or a log past
+// 4 GiB.
+BOOL ParseNextArticle(LineReader* reader, char* line, ArticleHeader* header,
+                      ULONGLONG* position, DWORD* start, DWORD* end, DWORD* subjectStart);
+// The block size the log-parsing passes read with.
+enum { kLogReadBlock = 65536 };
 
 // Writes all `length` bytes; a short write fails with ERROR_WRITE_FAULT.
 BOOL WriteAll(HANDLE file, const void* data, DWORD length);

@@ -21,6 +21,10 @@ public:
     BOOL WriteHeader();                    // "X-Local-Seq: n", the block, CR LF
     BOOL WriteBodyLine(const char* line);  // as it is, CR LF included
     BOOL Finish();                         // separator, then the index record
+    // Cuts an unfinished article off the log again, so that the log holds
+    // only whole blocks, each with its record. Begin and Destroy do it for
+    // an article left unfinished; a failed Finish does it itself.
+    void Abandon();
 
     const ArticleHeader& Header() const { return header_; }
 
@@ -30,4 +34,5 @@ private:
     KeywordFilter filter_;
     DWORD articleStart_;
     DWORD articleNumber_;
+    BOOL inArticle_;
 };

@@ -8,21 +8,27 @@ enum { kLineReaderBufferSize = 4096, kStoreLineCapacity = 1024 };
 class LineReader {
 public:
     void Init(HANDLE file);
+    // The passes that parse a whole log read through a larger block of the
+    // caller's (it must outlive the reader).
+    void Init(HANDLE file, char* block, DWORD blockSize);
     // The next byte, or 0 when none is left or reading failed (last error
     // 38 at the end of the file).
     char NextByte();
     // One line into `buffer` (capacity includes the terminator). With
     // `strip` the CR LF is removed. Fails with 234 when the line does not
     // fit, 38 at the end of the file, 13 on a zero byte in the text.
-    BOOL ReadLine(char* buffer, DWORD capacity, BOOL strip);
+    // `length`, when given, receives the stored line's length.
+    BOOL ReadLine(char* buffer, DWORD capacity, BOOL strip, DWORD* length = NULL);
 
 private:
-    // -1 when no byte is left or the read failed.
-    int Next();
+    // Refills the block; FALSE at the end (38) or on a failed read.
+    BOOL Fill();
 
     HANDLE file_;
     char buffer_[kLineReaderBufferSize];
     DWORD position_;
     DWORD end_;
     BOOL endOfFile_;
+    char* block_;       // buffer_ unless the caller gave a larger one
+    DWORD blockSize_;
 };

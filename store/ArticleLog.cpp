@@ -1,0 +1,346 @@
+#include "store/ArticleLog.h"
+#include "store/ArticleHeader.h"
+#include "store/GroupRecord.h"
+#include "store/KeywordFilter.h"
+#include "store/LineReader.h"
+#include "text/CodePage.h"
+#include <stdlib.h>
+#include <string.h>
+
+const char kArticleSeparator[] = "================\r\n";
+
+BOOL WriteAll(HANDLE file, const void* data, DWORD length)
+{
+    DWORD written = 0;
+    if (!WriteFile(file, data, length, &written, NULL))
+        return FALSE;
+    if (written != length) {
+        SetLastError(ERROR_WRITE_FAULT);
+        return FALSE;
+    }
+    return TRUE;
+}
+
+BOOL ReadFull(HANDLE file, void* data, DWORD length, DWORD* read)
+{
+    *read = 0;
+    while (*read < length) {
+        DWORD got = 0;
+        if (!ReadFile(file, (char*)data + *read, length - *read, &got, NULL))
+            return FALSE;
+        if (got == 0)
+            break;
+        *read += got;
+    }
+    return TRUE;
+}
+
+BOOL LogFileSize(HANDLE log, DWORD* size)
+{
+    LARGE_INTEGER value;
+    if (!GetFileSizeEx(log, &value))
+        return FALSE;
+    if (value.QuadPart > 0xFFFFFFFFLL) {
+        SetLastError(ERROR_INVALID_DATA);
+        return FALSE;
+    }
+    *size = (DWORD)value.QuadPart;
+    return TRUE;
+}
+
+BOOL RangeInsideLog(DWORD offset, DWORD length, DWORD size)
+{
+    return offset <= size && length <= size - offset;
+}
+
+BOOL RecordInsideLog(const IndexRecord& record, DWORD logSize)
+{
+    if (!RangeInsideLog(record.articleOffset, record.articleLength, logSize))
+        return FALSE;
+    if (record.subjectLength == 0)
+        return TRUE;
+    return record.subjectOffset >= record.articleOffset
+        && RangeInsideLog(record.subjectOffset - record.articleOffset, record.subjectLength,
+                          record.articleLength);
+}
+
+BOOL ReadLogRange(HANDLE log, DWORD logSize, DWORD offset, DWORD length, char* buffer)
+{
+    if (!RangeInsideLog(offset, length, logSize)) {
+        SetLastError(ERROR_INVALID_DATA);
+        return FALSE;
+    }
+    LARGE_INTEGER to;
+    to.QuadPart = offset;
+    if (!SetFilePointerEx(log, to, NULL, FILE_BEGIN))
+        return FALSE;
+    DWORD read = 0;
+    if (!ReadFull(log, buffer, length, &read))
+        return FALSE;
+    if (read != length) {
+        SetLastError(ERROR_HANDLE_EOF);
+        return FALSE;
+    }
+    return TRUE;
+}
+
+static BOOL ReadLogLine(LineReader* reader, char* line, ULONGLONG* position, DWORD* length)
+{
+    if (!reader->ReadLine(line, kStoreLineCapacity, FALSE, length))
+        return FALSE;
+    *position += *length;
+    if (*position > 0xFFFFFFFFULL) {
+        // Offsets in the index are 32 bits.
+        SetLastError(ERROR_INVALID_DATA);
+        return FALSE;
+    }
+    return TRUE;
+}
+
+BOOL ParseNextArticle(LineReader* reader, char* line, ArticleHeader* header,
+                      ULONGLONG* position, DWORD* start, DWORD* end, DWORD* subjectStart)
+{
+    header->Reset();
+    *start = (DWORD)*position;
+    *subjectStart = kNoHeaderLine;
+    DWORD length;
+    for (;;) {
+        ULONGLONG lineStart = *position;
+        if (!ReadLogLine(reader, line, position, &length))
+            return FALSE;
+        if (length == 2 && line[0] == '\r' && line[1] == '\n')
+            break;
+        if (line[0] == ' ' || line[0] == '\t') {
+            if (!header->AddContinuationLine(line))
+                return FALSE;
+        } else {
+            DWORD before = header->Length();
+            if (!header->AddHeaderLine(line))
+                return FALSE;
+            if (header->SubjectOffset() == before)
+                *subjectStart = (DWORD)lineStart;
+        }
+    }
+    for (;;) {
+        if (!ReadLogLine(reader, line, position, &length))
+            return FALSE;
+        if (length == kArticleSeparatorLength && memcmp(line, kArticleSeparator, length) == 0)
+            break;
+    }
+    *end = (DWORD)*position;
+    return TRUE;
+}
+
+enum { kRebuildBatch = 128 };
+
+BOOL RebuildIndex(GroupRecord* group)
+{
+    if (!group->OpenIndex())
+        return FALSE;
+    if (!group->OpenLog()) {
+        DWORD error = GetLastError();
+        group->CloseIndex();
+        SetLastError(error);
+        return FALSE;
+    }
+    // Whatever stood in the file before is replaced.
+    group->SetRecordCount(0);
+    group->SetUnreadCount(0);
+    group->SetHighCount(0);
+    group->SetLowCount(0);
+
+    KeywordFilter filter;
+    filter.Construct();
+    ArticleHeader header;
+    header.Construct();
+    LineReader* reader = (LineReader*)malloc(sizeof(LineReader));
+    char* block = (char*)malloc(kLogReadBlock);
+    IndexRecord* batch = (IndexRecord*)malloc(sizeof(IndexRecord) * kRebuildBatch);
+    char line[kStoreLineCapacity];
+    BOOL ok = reader && block && batch;
+    if (!ok)
+        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+    if (ok)
+        ok = filter.Load(group->FilterPath()) && header.Init();
+    LARGE_INTEGER to;
+    to.QuadPart = 0;
+    if (ok)
+        ok = SetFilePointerEx(group->LogHandle(), to, NULL, FILE_BEGIN);
+    to.QuadPart = kIndexHeaderSize;
+    if (ok)
+        ok = SetFilePointerEx(group->IndexHandle(), to, NULL, FILE_BEGIN);
+
+    if (ok) {
+        DWORD saved = GetLastError();
+        reader->Init(group->LogHandle(), block, kLogReadBlock);
+        ULONGLONG position = 0;
+        DWORD inBatch = 0;
+        for (;;) {
+            DWORD start, end, subjectStart;
+            if (!ParseNextArticle(reader, line, &header, &position, &start, &end, &subjectStart)) {
+                if (GetLastError() == ERROR_HANDLE_EOF)
+                    SetLastError(saved);
+                else
+                    ok = FALSE;
+                break;
+            }
+            IndexRecord* record = &batch[inBatch];
+            GroupRecord::FillRecord(record, start, end, header.ArticleNumber(), header, filter);
+            if (subjectStart != kNoHeaderLine)
+                record->subjectOffset = subjectStart + 9;
+            if (++inBatch == kRebuildBatch) {
+                if (!WriteAll(group->IndexHandle(), batch, sizeof(IndexRecord) * inBatch)) {
+                    ok = FALSE;
+                    inBatch = 0;
+                    break;
+                }
+                for (DWORD i = 0; i < inBatch; i++)
+                    group->CountAdded(batch[i]);
+                inBatch = 0;
+            }
+        }
+        // Records parsed before a failure are kept and counted.
+        if (inBatch) {
+            DWORD error = GetLastError();
+            if (WriteAll(group->IndexHandle(), batch, sizeof(IndexRecord) * inBatch)) {
+                for (DWORD i = 0; i < inBatch; i++)
+                    group->CountAdded(batch[i]);
+                SetLastError(error);
+            } else {
+                ok = FALSE;
+            }
+        }
+        // Nothing of an older file may outlast the new records.
+        DWORD error = GetLastError();
+        to.QuadPart = (LONGLONG)kIndexHeaderSize + (LONGLONG)kIndexRecordSize * group->RecordCount();
+        if (SetFilePointerEx(group->IndexHandle(), to, NULL, FILE_BEGIN))
+            SetEndOfFile(group->IndexHandle());
+        SetLastError(error);
+    }
+    DWORD error = GetLastError();
+    group->CloseLog();
+    group->CloseIndex();
+    filter.Free();
+    header.Free();
+    free(reader);
+    free(block);
+    free(batch);
+    if (!group->WriteHeader())
+        return FALSE;
+    SetLastError(error);
+    return ok;
+}
+
+wchar_t* ReadArticle(GroupRecord* group, DWORD offset, DWORD length)
+{
+    HANDLE log = CreateFileW(group->LogPath(), GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING,
+                             FILE_ATTRIBUTE_NORMAL, NULL);
+    if (log == INVALID_HANDLE_VALUE)
+        return NULL;
+    wchar_t* text = NULL;
+    DWORD size = 0;
+    if (LogFileSize(log, &size)) {
+        if (!RangeInsideLog(offset, length, size)) {
+            SetLastError(ERROR_INVALID_DATA);
+        } else {
+            char* bytes = (char*)malloc((size_t)length + 1);
+            if (!bytes) {
+                SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+            } else {
+                if (ReadLogRange(log, size, offset, length, bytes)) {
+                    bytes[length] = '\0';
+                    text = ToWide(bytes);
+                }
+                free(bytes);
+            }
+        }
+    }
+    DWORD error = GetLastError();
+    CloseHandle(log);
+    if (!text)
+        SetLastError(error);
+    return text;
+}
+
+BOOL Reprioritise(GroupRecord* group)
+{
+    if (!group->ReadHeader())
+        return FALSE;
+    KeywordFilter filter;
+    filter.Construct();
+    if (!filter.Load(group->FilterPath()))
+        return FALSE;
+    BOOL openedIndex = FALSE;
+    if (group->IndexHandle() == INVALID_HANDLE_VALUE) {
+        if (!group->OpenIndex()) {
+            filter.Free();
+            return FALSE;
+        }
+        openedIndex = TRUE;
+    }
+    HANDLE log = CreateFileW(group->LogPath(), GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING,
+                             FILE_ATTRIBUTE_NORMAL, NULL);
+    DWORD size = 0;
+    if (log == INVALID_HANDLE_VALUE || !LogFileSize(log, &size)) {
+        // Nothing examined: the counters stay as they are.
+        DWORD error = GetLastError();
+        if (log != INVALID_HANDLE_VALUE)
+            CloseHandle(log);
+        filter.Free();
+        if (openedIndex)
+            group->CloseIndex();
+        SetLastError(error);
+        return FALSE;
+    }
+    BOOL ok = TRUE;
+    DWORD failure = 0;
+    DWORD high = 0, low = 0;
+    char subject[kStoreLineCapacity];
+    for (DWORD i = 0; ok && i < group->RecordCount(); i++) {
+        IndexRecord record;
+        DWORD count = 1;
+        if (!group->ReadRecords(i, &record, &count) || count != 1) {
+            // The index ends before its records do.
+            failure = ERROR_INVALID_DATA;
+            ok = FALSE;
+            break;
+        }
+        DWORD priority = RecordPriority(record);
+        if (record.subjectLength >= sizeof subject
+            || !ReadLogRange(log, size, record.subjectOffset, record.subjectLength, subject)) {
+            // A damaged record keeps its priority, so the counters stay
+            // true to the flags; the pass still reports the damage.
+            if (!failure)
+                failure = ERROR_INVALID_DATA;
+        } else {
+            DWORD fresh = filter.PriorityOf(subject, record.subjectLength);
+            if (fresh != priority) {
+                SetRecordPriority(record, fresh);
+                if (!group->WriteRecord(record, i)) {
+                    failure = GetLastError();
+                    ok = FALSE;
+                    break;
+                }
+                priority = fresh;
+            }
+        }
+        if (priority == kPriorityHigh)
+            high++;
+        else if (priority == kPriorityLow)
+            low++;
+    }
+    CloseHandle(log);
+    filter.Free();
+    group->SetHighCount(high);
+    group->SetLowCount(low);
+    BOOL written = group->WriteHeader(group->IndexHandle());
+    if (!written && !failure)
+        failure = GetLastError();
+    if (openedIndex)
+        group->CloseIndex();
+    if (failure) {
+        SetLastError(failure);
+        return FALSE;
+    }
+    return TRUE;
+}

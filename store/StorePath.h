@@ -1,0 +1,7 @@
+// Paths of the data folder's files.
+#pragma once
+#include <windows.h>
+
+// a + b + c (c may be none) in a new block released with free(); none with
+// last error 8.
+wchar_t* ConcatPath(const wchar_t* a, const wchar_t* b, const wchar_t* c = NULL);
