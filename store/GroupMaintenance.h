@@ -40,6 +40,14 @@ typedef void (*CompactFailureHandler)(const wchar_t* groupName, DWORD error, voi
 // group.dat cannot be opened. The caller runs the data initialisation after.
 BOOL CompactAllGroups(const wchar_t* dataPath, CompactFailureHandler onFailure, void* context);
 
+// Moves the new index and log to the old names through the two backup
+// names; a failed move undoes the ones before it, so the old pair is back
+// under its names (and the new files under theirs). The backups are deleted
+// at the end.
+BOOL ReplaceGroupFiles(const wchar_t* index, const wchar_t* log,
+                       const wchar_t* newIndex, const wchar_t* newLog,
+                       const wchar_t* indexBackup, const wchar_t* logBackup);
+
 // The temporary names of a compaction: `indexPath` with its last three
 // characters replaced by `suffix` ("id~", "lo~"). 87 when it does not fit.
 BOOL CompactionPath(const wchar_t* indexPath, const wchar_t* suffix,

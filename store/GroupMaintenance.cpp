@@ -1,0 +1,436 @@
+#include "store/GroupMaintenance.h"
+#include <stdlib.h>
+#include <string.h>
+#include <wchar.h>
+#include "store/ArticleLog.h"
+#include "store/GroupListReader.h"
+#include "store/GroupRecord.h"
+
+namespace {
+
+// Records go through in batches; the log through fixed buffers, so that a
+// long article (or a damaged length) never needs a buffer of its size.
+enum {
+    kRecordBatch = 256,
+    kCopyBufferSize = 65536
+};
+
+struct CompactionFiles {
+    wchar_t newIndexPath[kMaintenancePathCapacity];
+    wchar_t newLogPath[kMaintenancePathCapacity];
+    // The old files step aside under these names while the new ones move
+    // in, so that a failed move can be undone.
+    wchar_t oldIndexBackup[kMaintenancePathCapacity];
+    wchar_t oldLogBackup[kMaintenancePathCapacity];
+    HANDLE oldLog;
+    HANDLE newIndex;
+    HANDLE newLog;
+};
+
+void CloseIfOpen(HANDLE* file)
+{
+    if (*file != INVALID_HANDLE_VALUE) {
+        CloseHandle(*file);
+        *file = INVALID_HANDLE_VALUE;
+    }
+}
+
+BOOL Exists(const wchar_t* path)
+{
+    return GetFileAttributesW(path) != INVALID_FILE_ATTRIBUTES;
+}
+
+BOOL IsReadOnly(const wchar_t* path)
+{
+    DWORD attributes = GetFileAttributesW(path);
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY);
+}
+
+BOOL SeekTo(HANDLE file, DWORD offset)
+{
+    LONG high = 0;
+    if (SetFilePointer(file, (LONG)offset, &high, FILE_BEGIN) == INVALID_SET_FILE_POINTER
+        && GetLastError() != NO_ERROR)
+        return FALSE;
+    return TRUE;
+}
+
+// Serves byte ranges of the old log from one buffer: the kept articles lie
+// in file order, so most ranges come from what was read for the one before.
+class LogSource {
+public:
+    LogSource(HANDLE file, char* buffer) : file_(file), buffer_(buffer), start_(0), length_(0) {}
+
+    // The bytes at `offset`, at most `wanted`; `got` receives how many.
+    const char* Get(DWORD offset, DWORD wanted, DWORD* got)
+    {
+        if (offset < start_ || offset >= start_ + length_) {
+            DWORD read = 0;
+            if (!SeekTo(file_, offset) || !ReadFull(file_, buffer_, kCopyBufferSize, &read))
+                return NULL;
+            if (read == 0) {
+                SetLastError(ERROR_INVALID_DATA);  // the log shrank under us
+                return NULL;
+            }
+            start_ = offset;
+            length_ = read;
+        }
+        DWORD available = start_ + length_ - offset;
+        *got = wanted < available ? wanted : available;
+        return buffer_ + (offset - start_);
+    }
+
+private:
+    HANDLE file_;
+    char* buffer_;
+    DWORD start_;
+    DWORD length_;
+};
+
+// Collects bytes and writes them in large pieces; a short write fails.
+class BufferedSink {
+public:
+    BufferedSink(HANDLE file, char* buffer, DWORD capacity)
+        : file_(file), buffer_(buffer), capacity_(capacity), used_(0), position_(0) {}
+
+    BOOL Put(const void* data, DWORD length)
+    {
+        const char* bytes = (const char*)data;
+        while (length > 0) {
+            if (used_ == capacity_ && !Flush())
+                return FALSE;
+            DWORD room = capacity_ - used_;
+            DWORD part = length < room ? length : room;
+            memcpy(buffer_ + used_, bytes, part);
+            used_ += part;
+            bytes += part;
+            length -= part;
+            position_ += part;
+        }
+        return TRUE;
+    }
+
+    BOOL Flush()
+    {
+        if (used_ > 0 && !WriteAll(file_, buffer_, used_))
+            return FALSE;
+        used_ = 0;
+        return TRUE;
+    }
+
+    // Bytes put so far, written or not.
+    DWORD Position() const { return position_; }
+
+private:
+    HANDLE file_;
+    char* buffer_;
+    DWORD capacity_;
+    DWORD used_;
+    DWORD position_;
+};
+
+BOOL MakeCompactionPaths(GroupRecord* group, CompactionFiles* files)
+{
+    const wchar_t* index = group->IndexPath();
+    if (!index || !group->LogPath()) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    return CompactionPath(index, L"id~", files->newIndexPath, kMaintenancePathCapacity)
+        && CompactionPath(index, L"lo~", files->newLogPath, kMaintenancePathCapacity)
+        && CompactionPath(index, L"ib~", files->oldIndexBackup, kMaintenancePathCapacity)
+        && CompactionPath(index, L"lb~", files->oldLogBackup, kMaintenancePathCapacity);
+}
+
+// Step 1: the old log and the two new files. Nothing is left behind on
+// failure, and nothing that was there before is touched.
+BOOL OpenCompactionFiles(GroupRecord* group, CompactionFiles* files)
+{
+    // Replacing needs both old files writable; find out before any work.
+    if (IsReadOnly(group->IndexPath()) || IsReadOnly(group->LogPath())) {
+        SetLastError(ERROR_ACCESS_DENIED);
+        return FALSE;
+    }
+    // Leftovers of an interrupted swap may be the only copy of a file.
+    if (Exists(files->oldIndexBackup) || Exists(files->oldLogBackup)) {
+        SetLastError(ERROR_FILE_EXISTS);
+        return FALSE;
+    }
+    files->oldLog = CreateFileW(group->LogPath(), GENERIC_READ, 0, NULL, OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL, NULL);
+    if (files->oldLog == INVALID_HANDLE_VALUE)
+        return FALSE;
+    files->newIndex = CreateFileW(files->newIndexPath, GENERIC_READ | GENERIC_WRITE, 0, NULL,
+                                  CREATE_NEW, FILE_ATTRIBUTE_NORMAL, NULL);
+    if (files->newIndex == INVALID_HANDLE_VALUE) {
+        DWORD error = GetLastError();
+        CloseIfOpen(&files->oldLog);
+        SetLastError(error);
+        return FALSE;
+    }
+    files->newLog = CreateFileW(files->newLogPath, GENERIC_READ | GENERIC_WRITE, 0, NULL,
+                                CREATE_NEW, FILE_ATTRIBUTE_NORMAL, NULL);
+    if (files->newLog == INVALID_HANDLE_VALUE) {
+        DWORD error = GetLastError();
+        CloseIfOpen(&files->newIndex);
+        DeleteFileW(files->newIndexPath);
+        CloseIfOpen(&files->oldLog);
+        SetLastError(error);
+        return FALSE;
+    }
+    return TRUE;
+}
+
+struct KeptCounts {
+    DWORD kept;
+    DWORD high;
+    DWORD low;
+};
+
+// Steps 3 to 5: the unread articles and their records into the new files.
+BOOL CopyUnreadArticles(GroupRecord* group, CompactionFiles* files, KeptCounts* counts)
+{
+    DWORD logSize = 0;
+    if (!LogFileSize(files->oldLog, &logSize))
+        return FALSE;
+    char* inBuffer = (char*)malloc(kCopyBufferSize);
+    char* outBuffer = (char*)malloc(kCopyBufferSize);
+    IndexRecord* records = (IndexRecord*)malloc(sizeof(IndexRecord) * kRecordBatch);
+    char* recordOut = (char*)malloc(sizeof(IndexRecord) * kRecordBatch);
+    BOOL ok = inBuffer && outBuffer && records && recordOut;
+    if (!ok)
+        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+
+    LogSource source(files->oldLog, inBuffer);
+    BufferedSink logSink(files->newLog, outBuffer, kCopyBufferSize);
+    BufferedSink indexSink(files->newIndex, recordOut, sizeof(IndexRecord) * kRecordBatch);
+    DWORD total = group->RecordCount();
+    DWORD first = 0;
+    while (ok && first < total) {
+        DWORD count = kRecordBatch;
+        if (!group->ReadRecords(first, records, &count)) {
+            ok = FALSE;
+            break;
+        }
+        if (count == 0) {
+            SetLastError(ERROR_INVALID_DATA);  // the index ends before recordCount
+            ok = FALSE;
+            break;
+        }
+        for (DWORD i = 0; ok && i < count; ++i) {
+            IndexRecord record = records[i];
+            if (record.flags & kRecordRead)
+                continue;
+            if (!RangeInsideLog(record.articleOffset, record.articleLength, logSize)) {
+                SetLastError(ERROR_INVALID_DATA);
+                ok = FALSE;
+                break;
+            }
+            DWORD newOffset = logSink.Position();
+            DWORD offset = record.articleOffset;
+            DWORD left = record.articleLength;
+            while (ok && left > 0) {
+                DWORD got = 0;
+                const char* bytes = source.Get(offset, left, &got);
+                ok = bytes && logSink.Put(bytes, got);
+                offset += got;
+                left -= got;
+            }
+            if (!ok)
+                break;
+            record.subjectOffset = record.subjectOffset - record.articleOffset + newOffset;
+            record.articleOffset = newOffset;
+            if (!indexSink.Put(&record, sizeof(record))) {
+                ok = FALSE;
+                break;
+            }
+            ++counts->kept;
+            DWORD priority = RecordPriority(record);
+            if (priority == kPriorityHigh)
+                ++counts->high;
+            else if (priority == kPriorityLow)
+                ++counts->low;
+        }
+        first += count;
+    }
+    ok = ok && logSink.Flush() && indexSink.Flush();
+    DWORD error = GetLastError();
+    free(inBuffer);
+    free(outBuffer);
+    free(records);
+    free(recordOut);
+    SetLastError(error);
+    return ok;
+}
+
+}  // namespace
+
+BOOL CompactionPath(const wchar_t* indexPath, const wchar_t* suffix, wchar_t* path, DWORD capacity)
+{
+    size_t length = indexPath ? wcslen(indexPath) : 0;
+    if (length < 3 || wcslen(suffix) != 3 || length + 1 > capacity) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    memcpy(path, indexPath, (length - 3) * sizeof(wchar_t));
+    memcpy(path + length - 3, suffix, 4 * sizeof(wchar_t));
+    return TRUE;
+}
+
+// Each old file first steps aside under its backup name, so that every
+// failed move can be undone and the group keeps a matching log and index
+// whatever fails.
+BOOL ReplaceGroupFiles(const wchar_t* index, const wchar_t* log,
+                       const wchar_t* newIndex, const wchar_t* newLog,
+                       const wchar_t* indexBackup, const wchar_t* logBackup)
+{
+    DWORD error;
+    if (!MoveFileW(log, logBackup))
+        return FALSE;
+    if (!MoveFileW(newLog, log)) {
+        error = GetLastError();
+        MoveFileW(logBackup, log);
+        SetLastError(error);
+        return FALSE;
+    }
+    if (!MoveFileW(index, indexBackup)) {
+        error = GetLastError();
+        MoveFileW(log, newLog);
+        MoveFileW(logBackup, log);
+        SetLastError(error);
+        return FALSE;
+    }
+    if (!MoveFileW(newIndex, index)) {
+        error = GetLastError();
+        MoveFileW(indexBackup, index);
+        MoveFileW(log, newLog);
+        MoveFileW(logBackup, log);
+        SetLastError(error);
+        return FALSE;
+    }
+    DeleteFileW(logBackup);
+    DeleteFileW(indexBackup);
+    return TRUE;
+}
+
+BOOL CompactGroup(GroupRecord* group)
+{
+    CompactionFiles files;
+    files.oldLog = files.newIndex = files.newLog = INVALID_HANDLE_VALUE;
+    if (!MakeCompactionPaths(group, &files) || !OpenCompactionFiles(group, &files))
+        return FALSE;
+
+    KeptCounts counts = {0, 0, 0};
+    BOOL ok = group->ReadHeader() && group->WriteHeader(files.newIndex)
+           && SeekTo(files.newIndex, kIndexHeaderSize)
+           && group->OpenIndex()
+           && CopyUnreadArticles(group, &files, &counts);
+    DWORD error = GetLastError();
+    group->CloseIndex();
+    if (ok) {
+        group->SetRecordCount(counts.kept);
+        group->SetHighCount(counts.high);
+        group->SetLowCount(counts.low);
+        group->SetSavedPosition(0);
+        // Only unread articles are kept, so this is the exact count even
+        // when the old header had drifted.
+        group->SetUnreadCount(counts.kept);
+        ok = group->WriteHeader(files.newIndex)
+          && FlushFileBuffers(files.newIndex) && FlushFileBuffers(files.newLog);
+        error = GetLastError();
+    }
+    CloseIfOpen(&files.oldLog);
+    CloseIfOpen(&files.newIndex);
+    CloseIfOpen(&files.newLog);
+    if (ok) {
+        ok = ReplaceGroupFiles(group->IndexPath(), group->LogPath(),
+                               files.newIndexPath, files.newLogPath,
+                               files.oldIndexBackup, files.oldLogBackup);
+        error = GetLastError();
+    }
+    if (!ok) {
+        DeleteFileW(files.newLogPath);
+        DeleteFileW(files.newIndexPath);
+    }
+    SetLastError(error);
+    return ok;
+}
+
+BOOL MarkAllRead(GroupRecord* group)
+{
+    if (!group->ReadHeader() || !group->OpenIndex())
+        return FALSE;
+    IndexRecord* records = (IndexRecord*)malloc(sizeof(IndexRecord) * kRecordBatch);
+    if (!records) {
+        group->CloseIndex();
+        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+        return FALSE;
+    }
+    HANDLE index = group->IndexHandle();
+    DWORD total = group->RecordCount();
+    DWORD marked = 0;  // records that were unread and are now read on disk
+    BOOL ok = TRUE;
+    for (DWORD first = 0; first < total;) {
+        DWORD count = kRecordBatch;
+        if (!group->ReadRecords(first, records, &count)) {
+            ok = FALSE;
+            break;
+        }
+        if (count == 0)
+            break;  // the file holds fewer records than counted: all of them are done
+        DWORD newlyRead = 0;
+        for (DWORD i = 0; i < count; ++i) {
+            if (!(records[i].flags & kRecordRead))
+                ++newlyRead;
+            records[i].flags |= kRecordRead;
+        }
+        if (!SeekTo(index, IndexRecordOffset(first))
+            || !WriteAll(index, records, sizeof(IndexRecord) * count)) {
+            ok = FALSE;
+            break;
+        }
+        marked += newlyRead;
+        first += count;
+    }
+    DWORD error = GetLastError();
+    free(records);
+    group->CloseIndex();
+    if (ok) {
+        group->SetUnreadCount(0);
+    } else {
+        DWORD unread = group->UnreadCount();
+        group->SetUnreadCount(unread > marked ? unread - marked : 0);
+    }
+    BOOL written = group->WriteHeader();
+    if (ok && !written)
+        return FALSE;
+    SetLastError(error);
+    return ok;
+}
+
+BOOL CatchUpServer(GroupRecord* group)
+{
+    if (!group->ReadHeader())
+        return FALSE;
+    group->SetLastArticle(kCatchUpPending);
+    return group->WriteHeader();
+}
+
+BOOL CompactAllGroups(const wchar_t* dataPath, CompactFailureHandler onFailure, void* context)
+{
+    GroupListReader* reader = GroupListReader::Open(dataPath);
+    if (!reader)
+        return FALSE;
+    GroupRecord group;
+    group.Reset();
+    for (const wchar_t* name = reader->Next(); name; name = reader->Next()) {
+        if (!group.SetNames(dataPath, name) || !CompactGroup(&group)) {
+            DWORD error = GetLastError();
+            if (onFailure)
+                onFailure(name, error, context);
+        }
+    }
+    group.Release();
+    reader->Close();
+    return TRUE;
+}
