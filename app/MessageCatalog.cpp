@@ -1,6 +1,31 @@
 #include "app/MessageCatalog.h"
 #include <stdio.h>
 
+// Writes `format` with every "%d" replaced by `code` and "%%" by "%", into at
+// most `capacity` characters, terminated. Any other conversion is copied as
+// it stands: a text that was written for "%s" must not read a pointer that
+// was never passed.
+static void FormatCode(wchar_t* out, size_t capacity, const wchar_t* format, DWORD code)
+{
+    wchar_t number[16];
+    _snwprintf(number, 16, L"%d", (int)code);
+    number[15] = L'\0';
+    size_t length = 0;
+    for (const wchar_t* p = format; *p && length + 1 < capacity; ++p) {
+        if (p[0] == L'%' && p[1] == L'd') {
+            for (const wchar_t* n = number; *n && length + 1 < capacity; ++n)
+                out[length++] = *n;
+            ++p;
+        } else if (p[0] == L'%' && p[1] == L'%') {
+            out[length++] = L'%';
+            ++p;
+        } else {
+            out[length++] = *p;
+        }
+    }
+    out[length] = L'\0';
+}
+
 MessageCatalog MessageCatalog::shared_;
 
 static wchar_t g_lastErrorText[kMessageTextCapacity];
@@ -32,8 +57,7 @@ const wchar_t* FormatLastError(const wchar_t* format)
         g_lastErrorText[0] = L'\0';
         return g_lastErrorText;
     }
-    _snwprintf(g_lastErrorText, kMessageTextCapacity - 1, format, (int)code);
-    g_lastErrorText[kMessageTextCapacity - 1] = L'\0';
+    FormatCode(g_lastErrorText, kMessageTextCapacity, format, code);
     return g_lastErrorText;
 }
 
@@ -54,13 +78,7 @@ void ShowErrorBox(UINT id, const wchar_t* caption, UINT flags)
     DWORD code = GetLastError();
     wchar_t text[kMessageTextCapacity];
     const wchar_t* format = MessageCatalog::Load(id);
-    if (format) {
-        _snwprintf(text, kMessageTextCapacity - 1, format, (int)code);
-        text[kMessageTextCapacity - 1] = L'\0';
-    } else {
-        // A missing text must not become a format string; show the code alone.
-        _snwprintf(text, kMessageTextCapacity - 1, L"(%d)", (int)code);
-        text[kMessageTextCapacity - 1] = L'\0';
-    }
+    // A missing text (id 19 has none) shows the code alone.
+    FormatCode(text, kMessageTextCapacity, format ? format : L"(%d)", code);
     ShowMessage(NULL, text, caption, flags);
 }

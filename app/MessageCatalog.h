@@ -21,7 +21,9 @@ private:
     static MessageCatalog shared_;
 };
 
-// `format` with the thread's last error as its one "%d", in a shared buffer.
+// `format` with the thread's last error (signed decimal) in place of "%d",
+// in a shared buffer valid until the next call; other conversions are
+// copied as they stand. The last error is read before anything else.
 const wchar_t* FormatLastError(const wchar_t* format);
 
 // Every message box goes through here, so that tests can answer it.
@@ -29,6 +31,7 @@ typedef int (*MessageBoxHook)(HWND owner, const wchar_t* text, const wchar_t* ca
 void SetMessageBoxHook(MessageBoxHook hook);
 int ShowMessage(HWND owner, const wchar_t* text, const wchar_t* caption, UINT flags);
 
-// Error with code: message `id` formatted with the last error, no owner,
-// hand icon, caption "PELORA" unless another is given.
+// Error with code: message `id` formatted with the last error (read first),
+// no owner, hand icon, caption "PELORA" unless another is given. An id
+// without a text shows "(code)".
 void ShowErrorBox(UINT id, const wchar_t* caption = L"PELORA", UINT flags = MB_ICONHAND);

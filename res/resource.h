@@ -8,8 +8,91 @@
 #define IDD_ABOUT               105
 
 // ---- message catalogue: string table ------------------------------------
+#define IDS_HEADER_LINE_COLOR        1
+#define IDS_QUOTE_LINE_COLOR         3
+#define IDS_INDEX_INVALID            5
+#define IDS_DATA_INIT_FAILED         7
+#define IDS_DIAL_CONNECTING          9
+#define IDS_OUT_OF_MEMORY            11
+#define IDS_PATROL_THREAD_FAILED     13
+#define IDS_DOWNLOAD_DONE            15
+#define IDS_DELETE_READ_CONFIRM      17
+#define IDS_DELETE_READ_FAILED       21
+#define IDS_INDEX_INIT_FAILED        23
+#define IDS_MARK_READ_FAILED         25
+#define IDS_SET_FAILED               27
+#define IDS_DIAL_OPENING_PORT        29
+#define IDS_DIAL_PORT_OPENED         31
+#define IDS_DIAL_CONNECTING_DEVICE   33
+#define IDS_DIAL_DEVICE_CONNECTED    35
+#define IDS_DIAL_AUTHENTICATING      37
+#define IDS_DIAL_AUTHENTICATED       39
+#define IDS_DIAL_CONNECTED           41
+#define IDS_DIAL_DISCONNECTED        43
+#define IDS_DIAL_CONNECT_FAILED      45
+#define IDS_DIAL_ERROR               47
+#define IDS_DIAL_DISCONNECTING       49
+#define IDS_DIAL_HANGING_UP          51
+#define IDS_VIEW_SWITCH_FAILED       53
+#define IDS_SETTINGS_SAVE_FAILED     55
+#define IDS_FILE_OPEN_FAILED         57
+#define IDS_FILTER_WRITE_FAILED      59
+#define IDS_SEND_FAILED              63
+#define IDS_RECEIVE_FAILED           65
+#define IDS_RECEIVE_INCOMPLETE       67
+#define IDS_LOG_WRITE_FAILED         71
+#define IDS_INDEX_WRITE_FAILED       73
+#define IDS_LIMIT_REACHED            75
+#define IDS_ARTICLES_FETCHED         77
+#define IDS_GROUP_FAILED             79
+#define IDS_UNEXPECTED_REPLY         81
+#define IDS_INDEX_OPEN_FAILED        83
+#define IDS_NO_NEW_ARTICLES          85
+#define IDS_SERVER_CONNECT_FAILED    87
+#define IDS_SERVER_NO_REPLY          89
+#define IDS_CONNECTION_REFUSED       91
+#define IDS_BAD_USER_NAME            93
+#define IDS_BAD_PASSWORD             95
+#define IDS_GROUP_LIST_FAILED        97
+#define IDS_SET_USER_NAME            99
+#define IDS_SET_MAIL_ADDRESS         101
+#define IDS_PROPERTIES_UNSET         103
+#define IDS_COLUMN_NEWSGROUP         105
+#define IDS_COLUMN_UNREAD            107
+#define IDS_COLUMN_ARTICLES          109
+#define IDS_COLUMN_STATE             111
+#define IDS_COLUMN_CURRENT           113
+#define IDS_COLUMN_MAXIMUM           115
+#define IDS_COLUMN_DATE              117
+#define IDS_COLUMN_SENDER            119
+#define IDS_COLUMN_SUBJECT           121
+#define IDS_PROPERTIES               123
+#define IDS_PAGE_MAIN                125
+#define IDS_PAGE_AUTH                127
+#define IDS_PAGE_KEY                 129
+#define IDS_PAGE_CONNECTION          131
+#define IDS_PAGE_FONT                133
+#define IDS_PAGE_COLOR               135
+#define IDS_PAGE_USER                137
+#define IDS_PAGE_POST                139
+#define IDS_COLUMN_MARK              141
+#define IDS_FOLDER_OUTBOX            143
+#define IDS_FOLDER_DRAFT             145
+#define IDS_FOLDER_SENT              147
+#define IDS_FOLDER_SAMPLE            149
+// Pocket PC menu-bar captions that no button uses (the others are named
+// with the frame's buttons)
+#define IDS_MENUBAR_FILE             40031
+#define IDS_MENUBAR_DRAFT            40034
 
 // ---- frame: menus, bars, bitmaps, commands -------------------------------
+// Pocket PC menu-bar caption strings of the pop-up buttons.
+#define IDS_PPC_GROUP_POPUP     40040
+#define IDS_PPC_GROUP_TOOLS     40037
+#define IDS_PPC_SUBJECT_POPUP   40046
+#define IDS_PPC_SUBJECT_TOOLS   40076
+#define IDS_PPC_ARTICLE_POPUP   40028
+#define IDS_PPC_ARTICLE_TOOLS   40025
 
 // ---- settings: property pages, file chooser, dial-up dialogs ---------------
 
