@@ -1,0 +1,38 @@
+// One blocking TCP connection to the news server: one command line out, the
+// answer back one line at a time. No time-outs: a silent server holds the
+// calling thread until the connection breaks.
+#pragma once
+#include <winsock2.h>
+#include <windows.h>
+#include "nntp/ResponseReader.h"
+
+enum { kCommandLineSize = 4096, kCommandTextMax = kCommandLineSize - 2 };
+
+class NntpConnection {
+public:
+    NntpConnection() { Init(); }
+    ~NntpConnection() { Close(); }
+
+    void Init();                       // no socket; for storage not constructed
+    // Host name or dotted address (multi-byte); only the low 16 bits of
+    // `port` are used. False with winsock's code in the last error.
+    BOOL Connect(const char* host, DWORD port);
+    // One command without its CR LF. Longer than 4094 bytes: 234, nothing
+    // sent. A command holding CR or LF would smuggle a second command onto
+    // the wire: 87, nothing sent.
+    BOOL SendLine(const char* text);
+    BOOL ReadLine(char* destination, DWORD capacity, BOOL strip)
+    {
+        return reader_.ReadLine(destination, capacity, strip);
+    }
+    void Close();                      // harmless when repeated
+    BOOL HasSocket() const { return socket_ != INVALID_SOCKET; }
+
+private:
+    SOCKET socket_;
+    ResponseReader reader_;
+};
+
+// "command" + "argument" into `line` (kCommandLineSize bytes); false with
+// 234 when the joined text would not fit a command line.
+BOOL JoinCommand(char* line, const char* command, const char* argument);

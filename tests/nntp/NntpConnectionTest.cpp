@@ -1,0 +1,178 @@
+// The line connection against the scripted server: what goes on the wire and
+// how the server's bytes come back as lines.
+#include <gtest/gtest.h>
+#include <string>
+#include "nntp/NntpConnection.h"
+#include "support/ScriptedNntpServer.h"
+
+namespace {
+
+class ConnectionTest : public testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(server.Start()); }
+    void Connect()
+    {
+        ASSERT_TRUE(connection.Connect("127.0.0.1", server.Port()));
+        char line[1024];
+        ASSERT_TRUE(connection.ReadLine(line, sizeof line, TRUE));
+        ASSERT_STREQ("200 ready", line);
+    }
+    // Sends `command` and expects the server to have replied `reply`.
+    std::string Ask(const char* command, DWORD capacity = 1024, BOOL strip = FALSE)
+    {
+        char line[4096];
+        if (!connection.SendLine(command))
+            return "<send failed>";
+        if (!connection.ReadLine(line, capacity, strip))
+            return "<read failed " + std::to_string(GetLastError()) + ">";
+        return line;
+    }
+
+    ScriptedNntpServer server;
+    NntpConnection connection;
+};
+
+TEST_F(ConnectionTest, ConnectsByAddressAndByNameUsingTheLow16BitsOfThePort)
+{
+    ASSERT_TRUE(connection.Connect("127.0.0.1", 0x10000u + server.Port()));
+    connection.Close();
+    NntpConnection byName;
+    ASSERT_TRUE(byName.Connect("localhost", server.Port()));
+    char line[64];
+    ASSERT_TRUE(byName.ReadLine(line, sizeof line, TRUE));
+    EXPECT_STREQ("200 ready", line);
+    EXPECT_EQ(2, server.Connections());
+}
+
+TEST(ConnectionFailure, RefusedAndUnknownHostFailWithTheSocketsCode)
+{
+    ScriptedNntpServer unused;   // only for WSAStartup
+    SOCKET probe = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address = {};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    bind(probe, (sockaddr*)&address, sizeof address);
+    int length = sizeof address;
+    getsockname(probe, (sockaddr*)&address, &length);
+    closesocket(probe);   // nobody listens on this port now
+
+    NntpConnection connection;
+    SetLastError(0);
+    EXPECT_FALSE(connection.Connect("127.0.0.1", ntohs(address.sin_port)));
+    EXPECT_NE(0u, GetLastError());
+    EXPECT_TRUE(connection.HasSocket());
+    connection.Close();
+    connection.Close();
+    EXPECT_FALSE(connection.HasSocket());
+
+    NntpConnection unknown;
+    EXPECT_FALSE(unknown.Connect("no-such-host.invalid", 119));
+}
+
+TEST_F(ConnectionTest, CommandLengthLimitAndLineBreaksInCommands)
+{
+    Connect();
+    std::string longest(4094, 'a');
+    std::string tooLong(4095, 'b');
+    server.On(longest, "211 longest\r\n");
+    EXPECT_EQ("211 longest\r\n", Ask(longest.c_str()));
+
+    EXPECT_FALSE(connection.SendLine(tooLong.c_str()));
+    EXPECT_EQ((DWORD)ERROR_MORE_DATA, GetLastError());
+    EXPECT_FALSE(connection.SendLine("GROUP a\r\nQUIT"));
+    EXPECT_EQ((DWORD)ERROR_INVALID_PARAMETER, GetLastError());
+    EXPECT_FALSE(connection.SendLine("GROUP a\nb"));
+
+    server.On("DATE", "111 20261206\r\n");
+    EXPECT_EQ("111 20261206\r\n", Ask("DATE"));
+    // Nothing of the refused commands reached the server.
+    std::vector<std::string> expected = {longest, "DATE"};
+    EXPECT_EQ(expected, server.Commands());
+
+    char line[kCommandLineSize];
+    EXPECT_FALSE(JoinCommand(line, "GROUP ", std::string(4089, 'g').c_str()));
+    EXPECT_EQ((DWORD)ERROR_MORE_DATA, GetLastError());
+    EXPECT_TRUE(JoinCommand(line, "GROUP ", std::string(4088, 'g').c_str()));
+}
+
+TEST_F(ConnectionTest, SegmentsAndLineEndRules)
+{
+    Connect();
+    ScriptedReply split;
+    split.pieces = {"22", "1 a", "b\r", "\nsecond\r\n"};
+    split.pauseMs = 20;
+    server.On("SPLIT", split);
+    server.On("MANY", "one\r\ntwo\r\nthree\r\n");
+    server.On("BARELF", "abc\ndef\r\n");
+    server.On("CRINSIDE", "ab\rcd\nnext\r\n");
+    server.On("HIGH", std::string("x\xE0\xFFy\r\n"));
+
+    EXPECT_EQ("221 ab\r\n", Ask("SPLIT"));
+    char line[1024];
+    ASSERT_TRUE(connection.ReadLine(line, sizeof line, FALSE));
+    EXPECT_STREQ("second\r\n", line);
+
+    EXPECT_EQ("one\r\n", Ask("MANY"));
+    ASSERT_TRUE(connection.ReadLine(line, sizeof line, FALSE));
+    EXPECT_STREQ("two\r\n", line);
+    ASSERT_TRUE(connection.ReadLine(line, sizeof line, TRUE));
+    EXPECT_STREQ("three", line);
+
+    EXPECT_EQ("abc\ndef\r\n", Ask("BARELF"));
+    // The line ends at the first LF after a CR; strip drops the byte before it.
+    EXPECT_EQ("ab\rc", Ask("CRINSIDE", 1024, TRUE));
+    ASSERT_TRUE(connection.ReadLine(line, sizeof line, TRUE));
+    EXPECT_STREQ("next", line);
+    EXPECT_EQ(std::string("x\xE0\xFFy\r\n"), Ask("HIGH"));
+}
+
+TEST_F(ConnectionTest, LineLengthLimitsLeaveTheRestInTheStream)
+{
+    Connect();
+    std::string fits(1021, 'f');
+    std::string over(1022, 'o');
+    server.On("FITS", fits + "\r\n");
+    server.On("OVER", over + "\r\nafter\r\n");
+    server.On("STRIPFITS", over + "\r\n");
+
+    EXPECT_EQ(fits + "\r\n", Ask("FITS"));
+    EXPECT_EQ("<read failed 234>", Ask("OVER"));
+    char line[1024];
+    // The CR went into the full buffer; the LF left behind is data of the
+    // next line, since no CR precedes it there.
+    ASSERT_TRUE(connection.ReadLine(line, sizeof line, FALSE));
+    EXPECT_STREQ("\nafter\r\n", line);
+    EXPECT_EQ(over, Ask("STRIPFITS", 1024, TRUE));
+
+    // A 2,000-byte line never writes past the buffer.
+    char guarded[1040];
+    memset(guarded, 0x5A, sizeof guarded);
+    server.On("HUGE", std::string(2000, 'h') + "\r\n");
+    ASSERT_TRUE(connection.SendLine("HUGE"));
+    EXPECT_FALSE(connection.ReadLine(guarded, 1024, FALSE));
+    EXPECT_EQ((DWORD)ERROR_MORE_DATA, GetLastError());
+    EXPECT_EQ(0, guarded[1023]);
+    for (size_t i = 1024; i < sizeof guarded; ++i)
+        ASSERT_EQ(0x5A, guarded[i]);
+}
+
+TEST_F(ConnectionTest, NulByteAndClosedConnectionAreFailures)
+{
+    Connect();
+    server.On("NUL", std::string("21\0 x\r\n", 7));
+    EXPECT_EQ("<read failed 13>", Ask("NUL"));
+    char rest[64];
+    ASSERT_TRUE(connection.ReadLine(rest, sizeof rest, FALSE));
+    EXPECT_STREQ(" x\r\n", rest);
+
+    server.On("BYE", "205 bye\r\n", true);
+    EXPECT_EQ("205 bye\r\n", Ask("BYE"));
+    char line[64];
+    for (int i = 0; i < 3; ++i) {
+        SetLastError(0);
+        EXPECT_FALSE(connection.ReadLine(line, sizeof line, FALSE));
+        EXPECT_EQ((DWORD)ERROR_HANDLE_EOF, GetLastError());
+    }
+}
+
+}  // namespace

@@ -1,0 +1,223 @@
+#include "support/ScriptedNntpServer.h"
+#include <chrono>
+
+ScriptedNntpServer::ScriptedNntpServer()
+    : listener_(INVALID_SOCKET), port_(0), stopping_(false), deadline_(0),
+      default_("500 unknown command\r\n"), connections_(0)
+{
+    greeting_.pieces.push_back("200 ready\r\n");
+    WSADATA data;
+    WSAStartup(MAKEWORD(2, 2), &data);
+}
+
+ScriptedNntpServer::~ScriptedNntpServer()
+{
+    Stop();
+    WSACleanup();
+}
+
+bool ScriptedNntpServer::Start(DWORD watchdogMs)
+{
+    listener_ = socket(AF_INET, SOCK_STREAM, 0);
+    if (listener_ == INVALID_SOCKET)
+        return false;
+    sockaddr_in address = {};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    address.sin_port = 0;
+    int length = sizeof address;
+    if (bind(listener_, (sockaddr*)&address, sizeof address) == SOCKET_ERROR ||
+        listen(listener_, 4) == SOCKET_ERROR ||
+        getsockname(listener_, (sockaddr*)&address, &length) == SOCKET_ERROR) {
+        closesocket(listener_);
+        listener_ = INVALID_SOCKET;
+        return false;
+    }
+    port_ = ntohs(address.sin_port);
+    stopping_ = false;
+    deadline_ = GetTickCount() + watchdogMs;
+    thread_ = std::thread(&ScriptedNntpServer::Run, this);
+    return true;
+}
+
+void ScriptedNntpServer::Stop()
+{
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        stopping_ = true;
+    }
+    if (thread_.joinable())
+        thread_.join();
+    if (listener_ != INVALID_SOCKET) {
+        closesocket(listener_);
+        listener_ = INVALID_SOCKET;
+    }
+}
+
+bool ScriptedNntpServer::Expired() const
+{
+    return (LONG)(GetTickCount() - deadline_) >= 0;
+}
+
+void ScriptedNntpServer::SetGreeting(const std::string& bytes, bool closeAfter)
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    greeting_ = ScriptedReply();
+    if (!bytes.empty())
+        greeting_.pieces.push_back(bytes);
+    greeting_.closeAfter = closeAfter;
+}
+
+void ScriptedNntpServer::On(const std::string& command, const std::string& bytes, bool closeAfter)
+{
+    ScriptedReply reply;
+    if (!bytes.empty())
+        reply.pieces.push_back(bytes);
+    reply.closeAfter = closeAfter;
+    On(command, reply);
+}
+
+void ScriptedNntpServer::On(const std::string& command, const ScriptedReply& reply)
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    script_[command].push_back(reply);
+}
+
+void ScriptedNntpServer::SetDefault(const std::string& bytes)
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    default_ = bytes;
+}
+
+void ScriptedNntpServer::AddArticle(unsigned number, const std::string& header, const std::string& body)
+{
+    std::string n = std::to_string(number);
+    On("HEAD " + n, "221 " + n + " <" + n + "@test> head\r\n" + header + ".\r\n");
+    On("BODY " + n, "222 " + n + " <" + n + "@test> body\r\n" + body + ".\r\n");
+}
+
+std::vector<std::string> ScriptedNntpServer::Commands()
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    return received_;
+}
+
+bool ScriptedNntpServer::WaitForCommands(size_t count, DWORD timeoutMs)
+{
+    std::unique_lock<std::mutex> lock(mutex_);
+    return changed_.wait_for(lock, std::chrono::milliseconds(timeoutMs),
+                             [&] { return received_.size() >= count; });
+}
+
+int ScriptedNntpServer::Connections()
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    return connections_;
+}
+
+void ScriptedNntpServer::Run()
+{
+    for (;;) {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            if (stopping_)
+                return;
+        }
+        if (Expired())
+            return;
+        fd_set readable;
+        FD_ZERO(&readable);
+        FD_SET(listener_, &readable);
+        timeval wait = {0, 50000};
+        if (select(0, &readable, NULL, NULL, &wait) <= 0)
+            continue;
+        SOCKET client = accept(listener_, NULL, NULL);
+        if (client == INVALID_SOCKET)
+            continue;
+        BOOL noDelay = TRUE;
+        setsockopt(client, IPPROTO_TCP, TCP_NODELAY, (const char*)&noDelay, sizeof noDelay);
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            ++connections_;
+        }
+        Serve(client);
+        closesocket(client);
+    }
+}
+
+bool ScriptedNntpServer::SendReply(SOCKET client, const ScriptedReply& reply)
+{
+    for (size_t i = 0; i < reply.pieces.size(); ++i) {
+        if (i && reply.pauseMs)
+            Sleep(reply.pauseMs);
+        const std::string& piece = reply.pieces[i];
+        size_t sent = 0;
+        while (sent < piece.size()) {
+            int count = send(client, piece.data() + sent, (int)(piece.size() - sent), 0);
+            if (count <= 0)
+                return false;
+            sent += count;
+        }
+    }
+    return !reply.closeAfter;
+}
+
+void ScriptedNntpServer::Serve(SOCKET client)
+{
+    ScriptedReply greeting;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        greeting = greeting_;
+    }
+    if (!SendReply(client, greeting))
+        return;
+    std::string pending;
+    char chunk[4096];
+    for (;;) {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            if (stopping_)
+                return;
+        }
+        if (Expired())
+            return;
+        fd_set readable;
+        FD_ZERO(&readable);
+        FD_SET(client, &readable);
+        timeval wait = {0, 50000};
+        int ready = select(0, &readable, NULL, NULL, &wait);
+        if (ready < 0)
+            return;
+        if (ready == 0)
+            continue;
+        int count = recv(client, chunk, sizeof chunk, 0);
+        if (count <= 0)
+            return;
+        pending.append(chunk, count);
+        size_t end;
+        while ((end = pending.find("\r\n")) != std::string::npos) {
+            std::string line = pending.substr(0, end);
+            pending.erase(0, end + 2);
+            ScriptedReply reply;
+            {
+                std::lock_guard<std::mutex> lock(mutex_);
+                received_.push_back(line);
+                auto found = script_.find(line);
+                if (found == script_.end() || found->second.empty()) {
+                    reply.pieces.push_back(default_);
+                } else {
+                    reply = found->second.front();
+                    if (found->second.size() > 1)
+                        found->second.pop_front();
+                }
+            }
+            changed_.notify_all();
+            if (line == "QUIT" && reply.pieces.size() == 1 && reply.pieces[0] == default_) {
+                reply.pieces[0] = "205 bye\r\n";
+                reply.closeAfter = true;
+            }
+            if (!SendReply(client, reply))
+                return;
+        }
+    }
+}

@@ -1,0 +1,75 @@
+// A news server for tests: a thread on 127.0.0.1 (ephemeral port) that greets
+// each connection and answers each command line from a script, recording
+// every line it received. Every wait is bounded: a test that goes wrong
+// fails instead of hanging, and Stop (or the watchdog) closes the client's
+// connection so that a client blocked in recv is released.
+#pragma once
+#include <winsock2.h>
+#include <windows.h>
+#include <condition_variable>
+#include <deque>
+#include <map>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+struct ScriptedReply {
+    // Raw bytes, each piece sent by one send() of its own (so a reply can be
+    // split across segments on purpose); one piece is the normal case.
+    std::vector<std::string> pieces;
+    bool closeAfter = false;     // close the connection after sending
+    DWORD pauseMs = 0;           // pause between pieces
+};
+
+class ScriptedNntpServer {
+public:
+    ScriptedNntpServer();
+    ~ScriptedNntpServer();
+
+    // Listens on 127.0.0.1 with an ephemeral port; false when that fails.
+    // `watchdogMs` bounds the server's whole life: past it every connection
+    // is closed and no more are accepted.
+    bool Start(DWORD watchdogMs = 20000);
+    void Stop();
+    unsigned short Port() const { return port_; }
+
+    // Sent on accepting a connection ("200 ready\r\n" unless changed).
+    void SetGreeting(const std::string& bytes, bool closeAfter = false);
+    // The reply to one exact command line (without CR LF). Replies given for
+    // one line are used in turn; the last one keeps answering.
+    void On(const std::string& command, const std::string& bytes, bool closeAfter = false);
+    void On(const std::string& command, const ScriptedReply& reply);
+    // The answer to lines nobody scripted ("500 unknown command\r\n").
+    void SetDefault(const std::string& bytes);
+
+    // Convenience: "HEAD n" and "BODY n" of one article. `header` and `body`
+    // are raw lines with CR LF; the body is sent as given (stuff dots
+    // yourself) and both get the terminating ".\r\n".
+    void AddArticle(unsigned number, const std::string& header, const std::string& body);
+
+    // Every command line received, in order, without its CR LF.
+    std::vector<std::string> Commands();
+    // Waits until `count` lines were received; false after `timeoutMs`.
+    bool WaitForCommands(size_t count, DWORD timeoutMs);
+    int Connections();
+
+private:
+    void Run();
+    void Serve(SOCKET client);
+    bool SendReply(SOCKET client, const ScriptedReply& reply);
+    bool Expired() const;
+
+    SOCKET listener_;
+    unsigned short port_;
+    std::thread thread_;
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    bool stopping_;
+    DWORD deadline_;
+    ScriptedReply greeting_;
+    std::string default_;
+    std::map<std::string, std::deque<ScriptedReply>> script_;
+    std::vector<std::string> received_;
+    int connections_;
+};
