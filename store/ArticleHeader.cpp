@@ -98,8 +98,9 @@ BOOL ArticleHeader::AddHeaderLine(const char* line)
         newsgroupLength_ = length;
         lastWasNewsgroup_ = TRUE;
     } else if (strncmp(line, "X-Local-Seq:", 12) == 0) {
-        const char* cursor = length > 13 ? line + 13 : line + length;
-        articleNumber_ = ParseNumber(&cursor);
+        // A line without a 14th byte has no number to read.
+        const char* cursor = line + 13;
+        articleNumber_ = length > 13 ? ParseNumber(&cursor) : kNoHeaderLine;
     } else if (strncmp(line, "Date:", 5) == 0) {
         dateOffset_ = offset;
     } else if (strncmp(line, "From:", 5) == 0) {

@@ -1,0 +1,195 @@
+// Header lines, unfolding and the record fields taken from them.
+#include <gtest/gtest.h>
+#include <string>
+#include "store/ArticleHeader.h"
+
+namespace {
+
+class Header : public testing::Test {
+protected:
+    void SetUp() override { header.Construct(); ASSERT_TRUE(header.Init()); }
+    void TearDown() override { header.Free(); }
+    std::string Stored() const { return std::string(header.Buffer(), header.Length()); }
+    std::string Subject() { char f[48]; header.SubjectField(f); return std::string(f, 48); }
+    std::string Date() { char f[4]; header.DateField(f); return std::string(f, 4); }
+    std::string Sender() { char f[16]; header.SenderField(f); return std::string(f, 16); }
+    std::string SenderOf(const char* from)
+    {
+        header.Reset();
+        header.AddHeaderLine(from);
+        return Sender();
+    }
+    std::string DateOf(const char* date)
+    {
+        header.Reset();
+        header.AddHeaderLine(date);
+        return Date();
+    }
+    ArticleHeader header;
+};
+
+std::string Padded(const std::string& text, size_t size)
+{
+    std::string field = text;
+    field.resize(size, '\0');
+    return field;
+}
+
+TEST_F(Header, UnfoldsContinuationLinesIntoTheLineBefore)
+{
+    header.AddHeaderLine("From: Taro <t@example.jp>\r\n");
+    header.AddHeaderLine("Subject: A\r\n");
+    header.AddContinuationLine(" B\r\n");
+    header.AddContinuationLine("\t \tC\r\n");
+    header.AddHeaderLine("Date: Sat, 5 Dec 2026 15:08:39 +0900\r\n");
+    EXPECT_EQ("From: Taro <t@example.jp>\r\nSubject: ABC\r\nDate: Sat, 5 Dec 2026 15:08:39 +0900\r\n",
+              Stored());
+    EXPECT_EQ(27u, header.SubjectOffset());
+    EXPECT_EQ(14u, header.SubjectLength());
+    EXPECT_EQ(Padded("ABC", 48), Subject());
+    EXPECT_EQ("1205", Date());
+    EXPECT_EQ(Padded("Taro", 16), Sender());
+}
+
+TEST_F(Header, ContinuationOfAnotherLineLeavesTheSubjectLength)
+{
+    header.AddHeaderLine("Subject: A\r\n");
+    header.AddHeaderLine("References: <a@b>\r\n");
+    header.AddContinuationLine(" <c@d>\r\n");
+    EXPECT_EQ(12u, header.SubjectLength());
+    EXPECT_EQ("Subject: A\r\nReferences: <a@b><c@d>\r\n", Stored());
+}
+
+TEST_F(Header, UnfoldingNeverMakesALineOf1024Bytes)
+{
+    header.AddHeaderLine("Subject: x\r\n");
+    std::string piece = " " + std::string(600, 'y') + "\r\n";
+    header.AddContinuationLine(piece.c_str());
+    header.AddContinuationLine(piece.c_str());
+    // A double-byte character across the limit is dropped whole.
+    header.AddContinuationLine(" \x82\xa0\x82\xa0\r\n");
+    std::string stored = Stored();
+    ASSERT_EQ(1023u, stored.size());
+    EXPECT_EQ("\r\n", stored.substr(1021));
+    EXPECT_EQ(1023u, header.SubjectLength());
+    header.AddHeaderLine("From: z\r\n");
+    EXPECT_EQ("From: z\r\n", Stored().substr(1023));
+}
+
+TEST_F(Header, GrowsPastItsFirstBuffer)
+{
+    std::string line = "References: " + std::string(1000, 'r') + "\r\n";
+    for (int i = 0; i < 5; i++)
+        ASSERT_TRUE(header.AddHeaderLine(line.c_str()));
+    header.AddHeaderLine("Subject: late\r\n");
+    EXPECT_EQ(5 * line.size() + 15, Stored().size());
+    EXPECT_EQ(Padded("late", 48), Subject());
+}
+
+TEST_F(Header, LaterLineWinsAndNewsgroupsIsNotNewsgroup)
+{
+    header.AddHeaderLine("Subject: first\r\n");
+    header.AddHeaderLine("Newsgroups: fj.test\r\n");
+    header.AddHeaderLine("Subject: second\r\n");
+    EXPECT_EQ(Padded("second", 48), Subject());
+    EXPECT_EQ(NULL, header.NewsgroupText());
+    header.AddHeaderLine("Newsgroup: fj.x\r\n");
+    EXPECT_STREQ("fj.x\r\n", header.NewsgroupText());
+}
+
+TEST_F(Header, ArticleNumberFromTheLocalSeqLine)
+{
+    EXPECT_EQ(0xFFFFFFFFu, header.ArticleNumber());
+    header.AddHeaderLine("X-Local-Seq: 1234\r\n");
+    EXPECT_EQ(1234u, header.ArticleNumber());
+    header.AddHeaderLine("X-Local-Seq: 12a\r\n");
+    EXPECT_EQ(0xFFFFFFFFu, header.ArticleNumber());
+    header.AddHeaderLine("X-Local-Seq:");   // too short to hold a number
+    EXPECT_EQ(0xFFFFFFFFu, header.ArticleNumber());
+}
+
+TEST_F(Header, MissingLinesGiveTheDefaults)
+{
+    header.AddHeaderLine("Message-ID: <x@y>\r\n");
+    EXPECT_EQ(Padded("(none)", 48), Subject());
+    EXPECT_EQ("0000", Date());
+    EXPECT_EQ(Padded("(Unknown)", 16), Sender());
+    header.AddHeaderLine("Subject: \r\n");
+    EXPECT_EQ(std::string(48, '\0'), Subject());
+}
+
+TEST_F(Header, SubjectCutAt47BytesWithoutSplittingACharacter)
+{
+    std::string line = "Subject: " + std::string(47, 's') + "\r\n";
+    header.AddHeaderLine(line.c_str());
+    EXPECT_EQ(Padded(std::string(47, 's'), 48), Subject());
+    header.Reset();
+    line = "Subject: " + std::string(46, 's') + "\x82\xa0" + "\r\n";
+    header.AddHeaderLine(line.c_str());
+    EXPECT_EQ(Padded(std::string(46, 's'), 48), Subject());
+}
+
+TEST_F(Header, DateFields)
+{
+    EXPECT_EQ("1205", DateOf("Date: 05 Dec 2026\r\n"));
+    EXPECT_EQ("1205", DateOf("Date: Sat, 5 Dec 2026 09:00:00 +0900\r\n"));
+    EXPECT_EQ("0131", DateOf("Date: Sat, 31 Jan 2026\r\n"));
+    EXPECT_EQ("0000", DateOf("Date: 2026-12-05\r\n"));
+    EXPECT_EQ("0000", DateOf("Date: Sat, 5 dec 2026\r\n"));
+    EXPECT_EQ("0000", DateOf("Date: Sat\r\n"));
+    EXPECT_EQ("0000", DateOf("Date: 5"));
+    EXPECT_EQ("0000", DateOf("Date: 12 D"));
+}
+
+TEST_F(Header, SenderForms)
+{
+    EXPECT_EQ(Padded("Taro", 16), SenderOf("From: Taro <t@example.jp>\r\n"));
+    EXPECT_EQ(Padded("Taro Yamada", 16), SenderOf("From: \"Taro Yamada\" <t@example.jp>\r\n"));
+    EXPECT_EQ(Padded("Taro", 16), SenderOf("From: t@example.jp (Taro)\r\n"));
+    EXPECT_EQ(Padded("<t@example.jp.l", 16), SenderOf("From: <t@example.jp.long>\r\n"));
+    EXPECT_EQ(Padded("Tar", 16), SenderOf("From: Taro<t@example.jp>\r\n"));
+    EXPECT_EQ(Padded("t@example.jp", 16), SenderOf("From: t@example.jp\r\n"));
+    EXPECT_EQ(Padded("(Unknown)", 16), SenderOf("From: \r\n"));
+    std::string wide = "From: ";
+    for (int i = 0; i < 16; i++)
+        wide += "\x82\xa0";
+    wide += "\r\n";
+    std::string seven;
+    for (int i = 0; i < 7; i++)
+        seven += "\x82\xa0";
+    EXPECT_EQ(Padded(seven, 16), SenderOf(wide.c_str()));
+    // A double-byte character containing '>' or '(' bytes is one unit.
+    EXPECT_EQ(Padded("\x83\x3e", 16), SenderOf("From: \x83\x3e\r\n"));
+}
+
+TEST(ParseNumber, ReadsDigitsUpToABlankOrCr)
+{
+    const char* cursor = "123  rest";
+    EXPECT_EQ(123u, ParseNumber(&cursor));
+    EXPECT_STREQ("rest", cursor);
+    cursor = "42\r\n";
+    EXPECT_EQ(42u, ParseNumber(&cursor));
+    EXPECT_STREQ("\r\n", cursor);
+    cursor = "";
+    EXPECT_EQ(0u, ParseNumber(&cursor));
+    cursor = "7x";
+    EXPECT_EQ(0xFFFFFFFFu, ParseNumber(&cursor));
+    EXPECT_EQ(NULL, cursor);
+}
+
+TEST(BoundedCopy, StopsAtLineEndsAndKeepsCharactersWhole)
+{
+    char out[8];
+    memset(out, 'z', sizeof out);
+    memset(out, 0, 6);
+    BoundedCopy(out, "ab\r\ncd", 5);
+    EXPECT_STREQ("ab", out);
+    memset(out, 0, sizeof out);
+    BoundedCopy(out, "a\x82\xa0\x82\xa0", 4);
+    EXPECT_STREQ("a\x82\xa0", out);
+    memset(out, 0, sizeof out);
+    BoundedCopy(out, "ab\x82", 5);   // a lead byte at the very end
+    EXPECT_STREQ("ab\x82", out);
+}
+
+} // namespace

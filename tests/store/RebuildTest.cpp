@@ -1,0 +1,284 @@
+// The index rebuilt from a log, reading articles back, reprioritising, and
+// damaged logs and indexes.
+#include "StoreTestGroup.h"
+#include "store/ArticleLog.h"
+#include "store/KeywordFilter.h"
+#include "text/CodePage.h"
+#include <stdlib.h>
+
+namespace {
+
+class Rebuild : public StoreGroupTest {
+protected:
+    BOOL Run()
+    {
+        group.Clear();
+        group.SetLastArticle(40);
+        group.SetServerLast(50);
+        group.SetReservedWord(7);
+        return RebuildIndex(&group);
+    }
+};
+
+TEST_F(Rebuild, RecordsFromEveryCompleteArticle)
+{
+    SetFilter("+ urgent\r\n- spam\r\n");
+    std::string a = ArticleBlock("From: \"Taro\" <t@example.jp>\nSubject: urgent news\n"
+                                 "Date: Sat, 5 Dec 2026 15:08:39 +0900", 11, "line one\nline two");
+    // A folded Subject in a log written by hand: the record points at the
+    // Subject line where it stands in the log.
+    std::string b = "Message-ID: <m@x>\r\n References\r\nSubject: spam\r\n\tmore\r\nX-Local-Seq: 12\r\n"
+                    "\r\nbody\r\n================\r\n";
+    std::string c = ArticleBlock("Message-ID: <n@x>", 0xFFFFFFFF, "no headers of use");
+    // A body line of sixteen '=' ends the article early; the rest parses as
+    // one more article.
+    std::string d1 = "Subject: d\r\nX-Local-Seq: 14\r\n\r\nbefore\r\n================\r\n";
+    std::string d2 = "after\r\n\r\ntail\r\n================\r\n";
+    std::string cut = "Subject: cut off\r\nX-Local-Seq: 15\r\n\r\nhalf a bod";
+    std::string log = a + b + c + d1 + d2 + cut;
+    SetLog(log);
+    ASSERT_TRUE(Run());
+
+    DWORD bo = (DWORD)a.size(), co = bo + (DWORD)b.size(), d1o = co + (DWORD)c.size();
+    DWORD d2o = d1o + (DWORD)d1.size();
+    std::string expected = IndexHeaderBytes(40, 50, 7, 5, 0, "", 5, 1, 1)
+        + IndexRecordBytes(4, 11, 0, (DWORD)a.size(), "urgent news", "1205", "Taro",
+                           29 + 9, 11)
+        + IndexRecordBytes(2, 12, bo, (DWORD)b.size(), "spammore", "0000", "(Unknown)",
+                           bo + 32 + 9, 8)
+        + IndexRecordBytes(0, 0xFFFFFFFF, co, (DWORD)c.size(), "(none)", "0000", "(Unknown)", co, 0)
+        + IndexRecordBytes(0, 14, d1o, (DWORD)d1.size(), "d", "0000", "(Unknown)", d1o + 9, 1)
+        + IndexRecordBytes(0, 0xFFFFFFFF, d2o, (DWORD)d2.size(), "(none)", "0000",
+                           "(Unknown)", d2o, 0);
+    EXPECT_EQ(expected, Index());
+    EXPECT_EQ(log, Log());
+}
+
+TEST_F(Rebuild, EmptyOrMissingLogGivesHeaderOnly)
+{
+    ASSERT_TRUE(Run());
+    EXPECT_EQ(IndexHeaderBytes(40, 50, 7, 0, 0, "", 0, 0, 0), Index());
+    EXPECT_EQ("", Log());
+}
+
+TEST_F(Rebuild, ReplacesEverythingAfterTheNewRecords)
+{
+    SetIndex(std::string(1000, 'x'));
+    SetLog(ArticleBlock("Subject: s", 1, "b"));
+    ASSERT_TRUE(Run());
+    EXPECT_EQ(100u + 92u, Index().size());
+}
+
+TEST_F(Rebuild, DamagedLogFailsAndKeepsTheArticlesBefore)
+{
+    std::string good = ArticleBlock("Subject: good", 1, "fine");
+    struct Case {
+        std::string bad;
+        DWORD error;
+    } cases[] = {
+        {ArticleBlock("Subject: long", 2, std::string(1022, 'l')), ERROR_MORE_DATA},
+        {"Subject: lf\nX-Local-Seq: 3\n\n" + std::string(1100, 'b') + "\n", ERROR_MORE_DATA},
+        {ArticleBlock("Subject: zero", 4, std::string("a\0b", 3)), ERROR_INVALID_DATA},
+    };
+    for (const Case& c : cases) {
+        std::string log = good + c.bad + good;
+        SetLog(log);
+        SetLastError(0);
+        EXPECT_FALSE(Run());
+        EXPECT_EQ(c.error, GetLastError());
+        EXPECT_EQ(log, Log());
+        EXPECT_EQ(IndexHeaderBytes(40, 50, 7, 1, 0, "", 1, 0, 0)
+                  + IndexRecordBytes(0, 1, 0, (DWORD)good.size(), "good", "0000", "(Unknown)", 9, 4),
+                  Index());
+    }
+    // 1023 bytes with CR LF is the longest line that fits.
+    std::string longest = ArticleBlock("Subject: long", 2, std::string(1021, 'l'));
+    SetLog(good + longest);
+    EXPECT_TRUE(Run());
+    EXPECT_EQ(2u, group.RecordCount());
+}
+
+class LogFile : public Rebuild {
+protected:
+    void Fill()
+    {
+        a = ArticleBlock("Subject: first", 1, "\x82\xa0 text");
+        b = ArticleBlock("Subject: second", 2, "more");
+        SetLog(a + b);
+        ASSERT_TRUE(Run());
+    }
+    std::string RecordBytes(DWORD i) const { return Index().substr(100 + 92 * i, 92); }
+    void PutRecord(DWORD i, const IndexRecord& record)
+    {
+        std::string index = Index();
+        index.replace(100 + 92 * i, 92, std::string((const char*)&record, 92));
+        SetIndex(index);
+    }
+    IndexRecord Record(DWORD i)
+    {
+        IndexRecord record;
+        DWORD count = 1;
+        EXPECT_TRUE(group.ReadRecords(i, &record, &count));
+        EXPECT_EQ(1u, count);
+        return record;
+    }
+    std::string a, b;
+};
+
+TEST_F(LogFile, ReadArticleGivesTheBlockAsWideText)
+{
+    Fill();
+    IndexRecord record = Record(0);
+    wchar_t* text = ReadArticle(&group, record.articleOffset, record.articleLength);
+    ASSERT_TRUE(text != NULL);
+    wchar_t* expected = ToWide(a.c_str());
+    EXPECT_STREQ(expected, text);
+    free(expected);
+    free(text);
+}
+
+TEST_F(LogFile, RangesOutsideTheLogFailWithoutReading)
+{
+    Fill();
+    DWORD size = (DWORD)(a.size() + b.size());
+    struct { DWORD offset, length; } bad[] = {
+        {size, 1}, {0, size + 1}, {size - 1, 0xFFFFFFFF}, {0xFFFFFFF0, 0x20}, {0, 0x7FFFFFFF}};
+    for (auto& r : bad) {
+        SetLastError(0);
+        EXPECT_EQ(NULL, ReadArticle(&group, r.offset, r.length));
+        EXPECT_EQ((DWORD)ERROR_INVALID_DATA, GetLastError());
+    }
+    wchar_t* empty = ReadArticle(&group, size, 0);
+    ASSERT_TRUE(empty != NULL);
+    EXPECT_STREQ(L"", empty);
+    free(empty);
+    SetLastError(0);
+    DeleteFileW(group.LogPath());
+    EXPECT_EQ(NULL, ReadArticle(&group, 0, 1));
+    EXPECT_EQ((DWORD)ERROR_FILE_NOT_FOUND, GetLastError());
+}
+
+TEST_F(LogFile, ValidatingReadHelper)
+{
+    Fill();
+    DWORD size = (DWORD)(a.size() + b.size());
+    IndexRecord record = Record(1);
+    EXPECT_TRUE(RecordInsideLog(record, size));
+    record.articleLength += 1;
+    EXPECT_FALSE(RecordInsideLog(record, size));
+    record = Record(1);
+    record.subjectOffset = record.articleOffset - 1;
+    EXPECT_FALSE(RecordInsideLog(record, size));
+    record = Record(1);
+    record.subjectLength = 0xFFFFFFFF;
+    EXPECT_FALSE(RecordInsideLog(record, size));
+
+    HANDLE log = CreateFileW(group.LogPath(), GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING, 0, NULL);
+    ASSERT_NE(INVALID_HANDLE_VALUE, log);
+    char buffer[8];
+    EXPECT_TRUE(ReadLogRange(log, size, size - 8, 8, buffer));
+    EXPECT_EQ(std::string("======\r\n"), std::string(buffer, 8));
+    EXPECT_FALSE(ReadLogRange(log, size, size - 7, 8, buffer));
+    EXPECT_EQ((DWORD)ERROR_INVALID_DATA, GetLastError());
+    CloseHandle(log);
+}
+
+TEST_F(LogFile, ReprioritiseAppliesTheFilterToEveryRecord)
+{
+    Fill();
+    SetFilter("+ sec\r\n- first\r\n- second\r\n");
+    ASSERT_TRUE(Reprioritise(&group));
+    EXPECT_EQ(1u, group.HighCount());
+    EXPECT_EQ(1u, group.LowCount());
+    EXPECT_EQ(2u, Record(0).flags);
+    EXPECT_EQ(4u, Record(1).flags);
+    SetFilter("");
+    ASSERT_TRUE(Reprioritise(&group));
+    EXPECT_EQ(0u, group.HighCount());
+    EXPECT_EQ(0u, group.LowCount());
+    EXPECT_EQ(0u, Record(0).flags);
+}
+
+TEST_F(LogFile, ReprioritiseOnDamagedRecordsFailsAndKeepsCountersTrue)
+{
+    Fill();
+    IndexRecord bad = Record(0);
+    bad.subjectOffset = 0x7FFFFFF0;
+    bad.subjectLength = 0x40000000;
+    SetRecordPriority(bad, kPriorityLow);
+    PutRecord(0, bad);
+    SetFilter("+ second\r\n");
+    SetLastError(0);
+    EXPECT_FALSE(Reprioritise(&group));
+    EXPECT_EQ((DWORD)ERROR_INVALID_DATA, GetLastError());
+    // The damaged record keeps its low priority; the other became high.
+    ASSERT_TRUE(group.ReadHeader());
+    EXPECT_EQ(1u, group.HighCount());
+    EXPECT_EQ(1u, group.LowCount());
+    EXPECT_EQ(std::string((const char*)&bad, 92), RecordBytes(0));
+}
+
+TEST_F(LogFile, IndexShorterThanItsCount)
+{
+    Fill();
+    std::string index = Index();
+    index.replace(16, 4, U32(5));   // claims five records, holds two
+    SetIndex(index);
+    ASSERT_TRUE(group.ReadHeader());
+    IndexRecord records[5];
+    memset(records, 0xAB, sizeof records);
+    DWORD count = 5;
+    EXPECT_TRUE(group.ReadRecords(0, records, &count));
+    EXPECT_EQ(2u, count);
+    EXPECT_EQ(0xABu, ((unsigned char*)&records[2])[0]);
+    count = 1;
+    EXPECT_TRUE(group.ReadRecords(3, records, &count));
+    EXPECT_EQ(0u, count);
+    count = 4;
+    EXPECT_FALSE(group.ReadRecords(5, records, &count));
+    EXPECT_EQ(0u, count);
+    EXPECT_FALSE(Reprioritise(&group));
+    EXPECT_EQ((DWORD)ERROR_INVALID_DATA, GetLastError());
+}
+
+TEST(KeywordMatch, ShorterInLonger)
+{
+    EXPECT_TRUE(KeywordMatches("foo", 3, "about foo\r\n", 11));
+    EXPECT_TRUE(KeywordMatches("about foo bar", 13, "foo", 3));
+    EXPECT_FALSE(KeywordMatches("foo", 3, "fo\r\n", 4));
+    EXPECT_TRUE(KeywordMatches("foo", 3, "fo", 2));
+    EXPECT_FALSE(KeywordMatches("abc", 3, "abd", 3));
+    EXPECT_TRUE(KeywordMatches("", 0, "x", 1));
+    EXPECT_TRUE(KeywordMatches("x", 1, "", 0));
+    EXPECT_FALSE(KeywordMatches("Foo", 3, "foo", 3));
+    // Byte-wise: the trail byte of one character and the lead of the next.
+    EXPECT_TRUE(KeywordMatches("\xa0\x82", 2, "\x82\xa0\x82\xa0", 4));
+}
+
+TEST_F(StoreGroupTest, FilterFileLines)
+{
+    SetFilter("+ high\r\n+\r\n- low\r\n+x\r\n* odd\r\n" + std::string(600, 'z') + "\r\n+ late\r\n");
+    KeywordFilter filter;
+    filter.Construct();
+    ASSERT_TRUE(filter.Load(group.FilterPath()));
+    // "+x" gives an empty high keyword, which matches everything.
+    ASSERT_TRUE(filter.High() != NULL);
+    EXPECT_STREQ("", filter.High()->keyword);
+    EXPECT_STREQ("high", filter.High()->next->keyword);
+    EXPECT_EQ(NULL, filter.High()->next->next);
+    EXPECT_STREQ("odd", filter.Low()->keyword);
+    EXPECT_STREQ("low", filter.Low()->next->keyword);
+    EXPECT_EQ(2u, filter.PriorityOf("anything"));
+    SetFilter("+ foo\r\n- foo\r\n- bar\r\n");
+    ASSERT_TRUE(filter.Load(group.FilterPath()));
+    EXPECT_EQ(2u, filter.PriorityOf("foo"));
+    EXPECT_EQ(1u, filter.PriorityOf("a bar"));
+    EXPECT_EQ(0u, filter.PriorityOf("baz"));
+    DeleteFileW(group.FilterPath());
+    ASSERT_TRUE(filter.Load(group.FilterPath()));
+    EXPECT_EQ(NULL, filter.High());
+    EXPECT_EQ(NULL, filter.Low());
+    filter.Free();
+}
+
+} // namespace

@@ -1,0 +1,43 @@
+// File helpers for the store tests: a throw-away data folder, whole-file
+// reads and writes, and the stored formats spelled out byte by byte.
+#pragma once
+#include <windows.h>
+#include <string>
+
+// A fresh folder under the temp dir; removed with everything in it.
+class TempDataFolder {
+public:
+    TempDataFolder();
+    ~TempDataFolder();
+    // With a trailing backslash, as DataPath is stored.
+    const std::wstring& Path() const { return path_; }
+    std::wstring File(const std::wstring& name) const { return path_ + name; }
+
+private:
+    std::wstring path_;
+};
+
+std::string ReadBytes(const std::wstring& path);
+bool WriteBytes(const std::wstring& path, const std::string& bytes);
+bool FileExists(const std::wstring& path);
+void RemoveTree(const std::wstring& path);
+
+// Little-endian u32.
+std::string U32(DWORD value);
+// `text` zero-padded (or cut) to `size` bytes.
+std::string Field(const std::string& text, size_t size);
+
+// A 100-byte version-5 index header.
+std::string IndexHeaderBytes(DWORD lastArticle, DWORD serverLast, DWORD reserved,
+                             DWORD records, DWORD saved, const std::string& state,
+                             DWORD unread, DWORD high, DWORD low);
+// A 92-byte index record.
+std::string IndexRecordBytes(DWORD flags, DWORD number, DWORD offset, DWORD length,
+                             const std::string& subject, const std::string& date,
+                             const std::string& sender, DWORD subjectOffset,
+                             DWORD subjectLength);
+
+// One stored article block: header lines (each without CR LF), the
+// X-Local-Seq line when `number` is not 0xFFFFFFFF, the empty line, body
+// lines, the separator.
+std::string ArticleBlock(const std::string& headerLines, DWORD number, const std::string& body);
