@@ -86,17 +86,110 @@
 #define IDS_MENUBAR_DRAFT            40034
 
 // ---- frame: menus, bars, bitmaps, commands -------------------------------
-// Pocket PC menu-bar caption strings of the pop-up buttons.
+#define IDM_GROUP               149
+#define IDM_SUBJECT             147
+#define IDM_ARTICLE             145
+#define IDB_GROUP_BAR_HPC       160
+#define IDB_SUBJECT_BAR_HPC     161
+#define IDB_ARTICLE_BAR_HPC     162
+#define IDB_GROUP_BAR_PPC       107
+#define IDB_SUBJECT_BAR_PPC     132
+#define IDB_ARTICLE_BAR_PPC     141
+#define IDC_GROUP_BAR           102
+#define IDC_SUBJECT_BAR         107
+#define IDC_ARTICLE_BAR         108
+#define IDC_GROUP_LIST          101
+#define IDC_ARTICLE_VIEW        104
+#define IDC_SUBJECT_VIEW        106
+#define IDM_EXIT                40001
+#define IDM_PROPERTIES          40002
+#define IDM_DOWNLOAD            40003
+#define IDM_DELETE_READ         40004
+#define IDM_ABOUT               40005
+#define IDM_TOGGLE_READ         40006
+#define IDM_SUBSCRIBE           40007
+#define IDM_CATCHUP             40011
+#define IDM_COPY                40012
+#define IDM_SHOW_READ           40013
+#define IDM_FILTER              40014
+#define IDM_SHOW_HEADER         40015
+#define IDM_PRIORITY_HIGH       40016
+#define IDM_PRIORITY_NORMAL     40017
+#define IDM_PRIORITY_LOW        40018
+#define IDM_BACK_TO_GROUPS      40077
+#define IDM_BACK_TO_SUBJECTS    40082
+// Pocket PC menu-bar pop-up buttons and their caption strings.
+#define IDM_PPC_GROUP_POPUP     40038
 #define IDS_PPC_GROUP_POPUP     40040
+#define IDM_PPC_GROUP_TOOLS     40035
 #define IDS_PPC_GROUP_TOOLS     40037
+#define IDM_PPC_SUBJECT_POPUP   40087
 #define IDS_PPC_SUBJECT_POPUP   40046
+#define IDM_PPC_SUBJECT_TOOLS   40041
 #define IDS_PPC_SUBJECT_TOOLS   40076
+#define IDM_PPC_ARTICLE_POPUP   40088
 #define IDS_PPC_ARTICLE_POPUP   40028
+#define IDM_PPC_ARTICLE_TOOLS   40023
 #define IDS_PPC_ARTICLE_TOOLS   40025
 
 // ---- settings: property pages, file chooser, dial-up dialogs ---------------
+#define IDD_FILE_CHOOSER        101
+#define IDC_CHOOSER_TREE        1063
+#define IDC_CHOOSER_OK          1062
+#define IDB_CHOOSER_IMAGES      116
+#define IDD_PAGE_MAIN           102
+#define IDD_PAGE_AUTH           124
+#define IDD_PAGE_KEY            128
+#define IDD_PAGE_FONT           129
+#define IDD_PAGE_CONNECTION     130
+#define IDD_PAGE_COLOR          142
+#define IDD_PAGE_USER           144
+#define IDD_PAGE_POST           117
+#define IDD_DIALUP              131
+#define IDC_DIAL_STATE          1031
+#define IDC_MAIN_SERVER         1000
+#define IDC_MAIN_PORT           1001
+#define IDC_MAIN_FOLDER         1002
+#define IDC_MAIN_LIMIT          1011
+#define IDC_MAIN_BROWSE         1016
+#define IDC_AUTH_USE            1023
+#define IDC_AUTH_ID             1024
+#define IDC_AUTH_PASSWORD       1025
+#define IDC_AUTH_AGAIN          1026
+#define IDC_KEY_LINE_SCROLL     1027
+#define IDC_KEY_AUTO_NEXT       1028
+#define IDC_CONN_DIALUP         1029
+#define IDC_CONN_ENTRY          1030
+#define IDC_CONN_WAIT           1038
+#define IDC_FONT_SUBJECT_SIZE   1032
+#define IDC_FONT_NAME           1034
+#define IDC_FONT_ARTICLE_SIZE   1035
+#define IDC_FONT_NO_OWN         1036
+#define IDC_COLOR_RED           1044
+#define IDC_COLOR_GREEN         1045
+#define IDC_COLOR_BLUE          1046
+#define IDC_COLOR_SAMPLE        1047
+#define IDC_COLOR_RED_VALUE     1049
+#define IDC_COLOR_GREEN_VALUE   1050
+#define IDC_COLOR_BLUE_VALUE    1051
+#define IDC_COLOR_WHICH         1053
+#define IDC_USER_NAME           1054
+#define IDC_USER_MAIL           1055
+#define IDC_USER_ORGANIZATION   1056
+#define IDC_POST_EDITOR         1057
 
 // ---- news download, password prompt, group list -----------------------------
+// download progress and password prompt
+#define IDD_PROGRESS            103
+#define IDC_PROGRESS_GROUP      1003
+#define IDC_PROGRESS_BAR        1004
+#define IDD_PASSWORD            125
+#define IDC_PASSWORD_EDIT       1025
+#define IDC_PASSWORD_USER       1026
+// group list fetch
+#define IDD_GROUPLIST           110
+#define IDC_GROUPLIST_COUNT     1012
+#define ID_GROUPLIST_DONE       103   // command posted by the group list worker
 
 // ---- dialogs: subscription, catch-up, keyword filter -----------------------
 #define IDD_SUBSCRIBE           112
