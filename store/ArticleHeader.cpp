@@ -100,7 +100,7 @@ BOOL ArticleHeader::AddHeaderLine(const char* line)
     } else if (strncmp(line, "X-Local-Seq:", 12) == 0) {
         // A line without a 14th byte has no number to read.
         const char* cursor = line + 13;
-        articleNumber_ = length > 13 ? ParseNumber(&cursor) : kNoHeaderLine;
+        articleNumber_ = length > 13 ? ParseNumber(&cursor) : (DWORD)kNoHeaderLine;
     } else if (strncmp(line, "Date:", 5) == 0) {
         dateOffset_ = offset;
     } else if (strncmp(line, "From:", 5) == 0) {

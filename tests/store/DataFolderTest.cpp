@@ -1,0 +1,149 @@
+// The data initialisation over a whole data folder, and the index header.
+#include "StoreTestGroup.h"
+#include "support/MessageBoxRecorder.h"
+#include "store/DataFolder.h"
+#include "store/GroupListReader.h"
+
+namespace {
+
+class DataFolder : public testing::Test {
+protected:
+    BOOL Init() { return InitializeDataFolder(folder.Path().c_str()); }
+    std::string Bytes(const wchar_t* name) const { return ReadBytes(folder.File(name)); }
+    TempDataFolder folder;
+};
+
+TEST_F(DataFolder, EmptyFolderGetsItsListFilesAndDraftFolder)
+{
+    ASSERT_TRUE(Init());
+    EXPECT_EQ("", Bytes(L"active.dat"));
+    EXPECT_EQ("", Bytes(L"category.dat"));
+    EXPECT_EQ("", Bytes(L"group.dat"));
+    DWORD attributes = GetFileAttributesW(folder.File(L"draft").c_str());
+    ASSERT_NE(INVALID_FILE_ATTRIBUTES, attributes);
+    EXPECT_TRUE(attributes & FILE_ATTRIBUTE_DIRECTORY);
+    // A second run finds everything in place and changes nothing.
+    ASSERT_TRUE(WriteBytes(folder.File(L"active.dat"), "fj.test\r\n"));
+    ASSERT_TRUE(Init());
+    EXPECT_EQ("fj.test\r\n", Bytes(L"active.dat"));
+}
+
+TEST_F(DataFolder, MissingDataFolderFails)
+{
+    std::wstring missing = folder.Path() + L"nowhere\\";
+    EXPECT_FALSE(InitializeDataFolder(missing.c_str()));
+    EXPECT_EQ((DWORD)ERROR_PATH_NOT_FOUND, GetLastError());
+}
+
+TEST_F(DataFolder, BackupFilesInDraftAreDeleted)
+{
+    CreateDirectoryW(folder.File(L"draft").c_str(), NULL);
+    ASSERT_TRUE(WriteBytes(folder.File(L"draft\\a.bak"), "x"));
+    ASSERT_TRUE(WriteBytes(folder.File(L"draft\\b.BAK"), "x"));
+    ASSERT_TRUE(WriteBytes(folder.File(L"draft\\keep.txt"), "x"));
+    ASSERT_TRUE(Init());
+    EXPECT_FALSE(FileExists(folder.File(L"draft\\a.bak")));
+    EXPECT_FALSE(FileExists(folder.File(L"draft\\b.BAK")));
+    EXPECT_TRUE(FileExists(folder.File(L"draft\\keep.txt")));
+}
+
+TEST_F(DataFolder, GroupListSkipsCommentsAndShortLines)
+{
+    ASSERT_TRUE(WriteBytes(folder.File(L"group.dat"),
+                           "# fj.comment\r\n\r\nfj.test\r\nx\r\n\x83\x65\x83\x58\x83\x67\r\nab"));
+    GroupListReader* reader = GroupListReader::Open(folder.Path().c_str());
+    ASSERT_TRUE(reader != NULL);
+    EXPECT_STREQ(L"fj.test", reader->Next());
+    EXPECT_STREQ(L"x", reader->Next());
+    EXPECT_STREQ(L"\x30C6\x30B9\x30C8", reader->Next());
+    EXPECT_EQ(NULL, reader->Next());
+    reader->Close();
+    ASSERT_TRUE(WriteBytes(folder.File(L"group.dat"), "fj.test\r\nabc"));
+    reader = GroupListReader::Open(folder.Path().c_str());
+    ASSERT_TRUE(reader != NULL);
+    EXPECT_STREQ(L"fj.test", reader->Next());
+    EXPECT_STREQ(L"abc", reader->Next());
+    EXPECT_EQ(NULL, reader->Next());
+    reader->Close();
+}
+
+TEST_F(DataFolder, NewGroupGetsAnIndexAndAnEmptyLog)
+{
+    ASSERT_TRUE(WriteBytes(folder.File(L"group.dat"), "fj.test\r\nfj.other\r\n"));
+    ASSERT_TRUE(WriteBytes(folder.File(L"fj.other.log"), ArticleBlock("Subject: s", 5, "b")));
+    ASSERT_TRUE(Init());
+    EXPECT_EQ(IndexHeaderBytes(0, 0, 0, 0, 0, "", 0, 0, 0), Bytes(L"fj.test.idx"));
+    EXPECT_EQ("", Bytes(L"fj.test.log"));
+    EXPECT_EQ(192u, Bytes(L"fj.other.idx").size());
+    // An index too short to hold a version is rebuilt the same way.
+    ASSERT_TRUE(WriteBytes(folder.File(L"fj.other.idx"), "\x05"));
+    ASSERT_TRUE(Init());
+    EXPECT_EQ(192u, Bytes(L"fj.other.idx").size());
+}
+
+TEST_F(DataFolder, CurrentIndexIsLeftAlone)
+{
+    ASSERT_TRUE(WriteBytes(folder.File(L"group.dat"), "fj.test\r\n"));
+    std::string index = IndexHeaderBytes(9, 9, 9, 0, 3, "OK", 0, 0, 0);
+    ASSERT_TRUE(WriteBytes(folder.File(L"fj.test.idx"), index));
+    ASSERT_TRUE(Init());
+    EXPECT_EQ(index, Bytes(L"fj.test.idx"));
+}
+
+TEST_F(DataFolder, UnknownVersionStopsWithMessage5)
+{
+    MessageBoxRecorder boxes;
+    ASSERT_TRUE(WriteBytes(folder.File(L"group.dat"), "fj.test\r\nfj.after\r\n"));
+    std::string index = U32(6) + std::string(96, '\0');
+    ASSERT_TRUE(WriteBytes(folder.File(L"fj.test.idx"), index));
+    EXPECT_FALSE(Init());
+    ASSERT_EQ(1u, boxes.Boxes().size());
+    EXPECT_EQ(L"インデックスが不正です。", boxes.Boxes()[0].text);
+    EXPECT_EQ(L"PELORA", boxes.Boxes()[0].caption);
+    EXPECT_EQ((UINT)MB_ICONEXCLAMATION, boxes.Boxes()[0].flags);
+    EXPECT_EQ(index, Bytes(L"fj.test.idx"));
+    EXPECT_FALSE(FileExists(folder.File(L"fj.after.idx")));
+}
+
+TEST_F(DataFolder, IndexOpenedElsewhereFailsTheInitialisation)
+{
+    ASSERT_TRUE(WriteBytes(folder.File(L"group.dat"), "fj.test\r\n"));
+    ASSERT_TRUE(WriteBytes(folder.File(L"fj.test.idx"), IndexHeaderBytes(0, 0, 0, 0, 0, "", 0, 0, 0)));
+    HANDLE held = CreateFileW(folder.File(L"fj.test.idx").c_str(), GENERIC_READ, 0, NULL,
+                              OPEN_EXISTING, 0, NULL);
+    ASSERT_NE(INVALID_HANDLE_VALUE, held);
+    EXPECT_FALSE(Init());
+    EXPECT_EQ((DWORD)ERROR_SHARING_VIOLATION, GetLastError());
+    CloseHandle(held);
+}
+
+TEST_F(StoreGroupTest, HeaderRoundTripAndStateTextCut)
+{
+    group.SetLastArticle(0xFFFFFFFF);
+    group.SetServerLast(77);
+    group.SetReservedWord(0x12345678);
+    group.SetRecordCount(0);
+    group.SetSavedPosition(4);
+    group.SetUnreadCount(0);
+    std::wstring state;
+    for (int i = 0; i < 40; i++)
+        state += L'\x3042';
+    ASSERT_TRUE(group.SetStateText(state.c_str()));
+    ASSERT_TRUE(group.WriteHeader());
+    std::string cut;
+    for (int i = 0; i < 31; i++)
+        cut += "\x82\xa0";
+    cut += "\x82";
+    EXPECT_EQ(IndexHeaderBytes(0xFFFFFFFF, 77, 0x12345678, 0, 4, cut, 0, 0, 0), Index());
+    group.Clear();
+    ASSERT_TRUE(group.ReadHeader());
+    EXPECT_EQ(0xFFFFFFFFu, group.LastArticle());
+    EXPECT_EQ(0x12345678u, group.ReservedWord());
+    EXPECT_EQ(4u, group.SavedPosition());
+    SetIndex(Index().substr(0, 99));
+    EXPECT_FALSE(group.ReadHeader());
+    EXPECT_EQ((DWORD)ERROR_INVALID_DATA, GetLastError());
+    EXPECT_STREQ(L"", group.StateText());
+}
+
+} // namespace
