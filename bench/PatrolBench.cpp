@@ -1,0 +1,470 @@
+// Patrol throughput against our demo news server on loopback: a generated
+// spool of ISO-2022-JP articles, one pass over every group into a fresh data
+// folder, and the time split between waiting on the network (inside recv and
+// send) and our own work (parsing, conversion, writing the log and index).
+//
+//   bench_PatrolBench.exe [--articles N] [--groups G] [--size BYTES]
+//                         [--demonews PATH] [--keep]
+#include <winsock2.h>
+#include <windows.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+#include <wchar.h>
+#include <string>
+#include "nntp/NntpConnection.h"
+#include "store/ArticleWriter.h"
+#include "store/DataFolder.h"
+#include "store/GroupRecord.h"
+#include "text/Jis.h"
+
+namespace {
+
+// ---- timing of the socket calls --------------------------------------------
+
+typedef int(WSAAPI* RecvFunction)(SOCKET, char*, int, int);
+typedef int(WSAAPI* SendFunction)(SOCKET, const char*, int, int);
+RecvFunction g_realRecv;
+SendFunction g_realSend;
+LONGLONG g_waitTicks;
+LONGLONG g_bytesReceived;
+LONGLONG g_recvCalls;
+
+LONGLONG Now()
+{
+    LARGE_INTEGER value;
+    QueryPerformanceCounter(&value);
+    return value.QuadPart;
+}
+
+double Seconds(LONGLONG ticks)
+{
+    LARGE_INTEGER frequency;
+    QueryPerformanceFrequency(&frequency);
+    return (double)ticks / (double)frequency.QuadPart;
+}
+
+int WSAAPI TimedRecv(SOCKET s, char* buffer, int length, int flags)
+{
+    LONGLONG start = Now();
+    int got = g_realRecv(s, buffer, length, flags);
+    g_waitTicks += Now() - start;
+    ++g_recvCalls;
+    if (got > 0)
+        g_bytesReceived += got;
+    return got;
+}
+
+int WSAAPI TimedSend(SOCKET s, const char* buffer, int length, int flags)
+{
+    LONGLONG start = Now();
+    int sent = g_realSend(s, buffer, length, flags);
+    g_waitTicks += Now() - start;
+    return sent;
+}
+
+// Points this program's import slots for `original` at `replacement`; the
+// product code calls winsock through them, so it is measured unchanged.
+int PatchImports(void* original, void* replacement)
+{
+    BYTE* base = (BYTE*)GetModuleHandleW(NULL);
+    IMAGE_NT_HEADERS* nt = (IMAGE_NT_HEADERS*)(base + ((IMAGE_DOS_HEADER*)base)->e_lfanew);
+    IMAGE_DATA_DIRECTORY directory = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
+    if (directory.VirtualAddress == 0)
+        return 0;
+    int patched = 0;
+    for (IMAGE_IMPORT_DESCRIPTOR* d = (IMAGE_IMPORT_DESCRIPTOR*)(base + directory.VirtualAddress); d->Name; ++d) {
+        for (IMAGE_THUNK_DATA* t = (IMAGE_THUNK_DATA*)(base + d->FirstThunk); t->u1.Function; ++t) {
+            if ((void*)t->u1.Function != original)
+                continue;
+            DWORD old;
+            VirtualProtect(&t->u1.Function, sizeof t->u1.Function, PAGE_READWRITE, &old);
+            t->u1.Function = (ULONG_PTR)replacement;
+            VirtualProtect(&t->u1.Function, sizeof t->u1.Function, old, &old);
+            ++patched;
+        }
+    }
+    return patched;
+}
+
+bool InstallTiming()
+{
+    HMODULE winsock = GetModuleHandleW(L"ws2_32.dll");
+    if (!winsock)
+        return false;
+    g_realRecv = (RecvFunction)GetProcAddress(winsock, "recv");
+    g_realSend = (SendFunction)GetProcAddress(winsock, "send");
+    return g_realRecv && g_realSend && PatchImports((void*)g_realRecv, (void*)TimedRecv) > 0 &&
+           PatchImports((void*)g_realSend, (void*)TimedSend) > 0;
+}
+
+// ---- the spool -------------------------------------------------------------
+
+const char* const kBodyLines[] = {
+    "\x1b" "$B=d2s$NB.$5$rB,$k$\x3f" "$a$N5-;v$G$9!#%k!<%W%P%C%/$G<hF@$7$^$9!#\x1b" "(B",
+    "\x1b" "$BK\x5c" "J8$O\x1b" "(B ISO-2022-JP \x1b" "$B$G!\x22" "0l9T$O$*$h$=O;==%P%$%H$K$J$C$F$$$^$9!#\x1b" "(B",
+    "\x1b" "(IJ]686@6E\x1b" "$B$N9T$b$H$-$I$-:.$6$j$^$9!#\x1b" "(B",
+    "> \x1b" "$B0zMQ$5$l$\x3f" "9T$G$9!#A0$N5-;v$+$i>/$7$@$10z$$$F$$$^$9!#\x1b" "(B",
+};
+
+bool WriteBytes(const std::wstring& path, const std::string& bytes)
+{
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
+    DWORD written = 0;
+    BOOL ok = WriteFile(file, bytes.data(), (DWORD)bytes.size(), &written, NULL);
+    CloseHandle(file);
+    return ok && written == bytes.size();
+}
+
+std::string GroupName(int g)
+{
+    static const char* const names[] = {"japan.comp.handheld", "japan.comp.misc", "fj.rec.travel", "fj.comp.misc"};
+    if (g < 4)
+        return names[g];
+    return "fj.bench.g" + std::to_string(g);
+}
+
+std::wstring Wide(const std::string& text)
+{
+    return std::wstring(text.begin(), text.end());   // ASCII only
+}
+
+// Articles numbered from 1001 in each group, about `size` bytes each.
+bool MakeSpool(const std::wstring& spool, int articles, int groups, int size, LONGLONG* spoolBytes)
+{
+    CreateDirectoryW(spool.c_str(), NULL);
+    *spoolBytes = 0;
+    for (int g = 0; g < groups; ++g) {
+        std::string group = GroupName(g);
+        std::wstring folder = spool + Wide(group) + L"\\";
+        CreateDirectoryW(folder.c_str(), NULL);
+        int count = articles / groups + (g < articles % groups ? 1 : 0);
+        for (int i = 0; i < count; ++i) {
+            unsigned number = 1001 + i;
+            char head[1024];
+            snprintf(head, sizeof head,
+                     "Path: bench.pelora.example!not-for-mail\r\n"
+                     "From: =?ISO-2022-JP?B?GyRCQixEahsoQiAbJEJCQE86GyhC?= <bench%u@example.jp>\r\n"
+                     "Newsgroups: %s\r\n"
+                     "Subject: =?iso-2022-jp?B?GyRCQi5FWUIsRGokTjUtO3YbKEI=?= %u\r\n"
+                     "Date: Sun, 06 Dec 2026 12:%02u:%02u +0900\r\n"
+                     "Message-ID: <bench.%d.%u@pelora.example>\r\n"
+                     "References: <bench.%d.%u@pelora.example>\r\n"
+                     "MIME-Version: 1.0\r\n"
+                     "Content-Type: text/plain; charset=ISO-2022-JP\r\n"
+                     "X-Newsreader: bench\r\n"
+                     "\tcontinued\r\n"
+                     "\r\n",
+                     number, group.c_str(), number, (number / 60) % 60, number % 60, g, number, g,
+                     number > 1001 ? number - 1 : number);
+            std::string article(head);
+            for (int line = 0; (int)article.size() < size - 80; ++line) {
+                if (line % 9 == 5)
+                    article += ".\x1b" "$BE@$G;O$^$k9T\x1b" "(B\r\n";
+                else
+                    article += std::string(kBodyLines[(line + i) % 4]) + "\r\n";
+            }
+            if (!WriteBytes(folder + std::to_wstring(number), article))
+                return false;
+            *spoolBytes += (LONGLONG)article.size();
+        }
+    }
+    return true;
+}
+
+// ---- the server ------------------------------------------------------------
+
+unsigned short FreePort()
+{
+    SOCKET probe = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address = {};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    bind(probe, (sockaddr*)&address, sizeof address);
+    int length = sizeof address;
+    getsockname(probe, (sockaddr*)&address, &length);
+    closesocket(probe);
+    return ntohs(address.sin_port);
+}
+
+bool WaitForServer(unsigned short port)
+{
+    for (int attempt = 0; attempt < 200; ++attempt) {
+        NntpConnection probe;
+        char line[1024];
+        if (probe.Connect("127.0.0.1", port) && probe.ReadLine(line, sizeof line, TRUE) && line[0] == '2')
+            return true;
+        probe.Close();
+        Sleep(50);
+    }
+    return false;
+}
+
+std::wstring FromAnsi(const char* text)
+{
+    wchar_t wide[MAX_PATH];
+    if (MultiByteToWideChar(CP_ACP, 0, text, -1, wide, MAX_PATH) == 0)
+        return L"";
+    return wide;
+}
+
+std::wstring DefaultDemonews()
+{
+    wchar_t path[MAX_PATH];
+    DWORD length = GetModuleFileNameW(NULL, path, MAX_PATH);
+    std::wstring self(path, length);
+    size_t slash = self.find_last_of(L"\\/");
+    std::wstring folder = self.substr(0, slash == std::wstring::npos ? 0 : slash);   // build/bench
+    slash = folder.find_last_of(L"\\/");
+    return folder.substr(0, slash == std::wstring::npos ? 0 : slash) + L"\\tools\\demonews.exe";
+}
+
+// ---- the pass -----------------------------------------------------------
+
+const char* const kKeptFields[] = {"From:", "Subject:", "Newsgroups:", "Date:", "Message-ID:", "References:"};
+
+bool IsKept(const char* line)
+{
+    for (const char* field : kKeptFields)
+        if (strncmp(line, field, strlen(field)) == 0)
+            return true;
+    return false;
+}
+
+// One article: HEAD (kept fields decoded and converted), BODY (unstuffed,
+// converted), appended through the writer. 1 stored, 0 refused, -1 failed.
+int FetchArticle(NntpConnection& c, ArticleWriter& writer, DWORD n, char* line, char* scratch)
+{
+    char command[64];
+    writer.Begin(n);
+    snprintf(command, sizeof command, "HEAD %lu", (unsigned long)n);
+    if (!c.SendLine(command) || !c.ReadLine(line, 1024, FALSE))
+        return -1;
+    if (line[0] != '2')
+        return 0;
+    bool kept = false;
+    for (;;) {
+        if (!c.ReadLine(line, 1024, FALSE))
+            return -1;
+        if (line[0] == '.')
+            break;
+        bool continuation = line[0] == ' ' || line[0] == '\t';
+        if (!continuation)
+            kept = IsKept(line);
+        if (!kept)
+            continue;
+        DecodeEncodedWords(scratch, 1024, line);
+        JisToSjis(scratch, line, 1024);
+        if (!(continuation ? writer.AddContinuationLine(line) : writer.AddHeaderLine(line)))
+            return -1;
+    }
+    if (!writer.WriteHeader())
+        return -1;
+    snprintf(command, sizeof command, "BODY %lu", (unsigned long)n);
+    if (!c.SendLine(command) || !c.ReadLine(line, 1024, FALSE))
+        return -1;
+    if (line[0] != '2')
+        return 0;
+    for (;;) {
+        if (!c.ReadLine(line, 1024, FALSE))
+            return -1;
+        if (strcmp(line, ".\r\n") == 0)
+            break;
+        JisToSjis(line[0] == '.' ? line + 1 : line, scratch, 1024);
+        if (!writer.WriteBodyLine(scratch))
+            return -1;
+    }
+    return writer.Finish() ? 1 : -1;
+}
+
+// The pass over `groups` groups with the parts of the patrol that exist
+// as library code: the connection, the conversions and the store's writer.
+long RunPass(unsigned short port, const std::wstring& data, int groups, DWORD limit)
+{
+    NntpConnection c;
+    char line[1024];
+    char scratch[1024];
+    long stored = 0;
+    if (!c.Connect("127.0.0.1", port) || !c.ReadLine(line, sizeof line, FALSE) || line[0] != '2')
+        return -1;
+    for (int g = 0; g < groups; ++g) {
+        std::string name = GroupName(g);
+        GroupRecord group;
+        group.Reset();
+        if (!group.SetNames(data.c_str(), Wide(name).c_str()) || !group.ReadHeader())
+            return -1;
+        unsigned long code = 0, count = 0, first = 0, last = 0;
+        if (!c.SendLine(("GROUP " + name).c_str()) || !c.ReadLine(line, sizeof line, FALSE) ||
+            sscanf(line, "%lu %lu %lu %lu", &code, &count, &first, &last) != 4 || line[0] != '2')
+            return -1;
+        if (!group.OpenLog() || !group.OpenIndex())
+            return -1;
+        ArticleWriter writer;
+        writer.Construct(&group);
+        DWORD fetched = 0;
+        DWORD n = first > group.LastArticle() + 1 ? first : group.LastArticle() + 1;
+        for (; n <= last && fetched < limit; ++n) {
+            int result = FetchArticle(c, writer, n, line, scratch);
+            if (result < 0)
+                return -1;
+            fetched += result;
+        }
+        writer.Destroy();
+        group.CloseIndex();
+        group.CloseLog();
+        group.SetLastArticle(n - 1);
+        group.SetServerLast(last);
+        if (!group.WriteHeader())
+            return -1;
+        group.Release();
+        stored += fetched;
+    }
+    c.SendLine("QUIT");
+    c.Close();
+    return stored;
+}
+
+long CountStored(const std::wstring& data, int groups)
+{
+    long total = 0;
+    for (int g = 0; g < groups; ++g) {
+        GroupRecord group;
+        group.Reset();
+        if (group.SetNames(data.c_str(), Wide(GroupName(g)).c_str()) && group.ReadHeader())
+            total += (long)group.RecordCount();
+        group.Release();
+    }
+    return total;
+}
+
+void RemoveTree(const std::wstring& folder)
+{
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW((folder + L"*").c_str(), &found);
+    if (search != INVALID_HANDLE_VALUE) {
+        do {
+            std::wstring name = found.cFileName;
+            if (name == L"." || name == L"..")
+                continue;
+            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+                RemoveTree(folder + name + L"\\");
+            else
+                DeleteFileW((folder + name).c_str());
+        } while (FindNextFileW(search, &found));
+        FindClose(search);
+    }
+    RemoveDirectoryW(folder.c_str());
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    int articles = 2000, groups = 4, size = 2048;
+    bool keep = false;
+    std::wstring demonews = DefaultDemonews();
+    for (int i = 1; i < argc; ++i) {
+        std::string option = argv[i];
+        bool hasValue = i + 1 < argc;
+        if (option == "--articles" && hasValue)
+            articles = atoi(argv[++i]);
+        else if (option == "--groups" && hasValue)
+            groups = atoi(argv[++i]);
+        else if (option == "--size" && hasValue)
+            size = atoi(argv[++i]);
+        else if (option == "--demonews" && hasValue)
+            demonews = FromAnsi(argv[++i]);
+        else if (option == "--keep")
+            keep = true;
+        else {
+            fprintf(stderr, "usage: bench_PatrolBench [--articles N] [--groups G] [--size BYTES] "
+                            "[--demonews PATH] [--keep]\n");
+            return 2;
+        }
+    }
+    if (articles < 1 || groups < 1 || groups > 64 || size < 256)
+        return 2;
+
+    WSADATA wsa;
+    WSAStartup(MAKEWORD(2, 2), &wsa);
+    wchar_t temp[MAX_PATH];
+    GetTempPathW(MAX_PATH, temp);
+    std::wstring root = std::wstring(temp) + L"pelora-patrolbench-" + std::to_wstring(GetCurrentProcessId()) + L"\\";
+    std::wstring spool = root + L"spool\\";
+    std::wstring data = root + L"data\\";
+    CreateDirectoryW(root.c_str(), NULL);
+    CreateDirectoryW(data.c_str(), NULL);
+
+    LONGLONG spoolBytes = 0;
+    LONGLONG start = Now();
+    if (!MakeSpool(spool, articles, groups, size, &spoolBytes)) {
+        fprintf(stderr, "cannot write the spool in %ls\n", spool.c_str());
+        return 1;
+    }
+    printf("spool: %d articles in %d groups, %.1f KB each on average, written in %.2f s\n", articles, groups,
+           spoolBytes / 1024.0 / articles, Seconds(Now() - start));
+
+    std::string groupList;
+    for (int g = 0; g < groups; ++g)
+        groupList += GroupName(g) + "\r\n";
+    if (!WriteBytes(data + L"group.dat", groupList) || !InitializeDataFolder(data.c_str())) {
+        fprintf(stderr, "data folder initialisation failed (%lu)\n", GetLastError());
+        return 1;
+    }
+
+    unsigned short port = FreePort();
+    std::wstring commandLine = L"\"" + demonews + L"\" -p " + std::to_wstring(port) + L" -s \"" +
+                               spool.substr(0, spool.size() - 1) + L"\"";
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION server = {};
+    std::wstring mutableLine = commandLine;
+    if (!CreateProcessW(NULL, &mutableLine[0], NULL, NULL, FALSE, CREATE_NO_WINDOW, NULL, NULL, &startup, &server)) {
+        fprintf(stderr, "cannot start %ls (%lu)\n", demonews.c_str(), GetLastError());
+        return 1;
+    }
+    if (!WaitForServer(port)) {
+        fprintf(stderr, "the demo server did not answer on 127.0.0.1:%u\n", port);
+        TerminateProcess(server.hProcess, 1);
+        return 1;
+    }
+    printf("server: demonews.exe (our demo news server, one reply per send, TCP_NODELAY) on 127.0.0.1:%u\n", port);
+
+    bool timed = InstallTiming();
+    g_waitTicks = 0;
+    g_bytesReceived = 0;
+    start = Now();
+    long fetched = RunPass(port, data, groups, 100000);
+    double elapsed = Seconds(Now() - start);
+    double waited = Seconds(g_waitTicks);
+    DWORD error = GetLastError();
+
+    TerminateProcess(server.hProcess, 0);
+    WaitForSingleObject(server.hProcess, 5000);
+    CloseHandle(server.hProcess);
+    CloseHandle(server.hThread);
+
+    if (fetched < 0) {
+        fprintf(stderr, "the pass failed (%lu)\n", error);
+        return 1;
+    }
+    long stored = CountStored(data, groups);
+    printf("pass: the patrol's steps from library code (connection, conversions, article writer);"
+           " the download worker is not linked yet\n");
+    printf("fetched %ld articles, %ld in the indexes, in %.3f s\n", fetched, stored, elapsed);
+    printf("throughput: %.0f articles/s, %.2f MB/s received (%.2f MB on the wire)\n", fetched / elapsed,
+           g_bytesReceived / 1e6 / elapsed, g_bytesReceived / 1e6);
+    if (timed)
+        printf("time: network waits %.3f s (%.0f%%, %lld recv calls), own work %.3f s (%.0f%%)\n", waited,
+               100.0 * waited / elapsed, g_recvCalls, elapsed - waited, 100.0 * (elapsed - waited) / elapsed);
+    else
+        printf("time: the split was not measured (winsock imports not found)\n");
+    printf("goal 1000 articles/s: %s\n", fetched / elapsed >= 1000.0 ? "met" : "NOT met");
+    if (keep)
+        printf("kept: %ls\n", root.c_str());
+    else
+        RemoveTree(root);
+    return stored == fetched && fetched == articles ? 0 : 1;
+}
