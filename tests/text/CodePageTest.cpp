@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <stdlib.h>
-#include <string.h>
 #include "text/CodePage.h"
 
 // "日本語ﾃｽﾄ" in Shift_JIS: three kanji and three half-width katakana.
@@ -32,14 +31,6 @@ TEST(CodePage, EmptyStringIsAnAllocatedEmptyString)
     free(wide);
 }
 
-TEST(CodePage, NoneIsRefused)
-{
-    SetLastError(0);
-    EXPECT_TRUE(ToWide(NULL) == NULL);
-    EXPECT_EQ((DWORD)ERROR_INVALID_PARAMETER, GetLastError());
-    EXPECT_TRUE(ToMultiByte(NULL) == NULL);
-}
-
 TEST(CodePage, LeadByteAtTheEndStaysInsideTheBlock)
 {
     // A Shift_JIS lead byte with no trail byte: the result must still be a
@@ -51,17 +42,3 @@ TEST(CodePage, LeadByteAtTheEndStaysInsideTheBlock)
     free(wide);
 }
 
-TEST(CodePage, LongMixedTextRoundTrips)
-{
-    std::wstring text;
-    for (int i = 0; i < 2000; ++i)
-        text += (i % 3 == 0) ? L"\u6f22" : (i % 3 == 1) ? L"\uff76" : L"x";
-    char* bytes = ToMultiByte(text.c_str());
-    ASSERT_TRUE(bytes != NULL);
-    EXPECT_EQ(667u * 2 + 1333u, strlen(bytes));  // kanji take two bytes, the rest one
-    wchar_t* wide = ToWide(bytes);
-    ASSERT_TRUE(wide != NULL);
-    EXPECT_EQ(text, std::wstring(wide));
-    free(wide);
-    free(bytes);
-}
