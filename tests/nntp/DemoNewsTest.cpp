@@ -1,0 +1,180 @@
+// The demo news server (tools/demonews) as the reader meets it: its sample
+// spool through our connection and group list fetch, its login, the dot
+// stuffing of bodies, long command lines, and articles added while it runs.
+// Skipped when demonews.exe has not been built next to this program.
+#include <gtest/gtest.h>
+#include <string.h>
+#include <algorithm>
+#include <string>
+#include <vector>
+#include "nntp/GroupListJob.h"
+#include "nntp/NntpConnection.h"
+
+namespace {
+
+std::wstring SiblingTool()
+{
+    wchar_t path[MAX_PATH];
+    std::wstring self(path, GetModuleFileNameW(NULL, path, MAX_PATH));
+    std::wstring folder = self.substr(0, self.find_last_of(L"\\/"));       // build/tests
+    return folder.substr(0, folder.find_last_of(L"\\/")) + L"\\tools\\demonews.exe";
+}
+
+// The sample spool of the source tree, through the host's Z: drive.
+std::wstring SampleSpool()
+{
+    std::string source = __FILE__;   // .../tests/nntp/DemoNewsTest.cpp
+    std::string root = source.substr(0, source.rfind("/tests/"));
+    std::wstring spool = L"Z:" + std::wstring(root.begin(), root.end()) + L"/tools/demonews/spool";
+    std::replace(spool.begin(), spool.end(), L'/', L'\\');
+    return spool;
+}
+
+class DemoNewsTest : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        WSADATA data;
+        WSAStartup(MAKEWORD(2, 2), &data);
+        tool = SiblingTool();
+        if (GetFileAttributesW(tool.c_str()) == INVALID_FILE_ATTRIBUTES)
+            GTEST_SKIP() << "demonews.exe not built";
+        wchar_t temp[MAX_PATH];
+        GetTempPathW(MAX_PATH, temp);
+        scratch = std::wstring(temp) + L"pelora-demonews-" + std::to_wstring(GetCurrentProcessId()) + L"\\";
+        CreateDirectoryW(scratch.c_str(), NULL);
+    }
+    void TearDown() override
+    {
+        if (server.hProcess) {
+            TerminateProcess(server.hProcess, 0);
+            WaitForSingleObject(server.hProcess, 5000);
+            CloseHandle(server.hProcess);
+            CloseHandle(server.hThread);
+        }
+        for (const std::wstring& file : files)
+            DeleteFileW(file.c_str());
+        for (auto folder = folders.rbegin(); folder != folders.rend(); ++folder)
+            RemoveDirectoryW(folder->c_str());
+        RemoveDirectoryW(scratch.c_str());
+    }
+    void StartServer(const std::wstring& spool, const std::wstring& login = L"")
+    {
+        SOCKET probe = socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in address = {};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        bind(probe, (sockaddr*)&address, sizeof address);
+        int length = sizeof address;
+        getsockname(probe, (sockaddr*)&address, &length);
+        closesocket(probe);
+        port = ntohs(address.sin_port);
+        std::wstring line = L"\"" + tool + L"\" -p " + std::to_wstring(port) + L" -s \"" + spool + L"\" " + login;
+        STARTUPINFOW startup = {};
+        startup.cb = sizeof startup;
+        ASSERT_TRUE(CreateProcessW(NULL, &line[0], NULL, NULL, FALSE, CREATE_NO_WINDOW, NULL, NULL, &startup,
+                                   &server));
+        for (int attempt = 0; attempt < 200 && !connection.Connect("127.0.0.1", port); ++attempt) {
+            connection.Close();
+            Sleep(25);
+        }
+        ASSERT_EQ("200", Read().substr(0, 3));
+    }
+    std::string Read(BOOL strip = TRUE)
+    {
+        char line[1024];
+        return connection.ReadLine(line, sizeof line, strip) ? line : "<failed " + std::to_string(GetLastError()) + ">";
+    }
+    std::string Ask(const char* command)
+    {
+        return connection.SendLine(command) ? Read() : "<send failed>";
+    }
+    std::vector<std::string> ReadList()
+    {
+        std::vector<std::string> lines;
+        for (std::string line = Read(FALSE); line != ".\r\n" && line[0] != '<'; line = Read(FALSE))
+            lines.push_back(line);
+        return lines;
+    }
+    void WriteArticle(const std::wstring& folder, unsigned number, const std::string& bytes)
+    {
+        std::wstring path = folder + std::to_wstring(number);
+        HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, 0, NULL);
+        DWORD written;
+        WriteFile(file, bytes.data(), (DWORD)bytes.size(), &written, NULL);
+        CloseHandle(file);
+        files.push_back(path);
+    }
+
+    std::wstring tool, scratch;
+    std::vector<std::wstring> files, folders;
+    PROCESS_INFORMATION server = {};
+    unsigned short port = 0;
+    NntpConnection connection;
+};
+
+TEST_F(DemoNewsTest, SampleSpoolListsThreeGroupsAndStuffsDotsInBodies)
+{
+    StartServer(SampleSpool());
+    EXPECT_EQ("500 command not recognized", Ask("ARTICLE 1"));
+    EXPECT_EQ("211 10 3001 3011 japan.comp.handheld", Ask("group japan.comp.handheld"));
+    EXPECT_EQ("423", Ask("HEAD 3006").substr(0, 3));   // a hole in the numbering
+    ASSERT_EQ("222", Ask("body 3007").substr(0, 3));
+    std::vector<std::string> body = ReadList();
+    ASSERT_EQ(7u, body.size());
+    EXPECT_EQ("..", body[5].substr(0, 2));                 // a line that began with "."
+    EXPECT_EQ("...", body[6].substr(0, 3));                // and one that began with ".."
+    ASSERT_EQ("221", Ask("HEAD 3007").substr(0, 3));
+    std::vector<std::string> head = ReadList();
+    EXPECT_TRUE(std::any_of(head.begin(), head.end(), [](const std::string& l) { return l[0] == ' '; }))
+        << "the long Subject is folded";
+    EXPECT_EQ("205 closing connection", Ask("QUIT"));
+}
+
+TEST_F(DemoNewsTest, GroupListFetchThroughItsLoginStoresTheSampleGroups)
+{
+    StartServer(SampleSpool(), L"-u demo -w pelora");
+    EXPECT_EQ("480 authentication required", Ask("LIST"));
+    std::wstring active = scratch + L"active.dat", category = scratch + L"category.dat";
+    files.push_back(active);
+    files.push_back(category);
+    GroupListJob* job = CreateGroupListJob(active.c_str(), category.c_str(), L"127.0.0.1", port, "demo", "nope",
+                                           NULL, 103, NULL);
+    ASSERT_NE(nullptr, job);
+    EXPECT_FALSE(RunGroupListJob(job));
+    EXPECT_EQ(L"481 authentication failed\r\n", std::wstring(job->errorText));
+    job->password = "pelora";
+    ASSERT_TRUE(RunGroupListJob(job)) << std::wstring(job->errorText);
+    DestroyGroupListJob(job);
+
+    HANDLE file = CreateFileW(active.c_str(), GENERIC_READ, 0, NULL, OPEN_EXISTING, 0, NULL);
+    char bytes[512] = {};
+    DWORD got = 0;
+    ReadFile(file, bytes, sizeof bytes - 1, &got, NULL);
+    CloseHandle(file);
+    std::string list(bytes, got);
+    for (const char* group : {"japan.comp.handheld\r\n", "japan.comp.misc\r\n", "fj.rec.travel\r\n"})
+        EXPECT_NE(std::string::npos, list.find(group)) << group;
+    EXPECT_EQ(strlen("japan.comp.handheld\r\njapan.comp.misc\r\nfj.rec.travel\r\n"), list.size());
+}
+
+TEST_F(DemoNewsTest, ArticlesCopiedInShowUpAtTheNextGroupAndLongLinesAreRefused)
+{
+    std::wstring folder = scratch + L"fj.test\\";
+    CreateDirectoryW(folder.c_str(), NULL);
+    folders.push_back(folder);
+    WriteArticle(folder, 5, "Subject: five\nMessage-ID: <5@x>\n\nbody\n");
+    StartServer(scratch.substr(0, scratch.size() - 1));
+    EXPECT_EQ("211 1 5 5 fj.test", Ask("GROUP fj.test"));
+    WriteArticle(folder, 6, "Subject: six\r\n\r\n.\r\n");
+    EXPECT_EQ("211 2 5 6 fj.test", Ask("GROUP fj.test"));
+    ASSERT_EQ("222 6 <0> body", Ask("BODY 6"));
+    EXPECT_EQ(std::vector<std::string>({"..\r\n"}), ReadList());
+    ASSERT_EQ("221 5 <5@x> head", Ask("HEAD 5"));                       // LF-only file, CR LF on the wire
+    EXPECT_EQ(std::vector<std::string>({"Subject: five\r\n", "Message-ID: <5@x>\r\n"}), ReadList());
+    EXPECT_EQ("501 command line too long", Ask(std::string(3000, 'X').c_str()));
+    EXPECT_EQ("411 no such group", Ask("GROUP ..\\fj.test"));
+    EXPECT_EQ("211 2 5 6 fj.test", Ask("GROUP fj.test"));               // still serving
+}
+
+}  // namespace
