@@ -1,0 +1,14 @@
+// The property sheet "プロパティ": six pages over one Settings record.
+//
+//   int RunPropertySheet(Settings* settings, HINSTANCE instance, HWND owner)
+//
+// reloads `settings` from the registry, runs the sheet modally owned by
+// `owner`, and returns 1 after OK (the record is saved to the registry by
+// then) or 2 after cancel (nothing saved).
+#pragma once
+#include "settings/Settings.h"
+
+int RunPropertySheet(Settings* settings, HINSTANCE instance, HWND owner);
+
+// The record the open sheet edits, for its pages; none while no sheet runs.
+Settings* PropertySheetSettings();
