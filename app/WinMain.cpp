@@ -1,29 +1,36 @@
+// The programs' entry point: catalogue and sockets, one copy only, the window
+// classes, the frame, the message loop, and the teardown in reverse.
+#include <winsock2.h>
 #include <windows.h>
-
-static LRESULT CALLBACK FrameProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
-{
-    if (message == WM_DESTROY) {
-        PostQuitMessage(0);
-        return 0;
-    }
-    return DefWindowProcW(window, message, wParam, lParam);
-}
+#include <commctrl.h>
+#include "app/MessageCatalog.h"
+#include "app/MessageLoop.h"
+#include "app/SingleInstance.h"
+#include "frame/MainFrame.h"
+#include "views/ArticleView.h"
+#include "views/SubjectView.h"
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int showCommand)
 {
-    WNDCLASSW wc = {};
-    wc.lpfnWndProc = FrameProc;
-    wc.hInstance = instance;
-    wc.hbrBackground = (HBRUSH)GetStockObject(WHITE_BRUSH);
-    wc.lpszClassName = L"PeloraMainFrmWnd";
-    RegisterClassW(&wc);
-    HWND frame = CreateWindowExW(0, L"PeloraMainFrmWnd", L"Pelora", WS_VISIBLE, CW_USEDEFAULT, CW_USEDEFAULT,
-                                 CW_USEDEFAULT, CW_USEDEFAULT, NULL, NULL, instance, NULL);
-    ShowWindow(frame, showCommand);
-    MSG msg;
-    while (GetMessageW(&msg, NULL, 0, 0) > 0) {
-        TranslateMessage(&msg);
-        DispatchMessageW(&msg);
+    MessageCatalog::SetInstance(instance);
+    InitCommonControls();
+    WSADATA wsa;
+    if (WSAStartup(0x0202, &wsa) != 0) {
+        ShowMessage(NULL, L"Init winsock failed.", L"Error", MB_ICONHAND);
+        return 1;
     }
-    return (int)msg.wParam;
+    if (FindRunningInstance())
+        return 0;
+    ArticleView::RegisterClass(instance);
+    SubjectView::RegisterClass(instance);
+
+    int exitCode = 1;
+    {
+        MainFrame frame;
+        MainFrame::RegisterClass(instance);
+        if (frame.Create(L"Pelora", instance, showCommand))
+            exitCode = RunMessageLoop(frame.Window(), frame.Accelerators());
+        WSACleanup();
+    }
+    return exitCode;
 }
