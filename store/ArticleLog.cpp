@@ -122,9 +122,15 @@ BOOL ParseNextArticle(LineReader* reader, char* line, ArticleHeader* header,
         }
     }
     for (;;) {
-        if (!ReadLogLine(reader, line, position, &length))
+        const char* body;
+        if (!reader->ReadLineInPlace(line, kStoreLineCapacity, &body, &length))
             return FALSE;
-        if (length == kArticleSeparatorLength && memcmp(line, kArticleSeparator, length) == 0)
+        *position += length;
+        if (*position > 0xFFFFFFFFULL) {
+            SetLastError(ERROR_INVALID_DATA);
+            return FALSE;
+        }
+        if (length == kArticleSeparatorLength && memcmp(body, kArticleSeparator, length) == 0)
             break;
     }
     *end = (DWORD)*position;

@@ -19,6 +19,10 @@ public:
     // fit, 38 at the end of the file, 13 on a zero byte in the text.
     // `length`, when given, receives the stored line's length.
     BOOL ReadLine(char* buffer, DWORD capacity, BOOL strip, DWORD* length = NULL);
+    // As ReadLine without strip, but `line` may point into the reader's
+    // block instead of `buffer` (then not zero-terminated; valid until the
+    // next read). For passes that only look at most lines.
+    BOOL ReadLineInPlace(char* buffer, DWORD capacity, const char** line, DWORD* length);
 
 private:
     // Refills the block; FALSE at the end (38) or on a failed read.
