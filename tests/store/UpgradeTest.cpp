@@ -145,6 +145,32 @@ TEST_F(Upgrade, ReadOnlyIndexIsLeftWhole)
     EXPECT_EQ(IndexHeaderBytes(30, 40, 9, 3, 2, "state", 3, 0, 0) + Records(0, 0, 0), Index());
 }
 
+TEST_F(Upgrade, DamagedLogFailsEveryLogReadingStep)
+{
+    SetLog(a + std::string("Subject: z\r\n\r\nz\0z\r\n================\r\n", 37) + c);
+    std::string v3 = OldHeader(3, 3) + U32(3) + Short(Records(0, 0, 0), 64);
+    SetIndex(v3);
+    EXPECT_FALSE(UpgradeIndex3To4(folder.Path().c_str(), L"fj.test"));
+    EXPECT_EQ((DWORD)ERROR_INVALID_DATA, GetLastError());
+    EXPECT_EQ(v3, Index());
+    std::string v4 = OldHeader(4, 3) + U32(3) + Version4(Records(0, 0, 0));
+    SetIndex(v4);
+    EXPECT_FALSE(UpgradeIndex4To5(folder.Path().c_str(), L"fj.test"));
+    EXPECT_EQ(v4, Index());
+    EXPECT_FALSE(FileExists(Temp()));
+}
+
+TEST_F(Upgrade, TemporaryFileThatCannotBeCreatedFailsTheStep)
+{
+    std::string v2 = OldHeader(2, 3) + Short(Records(0, 0, 0), 64);
+    SetIndex(v2);
+    ASSERT_TRUE(CreateDirectoryW(Temp().c_str(), NULL));
+    EXPECT_FALSE(UpgradeIndex2To3(folder.Path().c_str(), L"fj.test"));
+    EXPECT_EQ(v2, Index());
+    EXPECT_TRUE(GetFileAttributesW(Temp().c_str()) & FILE_ATTRIBUTE_DIRECTORY);
+    RemoveDirectoryW(Temp().c_str());
+}
+
 TEST_F(Upgrade, TruncatedOldHeaderFails)
 {
     SetIndex(OldHeader(4, 3).substr(0, 50));
