@@ -47,6 +47,11 @@ struct Session {
     char userName[128];
     char group[kGroupNameCapacity];  // empty until a GROUP succeeded
     DWORD current;
+    // The article last read, as a reader asks for HEAD and then BODY of the
+    // same number; dropped at every GROUP.
+    bool cached;
+    DWORD cachedNumber;
+    std::string cachedArticle;
 };
 
 bool SendAll(SOCKET s, const char* data, size_t length)
@@ -257,6 +262,7 @@ bool CommandGroup(Session& session, const char* argument)
     if (!IsSafeGroupName(argument) || !ScanGroup(argument, &range))
         return Reply(session, "411 no such group");
     strcpy(session.group, argument);
+    session.cached = false;
     session.current = range.count ? range.low : 0;
     char line[kGroupNameCapacity + 64];
     if (range.count == 0)
@@ -281,9 +287,14 @@ bool CommandArticlePart(Session& session, const char* argument, bool head)
     } else if (number == 0) {
         return Reply(session, "420 no current article");
     }
-    std::string article;
-    if (!ReadArticle(session.group, number, &article))
-        return Reply(session, "423 no such article number in this group");
+    if (!session.cached || session.cachedNumber != number) {
+        session.cached = false;
+        if (!ReadArticle(session.group, number, &session.cachedArticle))
+            return Reply(session, "423 no such article number in this group");
+        session.cached = true;
+        session.cachedNumber = number;
+    }
+    const std::string& article = session.cachedArticle;
     session.current = number;
     char status[128];
     _snprintf(status, sizeof status, "%d %lu %s %s\r\n", head ? 221 : 222, (unsigned long)number,
