@@ -248,6 +248,8 @@ wchar_t* ReadArticle(GroupRecord* group, DWORD offset, DWORD length)
     if (LogFileSize(log, &size)) {
         if (!RangeInsideLog(offset, length, size)) {
             SetLastError(ERROR_INVALID_DATA);
+        } else if (length > kMaxArticleLength) {
+            SetLastError(ERROR_NOT_ENOUGH_MEMORY);
         } else {
             char* bytes = (char*)malloc((size_t)length + 1);
             if (!bytes) {

@@ -16,8 +16,13 @@ enum { kArticleSeparatorLength = 18 };
 // to keep and recordCount 0. The header is written even when parsing fails.
 BOOL RebuildIndex(GroupRecord* group);
 
+// Longest article read back whole; a longer length can only come from a
+// damaged record, and would take more memory than the device has.
+enum { kMaxArticleLength = 16 * 1024 * 1024 };
+
 // The article's bytes as a new wide string (free() it), or none.
-// A range outside the log fails with 13.
+// A range outside the log fails with 13, a longer one than
+// kMaxArticleLength with 8.
 wchar_t* ReadArticle(GroupRecord* group, DWORD offset, DWORD length);
 
 // Applies the group's current filter to every record.

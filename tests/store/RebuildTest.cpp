@@ -148,6 +148,14 @@ TEST_F(LogFile, RangesOutsideTheLogFailWithoutReading)
         EXPECT_EQ(NULL, ReadArticle(&group, r.offset, r.length));
         EXPECT_EQ((DWORD)ERROR_INVALID_DATA, GetLastError());
     }
+    // A log as long as the length is no excuse for taking all memory.
+    HANDLE big = CreateFileW(group.LogPath(), GENERIC_WRITE, 0, NULL, OPEN_EXISTING, 0, NULL);
+    LARGE_INTEGER end;
+    end.QuadPart = 0x7FFFFFFF;
+    ASSERT_TRUE(SetFilePointerEx(big, end, NULL, FILE_BEGIN) && SetEndOfFile(big));
+    CloseHandle(big);
+    EXPECT_EQ(NULL, ReadArticle(&group, 0, 0x7FFFFFF0));
+    EXPECT_EQ((DWORD)ERROR_NOT_ENOUGH_MEMORY, GetLastError());
     wchar_t* empty = ReadArticle(&group, size, 0);
     ASSERT_TRUE(empty != NULL);
     EXPECT_STREQ(L"", empty);
