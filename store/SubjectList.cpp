@@ -10,7 +10,9 @@ enum {
     kRecordBatch = 256,
     kNotListed = 0xFF,
     // A subject is one header line; anything longer is a damaged record.
-    kMaxSubjectText = 65536
+    kMaxSubjectText = 65536,
+    // Far more rows than any screen holds; keeps the window's size sane.
+    kMaxPageSize = 4096
 };
 
 DWORD BoundedLength(const char* field, DWORD size)
@@ -116,6 +118,10 @@ BOOL SubjectList::IsListed(const IndexRecord& record) const
 BOOL SubjectList::Load(DWORD pageSize)
 {
     FreeList();
+    if (pageSize > kMaxPageSize) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
     pageSize_ = pageSize;
     window_ = (IndexRecord*)malloc(sizeof(IndexRecord) * (pageSize ? pageSize : 1));
     if (!window_) {
