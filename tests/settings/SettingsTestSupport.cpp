@@ -96,6 +96,8 @@ void CALLBACK WhenDialogOpens::Tick(HWND, UINT, UINT_PTR timer, DWORD)
     KillTimer(NULL, self->timer_);
     self->timer_ = 0;
     self->act_(dialog);
+    // A modal loop told to end waits for its next message: give it one.
+    PostThreadMessageW(GetCurrentThreadId(), WM_NULL, 0, 0);
     self->ran_ = true;
     self->running_ = false;
 }
