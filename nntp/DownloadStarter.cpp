@@ -1,0 +1,101 @@
+#include "nntp/DownloadStarter.h"
+#include <stdlib.h>
+#include <string.h>
+#include "app/MessageCatalog.h"
+#include "nntp/PasswordPrompt.h"
+#include "nntp/Patrol.h"
+#include "resource.h"
+
+namespace {
+
+void ReleaseJob(DownloadJob* job)
+{
+    if (--job->references > 0)
+        return;
+    free(job->cursor);
+    free(job->result);
+    free(job);
+}
+
+void FreeTyped(char* typed)
+{
+    if (typed) {
+        SecureZeroMemory(typed, strlen(typed));
+        free(typed);
+    }
+}
+
+}  // namespace
+
+void StartPatrolWith(HINSTANCE instance, HWND frameWindow, HWND groupList,
+                     const wchar_t* server, DWORD port, const wchar_t* dataPath, DWORD limit,
+                     const char* userId, const char* password)
+{
+    char* typed = NULL;
+    if (userId && !password) {
+        typed = RunPasswordPrompt(instance, frameWindow, userId);
+        if (!typed)
+            return;   // cancelled, or the text could not be converted
+        password = typed;
+    }
+
+    DownloadJob* job = (DownloadJob*)calloc(1, sizeof(DownloadJob));
+    GroupCursor* cursor = (GroupCursor*)calloc(1, sizeof(GroupCursor));
+    DownloadResult* result = (DownloadResult*)calloc(1, sizeof(DownloadResult));
+    if (!job || !cursor || !result) {
+        const wchar_t* text = MessageCatalog::Load(IDS_OUT_OF_MEMORY);
+        ShowMessage(NULL, text ? text : L"", L"PELORA", MB_OK);
+        free(job);
+        free(cursor);
+        free(result);
+        FreeTyped(typed);
+        return;
+    }
+    cursor->Init(groupList);
+    job->server = server;
+    job->port = port;
+    job->dataPath = dataPath;
+    job->cursor = cursor;
+    job->result = result;
+    job->frameWindow = frameWindow;
+    job->limit = limit;
+    job->userId = userId;
+    job->password = password;
+    InitProgressState(&job->progress);
+    job->references = 2;   // this starter, and the frame's end of the pass
+
+    DWORD threadId;
+    HANDLE thread = CreateThread(NULL, 0, PatrolThreadProc, job, 0, &threadId);
+    if (!thread) {
+        ShowErrorBox(IDS_PATROL_THREAD_FAILED, L"PELORA", MB_ICONHAND);
+        free(job);
+        free(cursor);
+        free(result);
+        FreeTyped(typed);
+        return;
+    }
+    CloseHandle(thread);
+    RunProgressDialog(instance, frameWindow, &job->progress);
+    // The dialog closes only once the pass has ended, so the worker is past
+    // its use of the password.
+    FreeTyped(typed);
+    ReleaseJob(job);
+}
+
+void OnPatrolDone(HWND frameWindow, DownloadJob* job, const PatrolEndSteps* steps)
+{
+    if (!job)
+        return;
+    if (steps && steps->hangUp)
+        steps->hangUp(steps->context);
+    DownloadResult* result = job->result;
+    if (result->status == StatusFatal) {
+        ShowMessage(frameWindow, result->text, result->caption, MB_ICONHAND);
+    } else {
+        const wchar_t* text = MessageCatalog::Load(IDS_DOWNLOAD_DONE);
+        ShowMessage(frameWindow, text ? text : L"", L"Disconnect", MB_OK);
+        if (steps && steps->reinitialise)
+            steps->reinitialise(steps->context);
+    }
+    ReleaseJob(job);
+}

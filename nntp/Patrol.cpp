@@ -1,0 +1,550 @@
+#include "nntp/Patrol.h"
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+#include <wchar.h>
+#include <new>
+#include "app/MessageCatalog.h"
+#include "nntp/NntpConnection.h"
+#include "resource.h"
+#include "store/ArticleHeader.h"
+#include "store/ArticleWriter.h"
+#include "store/GroupRecord.h"
+#include "text/CodePage.h"
+#include "text/Jis.h"
+
+namespace {
+
+enum { kLineSize = 1024, kCatchUpPending = 0xFFFFFFFF };
+
+enum FetchResult { kFetched, kUnavailable, kFailed };
+
+const char* const kKeptHeaderFields[] = {
+    "From:", "Subject:", "Newsgroups:", "Date:", "Message-ID:", "References:",
+};
+
+const wchar_t kCaptionPelora[] = L"PELORA";
+const wchar_t kCaptionSocketError[] = L"Socket Error";
+const wchar_t kCaptionSocketErrorUpper[] = L"Socket ERROR";
+
+BOOL IsKeptField(const char* line)
+{
+    for (size_t i = 0; i < sizeof kKeptHeaderFields / sizeof kKeptHeaderFields[0]; ++i) {
+        const char* field = kKeptHeaderFields[i];
+        if (strncmp(line, field, strlen(field)) == 0)
+            return TRUE;
+    }
+    return FALSE;
+}
+
+BOOL IsLeadByte(unsigned char byte)
+{
+    return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC);
+}
+
+// Removes the line's end (its LF and a CR just before it); the reader only
+// ends a line at an LF.
+void CutLineEnd(char* line)
+{
+    size_t length = strlen(line);
+    if (length && line[length - 1] == '\n')
+        line[--length] = 0;
+    if (length && line[length - 1] == '\r')
+        line[--length] = 0;
+}
+
+// Gives `line` (capacity kLineSize) exactly one CR LF at its end. The text
+// is cut, never inside a double-byte character, so that the CR LF fits:
+// the store relies on every stored line ending so.
+void EndLine(char* line)
+{
+    size_t length = strlen(line);
+    if (length > kLineSize - 3) {
+        size_t fit = 0;
+        while (fit < length) {
+            size_t step = IsLeadByte((unsigned char)line[fit]) && line[fit + 1] ? 2 : 1;
+            if (fit + step > kLineSize - 3)
+                break;
+            fit += step;
+        }
+        length = fit;
+    }
+    line[length] = '\r';
+    line[length + 1] = '\n';
+    line[length + 2] = 0;
+}
+
+// Decoded encoded-words may carry CR or LF; inside a stored header they
+// would start lines of their own (a false "X-Local-Seq:", an early end of
+// the header, a separator), so they become blanks.
+void BlankLineBreaks(char* text)
+{
+    for (; *text; ++text) {
+        if (*text == '\r' || *text == '\n')
+            *text = ' ';
+    }
+}
+
+// The reply line as wide text without its CR LF; "??" when it cannot be
+// converted. Owned by the caller (free()).
+wchar_t* ReplyText(const char* reply)
+{
+    char line[kLineSize];
+    strncpy(line, reply, kLineSize - 1);
+    line[kLineSize - 1] = 0;
+    CutLineEnd(line);
+    return ToWide(line);
+}
+
+// One number of a GROUP reply. Besides what ParseNumber refuses, a missing
+// number (the reply ended) and one beyond 32 bits count as malformed: read
+// as 0 or wrapped they would move the group's numbers backwards or across
+// the whole number range.
+BOOL ParseReplyNumber(const char** cursor, DWORD* value)
+{
+    if (!*cursor)
+        return FALSE;
+    const char* digits = *cursor;
+    size_t count = 0;
+    while (digits[count] >= '0' && digits[count] <= '9')
+        ++count;
+    if (count == 0 || count > 10)
+        return FALSE;
+    // 0xFFFFFFFF is ParseNumber's own mark for malformed, and means "catch
+    // up pending" in the index; no server number may take it.
+    if (count == 10 && strncmp(digits, "4294967294", 10) > 0)
+        return FALSE;
+    *value = ParseNumber(cursor);
+    return *cursor != NULL;
+}
+
+class Patrol {
+public:
+    explicit Patrol(DownloadJob* job) : job_(job), result_(job->result), groupName_(NULL) {}
+    void Run();
+
+private:
+    void FetchGroup(const wchar_t* groupName);
+    BOOL SelectGroup(DWORD* count, DWORD* first, DWORD* last);
+    void FetchRange(DWORD first, DWORD last, DWORD* newLast);
+    FetchResult FetchArticle(DWORD number);
+    FetchResult FetchHeader(DWORD number);
+    FetchResult FetchBody(DWORD number);
+    FetchResult SendArticleCommand(const char* command, DWORD number);
+    BOOL Authenticate();
+    void RollBack(DWORD logSize, DWORD indexSize);
+
+    void Fatal(const wchar_t* caption, UINT id);
+    void FailWithCode(const wchar_t* caption, UINT id, DWORD status = StatusFatal);
+    void FailWithReply(const wchar_t* caption, const char* reply);
+    void FailWithMessageCaption(UINT captionId, const char* reply);
+    void GroupMessage(UINT id, const char* reply, DWORD status);
+
+    DownloadJob* job_;
+    DownloadResult* result_;
+    NntpConnection connection_;
+    const wchar_t* groupName_;
+    GroupRecord group_;
+    ArticleWriter writer_;
+    char line_[kLineSize];
+    char scratch_[kLineSize];
+};
+
+// Message `id` as it stands.
+void Patrol::Fatal(const wchar_t* caption, UINT id)
+{
+    const wchar_t* text = MessageCatalog::Load(id);
+    SetDownloadResult(result_, caption, text ? text : L"", StatusFatal);
+}
+
+// Message `id` with the last error as its "%d".
+void Patrol::FailWithCode(const wchar_t* caption, UINT id, DWORD status)
+{
+    DWORD code = GetLastError();
+    const wchar_t* format = MessageCatalog::Load(id);
+    SetLastError(code);
+    const wchar_t* text = FormatLastError(format ? format : L"(%d)");
+    SetDownloadResult(result_, caption, text, status);
+}
+
+void Patrol::FailWithReply(const wchar_t* caption, const char* reply)
+{
+    wchar_t* text = ToWide(reply);
+    SetDownloadResult(result_, caption, text ? text : L"??", StatusFatal);
+    free(text);
+}
+
+void Patrol::FailWithMessageCaption(UINT captionId, const char* reply)
+{
+    wchar_t caption[kResultTextCapacity];
+    const wchar_t* loaded = MessageCatalog::Load(captionId);
+    wcsncpy(caption, loaded ? loaded : kCaptionPelora, kResultTextCapacity - 1);
+    caption[kResultTextCapacity - 1] = 0;
+    FailWithReply(caption, reply);
+}
+
+// Message `id` ("... : %s") with the server's reply, captioned by the group.
+void Patrol::GroupMessage(UINT id, const char* reply, DWORD status)
+{
+    wchar_t* replyText = ReplyText(reply);
+    const wchar_t* format = MessageCatalog::Load(id);
+    wchar_t text[kResultTextCapacity];
+    _snwprintf(text, kResultTextCapacity - 1, format ? format : L"%s",
+               replyText ? replyText : L"??");
+    text[kResultTextCapacity - 1] = 0;
+    free(replyText);
+    SetDownloadResult(result_, groupName_, text, status);
+}
+
+void Patrol::Run()
+{
+    SetDownloadResult(result_, L"", L"", StatusOk);
+    char* server = ToMultiByte(job_->server);
+    if (!server) {
+        Fatal(kCaptionPelora, IDS_OUT_OF_MEMORY);
+        return;
+    }
+    if (!connection_.Connect(server, job_->port)) {
+        Fatal(job_->server, IDS_SERVER_CONNECT_FAILED);
+    } else if (!connection_.ReadLine(line_, kLineSize, FALSE)) {
+        Fatal(job_->server, IDS_SERVER_NO_REPLY);
+    } else if (line_[0] != '2') {
+        FailWithMessageCaption(IDS_CONNECTION_REFUSED, line_);
+    } else if (Authenticate()) {
+        GroupCursor* cursor = job_->cursor;
+        cursor->Reset();
+        while (const wchar_t* name = cursor->Next()) {
+            if (name[0]) {   // a row without a name has no files to fetch into
+                result_->status = StatusOk;
+                FetchGroup(name);
+                if (result_->status == StatusFatal)
+                    break;
+            }
+            cursor->Advance();
+        }
+    }
+    free(server);
+    if (connection_.HasSocket()) {
+        connection_.SendLine("QUIT");   // its reply is not read
+        connection_.Close();
+    }
+}
+
+BOOL Patrol::Authenticate()
+{
+    if (!job_->userId || !job_->password)
+        return TRUE;
+    char command[kCommandLineSize];
+    if (!JoinCommand(command, "authinfo user ", job_->userId) || !connection_.SendLine(command)) {
+        FailWithCode(kCaptionPelora, IDS_SEND_FAILED);
+        return FALSE;
+    }
+    if (!connection_.ReadLine(line_, kLineSize, FALSE)) {
+        FailWithCode(kCaptionPelora, IDS_RECEIVE_FAILED);
+        return FALSE;
+    }
+    if (line_[0] != '3') {
+        FailWithMessageCaption(IDS_BAD_USER_NAME, line_);
+        return FALSE;
+    }
+    BOOL sent = JoinCommand(command, "authinfo pass ", job_->password) && connection_.SendLine(command);
+    SecureZeroMemory(command, sizeof command);
+    if (!sent) {
+        FailWithCode(kCaptionSocketError, IDS_SEND_FAILED);
+        return FALSE;
+    }
+    if (!connection_.ReadLine(line_, kLineSize, FALSE)) {
+        FailWithCode(kCaptionSocketError, IDS_RECEIVE_FAILED);
+        return FALSE;
+    }
+    if (line_[0] != '2') {
+        FailWithMessageCaption(IDS_BAD_PASSWORD, line_);
+        return FALSE;
+    }
+    return TRUE;
+}
+
+void Patrol::FetchGroup(const wchar_t* groupName)
+{
+    groupName_ = groupName;
+    group_.Reset();
+    if (!group_.SetNames(job_->dataPath, groupName) || !group_.ReadHeader()) {
+        FailWithCode(groupName, IDS_INDEX_INIT_FAILED);
+        group_.Release();
+        return;
+    }
+    DWORD lastArticle = group_.LastArticle();
+    DWORD newLast = lastArticle;
+    DWORD count = 0, first = 0, last = group_.ServerLast();
+    if (SelectGroup(&count, &first, &last)) {
+        DWORD from;
+        if (lastArticle == kCatchUpPending)
+            from = last + 1;   // nothing fetched: caught up to the server's end
+        else
+            from = first > lastArticle + 1 ? first : lastArticle + 1;
+
+        if (!group_.OpenLog()) {
+            FailWithCode(groupName, IDS_FILE_OPEN_FAILED);
+        } else if (!group_.OpenIndex()) {
+            FailWithCode(groupName, IDS_INDEX_OPEN_FAILED);
+        } else {
+            // What the files held before this group; a fatal failure puts
+            // them back, so log, index and header keep agreeing and the
+            // articles are fetched again by the next pass.
+            DWORD logSize = GetFileSize(group_.LogHandle(), NULL);
+            DWORD indexSize = GetFileSize(group_.IndexHandle(), NULL);
+            if (from > last) {
+                const wchar_t* text = MessageCatalog::Load(IDS_NO_NEW_ARTICLES);
+                SetDownloadResult(result_, L"", text ? text : L"", StatusOk);
+                newLast = last;
+            } else {
+                FetchRange(from, last, &newLast);
+            }
+            if (result_->status != StatusFatal) {
+                group_.SetLastArticle(newLast);
+                group_.SetServerLast(last);
+                if (!group_.SetStateText(result_->text) ||
+                    !group_.WriteHeader(group_.IndexHandle()))
+                    FailWithCode(groupName, IDS_INDEX_WRITE_FAILED);
+            }
+            if (result_->status == StatusFatal)
+                RollBack(logSize, indexSize);
+        }
+        group_.CloseIndex();
+        group_.CloseLog();
+    } else if (result_->status == StatusSkipped) {
+        // The refusal becomes the group's state; its numbers stay as they were.
+        if (!group_.SetStateText(result_->text) || !group_.WriteHeader())
+            FailWithCode(groupName, IDS_INDEX_WRITE_FAILED);
+    }
+    group_.Release();
+    group_.CloseLog();
+}
+
+void Patrol::RollBack(DWORD logSize, DWORD indexSize)
+{
+    DWORD code = GetLastError();
+    if (logSize != INVALID_FILE_SIZE &&
+        SetFilePointer(group_.LogHandle(), (LONG)logSize, NULL, FILE_BEGIN) != INVALID_SET_FILE_POINTER)
+        SetEndOfFile(group_.LogHandle());
+    if (indexSize != INVALID_FILE_SIZE &&
+        SetFilePointer(group_.IndexHandle(), (LONG)indexSize, NULL, FILE_BEGIN) != INVALID_SET_FILE_POINTER)
+        SetEndOfFile(group_.IndexHandle());
+    SetLastError(code);
+}
+
+// False when the group cannot be fetched: the result then says why, as a
+// skipped group or a fatal failure. The numbers are set only on success.
+BOOL Patrol::SelectGroup(DWORD* count, DWORD* first, DWORD* last)
+{
+    char* name = ToMultiByte(groupName_);
+    if (!name) {
+        Fatal(groupName_, IDS_OUT_OF_MEMORY);
+        return FALSE;
+    }
+    char command[kCommandLineSize];
+    BOOL sent = JoinCommand(command, "GROUP ", name) && connection_.SendLine(command);
+    free(name);
+    if (!sent) {
+        FailWithCode(kCaptionSocketError, IDS_SEND_FAILED);
+        return FALSE;
+    }
+    if (!connection_.ReadLine(line_, kLineSize, FALSE)) {
+        FailWithCode(kCaptionSocketErrorUpper, IDS_RECEIVE_FAILED);
+        return FALSE;
+    }
+    if (line_[0] != '2') {
+        GroupMessage(IDS_GROUP_FAILED, line_, StatusSkipped);
+        return FALSE;
+    }
+    const char* cursor = line_;
+    DWORD code, parsedCount, parsedFirst, parsedLast;
+    if (!ParseReplyNumber(&cursor, &code) || !ParseReplyNumber(&cursor, &parsedCount) ||
+        !ParseReplyNumber(&cursor, &parsedFirst) || !ParseReplyNumber(&cursor, &parsedLast)) {
+        GroupMessage(IDS_UNEXPECTED_REPLY, line_, StatusSkipped);
+        return FALSE;
+    }
+    *count = parsedCount;
+    *first = parsedFirst;
+    *last = parsedLast;
+    return TRUE;
+}
+
+void Patrol::FetchRange(DWORD first, DWORD last, DWORD* newLast)
+{
+    DWORD limit = job_->limit;
+    DWORD span = last - first;
+    ProgressShowGroup(&job_->progress, groupName_, span < limit ? span : limit);
+
+    writer_.Construct(&group_);
+    DWORD fetched = 0;
+    BOOL limitReached = FALSE;
+    DWORD number = first;
+    // `last` is below 0xFFFFFFFF (see ParseReplyNumber), so this ends.
+    for (; number <= last; ++number) {
+        if (fetched == limit) {
+            limitReached = TRUE;
+            break;
+        }
+        FetchResult fetch = FetchArticle(number);
+        if (fetch == kFailed) {
+            writer_.Destroy();
+            return;
+        }
+        if (fetch == kFetched) {
+            ++fetched;
+            ProgressStep(&job_->progress);
+        }
+    }
+    *newLast = number - 1;
+
+    const wchar_t* format = MessageCatalog::Load(limitReached ? IDS_LIMIT_REACHED : IDS_ARTICLES_FETCHED);
+    wchar_t text[kResultTextCapacity];
+    _snwprintf(text, kResultTextCapacity - 1, format ? format : L"%d",
+               (int)(limitReached ? limit : fetched));
+    text[kResultTextCapacity - 1] = 0;
+    SetDownloadResult(result_, L"", text, StatusOk);
+    writer_.Destroy();
+}
+
+FetchResult Patrol::FetchArticle(DWORD number)
+{
+    DWORD start = GetFileSize(group_.LogHandle(), NULL);
+    if (start == INVALID_FILE_SIZE || !writer_.Begin(number)) {
+        FailWithCode(groupName_, IDS_INDEX_WRITE_FAILED);
+        return kFailed;
+    }
+    FetchResult fetch = FetchHeader(number);
+    if (fetch != kFetched)
+        return fetch;
+    if (!writer_.WriteHeader()) {
+        FailWithCode(groupName_, IDS_INDEX_WRITE_FAILED);
+        return kFailed;
+    }
+    fetch = FetchBody(number);
+    if (fetch == kUnavailable) {
+        // A header block without body, separator or record would merge
+        // with the next article when the index is rebuilt: take it back.
+        if (SetFilePointer(group_.LogHandle(), (LONG)start, NULL, FILE_BEGIN) == INVALID_SET_FILE_POINTER ||
+            !SetEndOfFile(group_.LogHandle())) {
+            FailWithCode(groupName_, IDS_LOG_WRITE_FAILED);
+            return kFailed;
+        }
+        return kUnavailable;
+    }
+    if (fetch != kFetched)
+        return fetch;
+    if (!writer_.Finish()) {
+        FailWithCode(groupName_, IDS_INDEX_WRITE_FAILED);
+        return kFailed;
+    }
+    return kFetched;
+}
+
+FetchResult Patrol::SendArticleCommand(const char* command, DWORD number)
+{
+    char line[64];
+    _snprintf(line, sizeof line - 1, "%s%lu", command, (unsigned long)number);
+    line[sizeof line - 1] = 0;
+    if (!connection_.SendLine(line)) {
+        FailWithCode(groupName_, IDS_SEND_FAILED);
+        return kFailed;
+    }
+    if (!connection_.ReadLine(line_, kLineSize, FALSE)) {
+        FailWithCode(groupName_, IDS_RECEIVE_FAILED);
+        return kFailed;
+    }
+    return line_[0] == '2' ? kFetched : kUnavailable;
+}
+
+FetchResult Patrol::FetchHeader(DWORD number)
+{
+    FetchResult status = SendArticleCommand("HEAD ", number);
+    if (status != kFetched)
+        return status;
+    BOOL kept = FALSE;
+    for (;;) {
+        // Every failed read is a broken reply here: the server closed, a
+        // line was too long, or it sent a NUL.
+        if (!connection_.ReadLine(line_, kLineSize, FALSE)) {
+            FailWithCode(groupName_, IDS_RECEIVE_INCOMPLETE);
+            return kFailed;
+        }
+        if (line_[0] == '.')
+            return kFetched;
+        BOOL continuation = line_[0] == ' ' || line_[0] == '\t';
+        if (!continuation)
+            kept = IsKeptField(line_);
+        if (!kept)
+            continue;
+        CutLineEnd(line_);
+        DecodeEncodedWords(scratch_, kLineSize, line_);
+        JisToSjis(scratch_, line_, kLineSize);
+        BlankLineBreaks(line_);
+        EndLine(line_);
+        BOOL added = continuation ? writer_.AddContinuationLine(line_) : writer_.AddHeaderLine(line_);
+        if (!added) {
+            FailWithCode(groupName_, IDS_RECEIVE_INCOMPLETE);
+            return kFailed;
+        }
+    }
+}
+
+FetchResult Patrol::FetchBody(DWORD number)
+{
+    FetchResult status = SendArticleCommand("BODY ", number);
+    if (status != kFetched)
+        return status;
+    for (;;) {
+        if (!connection_.ReadLine(line_, kLineSize, FALSE)) {
+            FailWithCode(groupName_, IDS_RECEIVE_INCOMPLETE);
+            return kFailed;
+        }
+        if (strcmp(line_, ".\r\n") == 0)
+            return kFetched;
+        char* text = line_[0] == '.' ? line_ + 1 : line_;
+        CutLineEnd(text);
+        JisToSjis(text, scratch_, kLineSize);
+        EndLine(scratch_);
+        if (!writer_.WriteBodyLine(scratch_)) {
+            FailWithCode(groupName_, IDS_LOG_WRITE_FAILED);
+            return kFailed;
+        }
+    }
+}
+
+}  // namespace
+
+void SetDownloadResult(DownloadResult* result, const wchar_t* caption, const wchar_t* text,
+                       DWORD status)
+{
+    wcsncpy(result->caption, caption ? caption : L"", kResultTextCapacity - 1);
+    result->caption[kResultTextCapacity - 1] = 0;
+    wcsncpy(result->text, text ? text : L"", kResultTextCapacity - 1);
+    result->text[kResultTextCapacity - 1] = 0;
+    result->status = status;
+}
+
+void RunPatrol(DownloadJob* job)
+{
+    // About 2 KB of line buffers and a 4 KB reader: fine on the worker's stack,
+    // but kept off it so a small device stack is not at risk.
+    Patrol* patrol = new (std::nothrow) Patrol(job);
+    if (!patrol) {
+        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+        const wchar_t* text = MessageCatalog::Load(IDS_OUT_OF_MEMORY);
+        SetDownloadResult(job->result, kCaptionPelora, text ? text : L"", StatusFatal);
+        return;
+    }
+    patrol->Run();
+    delete patrol;
+}
+
+DWORD WINAPI PatrolThreadProc(void* parameter)
+{
+    DownloadJob* job = (DownloadJob*)parameter;
+    RunPatrol(job);
+    ProgressWorkerDone(&job->progress);
+    SendMessageW(job->frameWindow, kPatrolDoneMessage, 0, (LPARAM)job);
+    return 0;
+}

@@ -1,0 +1,327 @@
+// Every way a pass can fail: the message it ends with, and what is left in
+// the data folder: the groups before the failure are stored, the failing
+// group is exactly as it was, so the next pass fetches it again.
+#include <gtest/gtest.h>
+#include <functional>
+#include "PatrolHarness.h"
+
+namespace {
+
+typedef std::function<void(ScriptedNntpServer&)> Script;
+
+std::string Simple(unsigned n)
+{
+    return "From: a@b\r\nSubject: s" + std::to_string(n) + "\r\n";
+}
+
+void ScriptGoodGroup(ScriptedNntpServer& server)
+{
+    server.On("GROUP g.done", "211 1 1 1 g.done\r\n");
+    server.AddArticle(1, Simple(1), "b\r\n");
+}
+
+// g.fail: articles 11 and 12 arrive whole, 13 goes wrong as `script` says.
+void ScriptFailingGroup(ScriptedNntpServer& server)
+{
+    server.On("GROUP g.fail", "211 3 11 13 g.fail\r\n");
+    server.AddArticle(11, Simple(11), "b\r\n");
+    server.AddArticle(12, Simple(12), "b\r\n");
+}
+
+struct GroupFailure {
+    const char* name;
+    Script script;
+    const wchar_t* text;
+};
+
+class GroupFailureTest : public testing::TestWithParam<GroupFailure> {};
+
+TEST_P(GroupFailureTest, EndsThePassAndLeavesTheFailingGroupAsItWas)
+{
+    const GroupFailure& row = GetParam();
+    ScriptedNntpServer server;
+    ASSERT_TRUE(server.Start(10000));
+    ScriptGoodGroup(server);
+    ScriptFailingGroup(server);
+    row.script(server);
+
+    PatrolHarness harness;
+    harness.AddGroup(L"g.done");
+    harness.AddGroup(L"g.fail", 10, 10);
+    harness.AddGroup(L"g.after");
+    // What an earlier pass left in the failing group.
+    std::string oldIndex = harness.Group(L"g.fail", L".idx");
+    {
+        HANDLE log = CreateFileW((harness.DataPath() + L"g.fail.log").c_str(), GENERIC_WRITE, 0,
+                                 NULL, CREATE_ALWAYS, 0, NULL);
+        DWORD written;
+        WriteFile(log, "earlier\r\n", 9, &written, NULL);
+        CloseHandle(log);
+    }
+
+    DownloadResult result = harness.RunDirect(server.Port());
+    EXPECT_EQ((DWORD)StatusFatal, result.status);
+    EXPECT_STREQ(L"g.fail", result.caption);
+    EXPECT_STREQ(row.text, result.text);
+
+    EXPECT_EQ(1u, harness.Header(L"g.done").lastArticle);
+    EXPECT_EQ(1u, harness.Header(L"g.done").recordCount);
+    EXPECT_EQ(oldIndex, harness.Group(L"g.fail", L".idx"));
+    EXPECT_EQ("earlier\r\n", harness.Group(L"g.fail", L".log"));
+    for (const std::string& command : server.Commands())
+        EXPECT_NE("GROUP g.after", command);
+}
+
+std::string Long(size_t bytes) { return std::string(bytes, 'x'); }
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, GroupFailureTest,
+    testing::Values(
+        GroupFailure{"HeadStatusLost", [](ScriptedNntpServer& s) { s.On("HEAD 13", "", true); },
+                     L"受信に失敗しました(38)."},
+        GroupFailure{"HeadCutOff",
+                     [](ScriptedNntpServer& s) { s.On("HEAD 13", "221 13\r\nFrom: a@b\r\nSubj", true); },
+                     L"受信が正常に終了しませんでした(38)."},
+        GroupFailure{"HeadNul",
+                     [](ScriptedNntpServer& s) {
+                         s.On("HEAD 13", std::string("221 13\r\nSubject: a\0b\r\n.\r\n", 25));
+                     },
+                     L"受信が正常に終了しませんでした(13)."},
+        GroupFailure{"HeadLineTooLong",
+                     [](ScriptedNntpServer& s) {
+                         s.On("HEAD 13", "221 13\r\nSubject: " + Long(2000) + "\r\n.\r\n");
+                     },
+                     L"受信が正常に終了しませんでした(234)."},
+        GroupFailure{"BodyStatusLost", [](ScriptedNntpServer& s) {
+                         s.On("HEAD 13", "221 13\r\n" + Simple(13) + ".\r\n");
+                         s.On("BODY 13", "", true);
+                     },
+                     L"受信に失敗しました(38)."},
+        GroupFailure{"BodyCutOff", [](ScriptedNntpServer& s) {
+                         s.On("HEAD 13", "221 13\r\n" + Simple(13) + ".\r\n");
+                         s.On("BODY 13", "222 13\r\nfirst\r\nsec", true);
+                     },
+                     L"受信が正常に終了しませんでした(38)."},
+        GroupFailure{"BodyLine1100", [](ScriptedNntpServer& s) {
+                         s.On("HEAD 13", "221 13\r\n" + Simple(13) + ".\r\n");
+                         s.On("BODY 13", "222 13\r\n" + Long(1100) + "\r\n.\r\n");
+                     },
+                     L"受信が正常に終了しませんでした(234)."},
+        GroupFailure{"BodyNul", [](ScriptedNntpServer& s) {
+                         s.On("HEAD 13", "221 13\r\n" + Simple(13) + ".\r\n");
+                         s.On("BODY 13", std::string("222 13\r\n\0\r\n.\r\n", 13));
+                     },
+                     L"受信が正常に終了しませんでした(13)."}),
+    [](const testing::TestParamInfo<GroupFailure>& info) { return std::string(info.param.name); });
+
+struct PassFailure {
+    const char* name;
+    Script script;
+    const char* userId;
+    const char* password;
+    const wchar_t* caption;
+    const wchar_t* text;
+};
+
+class PassFailureTest : public testing::TestWithParam<PassFailure> {};
+
+TEST_P(PassFailureTest, EndsThePassBeforeAnyGroup)
+{
+    const PassFailure& row = GetParam();
+    ScriptedNntpServer server;
+    ASSERT_TRUE(server.Start(10000));
+    row.script(server);
+    PatrolHarness harness;
+    harness.AddGroup(L"g.done");
+    std::string index = harness.Group(L"g.done", L".idx");
+    DownloadResult result = harness.RunDirect(server.Port(), 100, row.userId, row.password);
+    EXPECT_EQ((DWORD)StatusFatal, result.status);
+    EXPECT_STREQ(row.caption, result.caption);
+    EXPECT_STREQ(row.text, result.text);
+    EXPECT_EQ(index, harness.Group(L"g.done", L".idx"));
+    for (const std::string& command : server.Commands())
+        EXPECT_NE(0u, command.find("HEAD")) << command;
+}
+
+void Nothing(ScriptedNntpServer&) {}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, PassFailureTest,
+    testing::Values(
+        PassFailure{"GreetingNone", [](ScriptedNntpServer& s) { s.SetGreeting("", true); }, NULL, NULL,
+                    L"127.0.0.1", L"サーバからの応答がありません"},
+        PassFailure{"GreetingNul",
+                    [](ScriptedNntpServer& s) { s.SetGreeting(std::string("20\0 \r\n", 6)); }, NULL,
+                    NULL, L"127.0.0.1", L"サーバからの応答がありません"},
+        PassFailure{"GreetingGarbage", [](ScriptedNntpServer& s) { s.SetGreeting("hello there\r\n"); },
+                    NULL, NULL, L"接続を拒否されました", L"hello there\r\n"},
+        PassFailure{"GreetingRefused", [](ScriptedNntpServer& s) { s.SetGreeting("502 go away\r\n"); },
+                    NULL, NULL, L"接続を拒否されました", L"502 go away\r\n"},
+        PassFailure{"UserTooLong", Nothing, "0123456789012345678901234567890123456789"
+                    "0123456789012345678901234567890123456789012345678901234567890123456789"
+                    "0123456789012345678901234567890123456789012345678901234567890123456789"
+                    "0123456789012345678901234567890123456789012345678901234567890123456789"
+                    "0123456789012345678901234567890123456789012345678901234567890123456789"
+                    "0123456789012345678901234567890123456789012345678901234567890123456789"
+                    "0123456789012345678901234567890123456789012345678901234567890123456789"
+                    "0123456789012345678901234567890123456789012345678901234567890123456789"
+                    "0123456789012345678901234567890123456789012345678901234567890123456789"
+                    "0123456789012345678901234567890123456789012345678901234567890123456789"
+                    "0123456789012345678901234567890123456789012345678901234567890123456789"
+                    "0123456789012345678901234567890123456789012345678901234567890123456789"
+                    "0123456789012345678901234567890123456789012345678901234567890123456789"
+                    "0123456789012345678901234567890123456789012345678901234567890123456789"
+                    "0123456789012345678901234567890123456789012345678901234567890123456789"
+                    "0123456789012345678901234567890123456789012345678901234567890123456789"
+                    "0123456789012345678901234567890123456789012345678901234567890123456789"
+                    "0123456789012345678901234567890123456789012345678901234567890123456789"
+                    "0123456789012345678901234567890123456789012345678901234567890123456789"
+                    "0123456789012345678901234567890123456789012345678901234567890123456789"
+                    "0123456789012345678901234567890123456789012345678901234567890123456789"
+                    "0123456789012345678901234567890123456789012345678901234567890123456789"
+                    "0123456789012345678901234567890123456789012345678901234567890123456789"
+                    "0123456789012345678901234567890123456789012345678901234567890123456789"
+                    "0123456789012345678901234567890123456789012345678901234567890123456789"
+                    "0123456789012345678901234567890123456789012345678901234567890123456789"
+                    "0123456789012345678901234567890123456789012345678901234567890123456789"
+                    "0123456789012345678901234567890123456789012345678901234567890123456789"
+                    "0123456789012345678901234567890123456789012345678901234567890123456789"
+                    "0123456789012345678901234567890123456789012345678901234567890123456789"
+                    "0123456789012345678901234567890123456789012345678901234567890123456789"
+                    "0123456789012345678901234567890123456789012345678901234567890123456789"
+                    "0123456789012345678901234567890123456789012345678901234567890123456789"
+                    "0123456789012345678901234567890123456789012345678901234567890123456789"
+                    "0123456789012345678901234567890123456789012345678901234567890123456789"
+                    "0123456789012345678901234567890123456789012345678901234567890123456789"
+                    "0123456789012345678901234567890123456789012345678901234567890123456789"
+                    "0123456789012345678901234567890123456789012345678901234567890123456789"
+                    "0123456789012345678901234567890123456789012345678901234567890123456789"
+                    "0123456789012345678901234567890123456789012345678901234567890123456789"
+                    "0123456789012345678901234567890123456789012345678901234567890123456789"
+                    "0123456789012345678901234567890123456789012345678901234567890123456789"
+                    "0123456789012345678901234567890123456789012345678901234567890123456789"
+                    "0123456789012345678901234567890123456789012345678901234567890123456789"
+                    "0123456789012345678901234567890123456789012345678901234567890123456789"
+                    "0123456789012345678901234567890123456789012345678901234567890123456789"
+                    "0123456789012345678901234567890123456789012345678901234567890123456789"
+                    "0123456789012345678901234567890123456789012345678901234567890123456789"
+                    "0123456789012345678901234567890123456789012345678901234567890123456789"
+                    "0123456789012345678901234567890123456789012345678901234567890123456789"
+                    "0123456789012345678901234567890123456789012345678901234567890123456789"
+                    "0123456789012345678901234567890123456789012345678901234567890123456789"
+                    "0123456789012345678901234567890123456789012345678901234567890123456789"
+                    "0123456789012345678901234567890123456789012345678901234567890123456789"
+                    "0123456789012345678901234567890123456789012345678901234567890123456789"
+                    "0123456789012345678901234567890123456789012345678901234567890123456789"
+                    "0123456789012345678901234567890123456789012345678901234567890123456789"
+                    "0123456789012345678901234567890123456789012345678901234567890123456789"
+                    "0123456789012345678901234567890123456789012345678901234567890123456789",
+                    "pw", L"PELORA", L"送信に失敗しました(234)."},
+        PassFailure{"UserReplyLost", [](ScriptedNntpServer& s) { s.On("authinfo user u", "", true); },
+                    "u", "p", L"PELORA", L"受信に失敗しました(38)."},
+        PassFailure{"UserRefused", [](ScriptedNntpServer& s) { s.On("authinfo user u", "482 denied\r\n"); },
+                    "u", "p", L"ユーザ名が不正です", L"482 denied\r\n"},
+        PassFailure{"PasswordWithLineBreak",
+                    [](ScriptedNntpServer& s) { s.On("authinfo user u", "381 more\r\n"); }, "u",
+                    "p\r\nQUIT", L"Socket Error", L"送信に失敗しました(87)."},
+        PassFailure{"PasswordReplyLost",
+                    [](ScriptedNntpServer& s) {
+                        s.On("authinfo user u", "381 more\r\n");
+                        s.On("authinfo pass p", "", true);
+                    },
+                    "u", "p", L"Socket Error", L"受信に失敗しました(38)."},
+        PassFailure{"PasswordRefused",
+                    [](ScriptedNntpServer& s) {
+                        s.On("authinfo user u", "381 more\r\n");
+                        s.On("authinfo pass p", "481 bad\r\n");
+                    },
+                    "u", "p", L"パスワードが不正です", L"481 bad\r\n"},
+        PassFailure{"GroupReplyLost", [](ScriptedNntpServer& s) { s.On("GROUP g.done", "", true); },
+                    NULL, NULL, L"Socket ERROR", L"受信に失敗しました(38)."},
+        PassFailure{"GroupReplyTooLong",
+                    [](ScriptedNntpServer& s) { s.On("GROUP g.done", "211 " + Long(2000) + "\r\n"); },
+                    NULL, NULL, L"Socket ERROR", L"受信に失敗しました(234)."}),
+    [](const testing::TestParamInfo<PassFailure>& info) { return std::string(info.param.name); });
+
+TEST(PatrolFailure, ConnectRefusedNamesTheServer)
+{
+    ScriptedNntpServer server;   // started and stopped: its port is free again
+    ASSERT_TRUE(server.Start(10000));
+    unsigned short port = server.Port();
+    server.Stop();
+    PatrolHarness harness;
+    DownloadResult result = harness.RunDirect(port);
+    EXPECT_EQ((DWORD)StatusFatal, result.status);
+    EXPECT_STREQ(L"127.0.0.1", result.caption);
+    EXPECT_STREQ(L"サーバに接続できませんでした", result.text);
+}
+
+TEST(PatrolFailure, GroupFilesThatCannotBeReadOrOpened)
+{
+    ScriptedNntpServer server;
+    ASSERT_TRUE(server.Start(10000));
+    server.On("GROUP g.nolog", "211 1 1 1\r\n");
+    server.On("GROUP g.busy", "211 1 1 1\r\n");
+    {
+        PatrolHarness harness;
+        harness.AddRow(L"g.nofiles");
+        DownloadResult result = harness.RunDirect(server.Port());
+        EXPECT_STREQ(L"g.nofiles", result.caption);
+        EXPECT_STREQ(L"インデックスの初期化に失敗しました(2)", result.text);
+    }
+    {
+        PatrolHarness harness;
+        harness.AddGroup(L"g.nolog");
+        CreateDirectoryW((harness.DataPath() + L"g.nolog.log").c_str(), NULL);
+        DownloadResult result = harness.RunDirect(server.Port());
+        EXPECT_STREQ(L"g.nolog", result.caption);
+        EXPECT_EQ(0u, std::wstring(result.text).find(L"ファイルが開けませんでした("));
+        RemoveDirectoryW((harness.DataPath() + L"g.nolog.log").c_str());
+        EXPECT_EQ(0u, harness.Header(L"g.nolog").lastArticle);
+    }
+    {
+        PatrolHarness harness;
+        harness.AddGroup(L"g.busy");
+        HANDLE held = CreateFileW((harness.DataPath() + L"g.busy.idx").c_str(), GENERIC_READ,
+                                  FILE_SHARE_READ, NULL, OPEN_EXISTING, 0, NULL);
+        DownloadResult result = harness.RunDirect(server.Port());
+        CloseHandle(held);
+        EXPECT_STREQ(L"g.busy", result.caption);
+        EXPECT_STREQ(L"インデックスファイルのオープンに失敗しました(32).", result.text);
+    }
+}
+
+TEST(PatrolFailure, MalformedGroupRepliesSkipTheGroupAndKeepItsNumbers)
+{
+    ScriptedNntpServer server;
+    ASSERT_TRUE(server.Start(10000));
+    server.On("GROUP g.missing", "211 52 3001\r\n");
+    server.On("GROUP g.huge", "211 1 3001 99999999999 g.huge\r\n");
+    server.On("GROUP g.allbits", "211 1 3001 4294967295 g.allbits\r\n");
+    server.On("GROUP g.garbage", "2xx what\r\n");
+    server.On("GROUP g.ok", "211 1 1 1\r\n");
+    server.AddArticle(1, Simple(1), "b\r\n");
+    PatrolHarness harness;
+    const wchar_t* names[] = {L"g.missing", L"g.huge", L"g.allbits", L"g.garbage"};
+    for (const wchar_t* name : names)
+        harness.AddGroup(name, 3000, 3000);
+    harness.AddGroup(L"g.ok");
+
+    DownloadResult result = harness.RunDirect(server.Port());
+    EXPECT_EQ((DWORD)StatusOk, result.status);
+    EXPECT_EQ(1u, harness.Header(L"g.ok").recordCount);
+    const wchar_t* replies[] = {L"211 52 3001", L"211 1 3001 99999999999 g.huge",
+                                L"211 1 3001 4294967295 g.allbits", L"2xx what"};
+    for (int i = 0; i < 4; ++i) {
+        GroupHeader header = harness.Header(names[i]);
+        EXPECT_EQ(3000u, header.lastArticle) << i;
+        EXPECT_EQ(3000u, header.serverLast) << i;
+        EXPECT_EQ(Ansi(std::wstring(L"予期せぬ文字列が返りました : ") + replies[i]).substr(0, 63),
+                  header.stateText) << i;
+        EXPECT_EQ("", harness.Group(names[i], L".log")) << i;
+    }
+    for (const std::string& command : server.Commands())
+        EXPECT_EQ(std::string::npos, command.find("HEAD 30")) << command;
+}
+
+}  // namespace

@@ -1,0 +1,66 @@
+// Drives whole patrols without the frame: a hidden owner window stands in for
+// the frame and receives the end of the pass, a hidden list view holds the
+// group rows, and a data folder of its own holds the group files.
+#pragma once
+#include <windows.h>
+#include <string>
+#include <vector>
+#include "nntp/DownloadJob.h"
+#include "support/MessageBoxRecorder.h"
+#include "support/ScriptedNntpServer.h"
+
+struct GroupHeader {
+    DWORD lastArticle;
+    DWORD serverLast;
+    DWORD recordCount;
+    DWORD unreadCount;
+    std::string stateText;   // bytes as stored, zero padding removed
+};
+
+struct PatrolOutcome {
+    DownloadResult result;
+    bool ended = false;       // the owner window got the end of the pass
+    int hangUps = 0;
+    int reloads = 0;
+    std::vector<RecordedBox> boxes;
+};
+
+class PatrolHarness {
+public:
+    PatrolHarness();
+    ~PatrolHarness();
+
+    // A group with an index header; no log yet.
+    void AddGroup(const std::wstring& name, DWORD lastArticle = 0, DWORD serverLast = 0);
+    // A row in the group view without any files behind it.
+    void AddRow(const std::wstring& name) { rows_.push_back(name); }
+
+    // One pass against `server` (or `port` when given), with these
+    // credentials; blocks until the pass has ended (bounded).
+    PatrolOutcome Run(ScriptedNntpServer& server, DWORD limit = 100,
+                      const char* userId = NULL, const char* password = NULL);
+    PatrolOutcome RunOnPort(unsigned short port, DWORD limit = 100,
+                            const char* userId = NULL, const char* password = NULL);
+
+    // The pass alone, on this thread, without dialog or frame: its result.
+    DownloadResult RunDirect(unsigned short port, DWORD limit = 100, const char* userId = NULL,
+                             const char* password = NULL, const wchar_t* server = L"127.0.0.1");
+
+    const std::wstring& DataPath() const { return dataPath_; }
+    std::string ReadFile(const std::wstring& name) const;   // whole file, "" when missing
+    GroupHeader Header(const std::wstring& group) const;
+    std::string Group(const std::wstring& group, const wchar_t* extension) const
+    {
+        return ReadFile(group + extension);
+    }
+
+private:
+    HWND MakeList(HWND owner);
+    std::wstring dataPath_;
+    std::vector<std::wstring> rows_;
+};
+
+// Wide text as the ANSI code page bytes the store keeps.
+std::string Ansi(const std::wstring& text);
+// "HEAD n"/"BODY n" ... as the client must send them for numbers first..last.
+std::vector<std::string> ArticleCommands(unsigned first, unsigned last);
