@@ -91,8 +91,10 @@ void SubjectList::Destroy()
 
 BOOL SubjectList::Open(const wchar_t* dataPath, const wchar_t* groupName)
 {
+    // A group left open keeps its marks' count: its header is written first.
+    if (open_)
+        Close();
     FreeList();
-    open_ = FALSE;
     if (!SetNames(dataPath, groupName) || !ReadHeader())
         return FALSE;
     open_ = TRUE;

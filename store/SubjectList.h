@@ -21,7 +21,8 @@ public:
     void Construct();   // nothing open, nothing allocated
     void Destroy();     // frees the window, the order list and the paths
 
-    // Names the group and reads its header; a list still loaded is dropped.
+    // Names the group and reads its header; a group still open is closed
+    // first.
     BOOL Open(const wchar_t* dataPath, const wchar_t* groupName);
     // Builds the order list, makes a window of `pageSize` records and fills
     // it from the first entry. A failed read keeps what was listed so far.
