@@ -23,8 +23,12 @@ port="${PELORA_DEMO_PORT:-1119}"
 # (tools/demonews/make_spool.py --add GROUP "$BUILD_DIR/demospool") stay out of
 # the repository; new sample files are copied in, added ones are kept.
 spool="$BUILD_DIR/demospool"
-mkdir -p "$spool"
-cp -rn "$here/tools/demonews/spool/." "$spool/"
+(cd "$here/tools/demonews/spool" && find . -type f) | while read -r f; do
+  if [ ! -e "$spool/$f" ]; then
+    mkdir -p "$(dirname "$spool/$f")"
+    cp "$here/tools/demonews/spool/$f" "$spool/$f"
+  fi
+done
 
 # First run: point the program at the demo server and subscribe the demo
 # groups, so that a new user sees a patrol and then reads offline.
