@@ -4,15 +4,24 @@
 // send) and our own work (parsing, conversion, writing the log and index).
 //
 //   bench_PatrolBench.exe [--articles N] [--groups G] [--size BYTES]
-//                         [--demonews PATH] [--keep]
+//                         [--demonews PATH] [--steps] [--keep]
+//
+// The pass is the download worker's RunPatrol over a hidden list view of the
+// groups (it needs a display: xvfb-run); --steps runs the same steps from the
+// connection, conversions and writer alone, for comparison.
 #include <winsock2.h>
 #include <windows.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 #include <wchar.h>
+#include <commctrl.h>
 #include <string>
+#include "nntp/DownloadJob.h"
+#include "nntp/GroupCursor.h"
 #include "nntp/NntpConnection.h"
+#include "nntp/Patrol.h"
+#include "nntp/ProgressDialog.h"
 #include "store/ArticleWriter.h"
 #include "store/DataFolder.h"
 #include "store/GroupRecord.h"
@@ -35,6 +44,20 @@ LONGLONG Now()
     LARGE_INTEGER value;
     QueryPerformanceCounter(&value);
     return value.QuadPart;
+}
+
+// User plus kernel time of a process, in seconds.
+double CpuSeconds(HANDLE process)
+{
+    FILETIME created, exited, kernel, user;
+    if (!GetProcessTimes(process, &created, &exited, &kernel, &user))
+        return 0;
+    ULARGE_INTEGER k, u;
+    k.LowPart = kernel.dwLowDateTime;
+    k.HighPart = kernel.dwHighDateTime;
+    u.LowPart = user.dwLowDateTime;
+    u.HighPart = user.dwHighDateTime;
+    return (double)(k.QuadPart + u.QuadPart) / 1e7;
 }
 
 double Seconds(LONGLONG ticks)
@@ -221,6 +244,22 @@ std::wstring DefaultDemonews()
     return folder.substr(0, slash == std::wstring::npos ? 0 : slash) + L"\\tools\\demonews.exe";
 }
 
+// The host's load average when the benchmark runs under Wine on Linux, so
+// that a slow figure on a busy machine can be told apart.
+std::string LoadAverage()
+{
+    HANDLE file = CreateFileW(L"Z:\\proc\\loadavg", GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING, 0, NULL);
+    if (file == INVALID_HANDLE_VALUE)
+        return "unknown";
+    char text[64] = {};
+    DWORD got = 0;
+    ReadFile(file, text, sizeof text - 1, &got, NULL);
+    CloseHandle(file);
+    std::string load(text, got);
+    size_t end = load.find(' ', load.find(' ', load.find(' ') + 1) + 1);
+    return end == std::string::npos ? load : load.substr(0, end);
+}
+
 // ---- the pass -----------------------------------------------------------
 
 const char* const kKeptFields[] = {"From:", "Subject:", "Newsgroups:", "Date:", "Message-ID:", "References:"};
@@ -326,6 +365,51 @@ long RunPass(unsigned short port, const std::wstring& data, int groups, DWORD li
     return stored;
 }
 
+// The download worker's own pass, its group cursor on a hidden list view.
+// -1 with `failure` when the pass ended fatally, -2 without a window.
+long RunWorkerPass(unsigned short port, const std::wstring& data, int groups, DWORD limit, std::wstring* failure)
+{
+    INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_LISTVIEW_CLASSES};
+    InitCommonControlsEx(&controls);
+    HWND list = CreateWindowExW(0, WC_LISTVIEWW, L"", WS_POPUP | LVS_REPORT, 0, 0, 200, 100, NULL, NULL,
+                                GetModuleHandleW(NULL), NULL);
+    if (!list)
+        return -2;
+    LVCOLUMNW column = {};
+    column.mask = LVCF_TEXT | LVCF_WIDTH;
+    column.cx = 150;
+    column.pszText = (wchar_t*)L"group";
+    SendMessageW(list, LVM_INSERTCOLUMNW, 0, (LPARAM)&column);
+    std::wstring names[64];
+    for (int g = 0; g < groups; ++g) {
+        names[g] = Wide(GroupName(g));
+        LVITEMW item = {};
+        item.mask = LVIF_TEXT;
+        item.iItem = g;
+        item.pszText = &names[g][0];
+        SendMessageW(list, LVM_INSERTITEMW, 0, (LPARAM)&item);
+    }
+    GroupCursor cursor;
+    cursor.Init(list);
+    DownloadResult result = {};
+    DownloadJob job = {};
+    job.server = L"127.0.0.1";
+    job.port = port;
+    job.dataPath = data.c_str();
+    job.cursor = &cursor;
+    job.result = &result;
+    job.limit = limit;
+    InitProgressState(&job.progress);
+    job.references = 1;
+    RunPatrol(&job);
+    DestroyWindow(list);
+    if (result.status == StatusFatal) {
+        *failure = std::wstring(result.caption) + L": " + result.text;
+        return -1;
+    }
+    return 0;
+}
+
 long CountStored(const std::wstring& data, int groups)
 {
     long total = 0;
@@ -363,7 +447,7 @@ void RemoveTree(const std::wstring& folder)
 int main(int argc, char** argv)
 {
     int articles = 2000, groups = 4, size = 2048;
-    bool keep = false;
+    bool keep = false, steps = false;
     std::wstring demonews = DefaultDemonews();
     for (int i = 1; i < argc; ++i) {
         std::string option = argv[i];
@@ -376,11 +460,13 @@ int main(int argc, char** argv)
             size = atoi(argv[++i]);
         else if (option == "--demonews" && hasValue)
             demonews = FromAnsi(argv[++i]);
+        else if (option == "--steps")
+            steps = true;
         else if (option == "--keep")
             keep = true;
         else {
             fprintf(stderr, "usage: bench_PatrolBench [--articles N] [--groups G] [--size BYTES] "
-                            "[--demonews PATH] [--keep]\n");
+                            "[--demonews PATH] [--steps] [--keep]\n");
             return 2;
         }
     }
@@ -435,24 +521,35 @@ int main(int argc, char** argv)
     bool timed = InstallTiming();
     g_waitTicks = 0;
     g_bytesReceived = 0;
+    double ourCpu = CpuSeconds(GetCurrentProcess());
     start = Now();
-    long fetched = RunPass(port, data, groups, 100000);
+    std::wstring failure;
+    long fetched = steps ? RunPass(port, data, groups, 100000) : RunWorkerPass(port, data, groups, 100000, &failure);
     double elapsed = Seconds(Now() - start);
     double waited = Seconds(g_waitTicks);
     DWORD error = GetLastError();
+    ourCpu = CpuSeconds(GetCurrentProcess()) - ourCpu;
 
     TerminateProcess(server.hProcess, 0);
     WaitForSingleObject(server.hProcess, 5000);
     CloseHandle(server.hProcess);
     CloseHandle(server.hThread);
 
+    if (fetched == -2) {
+        fprintf(stderr, "no window for the group cursor: run under a display (xvfb-run), or with --steps\n");
+        return 1;
+    }
     if (fetched < 0) {
-        fprintf(stderr, "the pass failed (%lu)\n", error);
+        fprintf(stderr, "the pass failed (%lu) %ls\n", error, failure.c_str());
         return 1;
     }
     long stored = CountStored(data, groups);
-    printf("pass: the patrol's steps from library code (connection, conversions, article writer);"
-           " the download worker is not linked yet\n");
+    if (!steps)
+        fetched = stored;   // a fresh data folder: what the indexes hold came in this pass
+    if (steps)
+        printf("pass: the patrol's steps from library code (connection, conversions, article writer)\n");
+    else
+        printf("pass: the download worker's RunPatrol, no progress dialog, limit 100000\n");
     printf("fetched %ld articles, %ld in the indexes, in %.3f s\n", fetched, stored, elapsed);
     printf("throughput: %.0f articles/s, %.2f MB/s received (%.2f MB on the wire)\n", fetched / elapsed,
            g_bytesReceived / 1e6 / elapsed, g_bytesReceived / 1e6);
@@ -461,6 +558,7 @@ int main(int argc, char** argv)
                100.0 * waited / elapsed, g_recvCalls, elapsed - waited, 100.0 * (elapsed - waited) / elapsed);
     else
         printf("time: the split was not measured (winsock imports not found)\n");
+    printf("cpu: ours %.3f s (user and kernel); machine load %s\n", ourCpu, LoadAverage().c_str());
     printf("goal 1000 articles/s: %s\n", fetched / elapsed >= 1000.0 ? "met" : "NOT met");
     if (keep)
         printf("kept: %ls\n", root.c_str());
