@@ -1,0 +1,32 @@
+#!/usr/bin/env bash
+# Screenshots of the property pages and the file chooser in a 640x240 Wine
+# desktop under Xvfb: docs/settings/*.png. Needs a built test_settings.
+set -euo pipefail
+here=$(cd "$(dirname "$0")/../.." && pwd)
+export BUILD_DIR="${BUILD_DIR:-$here/build}"
+. "$here/tools/wine-env.sh"
+wine_prefix_ready
+out="$here/docs/settings"
+size="${PELORA_SHOT_SIZE:-640x240}"
+work=$(mktemp -d)
+export DISPLAY=:$(( 80 + RANDOM % 9 ))
+Xvfb "$DISPLAY" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+xvfb=$!
+trap 'kill $xvfb 2>/dev/null || true; rm -rf "$work"' EXIT
+sleep 1
+export PELORA_SHOT_DIR="Z:${work//\//\\}"
+wine explorer /desktop=Pelora,$size "$BUILD_DIR/tests/test_settings.exe" \
+  --gtest_also_run_disabled_tests --gtest_filter='*Screens*' >/dev/null 2>&1 &
+runner=$!
+deadline=$((SECONDS + 90))
+while kill -0 $runner 2>/dev/null && [ $SECONDS -lt $deadline ]; do
+  for ready in "$work"/*.ready; do
+    [ -e "$ready" ] || continue
+    name=$(basename "$ready" .ready)
+    import -window root -crop "${size}+0+0" +repage "$out/$name.png"
+    rm -f "$ready"
+  done
+  sleep 0.2
+done
+wait $runner || true
+ls "$out"/*.png
