@@ -6,15 +6,23 @@ export LANG=ja_JP.UTF-8 LC_ALL=ja_JP.UTF-8
 export WINEDLLOVERRIDES="mscoree,mshtml="
 export WINEDEBUG=-all
 
+# Bump when the registry set-up below changes, so existing prefixes catch up.
+PELORA_PREFIX_VERSION=2
+
 wine_prefix_ready() {
-  [ -f "$WINEPREFIX/.pelora-ready" ] && return 0
-  echo "wine: creating the prefix in $WINEPREFIX"
-  mkdir -p "$WINEPREFIX"
-  wineboot -i >/dev/null 2>&1 || true
-  wineserver -w || true
-  local reg="$WINEPREFIX/fonts.reg"
-  printf 'REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows NT\\CurrentVersion\\FontSubstitutes]\r\n"MS Shell Dlg"="IPAGothic"\r\n"MS Shell Dlg 2"="IPAGothic"\r\n"Tahoma"="IPAGothic"\r\n"MS UI Gothic"="IPAGothic"\r\n"MS Gothic"="IPAGothic"\r\n\r\n' > "$reg"
+  [ "$(cat "$WINEPREFIX/.pelora-ready" 2>/dev/null)" = "$PELORA_PREFIX_VERSION" ] && return 0
+  if [ ! -f "$WINEPREFIX/system.reg" ]; then
+    echo "wine: creating the prefix in $WINEPREFIX"
+    mkdir -p "$WINEPREFIX"
+    wineboot -i >/dev/null 2>&1 || true
+    wineserver -w || true
+  fi
+  # Japanese fonts for the dialog and UI faces. All windows go into one
+  # virtual desktop: without a window manager, Wine waits two seconds for
+  # every top-level window it hides.
+  local reg="$WINEPREFIX/pelora.reg"
+  printf 'REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows NT\\CurrentVersion\\FontSubstitutes]\r\n"MS Shell Dlg"="IPAGothic"\r\n"MS Shell Dlg 2"="IPAGothic"\r\n"Tahoma"="IPAGothic"\r\n"MS UI Gothic"="IPAGothic"\r\n"MS Gothic"="IPAGothic"\r\n\r\n[HKEY_CURRENT_USER\\Software\\Wine\\Explorer]\r\n"Desktop"="Default"\r\n\r\n[HKEY_CURRENT_USER\\Software\\Wine\\Explorer\\Desktops]\r\n"Default"="1024x768"\r\n\r\n' > "$reg"
   wine regedit "$reg" >/dev/null 2>&1
   wineserver -w || true
-  touch "$WINEPREFIX/.pelora-ready"
+  echo "$PELORA_PREFIX_VERSION" > "$WINEPREFIX/.pelora-ready"
 }

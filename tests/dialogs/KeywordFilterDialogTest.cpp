@@ -1,0 +1,124 @@
+#include <gtest/gtest.h>
+#include "resource.h"
+#include "views/KeywordFilterDialog.h"
+#include "support/DialogDriver.h"
+#include "support/MessageBoxRecorder.h"
+#include "support/StoreFiles.h"
+
+namespace {
+
+HWND Combo(HWND dialog) { return GetDlgItem(dialog, IDC_FILTER_KEYWORDS); }
+
+std::vector<std::wstring> Items(HWND dialog)
+{
+    std::vector<std::wstring> items;
+    LRESULT count = SendMessageW(Combo(dialog), CB_GETCOUNT, 0, 0);
+    for (LRESULT i = 0; i < count; ++i) {
+        wchar_t text[1024];
+        SendMessageW(Combo(dialog), CB_GETLBTEXT, i, (LPARAM)text);
+        items.push_back(text);
+    }
+    return items;
+}
+
+void Pick(HWND dialog, const wchar_t* keyword)
+{
+    LRESULT item = SendMessageW(Combo(dialog), CB_FINDSTRINGEXACT, (WPARAM)-1, (LPARAM)keyword);
+    ASSERT_NE(CB_ERR, item);
+    SendMessageW(Combo(dialog), CB_SETCURSEL, item, 0);
+    SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDC_FILTER_KEYWORDS, CBN_SELCHANGE), (LPARAM)Combo(dialog));
+}
+
+int CheckedLevel(HWND dialog)
+{
+    if (IsDlgButtonChecked(dialog, IDC_FILTER_HIGH)) return 2;
+    if (IsDlgButtonChecked(dialog, IDC_FILTER_LOW)) return 1;
+    return IsDlgButtonChecked(dialog, IDC_FILTER_NORMAL) ? 0 : -1;
+}
+
+struct FilterFixture : testing::Test {
+    TempDataFolder folder;
+    std::wstring path = folder.File(L"fj.test.flt");
+    MessageBoxRecorder boxes;
+    INT_PTR Run(const wchar_t* initial)
+    {
+        return RunKeywordFilterDialog(GetModuleHandleW(NULL), NULL, path.c_str(), initial);
+    }
+};
+
+}  // namespace
+
+TEST_F(FilterFixture, WithoutAFileOnlyTheSubjectIsListedAndCancelWritesNothing)
+{
+    DialogDriver driver;
+    std::vector<std::wstring> items;
+    int level = -1;
+    driver.Then([&](HWND dialog) {
+        items = Items(dialog);
+        level = CheckedLevel(dialog);
+        DialogDriver::Click(dialog, IDCANCEL);
+    });
+    EXPECT_EQ(2, Run(L"Re: 新しい端末"));
+    EXPECT_EQ(std::vector<std::wstring>{L"Re: 新しい端末"}, items);
+    EXPECT_EQ(0, level);
+    EXPECT_TRUE(boxes.Boxes().empty());
+    EXPECT_FALSE(FileExists(path));
+    EXPECT_FALSE(FileExists(path + L"~"));
+}
+
+TEST_F(FilterFixture, ReadsLevelsAndRewritesTheFileInListOrder)
+{
+    // "x" and any other first byte read as low; empty lines are skipped.
+    ASSERT_TRUE(WriteBytes(path, "+ \xC3\xBD\xC4\r\n- spam\r\n\r\nx other\r\n"));
+    DialogDriver driver;
+    int spamLevel = -1, initialLevel = -1;
+    driver.Then([&](HWND dialog) {
+        initialLevel = CheckedLevel(dialog);
+        Pick(dialog, L"spam");
+        spamLevel = CheckedLevel(dialog);
+        Pick(dialog, L"新着");
+        DialogDriver::Click(dialog, IDOK);
+    });
+    EXPECT_EQ(1, Run(L"新着"));
+    EXPECT_EQ(0, initialLevel);
+    EXPECT_EQ(1, spamLevel);
+    // The subject itself stays normal and is not written.
+    EXPECT_EQ("- other\r\n- spam\r\n+ \xC3\xBD\xC4\r\n", ReadBytes(path));
+    EXPECT_FALSE(FileExists(path + L"~"));
+}
+
+TEST_F(FilterFixture, NormalRemovesAKeywordAndATypedKeywordIsAdded)
+{
+    ASSERT_TRUE(WriteBytes(path, "- spam\r\n+ keep\r\n"));
+    DialogDriver driver;
+    driver.Then([&](HWND dialog) {
+        Pick(dialog, L"spam");
+        DialogDriver::Click(dialog, IDC_FILTER_NORMAL);
+        // A keyword cut down from the subject in the edit field.
+        SendMessageW(Combo(dialog), CB_SETCURSEL, (WPARAM)-1, 0);
+        SetWindowTextW(Combo(dialog), L"ﾆｭｰｽ");
+        DialogDriver::Click(dialog, IDC_FILTER_HIGH);
+        DialogDriver::Click(dialog, IDOK);
+    });
+    EXPECT_EQ(1, Run(L"ﾆｭｰｽ速報"));
+    std::string file = ReadBytes(path);
+    EXPECT_EQ(std::string::npos, file.find("spam"));
+    EXPECT_NE(std::string::npos, file.find("+ keep\r\n"));
+    EXPECT_NE(std::string::npos, file.find("+ \xC6\xAD\xB0\xBD\r\n"));
+}
+
+TEST_F(FilterFixture, AFailedSaveKeepsTheOldFileAndSaysWhy)
+{
+    ASSERT_TRUE(WriteBytes(path, "+ keep\r\n"));
+    // A folder where the temporary file must go cannot be created as a file.
+    ASSERT_TRUE(CreateDirectoryW((path + L"~").c_str(), NULL));
+    DialogDriver driver;
+    driver.Then([&](HWND dialog) { DialogDriver::Click(dialog, IDOK); });
+    EXPECT_EQ(2, Run(L"subject"));
+    EXPECT_EQ("+ keep\r\n", ReadBytes(path));
+    ASSERT_EQ(1u, boxes.Boxes().size());
+    EXPECT_EQ(path, boxes.Boxes()[0].caption);
+    EXPECT_EQ(0u, boxes.Boxes()[0].text.find(L"ファイルが開けませんでした("));
+    EXPECT_EQ((UINT)MB_ICONHAND, boxes.Boxes()[0].flags);
+    RemoveDirectoryW((path + L"~").c_str());
+}
