@@ -49,6 +49,10 @@ fi
 wine "$BUILD_DIR/tools/demonews.exe" -p "$port" -s "$(winepath -w "$spool")" </dev/null >"$BUILD_DIR/demonews.log" 2>&1 &
 server=$!
 stop_server() { kill "$server" 2>/dev/null || true; wait "$server" 2>/dev/null || true; }
+sleep 1
+if ! kill -0 "$server" 2>/dev/null; then
+  echo "demonews did not start (port $port in use?): $(cat "$BUILD_DIR/demonews.log")" >&2
+fi
 
 exe="$BUILD_DIR/pelora_$kind.exe"
 if [ -n "${DISPLAY:-}" ]; then
