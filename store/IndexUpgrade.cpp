@@ -28,7 +28,7 @@ BOOL ReadVersion1Index(GroupRecord* group)
     if (ok) {
         const char* cursor = line;
         group->SetLastArticle(ParseNumber(&cursor));
-        if (!cursor || (*cursor && *cursor != '\r')) {
+        if (!cursor) {
             SetLastError(ERROR_INVALID_DATA);
             ok = FALSE;
         }
