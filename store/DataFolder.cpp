@@ -104,10 +104,24 @@ static BOOL ShowBadIndex()
     return FALSE;
 }
 
+// An upgrade deletes the old index only once the new one is complete, so a
+// temporary file without an index beside it is a whole index that was not
+// yet moved to its name: finish the move rather than rebuild without it.
+static void FinishInterruptedUpgrade(const wchar_t* indexPath)
+{
+    if (GetFileAttributesW(indexPath) != INVALID_FILE_ATTRIBUTES)
+        return;
+    wchar_t* temp = ConcatPath(indexPath, L"~");
+    if (temp && GetFileAttributesW(temp) != INVALID_FILE_ATTRIBUTES)
+        MoveFileW(temp, indexPath);
+    free(temp);
+}
+
 static BOOL CheckGroup(const wchar_t* dataPath, const wchar_t* name, GroupRecord* group)
 {
     if (!group->SetNames(dataPath, name))
         return FALSE;
+    FinishInterruptedUpgrade(group->IndexPath());
     DWORD version;
     if (!ReadIndexVersion(group->IndexPath(), &version))
         return FALSE;

@@ -132,6 +132,16 @@ TEST_F(Upgrade, LeftoverTemporaryFileFailsTheStep)
     EXPECT_EQ("half", ReadBytes(Temp()));
 }
 
+TEST_F(Upgrade, StepInterruptedAfterDeletingTheOldIndexIsFinished)
+{
+    // The new version-4 index was complete, the old one deleted, the move
+    // not done: the read flag and priority survive.
+    ASSERT_TRUE(WriteBytes(Temp(), OldHeader(4, 3) + U32(2) + Version4(Records(1, 4, 0))));
+    ASSERT_TRUE(Init());
+    EXPECT_EQ(IndexHeaderBytes(30, 40, 9, 3, 2, "state", 2, 1, 0) + Records(1, 4, 0), Index());
+    EXPECT_FALSE(FileExists(Temp()));
+}
+
 TEST_F(Upgrade, ReadOnlyIndexIsLeftWhole)
 {
     std::string old = OldHeader(4, 3) + U32(3) + Version4(Records(0, 0, 0));
