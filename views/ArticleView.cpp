@@ -49,9 +49,17 @@ const wchar_t* BreakLine(HDC dc, const wchar_t* start, int width, UINT* length, 
             int extent = measured ? base + dx[i] : width;
             if (extent >= width) {
                 if (*length == 0) {
-                    // Wider than the area by itself: it gets a line of its own.
+                    // Wider than the area by itself: it gets a line of its
+                    // own, which also takes the line end right after it.
                     *length = 1;
-                    return p + i + 1;
+                    const wchar_t* next = p + i + 1;
+                    if (*next == L'\r') {
+                        ++next;
+                        if (*next == L'\n')
+                            ++next;
+                        *hardBreak = TRUE;
+                    }
+                    return next;
                 }
                 return p + i;
             }
@@ -89,7 +97,7 @@ BOOL ArticleView::RegisterClass(HINSTANCE instance)
     memset(&wc, 0, sizeof wc);
     wc.style = 0;
     wc.lpfnWndProc = WindowProc;
-    wc.cbWndExtra = 4;
+    wc.cbWndExtra = sizeof(void*);   // the view object pointer (4 bytes on the device)
     wc.hInstance = instance;
     wc.hbrBackground = (HBRUSH)GetStockObject(WHITE_BRUSH);
     wc.lpszClassName = kArticleViewClass;
