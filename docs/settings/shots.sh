@@ -1,13 +1,20 @@
 #!/usr/bin/env bash
 # Screenshots of the property pages and the file chooser in a 640x240 Wine
 # desktop under Xvfb: docs/settings/*.png. Needs a built test_settings.
+# With "ppc" the Pocket PC templates in a 240x320 desktop (ppc-*.png; needs
+# a built pelora_ppc).
 set -euo pipefail
 here=$(cd "$(dirname "$0")/../.." && pwd)
 export BUILD_DIR="${BUILD_DIR:-$here/build}"
 . "$here/tools/wine-env.sh"
 wine_prefix_ready
 out="$here/docs/settings"
-size="${PELORA_SHOT_SIZE:-640x240}"
+size=640x240
+export PELORA_SHOT_PREFIX= PELORA_SHOT_MODULE=
+if [ "${1:-hpc}" = ppc ]; then
+  size=240x320
+  export PELORA_SHOT_PREFIX=ppc- PELORA_SHOT_MODULE="Z:${BUILD_DIR//\//\\}\\pelora_ppc.exe"
+fi
 work=$(mktemp -d)
 export DISPLAY=:$(( 80 + RANDOM % 9 ))
 Xvfb "$DISPLAY" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &

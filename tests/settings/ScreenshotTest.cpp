@@ -19,13 +19,30 @@ std::wstring ShotDir()
     return dir ? dir : L"";
 }
 
+// The resources shown: this program's, or another's named in PELORA_SHOT_MODULE
+// (the Pocket PC program, for its own templates).
+HINSTANCE ShotModule()
+{
+    const wchar_t* module = _wgetenv(L"PELORA_SHOT_MODULE");
+    if (!module || !*module)
+        return GetModuleHandleW(NULL);
+    HINSTANCE loaded = LoadLibraryExW(module, NULL, LOAD_LIBRARY_AS_DATAFILE);
+    return loaded ? loaded : GetModuleHandleW(NULL);
+}
+
+std::wstring ShotPrefix()
+{
+    const wchar_t* prefix = _wgetenv(L"PELORA_SHOT_PREFIX");
+    return prefix ? prefix : L"";
+}
+
 bool Exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
 // Says "ready" and waits, pumping, until the script has taken the picture.
 void Shoot(const std::wstring& name)
 {
     PumpFor(300);
-    std::wstring ready = ShotDir() + L"\\" + name + L".ready";
+    std::wstring ready = ShotDir() + L"\\" + ShotPrefix() + name + L".ready";
     HANDLE h = CreateFileW(ready.c_str(), GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, 0, NULL);
     CloseHandle(h);
     PumpUntil([&] { return !Exists(ready); }, 8000);
@@ -61,7 +78,8 @@ TEST(DISABLED_Screens, PagesAndChooser)
         }
         Click(sheet, IDCANCEL);
     });
-    RunPropertySheet(&settings, GetModuleHandleW(NULL), NULL);
+    HINSTANCE module = ShotModule();
+    RunPropertySheet(&settings, module, NULL);
 
     FileChooserDialog chooser;
     WhenDialogOpens chooserDriver(L"Choose folder", [&](HWND dialog) {
@@ -77,7 +95,7 @@ TEST(DISABLED_Screens, PagesAndChooser)
         Shoot(L"file-chooser");
         Click(dialog, IDCANCEL);
     });
-    chooser.Choose(GetModuleHandleW(NULL), NULL, L"Choose folder", NULL);
+    chooser.Choose(module, NULL, L"Choose folder", NULL);
     settings.Destroy();
 }
 
