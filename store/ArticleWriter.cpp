@@ -1,6 +1,7 @@
 #include "store/ArticleWriter.h"
 #include "store/ArticleLog.h"
 #include "store/GroupRecord.h"
+#include "store/LineReader.h"
 #include <stdio.h>
 #include <string.h>
 
@@ -69,9 +70,30 @@ BOOL ArticleWriter::WriteHeader()
     return WriteAll(group_->LogHandle(), "\r\n", 2);
 }
 
+static inline BOOL IsLeadByte(unsigned char b)
+{
+    return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
+}
+
 BOOL ArticleWriter::WriteBodyLine(const char* line)
 {
-    return WriteAll(group_->LogHandle(), line, (DWORD)strlen(line));
+    DWORD length = (DWORD)strlen(line);
+    // A line the log's readers could not take back is broken into lines
+    // that fit, each with CR LF, at character boundaries.
+    while (length >= kStoreLineCapacity) {
+        DWORD piece = 0;
+        while (piece < kStoreLineCapacity - 3) {
+            DWORD step = IsLeadByte((unsigned char)line[piece]) ? 2 : 1;
+            if (piece + step > kStoreLineCapacity - 3)
+                break;
+            piece += step;
+        }
+        if (!WriteAll(group_->LogHandle(), line, piece) || !WriteAll(group_->LogHandle(), "\r\n", 2))
+            return FALSE;
+        line += piece;
+        length -= piece;
+    }
+    return WriteAll(group_->LogHandle(), line, length);
 }
 
 BOOL ArticleWriter::Finish()

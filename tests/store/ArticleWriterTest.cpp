@@ -122,6 +122,22 @@ TEST_F(Writer, UnfinishedArticleIsCutOffTheLog)
     EXPECT_EQ(index.substr(100), Index().substr(100));
 }
 
+TEST_F(Writer, OverlongBodyLineIsBrokenSoTheLogStaysReadable)
+{
+    Open();
+    std::string longLine = std::string(1020, 'a') + "\x82\xa0" + std::string(1500, 'b') + "\r\n";
+    const char* header[] = {"Subject: long\r\n", NULL};
+    const char* body[] = {longLine.c_str(), NULL};
+    ASSERT_TRUE(Write(1, header, body));
+    Close();
+    EXPECT_EQ(ArticleBlock("Subject: long", 1, std::string(1020, 'a') + "\n\x82\xa0"
+                           + std::string(1019, 'b') + "\n" + std::string(481, 'b')), Log());
+    std::string index = Index();
+    group.Clear();
+    ASSERT_TRUE(RebuildIndex(&group));
+    EXPECT_EQ(index.substr(100), Index().substr(100));
+}
+
 TEST_F(Writer, FailedWriteIsReported)
 {
     Open();
