@@ -41,6 +41,8 @@ public:
                       const char* userId = NULL, const char* password = NULL);
     PatrolOutcome RunOnPort(unsigned short port, DWORD limit = 100,
                             const char* userId = NULL, const char* password = NULL);
+    // For a start that is expected to start nothing.
+    void SetWaitForEnd(bool wait) { waitForEnd_ = wait; }
 
     // The pass alone, on this thread, without dialog or frame: its result.
     DownloadResult RunDirect(unsigned short port, DWORD limit = 100, const char* userId = NULL,
@@ -58,6 +60,7 @@ private:
     HWND MakeList(HWND owner);
     std::wstring dataPath_;
     std::vector<std::wstring> rows_;
+    bool waitForEnd_ = true;
 };
 
 // Wide text as the ANSI code page bytes the store keeps.
