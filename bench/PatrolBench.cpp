@@ -4,7 +4,10 @@
 // send) and our own work (parsing, conversion, writing the log and index).
 //
 //   bench_PatrolBench.exe [--articles N] [--groups G] [--size BYTES]
-//                         [--demonews PATH] [--steps] [--keep]
+//                         [--spool DIR] [--demonews PATH] [--steps] [--keep]
+//
+// --spool patrols an existing spool (such as the demo server's sample)
+// instead of generating one.
 //
 // The pass is the download worker's RunPatrol over a hidden list view of the
 // groups (it needs a display: xvfb-run); --steps runs the same steps from the
@@ -17,6 +20,7 @@
 #include <wchar.h>
 #include <commctrl.h>
 #include <string>
+#include <vector>
 #include "nntp/DownloadJob.h"
 #include "nntp/GroupCursor.h"
 #include "nntp/NntpConnection.h"
@@ -141,8 +145,13 @@ bool WriteBytes(const std::wstring& path, const std::string& bytes)
     return ok && written == bytes.size();
 }
 
+// The groups of a given spool (--spool); empty for a generated one.
+std::vector<std::string> g_spoolGroups;
+
 std::string GroupName(int g)
 {
+    if (!g_spoolGroups.empty())
+        return g_spoolGroups[g];
     static const char* const names[] = {"japan.comp.handheld", "japan.comp.misc", "fj.rec.travel", "fj.comp.misc"};
     if (g < 4)
         return names[g];
@@ -195,6 +204,35 @@ bool MakeSpool(const std::wstring& spool, int articles, int groups, int size, LO
         }
     }
     return true;
+}
+
+// Reads the groups and counts the articles of an existing spool.
+int ScanSpool(const std::wstring& spool, LONGLONG* spoolBytes)
+{
+    int articles = 0;
+    WIN32_FIND_DATAW found;
+    HANDLE groups = FindFirstFileW((spool + L"*").c_str(), &found);
+    if (groups == INVALID_HANDLE_VALUE)
+        return 0;
+    do {
+        std::wstring name = found.cFileName;
+        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) || name[0] == L'.')
+            continue;
+        g_spoolGroups.push_back(std::string(name.begin(), name.end()));
+        WIN32_FIND_DATAW article;
+        HANDLE files = FindFirstFileW((spool + name + L"\\*").c_str(), &article);
+        if (files == INVALID_HANDLE_VALUE)
+            continue;
+        do {
+            if (!(article.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && iswdigit(article.cFileName[0])) {
+                ++articles;
+                *spoolBytes += article.nFileSizeLow;
+            }
+        } while (FindNextFileW(files, &article));
+        FindClose(files);
+    } while (FindNextFileW(groups, &found) && g_spoolGroups.size() < 64);
+    FindClose(groups);
+    return articles;
 }
 
 // ---- the server ------------------------------------------------------------
@@ -448,6 +486,7 @@ int main(int argc, char** argv)
 {
     int articles = 2000, groups = 4, size = 2048;
     bool keep = false, steps = false;
+    std::wstring givenSpool;
     std::wstring demonews = DefaultDemonews();
     for (int i = 1; i < argc; ++i) {
         std::string option = argv[i];
@@ -460,13 +499,15 @@ int main(int argc, char** argv)
             size = atoi(argv[++i]);
         else if (option == "--demonews" && hasValue)
             demonews = FromAnsi(argv[++i]);
+        else if (option == "--spool" && hasValue)
+            givenSpool = FromAnsi(argv[++i]);
         else if (option == "--steps")
             steps = true;
         else if (option == "--keep")
             keep = true;
         else {
             fprintf(stderr, "usage: bench_PatrolBench [--articles N] [--groups G] [--size BYTES] "
-                            "[--demonews PATH] [--steps] [--keep]\n");
+                            "[--spool DIR] [--demonews PATH] [--steps] [--keep]\n");
             return 2;
         }
     }
@@ -485,12 +526,22 @@ int main(int argc, char** argv)
 
     LONGLONG spoolBytes = 0;
     LONGLONG start = Now();
-    if (!MakeSpool(spool, articles, groups, size, &spoolBytes)) {
+    if (!givenSpool.empty()) {
+        spool = givenSpool + L"\\";
+        articles = ScanSpool(spool, &spoolBytes);
+        groups = (int)g_spoolGroups.size();
+        if (articles == 0) {
+            fprintf(stderr, "no articles in %ls\n", givenSpool.c_str());
+            return 1;
+        }
+        printf("spool: %ls, %d articles in %d groups\n", givenSpool.c_str(), articles, groups);
+    } else if (!MakeSpool(spool, articles, groups, size, &spoolBytes)) {
         fprintf(stderr, "cannot write the spool in %ls\n", spool.c_str());
         return 1;
+    } else {
+        printf("spool: %d articles in %d groups, %.1f KB each on average, written in %.2f s\n", articles,
+               groups, spoolBytes / 1024.0 / articles, Seconds(Now() - start));
     }
-    printf("spool: %d articles in %d groups, %.1f KB each on average, written in %.2f s\n", articles, groups,
-           spoolBytes / 1024.0 / articles, Seconds(Now() - start));
 
     std::string groupList;
     for (int g = 0; g < groups; ++g)

@@ -117,7 +117,7 @@ TEST_F(DemoNewsTest, SampleSpoolListsThreeGroupsAndStuffsDotsInBodies)
 {
     StartServer(SampleSpool());
     EXPECT_EQ("500 command not recognized", Ask("ARTICLE 1"));
-    EXPECT_EQ("211 10 3001 3011 japan.comp.handheld", Ask("group japan.comp.handheld"));
+    EXPECT_EQ("211 12 3001 3013 japan.comp.handheld", Ask("group japan.comp.handheld"));
     EXPECT_EQ("423", Ask("HEAD 3006").substr(0, 3));   // a hole in the numbering
     ASSERT_EQ("222", Ask("body 3007").substr(0, 3));
     std::vector<std::string> body = ReadList();

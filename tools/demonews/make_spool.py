@@ -116,6 +116,30 @@ ARTICLES = [
                "朝五時に出て、着いたのは夜の十時すぎです。", "", "お尻が痛くなりましたが、いい旅でした。"]),
 ]
 
+# Appended after the first list so that the indexes above stay as they are.
+ARTICLES += [
+    dict(g=0, name="中村 大輔", addr="daisuke@example.com", re=9,
+         body=["充電中に巡回するのはいい考えですね。", "私も明日から真似してみます。"]),
+    dict(g=0, name="ｵｶﾀﾞ ﾏｺﾄ", addr="okada@example.jp", subj="ｽﾀｲﾗｽをなくしてしまいました",
+         body=["岡田です。", "", "電車の中でｽﾀｲﾗｽを落としてしまいました。",
+               "代わりに使えるものはありますか。つまようじは危ないでしょうか。"]),
+    dict(g=1, name="吉田 和子", addr="kazuko@example.jp", re=15,
+         body=["私はかな入力です。", "親指で押すので、小さいキーでも意外と平気ですよ。"]),
+    dict(g=1, name="山田 太郎", addr="taro@example.com", subj="文字化けしたメールの直し方",
+         body=["山田です。", "", "友人から届いたメールが「$B%F%9%H$G$9」のように化けていました。",
+               "エスケープシーケンスが落ちてしまったのだと思います。", "何か直す方法はありますか。"]),
+    dict(g=2, name="林 陽子", addr="yoko@example.ne.jp", re=27,
+         body=["お疲れさまでした。", "普通列車の旅は、途中の駅で降りるのも楽しいですよね。"]),
+    dict(g=2, name="清水 健", addr="ken@example.com", subj="温泉宿の予約、平日がねらい目",
+         body=["清水です。", "", "人気の温泉宿でも、平日なら前の週でも空いていることが多いです。",
+               "ｷｬﾝｾﾙ待ちも意外と回ってきます。"]),
+    dict(g=2, name="橋本 翔", addr="sho@example.com", re=33,
+         body=["平日の温泉、いいですね。", "次の連休をはずして行ってみます。"]),
+    dict(g=2, name="池田 浩", addr="hiroshi@example.or.jp", subj="旅先で記事を読むには",
+         body=["池田です。", "", "旅行中は通信できないことが多いので、出発前に巡回しておきます。",
+               "宿でゆっくり読むのが楽しみです。"]),
+]
+
 # Added by --add: a short article, so that a second patrol finds something.
 EXTRA = ["追加の記事です。", "サーバが動いている間にスプールへ置かれました。",
          "二回目の巡回で新しい記事として取得されるはずです。"]
@@ -178,7 +202,10 @@ def article_bytes(index, group, number, date):
     charset = "ISO-2022-JP" if index % 2 == 0 else "iso-2022-jp"
     subject = subject_of(index)
     if subject.startswith("Re: "):
-        subject_words = ["Re:"] + encoded_words(subject[4:], charset)
+        # The reader unfolds without the fold's blank, so "Re:" keeps its
+        # first word on its own line.
+        words = encoded_words(subject[4:], charset)
+        subject_words = ["Re: " + words[0]] + words[1:]
     else:
         subject_words = encoded_words(subject, charset)
     head = ["Path: demo.pelora.example!not-for-mail",
