@@ -1,0 +1,27 @@
+// Subscribing and unsubscribing groups, category by category. Nothing
+// reaches group.dat before OK.
+#pragma once
+#include <windows.h>
+#include <commctrl.h>
+#include "store/GroupNameTable.h"
+
+class Settings;
+
+struct SubscribeDialog {
+    enum Mode { kCategories, kGroups };
+
+    HWND dialog;
+    wchar_t activePath[MAX_PATH];
+    wchar_t categoryPath[MAX_PATH];
+    wchar_t groupPath[MAX_PATH];
+    Settings* settings;   // server, port, user id and password for the fetch
+    HINSTANCE instance;
+    HIMAGELIST images;
+    GroupNameTable subscribed;
+    Mode mode;
+};
+
+// Runs dialog 112 modally; IDOK when the user pressed OK (group.dat was
+// then rewritten, or a box told why not). Frees the image list and the
+// table before it returns.
+INT_PTR RunSubscribeDialog(HINSTANCE instance, HWND parent, const wchar_t* dataPath, Settings* settings);

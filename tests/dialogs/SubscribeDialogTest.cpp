@@ -1,0 +1,168 @@
+#include <gtest/gtest.h>
+#include <commctrl.h>
+#include "resource.h"
+#include "settings/Settings.h"
+#include "store/SubscribeDialog.h"
+#include "support/DialogDriver.h"
+#include "support/MessageBoxRecorder.h"
+#include "support/ScriptedNntpServer.h"
+#include "support/StoreFiles.h"
+
+namespace {
+
+HWND List(HWND dialog) { return GetDlgItem(dialog, IDC_SUBSCRIBE_LIST); }
+
+struct Row {
+    std::wstring text;
+    int icon;
+    bool operator==(const Row& other) const { return text == other.text && icon == other.icon; }
+};
+
+std::vector<Row> Rows(HWND dialog)
+{
+    std::vector<Row> rows;
+    int count = (int)SendMessageW(List(dialog), LVM_GETITEMCOUNT, 0, 0);
+    for (int i = 0; i < count; ++i) {
+        wchar_t text[1024];
+        LVITEMW item = {};
+        item.mask = LVIF_TEXT | LVIF_IMAGE;
+        item.iItem = i;
+        item.pszText = text;
+        item.cchTextMax = 1024;
+        SendMessageW(List(dialog), LVM_GETITEMW, 0, (LPARAM)&item);
+        rows.push_back({text, item.iImage});
+    }
+    return rows;
+}
+
+// A double tap on the row with `text`, as the list view reports it.
+void DoubleTap(HWND dialog, const wchar_t* text)
+{
+    LVFINDINFOW find = {};
+    find.flags = LVFI_STRING;
+    find.psz = text;
+    int index = (int)SendMessageW(List(dialog), LVM_FINDITEMW, (WPARAM)-1, (LPARAM)&find);
+    ASSERT_GE(index, 0) << "no row";
+    LVITEMW state = {};
+    state.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+    state.state = LVIS_SELECTED | LVIS_FOCUSED;
+    SendMessageW(List(dialog), LVM_SETITEMSTATE, index, (LPARAM)&state);
+    NMITEMACTIVATE notify = {};
+    notify.hdr.hwndFrom = List(dialog);
+    notify.hdr.idFrom = IDC_SUBSCRIBE_LIST;
+    notify.hdr.code = NM_DBLCLK;
+    notify.iItem = index;
+    SendMessageW(dialog, WM_NOTIFY, IDC_SUBSCRIBE_LIST, (LPARAM)&notify);
+}
+
+struct SubscribeFixture : testing::Test {
+    TempDataFolder folder;
+    Settings settings;
+    MessageBoxRecorder boxes;
+    void Files(const std::string& active, const std::string& category, const std::string& groups)
+    {
+        ASSERT_TRUE(WriteBytes(folder.File(L"active.dat"), active));
+        ASSERT_TRUE(WriteBytes(folder.File(L"category.dat"), category));
+        ASSERT_TRUE(WriteBytes(folder.File(L"group.dat"), groups));
+    }
+    INT_PTR Run() { return RunSubscribeDialog(GetModuleHandleW(NULL), NULL, folder.Path().c_str(), &settings); }
+};
+
+}  // namespace
+
+TEST_F(SubscribeFixture, SubscribingByCategoryWritesTheTablesWalkOrder)
+{
+    Files("fj.rec.travel\r\nfj.comp\r\njapan.misc\r\nfjx.test\r\n", "fj\r\njapan\r\nfjx\r\n", "");
+    DialogDriver driver;
+    std::vector<Row> categories, groups, again;
+    bool backEnabledInGroups = false, backEnabledInCategories = true;
+    driver.Then([&](HWND dialog) {
+        categories = Rows(dialog);
+        backEnabledInCategories = IsWindowEnabled(GetDlgItem(dialog, IDC_SUBSCRIBE_CATEGORY));
+        DoubleTap(dialog, L"fj");
+        groups = Rows(dialog);
+        backEnabledInGroups = IsWindowEnabled(GetDlgItem(dialog, IDC_SUBSCRIBE_CATEGORY));
+        DoubleTap(dialog, L"fj.comp");
+        DoubleTap(dialog, L"fj.rec.travel");
+        DialogDriver::Click(dialog, IDC_SUBSCRIBE_CATEGORY);
+        DoubleTap(dialog, L"fj");
+        again = Rows(dialog);
+        DialogDriver::Click(dialog, IDOK);
+    });
+    EXPECT_EQ(IDOK, Run());
+    EXPECT_EQ((std::vector<Row>{{L"fj", 0}, {L"fjx", 0}, {L"japan", 0}}), categories);
+    EXPECT_FALSE(backEnabledInCategories);
+    EXPECT_TRUE(backEnabledInGroups);
+    // A plain prefix: "fj" also lists "fjx.test"; the list sorts.
+    EXPECT_EQ((std::vector<Row>{{L"fj.comp", 0}, {L"fj.rec.travel", 0}, {L"fjx.test", 0}}), groups);
+    EXPECT_EQ((std::vector<Row>{{L"fj.comp", 1}, {L"fj.rec.travel", 1}, {L"fjx.test", 0}}), again);
+    // The table's walk order, not the order of subscription: bucket 5
+    // ("fj.rec.travel") before bucket 51 ("fj.comp").
+    EXPECT_EQ("fj.rec.travel\r\nfj.comp\r\n", ReadBytes(folder.File(L"group.dat")));
+    EXPECT_TRUE(boxes.Boxes().empty());
+}
+
+TEST_F(SubscribeFixture, LinesNotShownAreKeptAndUnsubscribingEmptiesTheFile)
+{
+    // A comment and a group the server no longer announces survive OK.
+    Files("fj.comp\r\n", "fj\r\n", "# mine\r\nfj.comp\r\nold.gone\r\n");
+    DialogDriver driver;
+    driver.Then([&](HWND dialog) {
+        DoubleTap(dialog, L"fj");
+        DoubleTap(dialog, L"fj.comp");
+        DialogDriver::Click(dialog, IDOK);
+    });
+    EXPECT_EQ(IDOK, Run());
+    std::string kept = ReadBytes(folder.File(L"group.dat"));
+    EXPECT_NE(std::string::npos, kept.find("# mine\r\n"));
+    EXPECT_NE(std::string::npos, kept.find("old.gone\r\n"));
+    EXPECT_EQ(std::string::npos, kept.find("fj.comp"));
+
+    Files("fj.comp\r\n", "fj\r\n", "fj.comp\r\n");
+    driver.Then([&](HWND dialog) {
+        DoubleTap(dialog, L"fj");
+        DoubleTap(dialog, L"fj.comp");
+        DialogDriver::Click(dialog, IDOK);
+    });
+    EXPECT_EQ(IDOK, Run());
+    EXPECT_EQ("", ReadBytes(folder.File(L"group.dat")));
+}
+
+TEST_F(SubscribeFixture, CancelLeavesGroupDatAlone)
+{
+    Files("fj.comp\r\n", "fj\r\n", "fj.comp\r\n");
+    DialogDriver driver;
+    driver.Then([&](HWND dialog) {
+        DoubleTap(dialog, L"fj");
+        DoubleTap(dialog, L"fj.comp");
+        SendMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
+    });
+    EXPECT_EQ(IDCANCEL, Run());
+    EXPECT_EQ("fj.comp\r\n", ReadBytes(folder.File(L"group.dat")));
+}
+
+TEST_F(SubscribeFixture, DownloadFetchesTheGroupListAndShowsItsCategories)
+{
+    Files("", "", "");
+    ScriptedNntpServer server;
+    ASSERT_TRUE(server.Start());
+    server.On("LIST active", "215 list follows\r\nfj.comp 10 1 y\r\njapan.misc 5 1 y\r\nfj.rec 3 1 m\r\n.\r\n");
+    wcscpy(settings.Server, L"127.0.0.1");
+    settings.Port = server.Port();
+    DialogDriver driver;
+    std::vector<Row> before, after;
+    driver.Then([&](HWND dialog) {
+        before = Rows(dialog);
+        DialogDriver::Click(dialog, IDC_SUBSCRIBE_DOWNLOAD);
+        after = Rows(dialog);
+        DialogDriver::Click(dialog, IDOK);
+    });
+    // The group list dialog itself is driven by its worker; leave it be.
+    driver.Then([](HWND) {});
+    EXPECT_EQ(IDOK, Run());
+    EXPECT_TRUE(before.empty());
+    EXPECT_EQ((std::vector<Row>{{L"fj", 0}, {L"japan", 0}}), after);
+    EXPECT_EQ("fj.comp\r\njapan.misc\r\nfj.rec\r\n", ReadBytes(folder.File(L"active.dat")));
+    EXPECT_EQ("fj\r\njapan\r\n", ReadBytes(folder.File(L"category.dat")));
+    EXPECT_TRUE(boxes.Boxes().empty());
+}
