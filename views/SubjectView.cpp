@@ -171,7 +171,12 @@ BOOL SubjectView::ReapplyFilter()
 BOOL SubjectView::NextRow()
 {
     UINT before = list_.Top() + list_.Selection();
+    UINT topBefore = list_.Top();
     CursorDown();
+    // Down on a page's last row only turns the page and keeps the article;
+    // the next article is one more Down away.
+    if (list_.Top() + list_.Selection() == before && list_.Top() != topBefore)
+        CursorDown();
     scrollPending_ = FALSE;
     return list_.Top() + list_.Selection() != before;
 }
