@@ -335,6 +335,7 @@ BOOL CompactGroup(GroupRecord* group)
         // Only unread articles are kept, so this is the exact count even
         // when the old header had drifted.
         group->SetUnreadCount(counts.kept);
+        // On the medium before they replace the only other copy.
         ok = group->WriteHeader(files.newIndex)
           && FlushFileBuffers(files.newIndex) && FlushFileBuffers(files.newLog);
         error = GetLastError();
