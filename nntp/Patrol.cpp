@@ -470,15 +470,18 @@ FetchResult Patrol::FetchHeader(DWORD number)
             FailWithCode(groupName_, IDS_RECEIVE_INCOMPLETE);
             return kFailed;
         }
-        if (line_[0] == '.')
+        // Only "." CR LF ends the block; a server that dot-stuffs a header
+        // line must not have the rest of its header read as the next reply.
+        if (strcmp(line_, ".\r\n") == 0)
             return kFetched;
-        BOOL continuation = line_[0] == ' ' || line_[0] == '\t';
+        char* text = line_[0] == '.' ? line_ + 1 : line_;
+        BOOL continuation = text[0] == ' ' || text[0] == '\t';
         if (!continuation)
-            kept = IsKeptField(line_);
+            kept = IsKeptField(text);
         if (!kept)
             continue;
-        CutLineEnd(line_);
-        DecodeEncodedWords(scratch_, kLineSize, line_);
+        CutLineEnd(text);
+        DecodeEncodedWords(scratch_, kLineSize, text);
         JisToSjis(scratch_, line_, kLineSize);
         BlankLineBreaks(line_);
         EndLine(line_);

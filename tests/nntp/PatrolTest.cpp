@@ -122,7 +122,9 @@ TEST(Patrol, StoredLinesKeepTheirStructure)
     server.AddArticle(7,
         "Subject: \x1b(I12\r\n"                                   // katakana up to the line end
         "From: =?ISO-2022-JP?B?YQ0KWC1Mb2NhbC1TZXE6IDkNCg0K?=\r\n"  // decodes to CR LF and a fake line
-        "Date: =?ISO-2022-JP?B?YWJj?x\r\n",                         // the decoder drops the rest
+        "Date: =?ISO-2022-JP?B?YWJj?x\r\n"                          // the decoder drops the rest
+        "..Stuffed: dropped\r\n"
+        "Message-ID: <after@stuffed>\r\n",
         "\x1b(I1\r\n"
         "a\rb\n\r\n");
     PatrolHarness harness;
@@ -132,6 +134,7 @@ TEST(Patrol, StoredLinesKeepTheirStructure)
     EXPECT_EQ("Subject: \xb1\xb2\r\n"
               "From: a  X-Local-Seq: 9    \r\n"
               "Date: abc\r\n"
+              "Message-ID: <after@stuffed>\r\n"
               "X-Local-Seq: 7\r\n"
               "\r\n"
               "\xb1\r\n"
