@@ -1,6 +1,8 @@
 #include "frame/FrameDownload.h"
+#include "frame/GroupView.h"
 #include "frame/MainFrame.h"
 #include "nntp/DialUp.h"
+#include "nntp/DownloadStarter.h"
 
 void StartFrameDownload(MainFrame* frame)
 {
@@ -11,11 +13,25 @@ void StartFrameDownload(MainFrame* frame)
 
 void StartFramePatrol(void* arg)
 {
+    MainFrame* frame = (MainFrame*)arg;
+    StartPatrol(frame->Instance(), frame->Window(), frame->Groups()->List(), &frame->CurrentSettings());
+}
+
+static void HangUpStep(void* context)
+{
+    MainFrame* frame = (MainFrame*)context;
+    Settings& settings = frame->CurrentSettings();
+    HangUpAfterPatrol(&frame->DialUp(), frame->Instance(), frame->Window(), settings.Dialup,
+                      settings.DisconnectWaitTime);
+}
+
+static BOOL ReinitialiseStep(void* context)
+{
+    return ((MainFrame*)context)->ReinitializeData();
 }
 
 void FinishFrameDownload(MainFrame* frame, LPARAM job)
 {
-    Settings& settings = frame->CurrentSettings();
-    HangUpAfterPatrol(&frame->DialUp(), frame->Instance(), frame->Window(), settings.Dialup,
-                      settings.DisconnectWaitTime);
+    PatrolEndSteps steps = {HangUpStep, ReinitialiseStep, frame};
+    OnPatrolDone(frame->Window(), (DownloadJob*)job, &steps);
 }
