@@ -1,4 +1,5 @@
 #include "frame/MainFrame.h"
+#include "frame/MaintenanceCommands.h"
 #include <commctrl.h>
 #include <new>
 #include "app/AboutDialog.h"
@@ -265,10 +266,17 @@ LRESULT MainFrame::OnCommand(WPARAM wParam, LPARAM lParam)
         OnSubjectViewNotify(code);
         break;
     case IDM_DELETE_READ:
+        FrameDeleteReadArticles(this);
+        break;
     case IDM_SUBSCRIBE:
+        FrameSubscribe(this);
+        break;
     case IDM_CATCHUP:
+        FrameCatchUp(this);
+        break;
     case IDM_FILTER:
-        break;   // their dialogs come with the maintenance commands
+        FrameKeywordFilter(this);
+        break;
     default:
         OnBarCommand(id);
         break;

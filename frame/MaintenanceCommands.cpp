@@ -1,7 +1,12 @@
 #include "frame/MaintenanceCommands.h"
 #include "resource.h"
 #include "app/MessageCatalog.h"
+#include <stdlib.h>
 #include "frame/GroupView.h"
+#include "frame/MainFrame.h"
+#include "store/SubscribeDialog.h"
+#include "views/KeywordFilterDialog.h"
+#include "views/SubjectView.h"
 #include "store/CatchUpDialog.h"
 #include "store/GroupMaintenance.h"
 #include "store/GroupRecord.h"
@@ -58,4 +63,33 @@ BOOL CatchUpCommand(HINSTANCE instance, HWND frameWindow, GroupView* groupView, 
     }
     group.Release();
     return changed;
+}
+
+void FrameDeleteReadArticles(MainFrame* frame)
+{
+    if (DeleteReadArticlesCommand(frame->CurrentSettings().DataPath))
+        frame->ReinitializeData();
+}
+
+void FrameSubscribe(MainFrame* frame)
+{
+    Settings& settings = frame->CurrentSettings();
+    if (RunSubscribeDialog(frame->Instance(), frame->Window(), settings.DataPath, &settings) == IDOK)
+        frame->ReinitializeData();
+}
+
+void FrameCatchUp(MainFrame* frame)
+{
+    if (CatchUpCommand(frame->Instance(), frame->Window(), frame->Groups(), frame->CurrentSettings().DataPath))
+        frame->ReinitializeData();
+}
+
+void FrameKeywordFilter(MainFrame* frame)
+{
+    SubjectView* subjects = frame->Subjects();
+    // Without a readable subject the field starts empty.
+    wchar_t* subject = subjects->List().SelectedSubjectText();
+    if (RunKeywordFilterDialog(frame->Instance(), frame->Window(), subjects->List().FilterPath(), subject) == 1)
+        subjects->ReapplyFilter();
+    free(subject);
 }

@@ -9,3 +9,11 @@ class GroupView;
 
 BOOL DeleteReadArticlesCommand(const wchar_t* dataPath);
 BOOL CatchUpCommand(HINSTANCE instance, HWND frameWindow, GroupView* groupView, const wchar_t* dataPath);
+
+class MainFrame;
+
+// The frame's commands 40004, 40007, 40011 and 40014.
+void FrameDeleteReadArticles(MainFrame* frame);
+void FrameSubscribe(MainFrame* frame);
+void FrameCatchUp(MainFrame* frame);
+void FrameKeywordFilter(MainFrame* frame);
