@@ -89,7 +89,13 @@ ArticleView::ArticleView()
     SetRectEmpty(&textRect_);
 }
 
-ArticleView::~ArticleView() { FreeLines(); }
+ArticleView::~ArticleView()
+{
+    // A window that outlives its object must not reach it any more.
+    if (window_ && IsWindow(window_))
+        SetWindowLongPtrW(window_, 0, 0);
+    FreeLines();
+}
 
 BOOL ArticleView::RegisterClass(HINSTANCE instance)
 {
@@ -183,8 +189,9 @@ void ArticleView::Destroy()
 
 void ArticleView::SetFont(HFONT font)
 {
-    if (font != font_)
-        layoutValid_ = FALSE;   // wrap points depend on the font
+    // Wrap points depend on the font, and a font remade from new settings
+    // may come back under the old handle.
+    layoutValid_ = FALSE;
     font_ = font;
 }
 
@@ -343,6 +350,11 @@ LRESULT CALLBACK ArticleView::WindowProc(HWND window, UINT message, WPARAM wPara
     case WM_DESTROY:
     case WM_COMMAND:
         return 0;
+    case WM_NCDESTROY:
+        view->window_ = NULL;
+        view->scrollBar_ = NULL;
+        SetWindowLongPtrW(window, 0, 0);
+        return DefWindowProcW(window, message, wParam, lParam);
     default:
         return DefWindowProcW(window, message, wParam, lParam);
     }

@@ -65,7 +65,12 @@ SubjectView::SubjectView()
     SetRectEmpty(&listRect_);
 }
 
-SubjectView::~SubjectView() {}
+SubjectView::~SubjectView()
+{
+    // A window that outlives its object must not reach it any more.
+    if (window_ && IsWindow(window_))
+        SetWindowLongPtrW(window_, 0, 0);
+}
 
 BOOL SubjectView::RegisterClass(HINSTANCE instance)
 {
@@ -277,6 +282,12 @@ LRESULT CALLBACK SubjectView::WindowProc(HWND window, UINT message, WPARAM wPara
         return view->OnDestroy();
     case WM_COMMAND:
         return 0;
+    case WM_NCDESTROY:
+        view->window_ = NULL;
+        view->scrollBar_ = NULL;
+        view->header_ = NULL;
+        SetWindowLongPtrW(window, 0, 0);
+        return DefWindowProcW(window, message, wParam, lParam);
     default:
         return DefWindowProcW(window, message, wParam, lParam);
     }
