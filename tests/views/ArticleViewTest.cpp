@@ -1,25 +1,28 @@
-// The article view driven as a user would: keys, scroll messages, the
-// clipboard command; checked against its line table, its notifications to
-// the parent, the clipboard and the pixels it draws.
+// The article view driven as a user would, checked against its line table,
+// its notifications, the clipboard and the pixels it draws.
 #include <gtest/gtest.h>
 #include "ViewTestWindow.h"
 #include "views/ArticleText.h"
 #include "views/ArticleView.h"
 #include <stdlib.h>
-#include <string>
 #include <wchar.h>
-#include <stdio.h>
 
 namespace {
 
-wchar_t* Dup(const std::wstring& text)
-{
-    wchar_t* copy = (wchar_t*)malloc((text.size() + 1) * sizeof(wchar_t));
-    wcscpy(copy, text.c_str());
-    return copy;
-}
+typedef std::vector<std::wstring> Lines;
 
-std::wstring LineText(const DisplayLine& line) { return std::wstring(line.text, line.length); }
+const wchar_t kArticle[] =
+    L"Path: news.example.jp\r\nFrom: 山田太郎 <taro@example.jp>\r\n"
+    L"Date: Sat, 5 Dec 2026 15:08:39 +0900\r\nSubject: 巡回のテスト\r\n\r\n"
+    L"本文です。\r\n> 引用です。\r\n＞ 全角の引用\r\n > 空白の後\r\n";
+
+std::wstring Numbered(int count)
+{
+    std::wstring text = L"From: a\r\n\r\n";
+    for (int i = 0; i < count; ++i)
+        text += L"行\r\n";
+    return text;
+}
 
 class ArticleViewTest : public ::testing::Test {
 protected:
@@ -27,62 +30,66 @@ protected:
     {
         RegisterViewClasses();
         font_ = MakeViewFont(14);
-        parent_.ClearNotifications();
+        parent_.notifications.clear();
     }
     void TearDown() override
     {
-        text_.Attach(NULL);
         view_.Destroy();
-        text_.Destroy();
         DeleteObject(font_);
     }
-    // A view of `width` x `height` pixels at the parent's origin, shown.
     void Open(const std::wstring& text, BOOL showHeader = FALSE, int width = 640, int height = 240)
     {
+        view_.Destroy();
         RECT r = { 0, 0, width, height };
         ASSERT_TRUE(view_.Create(GetModuleHandleW(NULL), parent_.Handle(), 104, r, showHeader));
         view_.AttachText(&text_);
         text_.Attach(&view_);
         view_.SetFont(font_);
         view_.SetColors(RGB(255, 0, 0), RGB(0, 0, 255));
-        text_.SetText(Dup(text));
+        text_.SetText(wcsdup(text.c_str()));
         view_.Show(SW_SHOW);
         PumpMessages();
         ASSERT_TRUE(view_.LayoutValid());
     }
-    void Key(WPARAM key)
+    void Key(WPARAM key, bool paint = true)
     {
         SendMessageW(view_.Window(), WM_KEYDOWN, key, 0);
-        UpdateWindow(view_.Window());
+        if (paint)
+            UpdateWindow(view_.Window());
     }
-    std::vector<UINT> Codes() const
+    void Scroll(WORD code, WORD position = 0)
+    {
+        SendMessageW(view_.Window(), WM_VSCROLL, MAKEWPARAM(code, position), 0);
+    }
+    std::vector<UINT> Codes()
     {
         std::vector<UINT> codes;
-        for (const Notification& n : parent_.Notifications()) {
-            EXPECT_EQ(104u, n.id);
-            EXPECT_EQ(view_.Window(), n.from);
+        for (const Notification& n : parent_.notifications) {
+            EXPECT_TRUE(n.id == 104 && n.from == view_.Window());
             codes.push_back(n.code);
         }
+        parent_.notifications.clear();
         return codes;
     }
-    // Display lines before the blank page that follows the text.
-    std::vector<std::wstring> Shown() const
+    // The display lines before the blank page that follows the text.
+    Lines Shown()
     {
-        std::vector<std::wstring> lines;
+        Lines lines;
         for (UINT i = 0; i + view_.PageSize() < view_.LineCount(); ++i)
-            lines.push_back(LineText(view_.Lines()[i]));
+            lines.push_back(std::wstring(view_.Lines()[i].text, view_.Lines()[i].length));
         return lines;
     }
-    int Width(const wchar_t* text, int length)
+    int Width(const std::wstring& text)
     {
         HDC dc = GetDC(NULL);
         HGDIOBJ old = SelectObject(dc, font_);
         SIZE size = {};
-        GetTextExtentPoint32W(dc, text, length, &size);
+        GetTextExtentPoint32W(dc, text.c_str(), (int)text.size(), &size);
         SelectObject(dc, old);
         ReleaseDC(NULL, dc);
         return size.cx;
     }
+    UINT LastTop() { return view_.LineCount() - view_.PageSize(); }
 
     ViewTestWindow& parent_ = SharedTestWindow();
     ArticleView view_;
@@ -90,326 +97,214 @@ protected:
     HFONT font_;
 };
 
-const wchar_t kArticle[] =
-    L"Path: news.example.jp\r\n"
-    L"From: 山田太郎 <taro@example.jp>\r\n"
-    L"Date: Sat, 5 Dec 2026 15:08:39 +0900\r\n"
-    L"Subject: 巡回のテスト\r\n"
-    L"\r\n"
-    L"本文です。\r\n"
-    L"> 引用です。\r\n"
-    L"＞ 全角の引用\r\n"
-    L" > 空白の後の記号\r\n";
-
-TEST_F(ArticleViewTest, HidesHeadersButFromAndSubject)
+TEST_F(ArticleViewTest, HeaderHidingAndQuotedLines)
 {
-    Open(kArticle, FALSE);
-    std::vector<std::wstring> expected = {
-        L"From: 山田太郎 <taro@example.jp>", L"Subject: 巡回のテスト", L"",
-        L"本文です。", L"> 引用です。", L"＞ 全角の引用", L" > 空白の後の記号" };
+    Open(kArticle);
+    Lines expected = { L"From: 山田太郎 <taro@example.jp>", L"Subject: 巡回のテスト", L"",
+                       L"本文です。", L"> 引用です。", L"＞ 全角の引用", L" > 空白の後" };
     EXPECT_EQ(expected, Shown());
     EXPECT_EQ(2u, view_.HeaderLines());
-    const DisplayLine* lines = view_.Lines();
-    EXPECT_EQ(0, lines[0].quoted);
-    EXPECT_EQ(0, lines[3].quoted);
-    EXPECT_EQ(1, lines[4].quoted);
-    EXPECT_EQ(1, lines[5].quoted);
-    EXPECT_EQ(0, lines[6].quoted);
-    // The blank page after the text, then the end marker.
-    UINT count = view_.LineCount();
-    EXPECT_EQ(7u + view_.PageSize(), count);
-    EXPECT_EQ(0u, lines[count - 1].length);
-    EXPECT_EQ(nullptr, lines[count].text);
+    std::vector<int> quoted;
+    for (UINT i = 0; i < 7; ++i)
+        quoted.push_back(view_.Lines()[i].quoted);
+    EXPECT_EQ((std::vector<int>{ 0, 0, 0, 0, 1, 1, 0 }), quoted);
+    EXPECT_EQ(nullptr, view_.Lines()[view_.LineCount()].text);   // end marker after the blank page
 
-    // Showing the header lays out again with every header line.
     view_.SetShowHeader(TRUE);
-    EXPECT_FALSE(view_.LayoutValid());
     UpdateWindow(view_.Window());
     EXPECT_EQ(4u, view_.HeaderLines());
-    EXPECT_EQ(L"Path: news.example.jp", Shown()[0]);
     EXPECT_EQ(9u, Shown().size());
+
+    // Without an empty line everything is header.
+    Open(L"From: a\r\nDate: b\r\nSubject: c\r\nno body\r\n");
+    EXPECT_EQ((Lines{ L"From: a", L"Subject: c" }), Shown());
+    EXPECT_EQ(2u, view_.HeaderLines());
+    // A form feed line becomes a page of blank lines.
+    Open(L"From: a\r\n\r\none\r\n\x0Crest\r\ntwo\r\n");
+    Lines lines = Shown();
+    ASSERT_EQ(4u + view_.PageSize(), lines.size());
+    EXPECT_EQ(Lines(view_.PageSize(), L""), Lines(lines.begin() + 3, lines.end() - 1));
+    EXPECT_EQ(L"two", lines.back());
 }
 
-TEST_F(ArticleViewTest, WrapsWhereTheNextCharacterWouldReachTheWidth)
+TEST_F(ArticleViewTest, WrapsBeforeTheCharacterThatReachesTheWidth)
 {
-    // A text area of 100 pixels: 117 minus the border and the scroll bar.
-    std::wstring para;
+    std::wstring para, subject = L"Subject: ", date = L"Date: ", quote = L">";
     for (int i = 0; i < 12; ++i)
         para += L"日本語の文章と English words ";
-    Open(L"From: a\r\n\r\n" + para + L"\r\nend\r\n", FALSE, 117, 240);
-    std::vector<std::wstring> lines = Shown();
-    ASSERT_GT(lines.size(), 10u);
-    std::wstring joined;
-    for (size_t i = 2; i + 1 < lines.size(); ++i) {
-        const std::wstring& line = lines[i];
-        ASSERT_FALSE(line.empty());
-        EXPECT_LT(Width(line.c_str(), (int)line.size()), 100) << i;
-        joined += line;
-        if (i + 2 < lines.size()) {
-            std::wstring longer = line + lines[i + 1][0];
-            EXPECT_GE(Width(longer.c_str(), (int)longer.size()), 100) << i;
-        }
-    }
-    EXPECT_EQ(para, joined);
-    EXPECT_EQ(L"end", lines.back());
-}
-
-TEST_F(ArticleViewTest, WrappedLinesKeepTheirHeaderAndQuoteDecision)
-{
-    std::wstring longSubject = L"Subject: ";
-    std::wstring longDate = L"Date: ";
-    std::wstring quote = L">";
     for (int i = 0; i < 30; ++i) {
-        longSubject += L"題";
-        longDate += L"日";
+        subject += L"題";
+        date += L"日";
         quote += L"引";
     }
-    Open(L"From: a\r\n" + longDate + L"\r\n" + longSubject + L"\r\n\r\n" + quote + L"\r\nplain\r\n",
-         FALSE, 217, 240);
-    std::vector<std::wstring> lines = Shown();
-    // The Date line and its continuations are hidden; the Subject's stay.
-    std::wstring subject;
-    size_t i = 1;
-    for (; i < lines.size() && !lines[i].empty(); ++i)
-        subject += lines[i];
-    EXPECT_EQ(longSubject, subject);
-    EXPECT_GE(i, 3u);
-    EXPECT_EQ(i, view_.HeaderLines());
-    // Every continuation of the quoted line is quoted, the next line is not.
-    std::wstring quoted;
-    size_t j = i + 1;
-    for (; j < lines.size() && view_.Lines()[j].quoted; ++j)
-        quoted += lines[j];
-    EXPECT_EQ(quote, quoted);
-    EXPECT_GE(j - (i + 1), 3u);
-    EXPECT_EQ(L"plain", lines[j]);
-}
-
-TEST_F(ArticleViewTest, FormFeedLineBecomesABlankPage)
-{
-    Open(L"From: a\r\n\r\none\r\n\x0Cignored rest\r\ntwo\r\n");
-    UINT page = view_.PageSize();
-    std::vector<std::wstring> lines = Shown();
-    ASSERT_EQ(3u + page + 1u, lines.size());
-    EXPECT_EQ(L"one", lines[2]);
-    for (UINT k = 0; k < page; ++k)
-        EXPECT_EQ(L"", lines[3 + k]);
-    EXPECT_EQ(L"two", lines[3 + page]);
-}
-
-TEST_F(ArticleViewTest, TextWithoutEmptyLineIsAllHeader)
-{
-    Open(L"From: a\r\nDate: b\r\nSubject: c\r\nbody without separator\r\n");
-    std::vector<std::wstring> expected = { L"From: a", L"Subject: c" };
-    EXPECT_EQ(expected, Shown());
-    EXPECT_EQ(2u, view_.HeaderLines());
+    // A text area of 100 pixels: 117 less the border and the scroll bar.
+    Open(L"From: a\r\n" + date + L"\r\n" + subject + L"\r\n\r\n" + para + L"\r\n" + quote + L"\r\nend\r\n",
+         FALSE, 117, 240);
+    Lines lines = Shown();
+    // Parts: the Subject (the Date line and its continuations are hidden),
+    // the paragraph, the quote; each wraps where one more character would
+    // reach the width.
+    std::vector<std::vector<size_t>> parts(1);
+    for (size_t i = 1; i < lines.size(); ++i) {
+        if (lines[i].empty() || lines[i][0] == L'>' || lines[i] == L"end")
+            parts.emplace_back();
+        if (!lines[i].empty())
+            parts.back().push_back(i);
+    }
+    ASSERT_EQ(4u, parts.size());
+    std::wstring whole[4] = { subject, para, quote, L"end" };
+    for (int p = 0; p < 4; ++p) {
+        std::wstring joined;
+        for (size_t k = 0; k < parts[p].size(); ++k) {
+            const std::wstring& line = lines[parts[p][k]];
+            joined += line;
+            EXPECT_LT(Width(line), 100);
+            if (k + 1 < parts[p].size())
+                EXPECT_GE(Width(line + lines[parts[p][k + 1]][0]), 100);
+            EXPECT_EQ(p == 2, view_.Lines()[parts[p][k]].quoted != 0);
+            EXPECT_EQ(p == 0, parts[p][k] < view_.HeaderLines());
+        }
+        EXPECT_EQ(whole[p], joined);
+        EXPECT_GE(parts[p].size(), p < 3 ? 3u : 1u);
+    }
 }
 
 TEST_F(ArticleViewTest, CharacterWiderThanTheAreaStillAdvances)
 {
-    // Text areas of 4 and of 0 pixels: every character gets a line.
-    for (int width : { 22, 18 }) {
-        Open(L"From: x\r\n\r\n日本\r\nab\r\n", TRUE, width, 240);
-        std::vector<std::wstring> lines = Shown();
-        std::vector<std::wstring> expected = { L"F", L"r", L"o", L"m", L":", L" ", L"x",
-                                               L"", L"日", L"本", L"a", L"b" };
-        EXPECT_EQ(expected, lines) << width;
-        view_.Destroy();
-        parent_.ClearNotifications();
+    for (int width : { 22, 18 }) {   // text areas of 4 and of 0 pixels
+        Open(L"From: x\r\n\r\n日本\r\n", TRUE, width, 240);
+        EXPECT_EQ((Lines{ L"F", L"r", L"o", L"m", L":", L" ", L"x", L"", L"日", L"本" }), Shown());
     }
 }
 
-TEST_F(ArticleViewTest, ScrollRangeKeepsEveryThumbPositionInsideTheTable)
+TEST_F(ArticleViewTest, ScrollRangeKeepsThumbPositionsInsideTheTable)
 {
     Open(kArticle);
     int low = -1, high = -1;
     GetScrollRange(view_.ScrollBar(), SB_CTL, &low, &high);
-    EXPECT_EQ(0, low);
     EXPECT_EQ(0, high);
-    SendMessageW(view_.Window(), WM_VSCROLL, MAKEWPARAM(SB_THUMBPOSITION, 500), 0);
-    EXPECT_EQ(view_.LineCount() - view_.PageSize(), view_.TopLine());
-    view_.Destroy();
+    Scroll(SB_THUMBPOSITION, 500);
+    EXPECT_EQ(LastTop(), view_.TopLine());
 
-    std::wstring text = L"From: a\r\n\r\n";
-    for (int i = 0; i < 100; ++i)
-        text += L"行\r\n";
-    Open(text);
+    Open(Numbered(100));
     GetScrollRange(view_.ScrollBar(), SB_CTL, &low, &high);
     EXPECT_EQ((int)(view_.LineCount() - 2 * view_.PageSize()), high);
-    SendMessageW(view_.Window(), WM_VSCROLL, MAKEWPARAM(SB_THUMBPOSITION, 30), 0);
+    Scroll(SB_THUMBPOSITION, 30);
     EXPECT_EQ(30u, view_.TopLine());
     EXPECT_EQ(30, GetScrollPos(view_.ScrollBar(), SB_CTL));
-    SendMessageW(view_.Window(), WM_VSCROLL, MAKEWPARAM(SB_THUMBPOSITION, 65535), 0);
-    EXPECT_EQ(view_.LineCount() - view_.PageSize(), view_.TopLine());
+    Scroll(SB_THUMBPOSITION, 65535);
+    EXPECT_EQ(LastTop(), view_.TopLine());
 }
 
-TEST_F(ArticleViewTest, KeysPageAndNotify)
+TEST_F(ArticleViewTest, KeysPageScrollAndNotify)
 {
-    std::wstring text = L"From: a\r\n\r\n";
-    for (int i = 0; i < 60; ++i)
-        text += L"行\r\n";
-    Open(text);
-    UINT page = view_.PageSize();
-    ASSERT_GT(page, 3u);
+    Open(Numbered(60));
+    UINT step = view_.PageSize() - 2;
     Key(VK_NEXT);
-    EXPECT_EQ(page - 2, view_.TopLine());
     Key(VK_SPACE);
     Key(VK_RIGHT);
-    EXPECT_EQ(3 * (page - 2), view_.TopLine());
+    EXPECT_EQ(3 * step, view_.TopLine());
     Key(VK_PRIOR);
     Key(VK_LEFT);
-    EXPECT_EQ(page - 2, view_.TopLine());
-    Key(VK_UP);   // page mode: Up is page up
-    EXPECT_EQ(0u, view_.TopLine());
+    Key(VK_UP);   // page mode: Up pages
     Key(VK_UP);
     EXPECT_EQ(0u, view_.TopLine());
     Key(VK_TAB);
     Key(VK_RETURN);
     Key(VK_ESCAPE);
-    std::vector<UINT> expected = { 2, 2, 1 };
-    EXPECT_EQ(expected, Codes());
-
-    // Without auto next, paging stops at the page of blank lines.
-    parent_.ClearNotifications();
+    EXPECT_EQ((std::vector<UINT>{ 2, 2, 1 }), Codes());
+    // Without auto next paging stops at the blank page; with it, it asks on.
     for (int i = 0; i < 20; ++i)
-        Key(VK_NEXT);
-    EXPECT_EQ(view_.LineCount() - page, view_.TopLine());
+        Key(VK_DOWN);
+    EXPECT_EQ(LastTop(), view_.TopLine());
     EXPECT_TRUE(Codes().empty());
-
-    // With it, paging on the last page asks for the next article.
     view_.SetAutoNext(TRUE);
     Key(VK_NEXT);
     EXPECT_EQ(std::vector<UINT>{ 2 }, Codes());
-}
 
-TEST_F(ArticleViewTest, ShortTextPageDown)
-{
+    // Line mode: one line a key, and none more until painted.
+    view_.SetLineScrollKeys(TRUE);
+    view_.SetAutoNext(FALSE);
+    Scroll(SB_THUMBPOSITION, 0);
+    UpdateWindow(view_.Window());
+    Key(VK_DOWN, false);
+    Key(VK_DOWN, false);
+    Scroll(SB_LINEDOWN);
+    EXPECT_EQ(1u, view_.TopLine());
+    UpdateWindow(view_.Window());
+    Scroll(SB_LINEDOWN);
+    UpdateWindow(view_.Window());
+    Key(VK_UP, false);
+    Scroll(SB_LINEUP);
+    EXPECT_EQ(1u, view_.TopLine());
+
+    // A short text with auto next asks at once.
     Open(kArticle);
     view_.SetAutoNext(TRUE);
     Key(VK_NEXT);
     EXPECT_EQ(std::vector<UINT>{ 2 }, Codes());
-    EXPECT_EQ(0u, view_.TopLine());
-
-    parent_.ClearNotifications();
     view_.SetAutoNext(FALSE);
     Key(VK_NEXT);
-    EXPECT_EQ(7u, view_.TopLine());   // the blank page after the seven lines
     Key(VK_NEXT);
-    EXPECT_EQ(7u, view_.TopLine());
+    EXPECT_EQ(7u, view_.TopLine());   // the blank page after seven lines
     EXPECT_TRUE(Codes().empty());
-}
-
-TEST_F(ArticleViewTest, LineScrollDropsScrollsUntilPainted)
-{
-    std::wstring text = L"From: a\r\n\r\n";
-    for (int i = 0; i < 60; ++i)
-        text += L"行\r\n";
-    Open(text);
-    view_.SetLineScrollKeys(TRUE);
-    SendMessageW(view_.Window(), WM_KEYDOWN, VK_DOWN, 0);
-    SendMessageW(view_.Window(), WM_KEYDOWN, VK_DOWN, 0);
-    EXPECT_EQ(1u, view_.TopLine());
-    UpdateWindow(view_.Window());
-    SendMessageW(view_.Window(), WM_VSCROLL, SB_LINEDOWN, 0);
-    EXPECT_EQ(2u, view_.TopLine());
-    UpdateWindow(view_.Window());
-    SendMessageW(view_.Window(), WM_KEYDOWN, VK_UP, 0);
-    SendMessageW(view_.Window(), WM_VSCROLL, SB_LINEUP, 0);
-    EXPECT_EQ(1u, view_.TopLine());
-    UpdateWindow(view_.Window());
-    SendMessageW(view_.Window(), WM_VSCROLL, SB_LINEUP, 0);
-    UpdateWindow(view_.Window());
-    SendMessageW(view_.Window(), WM_VSCROLL, SB_LINEUP, 0);
-    EXPECT_EQ(0u, view_.TopLine());
-
-    // At the end with auto next, Down asks for the next article.
-    SendMessageW(view_.Window(), WM_VSCROLL, MAKEWPARAM(SB_THUMBPOSITION, 65535), 0);
-    UpdateWindow(view_.Window());
-    view_.SetAutoNext(TRUE);
-    Key(VK_DOWN);
-    EXPECT_EQ(std::vector<UINT>{ 2 }, Codes());
 }
 
 TEST_F(ArticleViewTest, PagesOfFewerThanThreeRowsStillMove)
 {
-    std::wstring text = L"From: a\r\n\r\n";
-    for (int i = 0; i < 10; ++i)
-        text += L"行\r\n";
     for (int height : { 30, 16 }) {   // two rows, one row
-        Open(text, FALSE, 640, height);
-        UINT page = view_.PageSize();
-        EXPECT_EQ(height == 30 ? 2u : 1u, page);
-        UINT last = 0;
-        for (int i = 0; i < 40; ++i) {
+        Open(Numbered(10), FALSE, 640, height);
+        EXPECT_EQ(height == 30 ? 2u : 1u, view_.PageSize());
+        for (UINT i = 1; i < LastTop(); ++i) {
             Key(VK_NEXT);
-            EXPECT_TRUE(view_.TopLine() > last || view_.TopLine() == view_.LineCount() - page);
-            last = view_.TopLine();
+            EXPECT_EQ(i, view_.TopLine());
         }
-        EXPECT_EQ(view_.LineCount() - page, view_.TopLine());
-        for (int i = 0; i < 40; ++i)
+        for (int i = 0; i < 20; ++i)
             Key(VK_PRIOR);
         EXPECT_EQ(0u, view_.TopLine());
-        view_.Destroy();
     }
 }
 
-TEST_F(ArticleViewTest, NewTextStartsOver)
+TEST_F(ArticleViewTest, NewTextStartsOverAndCopyTakesAllOfIt)
 {
-    std::wstring text = L"From: a\r\n\r\n";
-    for (int i = 0; i < 60; ++i)
-        text += L"行\r\n";
-    Open(text);
+    Open(Numbered(60));
     Key(VK_NEXT);
-    ASSERT_NE(0u, view_.TopLine());
-    text_.SetText(Dup(L"From: b\r\n\r\nnew\r\n"));
+    text_.SetText(wcsdup(kArticle));
     EXPECT_EQ(0u, view_.TopLine());
     EXPECT_EQ(nullptr, view_.Lines());
     UpdateWindow(view_.Window());
-    std::vector<std::wstring> expected = { L"From: b", L"", L"new" };
-    EXPECT_EQ(expected, Shown());
-    // No text at all: nothing but the blank page.
-    text_.SetText(NULL);
-    UpdateWindow(view_.Window());
-    EXPECT_TRUE(Shown().empty());
-    Key(VK_NEXT);
-}
+    EXPECT_EQ(7u, Shown().size());
 
-TEST_F(ArticleViewTest, CopyPutsTheWholeTextOnTheClipboard)
-{
-    Open(kArticle, FALSE);
     view_.Copy(parent_.Handle());
     ASSERT_TRUE(OpenClipboard(parent_.Handle()));
     HANDLE data = GetClipboardData(CF_UNICODETEXT);
     ASSERT_NE(nullptr, data);
-    const wchar_t* copied = (const wchar_t*)GlobalLock(data);
-    EXPECT_EQ(std::wstring(kArticle), std::wstring(copied));
+    EXPECT_EQ(std::wstring(kArticle), std::wstring((const wchar_t*)GlobalLock(data)));
     GlobalUnlock(data);
     CloseClipboard();
+
+    text_.SetText(NULL);
+    UpdateWindow(view_.Window());
+    EXPECT_TRUE(Shown().empty());
 }
 
-// Header lines in the header colour, drawn twice; quoted lines in the quote
-// colour; the body in black.
 TEST_F(ArticleViewTest, DrawsHeaderAndQuoteColours)
 {
-    Open(kArticle, FALSE);
-    InvalidateRect(view_.Window(), NULL, TRUE);
-    UpdateWindow(view_.Window());
+    Open(kArticle);
     HDC dc = GetDC(view_.Window());
     auto count = [&](int row, COLORREF colour) {
-        int n = 0;
-        int top = 1 + row * (int)view_.LineHeight();
+        int n = 0, top = 1 + row * (int)view_.LineHeight();
         for (int y = top; y < top + (int)view_.LineHeight(); ++y)
             for (int x = 1; x < 300; ++x)
-                if (GetPixel(dc, x, y) == colour)
-                    ++n;
+                n += GetPixel(dc, x, y) == colour;
         return n;
     };
-    EXPECT_GT(count(0, RGB(255, 0, 0)), 20);    // From
-    EXPECT_GT(count(1, RGB(255, 0, 0)), 20);    // Subject
-    EXPECT_EQ(0, count(3, RGB(255, 0, 0)));     // body
+    EXPECT_GT(count(0, RGB(255, 0, 0)), 20);
+    EXPECT_GT(count(1, RGB(255, 0, 0)), 20);
+    EXPECT_EQ(0, count(3, RGB(255, 0, 0)));
     EXPECT_GT(count(3, RGB(0, 0, 0)), 20);
-    EXPECT_GT(count(4, RGB(0, 0, 255)), 20);    // "> 引用です。"
-    EXPECT_GT(count(5, RGB(0, 0, 255)), 20);    // fullwidth sign
+    EXPECT_GT(count(4, RGB(0, 0, 255)), 20);
+    EXPECT_GT(count(5, RGB(0, 0, 255)), 20);
     EXPECT_EQ(0, count(6, RGB(0, 0, 255)));
     ReleaseDC(view_.Window(), dc);
 }
