@@ -25,6 +25,20 @@ void FreeTyped(char* typed)
     }
 }
 
+// Without its dialog the pass still runs: wait for it here, serving the
+// messages it sends, so the typed password outlives its use.
+void WaitForWorker(ProgressState* progress)
+{
+    while (!InterlockedCompareExchange(&progress->workerDone, 0, 0)) {
+        MSG message;
+        while (PeekMessageW(&message, NULL, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&message);
+            DispatchMessageW(&message);
+        }
+        MsgWaitForMultipleObjects(0, NULL, FALSE, 50, QS_ALLINPUT);
+    }
+}
+
 }  // namespace
 
 void StartPatrolWith(HINSTANCE instance, HWND frameWindow, HWND groupList,
@@ -75,7 +89,8 @@ void StartPatrolWith(HINSTANCE instance, HWND frameWindow, HWND groupList,
         return;
     }
     CloseHandle(thread);
-    RunProgressDialog(instance, frameWindow, &job->progress);
+    if (RunProgressDialog(instance, frameWindow, &job->progress) == -1)
+        WaitForWorker(&job->progress);
     // The dialog closes only once the pass has ended, so the worker is past
     // its use of the password.
     FreeTyped(typed);
