@@ -116,10 +116,9 @@ void SubjectView::Show(int showCommand)
 
 BOOL SubjectView::OpenGroup(const wchar_t* dataPath, const wchar_t* groupName)
 {
-    if (!list_.Open(dataPath, groupName))
-        return FALSE;
+    // Even a failed open has dropped the old group's rows: lay out again.
     layoutValid_ = FALSE;
-    return TRUE;
+    return list_.Open(dataPath, groupName);
 }
 
 BOOL SubjectView::SetShowRead(BOOL showRead)
