@@ -102,16 +102,6 @@ protected:
         SendMessageW(view_->Header(), HDM_GETITEMW, item, (LPARAM)&hd);
         return hd.cxy;
     }
-    void DividerDoubleClick(int item)
-    {
-        NMHEADERW n = {};
-        n.hdr.hwndFrom = view_->Header();
-        n.hdr.idFrom = 109;
-        n.hdr.code = HDN_DIVIDERDBLCLICKW;
-        n.iItem = item;
-        SendMessageW(view_->Window(), WM_NOTIFY, 109, (LPARAM)&n);
-    }
-
     ViewTestWindow& parent_ = SharedTestWindow();
     TestDataFolder data_;
     SubjectView* view_ = NULL;
@@ -300,8 +290,13 @@ TEST_F(SubjectViewTest, ColumnWidthsPersistInTheRegistry)
     hd.mask = HDI_WIDTH;
     hd.cxy = 77;
     SendMessageW(view_->Header(), HDM_SETITEMW, 1, (LPARAM)&hd);
-    for (int item = 1; item < 4; ++item)
-        DividerDoubleClick(item);
+    // Dividers double-clicked on the header: date, sender, subject.
+    for (int item = 1; item < 4; ++item) {
+        int x = 0;
+        for (int k = 0; k <= item; ++k)
+            x += ColumnWidth(k);
+        SendMessageW(view_->Header(), WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(x, 10));
+    }
     Close();
 
     const wchar_t* names[4] = { L"markWidth", L"dateWidth", L"fromWidth", L"subjectWidth" };
