@@ -19,7 +19,7 @@ work=$(mktemp -d)
 export DISPLAY=:$(( 80 + RANDOM % 9 ))
 Xvfb "$DISPLAY" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
 xvfb=$!
-trap 'kill $xvfb 2>/dev/null || true; rm -rf "$work"' EXIT
+trap 'wineserver -k >/dev/null 2>&1 || true; kill $xvfb 2>/dev/null || true; rm -rf "$work"' EXIT
 sleep 1
 export PELORA_SHOT_DIR="Z:${work//\//\\}"
 wine explorer /desktop=Pelora,$size "$BUILD_DIR/tests/test_settings.exe" \
