@@ -5,6 +5,25 @@ here=$(cd "$(dirname "$0")/.." && pwd)
 bash "$here/tools/setup.sh"
 export BUILD_DIR="${BUILD_DIR:-$here/build}"
 bash "$here/tools/build.sh"
+# Wine binds its desktop to the display of the first process of the server,
+# so a display must exist before any Wine process starts.
+xvfb=""
+if [ -z "${DISPLAY:-}" ]; then
+  for n in $(seq 90 140); do
+    [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] && continue
+    Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+    xvfb=$!
+    export DISPLAY=":$n"
+    break
+  done
+  for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X${DISPLAY#:}" ] && break; sleep 0.1; done
+fi
+cleanup() {
+  wineserver -k >/dev/null 2>&1 || true
+  [ -n "$xvfb" ] && kill "$xvfb" 2>/dev/null || true
+}
+trap cleanup EXIT
+
 . "$here/tools/wine-env.sh"
 wine_prefix_ready
 
@@ -15,11 +34,4 @@ wine_prefix_ready
 wineserver -p >/dev/null 2>&1 || true
 wine cmd /c exit </dev/null >/dev/null 2>&1 || true
 cd "$BUILD_DIR"
-status=0
-if [ -n "${DISPLAY:-}" ]; then
-  ctest --output-on-failure -j 2 "$@" || status=$?
-else
-  xvfb-run -a -s "-screen 0 1024x768x24" ctest --output-on-failure -j 2 "$@" || status=$?
-fi
-wineserver -k >/dev/null 2>&1 || true
-exit $status
+ctest --output-on-failure -j 2 "$@"

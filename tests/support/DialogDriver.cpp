@@ -1,7 +1,10 @@
 #include "support/DialogDriver.h"
-#include <algorithm>
 
 DialogDriver* DialogDriver::current_;
+
+// Marks a dialog an action has had. A property rather than a list of
+// handles: a handle comes back at once for the next dialog.
+static const wchar_t kSeenProperty[] = L"PeloraTestDriverSeen";
 
 DialogDriver::DialogDriver() : next_(0)
 {
@@ -38,33 +41,35 @@ void CALLBACK DialogDriver::Tick(HWND, UINT, UINT_PTR, DWORD)
         current_->Poll();
 }
 
-BOOL CALLBACK DialogDriver::FindDialog(HWND window, LPARAM context)
+// The first visible dialog of the thread that no action has had yet: an
+// action may itself open a dialog inside the one it was given.
+BOOL CALLBACK DialogDriver::FindNewDialog(HWND window, LPARAM context)
 {
     wchar_t name[16];
     GetClassNameW(window, name, 16);
-    if (wcscmp(name, L"#32770") == 0 && IsWindowVisible(window)) {
-        *(HWND*)context = window;
-        return FALSE;
-    }
-    return TRUE;
+    if (wcscmp(name, L"#32770") != 0 || !IsWindowVisible(window) || GetPropW(window, kSeenProperty))
+        return TRUE;
+    *(HWND*)context = window;
+    return FALSE;
 }
 
 void DialogDriver::Poll()
 {
-    // A window handle can come back for a later dialog once the first is gone.
-    seen_.erase(std::remove_if(seen_.begin(), seen_.end(), [](HWND w) { return !IsWindow(w); }), seen_.end());
     HWND dialog = NULL;
-    EnumThreadWindows(GetCurrentThreadId(), &DialogDriver::FindDialog, (LPARAM)&dialog);
-    if (!dialog || std::find(seen_.begin(), seen_.end(), dialog) != seen_.end())
+    EnumThreadWindows(GetCurrentThreadId(), &DialogDriver::FindNewDialog, (LPARAM)&dialog);
+    if (!dialog)
         return;
-    seen_.push_back(dialog);
+    SetPropW(dialog, kSeenProperty, (HANDLE)1);
+    wchar_t caption[256] = L"";
+    GetWindowTextW(dialog, caption, 256);
+    for (const std::wstring& ignored : ignored_)
+        if (ignored == caption)
+            return;
     if (next_ < actions_.size()) {
         Action action = actions_[next_++];
         action(dialog);
         return;
     }
-    wchar_t caption[256] = L"";
-    GetWindowTextW(dialog, caption, 256);
     unexpected_.push_back(caption);
     PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
 }

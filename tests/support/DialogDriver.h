@@ -15,6 +15,9 @@ public:
     DialogDriver();
     ~DialogDriver();
     void Then(Action action) { actions_.push_back(action); }
+    // Dialogs with this caption end by themselves (progress and the like):
+    // they take no action, however soon they close.
+    void Ignore(const wchar_t* caption) { ignored_.push_back(caption); }
     // Dialogs that opened with no action left (their captions).
     const std::vector<std::wstring>& Unexpected() const { return unexpected_; }
     size_t Handled() const { return next_; }
@@ -26,11 +29,11 @@ public:
 
 private:
     static void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD);
-    static BOOL CALLBACK FindDialog(HWND window, LPARAM context);
+    static BOOL CALLBACK FindNewDialog(HWND window, LPARAM context);
     void Poll();
 
     std::vector<Action> actions_;
-    std::vector<HWND> seen_;
+    std::vector<std::wstring> ignored_;
     std::vector<std::wstring> unexpected_;
     size_t next_;
     UINT_PTR timer_;
