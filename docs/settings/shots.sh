@@ -2,13 +2,15 @@
 # Screenshots of the property pages and the file chooser in a 640x240 Wine
 # desktop under Xvfb: docs/settings/*.png. Needs a built test_settings.
 # With "ppc" the Pocket PC templates in a 240x320 desktop (ppc-*.png; needs
-# a built pelora_ppc).
+# a built pelora_ppc). PELORA_SHOT_TEST and PELORA_SHOT_OUT name another
+# test program and folder (the store dialogs: test_dialogs, docs/dialogs).
 set -euo pipefail
 here=$(cd "$(dirname "$0")/../.." && pwd)
 export BUILD_DIR="${BUILD_DIR:-$here/build}"
 . "$here/tools/wine-env.sh"
 wine_prefix_ready
-out="$here/docs/settings"
+out="$here/${PELORA_SHOT_OUT:-docs/settings}"
+mkdir -p "$out"
 size=640x240
 export PELORA_SHOT_PREFIX= PELORA_SHOT_MODULE=
 if [ "${1:-hpc}" = ppc ]; then
@@ -22,7 +24,7 @@ xvfb=$!
 trap 'wineserver -k >/dev/null 2>&1 || true; kill $xvfb 2>/dev/null || true; rm -rf "$work"' EXIT
 sleep 1
 export PELORA_SHOT_DIR="Z:${work//\//\\}"
-wine explorer /desktop=Pelora,$size "$BUILD_DIR/tests/test_settings.exe" \
+wine explorer /desktop=Pelora,$size "$BUILD_DIR/tests/${PELORA_SHOT_TEST:-test_settings}.exe" \
   --gtest_also_run_disabled_tests --gtest_filter='*Screens*' >/dev/null 2>&1 &
 runner=$!
 deadline=$((SECONDS + 90))
