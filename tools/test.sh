@@ -34,4 +34,6 @@ wine_prefix_ready
 wineserver -p >/dev/null 2>&1 || true
 wine cmd /c exit </dev/null >/dev/null 2>&1 || true
 cd "$BUILD_DIR"
-ctest --output-on-failure -j 2 "$@"
+# One program at a time: they share one desktop, and a window of one would
+# take the foreground from another.
+ctest --output-on-failure "$@"
