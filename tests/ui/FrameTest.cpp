@@ -9,6 +9,7 @@
 #include "frame/MainFrame.h"
 #include "resource.h"
 #include "store/IndexRecord.h"
+#include "support/DialogDriver.h"
 #include "support/MessageBoxRecorder.h"
 #include "views/ArticleView.h"
 #include "views/SubjectView.h"
@@ -352,6 +353,22 @@ TEST_F(FrameTest, BarsCarryTheirMenusButtonsAndCloseBox)
     SendMessageW(closeBox, BM_CLICK, 0, 0);
     FrameFixture::Pump();
     EXPECT_FALSE(IsWindow(window));
+}
+
+TEST_F(FrameTest, CancellingTheFirstStartSheetEndsTheRunWithoutSavingWidths)
+{
+    RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\tidewell");
+    DialogDriver driver;   // no action: the sheet is cancelled
+    frame = new MainFrame();
+    EXPECT_TRUE(frame->Create(L"Pelora", GetModuleHandleW(NULL), SW_SHOW));
+    EXPECT_EQ(1u, driver.Unexpected().size());
+    EXPECT_EQ(NULL, frame->Window());
+    EXPECT_EQ(NULL, FindWindowW(L"PeloraMainFrmWnd", NULL));
+    MSG msg;
+    EXPECT_TRUE(PeekMessageW(&msg, NULL, WM_QUIT, WM_QUIT, PM_REMOVE));
+    EXPECT_EQ(0u, msg.wParam);
+    HKEY key;
+    EXPECT_NE(ERROR_SUCCESS, RegOpenKeyExW(HKEY_CURRENT_USER, kGroupViewKey, 0, KEY_READ, &key));
 }
 
 }  // namespace

@@ -27,6 +27,21 @@ BOOL Start(const std::wstring& program, PROCESS_INFORMATION* process)
     return CreateProcessW(program.c_str(), &command[0], NULL, NULL, FALSE, 0, NULL, NULL, &startup, process);
 }
 
+// Ends a copy that is still running when the test leaves, whatever failed,
+// so no stray program keeps the test runner's output open.
+struct StartedCopy {
+    PROCESS_INFORMATION info = {};
+    ~StartedCopy()
+    {
+        if (!info.hProcess)
+            return;
+        if (WaitForSingleObject(info.hProcess, 0) == WAIT_TIMEOUT)
+            TerminateProcess(info.hProcess, 1);
+        CloseHandle(info.hThread);
+        CloseHandle(info.hProcess);
+    }
+};
+
 struct FrameSearch {
     DWORD process;
     HWND found;
@@ -114,7 +129,8 @@ TEST(SingleInstance, ASecondCopyBringsTheFirstToTheFrontAndEndsWithZero)
     RealSettings settings;
     std::wstring program = ProgramPath();
     ASSERT_NE(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(program.c_str())) << "build pelora_hpc first";
-    PROCESS_INFORMATION first = {};
+    StartedCopy firstCopy;
+    PROCESS_INFORMATION& first = firstCopy.info;
     ASSERT_TRUE(Start(program, &first));
     HWND frame = WaitForFrame(first.dwProcessId, 20000);
     ASSERT_TRUE(frame != NULL) << "the first copy shows no frame";
@@ -124,7 +140,8 @@ TEST(SingleInstance, ASecondCopyBringsTheFirstToTheFrontAndEndsWithZero)
                                  NULL, GetModuleHandleW(NULL), NULL);
     SetForegroundWindow(other);
 
-    PROCESS_INFORMATION second = {};
+    StartedCopy secondCopy;
+    PROCESS_INFORMATION& second = secondCopy.info;
     ASSERT_TRUE(Start(program, &second));
     EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(second.hProcess, 20000));
     DWORD code = 0xDEAD;
@@ -135,15 +152,10 @@ TEST(SingleInstance, ASecondCopyBringsTheFirstToTheFrontAndEndsWithZero)
 
     DestroyWindow(other);
     PostMessageW(frame, WM_CLOSE, 0, 0);
-    if (WaitForSingleObject(first.hProcess, 10000) != WAIT_OBJECT_0)
-        TerminateProcess(first.hProcess, 1);
+    EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(first.hProcess, 10000));
     code = 0xDEAD;
     GetExitCodeProcess(first.hProcess, &code);
     EXPECT_EQ(0u, code) << "a normal quit ends with 0";
-    CloseHandle(first.hThread);
-    CloseHandle(first.hProcess);
-    CloseHandle(second.hThread);
-    CloseHandle(second.hProcess);
 }
 
 TEST(SingleInstance, AClassThatOnlyStartsWithTheFrameNameIsNoCopy)
