@@ -8,7 +8,7 @@
 
 enum { kStandardImages = 15, kImageCopy = STD_COPY };
 
-struct CommandBarSpec {
+struct CommandBarLayout {
     int id;
     WORD menu;
     int bitmap;
@@ -25,15 +25,15 @@ static TBBUTTON Button(int image, int command, BYTE style)
     return button;
 }
 
-static HWND MakeCommandBar(HINSTANCE instance, HWND frame, const CommandBarSpec& spec, TBBUTTON* buttons,
+static HWND MakeCommandBar(HINSTANCE instance, HWND frame, const CommandBarLayout& layout, TBBUTTON* buttons,
                            UINT count)
 {
-    HWND bar = CommandBar_Create(instance, frame, spec.id);
+    HWND bar = CommandBar_Create(instance, frame, layout.id);
     if (!bar)
         return NULL;
     CommandBar_AddBitmap(bar, HINST_COMMCTRL, IDB_STD_SMALL_COLOR, kStandardImages, 16, 16);
-    CommandBar_AddBitmap(bar, instance, spec.bitmap, spec.images, 16, 16);
-    CommandBar_InsertMenubar(bar, instance, spec.menu, 0);
+    CommandBar_AddBitmap(bar, instance, layout.bitmap, layout.images, 16, 16);
+    CommandBar_InsertMenubar(bar, instance, layout.menu, 0);
     CommandBar_AddButtons(bar, count, buttons);
     CommandBar_AddAdornments(bar, 0, 0);
     return bar;
@@ -41,9 +41,9 @@ static HWND MakeCommandBar(HINSTANCE instance, HWND frame, const CommandBarSpec&
 
 BOOL MainFrame::CreateBars()
 {
-    static const CommandBarSpec groupSpec = {IDC_GROUP_BAR, IDM_GROUP, IDB_GROUP_BAR_HPC, 1};
-    static const CommandBarSpec subjectSpec = {IDC_SUBJECT_BAR, IDM_SUBJECT, IDB_SUBJECT_BAR_HPC, 6};
-    static const CommandBarSpec articleSpec = {IDC_ARTICLE_BAR, IDM_ARTICLE, IDB_ARTICLE_BAR_HPC, 2};
+    static const CommandBarLayout groupSpec = {IDC_GROUP_BAR, IDM_GROUP, IDB_GROUP_BAR_HPC, 1};
+    static const CommandBarLayout subjectSpec = {IDC_SUBJECT_BAR, IDM_SUBJECT, IDB_SUBJECT_BAR_HPC, 6};
+    static const CommandBarLayout articleSpec = {IDC_ARTICLE_BAR, IDM_ARTICLE, IDB_ARTICLE_BAR_HPC, 2};
 
     TBBUTTON groupButtons[] = {
         Button(0, 0, TBSTYLE_SEP),

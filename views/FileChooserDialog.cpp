@@ -188,12 +188,12 @@ void FileChooserDialog::InsertSorted(HWND tree, HTREEITEM parent, const wchar_t*
 
 void FileChooserDialog::ReadFolder(HWND tree, HTREEITEM item, const wchar_t* path)
 {
-    wchar_t spec[kChooserPathCapacity];
-    int n = _snwprintf(spec, kChooserPathCapacity, L"%s*.*", path);
+    wchar_t searchPath[kChooserPathCapacity];
+    int n = _snwprintf(searchPath, kChooserPathCapacity, L"%s*.*", path);
     if (n < 0 || n >= kChooserPathCapacity)
         return;  // too long to list: the folder gets no children
     WIN32_FIND_DATAW found;
-    HANDLE find = FindFirstFileW(spec, &found);
+    HANDLE find = FindFirstFileW(searchPath, &found);
     if (find != INVALID_HANDLE_VALUE) {
         do {
             if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
@@ -206,10 +206,10 @@ void FileChooserDialog::ReadFolder(HWND tree, HTREEITEM item, const wchar_t* pat
     }
     if (!pattern_)
         return;
-    n = _snwprintf(spec, kChooserPathCapacity, L"%s%s", path, pattern_);
+    n = _snwprintf(searchPath, kChooserPathCapacity, L"%s%s", path, pattern_);
     if (n < 0 || n >= kChooserPathCapacity)
         return;
-    find = FindFirstFileW(spec, &found);
+    find = FindFirstFileW(searchPath, &found);
     if (find == INVALID_HANDLE_VALUE)
         return;
     do {
