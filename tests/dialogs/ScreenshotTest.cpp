@@ -2,7 +2,6 @@
 // turn so that docs/settings/shots.sh can photograph them (run it with
 // PELORA_SHOT_TEST=test_dialogs PELORA_SHOT_OUT=docs/dialogs).
 #include <gtest/gtest.h>
-#include <stdlib.h>
 #include <windows.h>
 #include <commctrl.h>
 #include <string>
@@ -12,36 +11,8 @@
 #include "store/SubscribeDialog.h"
 #include "views/KeywordFilterDialog.h"
 #include "support/DialogDriver.h"
+#include "support/ShotScript.h"
 #include "support/StoreFiles.h"
-
-namespace {
-
-std::wstring Env(const wchar_t* name)
-{
-    const wchar_t* value = _wgetenv(name);
-    return value ? value : L"";
-}
-
-// Says "ready" and pumps until the script has taken the picture.
-void Shoot(const std::wstring& name)
-{
-    std::wstring ready = Env(L"PELORA_SHOT_DIR") + L"\\" + Env(L"PELORA_SHOT_PREFIX") + name + L".ready";
-    for (int i = 0; i < 15; ++i) {
-        MSG msg;
-        while (PeekMessageW(&msg, NULL, 0, 0, PM_REMOVE))
-            DispatchMessageW(&msg);
-        Sleep(20);
-    }
-    CloseHandle(CreateFileW(ready.c_str(), GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, 0, NULL));
-    for (int waited = 0; GetFileAttributesW(ready.c_str()) != INVALID_FILE_ATTRIBUTES && waited < 8000; waited += 20) {
-        MSG msg;
-        while (PeekMessageW(&msg, NULL, 0, 0, PM_REMOVE))
-            DispatchMessageW(&msg);
-        Sleep(20);
-    }
-}
-
-}  // namespace
 
 TEST(DISABLED_Screens, Dialogs)
 {

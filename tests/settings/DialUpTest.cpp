@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
-#include "SettingsTestSupport.h"
+#include "support/DialogDriver.h"
+#include "support/RegistrySandbox.h"
 #include "support/MessageBoxRecorder.h"
 #include "nntp/DialUp.h"
 #include "host/RasService.h"
@@ -26,8 +27,8 @@ void StartDownloadStub(void* arg)
     FakeFrame* frame = (FakeFrame*)arg;
     frame->starts++;
     frame->enabledAtStart = IsWindowEnabled(frame->window);
-    HWND dialog = FindThreadDialog(kDialTitle);
-    frame->stateAtStart = dialog ? ItemText(dialog, IDC_DIAL_STATE) : L"(no dialog)";
+    HWND dialog = DialogDriver::Find(kDialTitle);
+    frame->stateAtStart = dialog ? DialogDriver::Text(dialog, IDC_DIAL_STATE) : L"(no dialog)";
 }
 
 LRESULT CALLBACK FrameProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
@@ -56,7 +57,7 @@ class DialUpTest : public testing::Test {
 protected:
     void SetUp() override
     {
-        ClearPrivateRegistry();
+        RegistrySandbox::Clear();
         RasServiceReset();
         RasServiceSetStepTime(10);
         AddEntry(L"TestNet", 0);
@@ -74,7 +75,7 @@ protected:
     }
     void TearDown() override
     {
-        PumpFor(50);
+        DialogDriver::PumpFor(50);
         g_frame = NULL;
         DestroyWindow(frame_.window);
         RasServiceReset();
@@ -91,12 +92,12 @@ protected:
     {
         StartDownload(&frame_.link, instance, frame_.window, TRUE, entry, StartDownloadStub, &frame_);
     }
-    bool DialogGone() { return FindThreadDialog(kDialTitle) == NULL; }
+    bool DialogGone() { return DialogDriver::Find(kDialTitle) == NULL; }
     // A connection raised by this program's own dial.
     void DialAndConnect()
     {
         Start();
-        ASSERT_TRUE(PumpUntil([&] { return frame_.starts == 1; }, 5000));
+        ASSERT_TRUE(DialogDriver::PumpUntil([&] { return frame_.starts == 1; }, 5000));
     }
     FakeFrame frame_;
     MessageBoxRecorder boxes_;
@@ -116,14 +117,14 @@ TEST_F(DialUpTest, WithNoConnectionItDialsAndStartsOnceConnectedThenHangsUp)
 {
     Start();
     EXPECT_FALSE(IsWindowEnabled(frame_.window));
-    EXPECT_TRUE(FindThreadDialog(kDialTitle) != NULL);
+    EXPECT_TRUE(DialogDriver::Find(kDialTitle) != NULL);
     EXPECT_EQ(0, frame_.starts);
-    ASSERT_TRUE(PumpUntil([&] { return frame_.starts == 1; }, 5000));
+    ASSERT_TRUE(DialogDriver::PumpUntil([&] { return frame_.starts == 1; }, 5000));
     EXPECT_EQ(L"接続しました", frame_.stateAtStart);
     EXPECT_TRUE(frame_.enabledAtStart);
     EXPECT_TRUE(frame_.link.dialConnected);
     EXPECT_EQ(1u, RasServiceGetCounts().dials);
-    EXPECT_TRUE(PumpUntil([&] { return DialogGone(); }, 2000));
+    EXPECT_TRUE(DialogDriver::PumpUntil([&] { return DialogGone(); }, 2000));
     EXPECT_TRUE(boxes_.Boxes().empty());
 
     // A wait of 0 hangs up as soon as the countdown opens; it closes itself.
@@ -143,7 +144,7 @@ TEST_F(DialUpTest, AnActiveConnectionIsUsedAndNeverHungUp)
     params.dwSize = sizeof params;
     wcscpy(params.szEntryName, L"TestNet");
     ASSERT_EQ(0u, RasDial(NULL, NULL, &params, 0xFFFFFFFF, NULL, &other));
-    ASSERT_TRUE(PumpUntil([] { return ActiveConnections() == 1; }, 3000));
+    ASSERT_TRUE(DialogDriver::PumpUntil([] { return ActiveConnections() == 1; }, 3000));
 
     Start();
     EXPECT_EQ(1, frame_.starts);
@@ -157,11 +158,11 @@ TEST_F(DialUpTest, AnActiveConnectionIsUsedAndNeverHungUp)
 TEST_F(DialUpTest, CancelWhileDiallingStartsNothingAndEnablesTheFrame)
 {
     Start();
-    HWND dialog = FindThreadDialog(kDialTitle);
+    HWND dialog = DialogDriver::Find(kDialTitle);
     ASSERT_TRUE(dialog != NULL);
-    Click(dialog, IDCANCEL);
-    EXPECT_TRUE(PumpUntil([&] { return DialogGone() && IsWindowEnabled(frame_.window); }, 2000));
-    PumpFor(300);  // the dial would have connected by now
+    DialogDriver::Click(dialog, IDCANCEL);
+    EXPECT_TRUE(DialogDriver::PumpUntil([&] { return DialogGone() && IsWindowEnabled(frame_.window); }, 2000));
+    DialogDriver::PumpFor(300);  // the dial would have connected by now
     EXPECT_EQ(0, frame_.starts);
     EXPECT_EQ(1u, RasServiceGetCounts().hangUps);
     EXPECT_EQ(0u, RasServiceGetCounts().connected);
@@ -173,8 +174,8 @@ TEST_F(DialUpTest, AFailedDialIsReportedAndHungUp)
 {
     AddEntry(L"TestNet", 1);
     Start();
-    ASSERT_TRUE(PumpUntil([&] { return !boxes_.Boxes().empty() && DialogGone(); }, 3000));
-    PumpFor(50);
+    ASSERT_TRUE(DialogDriver::PumpUntil([&] { return !boxes_.Boxes().empty() && DialogGone(); }, 3000));
+    DialogDriver::PumpFor(50);
     ASSERT_EQ(1u, boxes_.Boxes().size());
     EXPECT_EQ(L"接続できませんでした", boxes_.Boxes()[0].text);
     EXPECT_EQ(L"ﾀﾞｲｱﾙｱｯﾌﾟ接続ｴﾗｰ", boxes_.Boxes()[0].caption);
@@ -190,8 +191,8 @@ TEST_F(DialUpTest, ADialRefusedAtOnceOrAMissingDialogLeavesTheFrameEnabled)
     // No such phone-book entry: the service refuses the dial outright.
     StartDownload(&frame_.link, GetModuleHandleW(NULL), frame_.window, TRUE, L"Nowhere",
                   StartDownloadStub, &frame_);
-    ASSERT_TRUE(PumpUntil([&] { return !boxes_.Boxes().empty(); }, 3000));
-    EXPECT_TRUE(PumpUntil([&] { return IsWindowEnabled(frame_.window) != 0; }, 2000));
+    ASSERT_TRUE(DialogDriver::PumpUntil([&] { return !boxes_.Boxes().empty(); }, 3000));
+    EXPECT_TRUE(DialogDriver::PumpUntil([&] { return IsWindowEnabled(frame_.window) != 0; }, 2000));
     EXPECT_EQ(L"接続できませんでした", boxes_.Boxes()[0].text);
     EXPECT_EQ(0, frame_.starts);
 
@@ -209,14 +210,16 @@ TEST_F(DialUpTest, TheCountdownHangsUpWhenItEnds)
     DialAndConnect();
     bool stateOk = false;
     DWORD hangUpsWhileCounting = 99;
-    WhenDialogOpens countdown(L"切断中...", [&](HWND dialog) {
-        stateOk = ItemText(dialog, IDC_DIAL_STATE) == L"切断します" &&
+    DialogDriver countdown;
+    countdown.Ignore(kDialTitle);
+    countdown.Then(L"切断中...", [&](HWND dialog) {
+        stateOk = DialogDriver::Text(dialog, IDC_DIAL_STATE) == L"切断します" &&
                   IsWindowEnabled(GetDlgItem(dialog, IDCANCEL));
         hangUpsWhileCounting = RasServiceGetCounts().hangUps;
     });
     DWORD before = GetTickCount();
     HangUpAfterPatrol(&frame_.link, GetModuleHandleW(NULL), frame_.window, TRUE, 1);
-    EXPECT_TRUE(countdown.Ran());
+    EXPECT_TRUE(countdown.Done());
     EXPECT_TRUE(stateOk);
     EXPECT_EQ(0u, hangUpsWhileCounting);
     EXPECT_GE(GetTickCount() - before, 1400u);
@@ -228,9 +231,11 @@ TEST_F(DialUpTest, TheCountdownHangsUpWhenItEnds)
 TEST_F(DialUpTest, CancelDuringTheCountdownKeepsTheLineForTheNextDownload)
 {
     DialAndConnect();
-    WhenDialogOpens countdown(L"切断中...", [&](HWND dialog) { Click(dialog, IDCANCEL); });
+    DialogDriver countdown;
+    countdown.Ignore(kDialTitle);
+    countdown.Then(L"切断中...", [&](HWND dialog) { DialogDriver::Click(dialog, IDCANCEL); });
     HangUpAfterPatrol(&frame_.link, GetModuleHandleW(NULL), frame_.window, TRUE, 30);
-    EXPECT_TRUE(countdown.Ran());
+    EXPECT_TRUE(countdown.Done());
     EXPECT_EQ(0u, RasServiceGetCounts().hangUps);
     EXPECT_EQ(1u, ActiveConnections());
     EXPECT_FALSE(frame_.link.dialConnected);
@@ -245,7 +250,7 @@ TEST_F(DialUpTest, CancelDuringTheCountdownKeepsTheLineForTheNextDownload)
 
 TEST(RasServiceTest, EntriesComeFromThePhoneBookKey)
 {
-    ClearPrivateRegistry();
+    RegistrySandbox::Clear();
     RASENTRYNAME entries[100] = {};
     entries[0].dwSize = sizeof(RASENTRYNAME);
     DWORD size = sizeof entries, count = 0;

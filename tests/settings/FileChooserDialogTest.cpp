@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
-#include "SettingsTestSupport.h"
+#include "support/DialogDriver.h"
+#include "support/RegistrySandbox.h"
 #include "views/FileChooserDialog.h"
 #include "resource.h"
 #include <string>
@@ -128,7 +129,8 @@ protected:
 
 TEST_F(FileChooserTest, FolderModeListsFoldersInNameOrderAndReturnsTheChosenFolder)
 {
-    WhenDialogOpens driver(kCaption, [&](HWND dialog) {
+    DialogDriver driver;
+    driver.Then(kCaption, [&](HWND dialog) {
         HWND tree = GetDlgItem(dialog, IDC_CHOOSER_TREE);
         // OK follows the selection (the tree may select its root on focus).
         EXPECT_EQ(TreeView_GetSelection(tree) != NULL, OkEnabled(dialog));
@@ -156,36 +158,39 @@ TEST_F(FileChooserTest, FolderModeListsFoldersInNameOrderAndReturnsTheChosenFold
 
         Select(tree, Child(tree, folder, L"beta"));
         EXPECT_TRUE(OkEnabled(dialog));
-        Click(dialog, IDC_CHOOSER_OK);
+        DialogDriver::Click(dialog, IDC_CHOOSER_OK);
     });
     ASSERT_EQ(1, chooser_.Choose(GetModuleHandleW(NULL), NULL, kCaption, NULL));
-    EXPECT_TRUE(driver.Ran());
+    EXPECT_TRUE(driver.Done());
     EXPECT_EQ(relative_ + L"beta\\", chooser_.Result());
 }
 
 TEST_F(FileChooserTest, RootIsABackslashAndCancelKeepsTheResult)
 {
-    WhenDialogOpens driver(kCaption, [&](HWND dialog) {
+    DialogDriver driver;
+    driver.Then(kCaption, [&](HWND dialog) {
         HWND tree = GetDlgItem(dialog, IDC_CHOOSER_TREE);
         Select(tree, TreeView_GetRoot(tree));
-        Click(dialog, IDC_CHOOSER_OK);
+        DialogDriver::Click(dialog, IDC_CHOOSER_OK);
     });
     ASSERT_EQ(1, chooser_.Choose(GetModuleHandleW(NULL), NULL, kCaption, NULL));
     EXPECT_EQ(std::wstring(L"\\"), chooser_.Result());
 
-    WhenDialogOpens cancel(kCaption, [&](HWND dialog) {
+    DialogDriver cancel;
+    cancel.Then(kCaption, [&](HWND dialog) {
         HWND tree = GetDlgItem(dialog, IDC_CHOOSER_TREE);
         OpenTo(tree, relative_);
-        Click(dialog, IDCANCEL);
+        DialogDriver::Click(dialog, IDCANCEL);
     });
     EXPECT_EQ(2, chooser_.Choose(GetModuleHandleW(NULL), NULL, kCaption, NULL));
-    EXPECT_TRUE(cancel.Ran());
+    EXPECT_TRUE(cancel.Done());
     EXPECT_EQ(std::wstring(L"\\"), chooser_.Result());
 }
 
 TEST_F(FileChooserTest, FileModeListsMatchingFilesAfterFoldersAndOnlyFilesCanBeChosen)
 {
-    WhenDialogOpens driver(L"Choose program", [&](HWND dialog) {
+    DialogDriver driver;
+    driver.Then(L"Choose program", [&](HWND dialog) {
         HWND tree = GetDlgItem(dialog, IDC_CHOOSER_TREE);
         HTREEITEM folder = OpenTo(tree, relative_);
         ASSERT_TRUE(folder != NULL);
@@ -200,21 +205,22 @@ TEST_F(FileChooserTest, FileModeListsMatchingFilesAfterFoldersAndOnlyFilesCanBeC
         EXPECT_FALSE(OkEnabled(dialog));
         Select(tree, Child(tree, folder, L"b.exe"));
         EXPECT_TRUE(OkEnabled(dialog));
-        Click(dialog, IDC_CHOOSER_OK);
+        DialogDriver::Click(dialog, IDC_CHOOSER_OK);
     });
     ASSERT_EQ(1, chooser_.Choose(GetModuleHandleW(NULL), NULL, L"Choose program", L"*.exe"));
     EXPECT_EQ(relative_ + L"b.exe", chooser_.Result());
 
     // The same object, now asked for a folder, is a folder chooser again.
-    WhenDialogOpens folderMode(kCaption, [&](HWND dialog) {
+    DialogDriver folderMode;
+    folderMode.Then(kCaption, [&](HWND dialog) {
         HWND tree = GetDlgItem(dialog, IDC_CHOOSER_TREE);
         HTREEITEM folder = OpenTo(tree, relative_);
         std::vector<std::wstring> expected{ L"Alpha", L"beta", L"gamma" };
         EXPECT_EQ(expected, Children(tree, folder));
-        Click(dialog, IDCANCEL);
+        DialogDriver::Click(dialog, IDCANCEL);
     });
     EXPECT_EQ(2, chooser_.Choose(GetModuleHandleW(NULL), NULL, kCaption, NULL));
-    EXPECT_TRUE(folderMode.Ran());
+    EXPECT_TRUE(folderMode.Done());
 }
 
 TEST_F(FileChooserTest, PathsThatWouldNotFitAreRefused)
@@ -227,7 +233,8 @@ TEST_F(FileChooserTest, PathsThatWouldNotFitAreRefused)
     ASSERT_TRUE(CreateDirectoryW((L"\\\\?\\" + tooLong).c_str(), NULL));
     ASSERT_TRUE(CreateDirectoryW((L"\\\\?\\" + tooLong + L"x").c_str(), NULL));
 
-    WhenDialogOpens driver(kCaption, [&](HWND dialog) {
+    DialogDriver driver;
+    driver.Then(kCaption, [&](HWND dialog) {
         HWND tree = GetDlgItem(dialog, IDC_CHOOSER_TREE);
         HTREEITEM folder = OpenTo(tree, relative_);
         HTREEITEM fits = Child(tree, folder, longName);
@@ -242,7 +249,7 @@ TEST_F(FileChooserTest, PathsThatWouldNotFitAreRefused)
         Select(tree, over);
         EXPECT_FALSE(OkEnabled(dialog));
         Select(tree, fits);
-        Click(dialog, IDC_CHOOSER_OK);
+        DialogDriver::Click(dialog, IDC_CHOOSER_OK);
     });
     ASSERT_EQ(1, chooser_.Choose(GetModuleHandleW(NULL), NULL, kCaption, NULL));
     EXPECT_EQ(relative_ + longName + L"\\", chooser_.Result());

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
-#include "SettingsTestSupport.h"
+#include "support/DialogDriver.h"
+#include "support/RegistrySandbox.h"
 #include "support/MessageBoxRecorder.h"
 #include "settings/PropertySheet.h"
 #include "host/RasService.h"
@@ -96,7 +97,7 @@ class PropertySheetTest : public testing::Test {
 protected:
     void SetUp() override
     {
-        ClearPrivateRegistry();
+        RegistrySandbox::Clear();
         wchar_t temp[MAX_PATH];
         GetTempPathW(MAX_PATH, temp);
         folder_ = std::wstring(temp) + L"pelora-sheet-" + std::to_wstring(GetCurrentProcessId());
@@ -116,9 +117,10 @@ protected:
     }
     int Run(std::function<void(HWND)> act)
     {
-        WhenDialogOpens driver(kSheetCaption, act);
+        DialogDriver driver;
+        driver.Then(kSheetCaption, act);
         int result = RunPropertySheet(&settings_, GetModuleHandleW(NULL), NULL);
-        EXPECT_TRUE(driver.Ran());
+        EXPECT_TRUE(driver.Done());
         return result;
     }
     std::wstring folder_;
@@ -142,14 +144,14 @@ TEST_F(PropertySheetTest, SixPagesInOrderAndOkSavesTheMainPage)
             EXPECT_EQ(std::wstring(titles[i]), text);
         }
         HWND page = Page(sheet);
-        EXPECT_EQ(L"news.example.jp", ItemText(page, IDC_MAIN_SERVER));
-        EXPECT_EQ(L"119", ItemText(page, IDC_MAIN_PORT));
-        EXPECT_EQ(L"50", ItemText(page, IDC_MAIN_LIMIT));
-        SetItemText(page, IDC_MAIN_SERVER, L"   news.tidewell.jp");
-        SetItemText(page, IDC_MAIN_PORT, L"");
-        SetItemText(page, IDC_MAIN_FOLDER, (L"  " + folder_ + L"\\\\").c_str());
-        SetItemText(page, IDC_MAIN_LIMIT, L"300");
-        Click(sheet, IDOK);
+        EXPECT_EQ(L"news.example.jp", DialogDriver::Text(page, IDC_MAIN_SERVER));
+        EXPECT_EQ(L"119", DialogDriver::Text(page, IDC_MAIN_PORT));
+        EXPECT_EQ(L"50", DialogDriver::Text(page, IDC_MAIN_LIMIT));
+        DialogDriver::SetText(page, IDC_MAIN_SERVER, L"   news.tidewell.jp");
+        DialogDriver::SetText(page, IDC_MAIN_PORT, L"");
+        DialogDriver::SetText(page, IDC_MAIN_FOLDER, (L"  " + folder_ + L"\\\\").c_str());
+        DialogDriver::SetText(page, IDC_MAIN_LIMIT, L"300");
+        DialogDriver::Click(sheet, IDOK);
     });
     EXPECT_EQ(1, result);
     EXPECT_EQ(L"news.tidewell.jp", GetString(L"Server"));
@@ -163,35 +165,35 @@ TEST_F(PropertySheetTest, RefusedMainFieldsKeepTheSheetOnThePage)
 {
     int result = Run([&](HWND sheet) {
         HWND page = Page(sheet);
-        SetItemText(page, IDC_MAIN_SERVER, L"   ");
-        Click(sheet, IDOK);
+        DialogDriver::SetText(page, IDC_MAIN_SERVER, L"   ");
+        DialogDriver::Click(sheet, IDOK);
         ExpectRefused(page, IDC_MAIN_SERVER);
 
-        SetItemText(page, IDC_MAIN_SERVER, L"news");
-        SetItemText(page, IDC_MAIN_PORT, L"119 ");
+        DialogDriver::SetText(page, IDC_MAIN_SERVER, L"news");
+        DialogDriver::SetText(page, IDC_MAIN_PORT, L"119 ");
         EXPECT_EQ(page, GoTo(sheet, kKeyPage));  // leaving is refused too
         EXPECT_EQ(kMainPage, CurrentIndex(sheet));
         ExpectRefused(page, IDC_MAIN_PORT);
 
-        SetItemText(page, IDC_MAIN_PORT, L"119");
-        SetItemText(page, IDC_MAIN_FOLDER, (folder_ + L"\\missing").c_str());
-        Click(sheet, IDOK);
+        DialogDriver::SetText(page, IDC_MAIN_PORT, L"119");
+        DialogDriver::SetText(page, IDC_MAIN_FOLDER, (folder_ + L"\\missing").c_str());
+        DialogDriver::Click(sheet, IDOK);
         ExpectRefused(page, IDC_MAIN_FOLDER);
-        SetItemText(page, IDC_MAIN_FOLDER, L"\\");
-        Click(sheet, IDOK);
+        DialogDriver::SetText(page, IDC_MAIN_FOLDER, L"\\");
+        DialogDriver::Click(sheet, IDOK);
         ExpectRefused(page, IDC_MAIN_FOLDER);
-        SetItemText(page, IDC_MAIN_FOLDER, L"  ");
-        Click(sheet, IDOK);
+        DialogDriver::SetText(page, IDC_MAIN_FOLDER, L"  ");
+        DialogDriver::Click(sheet, IDOK);
         ExpectRefused(page, IDC_MAIN_FOLDER);
 
-        SetItemText(page, IDC_MAIN_FOLDER, folder_.c_str());
-        SetItemText(page, IDC_MAIN_LIMIT, L"4294967296");
-        Click(sheet, IDOK);
+        DialogDriver::SetText(page, IDC_MAIN_FOLDER, folder_.c_str());
+        DialogDriver::SetText(page, IDC_MAIN_LIMIT, L"4294967296");
+        DialogDriver::Click(sheet, IDOK);
         ExpectRefused(page, IDC_MAIN_LIMIT);
-        SetItemText(page, IDC_MAIN_LIMIT, L"4294967295");
+        DialogDriver::SetText(page, IDC_MAIN_LIMIT, L"4294967295");
         EXPECT_NE(page, GoTo(sheet, kKeyPage));
         EXPECT_EQ(kKeyPage, CurrentIndex(sheet));
-        Click(sheet, IDCANCEL);
+        DialogDriver::Click(sheet, IDCANCEL);
     });
     EXPECT_EQ(2, result);
     // Cancel saves nothing, though the pages stored into the record.
@@ -205,21 +207,21 @@ TEST_F(PropertySheetTest, PasswordsMustMatchAndTurningTheBoxOffRemovesBoth)
     int result = Run([&](HWND sheet) {
         HWND page = GoTo(sheet, kAuthPage);
         EXPECT_FALSE(IsWindowEnabled(GetDlgItem(page, IDC_AUTH_ID)));
-        Click(page, IDC_AUTH_USE);
+        DialogDriver::Click(page, IDC_AUTH_USE);
         EXPECT_TRUE(IsWindowEnabled(GetDlgItem(page, IDC_AUTH_ID)));
-        SetItemText(page, IDC_AUTH_ID, L"   ");
-        Click(sheet, IDOK);
+        DialogDriver::SetText(page, IDC_AUTH_ID, L"   ");
+        DialogDriver::Click(sheet, IDOK);
         ExpectRefused(page, IDC_AUTH_ID);
-        SetItemText(page, IDC_AUTH_ID, L"山田");
-        SetItemText(page, IDC_AUTH_PASSWORD, L"pass");
-        SetItemText(page, IDC_AUTH_AGAIN, L"pasx");
-        Click(sheet, IDOK);
+        DialogDriver::SetText(page, IDC_AUTH_ID, L"山田");
+        DialogDriver::SetText(page, IDC_AUTH_PASSWORD, L"pass");
+        DialogDriver::SetText(page, IDC_AUTH_AGAIN, L"pasx");
+        DialogDriver::Click(sheet, IDOK);
         ExpectRefused(page, IDC_AUTH_AGAIN);
-        SetItemText(page, IDC_AUTH_AGAIN, L"");
-        Click(sheet, IDOK);
+        DialogDriver::SetText(page, IDC_AUTH_AGAIN, L"");
+        DialogDriver::Click(sheet, IDOK);
         ExpectRefused(page, IDC_AUTH_PASSWORD);
-        SetItemText(page, IDC_AUTH_AGAIN, L"pass");
-        Click(sheet, IDOK);
+        DialogDriver::SetText(page, IDC_AUTH_AGAIN, L"pass");
+        DialogDriver::Click(sheet, IDOK);
     });
     ASSERT_EQ(1, result);
     EXPECT_EQ(L"山田", GetString(L"UserID"));
@@ -229,11 +231,11 @@ TEST_F(PropertySheetTest, PasswordsMustMatchAndTurningTheBoxOffRemovesBoth)
     result = Run([&](HWND sheet) {
         HWND page = GoTo(sheet, kAuthPage);
         EXPECT_EQ(BST_CHECKED, IsDlgButtonChecked(page, IDC_AUTH_USE));
-        EXPECT_EQ(L"山田", ItemText(page, IDC_AUTH_ID));
-        EXPECT_EQ(L"pass", ItemText(page, IDC_AUTH_AGAIN));
-        SetItemText(page, IDC_AUTH_PASSWORD, L"");
-        SetItemText(page, IDC_AUTH_AGAIN, L"");
-        Click(sheet, IDOK);
+        EXPECT_EQ(L"山田", DialogDriver::Text(page, IDC_AUTH_ID));
+        EXPECT_EQ(L"pass", DialogDriver::Text(page, IDC_AUTH_AGAIN));
+        DialogDriver::SetText(page, IDC_AUTH_PASSWORD, L"");
+        DialogDriver::SetText(page, IDC_AUTH_AGAIN, L"");
+        DialogDriver::Click(sheet, IDOK);
     });
     ASSERT_EQ(1, result);
     EXPECT_TRUE(HasValue(L"UserID"));
@@ -242,10 +244,10 @@ TEST_F(PropertySheetTest, PasswordsMustMatchAndTurningTheBoxOffRemovesBoth)
     PutString(L"Password", L"secret");
     result = Run([&](HWND sheet) {
         HWND page = GoTo(sheet, kAuthPage);
-        Click(page, IDC_AUTH_USE);
+        DialogDriver::Click(page, IDC_AUTH_USE);
         EXPECT_FALSE(IsWindowEnabled(GetDlgItem(page, IDC_AUTH_PASSWORD)));
         GoTo(sheet, kKeyPage);
-        Click(sheet, IDOK);
+        DialogDriver::Click(sheet, IDOK);
     });
     ASSERT_EQ(1, result);
     EXPECT_FALSE(HasValue(L"UserID"));
@@ -258,9 +260,9 @@ TEST_F(PropertySheetTest, KeyPageStoresBothBoxes)
         HWND page = GoTo(sheet, kKeyPage);
         EXPECT_EQ(BST_UNCHECKED, IsDlgButtonChecked(page, IDC_KEY_LINE_SCROLL));
         EXPECT_EQ(BST_CHECKED, IsDlgButtonChecked(page, IDC_KEY_AUTO_NEXT));
-        Click(page, IDC_KEY_LINE_SCROLL);
-        Click(page, IDC_KEY_AUTO_NEXT);
-        Click(sheet, IDOK);
+        DialogDriver::Click(page, IDC_KEY_LINE_SCROLL);
+        DialogDriver::Click(page, IDC_KEY_AUTO_NEXT);
+        DialogDriver::Click(sheet, IDOK);
     });
     ASSERT_EQ(1, result);
     EXPECT_EQ(1u, GetDword(L"KeyMode"));
@@ -300,22 +302,22 @@ TEST_F(PropertySheetTest, ConnectionPageOffersThePhoneBookAndNeedsAnEntryForDial
         EXPECT_EQ(expected, ListItems(list));
         EXPECT_EQ(1, SendMessageW(list, CB_GETCURSEL, 0, 0));
         EXPECT_FALSE(IsWindowEnabled(list));
-        EXPECT_EQ(L"0", ItemText(page, IDC_CONN_WAIT));
+        EXPECT_EQ(L"0", DialogDriver::Text(page, IDC_CONN_WAIT));
 
-        Click(page, IDC_CONN_DIALUP);
+        DialogDriver::Click(page, IDC_CONN_DIALUP);
         EXPECT_TRUE(IsWindowEnabled(list));
         SendMessageW(list, CB_SETCURSEL, (WPARAM)-1, 0);
-        Click(sheet, IDOK);
+        DialogDriver::Click(sheet, IDOK);
         EXPECT_EQ(list, GetFocus());
         EXPECT_TRUE(SendMessageW(list, CB_GETDROPPEDSTATE, 0, 0));
         SendMessageW(list, CB_SHOWDROPDOWN, FALSE, 0);
 
         SendMessageW(list, CB_SETCURSEL, 0, 0);
-        SetItemText(page, IDC_CONN_WAIT, L"1x");
-        Click(sheet, IDOK);
+        DialogDriver::SetText(page, IDC_CONN_WAIT, L"1x");
+        DialogDriver::Click(sheet, IDOK);
         ExpectRefused(page, IDC_CONN_WAIT);
-        SetItemText(page, IDC_CONN_WAIT, L"15");
-        Click(sheet, IDOK);
+        DialogDriver::SetText(page, IDC_CONN_WAIT, L"15");
+        DialogDriver::Click(sheet, IDOK);
     });
     ASSERT_EQ(1, result);
     EXPECT_EQ(1u, GetDword(L"Dialup"));
@@ -331,7 +333,7 @@ TEST_F(PropertySheetTest, WithoutAPhoneBookDialUpCannotBeTurnedOn)
         EXPECT_EQ(BST_UNCHECKED, IsDlgButtonChecked(page, IDC_CONN_DIALUP));
         EXPECT_FALSE(IsWindowEnabled(GetDlgItem(page, IDC_CONN_DIALUP)));
         EXPECT_FALSE(IsWindowEnabled(GetDlgItem(page, IDC_CONN_ENTRY)));
-        Click(sheet, IDOK);
+        DialogDriver::Click(sheet, IDOK);
     });
     ASSERT_EQ(1, result);
     EXPECT_EQ(0u, GetDword(L"Dialup"));
@@ -351,12 +353,12 @@ TEST_F(PropertySheetTest, FontPageListsFamiliesAndKeepsSizesInRange)
         for (const std::wstring& f : families)
             EXPECT_NE(L'@', f[0]) << f;
         EXPECT_EQ(11u, ListItems(GetDlgItem(page, IDC_FONT_ARTICLE_SIZE)).size());
-        EXPECT_EQ(L"8", ItemText(page, IDC_FONT_ARTICLE_SIZE));
-        EXPECT_EQ(L"12", ItemText(page, IDC_FONT_SUBJECT_SIZE));
+        EXPECT_EQ(L"8", DialogDriver::Text(page, IDC_FONT_ARTICLE_SIZE));
+        EXPECT_EQ(L"12", DialogDriver::Text(page, IDC_FONT_SUBJECT_SIZE));
         EXPECT_FALSE(IsWindowEnabled(GetDlgItem(page, IDC_FONT_NO_OWN)));
         SendMessageW(names, CB_SETCURSEL, families.size() - 1, 0);
         chosen = families.back();
-        Click(sheet, IDOK);
+        DialogDriver::Click(sheet, IDOK);
     });
     ASSERT_EQ(1, result);
     EXPECT_EQ(chosen, GetString(L"FontName"));
@@ -371,7 +373,7 @@ TEST_F(PropertySheetTest, FontPageListsFamiliesAndKeepsSizesInRange)
         EXPECT_EQ(BST_CHECKED, IsDlgButtonChecked(page, IDC_FONT_NO_OWN));
         EXPECT_FALSE(IsWindowEnabled(GetDlgItem(page, IDC_FONT_NAME)));
         EXPECT_FALSE(IsWindowEnabled(GetDlgItem(page, IDC_FONT_SUBJECT_SIZE)));
-        Click(sheet, IDOK);
+        DialogDriver::Click(sheet, IDOK);
     });
     ASSERT_EQ(1, result);
     EXPECT_EQ(L"", GetString(L"FontName"));
@@ -396,30 +398,30 @@ TEST_F(PropertySheetTest, ColourBarsEditEachColourAndSwitchingKeepsTheChanges)
         HWND which = GetDlgItem(page, IDC_COLOR_WHICH);
         std::vector<std::wstring> expected{ L"ヘッダ行", L"引用行" };
         EXPECT_EQ(expected, ListItems(which));
-        EXPECT_EQ(L"128", ItemText(page, IDC_COLOR_RED_VALUE));
-        EXPECT_EQ(L"3", ItemText(page, IDC_COLOR_BLUE_VALUE));
+        EXPECT_EQ(L"128", DialogDriver::Text(page, IDC_COLOR_RED_VALUE));
+        EXPECT_EQ(L"3", DialogDriver::Text(page, IDC_COLOR_BLUE_VALUE));
         Scroll(page, IDC_COLOR_RED, SB_LINERIGHT);
-        EXPECT_EQ(L"129", ItemText(page, IDC_COLOR_RED_VALUE));
+        EXPECT_EQ(L"129", DialogDriver::Text(page, IDC_COLOR_RED_VALUE));
         Scroll(page, IDC_COLOR_RED, SB_PAGELEFT);
-        EXPECT_EQ(L"119", ItemText(page, IDC_COLOR_RED_VALUE));
+        EXPECT_EQ(L"119", DialogDriver::Text(page, IDC_COLOR_RED_VALUE));
         Scroll(page, IDC_COLOR_RED, SB_THUMBTRACK, 250);
         Scroll(page, IDC_COLOR_RED, SB_PAGERIGHT);
-        EXPECT_EQ(L"255", ItemText(page, IDC_COLOR_RED_VALUE));
+        EXPECT_EQ(L"255", DialogDriver::Text(page, IDC_COLOR_RED_VALUE));
         Scroll(page, IDC_COLOR_BLUE, SB_PAGELEFT);
         Scroll(page, IDC_COLOR_BLUE, SB_LINELEFT);
-        EXPECT_EQ(L"0", ItemText(page, IDC_COLOR_BLUE_VALUE));
+        EXPECT_EQ(L"0", DialogDriver::Text(page, IDC_COLOR_BLUE_VALUE));
 
         SendMessageW(which, CB_SETCURSEL, 1, 0);
         SendMessageW(page, WM_COMMAND, MAKEWPARAM(IDC_COLOR_WHICH, CBN_SELCHANGE), (LPARAM)which);
-        EXPECT_EQ(L"0", ItemText(page, IDC_COLOR_RED_VALUE));
+        EXPECT_EQ(L"0", DialogDriver::Text(page, IDC_COLOR_RED_VALUE));
         Scroll(page, IDC_COLOR_GREEN, SB_THUMBTRACK, 64);
         SendMessageW(which, CB_SETCURSEL, 0, 0);
         SendMessageW(page, WM_COMMAND, MAKEWPARAM(IDC_COLOR_WHICH, CBN_SELCHANGE), (LPARAM)which);
-        EXPECT_EQ(L"255", ItemText(page, IDC_COLOR_RED_VALUE));
-        EXPECT_EQ(L"0", ItemText(page, IDC_COLOR_GREEN_VALUE));
+        EXPECT_EQ(L"255", DialogDriver::Text(page, IDC_COLOR_RED_VALUE));
+        EXPECT_EQ(L"0", DialogDriver::Text(page, IDC_COLOR_GREEN_VALUE));
         EXPECT_EQ(255, GetScrollPos(GetDlgItem(page, IDC_COLOR_RED), SB_CTL));
         Scroll(page, IDC_COLOR_GREEN, SB_LINERIGHT);
-        Click(sheet, IDOK);
+        DialogDriver::Click(sheet, IDOK);
     });
     ASSERT_EQ(1, result);
     DWORD type = 0;
@@ -432,18 +434,19 @@ TEST_F(PropertySheetTest, TheFolderButtonFillsTheFieldFromTheChooser)
 {
     int result = Run([&](HWND sheet) {
         HWND page = Page(sheet);
-        WhenDialogOpens chooser(L"Choose folder", [&](HWND dialog) {
+        DialogDriver chooser;
+        chooser.Then(L"Choose folder", [&](HWND dialog) {
             HWND tree = GetDlgItem(dialog, IDC_CHOOSER_TREE);
             TreeView_SelectItem(tree, TreeView_GetRoot(tree));
-            Click(dialog, IDC_CHOOSER_OK);
+            DialogDriver::Click(dialog, IDC_CHOOSER_OK);
         });
-        Click(page, IDC_MAIN_BROWSE);
-        EXPECT_TRUE(chooser.Ran());
-        EXPECT_EQ(L"\\", ItemText(page, IDC_MAIN_FOLDER));
+        DialogDriver::Click(page, IDC_MAIN_BROWSE);
+        EXPECT_TRUE(chooser.Done());
+        EXPECT_EQ(L"\\", DialogDriver::Text(page, IDC_MAIN_FOLDER));
         // The root alone is refused as data folder.
-        Click(sheet, IDOK);
+        DialogDriver::Click(sheet, IDOK);
         ExpectRefused(page, IDC_MAIN_FOLDER);
-        Click(sheet, IDCANCEL);
+        DialogDriver::Click(sheet, IDCANCEL);
     });
     EXPECT_EQ(2, result);
 }

@@ -2,7 +2,9 @@
 // can take screenshots (tools: docs/settings/shots.sh). Run with
 // --gtest_also_run_disabled_tests --gtest_filter=*Screens* and PELORA_SHOT_DIR.
 #include <gtest/gtest.h>
-#include "SettingsTestSupport.h"
+#include "support/DialogDriver.h"
+#include "support/RegistrySandbox.h"
+#include "support/ShotScript.h"
 #include "settings/PropertySheet.h"
 #include "views/FileChooserDialog.h"
 #include "resource.h"
@@ -12,12 +14,6 @@
 #include <string>
 
 namespace {
-
-std::wstring ShotDir()
-{
-    const wchar_t* dir = _wgetenv(L"PELORA_SHOT_DIR");
-    return dir ? dir : L"";
-}
 
 // The resources shown: this program's, or another's named in PELORA_SHOT_MODULE
 // (the Pocket PC program, for its own templates).
@@ -30,27 +26,9 @@ HINSTANCE ShotModule()
     return loaded ? loaded : GetModuleHandleW(NULL);
 }
 
-std::wstring ShotPrefix()
-{
-    const wchar_t* prefix = _wgetenv(L"PELORA_SHOT_PREFIX");
-    return prefix ? prefix : L"";
-}
-
-bool Exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
-
-// Says "ready" and waits, pumping, until the script has taken the picture.
-void Shoot(const std::wstring& name)
-{
-    PumpFor(300);
-    std::wstring ready = ShotDir() + L"\\" + ShotPrefix() + name + L".ready";
-    HANDLE h = CreateFileW(ready.c_str(), GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, 0, NULL);
-    CloseHandle(h);
-    PumpUntil([&] { return !Exists(ready); }, 8000);
-}
-
 TEST(DISABLED_Screens, PagesAndChooser)
 {
-    ClearPrivateRegistry();
+    RegistrySandbox::Clear();
     HKEY key;
     RegCreateKeyExW(HKEY_CURRENT_USER, L"Comm\\RasBook\\Office", 0, NULL, 0, KEY_ALL_ACCESS, NULL, &key, NULL);
     RegCloseKey(key);
@@ -71,18 +49,19 @@ TEST(DISABLED_Screens, PagesAndChooser)
     const wchar_t* names[] = { L"page-main", L"page-auth", L"page-key", L"page-connection",
                                L"page-font", L"page-color" };
     Settings settings;
-    WhenDialogOpens driver(L"プロパティ", [&](HWND sheet) {
+    DialogDriver driver;
+    driver.Then(L"プロパティ", [&](HWND sheet) {
         for (int i = 0; i < 6; i++) {
             SendMessageW(sheet, PSM_SETCURSEL, i, 0);
             Shoot(names[i]);
         }
-        Click(sheet, IDCANCEL);
+        DialogDriver::Click(sheet, IDCANCEL);
     });
     HINSTANCE module = ShotModule();
     RunPropertySheet(&settings, module, NULL);
 
     FileChooserDialog chooser;
-    WhenDialogOpens chooserDriver(L"Choose folder", [&](HWND dialog) {
+    driver.Then(L"Choose folder", [&](HWND dialog) {
         HWND tree = GetDlgItem(dialog, IDC_CHOOSER_TREE);
         HTREEITEM root = TreeView_GetRoot(tree);
         TreeView_SelectItem(tree, root);
@@ -93,7 +72,7 @@ TEST(DISABLED_Screens, PagesAndChooser)
             SendMessageW(tree, WM_KEYDOWN, VK_ADD, 0);
         }
         Shoot(L"file-chooser");
-        Click(dialog, IDCANCEL);
+        DialogDriver::Click(dialog, IDCANCEL);
     });
     chooser.Choose(module, NULL, L"Choose folder", NULL);
     settings.Destroy();

@@ -6,7 +6,13 @@ DialogDriver* DialogDriver::current_;
 // handles: a handle comes back at once for the next dialog.
 static const wchar_t kSeenProperty[] = L"PeloraTestDriverSeen";
 
-DialogDriver::DialogDriver() : next_(0)
+struct DialogDriver::Search {
+    DialogDriver* driver;
+    const wchar_t* caption;
+    HWND found;
+};
+
+DialogDriver::DialogDriver() : next_(0), previous_(current_)
 {
     current_ = this;
     timer_ = SetTimer(NULL, 0, 20, &DialogDriver::Tick);
@@ -15,7 +21,13 @@ DialogDriver::DialogDriver() : next_(0)
 DialogDriver::~DialogDriver()
 {
     KillTimer(NULL, timer_);
-    current_ = NULL;
+    current_ = previous_;
+}
+
+void DialogDriver::Then(const wchar_t* caption, Action action)
+{
+    Queued queued = { caption, action };
+    actions_.push_back(queued);
 }
 
 void DialogDriver::SetText(HWND dialog, int id, const wchar_t* text)
@@ -35,39 +47,102 @@ void DialogDriver::Click(HWND dialog, int id)
     SendDlgItemMessageW(dialog, id, BM_CLICK, 0, 0);
 }
 
+static bool IsVisibleDialog(HWND window, wchar_t* caption, int size)
+{
+    wchar_t name[16];
+    GetClassNameW(window, name, 16);
+    if (wcscmp(name, L"#32770") != 0 || !IsWindowVisible(window))
+        return false;
+    caption[0] = L'\0';
+    GetWindowTextW(window, caption, size);
+    return true;
+}
+
+BOOL CALLBACK DialogDriver::FindCaption(HWND window, LPARAM context)
+{
+    Search* search = (Search*)context;
+    wchar_t caption[256];
+    if (!IsVisibleDialog(window, caption, 256) || wcscmp(caption, search->caption) != 0)
+        return TRUE;
+    search->found = window;
+    return FALSE;
+}
+
+HWND DialogDriver::Find(const wchar_t* caption)
+{
+    Search search = { NULL, caption, NULL };
+    EnumThreadWindows(GetCurrentThreadId(), &DialogDriver::FindCaption, (LPARAM)&search);
+    return search.found;
+}
+
+bool DialogDriver::PumpUntil(std::function<bool()> done, DWORD milliseconds)
+{
+    DWORD start = GetTickCount();
+    while (!done()) {
+        if (GetTickCount() - start > milliseconds)
+            return false;
+        MSG msg;
+        while (PeekMessageW(&msg, NULL, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&msg);
+            DispatchMessageW(&msg);
+        }
+        MsgWaitForMultipleObjects(0, NULL, FALSE, 5, QS_ALLINPUT);
+    }
+    return true;
+}
+
+void DialogDriver::PumpFor(DWORD milliseconds)
+{
+    PumpUntil([] { return false; }, milliseconds);
+}
+
 void CALLBACK DialogDriver::Tick(HWND, UINT, UINT_PTR, DWORD)
 {
     if (current_)
         current_->Poll();
 }
 
-// The first visible dialog of the thread that no action has had yet: an
-// action may itself open a dialog inside the one it was given.
+bool DialogDriver::Ignored(const wchar_t* caption) const
+{
+    for (const std::wstring& ignored : ignored_)
+        if (ignored == caption)
+            return true;
+    return false;
+}
+
+// The first visible dialog of the thread that no action has had yet and the
+// next action wants: an action may itself open a dialog inside the one it
+// was given.
 BOOL CALLBACK DialogDriver::FindNewDialog(HWND window, LPARAM context)
 {
-    wchar_t name[16];
-    GetClassNameW(window, name, 16);
-    if (wcscmp(name, L"#32770") != 0 || !IsWindowVisible(window) || GetPropW(window, kSeenProperty))
+    Search* search = (Search*)context;
+    wchar_t caption[256];
+    if (!IsVisibleDialog(window, caption, 256) || GetPropW(window, kSeenProperty))
         return TRUE;
-    *(HWND*)context = window;
+    if (search->caption && *search->caption && wcscmp(caption, search->caption) != 0 &&
+        !search->driver->Ignored(caption))
+        return TRUE;
+    search->found = window;
     return FALSE;
 }
 
 void DialogDriver::Poll()
 {
-    HWND dialog = NULL;
-    EnumThreadWindows(GetCurrentThreadId(), &DialogDriver::FindNewDialog, (LPARAM)&dialog);
+    Search search = { this, next_ < actions_.size() ? actions_[next_].caption.c_str() : NULL, NULL };
+    EnumThreadWindows(GetCurrentThreadId(), &DialogDriver::FindNewDialog, (LPARAM)&search);
+    HWND dialog = search.found;
     if (!dialog)
         return;
     SetPropW(dialog, kSeenProperty, (HANDLE)1);
     wchar_t caption[256] = L"";
     GetWindowTextW(dialog, caption, 256);
-    for (const std::wstring& ignored : ignored_)
-        if (ignored == caption)
-            return;
+    if (Ignored(caption))
+        return;
     if (next_ < actions_.size()) {
-        Action action = actions_[next_++];
+        Action action = actions_[next_++].action;
         action(dialog);
+        // A modal loop told to end waits for its next message: give it one.
+        PostThreadMessageW(GetCurrentThreadId(), WM_NULL, 0, 0);
         return;
     }
     unexpected_.push_back(caption);

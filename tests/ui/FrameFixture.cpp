@@ -3,37 +3,7 @@
 #include <stdio.h>
 #include "app/MessageLoop.h"
 
-static const wchar_t kScratchRoot[] = L"Software\\PeloraUiTest";
 static const wchar_t kSettingsKey[] = L"Software\\tidewell\\Pelora";
-
-// Redirects HKEY_CURRENT_USER of this process to a scratch key, so the tests
-// never meet the values of other test programs running beside them.
-void RedirectCurrentUser()
-{
-    RegOverridePredefKey(HKEY_CURRENT_USER, NULL);
-    wchar_t path[128];
-    _snwprintf(path, 128, L"%ls\\%lu", kScratchRoot, GetCurrentProcessId());
-    HKEY scratch;
-    RegCreateKeyExW(HKEY_CURRENT_USER, path, 0, NULL, 0, KEY_ALL_ACCESS, NULL, &scratch, NULL);
-    RegOverridePredefKey(HKEY_CURRENT_USER, scratch);
-    RegCloseKey(scratch);
-}
-
-// Under Xvfb no window manager answers, and Wine waits two seconds for one
-// each time a managed top-level window is hidden. This program's windows are
-// left unmanaged; the setting is read when the display driver starts, so it
-// is written before any window exists.
-static struct UnmanagedWindows {
-    UnmanagedWindows()
-    {
-        HKEY key;
-        if (RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\Wine\\AppDefaults\\test_ui.exe\\X11 Driver", 0, NULL, 0,
-                            KEY_WRITE, NULL, &key, NULL) == ERROR_SUCCESS) {
-            RegSetValueExW(key, L"Managed", 0, REG_SZ, (const BYTE*)L"N", 4);
-            RegCloseKey(key);
-        }
-    }
-} unmanagedWindows;
 
 static void DeleteTree(const std::wstring& folder)
 {
@@ -73,7 +43,6 @@ std::string ToSjis(const std::string& utf8)
 
 FrameFixture::FrameFixture()
 {
-    RedirectCurrentUser();
     RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\tidewell");
     static int serial;
     wchar_t temp[MAX_PATH];

@@ -1,5 +1,5 @@
 // A real frame in the test process: its own registry branch (HKCU is
-// redirected to a scratch key for the whole program), a fresh data folder,
+// the test program's private key), a fresh data folder,
 // and a message pump that translates the frame's accelerators as the
 // program's loop does.
 #pragma once
@@ -44,7 +44,5 @@ private:
     std::wstring dataPath_;
 };
 
-// HKEY_CURRENT_USER of this process becomes a scratch key of its own.
-void RedirectCurrentUser();
 std::string ToSjis(const std::string& utf8);
 std::wstring Widen(const std::string& utf8);

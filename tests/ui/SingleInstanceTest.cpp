@@ -6,6 +6,7 @@
 #include <string>
 #include "FrameFixture.h"
 #include "app/SingleInstance.h"
+#include "support/RegistrySandbox.h"
 
 namespace {
 
@@ -78,7 +79,7 @@ class RealSettings {
 public:
     RealSettings()
     {
-        RegOverridePredefKey(HKEY_CURRENT_USER, NULL);
+        RegistrySandbox::Release();
         RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\tidewell\\Pelora", 0, NULL, 0, KEY_ALL_ACCESS, NULL, &key_,
                         NULL);
         wchar_t temp[MAX_PATH];
@@ -100,7 +101,7 @@ public:
                 RegDeleteValueW(key_, saved_[i].name);
         }
         RegCloseKey(key_);
-        RedirectCurrentUser();
+        RegistrySandbox::Take();
     }
 
 private:
