@@ -9,6 +9,7 @@
 #include <vector>
 #include "nntp/GroupListJob.h"
 #include "nntp/NntpConnection.h"
+#include "support/ScriptedNntpServer.h"
 
 namespace {
 
@@ -60,15 +61,7 @@ protected:
     }
     void StartServer(const std::wstring& spool, const std::wstring& login = L"")
     {
-        SOCKET probe = socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in address = {};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        bind(probe, (sockaddr*)&address, sizeof address);
-        int length = sizeof address;
-        getsockname(probe, (sockaddr*)&address, &length);
-        closesocket(probe);
-        port = ntohs(address.sin_port);
+        port = ScriptedNntpServer::UnusedPort();
         std::wstring line = L"\"" + tool + L"\" -p " + std::to_wstring(port) + L" -s \"" + spool + L"\" " + login;
         STARTUPINFOW startup = {};
         startup.cb = sizeof startup;

@@ -8,6 +8,7 @@
 #include "resource.h"
 #include "support/MessageBoxRecorder.h"
 #include "support/ScriptedNntpServer.h"
+#include "support/StoreFiles.h"
 
 namespace {
 
@@ -22,28 +23,6 @@ const char kList[] =
 const char kActive[] = "fj.comp.lang.c\r\njapan.misc\r\nfj.rec\r\ncontrol\r\n\x93\xfa\x96\x7b.\x8c\xea\r\n";
 const char kCategory[] = "fj\r\njapan\r\ncontrol\r\n\x93\xfa\x96\x7b\r\n";
 
-std::string ReadFileBytes(const std::wstring& path)
-{
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING, 0, NULL);
-    if (file == INVALID_HANDLE_VALUE)
-        return "<missing>";
-    std::string bytes;
-    char chunk[4096];
-    DWORD got;
-    while (ReadFile(file, chunk, sizeof chunk, &got, NULL) && got > 0)
-        bytes.append(chunk, got);
-    CloseHandle(file);
-    return bytes;
-}
-
-void WriteFileBytes(const std::wstring& path, const std::string& bytes)
-{
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, 0, NULL);
-    DWORD written;
-    WriteFile(file, bytes.data(), (DWORD)bytes.size(), &written, NULL);
-    CloseHandle(file);
-}
-
 class GroupListTest : public testing::Test {
 protected:
     void SetUp() override
@@ -55,8 +34,8 @@ protected:
         CreateDirectoryW(folder.c_str(), NULL);
         active = folder + L"active.dat";
         category = folder + L"category.dat";
-        WriteFileBytes(active, "old.group\r\n");
-        WriteFileBytes(category, "old\r\n");
+        WriteBytes(active, "old.group\r\n");
+        WriteBytes(category, "old\r\n");
     }
     void TearDown() override
     {
@@ -79,8 +58,8 @@ protected:
     }
     void ExpectOldFilesKept()
     {
-        EXPECT_EQ("old.group\r\n", ReadFileBytes(active));
-        EXPECT_EQ("old\r\n", ReadFileBytes(category));
+        EXPECT_EQ("old.group\r\n", ReadBytes(active));
+        EXPECT_EQ("old\r\n", ReadBytes(category));
     }
 
     ScriptedNntpServer server;
@@ -92,8 +71,8 @@ TEST_F(GroupListTest, ListActiveWritesNamesAndFirstSeenCategoriesWithoutQuit)
     server.On("LIST active", std::string("215 list follows\r\n") + kList + ".\r\n");
     EXPECT_EQ(L"", Fetch());
     EXPECT_EQ(Lines({"LIST active"}), server.Commands());
-    EXPECT_EQ(kActive, ReadFileBytes(active));
-    EXPECT_EQ(kCategory, ReadFileBytes(category));
+    EXPECT_EQ(kActive, ReadBytes(active));
+    EXPECT_EQ(kCategory, ReadBytes(category));
 }
 
 TEST_F(GroupListTest, RefusedListActiveFallsBackToListWithTheSameFiles)
@@ -102,8 +81,8 @@ TEST_F(GroupListTest, RefusedListActiveFallsBackToListWithTheSameFiles)
     server.On("LIST", std::string("215 list follows\r\n") + kList + ".\r\n");
     EXPECT_EQ(L"", Fetch());
     EXPECT_EQ(Lines({"LIST active", "LIST"}), server.Commands());
-    EXPECT_EQ(kActive, ReadFileBytes(active));
-    EXPECT_EQ(kCategory, ReadFileBytes(category));
+    EXPECT_EQ(kActive, ReadBytes(active));
+    EXPECT_EQ(kCategory, ReadBytes(category));
 }
 
 TEST_F(GroupListTest, NeitherListAcceptedQuotesTheReplyAfterTheFilesWereTruncated)
@@ -111,16 +90,16 @@ TEST_F(GroupListTest, NeitherListAcceptedQuotesTheReplyAfterTheFilesWereTruncate
     server.On("LIST active", "500 what?\r\n");
     server.On("LIST", "503 not now\r\n");
     EXPECT_EQ(L"サーバが予期せぬ応答をしました。:503 not now\r\n", Fetch());
-    EXPECT_EQ("", ReadFileBytes(active));
-    EXPECT_EQ("", ReadFileBytes(category));
+    EXPECT_EQ("", ReadBytes(active));
+    EXPECT_EQ("", ReadBytes(category));
 }
 
 TEST_F(GroupListTest, EmptyListLeavesBothFilesEmptyAndNoMessage)
 {
     server.On("LIST active", "215 list follows\r\n.\r\n");
     EXPECT_EQ(L"", Fetch());
-    EXPECT_EQ("", ReadFileBytes(active));
-    EXPECT_EQ("", ReadFileBytes(category));
+    EXPECT_EQ("", ReadBytes(active));
+    EXPECT_EQ("", ReadBytes(category));
 }
 
 TEST_F(GroupListTest, AuthenticatesOnlyWithUserAndPassword)
@@ -177,16 +156,16 @@ TEST_F(GroupListTest, LongNamesAreKeptWholeAndOverlongLinesStopTheFetch)
     server.On("LIST active", "215 list follows\r\n" + longName + " 1 1 y\r\n" + "fj.b\r\n" + overlong +
                                  " 1 1 y\r\nfj.c 1 1 y\r\n.\r\n");
     EXPECT_EQ(L"正常に受信できませんでした(234)", Fetch());
-    EXPECT_EQ(longName + "\r\nfj.b\r\n", ReadFileBytes(active));
-    EXPECT_EQ("fj\r\n", ReadFileBytes(category));
+    EXPECT_EQ(longName + "\r\nfj.b\r\n", ReadBytes(active));
+    EXPECT_EQ("fj\r\n", ReadBytes(category));
 }
 
 TEST_F(GroupListTest, ListBrokenOffKeepsWhatCameAndSaysWhy)
 {
     server.On("LIST active", "215 list follows\r\nfj.a 1 1 y\r\njapan.b 1 1 y\r\n", true);
     EXPECT_EQ(L"正常に受信できませんでした(38)", Fetch());
-    EXPECT_EQ("fj.a\r\njapan.b\r\n", ReadFileBytes(active));
-    EXPECT_EQ("fj\r\njapan\r\n", ReadFileBytes(category));
+    EXPECT_EQ("fj.a\r\njapan.b\r\n", ReadBytes(active));
+    EXPECT_EQ("fj\r\njapan\r\n", ReadBytes(category));
 }
 
 TEST_F(GroupListTest, UnwritableFilesAreReported)
@@ -249,7 +228,7 @@ TEST_F(GroupListDialogTest, CountsEachGroupAndClosesItselfWithoutABox)
                                          L"5 group(s)."}),
               g_counterTexts);
     EXPECT_TRUE(boxes.Boxes().empty());
-    EXPECT_EQ(kActive, ReadFileBytes(active));
+    EXPECT_EQ(kActive, ReadBytes(active));
 }
 
 TEST_F(GroupListDialogTest, ShowsTheFailureOnceInAnExclamationBox)
@@ -272,7 +251,7 @@ TEST_F(GroupListDialogTest, EscapeAndCloseDoNotEndItWhileTheWorkerRuns)
     g_cancelOnFirstCount = true;
     EXPECT_EQ(1, RunDialog());
     EXPECT_EQ(3u, g_counterTexts.size());
-    EXPECT_EQ("fj.a\r\nfj.b\r\njapan.c\r\n", ReadFileBytes(active));
+    EXPECT_EQ("fj.a\r\nfj.b\r\njapan.c\r\n", ReadBytes(active));
 }
 
 TEST_F(GroupListDialogTest, AFetchThatCannotStartEndsAtOnceWithAMessage)

@@ -47,18 +47,11 @@ TEST_F(ConnectionTest, ConnectsByAddressAndByNameUsingTheLow16BitsOfThePort)
 TEST(ConnectionFailure, RefusedAndUnknownHostFailWithTheSocketsCode)
 {
     ScriptedNntpServer unused;   // only for WSAStartup
-    SOCKET probe = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address = {};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    bind(probe, (sockaddr*)&address, sizeof address);
-    int length = sizeof address;
-    getsockname(probe, (sockaddr*)&address, &length);
-    closesocket(probe);   // nobody listens on this port now
+    unsigned short port = ScriptedNntpServer::UnusedPort();
 
     NntpConnection connection;
     SetLastError(0);
-    EXPECT_FALSE(connection.Connect("127.0.0.1", ntohs(address.sin_port)));
+    EXPECT_FALSE(connection.Connect("127.0.0.1", port));
     EXPECT_NE(0u, GetLastError());
     EXPECT_TRUE(connection.HasSocket());
     connection.Close();

@@ -16,6 +16,19 @@ ScriptedNntpServer::~ScriptedNntpServer()
     WSACleanup();
 }
 
+unsigned short ScriptedNntpServer::UnusedPort()
+{
+    SOCKET probe = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address = {};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    bind(probe, (sockaddr*)&address, sizeof address);
+    int length = sizeof address;
+    getsockname(probe, (sockaddr*)&address, &length);
+    closesocket(probe);
+    return ntohs(address.sin_port);
+}
+
 bool ScriptedNntpServer::Start(DWORD watchdogMs)
 {
     listener_ = socket(AF_INET, SOCK_STREAM, 0);

@@ -33,6 +33,9 @@ public:
     bool Start(DWORD watchdogMs = 20000);
     void Stop();
     unsigned short Port() const { return port_; }
+    // A loopback port that was free a moment ago and that nobody listens on
+    // (sockets must be started).
+    static unsigned short UnusedPort();
 
     // Sent on accepting a connection ("200 ready\r\n" unless changed).
     void SetGreeting(const std::string& bytes, bool closeAfter = false);

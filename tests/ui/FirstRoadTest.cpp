@@ -6,7 +6,7 @@
 #include <windows.h>
 #include <commctrl.h>
 #include <prsht.h>
-#include "FrameFixture.h"
+#include "RoadFixture.h"
 #include "frame/GroupView.h"
 #include "frame/MainFrame.h"
 #include "resource.h"
@@ -34,47 +34,25 @@ void WaitForBoxes(const MessageBoxRecorder& boxes, size_t count)
     }
 }
 
-class FirstRoadTest : public testing::Test {
+class FirstRoadTest : public RoadFixture {
 protected:
     void SetUp() override
     {
-        HINSTANCE instance = GetModuleHandleW(NULL);
-        ArticleView::RegisterClass(instance);
-        SubjectView::RegisterClass(instance);
-        MainFrame::RegisterClass(instance);
-        WSADATA wsa;
-        WSAStartup(0x0202, &wsa);
-        ASSERT_TRUE(server.Start(30000));
+        RoadFixture::SetUp();
+        if (HasFatalFailure())
+            return;
         server.On("LIST active", "215 list\r\nfj.test 3 1 y\r\njapan.misc 9 1 y\r\n.\r\n");
         server.On("GROUP fj.test", "211 3 1 3 fj.test\r\n");
-        server.On("QUIT", "205 bye\r\n");
         for (unsigned n = 1; n <= 3; n++) {
             std::string header = "From: user@example.jp\r\nSubject: " + std::string(kSubjects[n - 1]) +
                                  "\r\nDate: Sun, 6 Dec 2026 10:00:00 +0900\r\n";
             server.AddArticle(n, header, "\x1b$BK\\J8$G$9!#\x1b(B\r\n");
         }
     }
-    void TearDown() override
-    {
-        if (frame) {
-            if (frame->Window() && IsWindow(frame->Window()))
-                DestroyWindow(frame->Window());
-            FrameFixture::Pump();
-            delete frame;
-        }
-        server.Stop();
-        WSACleanup();
-    }
-    HWND List() { return frame->Groups()->List(); }
     DWORD RecordFlags(const std::string& index, int record)
     {
         return *(const DWORD*)(index.data() + IndexRecordOffset(record));
     }
-
-    ScriptedNntpServer server;
-    MessageBoxRecorder boxes;
-    FrameFixture env;
-    MainFrame* frame = NULL;
 };
 
 TEST_F(FirstRoadTest, FromNothingToReadingAndDeletingWhatWasRead)

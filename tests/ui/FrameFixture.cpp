@@ -2,27 +2,9 @@
 #include <commctrl.h>
 #include <stdio.h>
 #include "app/MessageLoop.h"
+#include "support/StoreFiles.h"
 
 static const wchar_t kSettingsKey[] = L"Software\\tidewell\\Pelora";
-
-static void DeleteTree(const std::wstring& folder)
-{
-    WIN32_FIND_DATAW found;
-    HANDLE find = FindFirstFileW((folder + L"*").c_str(), &found);
-    if (find != INVALID_HANDLE_VALUE) {
-        do {
-            std::wstring name = found.cFileName;
-            if (name == L"." || name == L"..")
-                continue;
-            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-                DeleteTree(folder + name + L"\\");
-            else
-                DeleteFileW((folder + name).c_str());
-        } while (FindNextFileW(find, &found));
-        FindClose(find);
-    }
-    RemoveDirectoryW(folder.c_str());
-}
 
 std::wstring Widen(const std::string& utf8)
 {
@@ -50,13 +32,13 @@ FrameFixture::FrameFixture()
     wchar_t folder[MAX_PATH + 64];
     _snwprintf(folder, MAX_PATH + 64, L"%lspelora-ui-%lu-%d\\", temp, GetCurrentProcessId(), ++serial);
     dataPath_ = folder;
-    DeleteTree(dataPath_);
+    RemoveTree(dataPath_);
     CreateDirectoryW(dataPath_.c_str(), NULL);
 }
 
 FrameFixture::~FrameFixture()
 {
-    DeleteTree(dataPath_);
+    RemoveTree(dataPath_);
     RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\tidewell");
 }
 
@@ -96,14 +78,6 @@ DWORD FrameFixture::GetDword(const wchar_t* subKey, const wchar_t* name, DWORD m
     return value;
 }
 
-static void WriteBytes(const std::wstring& path, const std::string& bytes)
-{
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, 0, NULL);
-    DWORD written = 0;
-    WriteFile(file, bytes.data(), (DWORD)bytes.size(), &written, NULL);
-    CloseHandle(file);
-}
-
 void FrameFixture::WriteGroups(const std::vector<std::string>& names)
 {
     std::string text;
@@ -132,17 +106,8 @@ void FrameFixture::WriteLog(const std::string& group, const std::vector<TestArti
 
 std::string FrameFixture::ReadFileBytes(const std::string& name)
 {
-    HANDLE file = CreateFileW((dataPath_ + Widen(name)).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                              NULL, OPEN_EXISTING, 0, NULL);
-    if (file == INVALID_HANDLE_VALUE)
-        return std::string();
-    std::string bytes(GetFileSize(file, NULL), '\0');
-    DWORD read = 0;
-    if (!bytes.empty())
-        ReadFile(file, &bytes[0], (DWORD)bytes.size(), &read, NULL);
-    CloseHandle(file);
-    bytes.resize(read);
-    return bytes;
+    std::wstring path = dataPath_ + Widen(name);
+    return FileExists(path) ? ReadBytes(path) : std::string();
 }
 
 // The program's own loop: it returns at WM_QUIT, which is handed out only

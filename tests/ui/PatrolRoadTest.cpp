@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 #include <winsock2.h>
 #include <windows.h>
-#include "FrameFixture.h"
+#include "RoadFixture.h"
 #include "frame/GroupView.h"
 #include "frame/MainFrame.h"
 #include "resource.h"
@@ -32,19 +32,14 @@ BOOL Accelerate(HWND frame, HWND focus, UINT key)
     return translated;
 }
 
-class PatrolRoadTest : public ::testing::Test {
+class PatrolRoadTest : public RoadFixture {
 protected:
     void SetUp() override
     {
-        HINSTANCE instance = GetModuleHandleW(NULL);
-        ArticleView::RegisterClass(instance);
-        SubjectView::RegisterClass(instance);
-        MainFrame::RegisterClass(instance);
-        WSADATA wsa;
-        WSAStartup(0x0202, &wsa);
-        ASSERT_TRUE(server.Start(30000));
+        RoadFixture::SetUp();
+        if (HasFatalFailure())
+            return;
         server.On("GROUP fj.test", "211 3 1 3 fj.test\r\n");
-        server.On("QUIT", "205 bye\r\n");
         for (unsigned n = 1; n <= 3; n++) {
             std::string header = "From: =?ISO-2022-JP?B?GyRCRURDZhsoQg==?= <tanaka@example.jp>\r\n"
                                  "Subject: " + std::string(kSubjects[n - 1]) + "\r\n"
@@ -55,23 +50,6 @@ protected:
         env.WriteCompleteSettings(L"127.0.0.1", server.Port(), 50);
         env.WriteGroups({"fj.test"});
     }
-    void TearDown() override
-    {
-        if (frame) {
-            if (frame->Window() && IsWindow(frame->Window()))
-                DestroyWindow(frame->Window());
-            FrameFixture::Pump();
-            delete frame;
-        }
-        server.Stop();
-        WSACleanup();
-    }
-    HWND List() { return frame->Groups()->List(); }
-
-    ScriptedNntpServer server;
-    MessageBoxRecorder boxes;
-    FrameFixture env;
-    MainFrame* frame = NULL;
 };
 
 TEST_F(PatrolRoadTest, PatrolThenReadWithAutoNextLowersTheUnreadCount)
