@@ -160,7 +160,9 @@ void GroupRecord::Release()
     CloseIndex();
 }
 
-static HANDLE OpenShared(const wchar_t* path)
+// Read and write, not shared, created when missing: a second opener fails
+// rather than interleaves.
+static HANDLE OpenExclusive(const wchar_t* path)
 {
     if (!path) {
         SetLastError(ERROR_INVALID_PARAMETER);
@@ -174,7 +176,7 @@ BOOL GroupRecord::OpenIndex()
 {
     CloseIndex();
     // OPEN_ALWAYS reports 183 for a file that existed; that is no failure.
-    index_ = OpenShared(indexPath_);
+    index_ = OpenExclusive(indexPath_);
     return index_ != INVALID_HANDLE_VALUE;
 }
 
@@ -188,7 +190,7 @@ void GroupRecord::CloseIndex()
 BOOL GroupRecord::OpenLog()
 {
     CloseLog();
-    log_ = OpenShared(logPath_);
+    log_ = OpenExclusive(logPath_);
     return log_ != INVALID_HANDLE_VALUE;
 }
 
