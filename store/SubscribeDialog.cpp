@@ -200,10 +200,12 @@ static BOOL WriteAll(HANDLE file, const void* bytes, DWORD size)
 static void OnOk(SubscribeDialog* context)
 {
     wchar_t temporaryPath[MAX_PATH + 2];
-    _snwprintf(temporaryPath, MAX_PATH + 1, L"%s~", context->groupPath);
+    int length = _snwprintf(temporaryPath, MAX_PATH + 1, L"%s~", context->groupPath);
     temporaryPath[MAX_PATH + 1] = L'\0';
-    HANDLE file = CreateFileW(temporaryPath, GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
+    HANDLE file = length < 0 ? INVALID_HANDLE_VALUE : CreateFileW(temporaryPath, GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
     if (file == INVALID_HANDLE_VALUE) {
+        if (length < 0)
+            SetLastError(ERROR_FILENAME_EXCED_RANGE);
         ShowCodeBox(L"グループファイルが開けませんでした(%d)");
         return;
     }
