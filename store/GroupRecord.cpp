@@ -122,10 +122,8 @@ BOOL GroupRecord::WriteHeader(HANDLE file)
     char* state = ToMultiByte(StateText());
     if (!state)
         return FALSE;
-    size_t length = strlen(state);
-    if (length > kStateTextFieldSize - 1)
-        length = kStateTextFieldSize - 1;
-    memcpy(header.stateText, state, length);
+    // A text longer than the field loses its tail, never half a character.
+    BoundedCopy(header.stateText, state, kStateTextFieldSize - 1);
     free(state);
 
     if (file != INVALID_HANDLE_VALUE) {

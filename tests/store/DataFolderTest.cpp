@@ -130,11 +130,21 @@ TEST_F(StoreGroupTest, HeaderRoundTripAndStateTextCut)
         state += L'\x3042';
     ASSERT_TRUE(group.SetStateText(state.c_str()));
     ASSERT_TRUE(group.WriteHeader());
+    // 63 bytes would end in half a character: the field keeps 62.
     std::string cut;
     for (int i = 0; i < 31; i++)
         cut += "\x82\xa0";
-    cut += "\x82";
     EXPECT_EQ(IndexHeaderBytes(0xFFFFFFFF, 77, 0x12345678, 0, 4, cut, 0, 0, 0), Index());
+    // The end of a pass that reached its limit: 72 bytes, with ASCII digits
+    // that shift the character boundaries.
+    ASSERT_TRUE(group.SetStateText(L"制限数の50件の記事を取得しました。サーバには未取得の記事が残っています。"));
+    ASSERT_TRUE(group.WriteHeader());
+    EXPECT_EQ(IndexHeaderBytes(0xFFFFFFFF, 77, 0x12345678, 0, 4,
+                               "\x90\xa7\x8c\xc0\x90\x94\x82\xcc" "50"
+                               "\x8c\x8f\x82\xcc\x8b\x4c\x8e\x96\x82\xf0\x8e\xe6\x93\xbe\x82\xb5\x82\xdc\x82\xb5\x82\xbd\x81\x42"
+                               "\x83\x54\x81\x5b\x83\x6f\x82\xc9\x82\xcd\x96\xa2\x8e\xe6\x93\xbe\x82\xcc\x8b\x4c\x8e\x96\x82\xaa\x8e\x63\x82\xc1",
+                               0, 0, 0),
+              Index());
     group.Clear();
     ASSERT_TRUE(group.ReadHeader());
     EXPECT_EQ(0xFFFFFFFFu, group.LastArticle());
