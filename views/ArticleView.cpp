@@ -43,8 +43,8 @@ const wchar_t* BreakLine(HDC dc, const wchar_t* start, int width, UINT* length, 
         while (run < kMeasureChunk && p[run] != L'\0' && p[run] != L'\r')
             ++run;
         SIZE size;
-        int fit = 0;
-        BOOL measured = width > 0 && GetTextExtentExPointW(dc, p, run, 0, &fit, dx, &size);
+        // No fit count: only then is every entry of dx filled.
+        BOOL measured = width > 0 && GetTextExtentExPointW(dc, p, run, 0, NULL, dx, &size);
         for (int i = 0; i < run; ++i) {
             int extent = measured ? base + dx[i] : width;
             if (extent >= width) {
@@ -386,8 +386,12 @@ LRESULT ArticleView::OnPaint()
     int lh = (int)lineHeight_;
     int firstRow = (ps.rcPaint.top - textRect_.top > 0 ? ps.rcPaint.top - textRect_.top : 0) / lh;
     int below = ps.rcPaint.bottom - textRect_.top;
-    // Rows only partly inside the invalid area are drawn too.
+    // Rows only partly inside the invalid area are drawn too, but not the
+    // strip below the last whole row: line scrolls move whole rows only, so
+    // a line there would stay behind.
     int endRow = below > 0 ? (below + lh - 1) / lh : 0;
+    if (endRow > (int)pageSize_)
+        endRow = (int)pageSize_;
     if (font_) {
         for (int row = firstRow; row < endRow; ++row) {
             UINT index = topLine_ + (UINT)row;

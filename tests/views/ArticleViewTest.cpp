@@ -4,12 +4,26 @@
 #include "ViewTestWindow.h"
 #include "views/ArticleText.h"
 #include "views/ArticleView.h"
+#include "support/ImportPatch.h"
 #include <stdlib.h>
 #include <wchar.h>
 
 namespace {
 
 typedef std::vector<std::wstring> Lines;
+
+// Windows fills the extent array only for the characters that fit; Wine
+// fills it all. This one leaves the rest as garbage, as Windows may.
+ImportPatch* g_measure;
+BOOL WINAPI MeasureAsDocumented(HDC dc, LPCWSTR text, int count, int maxExtent, LPINT fit, LPINT dx, LPSIZE size)
+{
+    typedef BOOL(WINAPI * Measure)(HDC, LPCWSTR, int, int, LPINT, LPINT, LPSIZE);
+    BOOL ok = ((Measure)g_measure->Original())(dc, text, count, maxExtent, fit, dx, size);
+    if (ok && fit && dx)
+        for (int i = *fit; i < count; ++i)
+            dx[i] = 0;
+    return ok;
+}
 
 const wchar_t kArticle[] =
     L"Path: news.example.jp\r\nFrom: 山田太郎 <taro@example.jp>\r\n"
@@ -307,6 +321,69 @@ TEST_F(ArticleViewTest, DrawsHeaderAndQuoteColours)
     EXPECT_GT(count(5, RGB(0, 0, 255)), 20);
     EXPECT_EQ(0, count(6, RGB(0, 0, 255)));
     ReleaseDC(view_.Window(), dc);
+}
+
+TEST_F(ArticleViewTest, BreaksLinesFromDocumentedExtentsOnly)
+{
+    std::wstring text = L"From: a\r\n\r\n";
+    for (int i = 0; i < 8; ++i)
+        text += L"日本語の文章と English words ";
+    Open(text, FALSE, 217, 240);
+    Lines wrapped = Shown();
+    ASSERT_GT(wrapped.size(), 4u);
+    ImportPatch patch("gdi32.dll", "GetTextExtentExPointW", (void*)MeasureAsDocumented);
+    ASSERT_TRUE(patch.Active());
+    g_measure = &patch;
+    Open(text, FALSE, 217, 240);
+    EXPECT_EQ(wrapped, Shown());
+}
+
+// The strip under the last whole row: after line scrolls the screen must be
+// what a full repaint of the same position draws.
+TEST_F(ArticleViewTest, LineScrollsLeaveNothingStaleUnderTheLastRow)
+{
+    std::wstring text = L"From: a\r\n\r\n";
+    for (int i = 0; i < 40; ++i)
+        text += L"行" + std::to_wstring(i) + L" 日本語\r\n";
+    Open(text);
+    int lh = (int)view_.LineHeight();
+    // Five whole rows and more than half of one.
+    Open(text, FALSE, 640, 2 + 5 * lh + lh * 2 / 3);
+    ASSERT_EQ(5u, view_.PageSize());
+    auto pixels = [&] {
+        RECT r;
+        GetClientRect(view_.Window(), &r);
+        HDC dc = GetDC(view_.Window());
+        HDC memory = CreateCompatibleDC(dc);
+        BITMAPINFO info = {};
+        info.bmiHeader.biSize = sizeof info.bmiHeader;
+        info.bmiHeader.biWidth = 600;
+        info.bmiHeader.biHeight = -r.bottom;
+        info.bmiHeader.biPlanes = 1;
+        info.bmiHeader.biBitCount = 32;
+        void* bits = NULL;
+        HBITMAP bitmap = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, NULL, 0);
+        HGDIOBJ old = SelectObject(memory, bitmap);
+        BitBlt(memory, 0, 0, 600, r.bottom, dc, 0, 0, SRCCOPY);
+        std::vector<DWORD> copy((DWORD*)bits, (DWORD*)bits + 600 * r.bottom);
+        SelectObject(memory, old);
+        DeleteObject(bitmap);
+        DeleteDC(memory);
+        ReleaseDC(view_.Window(), dc);
+        return copy;
+    };
+    auto repainted = [&] {
+        InvalidateRect(view_.Window(), NULL, TRUE);
+        UpdateWindow(view_.Window());
+        return pixels();
+    };
+    view_.SetLineScrollKeys(TRUE);
+    for (WPARAM key : { VK_DOWN, VK_DOWN, VK_DOWN, VK_UP }) {
+        Key(key);
+        std::vector<DWORD> scrolled = pixels();
+        EXPECT_TRUE(scrolled == repainted()) << "after key " << key << ", top line " << view_.TopLine();
+    }
+    EXPECT_EQ(2u, view_.TopLine());
 }
 
 } // namespace
