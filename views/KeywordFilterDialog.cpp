@@ -2,6 +2,7 @@
 #include <stdio.h>
 #include <string.h>
 #include <stdlib.h>
+#include <wchar.h>
 #include "resource.h"
 #include "app/MessageCatalog.h"
 #include "app/DialogGuard.h"
@@ -32,6 +33,28 @@ static LRESULT AddKeyword(HWND combo, const wchar_t* text, LRESULT level)
         return CB_ERR;
     SendMessageW(combo, CB_SETITEMDATA, item, level);
     return item;
+}
+
+// The item whose text is `text`, case and all; CB_ERR when there is none.
+// The combo box's own exact search ignores case.
+static LRESULT FindKeyword(HWND combo, const wchar_t* text)
+{
+    size_t wanted = wcslen(text);
+    LRESULT count = SendMessageW(combo, CB_GETCOUNT, 0, 0);
+    for (LRESULT item = 0; item < count; ++item) {
+        LRESULT length = SendMessageW(combo, CB_GETLBTEXTLEN, item, 0);
+        if (length == CB_ERR || (size_t)length != wanted)
+            continue;
+        wchar_t* candidate = (wchar_t*)malloc((length + 1) * sizeof(wchar_t));
+        if (!candidate)
+            return CB_ERR;
+        SendMessageW(combo, CB_GETLBTEXT, item, (LPARAM)candidate);
+        BOOL same = wcscmp(candidate, text) == 0;
+        free(candidate);
+        if (same)
+            return item;
+    }
+    return CB_ERR;
 }
 
 static void LoadKeywords(KeywordFilterDialog* context, HWND combo)
@@ -70,7 +93,7 @@ static void OnInitDialog(KeywordFilterDialog* context)
     LRESULT item = AddKeyword(combo, initial, kLevelNormal);
     SendMessageW(combo, CB_SETCURSEL, item, 0);
     LoadKeywords(context, combo);
-    LRESULT exact = SendMessageW(combo, CB_FINDSTRINGEXACT, (WPARAM)-1, (LPARAM)initial);
+    LRESULT exact = FindKeyword(combo, initial);
     if (exact != CB_ERR)
         SendMessageW(combo, CB_SETCURSEL, exact, 0);
 }
@@ -98,7 +121,7 @@ static void ApplyRadioButtons(KeywordFilterDialog* context)
     if (item == CB_ERR) {
         wchar_t text[kKeywordTextCapacity];
         GetWindowTextW(combo, text, kKeywordTextCapacity);
-        item = SendMessageW(combo, CB_FINDSTRINGEXACT, (WPARAM)-1, (LPARAM)text);
+        item = FindKeyword(combo, text);
         if (item == CB_ERR)
             item = AddKeyword(combo, text, level);
         if (item == CB_ERR)

@@ -122,3 +122,25 @@ TEST_F(FilterFixture, AFailedSaveKeepsTheOldFileAndSaysWhy)
     EXPECT_EQ((UINT)MB_ICONHAND, boxes.Boxes()[0].flags);
     RemoveDirectoryW((path + L"~").c_str());
 }
+
+TEST_F(FilterFixture, KeywordsThatDifferOnlyInCaseStayApart)
+{
+    ASSERT_TRUE(WriteBytes(path, "+ ABC\r\n"));
+    DialogDriver driver;
+    std::wstring selected;
+    driver.Then([&](HWND dialog) {
+        wchar_t text[64] = L"";
+        SendMessageW(Combo(dialog), CB_GETLBTEXT, SendMessageW(Combo(dialog), CB_GETCURSEL, 0, 0), (LPARAM)text);
+        selected = text;
+        // Typed, not picked: "abc" is a keyword of its own.
+        SendMessageW(Combo(dialog), CB_SETCURSEL, (WPARAM)-1, 0);
+        SetWindowTextW(Combo(dialog), L"abc");
+        DialogDriver::Click(dialog, IDC_FILTER_LOW);
+        DialogDriver::Click(dialog, IDOK);
+    });
+    EXPECT_EQ(1, Run(L"ABc"));
+    EXPECT_EQ(L"ABc", selected);
+    std::string file = ReadBytes(path);
+    EXPECT_NE(std::string::npos, file.find("+ ABC\r\n")) << file;
+    EXPECT_NE(std::string::npos, file.find("- abc\r\n")) << file;
+}
