@@ -11,10 +11,10 @@ void StartFrameDownload(MainFrame* frame)
                   StartFramePatrol, frame);
 }
 
-void StartFramePatrol(void* arg)
+BOOL StartFramePatrol(void* arg)
 {
     MainFrame* frame = (MainFrame*)arg;
-    StartPatrol(frame->Instance(), frame->Window(), frame->Groups()->List(), &frame->CurrentSettings());
+    return StartPatrol(frame->Instance(), frame->Window(), frame->Groups()->List(), &frame->CurrentSettings());
 }
 
 static void HangUpStep(void* context)

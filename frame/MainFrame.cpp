@@ -194,6 +194,7 @@ LRESULT MainFrame::OnDestroy()
 {
     if (currentView != kViewGroup)
         subjectView->List().Close();
+    HangUpOnClose(&dialUp);
     groupView->SaveColumnWidths();
     PostQuitMessage(0);
     return 0;

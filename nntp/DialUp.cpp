@@ -75,8 +75,10 @@ void OnDialConnected(DialUpLink* link, HWND frame, DownloadStartProc start, void
 {
     link->dialConnected = 1;
     EnableWindow(frame, TRUE);
-    if (start)
-        start(arg);
+    if (start && start(arg))
+        return;
+    link->dialConnected = 0;
+    OnDialHangUp(link, frame);
 }
 
 void OnDialHangUp(DialUpLink* link, HWND frame)
@@ -95,6 +97,15 @@ void HangUpAfterPatrol(DialUpLink* link, HINSTANCE instance, HWND frame, BOOL di
         // Without the countdown the line would stay up: hang up at once.
         if (RunHangUpDialog(instance, frame, waitSeconds) == 0)
             SendMessageW(frame, kDialHangUpMessage, 0, 0);
+        link->rasConnection = NULL;
     }
+    link->dialConnected = 0;
+}
+
+void HangUpOnClose(DialUpLink* link)
+{
+    if (link->rasConnection)
+        RasHangUp(link->rasConnection);
+    link->rasConnection = NULL;
     link->dialConnected = 0;
 }

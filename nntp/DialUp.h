@@ -8,7 +8,9 @@
 //   WM_DIAL_HANGUP       OnDialHangUp(&link, frame)
 //   WM_PATROL_DONE       HangUpAfterPatrol(&link, instance, frame, Dialup, DisconnectWaitTime)
 //                        before it reports the end of the patrol
-// `start(arg)` is the download starter; it runs on the user interface thread.
+//   WM_DESTROY           HangUpOnClose(&link)
+// `start(arg)` is the download starter; it runs on the user interface thread
+// and returns 0 when no pass was started (then no WM_PATROL_DONE follows).
 #pragma once
 #include <windows.h>
 #include "host/Ras.h"
@@ -24,7 +26,7 @@ struct DialUpLink {
     BOOL dialConnected;      // 1 from WM_DIAL_CONNECTED until the hang-up step
 };
 
-typedef void (*DownloadStartProc)(void* arg);
+typedef BOOL (*DownloadStartProc)(void* arg);
 
 void InitDialUpLink(DialUpLink* link);
 
@@ -37,6 +39,7 @@ void StartDownload(DialUpLink* link, HINSTANCE instance, HWND frame, BOOL dialup
                    const wchar_t* entryName, DownloadStartProc start, void* arg);
 
 // WM_DIAL_CONNECTED: marks the connection as ours, enables the frame, starts.
+// A start that runs no pass hangs up at once: nothing else would.
 void OnDialConnected(DialUpLink* link, HWND frame, DownloadStartProc start, void* arg);
 
 // WM_DIAL_HANGUP: enables the frame and hangs up the connection we dialled.
@@ -44,6 +47,11 @@ void OnDialHangUp(DialUpLink* link, HWND frame);
 
 // After a download: when `dialup` is on and this program raised the line,
 // runs the hang-up countdown (which sends WM_DIAL_HANGUP to the frame unless
-// the user cancels it); dialConnected is cleared in every case.
+// the user cancels it); dialConnected is cleared in every case. A line the
+// user chose to keep is theirs from then on.
 void HangUpAfterPatrol(DialUpLink* link, HINSTANCE instance, HWND frame, BOOL dialup,
                        DWORD waitSeconds);
+
+// The frame is going: a line this program dialled and still holds (dialling,
+// downloading, counting down) is hung up.
+void HangUpOnClose(DialUpLink* link);

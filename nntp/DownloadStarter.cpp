@@ -41,7 +41,7 @@ void WaitForWorker(ProgressState* progress)
 
 }  // namespace
 
-void StartPatrolWith(HINSTANCE instance, HWND frameWindow, HWND groupList,
+BOOL StartPatrolWith(HINSTANCE instance, HWND frameWindow, HWND groupList,
                      const wchar_t* server, DWORD port, const wchar_t* dataPath, DWORD limit,
                      const char* userId, const char* password)
 {
@@ -49,7 +49,7 @@ void StartPatrolWith(HINSTANCE instance, HWND frameWindow, HWND groupList,
     if (userId && !password) {
         typed = RunPasswordPrompt(instance, frameWindow, userId);
         if (!typed)
-            return;   // cancelled, or the text could not be converted
+            return FALSE;   // cancelled, or the text could not be converted
         password = typed;
     }
 
@@ -63,7 +63,7 @@ void StartPatrolWith(HINSTANCE instance, HWND frameWindow, HWND groupList,
         free(cursor);
         free(result);
         FreeTyped(typed);
-        return;
+        return FALSE;
     }
     cursor->Init(groupList);
     job->server = server;
@@ -86,7 +86,7 @@ void StartPatrolWith(HINSTANCE instance, HWND frameWindow, HWND groupList,
         free(cursor);
         free(result);
         FreeTyped(typed);
-        return;
+        return FALSE;
     }
     CloseHandle(thread);
     if (RunProgressDialog(instance, frameWindow, &job->progress) == -1)
@@ -95,6 +95,7 @@ void StartPatrolWith(HINSTANCE instance, HWND frameWindow, HWND groupList,
     // its use of the password.
     FreeTyped(typed);
     ReleaseJob(job);
+    return TRUE;
 }
 
 void OnPatrolDone(HWND frameWindow, DownloadJob* job, const PatrolEndSteps* steps)
@@ -103,6 +104,11 @@ void OnPatrolDone(HWND frameWindow, DownloadJob* job, const PatrolEndSteps* step
         return;
     if (steps && steps->hangUp)
         steps->hangUp(steps->context);
+    // Closed during the countdown: nobody is left to tell.
+    if (!IsWindow(frameWindow)) {
+        ReleaseJob(job);
+        return;
+    }
     DownloadResult* result = job->result;
     if (result->status == StatusFatal) {
         ShowMessage(frameWindow, result->text, result->caption, MB_ICONHAND);

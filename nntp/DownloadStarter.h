@@ -14,14 +14,15 @@
 // starts the worker and runs the progress dialog. Failures are shown here
 // (message 11, message 13); Cancel in the password prompt starts nothing.
 // The strings are borrowed and must not change until the pass has ended.
-void StartPatrolWith(HINSTANCE instance, HWND frameWindow, HWND groupList,
+// 0 when no pass ran, so no WM_PATROL_DONE will come.
+BOOL StartPatrolWith(HINSTANCE instance, HWND frameWindow, HWND groupList,
                      const wchar_t* server, DWORD port, const wchar_t* dataPath, DWORD limit,
                      const char* userId, const char* password);
 
-inline void StartPatrol(HINSTANCE instance, HWND frameWindow, HWND groupList,
+inline BOOL StartPatrol(HINSTANCE instance, HWND frameWindow, HWND groupList,
                         const Settings* settings)
 {
-    StartPatrolWith(instance, frameWindow, groupList, settings->Server, settings->Port,
+    return StartPatrolWith(instance, frameWindow, groupList, settings->Server, settings->Port,
                     settings->DataPath, settings->Limit, settings->UserID, settings->Password);
 }
 

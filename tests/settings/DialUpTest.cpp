@@ -16,19 +16,21 @@ struct FakeFrame {
     int starts;
     std::wstring stateAtStart;
     BOOL enabledAtStart;
+    BOOL passRuns;   // what the starter answers
 };
 
 FakeFrame* g_frame;
 
 const wchar_t kDialTitle[] = L"TestNetに接続中...";
 
-void StartDownloadStub(void* arg)
+BOOL StartDownloadStub(void* arg)
 {
     FakeFrame* frame = (FakeFrame*)arg;
     frame->starts++;
     frame->enabledAtStart = IsWindowEnabled(frame->window);
     HWND dialog = DialogDriver::Find(kDialTitle);
     frame->stateAtStart = dialog ? DialogDriver::Text(dialog, IDC_DIAL_STATE) : L"(no dialog)";
+    return frame->passRuns;
 }
 
 LRESULT CALLBACK FrameProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
@@ -71,6 +73,7 @@ protected:
         InitDialUpLink(&frame_.link);
         frame_.starts = 0;
         frame_.enabledAtStart = FALSE;
+        frame_.passRuns = TRUE;
         g_frame = &frame_;
     }
     void TearDown() override
@@ -246,6 +249,39 @@ TEST_F(DialUpTest, CancelDuringTheCountdownKeepsTheLineForTheNextDownload)
     EXPECT_EQ(1u, RasServiceGetCounts().dials);
     HangUpAfterPatrol(&frame_.link, GetModuleHandleW(NULL), frame_.window, TRUE, 0);
     EXPECT_EQ(0u, RasServiceGetCounts().hangUps);
+}
+
+TEST_F(DialUpTest, AStartThatRunsNoPassHangsUpTheLineItDialled)
+{
+    // The password prompt cancelled, or no job or thread: no pass, no end of
+    // one, so nothing later would hang up.
+    frame_.passRuns = FALSE;
+    DialAndConnect();
+    EXPECT_EQ(1u, RasServiceGetCounts().hangUps);
+    EXPECT_EQ(0u, ActiveConnections());
+    EXPECT_FALSE(frame_.link.dialConnected);
+    EXPECT_TRUE(IsWindowEnabled(frame_.window));
+}
+
+TEST_F(DialUpTest, ClosingHangsUpWhileDiallingButNotALineTheUserKept)
+{
+    Start();
+    HangUpOnClose(&frame_.link);
+    DialogDriver::PumpFor(300);   // the dial would have connected by now
+    EXPECT_EQ(1u, RasServiceGetCounts().hangUps);
+    EXPECT_EQ(0u, RasServiceGetCounts().connected);
+    EXPECT_EQ(0u, ActiveConnections());
+    DestroyWindow(DialogDriver::Find(kDialTitle));
+
+    RasServiceReset();
+    DialAndConnect();
+    DialogDriver countdown;
+    countdown.Ignore(kDialTitle);
+    countdown.Then(L"切断中...", [&](HWND dialog) { DialogDriver::Click(dialog, IDCANCEL); });
+    HangUpAfterPatrol(&frame_.link, GetModuleHandleW(NULL), frame_.window, TRUE, 30);
+    HangUpOnClose(&frame_.link);
+    EXPECT_EQ(0u, RasServiceGetCounts().hangUps);
+    EXPECT_EQ(1u, ActiveConnections());
 }
 
 TEST(RasServiceTest, EntriesComeFromThePhoneBookKey)
