@@ -384,6 +384,11 @@ void MainFrame::OnProperties()
         settings.Load(&complete);
         ReinitializeData();
     }
+    // The sheet made fonts for the temporary record; no view shows them.
+    if (edited.ArticleFont)
+        DeleteObject(edited.ArticleFont);
+    if (edited.SubjectFont)
+        DeleteObject(edited.SubjectFont);
     edited.Destroy();
 }
 
@@ -404,8 +409,11 @@ void MainFrame::ShowGroupView(BOOL update)
     subjectView->Show(SW_HIDE);
     if (update) {
         SubjectList& list = subjectView->List();
+        // A group that failed to open has no count to give.
+        BOOL wasOpen = list.IsOpen();
         list.Close();
-        groupView->SetUnreadCount(currentGroupRow, list.UnreadCount());
+        if (wasOpen)
+            groupView->SetUnreadCount(currentGroupRow, list.UnreadCount());
     }
     ShowBar(subjectBar, FALSE);
     ShowBar(articleBar, FALSE);

@@ -3,6 +3,7 @@
 // index files and on the clipboard.
 #include <gtest/gtest.h>
 #include <windows.h>
+#include <algorithm>
 #include <commctrl.h>
 #include "FrameFixture.h"
 #include "frame/GroupView.h"
@@ -10,11 +11,33 @@
 #include "resource.h"
 #include "store/IndexRecord.h"
 #include "support/DialogDriver.h"
+#include "support/ImportPatch.h"
 #include "support/MessageBoxRecorder.h"
 #include "views/ArticleView.h"
 #include "views/SubjectView.h"
 
 namespace {
+
+// The fonts made while a patch is on and not deleted yet.
+ImportPatch* g_createFont;
+ImportPatch* g_deleteObject;
+std::vector<HGDIOBJ> g_liveFonts;
+
+HFONT WINAPI CreateFontWatched(const LOGFONTW* font)
+{
+    HFONT made = ((HFONT(WINAPI*)(const LOGFONTW*))g_createFont->Original())(font);
+    if (made)
+        g_liveFonts.push_back(made);
+    return made;
+}
+
+BOOL WINAPI DeleteObjectWatched(HGDIOBJ object)
+{
+    for (size_t i = 0; i < g_liveFonts.size(); ++i)
+        if (g_liveFonts[i] == object)
+            g_liveFonts.erase(g_liveFonts.begin() + i--);
+    return ((BOOL(WINAPI*)(HGDIOBJ))g_deleteObject->Original())(object);
+}
 
 const std::vector<TestArticle> kThreeArticles = {
     {"山田 太郎 <taro@example.jp>", "最初の記事", "本文その一\r\n> 引用です"},
@@ -369,6 +392,54 @@ TEST_F(FrameTest, CancellingTheFirstStartSheetEndsTheRunWithoutSavingWidths)
     EXPECT_EQ(0u, msg.wParam);
     HKEY key;
     EXPECT_NE(ERROR_SUCCESS, RegOpenKeyExW(HKEY_CURRENT_USER, kGroupViewKey, 0, KEY_READ, &key));
+}
+
+TEST_F(FrameTest, LeavingAGroupThatFailedToOpenKeepsItsUnreadCount)
+{
+    env.WriteGroups({"fj.test"});
+    env.WriteLog("fj.test", kThreeArticles);
+    Open();
+    ASSERT_EQ(L"3", FrameFixture::ListText(List(), 0, kGroupColumnUnread));
+    // Another opener holds the index, so the group cannot be opened.
+    HANDLE held = CreateFileW((env.DataPath() + L"fj.test.idx").c_str(), GENERIC_READ, 0, NULL,
+                              OPEN_EXISTING, 0, NULL);
+    ASSERT_NE(INVALID_HANDLE_VALUE, held);
+    FrameFixture::Key(List(), VK_RETURN);
+    ASSERT_EQ(kViewSubject, frame->CurrentView());
+    EXPECT_FALSE(frame->Subjects()->List().IsOpen());
+    FrameFixture::Key(frame->Subjects()->Window(), VK_ESCAPE);
+    ASSERT_EQ(kViewGroup, frame->CurrentView());
+    EXPECT_EQ(L"3", FrameFixture::ListText(List(), 0, kGroupColumnUnread));
+    CloseHandle(held);
+}
+
+TEST_F(FrameTest, PropertiesLeavesNoFontBehindButTheFramesOwn)
+{
+    env.WriteGroups({});
+    Open();
+    ImportPatch create("gdi32.dll", "CreateFontIndirectW", (void*)CreateFontWatched);
+    ImportPatch remove("gdi32.dll", "DeleteObject", (void*)DeleteObjectWatched);
+    ASSERT_TRUE(create.Active() && remove.Active());
+    g_createFont = &create;
+    g_deleteObject = &remove;
+    g_liveFonts.clear();
+    {
+        DialogDriver driver;   // no action: the sheet is cancelled
+        Command(IDM_PROPERTIES);
+        EXPECT_EQ(1u, driver.Unexpected().size());
+    }
+    EXPECT_TRUE(g_liveFonts.empty()) << g_liveFonts.size() << " fonts left after a cancelled sheet";
+    {
+        DialogDriver driver;
+        driver.Then([](HWND sheet) { DialogDriver::Click(sheet, IDOK); });
+        Command(IDM_PROPERTIES);
+        EXPECT_TRUE(driver.Done());
+    }
+    // The frame's record made its two again; nothing else is left.
+    std::vector<HGDIOBJ> expected = {frame->CurrentSettings().ArticleFont, frame->CurrentSettings().SubjectFont};
+    std::sort(expected.begin(), expected.end());
+    std::sort(g_liveFonts.begin(), g_liveFonts.end());
+    EXPECT_EQ(expected, g_liveFonts);
 }
 
 }  // namespace
