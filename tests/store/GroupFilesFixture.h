@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 #include "store/IndexHeader.h"
+#include "support/StoreFiles.h"
 
 const DWORD kHighFlag = kPriorityHigh << kRecordPriorityShift;
 const DWORD kLowFlag = kPriorityLow << kRecordPriorityShift;
@@ -102,30 +103,6 @@ struct HandGroup {
         return bytes;
     }
 };
-
-inline std::string ReadBytes(const std::wstring& path)
-{
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING, 0, NULL);
-    if (file == INVALID_HANDLE_VALUE)
-        return "<missing>";
-    std::string bytes;
-    char buffer[65536];
-    DWORD read = 0;
-    while (ReadFile(file, buffer, sizeof buffer, &read, NULL) && read > 0)
-        bytes.append(buffer, read);
-    CloseHandle(file);
-    return bytes;
-}
-
-inline bool WriteBytes(const std::wstring& path, const std::string& bytes)
-{
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, 0, NULL);
-    DWORD written = 0;
-    BOOL ok = file != INVALID_HANDLE_VALUE
-           && (bytes.empty() || WriteFile(file, bytes.data(), (DWORD)bytes.size(), &written, NULL));
-    CloseHandle(file);
-    return ok && written == bytes.size();
-}
 
 // A fresh data folder per test, removed with its files afterwards.
 class DataFolderTest : public ::testing::Test {
