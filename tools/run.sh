@@ -2,7 +2,9 @@
 # Builds the programs and runs one in a device-sized Wine desktop, talking to
 # the demo news server on 127.0.0.1:
 #   tools/run.sh [hpc|ppc]
-# With no display it runs under Xvfb, saves a screenshot and prints its path.
+# With a display the program is yours to use. Without one it shows the whole
+# job under Xvfb: a patrol, then the first group and its first article, and
+# prints the paths of the three screenshots it took.
 # PELORA_DEMO_PORT chooses the demo server's port (default 1119).
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
@@ -14,8 +16,25 @@ case "$kind" in
 esac
 bash "$here/tools/setup.sh"
 export BUILD_DIR="${BUILD_DIR:-$here/build}"
-bash "$here/tools/build.sh" --target "pelora_$kind" demonews
 . "$here/tools/wine-env.sh"
+interactive=1
+[ -n "${DISPLAY:-}" ] || interactive=0
+if [ $interactive = 1 ]; then
+  bash "$here/tools/build.sh" --target "pelora_$kind" demonews
+else
+  bash "$here/tools/build.sh" --target "pelora_$kind" demonews rundriver
+  # Before any Wine process: Wine binds its desktop to the first display.
+  start_private_display
+fi
+server=
+cleanup() {
+  [ -n "$server" ] && { kill "$server" 2>/dev/null || true; wait "$server" 2>/dev/null || true; }
+  if [ $interactive = 0 ]; then
+    wineserver -k >/dev/null 2>&1 || true
+    stop_private_display
+  fi
+}
+trap cleanup EXIT
 wine_prefix_ready
 
 port="${PELORA_DEMO_PORT:-1119}"
@@ -31,43 +50,55 @@ spool="$BUILD_DIR/demospool"
 done
 
 # First run: point the program at the demo server and subscribe the demo
-# groups, so that a new user sees a patrol and then reads offline.
-key='HKCU\Software\tidewell\Pelora'
-if ! wine reg query "$key" /v Server >/dev/null 2>&1; then
-  data="$WINEPREFIX/drive_c/Pelora"
+# groups, so that a new user sees a patrol and then reads offline. Every
+# setting a first run needs is written here.
+first_run_settings() {
+  local data="$WINEPREFIX/drive_c/Pelora"
   mkdir -p "$data"
-  reg="$WINEPREFIX/pelora-demo.reg"
-  printf 'REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\tidewell\\Pelora]\r\n"Server"="127.0.0.1"\r\n"Port"=dword:%08x\r\n"DataPath"="C:\\\\Pelora\\\\"\r\n"Limit"=dword:00000032\r\n\r\n' \
-    "$port" > "$reg"
+  local reg="$WINEPREFIX/pelora-demo.reg"
+  {
+    printf 'REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\tidewell\\Pelora]\r\n'
+    printf '"Server"="127.0.0.1"\r\n"Port"=dword:%08x\r\n' "$port"
+    printf '"DataPath"="C:\\\\Pelora\\\\"\r\n"Limit"=dword:00000032\r\n'
+    printf '\r\n'
+  } > "$reg"
   wine regedit "$reg" >/dev/null 2>&1
   if [ ! -f "$data/group.dat" ]; then
     printf 'japan.comp.handheld\r\njapan.comp.misc\r\nfj.rec.travel\r\n' > "$data/group.dat"
   fi
+}
+if ! wine reg query 'HKCU\Software\tidewell\Pelora' /v Server >/dev/null 2>&1; then
+  first_run_settings
   echo "first run: settings point at the demo server on 127.0.0.1:$port"
 fi
 
 wine "$BUILD_DIR/tools/demonews.exe" -p "$port" -s "$(winepath -w "$spool")" </dev/null >"$BUILD_DIR/demonews.log" 2>&1 &
 server=$!
-stop_server() { kill "$server" 2>/dev/null || true; wait "$server" 2>/dev/null || true; }
 sleep 1
 if ! kill -0 "$server" 2>/dev/null; then
   echo "demonews did not start (port $port in use?): $(cat "$BUILD_DIR/demonews.log")" >&2
 fi
 
 exe="$BUILD_DIR/pelora_$kind.exe"
-if [ -n "${DISPLAY:-}" ]; then
-  trap stop_server EXIT
+if [ $interactive = 1 ]; then
   wine explorer /desktop=Pelora,$size "$exe" || true
   exit 0
 fi
 
-shot="$BUILD_DIR/pelora_$kind.png"
-export DISPLAY=:$(( 90 + RANDOM % 9 ))
-Xvfb "$DISPLAY" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
-xvfb=$!
-trap 'stop_server; wineserver -k >/dev/null 2>&1 || true; kill $xvfb 2>/dev/null || true' EXIT
-sleep 1
-wine explorer /desktop=Pelora,$size "$exe" </dev/null >/dev/null 2>&1 &
-sleep "${PELORA_SHOT_DELAY:-6}"
-import -window root -crop "${size}+0+0" +repage "$shot"
-echo "screenshot: $shot"
+# No display: the driver runs the program through a patrol and the reading
+# of the first article, saving the screen after each step.
+shots="$BUILD_DIR/run-$kind"
+rm -f "$shots"-{groups,subjects,article}.{bmp,png}
+timeout 600 wine explorer /desktop=Pelora,$size "$BUILD_DIR/tools/rundriver.exe" \
+  "$(winepath -w "$exe")" "$(winepath -w "$shots")" </dev/null || true
+status=0
+for view in groups subjects article; do
+  if [ -f "$shots-$view.bmp" ]; then
+    convert "$shots-$view.bmp" "$shots-$view.png" && rm -f "$shots-$view.bmp"
+    echo "screenshot: $shots-$view.png"
+  else
+    echo "no screenshot of the $view view" >&2
+    status=1
+  fi
+done
+exit $status

@@ -5,26 +5,15 @@ here=$(cd "$(dirname "$0")/.." && pwd)
 bash "$here/tools/setup.sh"
 export BUILD_DIR="${BUILD_DIR:-$here/build}"
 bash "$here/tools/build.sh"
+. "$here/tools/wine-env.sh"
 # Wine binds its desktop to the display of the first process of the server,
 # so a display must exist before any Wine process starts.
-xvfb=""
-if [ -z "${DISPLAY:-}" ]; then
-  for n in $(seq 90 140); do
-    [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] && continue
-    Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
-    xvfb=$!
-    export DISPLAY=":$n"
-    break
-  done
-  for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X${DISPLAY#:}" ] && break; sleep 0.1; done
-fi
+[ -n "${DISPLAY:-}" ] || start_private_display
 cleanup() {
   wineserver -k >/dev/null 2>&1 || true
-  [ -n "$xvfb" ] && kill "$xvfb" 2>/dev/null || true
+  stop_private_display
 }
 trap cleanup EXIT
-
-. "$here/tools/wine-env.sh"
 wine_prefix_ready
 
 # Every test program checks at start that the ANSI code page is 932 and

@@ -26,3 +26,22 @@ wine_prefix_ready() {
   wineserver -w || true
   echo "$PELORA_PREFIX_VERSION" > "$WINEPREFIX/.pelora-ready"
 }
+
+# A display of our own under Xvfb on a free number, for scripts run without
+# one; stop_private_display ends it.
+private_display_pid=""
+start_private_display() {
+  local n
+  for n in $(seq 90 140); do
+    [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] && continue
+    Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+    private_display_pid=$!
+    export DISPLAY=":$n"
+    break
+  done
+  for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X${DISPLAY#:}" ] && break; sleep 0.1; done
+}
+stop_private_display() {
+  [ -n "$private_display_pid" ] && kill "$private_display_pid" 2>/dev/null || true
+  private_display_pid=""
+}
