@@ -338,8 +338,9 @@ TEST_F(ArticleViewTest, BreaksLinesFromDocumentedExtentsOnly)
     EXPECT_EQ(wrapped, Shown());
 }
 
-// The strip under the last whole row: after line scrolls the screen must be
-// what a full repaint of the same position draws.
+// The strip under the last whole row stays blank: line scrolls move whole
+// rows only, so a line drawn there would go stale. After each scroll the
+// screen is what a full repaint of the same position draws.
 TEST_F(ArticleViewTest, LineScrollsLeaveNothingStaleUnderTheLastRow)
 {
     std::wstring text = L"From: a\r\n\r\n";
@@ -377,10 +378,19 @@ TEST_F(ArticleViewTest, LineScrollsLeaveNothingStaleUnderTheLastRow)
         UpdateWindow(view_.Window());
         return pixels();
     };
+    auto stripInk = [&](const std::vector<DWORD>& screen) {
+        int ink = 0;
+        for (int y = 1 + 5 * lh; y < 1 + 5 * lh + lh * 2 / 3; ++y)
+            for (int x = 1; x < 600; ++x)
+                ink += (screen[y * 600 + x] & 0xFFFFFF) != 0xFFFFFF;
+        return ink;
+    };
+    EXPECT_EQ(0, stripInk(pixels()));
     view_.SetLineScrollKeys(TRUE);
     for (WPARAM key : { VK_DOWN, VK_DOWN, VK_DOWN, VK_UP }) {
         Key(key);
         std::vector<DWORD> scrolled = pixels();
+        EXPECT_EQ(0, stripInk(scrolled)) << "after key " << key;
         EXPECT_TRUE(scrolled == repainted()) << "after key " << key << ", top line " << view_.TopLine();
     }
     EXPECT_EQ(2u, view_.TopLine());
