@@ -87,18 +87,4 @@ fi
 
 # No display: the driver runs the program through a patrol and the reading
 # of the first article, saving the screen after each step.
-shots="$BUILD_DIR/run-$kind"
-rm -f "$shots"-{groups,subjects,article}.{bmp,png}
-timeout 600 wine explorer /desktop=Pelora,$size "$BUILD_DIR/tools/rundriver.exe" \
-  "$(winepath -w "$exe")" "$(winepath -w "$shots")" </dev/null || true
-status=0
-for view in groups subjects article; do
-  if [ -f "$shots-$view.bmp" ]; then
-    convert "$shots-$view.bmp" "$shots-$view.png" && rm -f "$shots-$view.bmp"
-    echo "screenshot: $shots-$view.png"
-  else
-    echo "no screenshot of the $view view" >&2
-    status=1
-  fi
-done
-exit $status
+run_whole_job "$kind" "$size" "$BUILD_DIR/run-$kind"

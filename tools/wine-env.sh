@@ -45,3 +45,24 @@ stop_private_display() {
   [ -n "$private_display_pid" ] && kill "$private_display_pid" 2>/dev/null || true
   private_display_pid=""
 }
+
+# Runs pelora_KIND in a Wine desktop of SIZE through the whole job (a patrol,
+# the first group, its first article) with tools/rundriver, which must be
+# built, and turns its shots into OUTPUT-{groups,subjects,article}.png,
+# printing each path; fails when one is missing.
+run_whole_job() {
+  local kind=$1 size=$2 out=$3 view status=0
+  rm -f "$out"-{groups,subjects,article}.{bmp,png}
+  timeout 600 wine explorer /desktop=Pelora$kind,$size "$BUILD_DIR/tools/rundriver.exe" \
+    "$(winepath -w "$BUILD_DIR/pelora_$kind.exe")" "$(winepath -w "$out")" </dev/null || true
+  for view in groups subjects article; do
+    if [ -f "$out-$view.bmp" ]; then
+      convert "$out-$view.bmp" "$out-$view.png" && rm -f "$out-$view.bmp"
+      echo "screenshot: $out-$view.png"
+    else
+      echo "no screenshot of the $view view" >&2
+      status=1
+    fi
+  done
+  return $status
+}

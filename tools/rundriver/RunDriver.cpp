@@ -20,10 +20,6 @@ enum { kStepTimeout = 60000, kPatrolTimeout = 300000, kPaintSettle = 800 };
 const wchar_t kEndCaption[] = L"Disconnect";
 const wchar_t kDialogClass[] = L"#32770";
 
-struct BoxSearch {
-    DWORD thread;
-    HWND found;
-};
 
 // Waits for `done()` while the program runs; false on time-out.
 template <typename Done>
@@ -41,22 +37,25 @@ bool WaitFor(HANDLE process, DWORD milliseconds, Done done)
 
 BOOL CALLBACK FindBox(HWND window, LPARAM context)
 {
-    BoxSearch* search = (BoxSearch*)context;
+    HWND* found = (HWND*)context;
     wchar_t className[16] = L"";
     GetClassNameW(window, className, 16);
-    if (wcscmp(className, kDialogClass) == 0 && IsWindowVisible(window)) {
-        search->found = window;
+    // The progress dialog of the pass is the one with a progress bar.
+    if (wcscmp(className, kDialogClass) == 0 && IsWindowVisible(window) &&
+        !FindWindowExW(window, NULL, L"msctls_progress32", NULL)) {
+        *found = window;
         return FALSE;
     }
     return TRUE;
 }
 
-// A visible dialog of the program's window thread, or none.
+// A visible dialog of the program's window thread other than the pass's
+// progress, or none.
 HWND VisibleDialog(DWORD thread)
 {
-    BoxSearch search = {thread, NULL};
-    EnumThreadWindows(thread, FindBox, (LPARAM)&search);
-    return search.found;
+    HWND found = NULL;
+    EnumThreadWindows(thread, FindBox, (LPARAM)&found);
+    return found;
 }
 
 std::wstring TextOf(HWND window)
@@ -158,8 +157,7 @@ bool Drive(HANDLE process, const std::wstring& prefix)
     if (!WaitFor(process, kPatrolTimeout, [&] {
             box = VisibleDialog(thread);
             caption = box ? TextOf(box) : L"";
-            // The progress dialog comes first; anything else ends the pass.
-            return box && caption != L"記事の取得";
+            return box != NULL;
         })) {
         Say("the patrol did not end");
         return false;
