@@ -172,15 +172,21 @@ extern "C" DWORD WINAPI RasHangUp(HRASCONN connection)
     return 0;
 }
 
+static DWORD LiveConnections()
+{
+    DWORD live = 0;
+    for (int i = 0; i < kMaxConnections; i++)
+        if (g_connections[i].handle && g_connections[i].connected)
+            live++;
+    return live;
+}
+
 extern "C" DWORD WINAPI RasEnumConnections(LPRASCONN connections, LPDWORD bufferSize,
                                            LPDWORD count)
 {
     if (!connections || !bufferSize || !count || connections->dwSize != sizeof(RASCONN))
         return ERROR_INVALID_SIZE;
-    DWORD live = 0;
-    for (int i = 0; i < kMaxConnections; i++)
-        if (g_connections[i].handle && g_connections[i].connected)
-            live++;
+    DWORD live = LiveConnections();
     DWORD needed = live * sizeof(RASCONN);
     if (*bufferSize < needed) {
         *bufferSize = needed;
@@ -274,5 +280,7 @@ void RasServiceReset()
 
 RasServiceCounts RasServiceGetCounts()
 {
-    return g_counts;
+    RasServiceCounts counts = g_counts;
+    counts.live = LiveConnections();
+    return counts;
 }

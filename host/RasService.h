@@ -13,6 +13,7 @@ struct RasServiceCounts {
     DWORD dials;      // RasDial calls that started a dial
     DWORD hangUps;    // RasHangUp calls on a live handle
     DWORD connected;  // dials that reached RASCS_Connected
+    DWORD live;       // connections up now
 };
 
 // Milliseconds between two states of a simulated dial (default 20).

@@ -23,7 +23,7 @@ inline BOOL StartPatrol(HINSTANCE instance, HWND frameWindow, HWND groupList,
                         const Settings* settings)
 {
     return StartPatrolWith(instance, frameWindow, groupList, settings->Server, settings->Port,
-                    settings->DataPath, settings->Limit, settings->UserID, settings->Password);
+                           settings->DataPath, settings->Limit, settings->UserID, settings->Password);
 }
 
 // The frame's steps around the report: the hang-up of a line it dialled

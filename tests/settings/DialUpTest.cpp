@@ -46,15 +46,6 @@ LRESULT CALLBACK FrameProc(HWND window, UINT message, WPARAM wParam, LPARAM lPar
     return DefWindowProcW(window, message, wParam, lParam);
 }
 
-DWORD ActiveConnections()
-{
-    RASCONN connections[4] = {};
-    connections[0].dwSize = sizeof(RASCONN);
-    DWORD size = sizeof connections, count = 0;
-    RasEnumConnections(connections, &size, &count);
-    return count;
-}
-
 class DialUpTest : public testing::Test {
 protected:
     void SetUp() override
@@ -135,7 +126,7 @@ TEST_F(DialUpTest, WithNoConnectionItDialsAndStartsOnceConnectedThenHangsUp)
     HangUpAfterPatrol(&frame_.link, GetModuleHandleW(NULL), frame_.window, TRUE, 0);
     EXPECT_GE(GetTickCount() - before, 400u);
     EXPECT_EQ(1u, RasServiceGetCounts().hangUps);
-    EXPECT_EQ(0u, ActiveConnections());
+    EXPECT_EQ(0u, RasServiceGetCounts().live);
     EXPECT_FALSE(frame_.link.dialConnected);
     EXPECT_TRUE(IsWindowEnabled(frame_.window));
 }
@@ -147,7 +138,7 @@ TEST_F(DialUpTest, AnActiveConnectionIsUsedAndNeverHungUp)
     params.dwSize = sizeof params;
     wcscpy(params.szEntryName, L"TestNet");
     ASSERT_EQ(0u, RasDial(NULL, NULL, &params, 0xFFFFFFFF, NULL, &other));
-    ASSERT_TRUE(DialogDriver::PumpUntil([] { return ActiveConnections() == 1; }, 3000));
+    ASSERT_TRUE(DialogDriver::PumpUntil([] { return RasServiceGetCounts().live == 1; }, 3000));
 
     Start();
     EXPECT_EQ(1, frame_.starts);
@@ -155,7 +146,7 @@ TEST_F(DialUpTest, AnActiveConnectionIsUsedAndNeverHungUp)
     EXPECT_FALSE(frame_.link.dialConnected);
     HangUpAfterPatrol(&frame_.link, GetModuleHandleW(NULL), frame_.window, TRUE, 0);
     EXPECT_EQ(0u, RasServiceGetCounts().hangUps);
-    EXPECT_EQ(1u, ActiveConnections());
+    EXPECT_EQ(1u, RasServiceGetCounts().live);
 }
 
 TEST_F(DialUpTest, CancelWhileDiallingStartsNothingAndEnablesTheFrame)
@@ -227,7 +218,7 @@ TEST_F(DialUpTest, TheCountdownHangsUpWhenItEnds)
     EXPECT_EQ(0u, hangUpsWhileCounting);
     EXPECT_GE(GetTickCount() - before, 1400u);
     EXPECT_EQ(1u, RasServiceGetCounts().hangUps);
-    EXPECT_EQ(0u, ActiveConnections());
+    EXPECT_EQ(0u, RasServiceGetCounts().live);
     EXPECT_FALSE(frame_.link.dialConnected);
 }
 
@@ -240,7 +231,7 @@ TEST_F(DialUpTest, CancelDuringTheCountdownKeepsTheLineForTheNextDownload)
     HangUpAfterPatrol(&frame_.link, GetModuleHandleW(NULL), frame_.window, TRUE, 30);
     EXPECT_TRUE(countdown.Done());
     EXPECT_EQ(0u, RasServiceGetCounts().hangUps);
-    EXPECT_EQ(1u, ActiveConnections());
+    EXPECT_EQ(1u, RasServiceGetCounts().live);
     EXPECT_FALSE(frame_.link.dialConnected);
 
     // The next download finds the line up: no dial, and no hang-up after it.
@@ -258,7 +249,7 @@ TEST_F(DialUpTest, AStartThatRunsNoPassHangsUpTheLineItDialled)
     frame_.passRuns = FALSE;
     DialAndConnect();
     EXPECT_EQ(1u, RasServiceGetCounts().hangUps);
-    EXPECT_EQ(0u, ActiveConnections());
+    EXPECT_EQ(0u, RasServiceGetCounts().live);
     EXPECT_FALSE(frame_.link.dialConnected);
     EXPECT_TRUE(IsWindowEnabled(frame_.window));
 }
@@ -270,7 +261,7 @@ TEST_F(DialUpTest, ClosingHangsUpWhileDiallingButNotALineTheUserKept)
     DialogDriver::PumpFor(300);   // the dial would have connected by now
     EXPECT_EQ(1u, RasServiceGetCounts().hangUps);
     EXPECT_EQ(0u, RasServiceGetCounts().connected);
-    EXPECT_EQ(0u, ActiveConnections());
+    EXPECT_EQ(0u, RasServiceGetCounts().live);
     DestroyWindow(DialogDriver::Find(kDialTitle));
 
     RasServiceReset();
@@ -281,7 +272,7 @@ TEST_F(DialUpTest, ClosingHangsUpWhileDiallingButNotALineTheUserKept)
     HangUpAfterPatrol(&frame_.link, GetModuleHandleW(NULL), frame_.window, TRUE, 30);
     HangUpOnClose(&frame_.link);
     EXPECT_EQ(0u, RasServiceGetCounts().hangUps);
-    EXPECT_EQ(1u, ActiveConnections());
+    EXPECT_EQ(1u, RasServiceGetCounts().live);
 }
 
 TEST(RasServiceTest, EntriesComeFromThePhoneBookKey)

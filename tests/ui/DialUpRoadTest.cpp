@@ -13,24 +13,6 @@ namespace {
 
 const wchar_t kDialTitle[] = L"TestNetに接続中...";
 
-DWORD ActiveConnections()
-{
-    RASCONN connections[4] = {};
-    connections[0].dwSize = sizeof(RASCONN);
-    DWORD size = sizeof connections, count = 0;
-    RasEnumConnections(connections, &size, &count);
-    return count;
-}
-
-void SetString(const wchar_t* name, const wchar_t* value)
-{
-    HKEY key;
-    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\tidewell\\Pelora", 0, NULL, 0,
-                                             KEY_ALL_ACCESS, NULL, &key, NULL));
-    RegSetValueExW(key, name, 0, REG_SZ, (const BYTE*)value, (DWORD)(wcslen(value) + 1) * 2);
-    RegCloseKey(key);
-}
-
 class DialUpRoadTest : public RoadFixture {
 protected:
     void SetUp() override
@@ -47,7 +29,7 @@ protected:
         env.WriteGroups({});
         env.SetDword(NULL, L"Dialup", 1);
         env.SetDword(NULL, L"DisconnectWaitTime", 30);
-        SetString(L"EntryName", L"TestNet");
+        env.SetString(NULL, L"EntryName", L"TestNet");
     }
     void TearDown() override
     {
@@ -77,7 +59,7 @@ TEST_F(DialUpRoadTest, ClosingWhileDiallingHangsUp)
     EXPECT_FALSE(IsWindow(window));
     EXPECT_EQ(1u, RasServiceGetCounts().hangUps);
     EXPECT_EQ(0u, RasServiceGetCounts().connected);
-    EXPECT_EQ(0u, ActiveConnections());
+    EXPECT_EQ(0u, RasServiceGetCounts().live);
 }
 
 TEST_F(DialUpRoadTest, ClosingDuringTheCountdownHangsUpAndReportsNothing)
@@ -97,13 +79,13 @@ TEST_F(DialUpRoadTest, ClosingDuringTheCountdownHangsUpAndReportsNothing)
     EXPECT_EQ(0u, hangUpsWhileCounting);
     EXPECT_EQ(1, server.Connections());
     EXPECT_EQ(1u, RasServiceGetCounts().hangUps);
-    EXPECT_EQ(0u, ActiveConnections());
+    EXPECT_EQ(0u, RasServiceGetCounts().live);
     EXPECT_TRUE(boxes.Boxes().empty());
 }
 
 TEST_F(DialUpRoadTest, ACancelledPasswordPromptHangsUpTheLineDialledForIt)
 {
-    SetString(L"UserID", L"taro");
+    env.SetString(NULL, L"UserID", L"taro");
     DialogDriver driver;
     driver.Ignore(kDialTitle);
     driver.Then(L"ﾊﾟｽﾜｰﾄﾞの入力", [](HWND prompt) { DialogDriver::Click(prompt, IDCANCEL); });
@@ -112,7 +94,7 @@ TEST_F(DialUpRoadTest, ACancelledPasswordPromptHangsUpTheLineDialledForIt)
     DialogDriver::PumpFor(100);
     EXPECT_EQ(0, server.Connections());
     EXPECT_EQ(1u, RasServiceGetCounts().hangUps);
-    EXPECT_EQ(0u, ActiveConnections());
+    EXPECT_EQ(0u, RasServiceGetCounts().live);
     EXPECT_TRUE(IsWindowEnabled(window));
 }
 

@@ -67,6 +67,11 @@ void FrameFixture::SetDword(const wchar_t* subKey, const wchar_t* name, DWORD va
     SetValue(subKey, name, REG_DWORD, &value, 4);
 }
 
+void FrameFixture::SetString(const wchar_t* subKey, const wchar_t* name, const std::wstring& value)
+{
+    SetValue(subKey, name, REG_SZ, value.c_str(), (DWORD)(value.size() + 1) * 2);
+}
+
 DWORD FrameFixture::GetDword(const wchar_t* subKey, const wchar_t* name, DWORD missing)
 {
     std::wstring path = kSettingsKey;

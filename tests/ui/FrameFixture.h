@@ -21,6 +21,7 @@ public:
     // Writes the connection settings, so the first-start sheet is not shown.
     void WriteCompleteSettings(const std::wstring& server = L"127.0.0.1", DWORD port = 119, DWORD limit = 50);
     void SetDword(const wchar_t* subKey, const wchar_t* name, DWORD value);
+    void SetString(const wchar_t* subKey, const wchar_t* name, const std::wstring& value);
     // The value, or `missing` when it cannot be read.
     DWORD GetDword(const wchar_t* subKey, const wchar_t* name, DWORD missing = 0xDEADBEEF);
 
