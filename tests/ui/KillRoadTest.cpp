@@ -61,37 +61,6 @@ bool HasTemporaryFiles(const std::wstring& folder)
     return true;
 }
 
-struct FrameSearch {
-    DWORD process;
-    HWND found;
-};
-
-BOOL CALLBACK FindBoxOf(HWND window, LPARAM param)
-{
-    FrameSearch* search = (FrameSearch*)param;
-    wchar_t name[16];
-    DWORD owner = 0;
-    GetWindowThreadProcessId(window, &owner);
-    if (owner == search->process && GetClassNameW(window, name, 16) && lstrcmpW(name, L"#32770") == 0
-        && IsWindowVisible(window)) {
-        search->found = window;
-        return FALSE;
-    }
-    return TRUE;
-}
-
-HWND WaitForBox(DWORD process)
-{
-    for (int i = 0; i < 200; ++i) {
-        FrameSearch search = {process, NULL};
-        EnumWindows(FindBoxOf, (LPARAM)&search);
-        if (search.found)
-            return search.found;
-        Sleep(25);
-    }
-    return NULL;
-}
-
 class KillRoad : public testing::Test {
 protected:
     void SetUp() override
@@ -185,7 +154,7 @@ TEST_F(KillRoad, KilledPatrolsAndDeletionsLeaveAgreeingFiles)
         HWND frame = StartCopy(&copy);
         ASSERT_TRUE(frame != NULL);
         PostMessageW(frame, WM_COMMAND, IDM_DELETE_READ, 0);
-        HWND box = WaitForBox(copy.info.dwProcessId);
+        HWND box = WaitForWindow(copy.info.dwProcessId, L"#32770", 5000);
         ASSERT_TRUE(box != NULL) << "no confirmation";
         PostMessageW(box, WM_COMMAND, IDYES, 0);
         Sleep(wait);

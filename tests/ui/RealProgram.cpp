@@ -32,18 +32,20 @@ StartedCopy::~StartedCopy()
 
 namespace {
 
-struct FrameSearch {
+struct WindowSearch {
     DWORD process;
+    const wchar_t* className;
     HWND found;
 };
 
-BOOL CALLBACK FindFrameOf(HWND window, LPARAM param)
+BOOL CALLBACK FindWindowOf(HWND window, LPARAM param)
 {
-    FrameSearch* search = (FrameSearch*)param;
+    WindowSearch* search = (WindowSearch*)param;
     wchar_t name[64];
     DWORD owner = 0;
     GetWindowThreadProcessId(window, &owner);
-    if (owner == search->process && GetClassNameW(window, name, 64) && lstrcmpW(name, kFrameClassName) == 0) {
+    if (owner == search->process && IsWindowVisible(window) && GetClassNameW(window, name, 64)
+        && lstrcmpW(name, search->className) == 0) {
         search->found = window;
         return FALSE;
     }
@@ -52,16 +54,21 @@ BOOL CALLBACK FindFrameOf(HWND window, LPARAM param)
 
 }  // namespace
 
-HWND WaitForFrame(DWORD process, DWORD milliseconds)
+HWND WaitForWindow(DWORD process, const wchar_t* className, DWORD milliseconds)
 {
     for (DWORD waited = 0; waited < milliseconds; waited += 50) {
-        FrameSearch search = {process, NULL};
-        EnumWindows(FindFrameOf, (LPARAM)&search);
-        if (search.found && IsWindowVisible(search.found))
+        WindowSearch search = {process, className, NULL};
+        EnumWindows(FindWindowOf, (LPARAM)&search);
+        if (search.found)
             return search.found;
         Sleep(50);
     }
     return NULL;
+}
+
+HWND WaitForFrame(DWORD process, DWORD milliseconds)
+{
+    return WaitForWindow(process, kFrameClassName, milliseconds);
 }
 
 RealSettings::RealSettings(const std::wstring& dataPath, DWORD port)

@@ -7,7 +7,10 @@
 // pelora_hpc.exe of this build.
 std::wstring ProgramPath();
 BOOL Start(const std::wstring& program, PROCESS_INFORMATION* process);
-// The copy's visible frame, or none after `milliseconds`.
+// A visible top-level window of the copy with this class, or none after
+// `milliseconds`.
+HWND WaitForWindow(DWORD process, const wchar_t* className, DWORD milliseconds);
+// The copy's visible frame.
 HWND WaitForFrame(DWORD process, DWORD milliseconds);
 
 // Ends a copy that is still running when the test leaves, whatever failed,
