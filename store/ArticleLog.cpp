@@ -3,8 +3,8 @@
 #include "store/FileOps.h"
 #include "store/GroupRecord.h"
 #include "store/KeywordFilter.h"
-#include "store/StorePath.h"
 #include "store/LineReader.h"
+#include "store/StorePath.h"
 #include "text/CodePage.h"
 #include <stdlib.h>
 #include <string.h>

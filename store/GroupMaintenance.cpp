@@ -264,8 +264,13 @@ BOOL CompactionNames::Make(const wchar_t* indexPath)
 // committed index without a new log beside it means the log is in place.
 BOOL CommitGroupFiles(const wchar_t* index, const wchar_t* log, const CompactionNames& names)
 {
-    if (!FileReplace(names.newIndex, names.committedIndex))
+    if (!FileReplace(names.newIndex, names.committedIndex)) {
+        DWORD error = GetLastError();
+        FileDelete(names.newIndex);
+        FileDelete(names.newLog);
+        SetLastError(error);
         return FALSE;
+    }
     if (!FileReplace(names.newLog, log)) {
         // Nothing has been replaced yet: take the commitment back.
         DWORD error = GetLastError();
