@@ -308,8 +308,9 @@ void Patrol::FetchGroup(const wchar_t* groupName)
             if (result_->status != StatusFatal) {
                 group_.SetLastArticle(newLast);
                 group_.SetServerLast(last);
-                if (!group_.SetStateText(result_->text) ||
-                    !group_.WriteHeader(group_.IndexHandle()))
+                // The articles reach the medium before the header counts them.
+                if (!group_.SetStateText(result_->text) || !FileFlush(group_.LogHandle()) ||
+                    !FileFlush(group_.IndexHandle()) || !group_.WriteHeader(group_.IndexHandle()))
                     FailWithCode(groupName, IDS_INDEX_WRITE_FAILED);
             }
             if (result_->status == StatusFatal)
