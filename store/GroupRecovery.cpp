@@ -48,9 +48,11 @@ DWORD FirstWord(const wchar_t* path)
 BOOL RecoverCompaction(const wchar_t* index, const wchar_t* log, const CompactionNames& names)
 {
     if (PathExists(names.oldLogBackup)) {
-        if (!FileReplace(names.oldLogBackup, log))
-            return FALSE;
+        // The index first: while "lb~" is there, the next start comes back
+        // here, and a lone "ib~" must always mean a finished swap.
         if (PathExists(names.oldIndexBackup) && !FileReplace(names.oldIndexBackup, index))
+            return FALSE;
+        if (!FileReplace(names.oldLogBackup, log))
             return FALSE;
         return DeleteIfThere(names.newIndex) && DeleteIfThere(names.newLog);
     }
