@@ -2,6 +2,7 @@
 // an earlier release's swap: the next start leaves each group with its old
 // pair or its new pair, and the deletion then runs to its end.
 #include "GroupFilesFixture.h"
+#include <map>
 #include "store/DataFolder.h"
 #include "store/GroupMaintenance.h"
 #include "support/KillPoints.h"
@@ -19,6 +20,19 @@ protected:
     {
         for (const std::wstring& name : Files())
             DeleteFileW((folder + name).c_str());
+    }
+    std::map<std::wstring, std::string> Snapshot() const
+    {
+        std::map<std::wstring, std::string> files;
+        for (const std::wstring& name : Files())
+            files[name] = ReadBytes(folder + name);
+        return files;
+    }
+    void Restore(const std::map<std::wstring, std::string>& files)
+    {
+        Clean();
+        for (const auto& file : files)
+            ASSERT_TRUE(WriteBytes(folder + file.first, file.second));
     }
     std::string Index(const wchar_t* name) const { return ReadBytes(Path(name, L".idx")); }
     std::string Log(const wchar_t* name) const { return ReadBytes(Path(name, L".log")); }
@@ -74,6 +88,35 @@ TEST_F(CrashSafety, DeletionOfReadArticlesOverThreeGroupsHoldsAtEveryKillPoint)
     EXPECT_GT(points, 30);
 }
 
+TEST_F(CrashSafety, AStartThatDiesWhileSettlingADeletionIsSettledByTheNext)
+{
+    const wchar_t* names[] = {L"fj.a", L"fj.b"};
+    HandGroup groups[] = {Sample(100), Sample(200)};
+    int inner = 0;
+    ForEachKillPoint(
+        [&] {
+            Clean();
+            ASSERT_TRUE(WriteBytes(folder + L"group.dat", "fj.a\r\nfj.b\r\n"));
+            for (int g = 0; g < 2; ++g)
+                WriteGroup(names[g], groups[g]);
+        },
+        [&] { CompactAllGroups(folder.c_str(), NULL, NULL); },
+        [&](int k) {
+            std::map<std::wstring, std::string> interrupted = Snapshot();
+            inner += ForEachKillPoint(
+                [&] { Restore(interrupted); },
+                [&] { InitializeDataFolder(folder.c_str()); },
+                [&](int j) {
+                    SCOPED_TRACE(std::to_string(k) + "/" + std::to_string(j));
+                    ASSERT_TRUE(InitializeDataFolder(folder.c_str())) << GetLastError();
+                    for (int g = 0; g < 2; ++g)
+                        EXPECT_TRUE(Holds(names[g], groups[g]) || Holds(names[g], groups[g].Unread())) << g;
+                    EXPECT_EQ(Expected({L"fj.a", L"fj.b"}), Files());
+                });
+        });
+    EXPECT_GT(inner, 40);
+}
+
 TEST_F(CrashSafety, AnEarlierReleasesInterruptedSwapIsUndone)
 {
     // Its order: log -> lb~, lo~ -> log, index -> ib~, id~ -> index, delete
@@ -95,15 +138,23 @@ TEST_F(CrashSafety, AnEarlierReleasesInterruptedSwapIsUndone)
     };
     for (const State& s : states) {
         SCOPED_TRACE(s.index + std::wstring(L" ") + s.log);
-        Clean();
-        ASSERT_TRUE(WriteBytes(folder + L"group.dat", "fj.a\r\n"));
-        ASSERT_TRUE(WriteBytes(folder + s.index, fresh.IndexBytes()));
-        ASSERT_TRUE(WriteBytes(folder + s.oldIndex, old.IndexBytes()));
-        ASSERT_TRUE(WriteBytes(folder + s.log, fresh.LogBytes()));
-        if (s.oldLog)
-            ASSERT_TRUE(WriteBytes(folder + s.oldLog, old.LogBytes()));
-        ASSERT_TRUE(InitializeDataFolder(folder.c_str())) << GetLastError();
-        EXPECT_TRUE(Holds(L"fj.a", s.keepsNew ? fresh : old));
-        EXPECT_EQ(Expected({L"fj.a"}), Files());
+        // Also when the start that settles it dies on the way.
+        ForEachKillPoint(
+            [&] {
+                Clean();
+                ASSERT_TRUE(WriteBytes(folder + L"group.dat", "fj.a\r\n"));
+                ASSERT_TRUE(WriteBytes(folder + s.index, fresh.IndexBytes()));
+                ASSERT_TRUE(WriteBytes(folder + s.oldIndex, old.IndexBytes()));
+                ASSERT_TRUE(WriteBytes(folder + s.log, fresh.LogBytes()));
+                if (s.oldLog)
+                    ASSERT_TRUE(WriteBytes(folder + s.oldLog, old.LogBytes()));
+            },
+            [&] { InitializeDataFolder(folder.c_str()); },
+            [&](int k) {
+                SCOPED_TRACE(k);
+                ASSERT_TRUE(InitializeDataFolder(folder.c_str())) << GetLastError();
+                EXPECT_TRUE(Holds(L"fj.a", s.keepsNew ? fresh : old));
+                EXPECT_EQ(Expected({L"fj.a"}), Files());
+            });
     }
 }
