@@ -5,6 +5,7 @@
 #include <wchar.h>
 #include <new>
 #include "nntp/GroupListDialog.h"
+#include "store/FileRewrite.h"
 #include "store/GroupNameTable.h"
 #include "text/CodePage.h"
 
@@ -45,21 +46,9 @@ void SetErrorLine(GroupListJob* job, const wchar_t* format, const char* line, co
     free(wide);
 }
 
-BOOL WriteAll(HANDLE file, const char* bytes, DWORD size)
-{
-    DWORD written = 0;
-    if (!WriteFile(file, bytes, size, &written, NULL))
-        return FALSE;
-    if (written != size) {
-        SetLastError(ERROR_WRITE_FAULT);
-        return FALSE;
-    }
-    return TRUE;
-}
-
 // text + CR LF with one write, so that a line is never left half-written by
 // a failure between its two pieces.
-BOOL WriteLine(HANDLE file, const char* text, size_t length)
+BOOL WriteLine(FileRewrite* file, const char* text, size_t length)
 {
     char line[kGroupListLineSize + 2];
     if (length > kGroupListLineSize) {
@@ -69,12 +58,7 @@ BOOL WriteLine(HANDLE file, const char* text, size_t length)
     memcpy(line, text, length);
     line[length] = '\r';
     line[length + 1] = '\n';
-    return WriteAll(file, line, (DWORD)length + 2);
-}
-
-HANDLE CreateOrTruncate(const wchar_t* path)
-{
-    return CreateFileW(path, GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
+    return file->Write(line, (DWORD)length + 2);
 }
 
 BOOL Authenticate(GroupListJob* job)
@@ -106,7 +90,7 @@ BOOL Authenticate(GroupListJob* job)
 }
 
 // Asks for the list and stores it; the connection is open and greeted.
-BOOL ExchangeList(GroupListJob* job, HANDLE active, HANDLE category)
+BOOL ExchangeList(GroupListJob* job, FileRewrite* active, FileRewrite* category)
 {
     NntpConnection& connection = job->connection;
     GroupNameTable categories;
@@ -250,25 +234,30 @@ BOOL RunGroupListJob(GroupListJob* job)
         connection.Close();
         return FALSE;
     }
-    // The old lists are given up only now that the server has let us in.
-    HANDLE active = CreateOrTruncate(job->activePath);
-    if (active == INVALID_HANDLE_VALUE) {
+    // The lists grow beside the old ones, which a failed fetch keeps.
+    FileRewrite active, category;
+    active.Construct();
+    category.Construct();
+    if (!active.Open(job->activePath)) {
         SetErrorCode(job, L"Can't open active file(%d)");
         connection.Close();
         return FALSE;
     }
-    HANDLE category = CreateOrTruncate(job->categoryPath);
-    if (category == INVALID_HANDLE_VALUE) {
+    if (!category.Open(job->categoryPath)) {
         SetErrorCode(job, L"Can't open category file(%d)");
         connection.Close();
-        CloseHandle(active);
+        active.Abandon();
         return FALSE;
     }
     // No QUIT: the fetch simply hangs up.
-    BOOL ok = ExchangeList(job, active, category);
+    BOOL ok = ExchangeList(job, &active, &category);
     connection.Close();
-    CloseHandle(category);
-    CloseHandle(active);
+    if (!ok) {
+        AbandonPair(&active, &category);
+    } else if (!CommitPair(&active, &category)) {
+        SetErrorCode(job, L"ファイル書き込みに失敗(%d)");
+        ok = FALSE;
+    }
     return ok;
 }
 

@@ -8,7 +8,9 @@
 #include "nntp/NntpConnection.h"
 #include "resource.h"
 #include "store/ArticleHeader.h"
+#include "store/ArticleLog.h"
 #include "store/ArticleWriter.h"
+#include "store/FileOps.h"
 #include "store/GroupRecord.h"
 #include "text/CodePage.h"
 #include "text/Jis.h"
@@ -287,6 +289,9 @@ void Patrol::FetchGroup(const wchar_t* groupName)
             FailWithCode(groupName, IDS_FILE_OPEN_FAILED);
         } else if (!group_.OpenIndex()) {
             FailWithCode(groupName, IDS_INDEX_OPEN_FAILED);
+        } else if (!CutUnindexedTail(&group_)) {
+            // What an interrupted pass appended goes before anything is added.
+            FailWithCode(groupName, IDS_LOG_WRITE_FAILED);
         } else {
             // What the files held before this group; a fatal failure puts
             // them back, so log, index and header keep agreeing and the
@@ -303,8 +308,9 @@ void Patrol::FetchGroup(const wchar_t* groupName)
             if (result_->status != StatusFatal) {
                 group_.SetLastArticle(newLast);
                 group_.SetServerLast(last);
-                if (!group_.SetStateText(result_->text) ||
-                    !group_.WriteHeader(group_.IndexHandle()))
+                // The articles reach the medium before the header counts them.
+                if (!group_.SetStateText(result_->text) || !FileFlush(group_.LogHandle()) ||
+                    !FileFlush(group_.IndexHandle()) || !group_.WriteHeader(group_.IndexHandle()))
                     FailWithCode(groupName, IDS_INDEX_WRITE_FAILED);
             }
             if (result_->status == StatusFatal)
@@ -324,12 +330,10 @@ void Patrol::FetchGroup(const wchar_t* groupName)
 void Patrol::RollBack(DWORD logSize, DWORD indexSize)
 {
     DWORD code = GetLastError();
-    if (logSize != INVALID_FILE_SIZE &&
-        SetFilePointer(group_.LogHandle(), (LONG)logSize, NULL, FILE_BEGIN) != INVALID_SET_FILE_POINTER)
-        SetEndOfFile(group_.LogHandle());
-    if (indexSize != INVALID_FILE_SIZE &&
-        SetFilePointer(group_.IndexHandle(), (LONG)indexSize, NULL, FILE_BEGIN) != INVALID_SET_FILE_POINTER)
-        SetEndOfFile(group_.IndexHandle());
+    if (logSize != INVALID_FILE_SIZE)
+        FileTruncate(group_.LogHandle(), logSize);
+    if (indexSize != INVALID_FILE_SIZE)
+        FileTruncate(group_.IndexHandle(), indexSize);
     SetLastError(code);
 }
 
@@ -425,8 +429,7 @@ FetchResult Patrol::FetchArticle(DWORD number)
     if (fetch == kUnavailable) {
         // A header block without body, separator or record would merge
         // with the next article when the index is rebuilt: take it back.
-        if (SetFilePointer(group_.LogHandle(), (LONG)start, NULL, FILE_BEGIN) == INVALID_SET_FILE_POINTER ||
-            !SetEndOfFile(group_.LogHandle())) {
+        if (!FileTruncate(group_.LogHandle(), start)) {
             FailWithCode(groupName_, IDS_LOG_WRITE_FAILED);
             return kFailed;
         }

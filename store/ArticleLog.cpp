@@ -1,18 +1,21 @@
 #include "store/ArticleLog.h"
 #include "store/ArticleHeader.h"
+#include "store/FileOps.h"
 #include "store/GroupRecord.h"
 #include "store/KeywordFilter.h"
 #include "store/LineReader.h"
+#include "store/StorePath.h"
 #include "text/CodePage.h"
 #include <stdlib.h>
 #include <string.h>
+#include <wchar.h>
 
 const char kArticleSeparator[] = "================\r\n";
 
 BOOL WriteAll(HANDLE file, const void* data, DWORD length)
 {
     DWORD written = 0;
-    if (!WriteFile(file, data, length, &written, NULL))
+    if (!FileWrite(file, data, length, &written))
         return FALSE;
     if (written != length) {
         SetLastError(ERROR_WRITE_FAULT);
@@ -139,22 +142,9 @@ BOOL ParseNextArticle(LineReader* reader, char* line, ArticleHeader* header,
 
 enum { kRebuildBatch = 128 };
 
-BOOL RebuildIndex(GroupRecord* group)
+// Parses the whole log into `index`, whose header is left for the caller.
+static BOOL ParseLogIntoIndex(GroupRecord* group, HANDLE index)
 {
-    if (!group->OpenIndex())
-        return FALSE;
-    if (!group->OpenLog()) {
-        DWORD error = GetLastError();
-        group->CloseIndex();
-        SetLastError(error);
-        return FALSE;
-    }
-    // Whatever stood in the file before is replaced.
-    group->SetRecordCount(0);
-    group->SetUnreadCount(0);
-    group->SetHighCount(0);
-    group->SetLowCount(0);
-
     KeywordFilter filter;
     filter.Construct();
     ArticleHeader header;
@@ -172,9 +162,6 @@ BOOL RebuildIndex(GroupRecord* group)
     to.QuadPart = 0;
     if (ok)
         ok = SetFilePointerEx(group->LogHandle(), to, NULL, FILE_BEGIN);
-    to.QuadPart = kIndexHeaderSize;
-    if (ok)
-        ok = SetFilePointerEx(group->IndexHandle(), to, NULL, FILE_BEGIN);
 
     if (ok) {
         DWORD saved = GetLastError();
@@ -195,7 +182,7 @@ BOOL RebuildIndex(GroupRecord* group)
             if (subjectStart != kNoHeaderLine)
                 record->subjectOffset = subjectStart + 9;
             if (++inBatch == kRebuildBatch) {
-                if (!WriteAll(group->IndexHandle(), batch, sizeof(IndexRecord) * inBatch)) {
+                if (!WriteAll(index, batch, sizeof(IndexRecord) * inBatch)) {
                     ok = FALSE;
                     inBatch = 0;
                     break;
@@ -208,7 +195,7 @@ BOOL RebuildIndex(GroupRecord* group)
         // Records parsed before a failure are kept and counted.
         if (inBatch) {
             DWORD error = GetLastError();
-            if (WriteAll(group->IndexHandle(), batch, sizeof(IndexRecord) * inBatch)) {
+            if (WriteAll(index, batch, sizeof(IndexRecord) * inBatch)) {
                 for (DWORD i = 0; i < inBatch; i++)
                     group->CountAdded(batch[i]);
                 SetLastError(error);
@@ -216,25 +203,102 @@ BOOL RebuildIndex(GroupRecord* group)
                 ok = FALSE;
             }
         }
-        // Nothing of an older file may outlast the new records.
-        DWORD error = GetLastError();
-        to.QuadPart = (LONGLONG)kIndexHeaderSize + (LONGLONG)kIndexRecordSize * group->RecordCount();
-        if (SetFilePointerEx(group->IndexHandle(), to, NULL, FILE_BEGIN))
-            SetEndOfFile(group->IndexHandle());
-        SetLastError(error);
     }
     DWORD error = GetLastError();
-    group->CloseLog();
-    group->CloseIndex();
     filter.Free();
     header.Free();
     free(reader);
     free(block);
     free(batch);
-    if (!group->WriteHeader())
-        return FALSE;
     SetLastError(error);
     return ok;
+}
+
+BOOL UpgradeTempPath(const wchar_t* indexPath, wchar_t* path)
+{
+    size_t length = indexPath ? wcslen(indexPath) : 0;
+    if (length == 0 || length + 2 > kStorePathCapacity) {
+        SetLastError(ERROR_FILENAME_EXCED_RANGE);
+        return FALSE;
+    }
+    memcpy(path, indexPath, length * sizeof(wchar_t));
+    path[length] = L'~';
+    path[length + 1] = L'\0';
+    return TRUE;
+}
+
+// The new index grows in the upgrade's temporary file and takes the old
+// one's place only when it is whole and on the medium; until its header is
+// written last, the file's first word is 0, which tells the next start that
+// it is unfinished.
+BOOL RebuildIndex(GroupRecord* group)
+{
+    wchar_t temp[kStorePathCapacity];
+    if (!UpgradeTempPath(group->IndexPath(), temp))
+        return FALSE;
+    HANDLE index = FileCreate(temp, GENERIC_READ | GENERIC_WRITE, 0, CREATE_ALWAYS);
+    if (index == INVALID_HANDLE_VALUE)
+        return FALSE;
+    if (!group->OpenLog()) {
+        DWORD error = GetLastError();
+        CloseHandle(index);
+        FileDelete(temp);
+        SetLastError(error);
+        return FALSE;
+    }
+    // Whatever stood in the file before is replaced.
+    group->SetRecordCount(0);
+    group->SetUnreadCount(0);
+    group->SetHighCount(0);
+    group->SetLowCount(0);
+    char blank[kIndexHeaderSize];
+    memset(blank, 0, sizeof blank);
+    BOOL parsed = FALSE;
+    BOOL ok = WriteAll(index, blank, sizeof blank);
+    if (ok)
+        parsed = ParseLogIntoIndex(group, index);
+    DWORD error = GetLastError();
+    group->CloseLog();
+    // A parse that failed still leaves the records before the failure: the
+    // index is written with them, and the rebuild reports the failure.
+    if (ok) {
+        ok = group->WriteHeader(index) && FileFlush(index);
+        if (!ok)
+            error = GetLastError();
+    }
+    CloseHandle(index);
+    if (ok && !FileReplace(temp, group->IndexPath())) {
+        error = GetLastError();
+        ok = FALSE;
+    }
+    if (!ok)
+        FileDelete(temp);
+    SetLastError(error);
+    return ok && parsed;
+}
+
+BOOL CutUnindexedTail(GroupRecord* group)
+{
+    HANDLE log = group->LogHandle();
+    HANDLE index = group->IndexHandle();
+    ULONGLONG end = 0;
+    DWORD count = group->RecordCount();
+    if (count > 0) {
+        IndexRecord last;
+        DWORD read = 1;
+        if (!group->ReadRecords(count - 1, &last, &read) || read != 1)
+            return TRUE;   // a damaged index: nothing is cut on its word
+        end = (ULONGLONG)last.articleOffset + last.articleLength;
+    }
+    LARGE_INTEGER logSize, indexSize;
+    if (!GetFileSizeEx(log, &logSize) || !GetFileSizeEx(index, &indexSize))
+        return FALSE;
+    if ((ULONGLONG)logSize.QuadPart > end && !FileTruncate(log, end))
+        return FALSE;
+    ULONGLONG indexEnd = (ULONGLONG)kIndexHeaderSize + (ULONGLONG)kIndexRecordSize * count;
+    if ((ULONGLONG)indexSize.QuadPart > indexEnd && !FileTruncate(index, indexEnd))
+        return FALSE;
+    return TRUE;
 }
 
 wchar_t* ReadArticle(GroupRecord* group, DWORD offset, DWORD length)

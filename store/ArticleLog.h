@@ -13,8 +13,19 @@ extern const char kArticleSeparator[];
 enum { kArticleSeparatorLength = 18 };
 
 // Recreates every record from the log; the record holds the header values
-// to keep and recordCount 0. The header is written even when parsing fails.
+// to keep. The new index is written through the upgrade's temporary file
+// and replaces the old one (or takes the missing one's place) only when
+// complete; a failed parse still puts in the records before the failure.
 BOOL RebuildIndex(GroupRecord* group);
+
+// The temporary file of an index rewrite: `indexPath` + "~" into `path`
+// (kStorePathCapacity); 206 when it does not fit.
+BOOL UpgradeTempPath(const wchar_t* indexPath, wchar_t* path);
+
+// With log and index open and the header read: cuts what an interrupted
+// patrol left past the last record's article (and past the last record in
+// the index), so that the next article starts right after the indexed ones.
+BOOL CutUnindexedTail(GroupRecord* group);
 
 // Longest article read back whole; a longer length can only come from a
 // damaged record, and would take more memory than the device has.

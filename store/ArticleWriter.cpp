@@ -1,5 +1,6 @@
 #include "store/ArticleWriter.h"
 #include "store/ArticleLog.h"
+#include "store/FileOps.h"
 #include "store/GroupRecord.h"
 #include "store/LineReader.h"
 #include <stdio.h>
@@ -29,10 +30,7 @@ void ArticleWriter::Abandon()
         return;
     inArticle_ = FALSE;
     DWORD error = GetLastError();
-    LARGE_INTEGER to;
-    to.QuadPart = articleStart_;
-    if (SetFilePointerEx(group_->LogHandle(), to, NULL, FILE_BEGIN))
-        SetEndOfFile(group_->LogHandle());
+    FileTruncate(group_->LogHandle(), articleStart_);
     SetLastError(error);
 }
 

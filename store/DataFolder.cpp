@@ -1,6 +1,8 @@
 #include "store/DataFolder.h"
 #include "store/ArticleLog.h"
+#include "store/FileOps.h"
 #include "store/GroupListReader.h"
+#include "store/GroupRecovery.h"
 #include "store/GroupRecord.h"
 #include "store/IndexUpgrade.h"
 #include "store/StorePath.h"
@@ -28,7 +30,7 @@ static BOOL CreateDraftFolder(const wchar_t* dataPath)
                     continue;
                 wchar_t* path = ConcatPath(dataPath, L"draft\\", found.cFileName);
                 if (path)
-                    DeleteFileW(path);
+                    FileDelete(path);
                 free(path);
             } while (FindNextFileW(find, &found));
             FindClose(find);
@@ -45,8 +47,7 @@ static BOOL CreateListFile(const wchar_t* dataPath, const wchar_t* name)
     wchar_t* path = ConcatPath(dataPath, name);
     if (!path)
         return FALSE;
-    HANDLE file = CreateFileW(path, GENERIC_READ | GENERIC_WRITE, 0, NULL, OPEN_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, NULL);
+    HANDLE file = FileCreate(path, GENERIC_READ | GENERIC_WRITE, 0, OPEN_ALWAYS);
     DWORD error = GetLastError();
     free(path);
     if (file == INVALID_HANDLE_VALUE) {
@@ -104,33 +105,23 @@ static BOOL ShowBadIndex()
     return FALSE;
 }
 
-// An upgrade deletes the old index only once the new one is complete, so a
-// temporary file without an index beside it is a whole index that was not
-// yet moved to its name: finish the move rather than rebuild without it.
-static void FinishInterruptedUpgrade(const wchar_t* indexPath)
-{
-    if (GetFileAttributesW(indexPath) != INVALID_FILE_ATTRIBUTES)
-        return;
-    wchar_t* temp = ConcatPath(indexPath, L"~");
-    if (temp && GetFileAttributesW(temp) != INVALID_FILE_ATTRIBUTES)
-        MoveFileW(temp, indexPath);
-    free(temp);
-}
-
-static BOOL CheckGroup(const wchar_t* dataPath, const wchar_t* name, GroupRecord* group)
+// `recover`: the folder holds leftovers of a write that did not end.
+static BOOL CheckGroup(const wchar_t* dataPath, const wchar_t* name, GroupRecord* group,
+                       BOOL recover)
 {
     if (!group->SetNames(dataPath, name))
         return FALSE;
-    FinishInterruptedUpgrade(group->IndexPath());
+    if (recover && !RecoverGroupFiles(group))
+        return FALSE;
     DWORD version;
     if (!ReadIndexVersion(group->IndexPath(), &version))
         return FALSE;
     switch (version) {
     case kVersionMissing:
         group->Clear();
-        return group->WriteHeader() && RebuildIndex(group);
+        return RebuildIndex(group);
     case 1:
-        return ReadVersion1Index(group) && group->WriteHeader() && RebuildIndex(group);
+        return ReadVersion1Index(group) && RebuildIndex(group);
     case 2:
         return UpgradeIndex2To3(dataPath, name) && UpgradeIndex3To4(dataPath, name)
             && UpgradeIndex4To5(dataPath, name);
@@ -148,7 +139,10 @@ static BOOL CheckGroup(const wchar_t* dataPath, const wchar_t* name, GroupRecord
 BOOL InitializeDataFolder(const wchar_t* dataPath)
 {
     HCURSOR previous = SetCursor(LoadCursor(NULL, IDC_WAIT));
+    // One look at the folder spares a clean start the per-group checks.
+    BOOL recover = HasLeftovers(dataPath);
     BOOL ok = CreateDraftFolder(dataPath)
+           && (!recover || RecoverListFiles(dataPath))
            && CreateListFile(dataPath, L"active.dat")
            && CreateListFile(dataPath, L"category.dat")
            && CreateListFile(dataPath, L"group.dat");
@@ -163,7 +157,7 @@ BOOL InitializeDataFolder(const wchar_t* dataPath)
             const wchar_t* name = reader->Next();
             if (!name)
                 break;
-            BOOL checked = CheckGroup(dataPath, name, &group);
+            BOOL checked = CheckGroup(dataPath, name, &group, recover);
             DWORD error = GetLastError();
             group.Release();
             group.Reset();

@@ -3,6 +3,8 @@
 #include <string.h>
 #include <wchar.h>
 #include "store/ArticleLog.h"
+#include "store/FileOps.h"
+#include "store/GroupRecovery.h"
 #include "store/GroupListReader.h"
 #include "store/GroupRecord.h"
 
@@ -16,12 +18,7 @@ enum {
 };
 
 struct CompactionFiles {
-    wchar_t newIndexPath[kMaintenancePathCapacity];
-    wchar_t newLogPath[kMaintenancePathCapacity];
-    // The old files step aside under these names while the new ones move
-    // in, so that a failed move can be undone.
-    wchar_t oldIndexBackup[kMaintenancePathCapacity];
-    wchar_t oldLogBackup[kMaintenancePathCapacity];
+    CompactionNames names;
     HANDLE oldLog;
     HANDLE newIndex;
     HANDLE newLog;
@@ -33,11 +30,6 @@ void CloseIfOpen(HANDLE* file)
         CloseHandle(*file);
         *file = INVALID_HANDLE_VALUE;
     }
-}
-
-BOOL Exists(const wchar_t* path)
-{
-    return GetFileAttributesW(path) != INVALID_FILE_ATTRIBUTES;
 }
 
 BOOL IsReadOnly(const wchar_t* path)
@@ -129,19 +121,6 @@ private:
     DWORD position_;
 };
 
-BOOL MakeCompactionPaths(GroupRecord* group, CompactionFiles* files)
-{
-    const wchar_t* index = group->IndexPath();
-    if (!index || !group->LogPath()) {
-        SetLastError(ERROR_INVALID_PARAMETER);
-        return FALSE;
-    }
-    return CompactionPath(index, L"id~", files->newIndexPath, kMaintenancePathCapacity)
-        && CompactionPath(index, L"lo~", files->newLogPath, kMaintenancePathCapacity)
-        && CompactionPath(index, L"ib~", files->oldIndexBackup, kMaintenancePathCapacity)
-        && CompactionPath(index, L"lb~", files->oldLogBackup, kMaintenancePathCapacity);
-}
-
 // Step 1: the old log and the two new files. Nothing is left behind on
 // failure, and nothing that was there before is touched.
 BOOL OpenCompactionFiles(GroupRecord* group, CompactionFiles* files)
@@ -151,29 +130,22 @@ BOOL OpenCompactionFiles(GroupRecord* group, CompactionFiles* files)
         SetLastError(ERROR_ACCESS_DENIED);
         return FALSE;
     }
-    // Leftovers of an interrupted swap may be the only copy of a file.
-    if (Exists(files->oldIndexBackup) || Exists(files->oldLogBackup)) {
-        SetLastError(ERROR_FILE_EXISTS);
-        return FALSE;
-    }
     files->oldLog = CreateFileW(group->LogPath(), GENERIC_READ, 0, NULL, OPEN_EXISTING,
                                 FILE_ATTRIBUTE_NORMAL, NULL);
     if (files->oldLog == INVALID_HANDLE_VALUE)
         return FALSE;
-    files->newIndex = CreateFileW(files->newIndexPath, GENERIC_READ | GENERIC_WRITE, 0, NULL,
-                                  CREATE_NEW, FILE_ATTRIBUTE_NORMAL, NULL);
+    files->newIndex = FileCreate(files->names.newIndex, GENERIC_READ | GENERIC_WRITE, 0, CREATE_NEW);
     if (files->newIndex == INVALID_HANDLE_VALUE) {
         DWORD error = GetLastError();
         CloseIfOpen(&files->oldLog);
         SetLastError(error);
         return FALSE;
     }
-    files->newLog = CreateFileW(files->newLogPath, GENERIC_READ | GENERIC_WRITE, 0, NULL,
-                                CREATE_NEW, FILE_ATTRIBUTE_NORMAL, NULL);
+    files->newLog = FileCreate(files->names.newLog, GENERIC_READ | GENERIC_WRITE, 0, CREATE_NEW);
     if (files->newLog == INVALID_HANDLE_VALUE) {
         DWORD error = GetLastError();
         CloseIfOpen(&files->newIndex);
-        DeleteFileW(files->newIndexPath);
+        FileDelete(files->names.newIndex);
         CloseIfOpen(&files->oldLog);
         SetLastError(error);
         return FALSE;
@@ -277,47 +249,53 @@ BOOL CompactionPath(const wchar_t* indexPath, const wchar_t* suffix, wchar_t* pa
     return TRUE;
 }
 
-// Each old file first steps aside under its backup name, so that every
-// failed move can be undone and the group keeps a matching log and index
-// whatever fails.
-BOOL ReplaceGroupFiles(const wchar_t* index, const wchar_t* log,
-                       const wchar_t* newIndex, const wchar_t* newLog,
-                       const wchar_t* indexBackup, const wchar_t* logBackup)
+BOOL CompactionNames::Make(const wchar_t* indexPath)
 {
-    DWORD error;
-    if (!MoveFileW(log, logBackup))
-        return FALSE;
-    if (!MoveFileW(newLog, log)) {
-        error = GetLastError();
-        MoveFileW(logBackup, log);
+    return CompactionPath(indexPath, L"id~", newIndex, kStorePathCapacity)
+        && CompactionPath(indexPath, L"lo~", newLog, kStorePathCapacity)
+        && CompactionPath(indexPath, L"ic~", committedIndex, kStorePathCapacity)
+        && CompactionPath(indexPath, L"ib~", oldIndexBackup, kStorePathCapacity)
+        && CompactionPath(indexPath, L"lb~", oldLogBackup, kStorePathCapacity);
+}
+
+// The new pair is whole and on the medium. Renaming the new index to its
+// committed name is the one step after which the next start completes the
+// swap instead of undoing it; the log moves in before the index, so a
+// committed index without a new log beside it means the log is in place.
+BOOL CommitGroupFiles(const wchar_t* index, const wchar_t* log, const CompactionNames& names)
+{
+    if (!FileReplace(names.newIndex, names.committedIndex)) {
+        DWORD error = GetLastError();
+        FileDelete(names.newIndex);
+        FileDelete(names.newLog);
         SetLastError(error);
         return FALSE;
     }
-    if (!MoveFileW(index, indexBackup)) {
-        error = GetLastError();
-        MoveFileW(log, newLog);
-        MoveFileW(logBackup, log);
+    if (!FileReplace(names.newLog, log)) {
+        // Nothing has been replaced yet: take the commitment back.
+        DWORD error = GetLastError();
+        if (FileReplace(names.committedIndex, names.newIndex)) {
+            FileDelete(names.newIndex);
+            FileDelete(names.newLog);
+        }
         SetLastError(error);
         return FALSE;
     }
-    if (!MoveFileW(newIndex, index)) {
-        error = GetLastError();
-        MoveFileW(indexBackup, index);
-        MoveFileW(log, newLog);
-        MoveFileW(logBackup, log);
-        SetLastError(error);
-        return FALSE;
-    }
-    DeleteFileW(logBackup);
-    DeleteFileW(indexBackup);
-    return TRUE;
+    // From here on only the way forward is left; the next start retries it.
+    return FileReplace(names.committedIndex, index);
 }
 
 BOOL CompactGroup(GroupRecord* group)
 {
     CompactionFiles files;
     files.oldLog = files.newIndex = files.newLog = INVALID_HANDLE_VALUE;
-    if (!MakeCompactionPaths(group, &files) || !OpenCompactionFiles(group, &files))
+    if (!group->IndexPath() || !group->LogPath()) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    // Leftovers of an interrupted run are settled first, as at start-up.
+    if (!files.names.Make(group->IndexPath()) || !RecoverGroupFiles(group)
+        || !OpenCompactionFiles(group, &files))
         return FALSE;
 
     KeptCounts counts = {0, 0, 0};
@@ -337,24 +315,19 @@ BOOL CompactGroup(GroupRecord* group)
         group->SetUnreadCount(counts.kept);
         // On the medium before they replace the only other copy.
         ok = group->WriteHeader(files.newIndex)
-          && FlushFileBuffers(files.newIndex) && FlushFileBuffers(files.newLog);
+          && FileFlush(files.newIndex) && FileFlush(files.newLog);
         error = GetLastError();
     }
     CloseIfOpen(&files.oldLog);
     CloseIfOpen(&files.newIndex);
     CloseIfOpen(&files.newLog);
-    if (ok) {
-        ok = ReplaceGroupFiles(group->IndexPath(), group->LogPath(),
-                               files.newIndexPath, files.newLogPath,
-                               files.oldIndexBackup, files.oldLogBackup);
-        error = GetLastError();
-    }
     if (!ok) {
-        DeleteFileW(files.newLogPath);
-        DeleteFileW(files.newIndexPath);
+        FileDelete(files.names.newLog);
+        FileDelete(files.names.newIndex);
+        SetLastError(error);
+        return FALSE;
     }
-    SetLastError(error);
-    return ok;
+    return CommitGroupFiles(group->IndexPath(), group->LogPath(), files.names);
 }
 
 BOOL MarkAllRead(GroupRecord* group)

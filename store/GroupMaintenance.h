@@ -4,6 +4,7 @@
 // the dialogs and turn a failure into its message.
 #pragma once
 #include <windows.h>
+#include "store/StorePath.h"
 
 class GroupRecord;
 
@@ -16,13 +17,12 @@ enum {
     kMessageCatchUpServerFailed = 27  // "設定できませんでした(%d)"
 };
 
-enum { kMaintenancePathCapacity = MAX_PATH + 8 };
 
 // Rewrites the group's log and index without the articles marked read; the
 // kept records keep their order, flags and numbers, savedPosition becomes 0.
 // The new files are written next to the old ones (index path ending in
-// "id~" and "lo~"); either of them already existing fails with 80. Any
-// failure leaves the old files as they were. A record whose article lies
+// "id~" and "lo~"); leftovers of an interrupted run are settled first, as
+// at start-up. A failure before the swap leaves the old files as they were. A record whose article lies
 // outside the log, or an index shorter than its record count, fails with 13.
 BOOL CompactGroup(GroupRecord* group);
 
@@ -40,13 +40,21 @@ typedef void (*CompactFailureHandler)(const wchar_t* groupName, DWORD error, voi
 // group.dat cannot be opened. The caller runs the data initialisation after.
 BOOL CompactAllGroups(const wchar_t* dataPath, CompactFailureHandler onFailure, void* context);
 
-// Moves the new index and log to the old names through the two backup
-// names; a failed move undoes the ones before it, so the old pair is back
-// under its names (and the new files under theirs). The backups are deleted
-// at the end.
-BOOL ReplaceGroupFiles(const wchar_t* index, const wchar_t* log,
-                       const wchar_t* newIndex, const wchar_t* newLog,
-                       const wchar_t* indexBackup, const wchar_t* logBackup);
+// The names a compaction writes and swaps through, beside the index.
+struct CompactionNames {
+    wchar_t newIndex[kStorePathCapacity];        // "id~", written
+    wchar_t newLog[kStorePathCapacity];          // "lo~", written
+    wchar_t committedIndex[kStorePathCapacity];  // "ic~", the new index once the pair is whole
+    // Where an earlier release moved the old files aside while swapping.
+    wchar_t oldIndexBackup[kStorePathCapacity];  // "ib~"
+    wchar_t oldLogBackup[kStorePathCapacity];    // "lb~"
+    BOOL Make(const wchar_t* indexPath);
+};
+
+// Puts a whole, flushed new pair in the old one's place. Fails with the old
+// pair in place unless the log was already replaced; then the next start
+// (or compaction of the group) finishes the swap.
+BOOL CommitGroupFiles(const wchar_t* index, const wchar_t* log, const CompactionNames& names);
 
 // The temporary names of a compaction: `indexPath` with its last three
 // characters replaced by `suffix` ("id~", "lo~"). 87 when it does not fit.

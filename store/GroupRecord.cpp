@@ -1,6 +1,7 @@
 #include "store/GroupRecord.h"
 #include "store/ArticleHeader.h"
 #include "store/ArticleLog.h"
+#include "store/FileOps.h"
 #include "store/KeywordFilter.h"
 #include "store/StorePath.h"
 #include "text/CodePage.h"
@@ -137,7 +138,7 @@ BOOL GroupRecord::WriteHeader(HANDLE file)
         SetLastError(ERROR_INVALID_PARAMETER);
         return FALSE;
     }
-    file = CreateFileW(indexPath_, GENERIC_WRITE, 0, NULL, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
+    file = FileCreate(indexPath_, GENERIC_WRITE, 0, OPEN_ALWAYS);
     if (file == INVALID_HANDLE_VALUE)
         return FALSE;
     BOOL ok = WriteAll(file, &header, sizeof header);
@@ -166,8 +167,7 @@ static HANDLE OpenExclusive(const wchar_t* path)
         SetLastError(ERROR_INVALID_PARAMETER);
         return INVALID_HANDLE_VALUE;
     }
-    return CreateFileW(path, GENERIC_READ | GENERIC_WRITE, 0, NULL, OPEN_ALWAYS,
-                       FILE_ATTRIBUTE_NORMAL, NULL);
+    return FileCreate(path, GENERIC_READ | GENERIC_WRITE, 0, OPEN_ALWAYS);
 }
 
 BOOL GroupRecord::OpenIndex()

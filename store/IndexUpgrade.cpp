@@ -1,6 +1,7 @@
 #include "store/IndexUpgrade.h"
 #include "store/ArticleHeader.h"
 #include "store/ArticleLog.h"
+#include "store/FileOps.h"
 #include "store/GroupRecord.h"
 #include "store/LineReader.h"
 #include "store/StorePath.h"
@@ -102,8 +103,9 @@ struct UpgradeStep {
                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
         if (oldIndex == INVALID_HANDLE_VALUE)
             return FALSE;
-        // A leftover temporary file fails the step (80) and is left alone.
-        temp = CreateFileW(tempPath, GENERIC_WRITE, 0, NULL, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, NULL);
+        // The data initialisation has settled any leftover before; one
+        // still there fails the step (80) and is left alone.
+        temp = FileCreate(tempPath, GENERIC_WRITE, 0, CREATE_NEW);
         if (temp == INVALID_HANDLE_VALUE)
             return FALSE;
         createdTemp = TRUE;
@@ -140,27 +142,27 @@ struct UpgradeStep {
         oldIndex = temp = log = INVALID_HANDLE_VALUE;
     }
 
-    // Ends the step: on success the new index takes the old one's place.
+    // Ends the step: on success the new index, once on the medium, takes
+    // the old one's place in one move, so that a kill leaves one of them.
     BOOL Finish(BOOL ok)
     {
         DWORD error = GetLastError();
+        if (ok && !FileFlush(temp)) {
+            error = GetLastError();
+            ok = FALSE;
+        }
         CloseFiles();
         if (ok) {
-            if (!DeleteFileW(indexPath)) {
+            if (FileReplace(tempPath, indexPath)) {
+                createdTemp = FALSE;
+            } else {
                 // A read-only or locked index stays as it was.
                 error = GetLastError();
                 ok = FALSE;
-            } else if (!MoveFileW(tempPath, indexPath)) {
-                // The old index is gone; the next start rebuilds from the log.
-                error = GetLastError();
-                createdTemp = FALSE;
-                ok = FALSE;
-            } else {
-                createdTemp = FALSE;
             }
         }
         if (createdTemp)
-            DeleteFileW(tempPath);
+            FileDelete(tempPath);
         free(indexPath);
         free(tempPath);
         free(logPath);

@@ -7,7 +7,7 @@
 class GroupRecord;
 
 // Version 1 is four text lines: lastArticle, state text, serverLast,
-// reservedWord. The caller then writes a fresh header and rebuilds.
+// reservedWord. The caller then rebuilds the index from the log.
 BOOL ReadVersion1Index(GroupRecord* group);
 
 BOOL UpgradeIndex2To3(const wchar_t* dataPath, const wchar_t* groupName);

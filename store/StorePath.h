@@ -2,6 +2,9 @@
 #pragma once
 #include <windows.h>
 
+// Room for any path of the data folder, a temporary suffix included.
+enum { kStorePathCapacity = MAX_PATH + 8 };
+
 // a + b + c (c may be none) in a new block released with free(); none with
 // last error 8.
 wchar_t* ConcatPath(const wchar_t* a, const wchar_t* b, const wchar_t* c = NULL);

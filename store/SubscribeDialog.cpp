@@ -7,6 +7,7 @@
 #include "app/MessageCatalog.h"
 #include "app/DialogGuard.h"
 #include "settings/Settings.h"
+#include "store/FileRewrite.h"
 #include "store/LineReader.h"
 #include "text/CodePage.h"
 #include "nntp/GroupListDialog.h"
@@ -189,41 +190,31 @@ static void OnDownload(SubscribeDialog* context)
     ShowCategories(context);
 }
 
-static BOOL WriteAll(HANDLE file, const void* bytes, DWORD size)
-{
-    DWORD written = 0;
-    return WriteFile(file, bytes, size, &written, NULL) && written == size;
-}
-
-// Writes the table's names through "group.dat~", so that a failed write
-// leaves the old subscriptions whole.
+// Writes the table's names through "group.dat~", which replaces group.dat
+// only once it is whole: a failed write or a kill keeps the old list.
 static void OnOk(SubscribeDialog* context)
 {
-    wchar_t temporaryPath[MAX_PATH + 2];
-    int length = _snwprintf(temporaryPath, MAX_PATH + 1, L"%s~", context->groupPath);
-    temporaryPath[MAX_PATH + 1] = L'\0';
-    HANDLE file = length < 0 ? INVALID_HANDLE_VALUE : CreateFileW(temporaryPath, GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
-    if (file == INVALID_HANDLE_VALUE) {
-        if (length < 0)
-            SetLastError(ERROR_FILENAME_EXCED_RANGE);
+    FileRewrite file;
+    file.Construct();
+    if (!file.Open(context->groupPath)) {
         ShowCodeBox(L"グループファイルが開けませんでした(%d)");
         return;
     }
     BOOL written = TRUE;
     GroupNameWalk walk;
     for (GroupNameEntry* entry = walk.First(&context->subscribed); entry && written; entry = walk.Next()) {
-        written = WriteAll(file, entry->name, (DWORD)strlen(entry->name)) && WriteAll(file, "\r\n", 2);
+        written = file.Write(entry->name, (DWORD)strlen(entry->name)) && file.Write("\r\n", 2);
         if (!written)
             ShowCodeBox(L"ファイルの書き込みに失敗しました(%d)");
     }
-    CloseHandle(file);
     if (!written) {
-        DeleteFileW(temporaryPath);
+        file.Abandon();
         return;
     }
-    DeleteFileW(context->groupPath);
-    if (!MoveFileW(temporaryPath, context->groupPath))
+    if (!file.Commit()) {
+        file.Abandon();
         ShowCodeBox(L"ファイルの書き込みに失敗しました(%d)");
+    }
 }
 
 static INT_PTR CALLBACK SubscribeDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)

@@ -6,6 +6,7 @@
 #include "resource.h"
 #include "app/MessageCatalog.h"
 #include "app/DialogGuard.h"
+#include "store/FileRewrite.h"
 #include "store/LineReader.h"
 #include "text/CodePage.h"
 
@@ -131,14 +132,8 @@ static void ApplyRadioButtons(KeywordFilterDialog* context)
     SendMessageW(combo, CB_SETITEMDATA, item, level);
 }
 
-static BOOL WriteAll(HANDLE file, const void* bytes, DWORD size)
-{
-    DWORD written = 0;
-    return WriteFile(file, bytes, size, &written, NULL) && written == size;
-}
-
 // Writes every keyword of a level into `file`; 0 after a box was shown.
-static BOOL WriteKeywords(KeywordFilterDialog* context, HANDLE file, const wchar_t* temporaryPath)
+static BOOL WriteKeywords(KeywordFilterDialog* context, FileRewrite* file)
 {
     HWND combo = GetDlgItem(context->dialog, IDC_FILTER_KEYWORDS);
     LRESULT count = SendMessageW(combo, CB_GETCOUNT, 0, 0);
@@ -156,41 +151,33 @@ static BOOL WriteKeywords(KeywordFilterDialog* context, HANDLE file, const wchar
         }
         BOOL ok = TRUE;
         if (level == kLevelHigh || level == kLevelLow) {
-            ok = WriteAll(file, level == kLevelHigh ? "+ " : "- ", 2) &&
-                 WriteAll(file, bytes, (DWORD)strlen(bytes)) && WriteAll(file, "\r\n", 2);
+            ok = file->Write(level == kLevelHigh ? "+ " : "- ", 2) &&
+                 file->Write(bytes, (DWORD)strlen(bytes)) && file->Write("\r\n", 2);
         }
         free(bytes);
         if (!ok) {
-            ShowErrorBox(IDS_FILTER_WRITE_FAILED, temporaryPath);
+            ShowErrorBox(IDS_FILTER_WRITE_FAILED, file->TempPath());
             return FALSE;
         }
     }
     return TRUE;
 }
 
+// The old list is replaced only by a whole new one, in one step.
 static INT_PTR OnSave(KeywordFilterDialog* context)
 {
     ApplyRadioButtons(context);
-    wchar_t temporaryPath[MAX_PATH + 2];
-    int length = _snwprintf(temporaryPath, MAX_PATH + 1, L"%s~", context->filterPath);
-    temporaryPath[MAX_PATH + 1] = L'\0';
-    if (length < 0) {
-        SetLastError(ERROR_FILENAME_EXCED_RANGE);
+    FileRewrite file;
+    file.Construct();
+    if (!file.Open(context->filterPath)) {
         ShowErrorBox(IDS_FILE_OPEN_FAILED, context->filterPath);
         return 2;
     }
-    HANDLE file = CreateFileW(temporaryPath, GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
-    if (file == INVALID_HANDLE_VALUE) {
-        ShowErrorBox(IDS_FILE_OPEN_FAILED, context->filterPath);
+    if (!WriteKeywords(context, &file) || !file.Commit()) {
+        file.Abandon();
         return 2;
     }
-    BOOL written = WriteKeywords(context, file, temporaryPath);
-    CloseHandle(file);
-    if (!written)
-        return 2;
-    // The old list goes only once the new one is complete.
-    DeleteFileW(context->filterPath);
-    return MoveFileW(temporaryPath, context->filterPath) ? 1 : 2;
+    return 1;
 }
 
 static INT_PTR CALLBACK KeywordFilterDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)

@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 #include "resource.h"
+#include "store/DataFolder.h"
 #include "views/KeywordFilterDialog.h"
 #include "support/DialogDriver.h"
+#include "support/KillPoints.h"
 #include "support/MessageBoxRecorder.h"
 #include "support/StoreFiles.h"
 
@@ -143,4 +145,29 @@ TEST_F(FilterFixture, KeywordsThatDifferOnlyInCaseStayApart)
     std::string file = ReadBytes(path);
     EXPECT_NE(std::string::npos, file.find("+ ABC\r\n")) << file;
     EXPECT_NE(std::string::npos, file.find("- abc\r\n")) << file;
+}
+
+TEST_F(FilterFixture, AKillWhileSavingLeavesTheOldFilterOrTheNew)
+{
+    int points = ForEachKillPoint(
+        [&] {
+            ASSERT_TRUE(WriteBytes(folder.File(L"group.dat"), "fj.test\r\n"));
+            ASSERT_TRUE(WriteBytes(path, "+ keep\r\n"));
+        },
+        [&] {
+            DialogDriver driver;
+            driver.Then([&](HWND dialog) {
+                DialogDriver::Click(dialog, IDC_FILTER_LOW);
+                DialogDriver::Click(dialog, IDOK);
+            });
+            Run(L"subject");
+        },
+        [&](int k) {
+            SCOPED_TRACE(k);
+            ASSERT_TRUE(InitializeDataFolder(folder.Path().c_str())) << GetLastError();
+            std::string saved = ReadBytes(path);
+            EXPECT_TRUE(saved == "+ keep\r\n" || saved == "+ keep\r\n- subject\r\n") << saved;
+            EXPECT_FALSE(FileExists(path + L"~"));
+        });
+    EXPECT_GT(points, 4);
 }

@@ -50,8 +50,8 @@ TEST_F(MaintenanceFixture, DeletingReadArticlesCompactsEveryGroupAndNamesTheOneT
     Group(L"fj.a");
     Group(L"fj.b");
     Group(L"fj.c");
-    // Left over from an interrupted deletion.
-    ASSERT_TRUE(WriteBytes(folder.File(L"fj.b.id~"), "x"));
+    // A log that cannot be replaced.
+    ASSERT_TRUE(SetFileAttributesW(folder.File(L"fj.b.log").c_str(), FILE_ATTRIBUTE_READONLY));
 
     boxes.SetAnswer(IDNO);
     EXPECT_FALSE(DeleteReadArticlesCommand(folder.Path().c_str()));
@@ -74,8 +74,9 @@ TEST_F(MaintenanceFixture, DeletingReadArticlesCompactsEveryGroupAndNamesTheOneT
     EXPECT_EQ(articles.Index(), ReadBytes(folder.File(L"fj.b.idx")));
     ASSERT_EQ(2u, boxes.Boxes().size());
     EXPECT_EQ(L"fj.b", boxes.Boxes()[1].caption);
-    EXPECT_EQ(L"既読記事の削除に失敗しました(80)", boxes.Boxes()[1].text);
+    EXPECT_EQ(L"既読記事の削除に失敗しました(5)", boxes.Boxes()[1].text);
     EXPECT_EQ((UINT)MB_ICONEXCLAMATION, boxes.Boxes()[1].flags);
+    SetFileAttributesW(folder.File(L"fj.b.log").c_str(), FILE_ATTRIBUTE_NORMAL);
 }
 
 TEST_F(MaintenanceFixture, CatchUpMarksReadOrSkipsTheServerAsTicked)

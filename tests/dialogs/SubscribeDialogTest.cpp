@@ -2,8 +2,10 @@
 #include <commctrl.h>
 #include "resource.h"
 #include "settings/Settings.h"
+#include "store/DataFolder.h"
 #include "store/SubscribeDialog.h"
 #include "support/DialogDriver.h"
+#include "support/KillPoints.h"
 #include "support/MessageBoxRecorder.h"
 #include "support/ScriptedNntpServer.h"
 #include "support/StoreFiles.h"
@@ -139,6 +141,32 @@ TEST_F(SubscribeFixture, CancelLeavesGroupDatAlone)
     });
     EXPECT_EQ(IDCANCEL, Run());
     EXPECT_EQ("fj.comp\r\n", ReadBytes(folder.File(L"group.dat")));
+}
+
+TEST_F(SubscribeFixture, AKillWhileSavingLeavesTheOldListOrTheNew)
+{
+    std::wstring list = folder.File(L"group.dat");
+    int points = ForEachKillPoint(
+        [&] { Files("fj.comp\r\n", "fj\r\n", "old.one\r\n"); },
+        [&] {
+            DialogDriver driver;
+            driver.Then([&](HWND dialog) {
+                DoubleTap(dialog, L"fj");
+                DoubleTap(dialog, L"fj.comp");
+                DialogDriver::Click(dialog, IDOK);
+            });
+            Run();
+        },
+        [&](int k) {
+            SCOPED_TRACE(k);
+            ASSERT_TRUE(InitializeDataFolder(folder.Path().c_str())) << GetLastError();
+            std::string saved = ReadBytes(list);
+            bool whole = saved.size() == 18 && saved.find("old.one\r\n") != std::string::npos
+                      && saved.find("fj.comp\r\n") != std::string::npos;
+            EXPECT_TRUE(saved == "old.one\r\n" || whole) << saved;
+            EXPECT_FALSE(FileExists(list + L"~"));
+        });
+    EXPECT_GT(points, 4);
 }
 
 TEST_F(SubscribeFixture, DownloadFetchesTheGroupListAndShowsItsCategories)

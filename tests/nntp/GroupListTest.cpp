@@ -85,13 +85,12 @@ TEST_F(GroupListTest, RefusedListActiveFallsBackToListWithTheSameFiles)
     EXPECT_EQ(kCategory, ReadBytes(category));
 }
 
-TEST_F(GroupListTest, NeitherListAcceptedQuotesTheReplyAfterTheFilesWereTruncated)
+TEST_F(GroupListTest, NeitherListAcceptedQuotesTheReplyAndKeepsTheOldFiles)
 {
     server.On("LIST active", "500 what?\r\n");
     server.On("LIST", "503 not now\r\n");
     EXPECT_EQ(L"サーバが予期せぬ応答をしました。:503 not now\r\n", Fetch());
-    EXPECT_EQ("", ReadBytes(active));
-    EXPECT_EQ("", ReadBytes(category));
+    ExpectOldFilesKept();
 }
 
 TEST_F(GroupListTest, EmptyListLeavesBothFilesEmptyAndNoMessage)
@@ -156,26 +155,32 @@ TEST_F(GroupListTest, LongNamesAreKeptWholeAndOverlongLinesStopTheFetch)
     server.On("LIST active", "215 list follows\r\n" + longName + " 1 1 y\r\n" + "fj.b\r\n" + overlong +
                                  " 1 1 y\r\nfj.c 1 1 y\r\n.\r\n");
     EXPECT_EQ(L"正常に受信できませんでした(234)", Fetch());
+    ExpectOldFilesKept();
+    ScriptedNntpServer again;
+    ASSERT_TRUE(again.Start());
+    again.On("LIST active", "215 list follows\r\n" + longName + " 1 1 y\r\nfj.b\r\n.\r\n");
+    EXPECT_EQ(L"", Fetch(NULL, NULL, again.Port()));
     EXPECT_EQ(longName + "\r\nfj.b\r\n", ReadBytes(active));
     EXPECT_EQ("fj\r\n", ReadBytes(category));
 }
 
-TEST_F(GroupListTest, ListBrokenOffKeepsWhatCameAndSaysWhy)
+TEST_F(GroupListTest, ListBrokenOffKeepsTheOldListsAndSaysWhy)
 {
     server.On("LIST active", "215 list follows\r\nfj.a 1 1 y\r\njapan.b 1 1 y\r\n", true);
     EXPECT_EQ(L"正常に受信できませんでした(38)", Fetch());
-    EXPECT_EQ("fj.a\r\njapan.b\r\n", ReadBytes(active));
-    EXPECT_EQ("fj\r\njapan\r\n", ReadBytes(category));
+    ExpectOldFilesKept();
+    EXPECT_FALSE(FileExists(active + L"~") || FileExists(category + L"~"));
 }
 
 TEST_F(GroupListTest, UnwritableFilesAreReported)
 {
     server.On("LIST active", "215 list follows\r\n.\r\n");
-    // Held open without sharing, as by another program.
-    HANDLE busy = CreateFileW(category.c_str(), GENERIC_READ, 0, NULL, OPEN_EXISTING, 0, NULL);
-    ASSERT_NE(INVALID_HANDLE_VALUE, busy);
-    EXPECT_EQ(L"Can't open category file(32)", Fetch());
-    CloseHandle(busy);
+    // A folder where the new list must grow.
+    ASSERT_TRUE(CreateDirectoryW((category + L"~").c_str(), NULL));
+    EXPECT_EQ(L"Can't open category file(5)", Fetch());
+    RemoveDirectoryW((category + L"~").c_str());
+    ExpectOldFilesKept();
+    EXPECT_FALSE(FileExists(active + L"~"));
     std::wstring missing = folder + L"no-such-folder\\active.dat";
     GroupListJob* job = CreateGroupListJob(missing.c_str(), category.c_str(), L"127.0.0.1", server.Port(), NULL,
                                            NULL, NULL, 103, NULL);

@@ -3,6 +3,7 @@
 #include "StoreTestGroup.h"
 #include "store/DataFolder.h"
 #include "store/IndexUpgrade.h"
+#include "support/KillPoints.h"
 
 namespace {
 
@@ -121,15 +122,50 @@ TEST_F(Upgrade, Version4WhoseLogLacksAnArticleFailsAndKeepsTheOldIndex)
     EXPECT_FALSE(FileExists(Temp()));
 }
 
-TEST_F(Upgrade, LeftoverTemporaryFileFailsTheStep)
+TEST_F(Upgrade, LeftoverTemporaryFileIsDiscardedAndTheStepRedone)
 {
-    std::string old = OldHeader(4, 3) + U32(3) + Version4(Records(0, 0, 0));
-    SetIndex(old);
+    SetIndex(OldHeader(4, 3) + U32(3) + Version4(Records(0, 0, 0)));
     ASSERT_TRUE(WriteBytes(Temp(), "half"));
-    EXPECT_FALSE(Init());
-    EXPECT_EQ((DWORD)ERROR_FILE_EXISTS, GetLastError());
-    EXPECT_EQ(old, Index());
-    EXPECT_EQ("half", ReadBytes(Temp()));
+    ASSERT_TRUE(Init());
+    EXPECT_EQ(IndexHeaderBytes(30, 40, 9, 3, 2, "state", 3, 0, 0) + Records(0, 0, 0), Index());
+    EXPECT_FALSE(FileExists(Temp()));
+}
+
+TEST_F(Upgrade, EveryStepCompletesAfterAKillAtAnyPoint)
+{
+    struct Case {
+        std::string index;      // empty: no index at all
+        std::string upgraded;
+    } cases[] = {
+        {"", IndexHeaderBytes(0, 0, 0, 3, 0, "", 3, 0, 0) + Records(0, 0, 0)},
+        {"0\r\nOK\r\n250\r\n", IndexHeaderBytes(0, 250, 0, 3, 0, "OK", 3, 0, 0) + Records(0, 0, 0)},
+        {OldHeader(2, 3) + Short(Records(4, 1, 2), 64),
+         IndexHeaderBytes(30, 40, 9, 3, 2, "state", 2, 1, 1) + Records(4, 1, 2)},
+        {OldHeader(3, 3) + U32(2) + Short(Records(1, 0, 2), 64),
+         IndexHeaderBytes(30, 40, 9, 3, 2, "state", 2, 0, 1) + Records(1, 0, 2)},
+        {OldHeader(4, 3) + U32(3) + Version4(Records(0, 0, 0)),
+         IndexHeaderBytes(30, 40, 9, 3, 2, "state", 3, 0, 0) + Records(0, 0, 0)},
+    };
+    for (const Case& one : cases) {
+        SCOPED_TRACE(one.index.substr(0, 4));
+        int points = ForEachKillPoint(
+            [&] {
+                DeleteFileW(Temp().c_str());
+                if (one.index.empty())
+                    DeleteFileW(group.IndexPath());
+                else
+                    SetIndex(one.index);
+            },
+            [&] { Init(); },
+            [&](int k) {
+                SCOPED_TRACE(k);
+                ASSERT_TRUE(Init()) << GetLastError();
+                EXPECT_EQ(one.upgraded, Index());
+                EXPECT_EQ(a + b + c, Log());
+                EXPECT_FALSE(FileExists(Temp()));
+            });
+        EXPECT_GT(points, 5);
+    }
 }
 
 TEST_F(Upgrade, StepInterruptedAfterDeletingTheOldIndexIsFinished)

@@ -6,128 +6,17 @@
 #include <string>
 #include "FrameFixture.h"
 #include "app/SingleInstance.h"
-#include "support/RegistrySandbox.h"
+#include "RealProgram.h"
 
 namespace {
 
-std::wstring ProgramPath()
-{
-    wchar_t path[MAX_PATH];
-    GetModuleFileNameW(NULL, path, MAX_PATH);
-    std::wstring p = path;
-    p = p.substr(0, p.find_last_of(L'\\'));          // .../tests
-    p = p.substr(0, p.find_last_of(L'\\') + 1);      // the build folder
-    return p + L"pelora_hpc.exe";
-}
-
-BOOL Start(const std::wstring& program, PROCESS_INFORMATION* process)
-{
-    STARTUPINFOW startup = {};
-    startup.cb = sizeof startup;
-    std::wstring command = L"\"" + program + L"\"";
-    return CreateProcessW(program.c_str(), &command[0], NULL, NULL, FALSE, 0, NULL, NULL, &startup, process);
-}
-
-// Ends a copy that is still running when the test leaves, whatever failed,
-// so no stray program keeps the test runner's output open.
-struct StartedCopy {
-    PROCESS_INFORMATION info = {};
-    ~StartedCopy()
-    {
-        if (!info.hProcess)
-            return;
-        if (WaitForSingleObject(info.hProcess, 0) == WAIT_TIMEOUT)
-            TerminateProcess(info.hProcess, 1);
-        CloseHandle(info.hThread);
-        CloseHandle(info.hProcess);
-    }
-};
-
-struct FrameSearch {
-    DWORD process;
-    HWND found;
-};
-
-BOOL CALLBACK FindFrameOf(HWND window, LPARAM param)
-{
-    FrameSearch* search = (FrameSearch*)param;
-    wchar_t name[64];
-    DWORD owner = 0;
-    GetWindowThreadProcessId(window, &owner);
-    if (owner == search->process && GetClassNameW(window, name, 64) && lstrcmpW(name, kFrameClassName) == 0) {
-        search->found = window;
-        return FALSE;
-    }
-    return TRUE;
-}
-
-HWND WaitForFrame(DWORD process, DWORD milliseconds)
-{
-    for (DWORD waited = 0; waited < milliseconds; waited += 50) {
-        FrameSearch search = {process, NULL};
-        EnumWindows(FindFrameOf, (LPARAM)&search);
-        if (search.found && IsWindowVisible(search.found))
-            return search.found;
-        Sleep(50);
-    }
-    return NULL;
-}
-
-// The copies started here read the real current user's key: they get the
-// connection values for the run, and whatever stood there before is put back.
-class RealSettings {
-public:
-    RealSettings()
-    {
-        RegistrySandbox::Release();
-        RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\tidewell\\Pelora", 0, NULL, 0, KEY_ALL_ACCESS, NULL, &key_,
-                        NULL);
-        wchar_t temp[MAX_PATH];
-        GetTempPathW(MAX_PATH, temp);
-        dataPath_ = std::wstring(temp) + L"pelora-ui-instance\\";
-        CreateDirectoryW(dataPath_.c_str(), NULL);
-        DWORD port = 119, limit = 50;
-        Keep(L"Server", L"127.0.0.1", 20);
-        Keep(L"DataPath", dataPath_.c_str(), (DWORD)(dataPath_.size() + 1) * 2, REG_SZ);
-        Keep(L"Port", &port, 4, REG_DWORD);
-        Keep(L"Limit", &limit, 4, REG_DWORD);
-    }
-    ~RealSettings()
-    {
-        for (int i = 0; i < count_; i++) {
-            if (saved_[i].existed)
-                RegSetValueExW(key_, saved_[i].name, 0, saved_[i].type, saved_[i].data, saved_[i].size);
-            else
-                RegDeleteValueW(key_, saved_[i].name);
-        }
-        RegCloseKey(key_);
-        RegistrySandbox::Take();
-    }
-
-private:
-    void Keep(const wchar_t* name, const void* data, DWORD size, DWORD type = REG_SZ)
-    {
-        Saved& s = saved_[count_++];
-        s.name = name;
-        s.size = sizeof s.data;
-        s.existed = RegQueryValueExW(key_, name, NULL, &s.type, s.data, &s.size) == ERROR_SUCCESS;
-        RegSetValueExW(key_, name, 0, type, (const BYTE*)data, size);
-    }
-    struct Saved {
-        const wchar_t* name;
-        BOOL existed;
-        DWORD type, size;
-        BYTE data[1024];
-    };
-    HKEY key_ = NULL;
-    std::wstring dataPath_;
-    Saved saved_[4];
-    int count_ = 0;
-};
-
 TEST(SingleInstance, ASecondCopyBringsTheFirstToTheFrontAndEndsWithZero)
 {
-    RealSettings settings;
+    wchar_t temp[MAX_PATH];
+    GetTempPathW(MAX_PATH, temp);
+    std::wstring dataPath = std::wstring(temp) + L"pelora-ui-instance\\";
+    CreateDirectoryW(dataPath.c_str(), NULL);
+    RealSettings settings(dataPath, 119);
     std::wstring program = ProgramPath();
     ASSERT_NE(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(program.c_str())) << "build pelora_hpc first";
     StartedCopy firstCopy;

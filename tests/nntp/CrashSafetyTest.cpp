@@ -1,0 +1,100 @@
+// A patrol and a group list fetch dying at every file call: after the next
+// start the files hold the old state or the new one, and a patrol run then
+// stores exactly what one uninterrupted run stores.
+#include <gtest/gtest.h>
+#include <memory>
+#include "PatrolHarness.h"
+#include "nntp/GroupListJob.h"
+#include "store/DataFolder.h"
+#include "support/KillPoints.h"
+#include "support/StoreFiles.h"
+
+namespace {
+
+const wchar_t* const kGroups[] = {L"fj.a", L"fj.b"};
+
+void Serve(ScriptedNntpServer& server)
+{
+    server.On("GROUP fj.a", "211 3 1 3 fj.a\r\n");
+    server.On("GROUP fj.b", "211 2 7 8 fj.b\r\n");
+    for (unsigned n : {1u, 2u, 3u, 7u, 8u}) {
+        std::string body;
+        for (unsigned line = 0; line < n % 3 + 1; ++line)
+            body += "body " + std::to_string(n) + "." + std::to_string(line) + "\r\n";
+        server.AddArticle(n, "From: a@b\r\nSubject: s" + std::to_string(n) + "\r\n", body);
+    }
+}
+
+std::unique_ptr<PatrolHarness> NewStore()
+{
+    std::unique_ptr<PatrolHarness> harness(new PatrolHarness);
+    for (const wchar_t* name : kGroups)
+        harness->AddGroup(name);
+    WriteBytes(harness->DataPath() + L"group.dat", "fj.a\r\nfj.b\r\n");
+    return harness;
+}
+
+// The index without its state text, which says how the last pass went.
+std::string Comparable(const std::string& index)
+{
+    std::string copy = index;
+    if (copy.size() >= 88)
+        copy.replace(24, 64, 64, '\0');
+    return copy;
+}
+
+}  // namespace
+
+TEST(CrashSafety, PatrolOfTwoGroupsHoldsAtEveryKillPoint)
+{
+    ScriptedNntpServer server;
+    ASSERT_TRUE(server.Start(120000));
+    Serve(server);
+    std::unique_ptr<PatrolHarness> reference = NewStore();
+    ASSERT_EQ((DWORD)StatusOk, reference->RunDirect(server.Port()).status);
+
+    std::unique_ptr<PatrolHarness> store;
+    int points = ForEachKillPoint(
+        [&] { store = NewStore(); },
+        [&] { store->RunDirect(server.Port()); },
+        [&](int k) {
+            SCOPED_TRACE(k);
+            ASSERT_TRUE(InitializeDataFolder(store->DataPath().c_str())) << GetLastError();
+            EXPECT_EQ((DWORD)StatusOk, store->RunDirect(server.Port()).status);
+            for (const wchar_t* name : kGroups) {
+                EXPECT_EQ(Comparable(reference->Group(name, L".idx")), Comparable(store->Group(name, L".idx")));
+                EXPECT_EQ(reference->Group(name, L".log"), store->Group(name, L".log"));
+            }
+        });
+    EXPECT_GT(points, 20);
+}
+
+TEST(CrashSafety, GroupListFetchLeavesTheOldListsOrTheNew)
+{
+    ScriptedNntpServer server;
+    ASSERT_TRUE(server.Start(60000));
+    server.On("LIST active", "215 list\r\nfj.comp 2 1 y\r\njapan.misc 1 1 y\r\nfj.rec 1 1 y\r\n.\r\n");
+    TempDataFolder folder;
+    std::wstring active = folder.File(L"active.dat"), category = folder.File(L"category.dat");
+    int points = ForEachKillPoint(
+        [&] {
+            WriteBytes(active, "old.group\r\n");
+            WriteBytes(category, "old\r\n");
+        },
+        [&] {
+            GroupListJob* job = CreateGroupListJob(active.c_str(), category.c_str(), L"127.0.0.1",
+                                                   server.Port(), NULL, NULL, NULL, 103, NULL);
+            ASSERT_TRUE(job);
+            RunGroupListJob(job);
+            DestroyGroupListJob(job);
+        },
+        [&](int k) {
+            SCOPED_TRACE(k);
+            ASSERT_TRUE(InitializeDataFolder(folder.Path().c_str())) << GetLastError();
+            std::string lists = ReadBytes(active) + "|" + ReadBytes(category);
+            EXPECT_TRUE(lists == "old.group\r\n|old\r\n" || lists == "fj.comp\r\njapan.misc\r\nfj.rec\r\n|fj\r\njapan\r\n")
+                << lists;
+            EXPECT_FALSE(FileExists(active + L"~") || FileExists(category + L"~"));
+        });
+    EXPECT_GT(points, 6);
+}
