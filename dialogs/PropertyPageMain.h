@@ -1,0 +1,14 @@
+// Page "メイン" (dialog 102): server, port, data folder and limit.
+#pragma once
+#include "dialogs/PropertyPage.h"
+
+class PropertyPageMain : public PropertyPage {
+public:
+    PropertyPageMain(Settings* settings, HINSTANCE instance);
+    void Init(HWND page) override;
+    BOOL Command(HWND page, WPARAM wParam, LPARAM lParam) override;
+    BOOL Apply(HWND page) override;
+
+private:
+    void OnBrowse(HWND page);
+};
