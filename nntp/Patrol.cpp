@@ -10,8 +10,8 @@
 #include "store/ArticleHeader.h"
 #include "store/ArticleWriter.h"
 #include "store/GroupRecord.h"
+#include "text/ArticleConverter.h"
 #include "text/CodePage.h"
-#include "text/Jis.h"
 
 namespace {
 
@@ -118,9 +118,34 @@ BOOL ParseReplyNumber(const char** cursor, DWORD* value)
     return *cursor != NULL;
 }
 
+// The converted lines of an article, made whole for the store and handed to
+// the article writer.
+class WriterLines : public ConvertedLines {
+public:
+    explicit WriterLines(ArticleWriter* writer) : writer_(writer) {}
+    BOOL HeaderLine(char* line, BOOL continuation) override
+    {
+        BlankLineBreaks(line);
+        EndLine(line);
+        return continuation ? writer_->AddContinuationLine(line) : writer_->AddHeaderLine(line);
+    }
+    BOOL BodyLine(char* line) override
+    {
+        EndLine(line);
+        return writer_->WriteBodyLine(line);
+    }
+
+private:
+    ArticleWriter* writer_;
+};
+
 class Patrol {
 public:
-    explicit Patrol(DownloadJob* job) : job_(job), result_(job->result), groupName_(NULL) {}
+    explicit Patrol(DownloadJob* job)
+        : job_(job), result_(job->result), groupName_(NULL), lines_(&writer_)
+    {
+        converter_.Construct(job->convertMime);
+    }
     void Run();
 
 private:
@@ -146,6 +171,8 @@ private:
     const wchar_t* groupName_;
     GroupRecord group_;
     ArticleWriter writer_;
+    ArticleConverter converter_;
+    WriterLines lines_;
     char line_[kLineSize];
     char scratch_[kLineSize];
 };
@@ -463,6 +490,7 @@ FetchResult Patrol::FetchHeader(DWORD number)
     if (status != kFetched)
         return status;
     BOOL kept = FALSE;
+    converter_.BeginArticle();
     for (;;) {
         // Every failed read is a broken reply here: the server closed, a
         // line was too long, or it sent a NUL.
@@ -473,24 +501,24 @@ FetchResult Patrol::FetchHeader(DWORD number)
         // Only "." CR LF ends the block; a server that dot-stuffs a header
         // line must not have the rest of its header read as the next reply.
         if (strcmp(line_, ".\r\n") == 0)
-            return kFetched;
+            break;
         char* text = line_[0] == '.' ? line_ + 1 : line_;
         BOOL continuation = text[0] == ' ' || text[0] == '\t';
         if (!continuation)
             kept = IsKeptField(text);
-        if (!kept)
-            continue;
         CutLineEnd(text);
-        DecodeEncodedWords(scratch_, kLineSize, text);
-        JisToSjis(scratch_, line_, kLineSize);
-        BlankLineBreaks(line_);
-        EndLine(line_);
-        BOOL added = continuation ? writer_.AddContinuationLine(line_) : writer_.AddHeaderLine(line_);
-        if (!added) {
+        if (!converter_.PutHeaderLine(text, kept, &lines_)) {
             FailWithCode(groupName_, IDS_RECEIVE_INCOMPLETE);
             return kFailed;
         }
     }
+    // The whole header is at hand: the kept lines that waited for its
+    // Content-Type go to the writer now.
+    if (!converter_.EndHeader(&lines_)) {
+        FailWithCode(groupName_, IDS_RECEIVE_INCOMPLETE);
+        return kFailed;
+    }
+    return kFetched;
 }
 
 FetchResult Patrol::FetchBody(DWORD number)
@@ -503,16 +531,15 @@ FetchResult Patrol::FetchBody(DWORD number)
             FailWithCode(groupName_, IDS_RECEIVE_INCOMPLETE);
             return kFailed;
         }
-        if (strcmp(line_, ".\r\n") == 0)
-            return kFetched;
+        BOOL end = strcmp(line_, ".\r\n") == 0;
         char* text = line_[0] == '.' ? line_ + 1 : line_;
         CutLineEnd(text);
-        JisToSjis(text, scratch_, kLineSize);
-        EndLine(scratch_);
-        if (!writer_.WriteBodyLine(scratch_)) {
+        if (!(end ? converter_.EndBody(&lines_) : converter_.PutBodyLine(text, &lines_))) {
             FailWithCode(groupName_, IDS_LOG_WRITE_FAILED);
             return kFailed;
         }
+        if (end)
+            return kFetched;
     }
 }
 
