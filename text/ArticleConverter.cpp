@@ -221,6 +221,10 @@ BOOL ArticleConverter::SectionLine(const char* line, ConvertedLines* lines)
     if (!section_.text)
         return PlainLine(line, lines);
     size_t length = strlen(line);
+    if (section_.encoding == kEncodingNone)
+        return Append(line, length, lines) && Append("\n", 1, lines);
+    // Decoded text never outgrows its line, which the reader keeps shorter
+    // than the buffer.
     if (length >= sizeof work_)
         length = sizeof work_ - 1;
     switch (section_.encoding) {
@@ -236,7 +240,7 @@ BOOL ArticleConverter::SectionLine(const char* line, ConvertedLines* lines)
         return Append(work_, decoded, lines);
     }
     default:
-        return Append(line, length, lines) && Append("\n", 1, lines);
+        return TRUE;
     }
 }
 
