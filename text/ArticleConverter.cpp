@@ -6,8 +6,6 @@
 
 namespace {
 
-bool IsBlank(char c) { return c == ' ' || c == '\t'; }
-
 // Whether the field ends inside an encoded-word ("=?UTF-8?B?5pel"): a
 // client that folds in the middle of one wants the next line joined to it
 // without a blank.
@@ -24,7 +22,7 @@ bool EndsInOpenWord(const char* field, size_t length)
         return false;
     int marks = 0;
     for (size_t q = start + 2; q < length; ++q) {
-        if (IsBlank(field[q]))
+        if (IsHeaderBlank(field[q]))
             return false;
         if (field[q] == '?')
             ++marks;
@@ -62,7 +60,7 @@ void ArticleConverter::BeginArticle()
 
 BOOL ArticleConverter::PutHeaderLine(const char* line, BOOL kept, ConvertedLines* lines)
 {
-    BOOL continuation = IsBlank(line[0]);
+    BOOL continuation = IsHeaderBlank(line[0]);
     if (!convert_) {
         if (!kept)
             return TRUE;
@@ -76,7 +74,7 @@ BOOL ArticleConverter::PutHeaderLine(const char* line, BOOL kept, ConvertedLines
     if (continuation) {
         if (!inField_)
             return TRUE;
-        while (IsBlank(*line))
+        while (IsHeaderBlank(*line))
             ++line;
         size_t length = heldLength_ - fieldStart_;
         // Unfolded as the header means it: the fold is a blank, except
@@ -173,7 +171,7 @@ int ArticleConverter::BoundaryLevel(const char* line, bool* closing) const
         bool close = rest[0] == '-' && rest[1] == '-';
         if (close)
             rest += 2;
-        while (IsBlank(*rest))
+        while (IsHeaderBlank(*rest))
             ++rest;
         if (*rest)
             continue;

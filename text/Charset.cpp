@@ -35,7 +35,6 @@ struct Sink {
     }
 };
 
-bool IsSjisLead(unsigned char b) { return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC); }
 bool IsSjisTrail(unsigned char b) { return b >= 0x40 && b <= 0xFC && b != 0x7F; }
 
 // The forms Japanese readers expect where converters disagree.
@@ -77,7 +76,7 @@ void WideToSjis(wchar_t* wide, size_t count, Sink& sink)
     size_t stray = 0;
     for (int i = 0; i < written; ++i) {
         isStray[i] = 0;
-        if (IsSjisLead(start[i]) && i + 1 < written) {
+        if (IsShiftJisLead(start[i]) && i + 1 < written) {
             isStray[++i] = 0;
         } else if (IsStrayByte(start[i])) {
             isStray[i] = 1;
@@ -242,9 +241,9 @@ size_t CheckSjis(const unsigned char* s, size_t length, bool final, Sink& sink)
         }
         if (!sink.Room(2))
             break;
-        if (IsSjisLead(b) && i + 1 >= length && !final)
+        if (IsShiftJisLead(b) && i + 1 >= length && !final)
             break;
-        if (IsSjisLead(b) && i + 1 < length && IsSjisTrail(s[i + 1])) {
+        if (IsShiftJisLead(b) && i + 1 < length && IsSjisTrail(s[i + 1])) {
             sink.Put(b);
             sink.Put(s[i + 1]);
             i += 2;

@@ -17,6 +17,9 @@ enum MimeCharset {
 // The charset of a MIME name in any case (`length` bytes, not terminated).
 MimeCharset CharsetFromName(const char* name, size_t length);
 
+// A first byte of a double-byte Shift_JIS character.
+inline bool IsShiftJisLead(unsigned char b) { return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC); }
+
 // True for the charsets that ConvertToSjis reads.
 bool IsConvertibleCharset(MimeCharset charset);
 

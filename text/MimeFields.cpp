@@ -6,8 +6,6 @@ namespace {
 const char kTypeField[] = "Content-Type:";
 const char kEncodingField[] = "Content-Transfer-Encoding:";
 
-bool IsBlank(char c) { return c == ' ' || c == '\t'; }
-
 bool StartsWith(const char* text, size_t length, const char* prefix)
 {
     size_t n = strlen(prefix);
@@ -36,7 +34,7 @@ size_t ReadValue(const char** p, char* value, size_t capacity)
         if (*s == '"')
             ++s;
     } else {
-        while (*s && *s != ';' && !IsBlank(*s)) {
+        while (*s && *s != ';' && !IsHeaderBlank(*s)) {
             if (length + 1 < capacity)
                 value[length++] = *s;
             ++s;
@@ -76,7 +74,7 @@ void MimeFields::Append(const char* text)
 
 void MimeFields::AddLine(const char* line)
 {
-    if (IsBlank(line[0])) {
+    if (IsHeaderBlank(line[0])) {
         if (current_ != kFieldOther)
             Append(line);
         return;
@@ -98,10 +96,10 @@ void MimeFields::AddLine(const char* line)
 void MimeFields::Parse()
 {
     const char* p = type_;
-    while (IsBlank(*p))
+    while (IsHeaderBlank(*p))
         ++p;
     const char* type = p;
-    while (*p && *p != ';' && !IsBlank(*p))
+    while (*p && *p != ';' && !IsHeaderBlank(*p))
         ++p;
     size_t typeLength = (size_t)(p - type);
     if (typeLength == 0)
@@ -121,18 +119,18 @@ void MimeFields::Parse()
         if (!*p)
             break;
         ++p;
-        while (IsBlank(*p))
+        while (IsHeaderBlank(*p))
             ++p;
         const char* name = p;
-        while (*p && *p != '=' && *p != ';' && !IsBlank(*p))
+        while (*p && *p != '=' && *p != ';' && !IsHeaderBlank(*p))
             ++p;
         size_t nameLength = (size_t)(p - name);
-        while (IsBlank(*p))
+        while (IsHeaderBlank(*p))
             ++p;
         if (*p != '=')
             continue;
         ++p;
-        while (IsBlank(*p))
+        while (IsHeaderBlank(*p))
             ++p;
         char value[kBoundaryMax + 2];
         size_t valueLength = ReadValue(&p, value, sizeof value);
@@ -143,10 +141,10 @@ void MimeFields::Parse()
     }
 
     p = encodingText_;
-    while (IsBlank(*p))
+    while (IsHeaderBlank(*p))
         ++p;
     const char* end = p;
-    while (*end && !IsBlank(*end) && *end != ';' && *end != '(')
+    while (*end && !IsHeaderBlank(*end) && *end != ';' && *end != '(')
         ++end;
     size_t length = (size_t)(end - p);
     if (length == 0 || Equals(p, length, "7bit") || Equals(p, length, "8bit") || Equals(p, length, "binary"))

@@ -10,6 +10,9 @@ enum TransferEncoding { kEncodingNone, kEncodingQuotedPrintable, kEncodingBase64
 
 enum { kBoundaryMax = 200, kContentTypeSize = 512, kTransferEncodingSize = 64 };
 
+// The blanks of header text: a line that begins with one continues a field.
+inline bool IsHeaderBlank(char c) { return c == ' ' || c == '\t'; }
+
 class MimeFields {
 public:
     void Reset();

@@ -2,6 +2,7 @@
 #include <string.h>
 #include "text/Base64.h"
 #include "text/Jis.h"
+#include "text/MimeFields.h"
 #include "text/QuotedPrintable.h"
 
 namespace {
@@ -15,8 +16,6 @@ struct EncodedWord {
     size_t length;
     const char* end;   // just after "?="
 };
-
-bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 
 // The encoded-word at `s` ("=?"), if it is well formed and of a charset we
 // read.
@@ -172,7 +171,7 @@ size_t DecodeMimeWords(const char* source, MimeCharset rawCharset, char* destina
         if (s[0] == '=' && s[1] == '?' && ParseWord(s, &word)) {
             bool onlyBlanks = true;
             for (const char* c = raw; c < s && onlyBlanks; ++c)
-                onlyBlanks = IsBlank(*c);
+                onlyBlanks = IsHeaderBlank(*c);
             if (!(decoder.InRun() && onlyBlanks))
                 decoder.Raw(raw, (size_t)(s - raw));
             decoder.Word(word);

@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # Screenshots of the group, subject and article views for the README, made as
 # a user would: each program in a device-sized Wine desktop under Xvfb, a
-# patrol from the demo news server, then Return twice, with keys typed by
-# xdotool. Writes docs/screen-{hpc,ppc}-{groups,subjects,article}.png.
+# patrol from the demo news server (with ConvertMime on), then Return twice,
+# with keys typed by xdotool. Writes docs/screen-{hpc,ppc}-{groups,subjects,
+# article}.png, and docs/screen-{hpc,ppc}-mime-{subjects,article}.png of the
+# group japan.comp.misc, whose last articles are UTF-8, EUC-JP and Shift_JIS.
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 bash "$here/tools/setup.sh"
@@ -41,7 +43,7 @@ for kind in hpc ppc; do
   rm -rf "$data" && mkdir -p "$data"
   printf 'japan.comp.handheld\r\njapan.comp.misc\r\nfj.rec.travel\r\n' > "$data/group.dat"
   reg="$WINEPREFIX/shots.reg"
-  printf 'REGEDIT4\r\n\r\n[-HKEY_CURRENT_USER\\Software\\tidewell]\r\n\r\n[HKEY_CURRENT_USER\\Software\\tidewell\\Pelora]\r\n"Server"="127.0.0.1"\r\n"Port"=dword:%08x\r\n"DataPath"="C:\\\\Shots\\\\%s\\\\"\r\n"Limit"=dword:00000032\r\n\r\n' \
+  printf 'REGEDIT4\r\n\r\n[-HKEY_CURRENT_USER\\Software\\tidewell]\r\n\r\n[HKEY_CURRENT_USER\\Software\\tidewell\\Pelora]\r\n"Server"="127.0.0.1"\r\n"Port"=dword:%08x\r\n"DataPath"="C:\\\\Shots\\\\%s\\\\"\r\n"Limit"=dword:00000032\r\n"ConvertMime"=dword:00000001\r\n\r\n' \
     "$port" "$kind" > "$reg"
   wine regedit "$reg" >/dev/null 2>&1
   wine explorer /desktop=Pelora$kind,$size "$BUILD_DIR/pelora_$kind.exe" </dev/null >/dev/null 2>&1 &
@@ -63,6 +65,20 @@ for kind in hpc ppc; do
   xdotool key Return
   sleep 2
   shot $size screen-$kind-article
+  # Back to the groups, the second group, its first UTF-8 article (the
+  # thirteenth; the first Down may only wake the list).
+  xdotool key Escape
+  sleep 1
+  xdotool key Escape
+  sleep 1
+  xdotool key Down Return
+  sleep 2
+  for _ in $(seq 13); do xdotool key Down; sleep 0.2; done
+  sleep 1
+  shot $size screen-$kind-mime-subjects
+  xdotool key Return
+  sleep 2
+  shot $size screen-$kind-mime-article
   xdotool key alt+x
   # The demo server runs on in its own desktop for the next program.
   for _ in $(seq 50); do kill -0 $desktop 2>/dev/null || break; sleep 0.2; done
