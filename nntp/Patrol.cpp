@@ -174,7 +174,6 @@ private:
     ArticleConverter converter_;
     WriterLines lines_;
     char line_[kLineSize];
-    char scratch_[kLineSize];
 };
 
 // Message `id` as it stands.
@@ -557,8 +556,8 @@ void SetDownloadResult(DownloadResult* result, const wchar_t* caption, const wch
 
 void RunPatrol(DownloadJob* job)
 {
-    // About 2 KB of line buffers and a 4 KB reader: fine on the worker's stack,
-    // but kept off it so a small device stack is not at risk.
+    // A line buffer, a 4 KB reader and the converter's 20 KB: kept off the
+    // worker's stack so that a small device stack is not at risk.
     Patrol* patrol = new (std::nothrow) Patrol(job);
     if (!patrol) {
         SetLastError(ERROR_NOT_ENOUGH_MEMORY);

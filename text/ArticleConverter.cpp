@@ -111,7 +111,7 @@ BOOL ArticleConverter::FlushHeld(ConvertedLines* lines)
     heldLength_ = 0;
     inField_ = FALSE;
     for (size_t at = 0; at < end; at += strlen(held_ + at) + 1) {
-        DecodeMimeWords(held_ + at, rawCharset_, out_, sizeof out_);
+        DecodeMimeWords(held_ + at, rawCharset_, out_, kPendingSize + 1);
         if (!lines->HeaderLine(out_, FALSE))
             return FALSE;
     }

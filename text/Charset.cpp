@@ -255,8 +255,6 @@ size_t CheckSjis(const unsigned char* s, size_t length, bool final, Sink& sink)
     return i;
 }
 
-bool IsEucByte(unsigned char b) { return b >= 0xA1 && b <= 0xFE; }
-
 size_t EucToSjis(const unsigned char* s, size_t length, bool final, Sink& sink)
 {
     size_t i = 0;

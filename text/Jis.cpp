@@ -9,7 +9,6 @@ enum JisMode { kAscii, kKanji, kKatakana };
 const unsigned char kEsc = 0x1B;
 
 bool IsJisByte(unsigned char b) { return b >= 0x21 && b <= 0x7E; }
-bool IsEucByte(unsigned char b) { return b >= 0xA1 && b <= 0xFE; }
 
 // Length of the escape sequence at `s` (which holds ESC) and the mode it
 // selects; 0 when it is no sequence we know. Stops at the NUL.

@@ -10,6 +10,9 @@
 
 size_t JisToSjis(const char* source, char* destination, size_t capacity);
 
+// A byte of an EUC-JP double-byte character: its JIS byte with the high bit.
+inline bool IsEucByte(unsigned char b) { return b >= 0xA1 && b <= 0xFE; }
+
 // A JIS X 0208 row and cell (each 0x21-0x7E) into its Shift_JIS pair.
 void JisPairToSjis(unsigned char& b1, unsigned char& b2);
 

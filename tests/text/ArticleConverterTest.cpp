@@ -95,6 +95,15 @@ TEST(ArticleConverter, AnEncodedWordBrokenAcrossAFoldIsJoined)
     EXPECT_EQ(Lines({"Subject: " + kSjisNihongo + " !"}), r.header);
 }
 
+TEST(ArticleConverter, ALongFoldedFieldIsCutToAStoredLine)
+{
+    std::string ids(1000, 'x');
+    std::string first = "References: " + ids, fold = " " + ids;
+    Recorder r = Convert(TRUE, {{first.c_str(), true}, {fold.c_str(), true}, {fold.c_str(), true}}, {});
+    ASSERT_EQ(1u, r.header.size());
+    EXPECT_EQ((first + fold).substr(0, kConvertedLineSize - 3), r.header[0]);
+}
+
 TEST(ArticleConverter, BodiesByTransferEncodingAndCharset)
 {
     EXPECT_EQ(Lines({kSjisNihongo, "", "a"}), Body("text/plain; charset=UTF-8", "8bit", {kUtf8Nihongo, "", "a"}));
