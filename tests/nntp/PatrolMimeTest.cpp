@@ -68,7 +68,7 @@ const Article kArticles[] = {
      "Content-Type: text/plain; charset=Shift_JIS\r\n",
      "\x93\xfa\x96\x7b\r\n"},
     {3005,
-     "Subject: =?big5?B?pKSk5A==?=\r\n"
+     "Subject: =?big5?B?pKSk5A==?= =?UTF-8?Q?a=0D=0Ab?=\r\n"
      "Content-Type: text/plain; charset=big5\r\n"
      "Content-Transfer-Encoding: quoted-printable\r\n",
      "=A4=A4\r\n"},
@@ -102,7 +102,7 @@ const char* const kConverted[] = {
     "Subject: \x93\xfa\x96\x7b\r\n"
     "X-Local-Seq: 3004\r\n\r\n"
     "\x93\xfa\x96\x7b\r\n",
-    "Subject: =?big5?B?pKSk5A==?=\r\n"
+    "Subject: =?big5?B?pKSk5A==?= a  b\r\n"   // a decoded CR LF is no line end
     "X-Local-Seq: 3005\r\n\r\n"
     "=A4=A4\r\n",
     "Subject: long\r\n"

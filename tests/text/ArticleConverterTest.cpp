@@ -112,7 +112,7 @@ TEST(ArticleConverter, BodiesByTransferEncodingAndCharset)
               Body("text/plain; charset=utf-8", "quoted-printable", {"=E6=97=A5=E6=", "=9C=AC=E8=AA=9Ex=0D=0Ay  "}));
     // Base64 across lines, text lines not where the encoded lines end, no
     // final line end.
-    EXPECT_EQ(Lines({kSjisNihongo, "ab", "c"}), Body("text/plain; charset=UTF-8", "BASE64", {"5pel5pys6Kqe", "CmFiDQpj"}));
+    EXPECT_EQ(Lines({kSjisNihongo, "ab", "c"}), Body("text/plain; charset=UTF-8", "BASE64", {"5pel5p", "ys6Kqe", "CmFiDQpj"}));
     // A broken last group: the whole bytes it has.
     EXPECT_EQ(Lines({"ab"}), Body("text/plain; charset=UTF-8", "base64", {"YWJ"}));
     EXPECT_EQ(Lines({kSjisNihongo.substr(0, 4) + "\xb1"}),
