@@ -109,17 +109,20 @@ void WordDecoder::Convert(MimeCharset charset, const char* text, size_t length)
 void WordDecoder::Raw(const char* text, size_t length)
 {
     Flush();
-    bool plain = true;
-    for (size_t i = 0; i < length && plain; ++i)
-        plain = (unsigned char)text[i] < 0x80 && text[i] != 0x1B;
-    if (plain) {
+    bool eightBit = false, escape = false;
+    for (size_t i = 0; i < length; ++i) {
+        eightBit = eightBit || (unsigned char)text[i] >= 0x80;
+        escape = escape || text[i] == 0x1B;
+    }
+    if (!eightBit && !escape) {
         size_t room = capacity_ - 1 - length_;
         size_t take = length < room ? length : room;
         memcpy(out_ + length_, text, take);
         length_ += take;
         return;
     }
-    Convert(IsConvertibleCharset(raw_) ? raw_ : kCharsetJis, text, length);
+    // 7-bit text with escapes is ISO-2022-JP whatever the article says.
+    Convert(eightBit && IsConvertibleCharset(raw_) ? raw_ : kCharsetJis, text, length);
 }
 
 void WordDecoder::Word(const EncodedWord& word)

@@ -9,7 +9,8 @@
 // stays as it is. The blanks between two adjacent encoded-words are dropped,
 // and the bytes of adjacent words in one charset are converted together, so
 // a character split between them survives. Text outside the words is read
-// in `rawCharset` when ConvertToSjis reads it, otherwise as JIS (JisToSjis).
+// as JIS (JisToSjis), unless it has 8-bit bytes and ConvertToSjis reads
+// `rawCharset`.
 // Bounded like JisToSjis: at most `capacity` bytes, the NUL included, cut at
 // a character boundary; returns the length written.
 size_t DecodeMimeWords(const char* source, MimeCharset rawCharset, char* destination,

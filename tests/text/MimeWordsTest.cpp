@@ -61,6 +61,7 @@ TEST(MimeWords, RawTextIsReadInTheArticlesCharset)
     EXPECT_EQ("Subject: " + kSjisNihongo, Decode(utf8, kCharsetUtf8));
     EXPECT_EQ(utf8, Decode(utf8, kCharsetNone));   // as it comes
     EXPECT_EQ("Subject: " + kSjisNihongo, Decode("Subject: \x1b$BF|K\\8l\x1b(B", kCharsetNone));
+    EXPECT_EQ("Subject: " + kSjisNihongo, Decode("Subject: \x1b$BF|K\\8l\x1b(B", kCharsetUtf8));
     EXPECT_EQ("x " + kSjisNihongo, Decode("x \xc6\xfc\xcb\xdc\xb8\xec", kCharsetEucJp));
 }
 
