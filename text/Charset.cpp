@@ -33,6 +33,18 @@ struct Sink {
         out[length++] = kGeta[0];
         out[length++] = kGeta[1];
     }
+    // How many double-byte characters still fit.
+    size_t PairsLeft() const { return (capacity - 1 - length) / 2; }
+    // Copies the ASCII bytes from s[*i] on; false when one did not fit.
+    bool Ascii(const unsigned char* s, size_t end, size_t* i)
+    {
+        for (; *i < end && s[*i] < 0x80; ++*i) {
+            if (!Room(1))
+                return false;
+            Put(s[*i]);
+        }
+        return true;
+    }
 };
 
 bool IsSjisTrail(unsigned char b) { return b >= 0x40 && b <= 0xFC && b != 0x7F; }
@@ -149,14 +161,10 @@ size_t Utf8ToSjis(const unsigned char* s, size_t length, bool final, Sink& sink)
     wchar_t wide[kWideChunk];
     size_t i = 0;
     while (i < length) {
-        if (s[i] < 0x80) {
-            if (!sink.Room(1))
-                break;
-            sink.Put(s[i++]);
-            continue;
-        }
+        if (!sink.Ascii(s, length, &i) || i == length)
+            break;
         // A run of characters below U+10000 goes through the system at once.
-        size_t room = (sink.capacity - 1 - sink.length) / 2;
+        size_t room = sink.PairsLeft();
         size_t most = room < kWideChunk ? room : kWideChunk;
         size_t start = i, count = 0, step = 0;
         SequenceState state = kValid;
@@ -191,13 +199,9 @@ size_t Latin1ToSjis(const unsigned char* s, size_t length, Sink& sink)
     wchar_t wide[kWideChunk];
     size_t i = 0;
     while (i < length) {
-        if (s[i] < 0x80) {
-            if (!sink.Room(1))
-                break;
-            sink.Put(s[i++]);
-            continue;
-        }
-        size_t room = (sink.capacity - 1 - sink.length) / 2;
+        if (!sink.Ascii(s, length, &i) || i == length)
+            break;
+        size_t room = sink.PairsLeft();
         size_t count = 0;
         while (i < length && s[i] >= 0x80 && count < room && count < kWideChunk)
             wide[count++] = s[i++];
@@ -259,14 +263,9 @@ size_t EucToSjis(const unsigned char* s, size_t length, bool final, Sink& sink)
 {
     size_t i = 0;
     while (i < length) {
+        if (!sink.Ascii(s, length, &i) || i == length)
+            break;
         unsigned char b = s[i];
-        if (b < 0x80) {
-            if (!sink.Room(1))
-                break;
-            sink.Put(b);
-            ++i;
-            continue;
-        }
         if (!sink.Room(2))
             break;
         size_t need = b == 0x8F ? 3 : 2;
