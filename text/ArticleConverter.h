@@ -29,7 +29,8 @@ class ArticleConverter {
 public:
     void Construct(BOOL convertMime);
 
-    // Per article, in this order. Lines come without their line end.
+    // Per article, in this order. Lines come without their line end and,
+    // as the connection reads them, shorter than kConvertedLineSize.
     void BeginArticle();
     // Every line of the header; `kept` tells whether it belongs to a field
     // the store keeps.
