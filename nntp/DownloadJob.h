@@ -30,6 +30,7 @@ struct DownloadJob {
     DWORD limit;
     const char* userId;         // borrowed; none when not set
     const char* password;       // borrowed from the settings or the starter
+    DWORD convertMime;          // the setting ConvertMime (ArticleConverter)
     ProgressState progress;
     // The starter (until its dialog has closed) and the frame's end of the
     // patrol each hold one; the last to let go frees the job, so the dialog

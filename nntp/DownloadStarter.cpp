@@ -43,7 +43,7 @@ void WaitForWorker(ProgressState* progress)
 
 BOOL StartPatrolWith(HINSTANCE instance, HWND frameWindow, HWND groupList,
                      const wchar_t* server, DWORD port, const wchar_t* dataPath, DWORD limit,
-                     const char* userId, const char* password)
+                     const char* userId, const char* password, DWORD convertMime)
 {
     char* typed = NULL;
     if (userId && !password) {
@@ -75,6 +75,7 @@ BOOL StartPatrolWith(HINSTANCE instance, HWND frameWindow, HWND groupList,
     job->limit = limit;
     job->userId = userId;
     job->password = password;
+    job->convertMime = convertMime;
     InitProgressState(&job->progress);
     job->references = 2;   // this starter, and the frame's end of the pass
 

@@ -12,8 +12,8 @@
 #include "store/ArticleWriter.h"
 #include "store/FileOps.h"
 #include "store/GroupRecord.h"
+#include "text/ArticleConverter.h"
 #include "text/CodePage.h"
-#include "text/Jis.h"
 
 namespace {
 
@@ -120,9 +120,34 @@ BOOL ParseReplyNumber(const char** cursor, DWORD* value)
     return *cursor != NULL;
 }
 
+// The converted lines of an article, made whole for the store and handed to
+// the article writer.
+class WriterLines : public ConvertedLines {
+public:
+    explicit WriterLines(ArticleWriter* writer) : writer_(writer) {}
+    BOOL HeaderLine(char* line, BOOL continuation) override
+    {
+        BlankLineBreaks(line);
+        EndLine(line);
+        return continuation ? writer_->AddContinuationLine(line) : writer_->AddHeaderLine(line);
+    }
+    BOOL BodyLine(char* line) override
+    {
+        EndLine(line);
+        return writer_->WriteBodyLine(line);
+    }
+
+private:
+    ArticleWriter* writer_;
+};
+
 class Patrol {
 public:
-    explicit Patrol(DownloadJob* job) : job_(job), result_(job->result), groupName_(NULL) {}
+    explicit Patrol(DownloadJob* job)
+        : job_(job), result_(job->result), groupName_(NULL), lines_(&writer_)
+    {
+        converter_.Construct(job->convertMime);
+    }
     void Run();
 
 private:
@@ -148,8 +173,9 @@ private:
     const wchar_t* groupName_;
     GroupRecord group_;
     ArticleWriter writer_;
+    ArticleConverter converter_;
+    WriterLines lines_;
     char line_[kLineSize];
-    char scratch_[kLineSize];
 };
 
 // Message `id` as it stands.
@@ -466,6 +492,7 @@ FetchResult Patrol::FetchHeader(DWORD number)
     if (status != kFetched)
         return status;
     BOOL kept = FALSE;
+    converter_.BeginArticle();
     for (;;) {
         // Every failed read is a broken reply here: the server closed, a
         // line was too long, or it sent a NUL.
@@ -476,24 +503,24 @@ FetchResult Patrol::FetchHeader(DWORD number)
         // Only "." CR LF ends the block; a server that dot-stuffs a header
         // line must not have the rest of its header read as the next reply.
         if (strcmp(line_, ".\r\n") == 0)
-            return kFetched;
+            break;
         char* text = line_[0] == '.' ? line_ + 1 : line_;
         BOOL continuation = text[0] == ' ' || text[0] == '\t';
         if (!continuation)
             kept = IsKeptField(text);
-        if (!kept)
-            continue;
         CutLineEnd(text);
-        DecodeEncodedWords(scratch_, kLineSize, text);
-        JisToSjis(scratch_, line_, kLineSize);
-        BlankLineBreaks(line_);
-        EndLine(line_);
-        BOOL added = continuation ? writer_.AddContinuationLine(line_) : writer_.AddHeaderLine(line_);
-        if (!added) {
+        if (!converter_.PutHeaderLine(text, kept, &lines_)) {
             FailWithCode(groupName_, IDS_RECEIVE_INCOMPLETE);
             return kFailed;
         }
     }
+    // The whole header is at hand: the kept lines that waited for its
+    // Content-Type go to the writer now.
+    if (!converter_.EndHeader(&lines_)) {
+        FailWithCode(groupName_, IDS_RECEIVE_INCOMPLETE);
+        return kFailed;
+    }
+    return kFetched;
 }
 
 FetchResult Patrol::FetchBody(DWORD number)
@@ -506,16 +533,15 @@ FetchResult Patrol::FetchBody(DWORD number)
             FailWithCode(groupName_, IDS_RECEIVE_INCOMPLETE);
             return kFailed;
         }
-        if (strcmp(line_, ".\r\n") == 0)
-            return kFetched;
+        BOOL end = strcmp(line_, ".\r\n") == 0;
         char* text = line_[0] == '.' ? line_ + 1 : line_;
         CutLineEnd(text);
-        JisToSjis(text, scratch_, kLineSize);
-        EndLine(scratch_);
-        if (!writer_.WriteBodyLine(scratch_)) {
+        if (!(end ? converter_.EndBody(&lines_) : converter_.PutBodyLine(text, &lines_))) {
             FailWithCode(groupName_, IDS_LOG_WRITE_FAILED);
             return kFailed;
         }
+        if (end)
+            return kFetched;
     }
 }
 
@@ -533,8 +559,8 @@ void SetDownloadResult(DownloadResult* result, const wchar_t* caption, const wch
 
 void RunPatrol(DownloadJob* job)
 {
-    // About 2 KB of line buffers and a 4 KB reader: fine on the worker's stack,
-    // but kept off it so a small device stack is not at risk.
+    // A line buffer, a 4 KB reader and the converter's 20 KB: kept off the
+    // worker's stack so that a small device stack is not at risk.
     Patrol* patrol = new (std::nothrow) Patrol(job);
     if (!patrol) {
         SetLastError(ERROR_NOT_ENOUGH_MEMORY);

@@ -174,6 +174,7 @@ void Settings::Init()
     SubjectFont = NULL;
     HeaderColor = 0;
     ReferenceLine = 0;
+    ConvertMime = 0;
     EditorPath = NULL;
 }
 
@@ -237,6 +238,7 @@ BOOL Settings::Load(BOOL* complete)
     MakeFont(&SubjectFont, FontName, FontSizeS);
     HeaderColor = ReadNumber(key, L"HeaderColor", 0);
     ReferenceLine = ReadNumber(key, L"ReferenceLine", 0);
+    ConvertMime = ReadNumber(key, L"ConvertMime", 0);
 
     result = ReadPosterField(key, L"UserName", &UserName);
     if (result == ERROR_SUCCESS)
@@ -323,6 +325,8 @@ BOOL Settings::Save()
         result = WriteNumber(key, L"HeaderColor", HeaderColor, REG_BINARY);
     if (result == ERROR_SUCCESS)
         result = WriteNumber(key, L"ReferenceLine", ReferenceLine, REG_BINARY);
+    if (result == ERROR_SUCCESS)
+        result = WriteNumber(key, L"ConvertMime", ConvertMime);
     if (result == ERROR_SUCCESS)
         result = WriteMultiByte(key, L"UserName", UserName);
     if (result == ERROR_SUCCESS)

@@ -39,6 +39,7 @@ public:
     HFONT SubjectFont;
     COLORREF HeaderColor;
     COLORREF ReferenceLine;
+    DWORD ConvertMime;        // 1: UTF-8, EUC-JP, ... articles converted too
     wchar_t* EditorPath;      // never none after a load
 
     Settings() { Init(); }

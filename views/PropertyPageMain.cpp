@@ -14,6 +14,7 @@ void PropertyPageMain::Init(HWND page)
     ShowNumber(page, IDC_MAIN_PORT, settings_->Port);
     SetDlgItemTextW(page, IDC_MAIN_FOLDER, settings_->DataPath);
     ShowNumber(page, IDC_MAIN_LIMIT, settings_->Limit);
+    CheckDlgButton(page, IDC_MAIN_CONVERT_MIME, settings_->ConvertMime ? BST_CHECKED : BST_UNCHECKED);
 }
 
 BOOL PropertyPageMain::Command(HWND page, WPARAM wParam, LPARAM lParam)
@@ -56,6 +57,9 @@ static BOOL FolderExists(const wchar_t* path)
 BOOL PropertyPageMain::Apply(HWND page)
 {
     wchar_t text[kSettingsPathCapacity];
+
+    // Never refused, so kept whatever the fields below say.
+    settings_->ConvertMime = IsDlgButtonChecked(page, IDC_MAIN_CONVERT_MIME) == BST_CHECKED;
 
     GetDlgItemTextW(page, IDC_MAIN_SERVER, text, kSettingsPathCapacity);
     const wchar_t* server = SkipBlanks(text);

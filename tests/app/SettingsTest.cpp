@@ -98,6 +98,7 @@ TEST_F(SettingsStore, EmptyKeyLoadsTheDefaultsAndIsIncomplete)
     EXPECT_EQ(14u, settings.FontSizeS);
     EXPECT_EQ(0u, settings.HeaderColor);
     EXPECT_EQ(0u, settings.ReferenceLine);
+    EXPECT_EQ(0u, settings.ConvertMime);
     EXPECT_TRUE(settings.UserID == NULL);
     ASSERT_TRUE(settings.EditorPath != NULL);
     EXPECT_STREQ(L"", settings.EditorPath);
@@ -138,6 +139,7 @@ TEST_F(SettingsStore, SaveWritesEachValueWithItsTypeAndBytes)
     settings.DisconnectWaitTime = 30;
     settings.HeaderColor = 0x0000FF;
     settings.ReferenceLine = 0x123456;
+    settings.ConvertMime = 1;
     settings.UserID = _strdup("user");
     // "山田" in Shift_JIS: stored as its wide text.
     settings.UserName = _strdup("\x8e\x52\x93\x63");
@@ -155,6 +157,9 @@ TEST_F(SettingsStore, SaveWritesEachValueWithItsTypeAndBytes)
     RawValue quote = Read(L"ReferenceLine");
     EXPECT_EQ((DWORD)REG_BINARY, quote.type);
     EXPECT_EQ((std::vector<BYTE>{0x56, 0x34, 0x12, 0}), quote.bytes);
+    RawValue convert = Read(L"ConvertMime");
+    EXPECT_EQ((DWORD)REG_DWORD, convert.type);
+    EXPECT_EQ((std::vector<BYTE>{1, 0, 0, 0}), convert.bytes);
     EXPECT_EQ(Bytes(L"\u5c71\u7530"), Read(L"UserName").bytes);
     EXPECT_EQ(Bytes(L"\u30d7\u30ed\u30d0\u30a4\u30c0"), Read(L"EntryName").bytes);
     // Poster fields that are none are written empty, the editor path too.
@@ -168,6 +173,7 @@ TEST_F(SettingsStore, SaveWritesEachValueWithItsTypeAndBytes)
     ASSERT_TRUE(again.Load(&complete));
     EXPECT_TRUE(complete);
     EXPECT_EQ(0x0000FFu, again.HeaderColor);
+    EXPECT_EQ(1u, again.ConvertMime);
     EXPECT_STREQ("\x8e\x52\x93\x63", again.UserName);
     EXPECT_TRUE(again.Organization == NULL);
     DeleteFonts(again);

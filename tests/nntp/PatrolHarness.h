@@ -43,6 +43,8 @@ public:
                             const char* userId = NULL, const char* password = NULL);
     // For a start that is expected to start nothing.
     void SetWaitForEnd(bool wait) { waitForEnd_ = wait; }
+    // The setting ConvertMime of the passes that follow.
+    void SetConvertMime(bool on) { convertMime_ = on; }
 
     // The pass alone, on this thread, without dialog or frame: its result.
     DownloadResult RunDirect(unsigned short port, DWORD limit = 100, const char* userId = NULL,
@@ -61,6 +63,7 @@ private:
     std::wstring dataPath_;
     std::vector<std::wstring> rows_;
     bool waitForEnd_ = true;
+    bool convertMime_ = false;
 };
 
 // Wide text as the ANSI code page bytes the store keeps.
