@@ -43,7 +43,7 @@ void WaitForWorker(ProgressState* progress)
 
 void StartPatrolWith(HINSTANCE instance, HWND frameWindow, HWND groupList,
                      const wchar_t* server, DWORD port, const wchar_t* dataPath, DWORD limit,
-                     const char* userId, const char* password)
+                     DWORD pipelining, const char* userId, const char* password)
 {
     char* typed = NULL;
     if (userId && !password) {
@@ -73,6 +73,7 @@ void StartPatrolWith(HINSTANCE instance, HWND frameWindow, HWND groupList,
     job->result = result;
     job->frameWindow = frameWindow;
     job->limit = limit;
+    job->pipelining = pipelining;
     job->userId = userId;
     job->password = password;
     InitProgressState(&job->progress);

@@ -16,13 +16,14 @@
 // The strings are borrowed and must not change until the pass has ended.
 void StartPatrolWith(HINSTANCE instance, HWND frameWindow, HWND groupList,
                      const wchar_t* server, DWORD port, const wchar_t* dataPath, DWORD limit,
-                     const char* userId, const char* password);
+                     DWORD pipelining, const char* userId, const char* password);
 
 inline void StartPatrol(HINSTANCE instance, HWND frameWindow, HWND groupList,
                         const Settings* settings)
 {
     StartPatrolWith(instance, frameWindow, groupList, settings->Server, settings->Port,
-                    settings->DataPath, settings->Limit, settings->UserID, settings->Password);
+                    settings->DataPath, settings->Limit, settings->Pipelining, settings->UserID,
+                    settings->Password);
 }
 
 // The frame's steps around the report: the hang-up of a line it dialled

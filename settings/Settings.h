@@ -40,6 +40,7 @@ public:
     COLORREF HeaderColor;
     COLORREF ReferenceLine;
     wchar_t* EditorPath;      // never none after a load
+    DWORD Pipelining;         // 1: several articles' commands in flight at once
 
     Settings() { Init(); }
     // Every string empty or none, both fonts none.

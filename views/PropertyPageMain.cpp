@@ -14,6 +14,7 @@ void PropertyPageMain::Init(HWND page)
     ShowNumber(page, IDC_MAIN_PORT, settings_->Port);
     SetDlgItemTextW(page, IDC_MAIN_FOLDER, settings_->DataPath);
     ShowNumber(page, IDC_MAIN_LIMIT, settings_->Limit);
+    CheckDlgButton(page, IDC_MAIN_PIPELINING, settings_->Pipelining ? BST_CHECKED : BST_UNCHECKED);
 }
 
 BOOL PropertyPageMain::Command(HWND page, WPARAM wParam, LPARAM lParam)
@@ -84,5 +85,8 @@ BOOL PropertyPageMain::Apply(HWND page)
     }
     wcscpy(settings_->DataPath, folder);
 
-    return ReadNumber(page, IDC_MAIN_LIMIT, kSettingsPathCapacity, &settings_->Limit);
+    if (!ReadNumber(page, IDC_MAIN_LIMIT, kSettingsPathCapacity, &settings_->Limit))
+        return FALSE;
+    settings_->Pipelining = IsDlgButtonChecked(page, IDC_MAIN_PIPELINING) == BST_CHECKED ? 1 : 0;
+    return TRUE;
 }

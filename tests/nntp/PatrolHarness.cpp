@@ -158,7 +158,7 @@ PatrolOutcome PatrolHarness::RunOnPort(unsigned short port, DWORD limit, const c
 
     g_outcome = &outcome;
     StartPatrolWith(GetModuleHandleW(NULL), owner, list, L"127.0.0.1", port, dataPath_.c_str(),
-                    limit, userId, password);
+                    limit, pipelining_, userId, password);
     // The end of the pass may still be on its way when the dialog is gone.
     DWORD deadline = GetTickCount() + (waitForEnd_ ? 15000 : 200);
     while (!outcome.ended && (LONG)(GetTickCount() - deadline) < 0) {
@@ -194,6 +194,7 @@ DownloadResult PatrolHarness::RunDirect(unsigned short port, DWORD limit, const 
     job.result = &result;
     job.frameWindow = owner;
     job.limit = limit;
+    job.pipelining = pipelining_;
     job.userId = userId;
     job.password = password;
     InitProgressState(&job.progress);

@@ -41,6 +41,8 @@ public:
                       const char* userId = NULL, const char* password = NULL);
     PatrolOutcome RunOnPort(unsigned short port, DWORD limit = 100,
                             const char* userId = NULL, const char* password = NULL);
+    // The Pipelining setting of the passes that follow (0 unless set).
+    void SetPipelining(DWORD pipelining) { pipelining_ = pipelining; }
     // For a start that is expected to start nothing.
     void SetWaitForEnd(bool wait) { waitForEnd_ = wait; }
 
@@ -61,6 +63,7 @@ private:
     std::wstring dataPath_;
     std::vector<std::wstring> rows_;
     bool waitForEnd_ = true;
+    DWORD pipelining_ = 0;
 };
 
 // Wide text as the ANSI code page bytes the store keeps.
