@@ -18,11 +18,18 @@ if [ -z "${DISPLAY:-}" ]; then
   done
   for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X${DISPLAY#:}" ] && break; sleep 0.1; done
 fi
+inn=""
 cleanup() {
   wineserver -k >/dev/null 2>&1 || true
   [ -n "$xvfb" ] && kill "$xvfb" 2>/dev/null || true
+  # Only an INN started here is stopped; one that ran before keeps running.
+  [ "$inn" = started ] && bash "$here/tools/inn.sh" stop || true
 }
 trap cleanup EXIT
+
+# A real news server on loopback for the tests that patrol one (test_nntp).
+inn=$(bash "$here/tools/inn.sh" start)
+export PELORA_INN_PORT=119
 
 . "$here/tools/wine-env.sh"
 wine_prefix_ready
