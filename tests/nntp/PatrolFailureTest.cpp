@@ -9,11 +9,6 @@ namespace {
 
 typedef std::function<void(ScriptedNntpServer&)> Script;
 
-std::string Simple(unsigned n)
-{
-    return "From: a@b\r\nSubject: s" + std::to_string(n) + "\r\n";
-}
-
 void ScriptGoodGroup(ScriptedNntpServer& server)
 {
     server.On("GROUP g.done", "211 1 1 1 g.done\r\n");

@@ -232,3 +232,8 @@ GroupHeader PatrolHarness::Header(const std::wstring& group) const
         header.stateText = std::string(bytes.c_str() + 24, strnlen(bytes.c_str() + 24, 64));
     return header;
 }
+
+std::string Simple(unsigned n)
+{
+    return "From: a@b\r\nSubject: s" + std::to_string(n) + "\r\n";
+}

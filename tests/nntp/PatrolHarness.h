@@ -68,5 +68,7 @@ private:
 
 // Wide text as the ANSI code page bytes the store keeps.
 std::string Ansi(const std::wstring& text);
+// The header of a plain test article: "From: a@b" and "Subject: s<n>".
+std::string Simple(unsigned n);
 // "HEAD n"/"BODY n" ... as the client must send them for numbers first..last.
 std::vector<std::string> ArticleCommands(unsigned first, unsigned last);

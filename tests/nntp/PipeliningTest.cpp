@@ -10,11 +10,6 @@ namespace {
 
 typedef std::vector<std::string> Lines;
 
-std::string Simple(unsigned n)
-{
-    return "From: a@b\r\nSubject: s" + std::to_string(n) + "\r\n";
-}
-
 void AddSimple(ScriptedNntpServer& server, unsigned n)
 {
     server.AddArticle(n, Simple(n), "b" + std::to_string(n) + "\r\n..dot\r\n");
