@@ -17,8 +17,10 @@ listening() { (exec 3<>/dev/tcp/127.0.0.1/119) 2>/dev/null; }
 
 installed() { dpkg-query -W -f='${Status}' inn2 2>/dev/null | grep -q 'install ok installed'; }
 
+fresh=""
 install_inn() {
   installed && return 0
+  fresh=1   # the package's own set-up may have started the server
   echo "inn: installing inn2" >&2
   $SUDO apt-get update -qq
   # The package's set-up fails, leaving it half-configured, while inn.conf
@@ -43,12 +45,17 @@ configure() {
     $SUDO sed -i '/^peer ME/,/^}/ s/^/#/' /etc/news/incoming.conf
     listening && as_news "$bin/ctlinnd -s reload incoming.conf pelora" || true
   fi
+  # No watcher, whose ten-minute sleep would outlive the server.
+  if grep -qs '^doinnwatch: *true' /etc/news/inn.conf; then
+    $SUDO sed -i 's/^doinnwatch:.*/doinnwatch: false/' /etc/news/inn.conf
+  fi
 }
 
 start() {
   install_inn
   configure
   state=running
+  [ -n "$fresh" ] && state=started
   if ! listening; then
     state=started
     # A server that died leaves its lock behind.
@@ -67,7 +74,7 @@ start() {
 
 stop() {
   listening || return 0
-  as_news "$bin/ctlinnd -s shutdown pelora" || true
+  as_news "$bin/rc.news stop" >/dev/null 2>&1 || true
   for _ in $(seq 100); do listening || break; sleep 0.1; done
 }
 
