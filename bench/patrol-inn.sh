@@ -115,7 +115,7 @@ table() {   # title, then lines "name seconds articles"
   done
 }
 
-echo "server: INN 2.7 (Debian inn2) on 127.0.0.1:119, $state before this run; load $(cut -d' ' -f1-3 /proc/loadavg)"
+echo "server: INN 2.7 (Debian inn2) on 127.0.0.1:119 ($([ "$state" = started ] && echo "started for this run" || echo "already running")), load $(cut -d' ' -f1-3 /proc/loadavg)"
 read -r p_s p_n _ <<<"$(pass 119 $fast_group --pace)"
 read -r s_s s_n _ <<<"$(pass 119 $fast_group --pipelining 0)"
 read -r q_s q_n _ <<<"$(pass 119 $fast_group --pipelining 1 --runs 3)"
