@@ -22,6 +22,8 @@ struct Behaviour {
     DWORD limit;
 };
 
+void PrintTo(const Behaviour& behaviour, std::ostream* out) { *out << behaviour.name; }
+
 bool StartsWith(const std::string& line, const char* prefix)
 {
     return line.compare(0, strlen(prefix), prefix) == 0;
@@ -96,10 +98,14 @@ TEST_P(PipeliningTest, StoresWhatTheOneAtATimePassStores)
 void ScriptGappy(ScriptedNntpServer& server)
 {
     server.On("GROUP g.gappy", "211 60 101 160 g.gappy\r\n");
+    // The first answer scripted for a line is used first.
+    ScriptedReply split;
+    split.pieces = {"221 1", "17 <x>\r\nFrom: a@b\r\nSub", "ject: split\r\n.\r\n"};
+    server.On("HEAD 117", split);
     for (unsigned n = 101; n <= 160; ++n) {
         if (n % 7 == 0) {
             server.On("HEAD " + std::to_string(n), "423 no such article\r\n");
-            // a BODY that still answers is dropped
+            // Its BODY, sent ahead when pipelining, still answers.
             server.On("BODY " + std::to_string(n), "222 " + std::to_string(n) + "\r\nstray\r\n.\r\n");
         } else if (n % 11 == 0) {
             server.On("HEAD " + std::to_string(n), "221 " + std::to_string(n) + "\r\n" + Simple(n) + ".\r\n");
@@ -108,9 +114,6 @@ void ScriptGappy(ScriptedNntpServer& server)
             AddSimple(server, n);
         }
     }
-    ScriptedReply split;
-    split.pieces = {"221 1", "17 <x>\r\nFrom: a@b\r\nSub", "ject: split\r\n.\r\n"};
-    server.On("HEAD 117", split);
     server.On("GROUP g.next", "211 3 1 3 g.next\r\n");
     for (unsigned n = 1; n <= 3; ++n)
         AddSimple(server, n);
