@@ -6,12 +6,17 @@
 //   bench_PatrolBench.exe [--articles N] [--groups G] [--size BYTES]
 //                         [--runs N] [--spool DIR] [--demonews PATH] [--steps] [--keep]
 //                         [--mime] [--utf8]
+//                         [--port P --group-names A,B,...] [--pipelining 0|1] [--pace]
 //
 // --spool patrols an existing spool (such as the demo server's sample)
 // instead of generating one. --mime makes each run two passes, with the
 // setting ConvertMime off and on (in turns, so neither always goes first),
 // and compares them; --utf8 generates UTF-8 articles (8bit, quoted-printable
-// and base64 in turn) instead of ISO-2022-JP ones.
+// and base64 in turn) instead of ISO-2022-JP ones. --port patrols a server
+// that already runs on 127.0.0.1 (bench/patrol-inn.sh: INN, directly or
+// behind a slow line), with the Pipelining setting given; --pace there only
+// asks HEAD and BODY one at a time and reads the replies, storing nothing:
+// the protocol's own pace.
 //
 // The pass is the download worker's RunPatrol over a hidden list view of the
 // groups (it needs a display: xvfb-run); --steps runs the same steps from the
@@ -477,6 +482,46 @@ long RunPass(unsigned short port, const std::wstring& data, int groups, DWORD li
 
 // The download worker's own pass, its group cursor on a hidden list view.
 // -1 with `failure` when the pass ended fatally, -2 without a window.
+// One command at a time, the replies read and dropped: the pace of the
+// protocol and the server alone. The number of articles, -1 on failure.
+long RunPace(unsigned short port, int groups)
+{
+    NntpConnection c;
+    char line[1024];
+    long articles = 0;
+    if (!c.Connect("127.0.0.1", port) || !c.ReadLine(line, sizeof line, FALSE) || line[0] != '2')
+        return -1;
+    for (int g = 0; g < groups; ++g) {
+        unsigned long code = 0, count = 0, first = 0, last = 0;
+        if (!c.SendLine(("GROUP " + GroupName(g)).c_str()) || !c.ReadLine(line, sizeof line, FALSE) ||
+            sscanf(line, "%lu %lu %lu %lu", &code, &count, &first, &last) != 4)
+            return -1;
+        for (unsigned long n = first; count && n <= last; ++n) {
+            bool whole = true;
+            for (const char* command : {"HEAD %lu", "BODY %lu"}) {
+                char text[64];
+                snprintf(text, sizeof text, command, n);
+                if (!c.SendLine(text) || !c.ReadLine(line, sizeof line, FALSE))
+                    return -1;
+                if (line[0] != '2') {
+                    whole = false;
+                    break;
+                }
+                do {
+                    if (!c.ReadLine(line, sizeof line, FALSE))
+                        return -1;
+                } while (strcmp(line, ".\r\n") != 0);
+            }
+            articles += whole;
+        }
+    }
+    c.SendLine("QUIT");
+    c.Close();
+    return articles;
+}
+
+DWORD g_pipelining;
+
 long RunWorkerPass(unsigned short port, const std::wstring& data, int groups, DWORD limit, DWORD convertMime,
                    std::wstring* failure)
 {
@@ -511,6 +556,7 @@ long RunWorkerPass(unsigned short port, const std::wstring& data, int groups, DW
     job.result = &result;
     job.limit = limit;
     job.convertMime = convertMime;
+    job.pipelining = g_pipelining;
     InitProgressState(&job.progress);
     job.references = 1;
     RunPatrol(&job);
@@ -554,12 +600,53 @@ void RemoveTree(const std::wstring& folder)
     RemoveDirectoryW(folder.c_str());
 }
 
+// --port: the passes against a server that runs already. The last line,
+// "result: SECONDS ARTICLES BYTES", is the median run for a script to read.
+int RunAgainst(unsigned short port, const std::wstring& data, int runs, bool pace)
+{
+    int groups = (int)g_spoolGroups.size();
+    std::string groupList;
+    for (int g = 0; g < groups; ++g)
+        groupList += GroupName(g) + "\r\n";
+    InstallTiming();
+    std::vector<std::pair<double, long>> results;
+    LONGLONG bytes = 0;
+    for (int run = 0; run < runs; ++run) {
+        std::wstring folder = data + L"run" + std::to_wstring(run) + L"\\";
+        CreateDirectoryW(folder.c_str(), NULL);
+        if (!WriteBytes(folder + L"group.dat", groupList) || !InitializeDataFolder(folder.c_str())) {
+            fprintf(stderr, "data folder initialisation failed (%lu)\n", GetLastError());
+            return 1;
+        }
+        g_bytesReceived = 0;
+        std::wstring failure;
+        LONGLONG begin = Now();
+        long fetched = pace ? RunPace(port, groups) : RunWorkerPass(port, folder, groups, 100000, 0, &failure);
+        double elapsed = Seconds(Now() - begin);
+        if (fetched < 0) {
+            fprintf(stderr, "the pass failed (%lu) %ls\n", GetLastError(), failure.c_str());
+            return 1;
+        }
+        if (!pace)
+            fetched = CountStored(folder, groups);
+        bytes = g_bytesReceived;
+        printf("run %d: %ld articles in %.3f s, %.0f articles/s, %lld bytes received\n", run + 1, fetched,
+               elapsed, fetched / elapsed, bytes);
+        results.push_back({elapsed, fetched});
+    }
+    std::sort(results.begin(), results.end());
+    printf("result: %.3f %ld %lld\n", results[results.size() / 2].first, results[results.size() / 2].second,
+           bytes);
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
 {
     int articles = 2000, groups = 4, size = 2048, runs = 3;
-    bool keep = false, steps = false, mime = false;
+    bool keep = false, steps = false, mime = false, pace = false;
+    unsigned short serverPort = 0;
     std::wstring givenSpool;
     std::wstring demonews = DefaultDemonews();
     for (int i = 1; i < argc; ++i) {
@@ -579,6 +666,23 @@ int main(int argc, char** argv)
             runs = atoi(argv[++i]);
         else if (option == "--steps")
             steps = true;
+        else if (option == "--pace")
+            pace = true;
+        else if (option == "--port" && hasValue)
+            serverPort = (unsigned short)atoi(argv[++i]);
+        else if (option == "--pipelining" && hasValue)
+            g_pipelining = (DWORD)atoi(argv[++i]);
+        else if (option == "--group-names" && hasValue) {
+            std::string names = argv[++i];
+            for (size_t at = 0; at <= names.size();) {
+                size_t comma = names.find(',', at);
+                if (comma == std::string::npos)
+                    comma = names.size();
+                if (comma > at)
+                    g_spoolGroups.push_back(names.substr(at, comma - at));
+                at = comma + 1;
+            }
+        }
         else if (option == "--keep")
             keep = true;
         else if (option == "--mime")
@@ -587,7 +691,8 @@ int main(int argc, char** argv)
             g_utf8 = true;
         else {
             fprintf(stderr, "usage: bench_PatrolBench [--articles N] [--groups G] [--size BYTES] "
-                            "[--runs N] [--spool DIR] [--demonews PATH] [--steps] [--keep] [--mime] [--utf8]\n");
+                            "[--runs N] [--spool DIR] [--demonews PATH] [--steps] [--keep] [--mime] [--utf8]\n"
+                            "       [--port P --group-names A,B,...] [--pipelining 0|1] [--pace]\n");
             return 2;
         }
     }
@@ -603,6 +708,17 @@ int main(int argc, char** argv)
     std::wstring data = root + L"data\\";
     CreateDirectoryW(root.c_str(), NULL);
     CreateDirectoryW(data.c_str(), NULL);
+
+    if (serverPort) {
+        if (g_spoolGroups.empty()) {
+            fprintf(stderr, "--port needs --group-names\n");
+            return 2;
+        }
+        int status = RunAgainst(serverPort, data, runs, pace);
+        if (!keep)
+            RemoveTree(root);
+        return status;
+    }
 
     LONGLONG spoolBytes = 0;
     LONGLONG start = Now();

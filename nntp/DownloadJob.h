@@ -28,6 +28,7 @@ struct DownloadJob {
     DownloadResult* result;     // owned
     HWND frameWindow;           // receives WM_PATROL_DONE
     DWORD limit;
+    DWORD pipelining;           // the Pipelining setting: commands kept in flight
     const char* userId;         // borrowed; none when not set
     const char* password;       // borrowed from the settings or the starter
     DWORD convertMime;          // the setting ConvertMime (ArticleConverter)

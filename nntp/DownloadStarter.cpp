@@ -43,7 +43,8 @@ void WaitForWorker(ProgressState* progress)
 
 BOOL StartPatrolWith(HINSTANCE instance, HWND frameWindow, HWND groupList,
                      const wchar_t* server, DWORD port, const wchar_t* dataPath, DWORD limit,
-                     const char* userId, const char* password, DWORD convertMime)
+                     DWORD pipelining, const char* userId, const char* password,
+                     DWORD convertMime)
 {
     char* typed = NULL;
     if (userId && !password) {
@@ -73,6 +74,7 @@ BOOL StartPatrolWith(HINSTANCE instance, HWND frameWindow, HWND groupList,
     job->result = result;
     job->frameWindow = frameWindow;
     job->limit = limit;
+    job->pipelining = pipelining;
     job->userId = userId;
     job->password = password;
     job->convertMime = convertMime;

@@ -176,6 +176,7 @@ void Settings::Init()
     ReferenceLine = 0;
     ConvertMime = 0;
     EditorPath = NULL;
+    Pipelining = 0;
 }
 
 void Settings::Destroy()
@@ -230,6 +231,7 @@ BOOL Settings::Load(BOOL* complete)
     if (!ReadFixedString(key, L"EntryName", EntryName, kEntryNameCapacity))
         EntryName[0] = L'\0';
     DisconnectWaitTime = ReadNumber(key, L"DisconnectWaitTime", 0);
+    Pipelining = ReadNumber(key, L"Pipelining", 0);
     if (!ReadFixedString(key, L"FontName", FontName, kFontNameCapacity))
         wcscpy(FontName, L"Tahoma");
     FontSizeA = ReadNumber(key, L"FontSizeA", 14);
@@ -315,6 +317,8 @@ BOOL Settings::Save()
         result = WriteString(key, L"EntryName", EntryName);
     if (result == ERROR_SUCCESS)
         result = WriteNumber(key, L"DisconnectWaitTime", DisconnectWaitTime);
+    if (result == ERROR_SUCCESS)
+        result = WriteNumber(key, L"Pipelining", Pipelining);
     if (result == ERROR_SUCCESS)
         result = WriteString(key, L"FontName", FontName);
     if (result == ERROR_SUCCESS)

@@ -93,6 +93,7 @@ TEST_F(SettingsStore, EmptyKeyLoadsTheDefaultsAndIsIncomplete)
     EXPECT_EQ(119u, settings.Port);
     EXPECT_EQ(50u, settings.Limit);
     EXPECT_EQ(1u, settings.AutoNextArticle);
+    EXPECT_EQ(0u, settings.Pipelining);
     EXPECT_STREQ(L"Tahoma", settings.FontName);
     EXPECT_EQ(14u, settings.FontSizeA);
     EXPECT_EQ(14u, settings.FontSizeS);
@@ -137,6 +138,7 @@ TEST_F(SettingsStore, SaveWritesEachValueWithItsTypeAndBytes)
     settings.KeyMode = 1;
     wcscpy(settings.EntryName, L"\u30d7\u30ed\u30d0\u30a4\u30c0");
     settings.DisconnectWaitTime = 30;
+    settings.Pipelining = 1;
     settings.HeaderColor = 0x0000FF;
     settings.ReferenceLine = 0x123456;
     settings.ConvertMime = 1;
@@ -151,6 +153,9 @@ TEST_F(SettingsStore, SaveWritesEachValueWithItsTypeAndBytes)
     RawValue port = Read(L"Port");
     EXPECT_EQ((DWORD)REG_DWORD, port.type);
     EXPECT_EQ((std::vector<BYTE>{0x87, 0x27, 0, 0}), port.bytes);
+    RawValue pipelining = Read(L"Pipelining");
+    EXPECT_EQ((DWORD)REG_DWORD, pipelining.type);
+    EXPECT_EQ((std::vector<BYTE>{1, 0, 0, 0}), pipelining.bytes);
     RawValue header = Read(L"HeaderColor");
     EXPECT_EQ((DWORD)REG_BINARY, header.type);
     EXPECT_EQ((std::vector<BYTE>{0xFF, 0, 0, 0}), header.bytes);
@@ -173,6 +178,7 @@ TEST_F(SettingsStore, SaveWritesEachValueWithItsTypeAndBytes)
     ASSERT_TRUE(again.Load(&complete));
     EXPECT_TRUE(complete);
     EXPECT_EQ(0x0000FFu, again.HeaderColor);
+    EXPECT_EQ(1u, again.Pipelining);
     EXPECT_EQ(1u, again.ConvertMime);
     EXPECT_STREQ("\x8e\x52\x93\x63", again.UserName);
     EXPECT_TRUE(again.Organization == NULL);

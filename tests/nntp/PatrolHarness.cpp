@@ -158,7 +158,7 @@ PatrolOutcome PatrolHarness::RunOnPort(unsigned short port, DWORD limit, const c
 
     g_outcome = &outcome;
     StartPatrolWith(GetModuleHandleW(NULL), owner, list, L"127.0.0.1", port, dataPath_.c_str(),
-                    limit, userId, password, convertMime_);
+                    limit, pipelining_, userId, password, convertMime_);
     // The end of the pass may still be on its way when the dialog is gone.
     DWORD deadline = GetTickCount() + (waitForEnd_ ? 15000 : 200);
     while (!outcome.ended && (LONG)(GetTickCount() - deadline) < 0) {
@@ -194,6 +194,7 @@ DownloadResult PatrolHarness::RunDirect(unsigned short port, DWORD limit, const 
     job.result = &result;
     job.frameWindow = owner;
     job.limit = limit;
+    job.pipelining = pipelining_;
     job.userId = userId;
     job.password = password;
     job.convertMime = convertMime_;
@@ -231,4 +232,9 @@ GroupHeader PatrolHarness::Header(const std::wstring& group) const
     if (bytes.size() >= 88)
         header.stateText = std::string(bytes.c_str() + 24, strnlen(bytes.c_str() + 24, 64));
     return header;
+}
+
+std::string Simple(unsigned n)
+{
+    return "From: a@b\r\nSubject: s" + std::to_string(n) + "\r\n";
 }

@@ -41,6 +41,8 @@ public:
                       const char* userId = NULL, const char* password = NULL);
     PatrolOutcome RunOnPort(unsigned short port, DWORD limit = 100,
                             const char* userId = NULL, const char* password = NULL);
+    // The Pipelining setting of the passes that follow (0 unless set).
+    void SetPipelining(DWORD pipelining) { pipelining_ = pipelining; }
     // For a start that is expected to start nothing.
     void SetWaitForEnd(bool wait) { waitForEnd_ = wait; }
     // The setting ConvertMime of the passes that follow.
@@ -63,10 +65,13 @@ private:
     std::wstring dataPath_;
     std::vector<std::wstring> rows_;
     bool waitForEnd_ = true;
+    DWORD pipelining_ = 0;
     bool convertMime_ = false;
 };
 
 // Wide text as the ANSI code page bytes the store keeps.
 std::string Ansi(const std::wstring& text);
+// The header of a plain test article: "From: a@b" and "Subject: s<n>".
+std::string Simple(unsigned n);
 // "HEAD n"/"BODY n" ... as the client must send them for numbers first..last.
 std::vector<std::string> ArticleCommands(unsigned first, unsigned last);
