@@ -5,9 +5,18 @@
 //
 //   bench_PatrolBench.exe [--articles N] [--groups G] [--size BYTES]
 //                         [--runs N] [--spool DIR] [--demonews PATH] [--steps] [--keep]
+//                         [--mime] [--utf8]
+//                         [--port P --group-names A,B,...] [--pipelining 0|1] [--pace]
 //
 // --spool patrols an existing spool (such as the demo server's sample)
-// instead of generating one.
+// instead of generating one. --mime makes each run two passes, with the
+// setting ConvertMime off and on (in turns, so neither always goes first),
+// and compares them; --utf8 generates UTF-8 articles (8bit, quoted-printable
+// and base64 in turn) instead of ISO-2022-JP ones. --port patrols a server
+// that already runs on 127.0.0.1 (bench/patrol-inn.sh: INN, directly or
+// behind a slow line), with the Pipelining setting given; --pace there only
+// asks HEAD and BODY one at a time and reads the replies, storing nothing:
+// the protocol's own pace.
 //
 // The pass is the download worker's RunPatrol over a hidden list view of the
 // groups (it needs a display: xvfb-run); --steps runs the same steps from the
@@ -146,6 +155,61 @@ bool WriteBytes(const std::wstring& path, const std::string& bytes)
     return ok && written == bytes.size();
 }
 
+// The body of a UTF-8 article (--utf8): "巡回の速さを測るための記事です。"
+// and more, in the transfer encoding given by `kind` (0 8bit, 1
+// quoted-printable, 2 base64).
+std::string Utf8Body(int kind, int size)
+{
+    static const char alphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    const std::string line =
+        "\xe5\xb7\xa1\xe5\x9b\x9e\xe3\x81\xae\xe9\x80\x9f\xe3\x81\x95\xe3\x82\x92\xe6\xb8\xac"
+        "\xe3\x82\x8b\xe3\x81\x9f\xe3\x82\x81\xe3\x81\xae\xe8\xa8\x98\xe4\xba\x8b\xe3\x81\xa7"
+        "\xe3\x81\x99\xe3\x80\x82 UTF-8 \xe3\x80\x9c\r\n";
+    std::string text;
+    while ((int)text.size() < size * 2 / 3)
+        text += line;
+    std::string body;
+    if (kind == 0)
+        return text;
+    if (kind == 1) {
+        std::string encoded;
+        for (unsigned char c : text) {
+            char hex[4];
+            if (c == '\r')
+                continue;
+            if (c == '\n') {
+                body += encoded + "\r\n";
+                encoded.clear();
+                continue;
+            }
+            if (c < 0x80 && c != '=') {
+                encoded += (char)c;
+            } else {
+                snprintf(hex, sizeof hex, "=%02X", c);
+                encoded += hex;
+            }
+            if (encoded.size() >= 72) {
+                body += encoded + "=\r\n";
+                encoded.clear();
+            }
+        }
+        return body + encoded;
+    }
+    std::string encoded;
+    for (size_t i = 0; i < text.size(); i += 3) {
+        unsigned v = (unsigned char)text[i] << 16;
+        if (i + 1 < text.size()) v |= (unsigned char)text[i + 1] << 8;
+        if (i + 2 < text.size()) v |= (unsigned char)text[i + 2];
+        for (int k = 0; k < 4; ++k)
+            encoded += k <= (int)(text.size() - i) ? alphabet[(v >> (18 - 6 * k)) & 63] : '=';
+    }
+    for (size_t at = 0; at < encoded.size(); at += 76)
+        body += encoded.substr(at, 76) + "\r\n";
+    return body;
+}
+
+bool g_utf8;   // --utf8
+
 // The groups of a given spool (--spool); empty for a generated one.
 std::vector<std::string> g_spoolGroups;
 
@@ -193,7 +257,19 @@ bool MakeSpool(const std::wstring& spool, int articles, int groups, int size, LO
                      number, group.c_str(), number, (number / 60) % 60, number % 60, g, number, g,
                      number > 1001 ? number - 1 : number);
             std::string article(head);
-            for (int line = 0; (int)article.size() < size - 80; ++line) {
+            if (g_utf8) {
+                static const char* const encodings[] = {"8bit", "quoted-printable", "base64"};
+                size_t type = article.find("Content-Type: ");
+                article = article.substr(0, type) + "Content-Type: text/plain; charset=UTF-8\r\n" +
+                          "Content-Transfer-Encoding: " + encodings[i % 3] + "\r\n\r\n";
+                size_t subject = article.find("Subject: ");
+                size_t end = article.find("\r\n", subject);
+                article.replace(subject, end - subject,
+                                "Subject: =?UTF-8?B?5beh5Zue44Gu6YCf44GV44KS5ris44KL6KiY5LqL?= " +
+                                    std::to_string(number));
+                article += Utf8Body(i % 3, size);
+            }
+            for (int line = 0; !g_utf8 && (int)article.size() < size - 80; ++line) {
                 if (line % 9 == 5)
                     article += ".\x1b" "$BE@$G;O$^$k9T\x1b" "(B\r\n";
                 else
@@ -406,7 +482,48 @@ long RunPass(unsigned short port, const std::wstring& data, int groups, DWORD li
 
 // The download worker's own pass, its group cursor on a hidden list view.
 // -1 with `failure` when the pass ended fatally, -2 without a window.
-long RunWorkerPass(unsigned short port, const std::wstring& data, int groups, DWORD limit, std::wstring* failure)
+// One command at a time, the replies read and dropped: the pace of the
+// protocol and the server alone. The number of articles, -1 on failure.
+long RunPace(unsigned short port, int groups)
+{
+    NntpConnection c;
+    char line[1024];
+    long articles = 0;
+    if (!c.Connect("127.0.0.1", port) || !c.ReadLine(line, sizeof line, FALSE) || line[0] != '2')
+        return -1;
+    for (int g = 0; g < groups; ++g) {
+        unsigned long code = 0, count = 0, first = 0, last = 0;
+        if (!c.SendLine(("GROUP " + GroupName(g)).c_str()) || !c.ReadLine(line, sizeof line, FALSE) ||
+            sscanf(line, "%lu %lu %lu %lu", &code, &count, &first, &last) != 4)
+            return -1;
+        for (unsigned long n = first; count && n <= last; ++n) {
+            bool whole = true;
+            for (const char* command : {"HEAD %lu", "BODY %lu"}) {
+                char text[64];
+                snprintf(text, sizeof text, command, n);
+                if (!c.SendLine(text) || !c.ReadLine(line, sizeof line, FALSE))
+                    return -1;
+                if (line[0] != '2') {
+                    whole = false;
+                    break;
+                }
+                do {
+                    if (!c.ReadLine(line, sizeof line, FALSE))
+                        return -1;
+                } while (strcmp(line, ".\r\n") != 0);
+            }
+            articles += whole;
+        }
+    }
+    c.SendLine("QUIT");
+    c.Close();
+    return articles;
+}
+
+DWORD g_pipelining;
+
+long RunWorkerPass(unsigned short port, const std::wstring& data, int groups, DWORD limit, DWORD convertMime,
+                   std::wstring* failure)
 {
     INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_LISTVIEW_CLASSES};
     InitCommonControlsEx(&controls);
@@ -438,6 +555,8 @@ long RunWorkerPass(unsigned short port, const std::wstring& data, int groups, DW
     job.cursor = &cursor;
     job.result = &result;
     job.limit = limit;
+    job.convertMime = convertMime;
+    job.pipelining = g_pipelining;
     InitProgressState(&job.progress);
     job.references = 1;
     RunPatrol(&job);
@@ -481,12 +600,53 @@ void RemoveTree(const std::wstring& folder)
     RemoveDirectoryW(folder.c_str());
 }
 
+// --port: the passes against a server that runs already. The last line,
+// "result: SECONDS ARTICLES BYTES", is the median run for a script to read.
+int RunAgainst(unsigned short port, const std::wstring& data, int runs, bool pace)
+{
+    int groups = (int)g_spoolGroups.size();
+    std::string groupList;
+    for (int g = 0; g < groups; ++g)
+        groupList += GroupName(g) + "\r\n";
+    InstallTiming();
+    std::vector<std::pair<double, long>> results;
+    LONGLONG bytes = 0;
+    for (int run = 0; run < runs; ++run) {
+        std::wstring folder = data + L"run" + std::to_wstring(run) + L"\\";
+        CreateDirectoryW(folder.c_str(), NULL);
+        if (!WriteBytes(folder + L"group.dat", groupList) || !InitializeDataFolder(folder.c_str())) {
+            fprintf(stderr, "data folder initialisation failed (%lu)\n", GetLastError());
+            return 1;
+        }
+        g_bytesReceived = 0;
+        std::wstring failure;
+        LONGLONG begin = Now();
+        long fetched = pace ? RunPace(port, groups) : RunWorkerPass(port, folder, groups, 100000, 0, &failure);
+        double elapsed = Seconds(Now() - begin);
+        if (fetched < 0) {
+            fprintf(stderr, "the pass failed (%lu) %ls\n", GetLastError(), failure.c_str());
+            return 1;
+        }
+        if (!pace)
+            fetched = CountStored(folder, groups);
+        bytes = g_bytesReceived;
+        printf("run %d: %ld articles in %.3f s, %.0f articles/s, %lld bytes received\n", run + 1, fetched,
+               elapsed, fetched / elapsed, bytes);
+        results.push_back({elapsed, fetched});
+    }
+    std::sort(results.begin(), results.end());
+    printf("result: %.3f %ld %lld\n", results[results.size() / 2].first, results[results.size() / 2].second,
+           bytes);
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
 {
     int articles = 2000, groups = 4, size = 2048, runs = 3;
-    bool keep = false, steps = false;
+    bool keep = false, steps = false, mime = false, pace = false;
+    unsigned short serverPort = 0;
     std::wstring givenSpool;
     std::wstring demonews = DefaultDemonews();
     for (int i = 1; i < argc; ++i) {
@@ -506,11 +666,33 @@ int main(int argc, char** argv)
             runs = atoi(argv[++i]);
         else if (option == "--steps")
             steps = true;
+        else if (option == "--pace")
+            pace = true;
+        else if (option == "--port" && hasValue)
+            serverPort = (unsigned short)atoi(argv[++i]);
+        else if (option == "--pipelining" && hasValue)
+            g_pipelining = (DWORD)atoi(argv[++i]);
+        else if (option == "--group-names" && hasValue) {
+            std::string names = argv[++i];
+            for (size_t at = 0; at <= names.size();) {
+                size_t comma = names.find(',', at);
+                if (comma == std::string::npos)
+                    comma = names.size();
+                if (comma > at)
+                    g_spoolGroups.push_back(names.substr(at, comma - at));
+                at = comma + 1;
+            }
+        }
         else if (option == "--keep")
             keep = true;
+        else if (option == "--mime")
+            mime = true;
+        else if (option == "--utf8")
+            g_utf8 = true;
         else {
             fprintf(stderr, "usage: bench_PatrolBench [--articles N] [--groups G] [--size BYTES] "
-                            "[--runs N] [--spool DIR] [--demonews PATH] [--steps] [--keep]\n");
+                            "[--runs N] [--spool DIR] [--demonews PATH] [--steps] [--keep] [--mime] [--utf8]\n"
+                            "       [--port P --group-names A,B,...] [--pipelining 0|1] [--pace]\n");
             return 2;
         }
     }
@@ -526,6 +708,17 @@ int main(int argc, char** argv)
     std::wstring data = root + L"data\\";
     CreateDirectoryW(root.c_str(), NULL);
     CreateDirectoryW(data.c_str(), NULL);
+
+    if (serverPort) {
+        if (g_spoolGroups.empty()) {
+            fprintf(stderr, "--port needs --group-names\n");
+            return 2;
+        }
+        int status = RunAgainst(serverPort, data, runs, pace);
+        if (!keep)
+            RemoveTree(root);
+        return status;
+    }
 
     LONGLONG spoolBytes = 0;
     LONGLONG start = Now();
@@ -571,12 +764,19 @@ int main(int argc, char** argv)
     else
         printf("pass: the download worker's RunPatrol, no progress dialog, limit 100000\n");
 
+    if (mime && steps) {
+        fprintf(stderr, "--mime compares the worker's passes; it does not go with --steps\n");
+        return 2;
+    }
     bool timed = InstallTiming();
-    std::vector<double> rates;
+    std::vector<double> rates, mimeRates[2], mimeOwnWork[2];
     bool whole = true;
-    for (int run = 0; run < runs && whole; ++run) {
+    int passes = mime ? 2 : 1;
+    for (int pass = 0; pass < runs * passes && whole; ++pass) {
+        int run = pass / passes;
+        DWORD convertMime = mime ? (DWORD)((pass + run) % 2) : 0;
         // Each pass starts from an empty data folder, so it fetches everything.
-        std::wstring folder = data + L"run" + std::to_wstring(run) + L"\\";
+        std::wstring folder = data + L"run" + std::to_wstring(pass) + L"\\";
         CreateDirectoryW(folder.c_str(), NULL);
         if (!WriteBytes(folder + L"group.dat", groupList) || !InitializeDataFolder(folder.c_str())) {
             fprintf(stderr, "data folder initialisation failed (%lu)\n", GetLastError());
@@ -590,7 +790,7 @@ int main(int argc, char** argv)
         LONGLONG begin = Now();
         std::wstring failure;
         long fetched = steps ? RunPass(port, folder, groups, 100000)
-                             : RunWorkerPass(port, folder, groups, 100000, &failure);
+                             : RunWorkerPass(port, folder, groups, 100000, convertMime, &failure);
         double elapsed = Seconds(Now() - begin);
         double waited = Seconds(g_waitTicks);
         DWORD error = GetLastError();
@@ -610,6 +810,10 @@ int main(int argc, char** argv)
             fetched = stored;   // a fresh data folder: what the indexes hold came in this pass
         whole = stored == fetched && fetched == articles;
         rates.push_back(fetched / elapsed);
+        mimeRates[convertMime].push_back(fetched / elapsed);
+        mimeOwnWork[convertMime].push_back(elapsed - waited);
+        if (mime)
+            printf("ConvertMime %lu, ", (unsigned long)convertMime);
         printf("run %d: %ld articles (%ld indexed) in %.3f s: %.0f articles/s, %.2f MB/s received (%.2f MB)\n",
                run + 1, fetched, stored, elapsed, fetched / elapsed, g_bytesReceived / 1e6 / elapsed,
                g_bytesReceived / 1e6);
@@ -633,6 +837,19 @@ int main(int argc, char** argv)
         printf("median %.0f articles/s (best %.0f, worst %.0f); machine load %s\n", median, sorted.back(),
                sorted.front(), LoadAverage().c_str());
         printf("goal 1000 articles/s: %s\n", median >= 1000.0 ? "met" : "NOT met");
+    }
+    if (mime && !mimeRates[0].empty() && !mimeRates[1].empty()) {
+        double medians[2];
+        for (int on = 0; on < 2; ++on) {
+            std::sort(mimeRates[on].begin(), mimeRates[on].end());
+            medians[on] = mimeRates[on][mimeRates[on].size() / 2];
+            std::sort(mimeOwnWork[on].begin(), mimeOwnWork[on].end());
+            printf("ConvertMime %d: median %.0f articles/s over %zu passes, own work (outside recv and "
+                   "send) median %.3f s\n",
+                   on, medians[on], mimeRates[on].size(), mimeOwnWork[on][mimeOwnWork[on].size() / 2]);
+        }
+        printf("ConvertMime 1 / 0: %.2f (goal at least 0.90: %s)\n", medians[1] / medians[0],
+               medians[1] >= 0.9 * medians[0] ? "met" : "NOT met");
     }
     if (!whole)
         printf("not every article arrived whole in the indexes\n");

@@ -14,6 +14,8 @@ void PropertyPageMain::Init(HWND page)
     ShowNumber(page, IDC_MAIN_PORT, settings_->Port);
     SetDlgItemTextW(page, IDC_MAIN_FOLDER, settings_->DataPath);
     ShowNumber(page, IDC_MAIN_LIMIT, settings_->Limit);
+    CheckDlgButton(page, IDC_MAIN_PIPELINING, settings_->Pipelining ? BST_CHECKED : BST_UNCHECKED);
+    CheckDlgButton(page, IDC_MAIN_CONVERT_MIME, settings_->ConvertMime ? BST_CHECKED : BST_UNCHECKED);
 }
 
 BOOL PropertyPageMain::Command(HWND page, WPARAM wParam, LPARAM lParam)
@@ -57,6 +59,10 @@ BOOL PropertyPageMain::Apply(HWND page)
 {
     wchar_t text[kSettingsPathCapacity];
 
+    // Never refused, so kept whatever the fields below say.
+    settings_->Pipelining = IsDlgButtonChecked(page, IDC_MAIN_PIPELINING) == BST_CHECKED;
+    settings_->ConvertMime = IsDlgButtonChecked(page, IDC_MAIN_CONVERT_MIME) == BST_CHECKED;
+
     GetDlgItemTextW(page, IDC_MAIN_SERVER, text, kSettingsPathCapacity);
     const wchar_t* server = SkipBlanks(text);
     if (!*server) {
@@ -84,5 +90,7 @@ BOOL PropertyPageMain::Apply(HWND page)
     }
     wcscpy(settings_->DataPath, folder);
 
-    return ReadNumber(page, IDC_MAIN_LIMIT, kSettingsPathCapacity, &settings_->Limit);
+    if (!ReadNumber(page, IDC_MAIN_LIMIT, kSettingsPathCapacity, &settings_->Limit))
+        return FALSE;
+    return TRUE;
 }

@@ -1,4 +1,5 @@
-// Page "メイン" (dialog 102): server, port, data folder and limit.
+// Page "メイン" (dialog 102): server, port, data folder, limit and
+// pipelining.
 #pragma once
 #include "dialogs/PropertyPage.h"
 

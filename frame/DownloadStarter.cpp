@@ -44,7 +44,8 @@ void WaitForWorker(ProgressState* progress)
 
 BOOL StartPatrolWith(HINSTANCE instance, HWND frameWindow, HWND groupList,
                      const wchar_t* server, DWORD port, const wchar_t* dataPath, DWORD limit,
-                     const char* userId, const char* password)
+                     DWORD pipelining, const char* userId, const char* password,
+                     DWORD convertMime)
 {
     char* typed = NULL;
     if (userId && !password) {
@@ -74,8 +75,10 @@ BOOL StartPatrolWith(HINSTANCE instance, HWND frameWindow, HWND groupList,
     job->result = result;
     job->frameWindow = frameWindow;
     job->limit = limit;
+    job->pipelining = pipelining;
     job->userId = userId;
     job->password = password;
+    job->convertMime = convertMime;
     InitProgressState(&job->progress);
     job->references = 2;   // this starter, and the frame's end of the pass
 

@@ -17,13 +17,15 @@
 // 0 when no pass ran, so no WM_PATROL_DONE will come.
 BOOL StartPatrolWith(HINSTANCE instance, HWND frameWindow, HWND groupList,
                      const wchar_t* server, DWORD port, const wchar_t* dataPath, DWORD limit,
-                     const char* userId, const char* password);
+                     DWORD pipelining, const char* userId, const char* password,
+                     DWORD convertMime = 0);
 
 inline BOOL StartPatrol(HINSTANCE instance, HWND frameWindow, HWND groupList,
                         const Settings* settings)
 {
     return StartPatrolWith(instance, frameWindow, groupList, settings->Server, settings->Port,
-                           settings->DataPath, settings->Limit, settings->UserID, settings->Password);
+                           settings->DataPath, settings->Limit, settings->Pipelining,
+                           settings->UserID, settings->Password, settings->ConvertMime);
 }
 
 // The frame's steps around the report: the hang-up of a line it dialled

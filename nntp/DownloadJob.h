@@ -28,8 +28,10 @@ struct DownloadJob {
     DownloadResult* result;     // owned
     HWND frameWindow;           // receives WM_PATROL_DONE
     DWORD limit;
+    DWORD pipelining;           // the Pipelining setting: commands kept in flight
     const char* userId;         // borrowed; none when not set
     const char* password;       // borrowed from the settings or the starter
+    DWORD convertMime;          // the setting ConvertMime (ArticleConverter)
     ProgressState progress;
     // The starter (until its dialog has closed) and the frame's end of the
     // patrol each hold one; the last to let go frees the job, so the dialog

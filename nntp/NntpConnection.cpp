@@ -51,14 +51,22 @@ BOOL NntpConnection::SendLine(const char* text)
     memcpy(line, text, length);
     line[length] = '\r';
     line[length + 1] = '\n';
-    int total = (int)length + 2;
-    // A blocking send hands over the whole line or fails; the loop only
+    return SendLines(line, (DWORD)length + 2);
+}
+
+BOOL NntpConnection::SendLines(const char* lines, DWORD length)
+{
+    if (length > kCommandLineSize) {
+        SetLastError(ERROR_MORE_DATA);
+        return FALSE;
+    }
+    // A blocking send hands over the whole block or fails; the loop only
     // guards against a stack that takes less.
-    for (int sent = 0; sent < total;) {
-        int count = send(socket_, line + sent, total - sent, 0);
+    for (DWORD sent = 0; sent < length;) {
+        int count = send(socket_, lines + sent, (int)(length - sent), 0);
         if (count == SOCKET_ERROR || count <= 0)
             return FALSE;
-        sent += count;
+        sent += (DWORD)count;
     }
     return TRUE;
 }

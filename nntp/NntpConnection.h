@@ -21,6 +21,10 @@ public:
     // sent. A command holding CR or LF would smuggle a second command onto
     // the wire: 87, nothing sent.
     BOOL SendLine(const char* text);
+    // Several command lines, each already ending in CR LF, in one send, so
+    // that commands kept in flight leave as one segment. The caller builds
+    // them; at most kCommandLineSize bytes.
+    BOOL SendLines(const char* lines, DWORD length);
     BOOL ReadLine(char* destination, DWORD capacity, BOOL strip)
     {
         return reader_.ReadLine(destination, capacity, strip);

@@ -12,12 +12,21 @@
 #include "store/ArticleWriter.h"
 #include "store/FileOps.h"
 #include "store/GroupRecord.h"
+#include "text/ArticleConverter.h"
 #include "text/CodePage.h"
-#include "text/Jis.h"
 
 namespace {
 
-enum { kLineSize = 1024, kCatchUpPending = 0xFFFFFFFF };
+enum {
+    kLineSize = 1024,
+    kCatchUpPending = 0xFFFFFFFF,
+    // Articles whose HEAD and BODY are in flight at most. Their commands
+    // (under 600 bytes) fit any socket's send buffer, so a send never waits
+    // for the server to read, while the server never waits for the next
+    // command either: new ones go out when half the window has come back.
+    kWindow = 16,
+    kArticleCommandsSize = 40,   // "HEAD n" CR LF "BODY n" CR LF
+};
 
 enum FetchResult { kFetched, kUnavailable, kFailed };
 
@@ -120,9 +129,35 @@ BOOL ParseReplyNumber(const char** cursor, DWORD* value)
     return *cursor != NULL;
 }
 
+// The converted lines of an article, made whole for the store and handed to
+// the article writer.
+class WriterLines : public ConvertedLines {
+public:
+    explicit WriterLines(ArticleWriter* writer) : writer_(writer) {}
+    BOOL HeaderLine(char* line, BOOL continuation) override
+    {
+        BlankLineBreaks(line);
+        EndLine(line);
+        return continuation ? writer_->AddContinuationLine(line) : writer_->AddHeaderLine(line);
+    }
+    BOOL BodyLine(char* line) override
+    {
+        EndLine(line);
+        return writer_->WriteBodyLine(line);
+    }
+
+private:
+    ArticleWriter* writer_;
+};
+
 class Patrol {
 public:
-    explicit Patrol(DownloadJob* job) : job_(job), result_(job->result), groupName_(NULL) {}
+    explicit Patrol(DownloadJob* job)
+        : job_(job), result_(job->result), groupName_(NULL), lines_(&writer_),
+          pipelined_(job->pipelining != 0), nextToSend_(0), sendFailed_(FALSE), sendError_(0)
+    {
+        converter_.Construct(job->convertMime);
+    }
     void Run();
 
 private:
@@ -133,6 +168,8 @@ private:
     FetchResult FetchHeader(DWORD number);
     FetchResult FetchBody(DWORD number);
     FetchResult SendArticleCommand(const char* command, DWORD number);
+    void SendAhead(DWORD next, DWORD last, DWORD room);
+    BOOL DropBody();
     BOOL Authenticate();
     void RollBack(DWORD logSize, DWORD indexSize);
 
@@ -148,8 +185,16 @@ private:
     const wchar_t* groupName_;
     GroupRecord group_;
     ArticleWriter writer_;
+    ArticleConverter converter_;
+    WriterLines lines_;
     char line_[kLineSize];
-    char scratch_[kLineSize];
+    // Pipelining: the commands of every article before nextToSend_ are on
+    // the wire. A failed send is reported when the pass reaches the first
+    // article it did not carry, as the one-at-a-time pass reports it.
+    BOOL pipelined_;
+    DWORD nextToSend_;
+    BOOL sendFailed_;
+    DWORD sendError_;
 };
 
 // Message `id` as it stands.
@@ -384,12 +429,19 @@ void Patrol::FetchRange(DWORD first, DWORD last, DWORD* newLast)
     DWORD fetched = 0;
     BOOL limitReached = FALSE;
     DWORD number = first;
+    nextToSend_ = first;
+    sendFailed_ = FALSE;
     // `last` is below 0xFFFFFFFF (see ParseReplyNumber), so this ends.
     for (; number <= last; ++number) {
         if (fetched == limit) {
             limitReached = TRUE;
             break;
         }
+        // No more articles in flight than could still be stored: with all
+        // of them fetched the limit is reached exactly, so no HEAD goes out
+        // that the one-at-a-time pass would not send.
+        if (pipelined_)
+            SendAhead(number, last, limit - fetched);
         FetchResult fetch = FetchArticle(number);
         if (fetch == kFailed) {
             writer_.Destroy();
@@ -419,6 +471,8 @@ FetchResult Patrol::FetchArticle(DWORD number)
         return kFailed;
     }
     FetchResult fetch = FetchHeader(number);
+    if (fetch == kUnavailable && pipelined_ && !DropBody())
+        return kFailed;
     if (fetch != kFetched)
         return fetch;
     if (!writer_.WriteHeader()) {
@@ -444,12 +498,62 @@ FetchResult Patrol::FetchArticle(DWORD number)
     return kFetched;
 }
 
+// Sends the commands of the articles from nextToSend_ on, as many as `room`
+// and the window allow, once half the window has come back. `next` is the
+// article whose replies are read next.
+void Patrol::SendAhead(DWORD next, DWORD last, DWORD room)
+{
+    DWORD window = room < (DWORD)kWindow ? room : (DWORD)kWindow;
+    DWORD inFlight = nextToSend_ - next;
+    if (sendFailed_ || inFlight >= window || inFlight > kWindow / 2)
+        return;
+    char lines[kWindow * kArticleCommandsSize];
+    DWORD length = 0;
+    DWORD number = nextToSend_;
+    // `last` is below 0xFFFFFFFF, so `number` cannot wrap.
+    for (; inFlight < window && number <= last; ++inFlight, ++number)
+        length += (DWORD)_snprintf(lines + length, kArticleCommandsSize, "HEAD %lu\r\nBODY %lu\r\n",
+                                   (unsigned long)number, (unsigned long)number);
+    if (length && !connection_.SendLines(lines, length)) {
+        sendFailed_ = TRUE;
+        sendError_ = GetLastError();
+        return;
+    }
+    nextToSend_ = number;
+}
+
+// The reply to a BODY that went out with a HEAD the server then refused;
+// the one-at-a-time pass never asks for it, so its text is dropped.
+BOOL Patrol::DropBody()
+{
+    if (!connection_.ReadLine(line_, kLineSize, FALSE)) {
+        FailWithCode(groupName_, IDS_RECEIVE_FAILED);
+        return FALSE;
+    }
+    if (line_[0] != '2')
+        return TRUE;
+    do {
+        if (!connection_.ReadLine(line_, kLineSize, FALSE)) {
+            FailWithCode(groupName_, IDS_RECEIVE_INCOMPLETE);
+            return FALSE;
+        }
+    } while (strcmp(line_, ".\r\n") != 0);
+    return TRUE;
+}
+
 FetchResult Patrol::SendArticleCommand(const char* command, DWORD number)
 {
-    char line[64];
-    _snprintf(line, sizeof line - 1, "%s%lu", command, (unsigned long)number);
-    line[sizeof line - 1] = 0;
-    if (!connection_.SendLine(line)) {
+    if (!pipelined_) {
+        char line[64];
+        _snprintf(line, sizeof line - 1, "%s%lu", command, (unsigned long)number);
+        line[sizeof line - 1] = 0;
+        if (!connection_.SendLine(line)) {
+            FailWithCode(groupName_, IDS_SEND_FAILED);
+            return kFailed;
+        }
+    } else if (number >= nextToSend_) {
+        // Only a failed send leaves the pass short of commands.
+        SetLastError(sendFailed_ ? sendError_ : ERROR_INVALID_DATA);
         FailWithCode(groupName_, IDS_SEND_FAILED);
         return kFailed;
     }
@@ -466,6 +570,7 @@ FetchResult Patrol::FetchHeader(DWORD number)
     if (status != kFetched)
         return status;
     BOOL kept = FALSE;
+    converter_.BeginArticle();
     for (;;) {
         // Every failed read is a broken reply here: the server closed, a
         // line was too long, or it sent a NUL.
@@ -476,24 +581,24 @@ FetchResult Patrol::FetchHeader(DWORD number)
         // Only "." CR LF ends the block; a server that dot-stuffs a header
         // line must not have the rest of its header read as the next reply.
         if (strcmp(line_, ".\r\n") == 0)
-            return kFetched;
+            break;
         char* text = line_[0] == '.' ? line_ + 1 : line_;
         BOOL continuation = text[0] == ' ' || text[0] == '\t';
         if (!continuation)
             kept = IsKeptField(text);
-        if (!kept)
-            continue;
         CutLineEnd(text);
-        DecodeEncodedWords(scratch_, kLineSize, text);
-        JisToSjis(scratch_, line_, kLineSize);
-        BlankLineBreaks(line_);
-        EndLine(line_);
-        BOOL added = continuation ? writer_.AddContinuationLine(line_) : writer_.AddHeaderLine(line_);
-        if (!added) {
+        if (!converter_.PutHeaderLine(text, kept, &lines_)) {
             FailWithCode(groupName_, IDS_RECEIVE_INCOMPLETE);
             return kFailed;
         }
     }
+    // The whole header is at hand: the kept lines that waited for its
+    // Content-Type go to the writer now.
+    if (!converter_.EndHeader(&lines_)) {
+        FailWithCode(groupName_, IDS_RECEIVE_INCOMPLETE);
+        return kFailed;
+    }
+    return kFetched;
 }
 
 FetchResult Patrol::FetchBody(DWORD number)
@@ -506,16 +611,15 @@ FetchResult Patrol::FetchBody(DWORD number)
             FailWithCode(groupName_, IDS_RECEIVE_INCOMPLETE);
             return kFailed;
         }
-        if (strcmp(line_, ".\r\n") == 0)
-            return kFetched;
+        BOOL end = strcmp(line_, ".\r\n") == 0;
         char* text = line_[0] == '.' ? line_ + 1 : line_;
         CutLineEnd(text);
-        JisToSjis(text, scratch_, kLineSize);
-        EndLine(scratch_);
-        if (!writer_.WriteBodyLine(scratch_)) {
+        if (!(end ? converter_.EndBody(&lines_) : converter_.PutBodyLine(text, &lines_))) {
             FailWithCode(groupName_, IDS_LOG_WRITE_FAILED);
             return kFailed;
         }
+        if (end)
+            return kFetched;
     }
 }
 
@@ -533,8 +637,8 @@ void SetDownloadResult(DownloadResult* result, const wchar_t* caption, const wch
 
 void RunPatrol(DownloadJob* job)
 {
-    // About 2 KB of line buffers and a 4 KB reader: fine on the worker's stack,
-    // but kept off it so a small device stack is not at risk.
+    // A line buffer, a 4 KB reader and the converter's 20 KB: kept off the
+    // worker's stack so that a small device stack is not at risk.
     Patrol* patrol = new (std::nothrow) Patrol(job);
     if (!patrol) {
         SetLastError(ERROR_NOT_ENOUGH_MEMORY);

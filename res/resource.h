@@ -152,6 +152,8 @@
 #define IDC_MAIN_FOLDER         1002
 #define IDC_MAIN_LIMIT          1011
 #define IDC_MAIN_BROWSE         1016
+#define IDC_MAIN_PIPELINING     1070
+#define IDC_MAIN_CONVERT_MIME   1071
 #define IDC_AUTH_USE            1023
 #define IDC_AUTH_ID             1024
 #define IDC_AUTH_PASSWORD       1025

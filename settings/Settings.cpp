@@ -174,7 +174,9 @@ void Settings::Init()
     SubjectFont = NULL;
     HeaderColor = 0;
     ReferenceLine = 0;
+    ConvertMime = 0;
     EditorPath = NULL;
+    Pipelining = 0;
 }
 
 void Settings::Destroy()
@@ -229,6 +231,7 @@ BOOL Settings::Load(BOOL* complete)
     if (!ReadFixedString(key, L"EntryName", EntryName, kEntryNameCapacity))
         EntryName[0] = L'\0';
     DisconnectWaitTime = ReadNumber(key, L"DisconnectWaitTime", 0);
+    Pipelining = ReadNumber(key, L"Pipelining", 0);
     if (!ReadFixedString(key, L"FontName", FontName, kFontNameCapacity))
         wcscpy(FontName, L"Tahoma");
     FontSizeA = ReadNumber(key, L"FontSizeA", 14);
@@ -237,6 +240,7 @@ BOOL Settings::Load(BOOL* complete)
     MakeFont(&SubjectFont, FontName, FontSizeS);
     HeaderColor = ReadNumber(key, L"HeaderColor", 0);
     ReferenceLine = ReadNumber(key, L"ReferenceLine", 0);
+    ConvertMime = ReadNumber(key, L"ConvertMime", 0);
 
     result = ReadPosterField(key, L"UserName", &UserName);
     if (result == ERROR_SUCCESS)
@@ -314,6 +318,8 @@ BOOL Settings::Save()
     if (result == ERROR_SUCCESS)
         result = WriteNumber(key, L"DisconnectWaitTime", DisconnectWaitTime);
     if (result == ERROR_SUCCESS)
+        result = WriteNumber(key, L"Pipelining", Pipelining);
+    if (result == ERROR_SUCCESS)
         result = WriteString(key, L"FontName", FontName);
     if (result == ERROR_SUCCESS)
         result = WriteNumber(key, L"FontSizeA", FontSizeA);
@@ -323,6 +329,8 @@ BOOL Settings::Save()
         result = WriteNumber(key, L"HeaderColor", HeaderColor, REG_BINARY);
     if (result == ERROR_SUCCESS)
         result = WriteNumber(key, L"ReferenceLine", ReferenceLine, REG_BINARY);
+    if (result == ERROR_SUCCESS)
+        result = WriteNumber(key, L"ConvertMime", ConvertMime);
     if (result == ERROR_SUCCESS)
         result = WriteMultiByte(key, L"UserName", UserName);
     if (result == ERROR_SUCCESS)

@@ -39,7 +39,9 @@ public:
     HFONT SubjectFont;
     COLORREF HeaderColor;
     COLORREF ReferenceLine;
+    DWORD ConvertMime;        // 1: UTF-8, EUC-JP, ... articles converted too
     wchar_t* EditorPath;      // never none after a load
+    DWORD Pipelining;         // 1: several articles' commands in flight at once
 
     Settings() { Init(); }
     // Every string empty or none, both fonts none.

@@ -1,5 +1,6 @@
 #include "text/Jis.h"
 #include <string.h>
+#include "text/Base64.h"
 
 namespace {
 
@@ -8,21 +9,6 @@ enum JisMode { kAscii, kKanji, kKatakana };
 const unsigned char kEsc = 0x1B;
 
 bool IsJisByte(unsigned char b) { return b >= 0x21 && b <= 0x7E; }
-bool IsEucByte(unsigned char b) { return b >= 0xA1 && b <= 0xFE; }
-
-// JIS X 0208 row and cell to the Shift_JIS pair.
-void JisPairToSjis(unsigned char& b1, unsigned char& b2)
-{
-    unsigned j1 = b1, j2 = b2;
-    unsigned s2;
-    if (j1 & 1)
-        s2 = j2 < 0x60 ? j2 + 0x1F : j2 + 0x20;
-    else
-        s2 = j2 + 0x7E;
-    unsigned s1 = j1 < 0x5F ? (j1 + 0xE1) / 2 : (j1 + 0x161) / 2;
-    b1 = (unsigned char)s1;
-    b2 = (unsigned char)s2;
-}
 
 // Length of the escape sequence at `s` (which holds ESC) and the mode it
 // selects; 0 when it is no sequence we know. Stops at the NUL.
@@ -61,21 +47,24 @@ bool Put(char* destination, size_t capacity, size_t& length, const unsigned char
     return true;
 }
 
-int Base64Value(unsigned char c)
-{
-    if (c >= 'A' && c <= 'Z') return c - 'A';
-    if (c >= 'a' && c <= 'z') return c - 'a' + 26;
-    if (c >= '0' && c <= '9') return c - '0' + 52;
-    if (c == '+') return 62;
-    if (c == '/') return 63;
-    return 64;
-}
-
 const char kLowerCharset[] = "iso-2022-jp?B?";
 const char kUpperCharset[] = "ISO-2022-JP?B?";
 const size_t kCharsetLength = sizeof(kLowerCharset) - 1;
 
 }  // namespace
+
+void JisPairToSjis(unsigned char& b1, unsigned char& b2)
+{
+    unsigned j1 = b1, j2 = b2;
+    unsigned s2;
+    if (j1 & 1)
+        s2 = j2 < 0x60 ? j2 + 0x1F : j2 + 0x20;
+    else
+        s2 = j2 + 0x7E;
+    unsigned s1 = j1 < 0x5F ? (j1 + 0xE1) / 2 : (j1 + 0x161) / 2;
+    b1 = (unsigned char)s1;
+    b2 = (unsigned char)s2;
+}
 
 size_t JisToSjis(const char* source, char* destination, size_t capacity)
 {

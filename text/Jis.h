@@ -10,6 +10,12 @@
 
 size_t JisToSjis(const char* source, char* destination, size_t capacity);
 
+// A byte of an EUC-JP double-byte character: its JIS byte with the high bit.
+inline bool IsEucByte(unsigned char b) { return b >= 0xA1 && b <= 0xFE; }
+
+// A JIS X 0208 row and cell (each 0x21-0x7E) into its Shift_JIS pair.
+void JisPairToSjis(unsigned char& b1, unsigned char& b2);
+
 // Decodes "=?iso-2022-jp?B?...?=" and "=?ISO-2022-JP?B?...?=" into their raw
 // ISO-2022-JP bytes (run JisToSjis afterwards); everything else is copied.
 size_t DecodeEncodedWords(char* destination, size_t capacity, const char* source);

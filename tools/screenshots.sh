@@ -34,7 +34,7 @@ for kind in hpc ppc; do
   rm -rf "$data" && mkdir -p "$data"
   printf 'japan.comp.handheld\r\njapan.comp.misc\r\nfj.rec.travel\r\n' > "$data/group.dat"
   reg="$WINEPREFIX/shots.reg"
-  printf 'REGEDIT4\r\n\r\n[-HKEY_CURRENT_USER\\Software\\tidewell]\r\n\r\n[HKEY_CURRENT_USER\\Software\\tidewell\\Pelora]\r\n"Server"="127.0.0.1"\r\n"Port"=dword:%08x\r\n"DataPath"="C:\\\\Shots\\\\%s\\\\"\r\n"Limit"=dword:00000032\r\n\r\n' \
+  printf 'REGEDIT4\r\n\r\n[-HKEY_CURRENT_USER\\Software\\tidewell]\r\n\r\n[HKEY_CURRENT_USER\\Software\\tidewell\\Pelora]\r\n"Server"="127.0.0.1"\r\n"Port"=dword:%08x\r\n"DataPath"="C:\\\\Shots\\\\%s\\\\"\r\n"Limit"=dword:00000032\r\n"ConvertMime"=dword:00000001\r\n\r\n' \
     "$port" "$kind" > "$reg"
   wine regedit "$reg" >/dev/null 2>&1
   run_whole_job $kind $size "$here/docs/screen-$kind"

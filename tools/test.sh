@@ -11,11 +11,19 @@ bash "$here/tools/build.sh"
 # Wine binds its desktop to the display of the first process of the server,
 # so a display must exist before any Wine process starts.
 [ -n "${DISPLAY:-}" ] || start_private_display
+inn=""
 cleanup() {
   wineserver -k >/dev/null 2>&1 || true
   stop_private_display
+  # Only an INN started here is stopped; one that ran before keeps running.
+  [ "$inn" = started ] && bash "$here/tools/inn.sh" stop || true
 }
 trap cleanup EXIT
+
+# A real news server on loopback for the tests that patrol one (test_nntp).
+inn=$(bash "$here/tools/inn.sh" start)
+export PELORA_INN_PORT=119
+
 wine_prefix_ready
 
 # Every test program checks at start that the ANSI code page is 932 and

@@ -1,8 +1,7 @@
 // The modal group list dialog over a real fetch: the running count, the
 // one box of a failure, and a fetch that cannot start.
-#include <gtest/gtest.h>
-#include "dialogs/GroupListDialog.h"
 #include "nntp/GroupListFixture.h"
+#include "dialogs/GroupListDialog.h"
 #include "resource.h"
 #include "support/MessageBoxRecorder.h"
 

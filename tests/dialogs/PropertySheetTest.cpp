@@ -147,6 +147,12 @@ TEST_F(PropertySheetTest, SixPagesInOrderAndOkSavesTheMainPage)
         EXPECT_EQ(L"news.example.jp", DialogDriver::Text(page, IDC_MAIN_SERVER));
         EXPECT_EQ(L"119", DialogDriver::Text(page, IDC_MAIN_PORT));
         EXPECT_EQ(L"50", DialogDriver::Text(page, IDC_MAIN_LIMIT));
+        EXPECT_EQ(L"パイプライン処理で高速に取得する", DialogDriver::Text(page, IDC_MAIN_PIPELINING));
+        EXPECT_EQ(BST_UNCHECKED, IsDlgButtonChecked(page, IDC_MAIN_PIPELINING));
+        DialogDriver::Click(page, IDC_MAIN_PIPELINING);
+        EXPECT_EQ(L"UTF-8などの記事も変換する", DialogDriver::Text(page, IDC_MAIN_CONVERT_MIME));
+        EXPECT_EQ(BST_UNCHECKED, IsDlgButtonChecked(page, IDC_MAIN_CONVERT_MIME));
+        DialogDriver::Click(page, IDC_MAIN_CONVERT_MIME);
         DialogDriver::SetText(page, IDC_MAIN_SERVER, L"   news.tidewell.jp");
         DialogDriver::SetText(page, IDC_MAIN_PORT, L"");
         DialogDriver::SetText(page, IDC_MAIN_FOLDER, (L"  " + folder_ + L"\\\\").c_str());
@@ -158,6 +164,8 @@ TEST_F(PropertySheetTest, SixPagesInOrderAndOkSavesTheMainPage)
     EXPECT_EQ(0u, GetDword(L"Port"));
     EXPECT_EQ(folder_ + L"\\", GetString(L"DataPath"));
     EXPECT_EQ(300u, GetDword(L"Limit"));
+    EXPECT_EQ(1u, GetDword(L"Pipelining"));
+    EXPECT_EQ(1u, GetDword(L"ConvertMime"));
     EXPECT_TRUE(boxes_.Boxes().empty());
 }
 

@@ -58,7 +58,7 @@ PatrolOutcome StarterHarness::RunOnPort(unsigned short port, DWORD limit, const 
 
     g_outcome = &outcome;
     StartPatrolWith(GetModuleHandleW(NULL), owner, list, L"127.0.0.1", port, dataPath_.c_str(),
-                    limit, userId, password);
+                    limit, pipelining_, userId, password, convertMime_);
     // The end of the pass may still be on its way when the dialog is gone.
     DWORD deadline = GetTickCount() + (waitForEnd_ ? 15000 : 200);
     while (!outcome.ended && (LONG)(GetTickCount() - deadline) < 0) {

@@ -1,6 +1,7 @@
 // The group list fetch's fixture: a scripted server, and active.dat and
 // category.dat in a folder of their own holding old contents.
 #pragma once
+#include <winsock2.h>
 #include <gtest/gtest.h>
 #include <string>
 #include <vector>

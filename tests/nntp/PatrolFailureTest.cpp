@@ -9,11 +9,6 @@ namespace {
 
 typedef std::function<void(ScriptedNntpServer&)> Script;
 
-std::string Simple(unsigned n)
-{
-    return "From: a@b\r\nSubject: s" + std::to_string(n) + "\r\n";
-}
-
 void ScriptGoodGroup(ScriptedNntpServer& server)
 {
     server.On("GROUP g.done", "211 1 1 1 g.done\r\n");
@@ -34,11 +29,12 @@ struct GroupFailure {
     const wchar_t* text;
 };
 
-class GroupFailureTest : public testing::TestWithParam<GroupFailure> {};
+// Each row one command at a time and pipelined (the Pipelining setting).
+class GroupFailureTest : public testing::TestWithParam<std::tuple<GroupFailure, DWORD>> {};
 
 TEST_P(GroupFailureTest, EndsThePassAndLeavesTheFailingGroupAsItWas)
 {
-    const GroupFailure& row = GetParam();
+    const GroupFailure& row = std::get<0>(GetParam());
     ScriptedNntpServer server;
     ASSERT_TRUE(server.Start(10000));
     ScriptGoodGroup(server);
@@ -59,6 +55,7 @@ TEST_P(GroupFailureTest, EndsThePassAndLeavesTheFailingGroupAsItWas)
         CloseHandle(log);
     }
 
+    harness.SetPipelining(std::get<1>(GetParam()));
     DownloadResult result = harness.RunDirect(server.Port());
     EXPECT_EQ((DWORD)StatusFatal, result.status);
     EXPECT_STREQ(L"g.fail", result.caption);
@@ -77,7 +74,7 @@ std::string Long(size_t bytes) { return std::string(bytes, 'x'); }
 
 INSTANTIATE_TEST_SUITE_P(
     Rows, GroupFailureTest,
-    testing::Values(
+    testing::Combine(testing::Values(
         GroupFailure{"HeadStatusLost", [](ScriptedNntpServer& s) { s.On("HEAD 13", "", true); },
                      L"受信に失敗しました(38)."},
         GroupFailure{"HeadCutOff",
@@ -113,7 +110,10 @@ INSTANTIATE_TEST_SUITE_P(
                          s.On("BODY 13", std::string("222 13\r\n\0\r\n.\r\n", 13));
                      },
                      L"受信が正常に終了しませんでした(13)."}),
-    [](const testing::TestParamInfo<GroupFailure>& info) { return std::string(info.param.name); });
+                     testing::Values(0u, 1u)),
+    [](const testing::TestParamInfo<std::tuple<GroupFailure, DWORD>>& info) {
+        return std::string(std::get<0>(info.param).name) + (std::get<1>(info.param) ? "Pipelined" : "");
+    });
 
 struct PassFailure {
     const char* name;

@@ -144,8 +144,10 @@ DownloadResult PatrolHarness::RunDirect(unsigned short port, DWORD limit, const 
     job.result = &result;
     job.frameWindow = owner;
     job.limit = limit;
+    job.pipelining = pipelining_;
     job.userId = userId;
     job.password = password;
+    job.convertMime = convertMime_;
     InitProgressState(&job.progress);
     RunPatrol(&job);
     DestroyWindow(owner);
@@ -180,4 +182,9 @@ GroupHeader PatrolHarness::Header(const std::wstring& group) const
     if (bytes.size() >= 88)
         header.stateText = std::string(bytes.c_str() + 24, strnlen(bytes.c_str() + 24, 64));
     return header;
+}
+
+std::string Simple(unsigned n)
+{
+    return "From: a@b\r\nSubject: s" + std::to_string(n) + "\r\n";
 }

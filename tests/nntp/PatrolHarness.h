@@ -28,6 +28,11 @@ public:
     // A row in the group view without any files behind it.
     void AddRow(const std::wstring& name) { rows_.push_back(name); }
 
+    // The Pipelining setting of the passes that follow (0 unless set).
+    void SetPipelining(DWORD pipelining) { pipelining_ = pipelining; }
+    // The setting ConvertMime of the passes that follow.
+    void SetConvertMime(bool on) { convertMime_ = on; }
+
     // The pass alone, on this thread, without dialog or frame: its result.
     DownloadResult RunDirect(unsigned short port, DWORD limit = 100, const char* userId = NULL,
                              const char* password = NULL, const wchar_t* server = L"127.0.0.1");
@@ -47,9 +52,13 @@ protected:
     HWND MakeList(HWND owner);
     std::wstring dataPath_;
     std::vector<std::wstring> rows_;
+    DWORD pipelining_ = 0;
+    bool convertMime_ = false;
 };
 
 // Wide text as the ANSI code page bytes the store keeps.
 std::string Ansi(const std::wstring& text);
+// The header of a plain test article: "From: a@b" and "Subject: s<n>".
+std::string Simple(unsigned n);
 // "HEAD n"/"BODY n" ... as the client must send them for numbers first..last.
 std::vector<std::string> ArticleCommands(unsigned first, unsigned last);

@@ -7,11 +7,6 @@ namespace {
 
 typedef std::vector<std::string> Lines;
 
-std::string Simple(unsigned n)
-{
-    return "From: a@b\r\nSubject: s" + std::to_string(n) + "\r\n";
-}
-
 // What the log holds for an article fetched with Simple() and body "b\r\n".
 std::string SimpleBlock(unsigned n)
 {

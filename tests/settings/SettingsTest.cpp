@@ -93,11 +93,13 @@ TEST_F(SettingsStore, EmptyKeyLoadsTheDefaultsAndIsIncomplete)
     EXPECT_EQ(119u, settings.Port);
     EXPECT_EQ(50u, settings.Limit);
     EXPECT_EQ(1u, settings.AutoNextArticle);
+    EXPECT_EQ(0u, settings.Pipelining);
     EXPECT_STREQ(L"Tahoma", settings.FontName);
     EXPECT_EQ(14u, settings.FontSizeA);
     EXPECT_EQ(14u, settings.FontSizeS);
     EXPECT_EQ(0u, settings.HeaderColor);
     EXPECT_EQ(0u, settings.ReferenceLine);
+    EXPECT_EQ(0u, settings.ConvertMime);
     EXPECT_TRUE(settings.UserID == NULL);
     ASSERT_TRUE(settings.EditorPath != NULL);
     EXPECT_STREQ(L"", settings.EditorPath);
@@ -136,8 +138,10 @@ TEST_F(SettingsStore, SaveWritesEachValueWithItsTypeAndBytes)
     settings.KeyMode = 1;
     wcscpy(settings.EntryName, L"\u30d7\u30ed\u30d0\u30a4\u30c0");
     settings.DisconnectWaitTime = 30;
+    settings.Pipelining = 1;
     settings.HeaderColor = 0x0000FF;
     settings.ReferenceLine = 0x123456;
+    settings.ConvertMime = 1;
     settings.UserID = _strdup("user");
     // "山田" in Shift_JIS: stored as its wide text.
     settings.UserName = _strdup("\x8e\x52\x93\x63");
@@ -149,12 +153,18 @@ TEST_F(SettingsStore, SaveWritesEachValueWithItsTypeAndBytes)
     RawValue port = Read(L"Port");
     EXPECT_EQ((DWORD)REG_DWORD, port.type);
     EXPECT_EQ((std::vector<BYTE>{0x87, 0x27, 0, 0}), port.bytes);
+    RawValue pipelining = Read(L"Pipelining");
+    EXPECT_EQ((DWORD)REG_DWORD, pipelining.type);
+    EXPECT_EQ((std::vector<BYTE>{1, 0, 0, 0}), pipelining.bytes);
     RawValue header = Read(L"HeaderColor");
     EXPECT_EQ((DWORD)REG_BINARY, header.type);
     EXPECT_EQ((std::vector<BYTE>{0xFF, 0, 0, 0}), header.bytes);
     RawValue quote = Read(L"ReferenceLine");
     EXPECT_EQ((DWORD)REG_BINARY, quote.type);
     EXPECT_EQ((std::vector<BYTE>{0x56, 0x34, 0x12, 0}), quote.bytes);
+    RawValue convert = Read(L"ConvertMime");
+    EXPECT_EQ((DWORD)REG_DWORD, convert.type);
+    EXPECT_EQ((std::vector<BYTE>{1, 0, 0, 0}), convert.bytes);
     EXPECT_EQ(Bytes(L"\u5c71\u7530"), Read(L"UserName").bytes);
     EXPECT_EQ(Bytes(L"\u30d7\u30ed\u30d0\u30a4\u30c0"), Read(L"EntryName").bytes);
     // Poster fields that are none are written empty, the editor path too.
@@ -168,6 +178,8 @@ TEST_F(SettingsStore, SaveWritesEachValueWithItsTypeAndBytes)
     ASSERT_TRUE(again.Load(&complete));
     EXPECT_TRUE(complete);
     EXPECT_EQ(0x0000FFu, again.HeaderColor);
+    EXPECT_EQ(1u, again.Pipelining);
+    EXPECT_EQ(1u, again.ConvertMime);
     EXPECT_STREQ("\x8e\x52\x93\x63", again.UserName);
     EXPECT_TRUE(again.Organization == NULL);
     DeleteFonts(again);

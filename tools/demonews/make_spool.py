@@ -6,10 +6,13 @@
 
 SPOOL defaults to the folder "spool" next to this script. Each article is one
 file named by its number in the folder of its group, in raw ISO-2022-JP with
-CR LF line ends, as a news server would hand it out.
+CR LF line ends, as a news server would hand it out; the articles of MIME_ARTICLES
+come as today's clients post them (UTF-8, EUC-JP, Shift_JIS; 8bit,
+quoted-printable, base64), for the setting ConvertMime.
 """
 import base64
 import os
+import quopri
 import sys
 
 HERE = os.path.dirname(os.path.abspath(__file__))
@@ -140,6 +143,75 @@ ARTICLES += [
                "宿でゆっくり読むのが楽しみです。"]),
 ]
 
+# Articles as today's clients post them, after the others of their group:
+# (group, sender, address, subject, body, charset, transfer encoding, how the
+# subject is encoded: "B", "Q" or "8bit"; the charset name as written).
+MIME_ARTICLES = [
+    dict(g=1, name="大野 花子", addr="hanako@example.jp", subj="UTF-8で投稿された記事〜読めますか",
+         body=["大野です。", "", "最近のニュースリーダーは UTF-8 で投稿します。", "波ダッシュ〜やマイナス−も正しく表示されるはずです。",
+               "", "English text stays as it is."],
+         charset="UTF-8", cte="8bit", subj_enc="B"),
+    dict(g=1, name="前田 健", addr="ken.maeda@example.com", subj="quoted-printableの記事",
+         body=["前田です。", "",
+               "この記事は quoted-printable で送られています。とても長い行は途中でソフト改行されますが、"
+               "保存されるときにはひとつの行に戻ります。",
+               "記号 ¢ £ ¬ も入れてみました。"],
+         charset="utf-8", cte="quoted-printable", subj_enc="Q"),
+    dict(g=1, name="藤田 陽菜", addr="hina@example.ne.jp", subj="base64で届いた記事です",
+         body=["藤田です。", "", "本文が base64 になっている記事も、巡回のときに読める文字に直します。", "行の区切りも元どおりです。"],
+         charset="Utf-8", cte="base64", subj_enc="B"),
+    dict(g=1, name="岡本 修", addr="okamoto@example.or.jp", subj="EUC-JPの古い記事",
+         body=["岡本です。", "", "昔のUNIXから投稿すると EUC-JP になることがありました。", "半角カナ(ｶﾀｶﾅ)も混ざっています。"],
+         charset="EUC-JP", cte="8bit", subj_enc="B"),
+    dict(g=1, name="石井 綾", addr="aya@example.jp", subj="Shift_JISのまま送られた記事",
+         body=["石井です。", "", "パソコン通信のころの設定のまま投稿してしまいました。", "表示は崩れていませんか。"],
+         charset="Shift_JIS", cte="8bit", subj_enc="B"),
+    dict(g=1, name="Kenta Ogawa", addr="ogawa@example.com", subj="絵文字😀が入った記事",
+         body=["小川です。", "", "絵文字😀は Shift_JIS にないので、〓 で表示されます。"],
+         charset="UTF-8", cte="8bit", subj_enc="B"),
+    dict(g=1, name="村上 亮", addr="ryo@example.jp", subj="大文字小文字の混じった文字コード名",
+         body=["村上です。", "", "件名の文字コード名が Iso-2022-Jp と書かれていても読めます。"],
+         charset="Iso-2022-Jp", cte="7bit", subj_enc="B"),
+]
+
+PYTHON_CODECS = {"utf-8": "utf-8", "euc-jp": "euc_jp", "shift_jis": "cp932", "iso-2022-jp": "iso2022_jp_ext"}
+
+
+def mime_words(text, charset, encoding):
+    codec = PYTHON_CODECS[charset.lower()]
+    if encoding == "Q":
+        raw = text.encode(codec)
+        q = "".join(chr(b) if (chr(b).isalnum() and b < 128) else "=%02X" % b for b in raw)
+        return ["=?%s?Q?%s?=" % (charset, q)]
+    return ["=?%s?B?%s?=" % (charset, base64.b64encode(text[i:i + 12].encode(codec)).decode("ascii"))
+            for i in range(0, len(text), 12)]
+
+
+def mime_article_bytes(a, group, number, date, index):
+    charset, cte = a["charset"], a["cte"]
+    codec = PYTHON_CODECS[charset.lower()]
+    name = a["name"]
+    sender = name if name.isascii() else " ".join(mime_words(name, charset, "B"))
+    head = ["Path: demo.pelora.example!not-for-mail",
+            "From: " + sender + " <" + a["addr"] + ">",
+            "Newsgroups: " + group]
+    head += header_line("Subject", mime_words(a["subj"], charset, a["subj_enc"]))
+    head += ["Date: " + date, "Message-ID: <demo.mime.%d@pelora.example>" % index,
+             "MIME-Version: 1.0",
+             "Content-Type: text/plain; charset=" + charset,
+             "Content-Transfer-Encoding: " + cte]
+    text = "".join(line + "\r\n" for line in a["body"]).encode(codec)
+    if cte == "base64":
+        encoded = base64.b64encode(text)
+        body = b"".join(encoded[i:i + 76] + b"\r\n" for i in range(0, len(encoded), 76))
+    elif cte == "quoted-printable":
+        body = quopri.encodestring(text.replace(b"\r\n", b"\n")).replace(b"\n", b"\r\n")
+    else:
+        body = text
+    head.append("Lines: %d" % body.count(b"\r\n"))
+    return b"".join(line.encode("ascii") + b"\r\n" for line in head) + b"\r\n" + body
+
+
 # Added by --add: a short article, so that a second patrol finds something.
 EXTRA = ["追加の記事です。", "サーバが動いている間にスプールへ置かれました。",
          "二回目の巡回で新しい記事として取得されるはずです。"]
@@ -267,6 +339,12 @@ def write_spool(spool):
                 f.write(article_bytes(index, group, number, date_of(index)))
             number += 1
             k += 1
+        for index, a in enumerate(MIME_ARTICLES):
+            if a["g"] != g:
+                continue
+            with open(os.path.join(folder, str(number)), "wb") as f:
+                f.write(mime_article_bytes(a, group, number, date_of(len(ARTICLES) + index), index))
+            number += 1
 
 
 def add_article(spool, group):

@@ -1,0 +1,206 @@
+// Today's articles (UTF-8, EUC-JP, Shift_JIS; quoted-printable and base64)
+// through whole patrols: converted with ConvertMime on, stored as they come
+// with it off.
+#include <gtest/gtest.h>
+#include <string.h>
+#include "PatrolHarness.h"
+
+namespace {
+
+const std::string kSeparator = "================\r\n";
+const std::string kNihongo = "\x93\xfa\x96\x7b\x8c\xea";   // "日本語" in Shift_JIS
+const std::string kGeta = "\x81\xac";
+
+struct Article {
+    unsigned number;
+    std::string header, body;   // as the server sends them
+};
+
+// 3,006 bytes of UTF-8 without a line end, base64 in lines of 76.
+std::string LongBase64Body()
+{
+    static const char alphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    std::string bytes;
+    for (int i = 0; i < 334; ++i)
+        bytes += "\xe6\x97\xa5\xe6\x9c\xac\xe8\xaa\x9e";
+    std::string encoded;
+    for (size_t i = 0; i < bytes.size(); i += 3) {
+        unsigned v = (unsigned char)bytes[i] << 16 | (unsigned char)bytes[i + 1] << 8 | (unsigned char)bytes[i + 2];
+        for (int shift = 18; shift >= 0; shift -= 6)
+            encoded += alphabet[(v >> shift) & 63];
+    }
+    std::string body;
+    for (size_t at = 0; at < encoded.size(); at += 76)
+        body += encoded.substr(at, 76) + "\r\n";
+    return body;
+}
+
+const Article kArticles[] = {
+    {3001,
+     "From: =?Utf-8?q?=E5=B1=B1=E7=94=B0?= <yamada@example.jp>\r\n"
+     "Subject: =?UTF-8?B?5pel5pys6Kqe?=\r\n"
+     " =?utf-8?B?8J+YgA==?=\r\n"
+     "Newsgroups: fj.test\r\n"
+     "Date: Sun, 6 Dec 2026 10:00:00 +0900\r\n"
+     "Message-ID: <u1@example.jp>\r\n"
+     "MIME-Version: 1.0\r\n"
+     "Content-Type: text/plain; charset=UTF-8\r\n"
+     "Content-Transfer-Encoding: 8bit\r\n",
+     "\xe6\x97\xa5\xe6\x9c\xac\xe8\xaa\x9e\xe3\x80\x9c\r\n"
+     "a\xff\xc3(\r\n"
+     "..\xe6\x97\xa5\r\n"},
+    {3002,
+     "Subject: \xe3\x83\x86\xe3\x82\xb9\xe3\x83\x88 =?UTF-8?B?5pel\r\n"
+     " 5pys?=\r\n"
+     "From: q@example.jp\r\n"
+     "Content-Type: text/plain; charset=utf-8\r\n"
+     "Content-Transfer-Encoding: quoted-printable\r\n",
+     "=E3=83=86=E3=82=\r\n"
+     "=B9=E3=83=88 ok\r\n"},
+    {3003,
+     "Subject: =?EUC-JP?B?xvzL3A==?=\r\n"
+     "Content-Type: text/plain; charset=EUC-JP\r\n"
+     "Content-Transfer-Encoding: base64\r\n",
+     "xvzL3I+woQphYg==\r\n"
+     "YW\r\n"},
+    {3004,
+     "Subject: \x93\xfa\x96\x7b\r\n"
+     "Content-Type: text/plain; charset=Shift_JIS\r\n",
+     "\x93\xfa\x96\x7b\r\n"},
+    {3005,
+     "Subject: =?big5?B?pKSk5A==?= =?UTF-8?Q?a=0D=0Ab?=\r\n"
+     "Content-Type: text/plain; charset=big5\r\n"
+     "Content-Transfer-Encoding: quoted-printable\r\n",
+     "=A4=A4\r\n"},
+    {3006,
+     "Subject: long\r\n"
+     "Content-Type: text/plain; charset=UTF-8\r\n"
+     "Content-Transfer-Encoding: base64\r\n",
+     LongBase64Body()},
+};
+
+// What each article's block in the log is with ConvertMime on (3006's body
+// is checked on its own).
+const char* const kConverted[] = {
+    "From: \x8e\x52\x93\x63 <yamada@example.jp>\r\n"
+    "Subject: \x93\xfa\x96\x7b\x8c\xea\x81\xac\r\n"
+    "Newsgroups: fj.test\r\n"
+    "Date: Sun, 6 Dec 2026 10:00:00 +0900\r\n"
+    "Message-ID: <u1@example.jp>\r\n"
+    "X-Local-Seq: 3001\r\n\r\n"
+    "\x93\xfa\x96\x7b\x8c\xea\x81\x60\r\n"
+    "a\x81\xac\x81\xac(\r\n"
+    ".\x93\xfa\r\n",
+    "Subject: \x83\x65\x83\x58\x83\x67 \x93\xfa\x96\x7b\r\n"
+    "From: q@example.jp\r\n"
+    "X-Local-Seq: 3002\r\n\r\n"
+    "\x83\x65\x83\x58\x83\x67 ok\r\n",
+    "Subject: \x93\xfa\x96\x7b\r\n"
+    "X-Local-Seq: 3003\r\n\r\n"
+    "\x93\xfa\x96\x7b\x81\xac\r\n"
+    "aba\r\n",
+    "Subject: \x93\xfa\x96\x7b\r\n"
+    "X-Local-Seq: 3004\r\n\r\n"
+    "\x93\xfa\x96\x7b\r\n",
+    "Subject: =?big5?B?pKSk5A==?= a  b\r\n"   // a decoded CR LF is no line end
+    "X-Local-Seq: 3005\r\n\r\n"
+    "=A4=A4\r\n",
+    "Subject: long\r\n"
+    "X-Local-Seq: 3006\r\n\r\n",
+};
+
+bool Kept(const std::string& line)
+{
+    for (const char* field : {"From:", "Subject:", "Newsgroups:", "Date:", "Message-ID:", "References:"})
+        if (line.compare(0, strlen(field), field) == 0)
+            return true;
+    return false;
+}
+
+// The block as the patrol stored these articles before ConvertMime: the
+// kept fields as they come, unfolded without the fold's blank, and the body
+// as it comes (none of these articles holds ISO-2022-JP).
+std::string AsTheyCome(const Article& article)
+{
+    std::string block, line;
+    bool kept = false;
+    for (size_t at = 0; at < article.header.size(); at = article.header.find('\n', at) + 1) {
+        line = article.header.substr(at, article.header.find('\n', at) + 1 - at);
+        if (line[0] == ' ') {
+            if (kept)
+                block.insert(block.size() - 2, line.substr(1, line.size() - 3));
+            continue;
+        }
+        kept = Kept(line);
+        if (kept)
+            block += line;
+    }
+    block += "X-Local-Seq: " + std::to_string(article.number) + "\r\n\r\n";
+    for (size_t at = 0; at < article.body.size(); at = article.body.find('\n', at) + 1) {
+        line = article.body.substr(at, article.body.find('\n', at) + 1 - at);
+        block += line.compare(0, 2, "..") == 0 ? line.substr(1) : line;
+    }
+    return block + kSeparator;
+}
+
+std::string Patrol(bool convert, PatrolHarness& harness)
+{
+    ScriptedNntpServer server;
+    EXPECT_TRUE(server.Start(10000));
+    server.On("GROUP fj.test", "211 6 3001 3006 fj.test\r\n");
+    for (const Article& article : kArticles)
+        server.AddArticle(article.number, article.header, article.body);
+    harness.AddGroup(L"fj.test");
+    harness.SetConvertMime(convert);
+    DownloadResult result = harness.RunDirect(server.Port());
+    EXPECT_EQ(StatusOk, (int)result.status) << std::wstring(result.text).c_str();
+    EXPECT_EQ(6u, harness.Header(L"fj.test").recordCount);
+    return harness.Group(L"fj.test", L".log");
+}
+
+}  // namespace
+
+TEST(PatrolMime, OnConvertsEachKindIntoShiftJis)
+{
+    PatrolHarness harness;
+    std::string log = Patrol(true, harness);
+    std::string expected;
+    for (const char* block : kConverted)
+        expected += block + (block == kConverted[5] ? "" : kSeparator);
+    ASSERT_EQ(expected, log.substr(0, expected.size()));
+
+    // The long line in pieces at character boundaries, each with one CR LF.
+    std::string rest = log.substr(expected.size()), joined;
+    size_t pieces = 0;
+    for (size_t at = 0; at < rest.size() - kSeparator.size(); ++pieces) {
+        size_t end = rest.find("\r\n", at);
+        ASSERT_NE(std::string::npos, end);
+        ASSERT_LT(end - at + 2, 1024u);
+        ASSERT_EQ(0u, (end - at) % 2);
+        joined += rest.substr(at, end - at);
+        at = end + 2;
+    }
+    EXPECT_GE(pieces, 2u);
+    std::string whole;
+    for (int i = 0; i < 334; ++i)
+        whole += kNihongo;
+    EXPECT_EQ(whole, joined);
+    EXPECT_EQ(kSeparator, rest.substr(rest.size() - kSeparator.size()));
+
+    // The index record's subject field holds the converted subject.
+    std::string index = harness.Group(L"fj.test", L".idx");
+    ASSERT_GE(index.size(), 100u + 92u);
+    std::string subject(48, '\0');
+    memcpy(&subject[0], (kNihongo + kGeta).data(), 8);
+    EXPECT_EQ(subject, index.substr(100 + 16, 48));
+}
+
+TEST(PatrolMime, OffStoresTheArticlesAsTheyCome)
+{
+    PatrolHarness harness;
+    std::string log = Patrol(false, harness);
+    std::string expected;
+    for (const Article& article : kArticles)
+        expected += AsTheyCome(article);
+    EXPECT_EQ(expected, log);
+}

@@ -1,0 +1,195 @@
+// The same server behaviour patrolled one command at a time and pipelined:
+// the result, every group file byte for byte, and the commands on the wire
+// must agree; pipelining may only add a BODY sent with a HEAD the server
+// then refused, and after a fatal failure the commands already sent ahead.
+#include <gtest/gtest.h>
+#include <functional>
+#include "PatrolHarness.h"
+
+namespace {
+
+typedef std::vector<std::string> Lines;
+
+void AddSimple(ScriptedNntpServer& server, unsigned n)
+{
+    server.AddArticle(n, Simple(n), "b" + std::to_string(n) + "\r\n..dot\r\n");
+}
+
+struct Behaviour {
+    const char* name;
+    std::function<void(ScriptedNntpServer&)> script;
+    std::vector<std::pair<std::wstring, DWORD>> groups;   // name, lastArticle (= serverLast)
+    DWORD limit;
+};
+
+void PrintTo(const Behaviour& behaviour, std::ostream* out) { *out << behaviour.name; }
+
+bool StartsWith(const std::string& line, const char* prefix)
+{
+    return line.compare(0, strlen(prefix), prefix) == 0;
+}
+
+// Walks both wires together; see the comment at the top.
+::testing::AssertionResult SameOrder(const Lines& single, const Lines& pipelined, bool fatal)
+{
+    size_t i = 0;
+    for (size_t j = 0; j < pipelined.size(); ++j) {
+        const std::string& line = pipelined[j];
+        if (i < single.size() && line == single[i]) {
+            ++i;
+            continue;
+        }
+        bool bodyWithItsHead = j > 0 && StartsWith(line, "BODY ") && pipelined[j - 1] == "HEAD " + line.substr(5);
+        bool sentAhead = fatal && i + 1 >= single.size() &&
+                         (StartsWith(line, "HEAD ") || StartsWith(line, "BODY "));
+        if (!bodyWithItsHead && !sentAhead)
+            return ::testing::AssertionFailure() << "unexpected \"" << line << "\" at " << j;
+    }
+    if (i != single.size())
+        return ::testing::AssertionFailure() << "missing \"" << single[i] << "\"";
+    return ::testing::AssertionSuccess();
+}
+
+struct Pass {
+    DownloadResult result;
+    Lines wire;
+    std::vector<std::string> files;
+};
+
+Pass RunPass(const Behaviour& behaviour, DWORD pipelining)
+{
+    Pass pass;
+    ScriptedNntpServer server;
+    EXPECT_TRUE(server.Start(15000));
+    behaviour.script(server);
+    PatrolHarness harness;
+    for (const auto& group : behaviour.groups)
+        harness.AddGroup(group.first, group.second, group.second);
+    harness.SetPipelining(pipelining);
+    pass.result = harness.RunDirect(server.Port(), behaviour.limit);
+    server.Stop();
+    pass.wire = server.Commands();
+    for (const auto& group : behaviour.groups) {
+        pass.files.push_back(harness.Group(group.first, L".idx"));
+        pass.files.push_back(harness.Group(group.first, L".log"));
+    }
+    return pass;
+}
+
+class PipeliningTest : public testing::TestWithParam<Behaviour> {};
+
+TEST_P(PipeliningTest, StoresWhatTheOneAtATimePassStores)
+{
+    const Behaviour& behaviour = GetParam();
+    Pass single = RunPass(behaviour, 0);
+    Pass pipelined = RunPass(behaviour, 1);
+
+    EXPECT_EQ(single.result.status, pipelined.result.status);
+    EXPECT_STREQ(single.result.caption, pipelined.result.caption);
+    EXPECT_STREQ(single.result.text, pipelined.result.text);
+    ASSERT_EQ(single.files.size(), pipelined.files.size());
+    for (size_t i = 0; i < single.files.size(); ++i)
+        EXPECT_EQ(single.files[i], pipelined.files[i]) << "file " << i;
+    EXPECT_TRUE(SameOrder(single.wire, pipelined.wire, single.result.status == StatusFatal));
+}
+
+// A server that refuses articles here and there: HEAD 423 on every 7th,
+// BODY 423 on every 11th, and a HEAD reply cut into pieces.
+void ScriptGappy(ScriptedNntpServer& server)
+{
+    server.On("GROUP g.gappy", "211 60 101 160 g.gappy\r\n");
+    // The first answer scripted for a line is used first.
+    ScriptedReply split;
+    split.pieces = {"221 1", "17 <x>\r\nFrom: a@b\r\nSub", "ject: split\r\n.\r\n"};
+    server.On("HEAD 117", split);
+    for (unsigned n = 101; n <= 160; ++n) {
+        if (n % 7 == 0) {
+            server.On("HEAD " + std::to_string(n), "423 no such article\r\n");
+            // Its BODY, sent ahead when pipelining, still answers.
+            server.On("BODY " + std::to_string(n), "222 " + std::to_string(n) + "\r\nstray\r\n.\r\n");
+        } else if (n % 11 == 0) {
+            server.On("HEAD " + std::to_string(n), "221 " + std::to_string(n) + "\r\n" + Simple(n) + ".\r\n");
+            server.On("BODY " + std::to_string(n), "423 gone meanwhile\r\n");
+        } else {
+            AddSimple(server, n);
+        }
+    }
+    server.On("GROUP g.next", "211 3 1 3 g.next\r\n");
+    for (unsigned n = 1; n <= 3; ++n)
+        AddSimple(server, n);
+}
+
+void ScriptRanges(ScriptedNntpServer& server)
+{
+    server.On("GROUP g.limit", "211 5 3001 3005 g.limit\r\n");
+    server.On("GROUP g.renumbered", "211 100 2901 3000 g.renumbered\r\n");
+    server.On("GROUP g.catchup", "211 3 10 12 g.catchup\r\n");
+    server.On("GROUP g.gaps", "211 4 20 23 g.gaps\r\n");
+    server.On("GROUP g.missing", "411 no such group\r\n");
+    for (unsigned n = 3001; n <= 3005; ++n)
+        AddSimple(server, n);
+    AddSimple(server, 20);
+    server.On("HEAD 21", "423 no such article\r\n");
+    server.On("HEAD 22", "221 22 <22@test>\r\n" + Simple(22) + ".\r\n");
+    server.On("BODY 22", "423 gone meanwhile\r\n");
+    AddSimple(server, 23);
+}
+
+// 40 articles, far more than one window; article 130 breaks off.
+void ScriptBreaksMidWindow(ScriptedNntpServer& server, const std::string& head, const std::string& body)
+{
+    server.On("GROUP g.done", "211 2 1 2 g.done\r\n");
+    AddSimple(server, 1);
+    AddSimple(server, 2);
+    server.On("GROUP g.fail", "211 40 101 140 g.fail\r\n");
+    for (unsigned n = 101; n <= 140; ++n)
+        AddSimple(server, n);
+    if (!head.empty())
+        server.On("HEAD 130", head, true);
+    if (!body.empty())
+        server.On("BODY 130", body, true);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Behaviours, PipeliningTest,
+    testing::Values(
+        Behaviour{"RefusalsToppedUpToTheLimit", ScriptGappy, {{L"g.gappy", 0}, {L"g.next", 0}}, 30},
+        Behaviour{"RefusalsWithoutLimit", ScriptGappy, {{L"g.gappy", 0}, {L"g.next", 0}}, 1000},
+        Behaviour{"LimitOfOne", ScriptGappy, {{L"g.gappy", 0}, {L"g.next", 0}}, 1},
+        Behaviour{"LimitOfZero", ScriptGappy, {{L"g.gappy", 0}}, 0},
+        Behaviour{"RangeRules", ScriptRanges,
+                  {{L"g.limit", 0}, {L"g.renumbered", 5000}, {L"g.catchup", 0xFFFFFFFF}, {L"g.gaps", 5},
+                   {L"g.missing", 9}},
+                  2},
+        Behaviour{"HeadStatusLost",
+                  [](ScriptedNntpServer& s) { ScriptBreaksMidWindow(s, " ", ""); },
+                  {{L"g.done", 0}, {L"g.fail", 100}}, 100},
+        Behaviour{"HeadCutOff",
+                  [](ScriptedNntpServer& s) { ScriptBreaksMidWindow(s, "221 130\r\nFrom: a@b\r\nSu", ""); },
+                  {{L"g.done", 0}, {L"g.fail", 100}}, 100},
+        Behaviour{"BodyCutOff",
+                  [](ScriptedNntpServer& s) { ScriptBreaksMidWindow(s, "", "222 130\r\nfirst\r\nse"); },
+                  {{L"g.done", 0}, {L"g.fail", 100}}, 100},
+        Behaviour{"BodyLineTooLong",
+                  [](ScriptedNntpServer& s) {
+                      ScriptBreaksMidWindow(s, "", "222 130\r\n" + std::string(1100, 'x') + "\r\n.\r\n");
+                  },
+                  {{L"g.done", 0}, {L"g.fail", 100}}, 100},
+        Behaviour{"ClosedAfterARefusedHead",
+                  [](ScriptedNntpServer& s) { ScriptBreaksMidWindow(s, "423 no such article\r\n", ""); },
+                  {{L"g.done", 0}, {L"g.fail", 100}}, 100}),
+    [](const testing::TestParamInfo<Behaviour>& info) { return std::string(info.param.name); });
+
+// The BODY of a refused HEAD can only be on the wire if it left before the
+// HEAD's reply was read: the commands really are in flight together.
+TEST(Pipelining, SendsAheadOfTheReplies)
+{
+    Behaviour behaviour{"", ScriptRanges, {{L"g.gaps", 5}}, 100};
+    Pass pass = RunPass(behaviour, 1);
+    EXPECT_EQ((DWORD)StatusOk, pass.result.status);
+    EXPECT_EQ(Lines({"GROUP g.gaps", "HEAD 20", "BODY 20", "HEAD 21", "BODY 21", "HEAD 22", "BODY 22",
+                     "HEAD 23", "BODY 23", "QUIT"}),
+              pass.wire);
+}
+
+}  // namespace

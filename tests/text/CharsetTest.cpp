@@ -1,0 +1,101 @@
+#include <gtest/gtest.h>
+#include <string>
+#include "text/Charset.h"
+
+namespace {
+
+const std::string kGeta = "\x81\xac";
+const std::string kSjisNihongo = "\x93\xfa\x96\x7b\x8c\xea";   // "日本語"
+
+struct Converted {
+    std::string text;
+    size_t consumed;
+};
+
+Converted Convert(MimeCharset charset, const std::string& source, bool final = true,
+                  size_t capacity = 256)
+{
+    std::string out(capacity + 8, '\x7f');
+    Converted result;
+    size_t length = ConvertToSjis(charset, source.data(), source.size(), final, &out[0], capacity,
+                                  &result.consumed);
+    EXPECT_LT(length, capacity);
+    EXPECT_EQ('\0', out[length]);
+    EXPECT_EQ('\x7f', out[capacity]) << "wrote past the capacity";
+    result.text = out.substr(0, length);
+    return result;
+}
+
+std::string Sjis(MimeCharset charset, const std::string& source)
+{
+    return Convert(charset, source).text;
+}
+
+}  // namespace
+
+TEST(Charset, NamesInAnyCaseAndTheAliases)
+{
+    const char* names[] = {"ISO-2022-JP", "utf-8", "Shift_JIS", "SHIFT-JIS", "x-sjis", "CP932",
+                           "windows-31j", "EUC-JP", "US-ASCII", "iso-8859-1"};
+    MimeCharset expected[] = {kCharsetJis, kCharsetUtf8, kCharsetShiftJis, kCharsetShiftJis,
+                              kCharsetShiftJis, kCharsetShiftJis, kCharsetShiftJis, kCharsetEucJp,
+                              kCharsetAscii, kCharsetLatin1};
+    for (size_t i = 0; i < sizeof names / sizeof names[0]; ++i)
+        EXPECT_EQ(expected[i], CharsetFromName(names[i], strlen(names[i]))) << names[i];
+    EXPECT_EQ(kCharsetUnknown, CharsetFromName("big5", 4));
+    EXPECT_EQ(kCharsetUnknown, CharsetFromName("utf-8x", 6));
+    EXPECT_EQ(kCharsetNone, CharsetFromName("", 0));
+}
+
+TEST(Charset, Utf8IntoShiftJisWithTheJapaneseFormsAndGetaForTheRest)
+{
+    EXPECT_EQ("abc " + kSjisNihongo, Sjis(kCharsetUtf8, "abc \xe6\x97\xa5\xe6\x9c\xac\xe8\xaa\x9e"));
+    EXPECT_EQ("\xb1", Sjis(kCharsetUtf8, "\xef\xbd\xb1"));   // half-width katakana
+    // Wave dash, double vertical line, minus, cent, pound, not.
+    EXPECT_EQ("\x81\x60\x81\x61\x81\x7c\x81\x91\x81\x92\x81\xca",
+              Sjis(kCharsetUtf8, "\xe3\x80\x9c\xe2\x80\x96\xe2\x88\x92\xc2\xa2\xc2\xa3\xc2\xac"));
+    // No best fit: e-acute, a hangul syllable, a C1 control, an emoji.
+    EXPECT_EQ("caf" + kGeta + kGeta + kGeta + "!" + kGeta,
+              Sjis(kCharsetUtf8, "caf\xc3\xa9\xed\x95\x9c\xc2\x80!\xf0\x9f\x98\x80"));
+}
+
+TEST(Charset, InvalidUtf8BecomesGetaAndNothingIsSwallowed)
+{
+    EXPECT_EQ(kGeta + "(", Sjis(kCharsetUtf8, "\xc3("));
+    EXPECT_EQ(kGeta + "a" + kGeta, Sjis(kCharsetUtf8, "\xff" "a\x80"));
+    EXPECT_EQ(kGeta + kGeta + kGeta, Sjis(kCharsetUtf8, "\xed\xa0\x80"));   // a surrogate
+    EXPECT_EQ(kGeta + kGeta, Sjis(kCharsetUtf8, "\xc0\xaf"));               // overlong
+    // An unfinished character waits unless the text has ended.
+    Converted open = Convert(kCharsetUtf8, "a\xe6\x97", false);
+    EXPECT_EQ("a", open.text);
+    EXPECT_EQ(1u, open.consumed);
+    Converted closed = Convert(kCharsetUtf8, "a\xe6\x97", true);
+    EXPECT_EQ("a" + kGeta, closed.text);
+    EXPECT_EQ(3u, closed.consumed);
+}
+
+TEST(Charset, OutputStopsBeforeACharacterThatDoesNotFit)
+{
+    const std::string nihongo = "\xe6\x97\xa5\xe6\x9c\xac\xe8\xaa\x9e";
+    Converted three = Convert(kCharsetUtf8, nihongo, true, 4);
+    EXPECT_EQ(kSjisNihongo.substr(0, 2), three.text);
+    EXPECT_EQ(3u, three.consumed);
+    Converted five = Convert(kCharsetUtf8, nihongo, true, 5);
+    EXPECT_EQ(kSjisNihongo.substr(0, 4), five.text);
+    EXPECT_EQ(6u, five.consumed);
+    Converted latin = Convert(kCharsetLatin1, "ab\xa3\xa3", true, 6);
+    EXPECT_EQ("ab\x81\x92", latin.text);
+    EXPECT_EQ(3u, latin.consumed);
+}
+
+TEST(Charset, EucShiftJisAsciiAndLatin1)
+{
+    EXPECT_EQ("a" + kSjisNihongo.substr(0, 4) + "\xb1", Sjis(kCharsetEucJp, "a\xc6\xfc\xcb\xdc\x8e\xb1"));
+    EXPECT_EQ(kGeta + "x", Sjis(kCharsetEucJp, "\x8f\xb0\xa1x"));   // JIS X 0212
+    EXPECT_EQ(kGeta + "a", Sjis(kCharsetEucJp, "\xc6" "a"));
+    EXPECT_EQ(kSjisNihongo + "\xb1", Sjis(kCharsetShiftJis, kSjisNihongo + "\xb1"));
+    EXPECT_EQ(kGeta + " " + kGeta, Sjis(kCharsetShiftJis, "\x81 \xfd"));
+    EXPECT_EQ("", Convert(kCharsetShiftJis, "\x93", false).text);
+    EXPECT_EQ("caf" + kGeta, Sjis(kCharsetAscii, "caf\xe9"));
+    EXPECT_EQ("caf" + kGeta + "\x81\x92\x81\x7e", Sjis(kCharsetLatin1, "caf\xe9\xa3\xd7"));
+}

@@ -1,0 +1,73 @@
+#include <gtest/gtest.h>
+#include <string>
+#include <string.h>
+#include "text/MimeWords.h"
+
+namespace {
+
+const std::string kGeta = "\x81\xac";
+const std::string kSjisNihongo = "\x93\xfa\x96\x7b\x8c\xea";   // "日本語"
+
+std::string Decode(const std::string& source, MimeCharset raw = kCharsetNone, size_t capacity = 1024)
+{
+    std::string out(capacity + 8, '\x7f');
+    size_t length = DecodeMimeWords(source.c_str(), raw, &out[0], capacity);
+    EXPECT_EQ(length, strlen(out.c_str()));
+    EXPECT_EQ('\x7f', out[capacity]);
+    return out.substr(0, length);
+}
+
+}  // namespace
+
+TEST(MimeWords, CharsetsEncodingsAndLanguageTagsInAnyCase)
+{
+    // "日本語" in UTF-8: B and Q, upper and lower case, a language tag.
+    EXPECT_EQ("Subject: " + kSjisNihongo, Decode("Subject: =?UTF-8?B?5pel5pys6Kqe?="));
+    EXPECT_EQ(kSjisNihongo, Decode("=?utf-8?b?5pel5pys6Kqe?="));
+    EXPECT_EQ(kSjisNihongo, Decode("=?Utf-8*ja?Q?=E6=97=A5=e6=9c=ac=E8=AA=9E?="));
+    EXPECT_EQ("a b", Decode("=?us-ascii?q?a_b?="));
+    // ISO-2022-JP spelt in mixed case, and Shift_JIS, EUC-JP, Latin-1.
+    EXPECT_EQ(kSjisNihongo, Decode("=?Iso-2022-Jp?B?GyRCRnxLXDhsGyhC?="));
+    EXPECT_EQ(kSjisNihongo, Decode("=?windows-31j?B?k/qWe4zq?="));
+    EXPECT_EQ(kSjisNihongo, Decode("=?EUC-JP?B?xvzL3Ljs?="));
+    EXPECT_EQ("caf" + kGeta, Decode("=?ISO-8859-1?Q?caf=E9?="));
+}
+
+TEST(MimeWords, BlanksBetweenAdjacentWordsGoAndSplitCharactersSurvive)
+{
+    EXPECT_EQ("Re: " + kSjisNihongo + " x", Decode("Re: =?UTF-8?B?5pel?=  =?UTF-8?B?5pys?=\t=?UTF-8?B?6Kqe?= x"));
+    // One character cut between two words of one charset.
+    EXPECT_EQ(kSjisNihongo.substr(0, 2), Decode("=?UTF-8?Q?=E6=97?= =?UTF-8?Q?=A5?="));
+    // Text between words stays, and so do the blanks around it.
+    EXPECT_EQ(kSjisNihongo.substr(0, 2) + " - " + kSjisNihongo.substr(2, 2),
+              Decode("=?UTF-8?B?5pel?= - =?UTF-8?B?5pys?="));
+}
+
+TEST(MimeWords, MalformedAndUnknownWordsStayAsTheyAre)
+{
+    for (const char* kept : {"=?big5?B?pKSk5A==?=", "=?UTF-8?X?abc?=", "=?UTF-8?B?5p el?=", "=?UTF-8?B?5pel",
+                             "=??B?YQ==?=", "a=?b", "=?UTF-8?B?5p*l?="})
+        EXPECT_EQ(kept, Decode(kept)) << kept;
+    // A broken last group gives what its whole bytes say.
+    EXPECT_EQ("ab", Decode("=?UTF-8?B?YWJ?="));
+    EXPECT_EQ("a", Decode("=?UTF-8?B?YQ?="));
+    // Invalid UTF-8 inside a word; a NUL decoded is dropped.
+    EXPECT_EQ(kGeta + "x", Decode("=?UTF-8?Q?=FFx=00?="));
+}
+
+TEST(MimeWords, RawTextIsReadInTheArticlesCharset)
+{
+    const std::string utf8 = "Subject: \xe6\x97\xa5\xe6\x9c\xac\xe8\xaa\x9e";
+    EXPECT_EQ("Subject: " + kSjisNihongo, Decode(utf8, kCharsetUtf8));
+    EXPECT_EQ(utf8, Decode(utf8, kCharsetNone));   // as it comes
+    EXPECT_EQ("Subject: " + kSjisNihongo, Decode("Subject: \x1b$BF|K\\8l\x1b(B", kCharsetNone));
+    EXPECT_EQ("Subject: " + kSjisNihongo, Decode("Subject: \x1b$BF|K\\8l\x1b(B", kCharsetUtf8));
+    EXPECT_EQ("x " + kSjisNihongo, Decode("x \xc6\xfc\xcb\xdc\xb8\xec", kCharsetEucJp));
+}
+
+TEST(MimeWords, OutputIsCutAtACharacterBoundary)
+{
+    // 7 bytes of room: "ab", then two double-byte characters, then no more.
+    EXPECT_EQ("ab" + kSjisNihongo.substr(0, 4), Decode("ab=?UTF-8?B?5pel5pys6Kqe?=", kCharsetNone, 7));
+    EXPECT_EQ("", Decode("=?UTF-8?B?5pel?=", kCharsetNone, 2));
+}
