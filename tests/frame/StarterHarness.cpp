@@ -1,5 +1,4 @@
 #include "frame/StarterHarness.h"
-#include <commctrl.h>
 #include "frame/DownloadStarter.h"
 
 namespace {
@@ -24,21 +23,6 @@ LRESULT CALLBACK OwnerProc(HWND window, UINT message, WPARAM wParam, LPARAM lPar
 
 const wchar_t kOwnerClass[] = L"PeloraStarterTestOwner";
 
-void RegisterOwner()
-{
-    static bool registered;
-    if (registered)
-        return;
-    INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_LISTVIEW_CLASSES | ICC_PROGRESS_CLASS};
-    InitCommonControlsEx(&controls);
-    WNDCLASSW windowClass = {};
-    windowClass.lpfnWndProc = OwnerProc;
-    windowClass.hInstance = GetModuleHandleW(NULL);
-    windowClass.lpszClassName = kOwnerClass;
-    RegisterClassW(&windowClass);
-    registered = true;
-}
-
 }  // namespace
 
 PatrolOutcome StarterHarness::Run(ScriptedNntpServer& server, DWORD limit, const char* userId,
@@ -50,10 +34,9 @@ PatrolOutcome StarterHarness::Run(ScriptedNntpServer& server, DWORD limit, const
 PatrolOutcome StarterHarness::RunOnPort(unsigned short port, DWORD limit, const char* userId,
                                         const char* password)
 {
-    RegisterOwner();
     PatrolOutcome outcome;
     MessageBoxRecorder recorder;
-    HWND owner = MakeOwner(kOwnerClass);
+    HWND owner = MakeOwner(kOwnerClass, OwnerProc);
     HWND list = MakeList(owner);
 
     g_outcome = &outcome;

@@ -10,21 +10,6 @@ namespace {
 
 const wchar_t kOwnerClass[] = L"PeloraPatrolTestOwner";
 
-void RegisterOwner()
-{
-    static bool registered;
-    if (registered)
-        return;
-    INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_LISTVIEW_CLASSES | ICC_PROGRESS_CLASS};
-    InitCommonControlsEx(&controls);
-    WNDCLASSW windowClass = {};
-    windowClass.lpfnWndProc = DefWindowProcW;
-    windowClass.hInstance = GetModuleHandleW(NULL);
-    windowClass.lpszClassName = kOwnerClass;
-    RegisterClassW(&windowClass);
-    registered = true;
-}
-
 void RemoveTree(const std::wstring& folder)
 {
     WIN32_FIND_DATAW found;
@@ -121,8 +106,18 @@ HWND PatrolHarness::MakeList(HWND owner)
     return list;
 }
 
-HWND PatrolHarness::MakeOwner(const wchar_t* windowClass)
+HWND PatrolHarness::MakeOwner(const wchar_t* windowClass, WNDPROC procedure)
 {
+    WNDCLASSW known;
+    if (!GetClassInfoW(GetModuleHandleW(NULL), windowClass, &known)) {
+        INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_LISTVIEW_CLASSES | ICC_PROGRESS_CLASS};
+        InitCommonControlsEx(&controls);
+        WNDCLASSW owner = {};
+        owner.lpfnWndProc = procedure;
+        owner.hInstance = GetModuleHandleW(NULL);
+        owner.lpszClassName = windowClass;
+        RegisterClassW(&owner);
+    }
     return CreateWindowW(windowClass, L"owner", WS_OVERLAPPEDWINDOW, 0, 0, 300, 200, NULL, NULL,
                          GetModuleHandleW(NULL), NULL);
 }
@@ -130,8 +125,7 @@ HWND PatrolHarness::MakeOwner(const wchar_t* windowClass)
 DownloadResult PatrolHarness::RunDirect(unsigned short port, DWORD limit, const char* userId,
                                         const char* password, const wchar_t* server)
 {
-    RegisterOwner();
-    HWND owner = MakeOwner(kOwnerClass);
+    HWND owner = MakeOwner(kOwnerClass, DefWindowProcW);
     HWND list = MakeList(owner);
     GroupCursor cursor;
     cursor.Init(list);

@@ -46,9 +46,9 @@ public:
     }
 
 protected:
-    // A hidden owner window of `windowClass` (registered by the caller), and
-    // the list view of the rows in it.
-    HWND MakeOwner(const wchar_t* windowClass);
+    // A hidden owner window of `windowClass` (registered with `procedure`
+    // on first use), and the list view of the rows in it.
+    HWND MakeOwner(const wchar_t* windowClass, WNDPROC procedure);
     HWND MakeList(HWND owner);
     std::wstring dataPath_;
     std::vector<std::wstring> rows_;
