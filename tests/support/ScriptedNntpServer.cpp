@@ -3,7 +3,7 @@
 
 ScriptedNntpServer::ScriptedNntpServer()
     : listener_(INVALID_SOCKET), port_(0), stopping_(false), deadline_(0),
-      default_("500 unknown command\r\n"), connections_(0)
+      default_("500 unknown command\r\n"), connections_(0), serving_(false)
 {
     greeting_.pieces.push_back("200 ready\r\n");
     WSADATA data;
@@ -111,7 +111,8 @@ void ScriptedNntpServer::AddArticle(unsigned number, const std::string& header, 
 
 std::vector<std::string> ScriptedNntpServer::Commands()
 {
-    std::lock_guard<std::mutex> lock(mutex_);
+    std::unique_lock<std::mutex> lock(mutex_);
+    changed_.wait_for(lock, std::chrono::milliseconds(1000), [&] { return !serving_; });
     return received_;
 }
 
@@ -152,9 +153,15 @@ void ScriptedNntpServer::Run()
         {
             std::lock_guard<std::mutex> lock(mutex_);
             ++connections_;
+            serving_ = true;
         }
         Serve(client);
         closesocket(client);
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            serving_ = false;
+        }
+        changed_.notify_all();
     }
 }
 

@@ -51,7 +51,9 @@ public:
     // yourself) and both get the terminating ".\r\n".
     void AddArticle(unsigned number, const std::string& header, const std::string& body);
 
-    // Every command line received, in order, without its CR LF.
+    // Every command line received, in order, without its CR LF. Waits a
+    // moment for a connection still being served, so that a client's last
+    // line (a QUIT sent without waiting for its reply) is in.
     std::vector<std::string> Commands();
     // Waits until `count` lines were received; false after `timeoutMs`.
     bool WaitForCommands(size_t count, DWORD timeoutMs);
@@ -75,4 +77,5 @@ private:
     std::map<std::string, std::deque<ScriptedReply>> script_;
     std::vector<std::string> received_;
     int connections_;
+    bool serving_;
 };
