@@ -7,7 +7,6 @@
 
 namespace {
 
-
 std::vector<std::wstring> g_counterTexts;
 HWND g_dialog;
 bool g_cancelOnFirstCount;

@@ -86,7 +86,7 @@ TEST(Starter, AGoodPassIsReportedOnceThenHangsUpAndReloads)
     ScriptedNntpServer server;
     ASSERT_TRUE(server.Start(10000));
     server.On("GROUP g.a", "211 1 1 1\r\n");
-    server.AddArticle(1, "From: a@b\r\nSubject: s\r\n", "b\r\n");
+    server.AddArticle(1, Simple(1), "b\r\n");
     StarterHarness harness;
     harness.AddGroup(L"g.a");
     PatrolOutcome outcome = harness.Run(server);
