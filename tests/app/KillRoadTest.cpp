@@ -18,14 +18,6 @@ namespace {
 
 const wchar_t* const kGroups[] = {L"fj.a", L"fj.b"};
 
-DWORD Word(const std::string& bytes, size_t at)
-{
-    DWORD value = 0;
-    if (at + 4 <= bytes.size())
-        memcpy(&value, bytes.data() + at, 4);
-    return value;
-}
-
 // Every record covers the next whole block of the log, with its number in
 // it; the header counts the records and their read marks. Bytes past the
 // last block may stay until the next patrol cuts them.
@@ -34,8 +26,8 @@ void ExpectAgree(const std::wstring& stem)
     SCOPED_TRACE(stem);
     std::string index = ReadBytes(stem + L".idx"), log = ReadBytes(stem + L".log");
     ASSERT_GE(index.size(), (size_t)kIndexHeaderSize);
-    EXPECT_EQ((DWORD)kIndexVersion, Word(index, 0));
-    DWORD count = Word(index, 16), unread = 0, offset = 0;
+    EXPECT_EQ((DWORD)kIndexVersion, WordAt(index, 0));
+    DWORD count = WordAt(index, 16), unread = 0, offset = 0;
     ASSERT_GE(index.size(), kIndexHeaderSize + (size_t)kIndexRecordSize * count);
     for (DWORD i = 0; i < count; ++i) {
         IndexRecord record;
@@ -48,7 +40,7 @@ void ExpectAgree(const std::wstring& stem)
         unread += !(record.flags & kRecordRead);
         offset += record.articleLength;
     }
-    EXPECT_EQ(unread, Word(index, 88));
+    EXPECT_EQ(unread, WordAt(index, 88));
 }
 
 bool HasTemporaryFiles(const std::wstring& folder)
@@ -127,7 +119,7 @@ TEST_F(KillRoad, KilledPatrolsAndDeletionsLeaveAgreeingFiles)
     TempDataFolder expected;
     for (const wchar_t* group : kGroups) {
         std::string index = ReadBytes(Stem(group) + L".idx");
-        DWORD count = Word(index, 16), unread = 0;
+        DWORD count = WordAt(index, 16), unread = 0;
         if (group == kGroups[0])
             ASSERT_GT(count, 2u) << "the patrols stored nothing";
         for (DWORD i = 0; i < count; ++i) {

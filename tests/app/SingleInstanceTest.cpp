@@ -4,19 +4,17 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <string>
-#include "frame/FrameFixture.h"
 #include "app/SingleInstance.h"
 #include "support/RealProgram.h"
+#include "support/StoreFiles.h"
+#include "support/TestWindow.h"
 
 namespace {
 
 TEST(SingleInstance, ASecondCopyBringsTheFirstToTheFrontAndEndsWithZero)
 {
-    wchar_t temp[MAX_PATH];
-    GetTempPathW(MAX_PATH, temp);
-    std::wstring dataPath = std::wstring(temp) + L"pelora-ui-instance\\";
-    CreateDirectoryW(dataPath.c_str(), NULL);
-    RealSettings settings(dataPath, 119);
+    TempDataFolder folder;
+    RealSettings settings(folder.Path(), 119);
     std::wstring program = ProgramPath();
     ASSERT_NE(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(program.c_str())) << "build pelora_hpc first";
     StartedCopy firstCopy;
@@ -50,13 +48,7 @@ TEST(SingleInstance, ASecondCopyBringsTheFirstToTheFrontAndEndsWithZero)
 
 TEST(SingleInstance, AClassThatOnlyStartsWithTheFrameNameIsNoCopy)
 {
-    WNDCLASSW wc = {};
-    wc.lpfnWndProc = DefWindowProcW;
-    wc.hInstance = GetModuleHandleW(NULL);
-    wc.lpszClassName = L"PeloraMainFrmWndX";
-    RegisterClassW(&wc);
-    HWND lookalike = CreateWindowExW(0, wc.lpszClassName, L"", WS_OVERLAPPED, 0, 0, 10, 10, NULL, NULL,
-                                     wc.hInstance, NULL);
+    HWND lookalike = MakeTestWindow(L"PeloraMainFrmWndX", DefWindowProcW, WS_OVERLAPPED, 10, 10);
     ASSERT_TRUE(lookalike != NULL);
     EXPECT_EQ(0, FindRunningInstance());
     DestroyWindow(lookalike);

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 #include "support/DialogDriver.h"
-#include "support/RegistrySandbox.h"
+#include "support/StoreFiles.h"
 #include "dialogs/FileChooserDialog.h"
 #include "resource.h"
 #include <string>
@@ -76,52 +76,21 @@ class FileChooserTest : public testing::Test {
 protected:
     void SetUp() override
     {
-        wchar_t temp[MAX_PATH];
-        GetTempPathW(MAX_PATH, temp);
-        GetLongPathNameW(temp, temp, MAX_PATH);
-        base_ = temp;
-        if (base_.back() != L'\\')
-            base_ += L'\\';
-        base_ += L"pelora-chooser-" + std::to_wstring(GetCurrentProcessId()) + L"\\";
-        CreateDirectoryW(base_.c_str(), NULL);
+        wchar_t path[MAX_PATH];
+        GetLongPathNameW(folder_.Path().c_str(), path, MAX_PATH);
+        base_ = path;
         for (const wchar_t* d : { L"beta", L"Alpha", L"gamma" })
             CreateDirectoryW((base_ + d).c_str(), NULL);
         for (const wchar_t* f : { L"b.exe", L"a.exe", L"c.txt", L"Beta.exe" })
-            WriteFile(base_ + f);
+            WriteBytes(base_ + f, "");
         GetCurrentDirectoryW(MAX_PATH, oldDirectory_);
         // The tree's root is the root of the current drive.
         SetCurrentDirectoryW(base_.c_str());
         relative_ = base_.substr(2);
     }
-    void TearDown() override
-    {
-        SetCurrentDirectoryW(oldDirectory_);
-        RemoveTree(L"\\\\?\\" + base_);
-    }
-    static void WriteFile(const std::wstring& path)
-    {
-        HANDLE h = CreateFileW(path.c_str(), GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, 0, NULL);
-        CloseHandle(h);
-    }
-    static void RemoveTree(const std::wstring& folder)
-    {
-        WIN32_FIND_DATAW fd;
-        HANDLE find = FindFirstFileW((folder + L"*").c_str(), &fd);
-        if (find != INVALID_HANDLE_VALUE) {
-            do {
-                std::wstring name = fd.cFileName;
-                if (name == L"." || name == L"..")
-                    continue;
-                if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-                    RemoveTree(folder + name + L"\\");
-                else
-                    DeleteFileW((folder + name).c_str());
-            } while (FindNextFileW(find, &fd));
-            FindClose(find);
-        }
-        RemoveDirectoryW(folder.c_str());
-    }
-    std::wstring base_;      // C:\...\pelora-chooser-N\   .
+    void TearDown() override { SetCurrentDirectoryW(oldDirectory_); }
+    TempDataFolder folder_;
+    std::wstring base_;      // the folder (C:\...), ending in a backslash
     std::wstring relative_;  // the same without the drive
     wchar_t oldDirectory_[MAX_PATH];
     FileChooserDialog chooser_;

@@ -11,17 +11,7 @@ namespace {
 
 HWND Combo(HWND dialog) { return GetDlgItem(dialog, IDC_FILTER_KEYWORDS); }
 
-std::vector<std::wstring> Items(HWND dialog)
-{
-    std::vector<std::wstring> items;
-    LRESULT count = SendMessageW(Combo(dialog), CB_GETCOUNT, 0, 0);
-    for (LRESULT i = 0; i < count; ++i) {
-        wchar_t text[1024];
-        SendMessageW(Combo(dialog), CB_GETLBTEXT, i, (LPARAM)text);
-        items.push_back(text);
-    }
-    return items;
-}
+std::vector<std::wstring> Items(HWND dialog) { return DialogDriver::ComboItems(Combo(dialog)); }
 
 void Pick(HWND dialog, const wchar_t* keyword)
 {

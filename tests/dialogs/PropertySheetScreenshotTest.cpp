@@ -29,22 +29,15 @@ HINSTANCE ShotModule()
 TEST(DISABLED_Screens, PagesAndChooser)
 {
     RegistrySandbox::Clear();
-    HKEY key;
-    RegCreateKeyExW(HKEY_CURRENT_USER, L"Comm\\RasBook\\Office", 0, NULL, 0, KEY_ALL_ACCESS, NULL, &key, NULL);
-    RegCloseKey(key);
-    RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\tidewell\\Pelora", 0, NULL, 0, KEY_ALL_ACCESS, NULL, &key, NULL);
-    const wchar_t server[] = L"news.example.jp";
-    RegSetValueExW(key, L"Server", 0, REG_SZ, (const BYTE*)server, sizeof server);
+    AddPhoneBookEntry(L"Office");
     wchar_t path[MAX_PATH];
-    DWORD n = GetTempPathW(MAX_PATH, path);
-    RegSetValueExW(key, L"DataPath", 0, REG_SZ, (const BYTE*)path, (n + 1) * sizeof(wchar_t));
-    const wchar_t entry[] = L"Office";
-    RegSetValueExW(key, L"EntryName", 0, REG_SZ, (const BYTE*)entry, sizeof entry);
-    DWORD on = 1;
-    RegSetValueExW(key, L"Dialup", 0, REG_DWORD, (const BYTE*)&on, 4);
+    GetTempPathW(MAX_PATH, path);
+    WriteString(kSettingsKey, L"Server", L"news.example.jp");
+    WriteString(kSettingsKey, L"DataPath", path);
+    WriteString(kSettingsKey, L"EntryName", L"Office");
+    WriteDword(kSettingsKey, L"Dialup", 1);
     COLORREF blue = RGB(0, 0, 192);
-    RegSetValueExW(key, L"HeaderColor", 0, REG_BINARY, (const BYTE*)&blue, 4);
-    RegCloseKey(key);
+    WriteValue(kSettingsKey, L"HeaderColor", REG_BINARY, &blue, 4);
 
     const wchar_t* names[] = { L"page-main", L"page-auth", L"page-key", L"page-connection",
                                L"page-font", L"page-color" };

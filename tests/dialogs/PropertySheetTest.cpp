@@ -2,6 +2,7 @@
 #include "support/DialogDriver.h"
 #include "support/RegistrySandbox.h"
 #include "support/MessageBoxRecorder.h"
+#include "support/StoreFiles.h"
 #include "dialogs/PropertySheet.h"
 #include "host/RasService.h"
 #include "resource.h"
@@ -14,59 +15,8 @@
 namespace {
 
 const wchar_t kSheetCaption[] = L"プロパティ";
-const wchar_t kKey[] = L"Software\\tidewell\\Pelora";
 
 enum { kMainPage, kAuthPage, kKeyPage, kConnectionPage, kFontPage, kColorPage };
-
-HKEY OpenKey()
-{
-    HKEY key = NULL;
-    RegCreateKeyExW(HKEY_CURRENT_USER, kKey, 0, NULL, 0, KEY_ALL_ACCESS, NULL, &key, NULL);
-    return key;
-}
-
-void PutString(const wchar_t* name, const wchar_t* value)
-{
-    HKEY key = OpenKey();
-    RegSetValueExW(key, name, 0, REG_SZ, (const BYTE*)value, (DWORD)(wcslen(value) + 1) * 2);
-    RegCloseKey(key);
-}
-
-void PutDword(const wchar_t* name, DWORD value)
-{
-    HKEY key = OpenKey();
-    RegSetValueExW(key, name, 0, REG_DWORD, (const BYTE*)&value, 4);
-    RegCloseKey(key);
-}
-
-bool HasValue(const wchar_t* name)
-{
-    HKEY key = OpenKey();
-    bool has = RegQueryValueExW(key, name, NULL, NULL, NULL, NULL) == ERROR_SUCCESS;
-    RegCloseKey(key);
-    return has;
-}
-
-std::wstring GetString(const wchar_t* name)
-{
-    wchar_t text[600] = L"";
-    DWORD size = sizeof text - 2;
-    HKEY key = OpenKey();
-    RegQueryValueExW(key, name, NULL, NULL, (BYTE*)text, &size);
-    RegCloseKey(key);
-    return text;
-}
-
-DWORD GetDword(const wchar_t* name, DWORD* type = NULL)
-{
-    DWORD value = 0xDEADBEEF, size = 4, t = 0;
-    HKEY key = OpenKey();
-    RegQueryValueExW(key, name, NULL, &t, (BYTE*)&value, &size);
-    RegCloseKey(key);
-    if (type)
-        *type = t;
-    return value;
-}
 
 HWND Page(HWND sheet) { return (HWND)SendMessageW(sheet, PSM_GETCURRENTPAGEHWND, 0, 0); }
 
@@ -98,19 +48,14 @@ protected:
     void SetUp() override
     {
         RegistrySandbox::Clear();
-        wchar_t temp[MAX_PATH];
-        GetTempPathW(MAX_PATH, temp);
-        folder_ = std::wstring(temp) + L"pelora-sheet-" + std::to_wstring(GetCurrentProcessId());
-        CreateDirectoryW(folder_.c_str(), NULL);
         // A complete record, so that every page starts from stored values.
-        PutString(L"Server", L"news.example.jp");
-        PutDword(L"Port", 119);
-        PutString(L"DataPath", (folder_ + L"\\").c_str());
-        PutDword(L"Limit", 50);
+        WriteString(kSettingsKey, L"Server", L"news.example.jp");
+        WriteDword(kSettingsKey, L"Port", 119);
+        WriteString(kSettingsKey, L"DataPath", (folder_ + L"\\").c_str());
+        WriteDword(kSettingsKey, L"Limit", 50);
     }
     void TearDown() override
     {
-        RemoveDirectoryW(folder_.c_str());
         settings_.Destroy();
         DeleteObject(settings_.ArticleFont);
         DeleteObject(settings_.SubjectFont);
@@ -123,7 +68,8 @@ protected:
         EXPECT_TRUE(driver.Done());
         return result;
     }
-    std::wstring folder_;
+    TempDataFolder data_;
+    std::wstring folder_ = data_.Path().substr(0, data_.Path().size() - 1);   // without its backslash
     Settings settings_;
     MessageBoxRecorder boxes_;
 };
@@ -160,12 +106,12 @@ TEST_F(PropertySheetTest, SixPagesInOrderAndOkSavesTheMainPage)
         DialogDriver::Click(sheet, IDOK);
     });
     EXPECT_EQ(1, result);
-    EXPECT_EQ(L"news.tidewell.jp", GetString(L"Server"));
-    EXPECT_EQ(0u, GetDword(L"Port"));
-    EXPECT_EQ(folder_ + L"\\", GetString(L"DataPath"));
-    EXPECT_EQ(300u, GetDword(L"Limit"));
-    EXPECT_EQ(1u, GetDword(L"Pipelining"));
-    EXPECT_EQ(1u, GetDword(L"ConvertMime"));
+    EXPECT_EQ(L"news.tidewell.jp", ReadString(kSettingsKey, L"Server"));
+    EXPECT_EQ(0u, ReadDword(kSettingsKey, L"Port"));
+    EXPECT_EQ(folder_ + L"\\", ReadString(kSettingsKey, L"DataPath"));
+    EXPECT_EQ(300u, ReadDword(kSettingsKey, L"Limit"));
+    EXPECT_EQ(1u, ReadDword(kSettingsKey, L"Pipelining"));
+    EXPECT_EQ(1u, ReadDword(kSettingsKey, L"ConvertMime"));
     EXPECT_TRUE(boxes_.Boxes().empty());
 }
 
@@ -205,8 +151,8 @@ TEST_F(PropertySheetTest, RefusedMainFieldsKeepTheSheetOnThePage)
     });
     EXPECT_EQ(2, result);
     // Cancel saves nothing, though the pages stored into the record.
-    EXPECT_EQ(L"news.example.jp", GetString(L"Server"));
-    EXPECT_EQ(50u, GetDword(L"Limit"));
+    EXPECT_EQ(L"news.example.jp", ReadString(kSettingsKey, L"Server"));
+    EXPECT_EQ(50u, ReadDword(kSettingsKey, L"Limit"));
     EXPECT_TRUE(boxes_.Boxes().empty());
 }
 
@@ -232,8 +178,8 @@ TEST_F(PropertySheetTest, PasswordsMustMatchAndTurningTheBoxOffRemovesBoth)
         DialogDriver::Click(sheet, IDOK);
     });
     ASSERT_EQ(1, result);
-    EXPECT_EQ(L"山田", GetString(L"UserID"));
-    EXPECT_EQ(L"pass", GetString(L"Password"));
+    EXPECT_EQ(L"山田", ReadString(kSettingsKey, L"UserID"));
+    EXPECT_EQ(L"pass", ReadString(kSettingsKey, L"Password"));
 
     // The stored values show again; an empty pair stores no password.
     result = Run([&](HWND sheet) {
@@ -246,10 +192,10 @@ TEST_F(PropertySheetTest, PasswordsMustMatchAndTurningTheBoxOffRemovesBoth)
         DialogDriver::Click(sheet, IDOK);
     });
     ASSERT_EQ(1, result);
-    EXPECT_TRUE(HasValue(L"UserID"));
-    EXPECT_FALSE(HasValue(L"Password"));
+    EXPECT_TRUE(ReadValue(kSettingsKey, L"UserID").present);
+    EXPECT_FALSE(ReadValue(kSettingsKey, L"Password").present);
 
-    PutString(L"Password", L"secret");
+    WriteString(kSettingsKey, L"Password", L"secret");
     result = Run([&](HWND sheet) {
         HWND page = GoTo(sheet, kAuthPage);
         DialogDriver::Click(page, IDC_AUTH_USE);
@@ -258,8 +204,8 @@ TEST_F(PropertySheetTest, PasswordsMustMatchAndTurningTheBoxOffRemovesBoth)
         DialogDriver::Click(sheet, IDOK);
     });
     ASSERT_EQ(1, result);
-    EXPECT_FALSE(HasValue(L"UserID"));
-    EXPECT_FALSE(HasValue(L"Password"));
+    EXPECT_FALSE(ReadValue(kSettingsKey, L"UserID").present);
+    EXPECT_FALSE(ReadValue(kSettingsKey, L"Password").present);
 }
 
 TEST_F(PropertySheetTest, KeyPageStoresBothBoxes)
@@ -273,41 +219,21 @@ TEST_F(PropertySheetTest, KeyPageStoresBothBoxes)
         DialogDriver::Click(sheet, IDOK);
     });
     ASSERT_EQ(1, result);
-    EXPECT_EQ(1u, GetDword(L"KeyMode"));
-    EXPECT_EQ(0u, GetDword(L"AutoNextArticle"));
-}
-
-void AddEntry(const wchar_t* name)
-{
-    HKEY key;
-    RegCreateKeyExW(HKEY_CURRENT_USER, (std::wstring(L"Comm\\RasBook\\") + name).c_str(), 0, NULL,
-                    0, KEY_ALL_ACCESS, NULL, &key, NULL);
-    RegCloseKey(key);
-}
-
-std::vector<std::wstring> ListItems(HWND list)
-{
-    std::vector<std::wstring> items;
-    LRESULT n = SendMessageW(list, CB_GETCOUNT, 0, 0);
-    for (LRESULT i = 0; i < n; i++) {
-        wchar_t text[64] = L"";
-        SendMessageW(list, CB_GETLBTEXT, i, (LPARAM)text);
-        items.push_back(text);
-    }
-    return items;
+    EXPECT_EQ(1u, ReadDword(kSettingsKey, L"KeyMode"));
+    EXPECT_EQ(0u, ReadDword(kSettingsKey, L"AutoNextArticle"));
 }
 
 TEST_F(PropertySheetTest, ConnectionPageOffersThePhoneBookAndNeedsAnEntryForDialUp)
 {
-    AddEntry(L"Home");
-    AddEntry(L"Office");
-    AddEntry(L"`Direct");
-    PutString(L"EntryName", L"Of");
+    AddPhoneBookEntry(L"Home");
+    AddPhoneBookEntry(L"Office");
+    AddPhoneBookEntry(L"`Direct");
+    WriteString(kSettingsKey, L"EntryName", L"Of");
     int result = Run([&](HWND sheet) {
         HWND page = GoTo(sheet, kConnectionPage);
         HWND list = GetDlgItem(page, IDC_CONN_ENTRY);
         std::vector<std::wstring> expected{ L"Home", L"Office" };
-        EXPECT_EQ(expected, ListItems(list));
+        EXPECT_EQ(expected, DialogDriver::ComboItems(list));
         EXPECT_EQ(1, SendMessageW(list, CB_GETCURSEL, 0, 0));
         EXPECT_FALSE(IsWindowEnabled(list));
         EXPECT_EQ(L"0", DialogDriver::Text(page, IDC_CONN_WAIT));
@@ -328,14 +254,14 @@ TEST_F(PropertySheetTest, ConnectionPageOffersThePhoneBookAndNeedsAnEntryForDial
         DialogDriver::Click(sheet, IDOK);
     });
     ASSERT_EQ(1, result);
-    EXPECT_EQ(1u, GetDword(L"Dialup"));
-    EXPECT_EQ(L"Home", GetString(L"EntryName"));
-    EXPECT_EQ(15u, GetDword(L"DisconnectWaitTime"));
+    EXPECT_EQ(1u, ReadDword(kSettingsKey, L"Dialup"));
+    EXPECT_EQ(L"Home", ReadString(kSettingsKey, L"EntryName"));
+    EXPECT_EQ(15u, ReadDword(kSettingsKey, L"DisconnectWaitTime"));
 }
 
 TEST_F(PropertySheetTest, WithoutAPhoneBookDialUpCannotBeTurnedOn)
 {
-    PutDword(L"Dialup", 1);
+    WriteDword(kSettingsKey, L"Dialup", 1);
     int result = Run([&](HWND sheet) {
         HWND page = GoTo(sheet, kConnectionPage);
         EXPECT_EQ(BST_UNCHECKED, IsDlgButtonChecked(page, IDC_CONN_DIALUP));
@@ -344,23 +270,23 @@ TEST_F(PropertySheetTest, WithoutAPhoneBookDialUpCannotBeTurnedOn)
         DialogDriver::Click(sheet, IDOK);
     });
     ASSERT_EQ(1, result);
-    EXPECT_EQ(0u, GetDword(L"Dialup"));
-    EXPECT_EQ(L"", GetString(L"EntryName"));
+    EXPECT_EQ(0u, ReadDword(kSettingsKey, L"Dialup"));
+    EXPECT_EQ(L"", ReadString(kSettingsKey, L"EntryName"));
 }
 
 TEST_F(PropertySheetTest, FontPageListsFamiliesAndKeepsSizesInRange)
 {
-    PutDword(L"FontSizeA", 30);
-    PutDword(L"FontSizeS", 12);
+    WriteDword(kSettingsKey, L"FontSizeA", 30);
+    WriteDword(kSettingsKey, L"FontSizeS", 12);
     std::wstring chosen;
     int result = Run([&](HWND sheet) {
         HWND page = GoTo(sheet, kFontPage);
         HWND names = GetDlgItem(page, IDC_FONT_NAME);
-        std::vector<std::wstring> families = ListItems(names);
+        std::vector<std::wstring> families = DialogDriver::ComboItems(names);
         ASSERT_FALSE(families.empty());
         for (const std::wstring& f : families)
             EXPECT_NE(L'@', f[0]) << f;
-        EXPECT_EQ(11u, ListItems(GetDlgItem(page, IDC_FONT_ARTICLE_SIZE)).size());
+        EXPECT_EQ(11u, DialogDriver::ComboItems(GetDlgItem(page, IDC_FONT_ARTICLE_SIZE)).size());
         EXPECT_EQ(L"8", DialogDriver::Text(page, IDC_FONT_ARTICLE_SIZE));
         EXPECT_EQ(L"12", DialogDriver::Text(page, IDC_FONT_SUBJECT_SIZE));
         EXPECT_FALSE(IsWindowEnabled(GetDlgItem(page, IDC_FONT_NO_OWN)));
@@ -369,13 +295,13 @@ TEST_F(PropertySheetTest, FontPageListsFamiliesAndKeepsSizesInRange)
         DialogDriver::Click(sheet, IDOK);
     });
     ASSERT_EQ(1, result);
-    EXPECT_EQ(chosen, GetString(L"FontName"));
-    EXPECT_EQ(8u, GetDword(L"FontSizeA"));
-    EXPECT_EQ(12u, GetDword(L"FontSizeS"));
+    EXPECT_EQ(chosen, ReadString(kSettingsKey, L"FontName"));
+    EXPECT_EQ(8u, ReadDword(kSettingsKey, L"FontSizeA"));
+    EXPECT_EQ(12u, ReadDword(kSettingsKey, L"FontSizeS"));
     EXPECT_TRUE(settings_.ArticleFont != NULL);
 
     // Sizes of -1 mean no own fonts: the box is on and the lists are off.
-    PutDword(L"FontSizeA", 0xFFFFFFFF);
+    WriteDword(kSettingsKey, L"FontSizeA", 0xFFFFFFFF);
     result = Run([&](HWND sheet) {
         HWND page = GoTo(sheet, kFontPage);
         EXPECT_EQ(BST_CHECKED, IsDlgButtonChecked(page, IDC_FONT_NO_OWN));
@@ -384,9 +310,9 @@ TEST_F(PropertySheetTest, FontPageListsFamiliesAndKeepsSizesInRange)
         DialogDriver::Click(sheet, IDOK);
     });
     ASSERT_EQ(1, result);
-    EXPECT_EQ(L"", GetString(L"FontName"));
-    EXPECT_EQ(0xFFFFFFFFu, GetDword(L"FontSizeA"));
-    EXPECT_EQ(0xFFFFFFFFu, GetDword(L"FontSizeS"));
+    EXPECT_EQ(L"", ReadString(kSettingsKey, L"FontName"));
+    EXPECT_EQ(0xFFFFFFFFu, ReadDword(kSettingsKey, L"FontSizeA"));
+    EXPECT_EQ(0xFFFFFFFFu, ReadDword(kSettingsKey, L"FontSizeS"));
     EXPECT_TRUE(settings_.ArticleFont == NULL);
 }
 
@@ -397,15 +323,13 @@ void Scroll(HWND page, int bar, WORD code, WORD position = 0)
 
 TEST_F(PropertySheetTest, ColourBarsEditEachColourAndSwitchingKeepsTheChanges)
 {
-    HKEY key = OpenKey();
     COLORREF header = RGB(128, 0, 3);
-    RegSetValueExW(key, L"HeaderColor", 0, REG_BINARY, (const BYTE*)&header, 4);
-    RegCloseKey(key);
+    WriteValue(kSettingsKey, L"HeaderColor", REG_BINARY, &header, 4);
     int result = Run([&](HWND sheet) {
         HWND page = GoTo(sheet, kColorPage);
         HWND which = GetDlgItem(page, IDC_COLOR_WHICH);
         std::vector<std::wstring> expected{ L"ヘッダ行", L"引用行" };
-        EXPECT_EQ(expected, ListItems(which));
+        EXPECT_EQ(expected, DialogDriver::ComboItems(which));
         EXPECT_EQ(L"128", DialogDriver::Text(page, IDC_COLOR_RED_VALUE));
         EXPECT_EQ(L"3", DialogDriver::Text(page, IDC_COLOR_BLUE_VALUE));
         Scroll(page, IDC_COLOR_RED, SB_LINERIGHT);
@@ -433,9 +357,9 @@ TEST_F(PropertySheetTest, ColourBarsEditEachColourAndSwitchingKeepsTheChanges)
     });
     ASSERT_EQ(1, result);
     DWORD type = 0;
-    EXPECT_EQ((DWORD)RGB(255, 1, 0), GetDword(L"HeaderColor", &type));
+    EXPECT_EQ((DWORD)RGB(255, 1, 0), ReadDword(kSettingsKey, L"HeaderColor", &type));
     EXPECT_EQ((DWORD)REG_BINARY, type);
-    EXPECT_EQ((DWORD)RGB(0, 64, 0), GetDword(L"ReferenceLine"));
+    EXPECT_EQ((DWORD)RGB(0, 64, 0), ReadDword(kSettingsKey, L"ReferenceLine"));
 }
 
 TEST_F(PropertySheetTest, TheFolderButtonFillsTheFieldFromTheChooser)

@@ -25,12 +25,7 @@ TEST(DISABLED_Screens, Dialogs)
     Settings settings;
     DialogDriver driver;
     driver.Then([](HWND dialog) {
-        HWND list = GetDlgItem(dialog, IDC_SUBSCRIBE_LIST);
-        LVITEMW state = {};
-        state.stateMask = state.state = LVIS_SELECTED | LVIS_FOCUSED;
-        SendMessageW(list, LVM_SETITEMSTATE, 0, (LPARAM)&state);
-        NMHDR notify = {list, IDC_SUBSCRIBE_LIST, (UINT)NM_DBLCLK};
-        SendMessageW(dialog, WM_NOTIFY, IDC_SUBSCRIBE_LIST, (LPARAM)&notify);
+        DialogDriver::DoubleTap(dialog, IDC_SUBSCRIBE_LIST, L"fj");
         Shoot(L"subscribe");
         SendMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
     });

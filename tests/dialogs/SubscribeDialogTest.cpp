@@ -37,24 +37,17 @@ std::vector<Row> Rows(HWND dialog)
     return rows;
 }
 
-// A double tap on the row with `text`, as the list view reports it.
 void DoubleTap(HWND dialog, const wchar_t* text)
 {
-    LVFINDINFOW find = {};
-    find.flags = LVFI_STRING;
-    find.psz = text;
-    int index = (int)SendMessageW(List(dialog), LVM_FINDITEMW, (WPARAM)-1, (LPARAM)&find);
-    ASSERT_GE(index, 0) << "no row";
-    LVITEMW state = {};
-    state.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
-    state.state = LVIS_SELECTED | LVIS_FOCUSED;
-    SendMessageW(List(dialog), LVM_SETITEMSTATE, index, (LPARAM)&state);
-    NMITEMACTIVATE notify = {};
-    notify.hdr.hwndFrom = List(dialog);
-    notify.hdr.idFrom = IDC_SUBSCRIBE_LIST;
-    notify.hdr.code = NM_DBLCLK;
-    notify.iItem = index;
-    SendMessageW(dialog, WM_NOTIFY, IDC_SUBSCRIBE_LIST, (LPARAM)&notify);
+    ASSERT_TRUE(DialogDriver::DoubleTap(dialog, IDC_SUBSCRIBE_LIST, text)) << "no row";
+}
+
+// Opens the category "fj", ticks or unticks "fj.comp", and saves.
+void ToggleFjComp(HWND dialog)
+{
+    DoubleTap(dialog, L"fj");
+    DoubleTap(dialog, L"fj.comp");
+    DialogDriver::Click(dialog, IDOK);
 }
 
 struct SubscribeFixture : testing::Test {
@@ -109,11 +102,7 @@ TEST_F(SubscribeFixture, LinesNotShownAreKeptAndUnsubscribingEmptiesTheFile)
     // A comment and a group the server no longer announces survive OK.
     Files("fj.comp\r\n", "fj\r\n", "# mine\r\nfj.comp\r\nold.gone\r\n");
     DialogDriver driver;
-    driver.Then([&](HWND dialog) {
-        DoubleTap(dialog, L"fj");
-        DoubleTap(dialog, L"fj.comp");
-        DialogDriver::Click(dialog, IDOK);
-    });
+    driver.Then(ToggleFjComp);
     EXPECT_EQ(IDOK, Run());
     std::string kept = ReadBytes(folder.File(L"group.dat"));
     EXPECT_NE(std::string::npos, kept.find("# mine\r\n"));
@@ -121,11 +110,7 @@ TEST_F(SubscribeFixture, LinesNotShownAreKeptAndUnsubscribingEmptiesTheFile)
     EXPECT_EQ(std::string::npos, kept.find("fj.comp"));
 
     Files("fj.comp\r\n", "fj\r\n", "fj.comp\r\n");
-    driver.Then([&](HWND dialog) {
-        DoubleTap(dialog, L"fj");
-        DoubleTap(dialog, L"fj.comp");
-        DialogDriver::Click(dialog, IDOK);
-    });
+    driver.Then(ToggleFjComp);
     EXPECT_EQ(IDOK, Run());
     EXPECT_EQ("", ReadBytes(folder.File(L"group.dat")));
 }
@@ -150,11 +135,7 @@ TEST_F(SubscribeFixture, AKillWhileSavingLeavesTheOldListOrTheNew)
         [&] { Files("fj.comp\r\n", "fj\r\n", "old.one\r\n"); },
         [&] {
             DialogDriver driver;
-            driver.Then([&](HWND dialog) {
-                DoubleTap(dialog, L"fj");
-                DoubleTap(dialog, L"fj.comp");
-                DialogDriver::Click(dialog, IDOK);
-            });
+            driver.Then(ToggleFjComp);
             Run();
         },
         [&](int k) {

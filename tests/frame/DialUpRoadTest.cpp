@@ -8,6 +8,7 @@
 #include "host/RasService.h"
 #include "resource.h"
 #include "support/DialogDriver.h"
+#include "support/RegistrySandbox.h"
 
 namespace {
 
@@ -18,18 +19,14 @@ protected:
     void SetUp() override
     {
         RoadFixture::SetUp();
-        if (HasFatalFailure())
-            return;
         RasServiceReset();
         RasServiceSetStepTime(20);
-        HKEY key;
-        RegCreateKeyExW(HKEY_CURRENT_USER, L"Comm\\RasBook\\TestNet", 0, NULL, 0, KEY_ALL_ACCESS, NULL, &key, NULL);
-        RegCloseKey(key);
-        env.WriteCompleteSettings(L"127.0.0.1", server.Port(), 50);
-        env.WriteGroups({});
-        env.SetDword(NULL, L"Dialup", 1);
-        env.SetDword(NULL, L"DisconnectWaitTime", 30);
-        env.SetString(NULL, L"EntryName", L"TestNet");
+        AddPhoneBookEntry(L"TestNet");
+        WriteCompleteSettings(server.Port());
+        WriteGroups({});
+        SetDword(NULL, L"Dialup", 1);
+        SetDword(NULL, L"DisconnectWaitTime", 30);
+        SetString(NULL, L"EntryName", L"TestNet");
     }
     void TearDown() override
     {
@@ -38,10 +35,7 @@ protected:
     }
     void OpenAndDownload()
     {
-        frame = new MainFrame();
-        ASSERT_TRUE(frame->Create(L"Pelora", GetModuleHandleW(NULL), SW_SHOW));
-        FrameFixture::Pump();
-        window = frame->Window();
+        window = Open()->Window();
         SendMessageW(window, WM_COMMAND, MAKEWPARAM(IDM_DOWNLOAD, 0), 0);
     }
     HWND window = NULL;
@@ -85,7 +79,7 @@ TEST_F(DialUpRoadTest, ClosingDuringTheCountdownHangsUpAndReportsNothing)
 
 TEST_F(DialUpRoadTest, ACancelledPasswordPromptHangsUpTheLineDialledForIt)
 {
-    env.SetString(NULL, L"UserID", L"taro");
+    SetString(NULL, L"UserID", L"taro");
     DialogDriver driver;
     driver.Ignore(kDialTitle);
     driver.Then(L"ﾊﾟｽﾜｰﾄﾞの入力", [](HWND prompt) { DialogDriver::Click(prompt, IDCANCEL); });

@@ -5,6 +5,7 @@
 #include "frame/FrameDownload.h"
 #include "host/RasService.h"
 #include "resource.h"
+#include "support/TestWindow.h"
 #include <string>
 
 namespace {
@@ -13,10 +14,10 @@ namespace {
 struct FakeFrame {
     HWND window;
     DialUpLink link;
-    int starts;
+    int starts = 0;
     std::wstring stateAtStart;
-    BOOL enabledAtStart;
-    BOOL passRuns;   // what the starter answers
+    BOOL enabledAtStart = FALSE;
+    BOOL passRuns = TRUE;   // what the starter answers
 };
 
 FakeFrame* g_frame;
@@ -53,18 +54,9 @@ protected:
         RegistrySandbox::Clear();
         RasServiceReset();
         RasServiceSetStepTime(10);
-        AddEntry(L"TestNet", 0);
-        WNDCLASSW wc = {};
-        wc.lpfnWndProc = FrameProc;
-        wc.hInstance = GetModuleHandleW(NULL);
-        wc.lpszClassName = L"PeloraDialTestFrame";
-        RegisterClassW(&wc);
-        frame_.window = CreateWindowW(L"PeloraDialTestFrame", L"frame", WS_OVERLAPPEDWINDOW, 0, 0,
-                                      200, 100, NULL, NULL, wc.hInstance, NULL);
+        AddPhoneBookEntry(L"TestNet");
+        frame_.window = MakeTestWindow(L"PeloraDialTestFrame", FrameProc);
         InitDialUpLink(&frame_.link);
-        frame_.starts = 0;
-        frame_.enabledAtStart = FALSE;
-        frame_.passRuns = TRUE;
         g_frame = &frame_;
     }
     void TearDown() override
@@ -73,14 +65,6 @@ protected:
         g_frame = NULL;
         DestroyWindow(frame_.window);
         RasServiceReset();
-    }
-    static void AddEntry(const wchar_t* name, DWORD failDial)
-    {
-        HKEY key;
-        std::wstring path = std::wstring(L"Comm\\RasBook\\") + name;
-        RegCreateKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, NULL, 0, KEY_ALL_ACCESS, NULL, &key, NULL);
-        RegSetValueExW(key, L"FailDial", 0, REG_DWORD, (const BYTE*)&failDial, 4);
-        RegCloseKey(key);
     }
     void Start(const wchar_t* entry = L"TestNet", HINSTANCE instance = GetModuleHandleW(NULL))
     {
@@ -96,16 +80,6 @@ protected:
     FakeFrame frame_;
     MessageBoxRecorder boxes_;
 };
-
-TEST_F(DialUpTest, DialUpOffStartsAtOnceWithoutDialling)
-{
-    StartDownload(&frame_.link, GetModuleHandleW(NULL), frame_.window, FALSE, L"TestNet",
-                  StartDownloadStub, &frame_);
-    EXPECT_EQ(1, frame_.starts);
-    EXPECT_EQ(0u, RasServiceGetCounts().dials);
-    HangUpAfterPatrol(&frame_.link, GetModuleHandleW(NULL), frame_.window, FALSE, 0);
-    EXPECT_EQ(0u, RasServiceGetCounts().hangUps);
-}
 
 TEST_F(DialUpTest, WithNoConnectionItDialsAndStartsOnceConnectedThenHangsUp)
 {
@@ -131,8 +105,16 @@ TEST_F(DialUpTest, WithNoConnectionItDialsAndStartsOnceConnectedThenHangsUp)
     EXPECT_TRUE(IsWindowEnabled(frame_.window));
 }
 
-TEST_F(DialUpTest, AnActiveConnectionIsUsedAndNeverHungUp)
+TEST_F(DialUpTest, WithDialUpOffOrALineUpItStartsAtOnceAndNeverHangsUp)
 {
+    StartDownload(&frame_.link, GetModuleHandleW(NULL), frame_.window, FALSE, L"TestNet",
+                  StartDownloadStub, &frame_);
+    EXPECT_EQ(1, frame_.starts);
+    EXPECT_EQ(0u, RasServiceGetCounts().dials);
+    HangUpAfterPatrol(&frame_.link, GetModuleHandleW(NULL), frame_.window, FALSE, 0);
+    EXPECT_EQ(0u, RasServiceGetCounts().hangUps);
+
+    // A line someone else raised is used as it is.
     HRASCONN other = NULL;
     RASDIALPARAMS params = {};
     params.dwSize = sizeof params;
@@ -141,7 +123,7 @@ TEST_F(DialUpTest, AnActiveConnectionIsUsedAndNeverHungUp)
     ASSERT_TRUE(DialogDriver::PumpUntil([] { return RasServiceGetCounts().live == 1; }, 3000));
 
     Start();
-    EXPECT_EQ(1, frame_.starts);
+    EXPECT_EQ(2, frame_.starts);
     EXPECT_EQ(1u, RasServiceGetCounts().dials);
     EXPECT_FALSE(frame_.link.dialConnected);
     HangUpAfterPatrol(&frame_.link, GetModuleHandleW(NULL), frame_.window, TRUE, 0);
@@ -166,7 +148,7 @@ TEST_F(DialUpTest, CancelWhileDiallingStartsNothingAndEnablesTheFrame)
 
 TEST_F(DialUpTest, AFailedDialIsReportedAndHungUp)
 {
-    AddEntry(L"TestNet", 1);
+    AddPhoneBookEntry(L"TestNet", 1);
     Start();
     ASSERT_TRUE(DialogDriver::PumpUntil([&] { return !boxes_.Boxes().empty() && DialogGone(); }, 3000));
     DialogDriver::PumpFor(50);
@@ -183,8 +165,7 @@ TEST_F(DialUpTest, AFailedDialIsReportedAndHungUp)
 TEST_F(DialUpTest, ADialRefusedAtOnceOrAMissingDialogLeavesTheFrameEnabled)
 {
     // No such phone-book entry: the service refuses the dial outright.
-    StartDownload(&frame_.link, GetModuleHandleW(NULL), frame_.window, TRUE, L"Nowhere",
-                  StartDownloadStub, &frame_);
+    Start(L"Nowhere");
     ASSERT_TRUE(DialogDriver::PumpUntil([&] { return !boxes_.Boxes().empty(); }, 3000));
     EXPECT_TRUE(DialogDriver::PumpUntil([&] { return IsWindowEnabled(frame_.window) != 0; }, 2000));
     EXPECT_EQ(L"接続できませんでした", boxes_.Boxes()[0].text);
@@ -282,11 +263,8 @@ TEST(RasServiceTest, EntriesComeFromThePhoneBookKey)
     entries[0].dwSize = sizeof(RASENTRYNAME);
     DWORD size = sizeof entries, count = 0;
     EXPECT_EQ((DWORD)ERROR_CANNOT_OPEN_PHONEBOOK, RasEnumEntries(NULL, NULL, entries, &size, &count));
-    HKEY key;
-    for (const wchar_t* name : { L"Comm\\RasBook\\Office", L"Comm\\RasBook\\`Direct" }) {
-        RegCreateKeyExW(HKEY_CURRENT_USER, name, 0, NULL, 0, KEY_ALL_ACCESS, NULL, &key, NULL);
-        RegCloseKey(key);
-    }
+    AddPhoneBookEntry(L"Office");
+    AddPhoneBookEntry(L"`Direct");
     size = sizeof entries;
     ASSERT_EQ(0u, RasEnumEntries(NULL, NULL, entries, &size, &count));
     EXPECT_EQ(2u, count);

@@ -5,48 +5,23 @@
 #include <commctrl.h>
 #include <aygshell.h>
 #include "frame/FrameFixture.h"
-#include "frame/GroupView.h"
-#include "frame/MainFrame.h"
 #include "resource.h"
-#include "support/MessageBoxRecorder.h"
-#include "views/ArticleView.h"
-#include "views/SubjectView.h"
 
 namespace {
 
-class FrameBarsPpcTest : public ::testing::Test {
+class FrameBarsPpcTest : public FrameFixture {
 protected:
     void SetUp() override
     {
-        HINSTANCE instance = GetModuleHandleW(NULL);
-        ArticleView::RegisterClass(instance);
-        SubjectView::RegisterClass(instance);
-        MainFrame::RegisterClass(instance);
-        env.WriteCompleteSettings();
-        env.WriteGroups({"fj.test"});
-        env.WriteLog("fj.test", {{"山田 太郎 <taro@example.jp>", "最初の記事", "本文その一"},
-                                 {"佐藤 花子 <hanako@example.jp>", "二番目の記事", "本文その二"}});
-        frame = new MainFrame();
-        ASSERT_TRUE(frame->Create(L"Pelora", instance, SW_SHOW));
-        FrameFixture::Pump();
-        ASSERT_TRUE(frame->Window() != NULL);
+        WriteCompleteSettings();
+        WriteGroups({"fj.test"});
+        WriteLog("fj.test", {{"山田 太郎 <taro@example.jp>", "最初の記事", "本文その一"},
+                             {"佐藤 花子 <hanako@example.jp>", "二番目の記事", "本文その二"}});
+        ASSERT_TRUE(Open()->Window() != NULL);
     }
-    void TearDown() override
-    {
-        if (frame && frame->Window() && IsWindow(frame->Window()))
-            DestroyWindow(frame->Window());
-        FrameFixture::Pump();
-        delete frame;
-    }
-    HWND List() { return frame->Groups()->List(); }
     static BOOL Checked(HMENU menu, UINT id) { return (GetMenuState(menu, id, MF_BYCOMMAND) & MF_CHECKED) != 0; }
     static BOOL Has(HMENU menu, UINT id) { return GetMenuState(menu, id, MF_BYCOMMAND) != (UINT)-1; }
     static HMENU SubMenu(HWND bar, UINT popup) { return (HMENU)SendMessageW(bar, SHCMBM_GETSUBMENU, 0, popup); }
-    void Command(UINT id)
-    {
-        SendMessageW(frame->Window(), WM_COMMAND, MAKEWPARAM(id, 0), 0);
-        FrameFixture::Pump();
-    }
     // A click on the bar's button for `command`, as the stylus gives it.
     void Tap(HWND bar, UINT command)
     {
@@ -59,7 +34,7 @@ protected:
         LPARAM at = MAKELPARAM((r.left + r.right) / 2, (r.top + r.bottom) / 2);
         SendMessageW(toolbar, WM_LBUTTONDOWN, MK_LBUTTON, at);
         SendMessageW(toolbar, WM_LBUTTONUP, 0, at);
-        FrameFixture::Pump();
+        Pump();
     }
     void ExpectOnly(UINT view)
     {
@@ -67,13 +42,9 @@ protected:
             EXPECT_EQ(v == view, IsWindowVisible(frame->Bar(v)) != 0) << "bar " << v << " in view " << view;
         EXPECT_EQ(view, frame->CurrentView());
     }
-
-    MessageBoxRecorder boxes;
-    FrameFixture env;
-    MainFrame* frame = NULL;
 };
 
-TEST_F(FrameBarsPpcTest, MenuBarsSitUnderTheViewsAndCarryTheirMenus)
+TEST_F(FrameBarsPpcTest, MenuBarsSitUnderTheViewsAndCarryTheirMenusAndChecks)
 {
     ExpectOnly(kViewGroup);
     RECT client, bar, list;
@@ -97,10 +68,8 @@ TEST_F(FrameBarsPpcTest, MenuBarsSitUnderTheViewsAndCarryTheirMenus)
     EXPECT_TRUE(Has(frame->SubjectMenu(), IDM_FILTER));
     EXPECT_TRUE(Has(frame->ArticleMenu(), IDM_COPY));
     EXPECT_TRUE(boxes.Boxes().empty());
-}
 
-TEST_F(FrameBarsPpcTest, CheckMarksFollowTheTogglesOnTheSubMenus)
-{
+    // The check marks follow the toggles on the sub-menus.
     HMENU subjects = frame->SubjectMenu();
     EXPECT_TRUE(Checked(subjects, IDM_PRIORITY_LOW));
     EXPECT_FALSE(Checked(subjects, IDM_SHOW_READ));
@@ -108,7 +77,7 @@ TEST_F(FrameBarsPpcTest, CheckMarksFollowTheTogglesOnTheSubMenus)
     EXPECT_TRUE(Checked(subjects, IDM_PRIORITY_NORMAL));
     EXPECT_FALSE(Checked(subjects, IDM_PRIORITY_LOW));
     EXPECT_FALSE(Checked(subjects, IDM_PRIORITY_HIGH));
-    EXPECT_EQ(0u, env.GetDword(L"SubjectView", L"PriorityViewLevel"));
+    EXPECT_EQ(0u, GetDword(L"SubjectView", L"PriorityViewLevel"));
     Command(IDM_SHOW_READ);
     EXPECT_TRUE(Checked(subjects, IDM_SHOW_READ));
     Command(IDM_SHOW_HEADER);
@@ -119,10 +88,10 @@ TEST_F(FrameBarsPpcTest, CheckMarksFollowTheTogglesOnTheSubMenus)
 
 TEST_F(FrameBarsPpcTest, ImageButtonsGoOneViewBack)
 {
-    FrameFixture::Key(List(), VK_RETURN);
+    Key(List(), VK_RETURN);
     ExpectOnly(kViewSubject);
     frame->Subjects()->EnsureLayout();
-    FrameFixture::Key(frame->Subjects()->Window(), VK_RETURN);
+    Key(frame->Subjects()->Window(), VK_RETURN);
     ExpectOnly(kViewArticle);
     ASSERT_TRUE(frame->Text().Text() != NULL);
     EXPECT_NE(nullptr, wcsstr(frame->Text().Text(), L"最初の記事"));
@@ -135,7 +104,7 @@ TEST_F(FrameBarsPpcTest, ImageButtonsGoOneViewBack)
     ExpectOnly(kViewGroup);
     EXPECT_TRUE(IsWindowVisible(List()));
     // The group's row shows what reading left unread.
-    EXPECT_EQ(L"1", FrameFixture::ListText(List(), 0, kGroupColumnUnread));
+    EXPECT_EQ(L"1", ListText(List(), 0, kGroupColumnUnread));
     EXPECT_TRUE(boxes.Boxes().empty());
 }
 

@@ -1,86 +1,72 @@
 #include "frame/FrameFixture.h"
 #include <commctrl.h>
-#include <stdio.h>
 #include "app/MessageLoop.h"
-#include "support/StoreFiles.h"
+#include "resource.h"
+#include "settings/Settings.h"
+#include "support/RegistrySandbox.h"
 
-static const wchar_t kSettingsKey[] = L"Software\\tidewell\\Pelora";
-
-std::wstring Widen(const std::string& utf8)
+static std::wstring SettingsKey(const wchar_t* subKey)
 {
-    std::wstring out(utf8.size() + 1, L'\0');
-    int n = MultiByteToWideChar(CP_UTF8, 0, utf8.c_str(), -1, &out[0], (int)out.size());
-    out.resize(n > 0 ? n - 1 : 0);
-    return out;
-}
-
-std::string ToSjis(const std::string& utf8)
-{
-    std::wstring wide = Widen(utf8);
-    std::string out(wide.size() * 2 + 1, '\0');
-    int n = WideCharToMultiByte(932, 0, wide.c_str(), -1, &out[0], (int)out.size(), NULL, NULL);
-    out.resize(n > 0 ? n - 1 : 0);
-    return out;
+    return subKey && *subKey ? std::wstring(kSettingsKey) + L"\\" + subKey : kSettingsKey;
 }
 
 FrameFixture::FrameFixture()
 {
-    RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\tidewell");
-    static int serial;
-    wchar_t temp[MAX_PATH];
-    GetTempPathW(MAX_PATH, temp);
-    wchar_t folder[MAX_PATH + 64];
-    _snwprintf(folder, MAX_PATH + 64, L"%lspelora-ui-%lu-%d\\", temp, GetCurrentProcessId(), ++serial);
-    dataPath_ = folder;
-    RemoveTree(dataPath_);
-    CreateDirectoryW(dataPath_.c_str(), NULL);
+    static bool registered = false;
+    if (!registered) {
+        HINSTANCE instance = GetModuleHandleW(NULL);
+        registered = ArticleView::RegisterClass(instance) && SubjectView::RegisterClass(instance) &&
+                     MainFrame::RegisterClass(instance);
+    }
+    RegistrySandbox::Clear();
 }
 
-FrameFixture::~FrameFixture()
+MainFrame* FrameFixture::Open()
 {
-    RemoveTree(dataPath_);
-    RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\tidewell");
+    frame = new MainFrame();
+    EXPECT_TRUE(frame->Create(L"Pelora", GetModuleHandleW(NULL), SW_SHOW));
+    Pump();
+    return frame;
 }
 
-static void SetValue(const wchar_t* subKey, const wchar_t* name, DWORD type, const void* data, DWORD size)
+void FrameFixture::Close()
 {
-    std::wstring path = kSettingsKey;
-    if (subKey && *subKey)
-        path += std::wstring(L"\\") + subKey;
-    HKEY key;
-    if (RegCreateKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, NULL, 0, KEY_ALL_ACCESS, NULL, &key, NULL) != 0)
+    if (!frame)
         return;
-    RegSetValueExW(key, name, 0, type, (const BYTE*)data, size);
-    RegCloseKey(key);
+    if (frame->Window() && IsWindow(frame->Window()))
+        DestroyWindow(frame->Window());
+    Pump();
+    delete frame;
+    frame = NULL;
 }
 
-void FrameFixture::WriteCompleteSettings(const std::wstring& server, DWORD port, DWORD limit)
+void FrameFixture::Command(UINT id)
 {
-    SetValue(NULL, L"Server", REG_SZ, server.c_str(), (DWORD)(server.size() + 1) * 2);
-    SetValue(NULL, L"DataPath", REG_SZ, dataPath_.c_str(), (DWORD)(dataPath_.size() + 1) * 2);
-    SetValue(NULL, L"Port", REG_DWORD, &port, 4);
-    SetValue(NULL, L"Limit", REG_DWORD, &limit, 4);
+    SendMessageW(frame->Window(), WM_COMMAND, MAKEWPARAM(id, 0), 0);
+    Pump();
+}
+
+void FrameFixture::WriteCompleteSettings(DWORD port)
+{
+    SetString(NULL, L"Server", L"127.0.0.1");
+    SetString(NULL, L"DataPath", DataPath());
+    SetDword(NULL, L"Port", port);
+    SetDword(NULL, L"Limit", 50);
 }
 
 void FrameFixture::SetDword(const wchar_t* subKey, const wchar_t* name, DWORD value)
 {
-    SetValue(subKey, name, REG_DWORD, &value, 4);
+    WriteDword(SettingsKey(subKey), name, value);
 }
 
 void FrameFixture::SetString(const wchar_t* subKey, const wchar_t* name, const std::wstring& value)
 {
-    SetValue(subKey, name, REG_SZ, value.c_str(), (DWORD)(value.size() + 1) * 2);
+    WriteString(SettingsKey(subKey), name, value);
 }
 
-DWORD FrameFixture::GetDword(const wchar_t* subKey, const wchar_t* name, DWORD missing)
+DWORD FrameFixture::GetDword(const wchar_t* subKey, const wchar_t* name)
 {
-    std::wstring path = kSettingsKey;
-    if (subKey && *subKey)
-        path += std::wstring(L"\\") + subKey;
-    DWORD value = 0, size = 4;
-    if (RegGetValueW(HKEY_CURRENT_USER, path.c_str(), name, RRF_RT_REG_DWORD, NULL, &value, &size) != 0)
-        return missing;
-    return value;
+    return ReadDword(SettingsKey(subKey), name);
 }
 
 void FrameFixture::WriteGroups(const std::vector<std::string>& names)
@@ -88,39 +74,26 @@ void FrameFixture::WriteGroups(const std::vector<std::string>& names)
     std::string text;
     for (const std::string& name : names)
         text += name + "\r\n";
-    WriteBytes(dataPath_ + L"group.dat", text);
+    WriteBytes(folder.File(L"group.dat"), text);
 }
 
 void FrameFixture::WriteLog(const std::string& group, const std::vector<TestArticle>& articles)
 {
     std::string log;
-    int number = 1;
-    for (const TestArticle& a : articles) {
-        log += "From: " + ToSjis(a.from) + "\r\n";
-        log += "Subject: " + ToSjis(a.subject) + "\r\n";
-        log += "Newsgroups: " + group + "\r\n";
-        log += "Date: Sun, 06 Dec 2026 10:00:00 +0900\r\n";
-        char seq[40];
-        snprintf(seq, sizeof seq, "X-Local-Seq: %d\r\n", number++);
-        log += seq;
-        log += "\r\n" + ToSjis(a.body) + "\r\n";
-        log += "================\r\n";
-    }
-    WriteBytes(dataPath_ + Widen(group) + L".log", log);
-}
-
-std::string FrameFixture::ReadFileBytes(const std::string& name)
-{
-    std::wstring path = dataPath_ + Widen(name);
-    return FileExists(path) ? ReadBytes(path) : std::string();
+    DWORD number = 1;
+    for (const TestArticle& a : articles)
+        log += ArticleBlock("From: " + Sjis(Widen(a.from)) + "\nSubject: " + Sjis(Widen(a.subject)) +
+                                "\nNewsgroups: " + group + "\nDate: Sun, 06 Dec 2026 10:00:00 +0900",
+                            number++, Sjis(Widen(a.body)));
+    WriteBytes(folder.File(Widen(group) + L".log"), log);
 }
 
 // The program's own loop: it returns at WM_QUIT, which is handed out only
 // once the queue is empty. A quit posted by the frame itself ends it too.
 void FrameFixture::Pump()
 {
-    HWND frame = FindWindowW(L"PeloraMainFrmWnd", NULL);
-    HACCEL accelerators = LoadAcceleratorsW(GetModuleHandleW(NULL), MAKEINTRESOURCEW(131));
+    HWND frame = FindWindowW(kFrameClassName, NULL);
+    HACCEL accelerators = LoadAcceleratorsW(GetModuleHandleW(NULL), MAKEINTRESOURCEW(IDR_ACCELERATORS));
     PostQuitMessage(0);
     RunMessageLoop(frame, accelerators);
     DestroyAcceleratorTable(accelerators);
@@ -155,29 +128,17 @@ std::wstring FrameFixture::ListText(HWND list, int row, int column)
     return text;
 }
 
-int FrameFixture::ListRows(HWND list)
-{
-    return (int)SendMessageW(list, LVM_GETITEMCOUNT, 0, 0);
-}
-
-int FrameFixture::ListSelection(HWND list)
-{
-    return (int)SendMessageW(list, LVM_GETNEXTITEM, (WPARAM)-1, LVNI_SELECTED);
-}
-
 std::wstring FrameFixture::ClipboardText()
 {
     std::wstring text;
     if (!OpenClipboard(NULL))
         return text;
     HANDLE data = GetClipboardData(CF_UNICODETEXT);
-    if (data) {
-        const wchar_t* p = (const wchar_t*)GlobalLock(data);
-        if (p)
-            text = p;
+    const wchar_t* p = data ? (const wchar_t*)GlobalLock(data) : NULL;
+    if (p)
+        text = p;
+    if (data)
         GlobalUnlock(data);
-    }
     CloseClipboard();
     return text;
 }
-

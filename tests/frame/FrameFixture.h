@@ -1,49 +1,60 @@
-// A real frame in the test process: its own registry branch (HKCU is
-// the test program's private key), a fresh data folder,
-// and a message pump that translates the frame's accelerators as the
-// program's loop does.
+// A real frame in the test process over a fresh data folder and cleared
+// settings (HKCU is the test program's private key), with a message pump
+// that translates the frame's accelerators as the program's loop does.
 #pragma once
+#include <gtest/gtest.h>
 #include <windows.h>
+#include <commctrl.h>
 #include <string>
 #include <vector>
+#include "frame/GroupView.h"
+#include "frame/MainFrame.h"
+#include "support/MessageBoxRecorder.h"
+#include "support/StoreFiles.h"
+#include "views/ArticleView.h"
+#include "views/SubjectView.h"
 
 struct TestArticle {
     std::string from;      // Shift_JIS bytes are made from these UTF-8 texts
     std::string subject;
-    std::string body;      // lines joined by "\r\n"
+    std::string body;      // lines joined by "\n"
 };
 
-class FrameFixture {
-public:
+class FrameFixture : public testing::Test {
+protected:
     FrameFixture();
-    ~FrameFixture();
+    ~FrameFixture() override { Close(); }
 
-    // Writes the connection settings, so the first-start sheet is not shown.
-    void WriteCompleteSettings(const std::wstring& server = L"127.0.0.1", DWORD port = 119, DWORD limit = 50);
+    // Creates the frame and lets it settle; Close destroys it.
+    MainFrame* Open();
+    void Close();
+    HWND List() { return frame->Groups()->List(); }
+    void Command(UINT id);
+
+    // The connection settings, so the first-start sheet is not shown.
+    void WriteCompleteSettings(DWORD port = 119);
+    // Values in the settings' key or a sub-key of it (`missing` when absent).
     void SetDword(const wchar_t* subKey, const wchar_t* name, DWORD value);
     void SetString(const wchar_t* subKey, const wchar_t* name, const std::wstring& value);
-    // The value, or `missing` when it cannot be read.
-    DWORD GetDword(const wchar_t* subKey, const wchar_t* name, DWORD missing = 0xDEADBEEF);
+    DWORD GetDword(const wchar_t* subKey, const wchar_t* name);
 
     // group.dat with these names; a log for each group that has articles
     // (the data initialisation rebuilds the index from it).
     void WriteGroups(const std::vector<std::string>& names);
     void WriteLog(const std::string& group, const std::vector<TestArticle>& articles);
-    std::string ReadFileBytes(const std::string& name);
-    const std::wstring& DataPath() const { return dataPath_; }
+    std::string ReadFileBytes(const std::string& name) { return ReadBytes(folder.File(Widen(name)), ""); }
+    const std::wstring& DataPath() const { return folder.Path(); }
 
     // Runs the frame's message loop until no message is left.
     static void Pump();
     // Key down and up on `window` with the given modifiers held.
     static void Key(HWND window, UINT key, BOOL control = FALSE, BOOL alt = FALSE);
     static std::wstring ListText(HWND list, int row, int column);
-    static int ListRows(HWND list);
-    static int ListSelection(HWND list);
+    static int ListRows(HWND list) { return (int)SendMessageW(list, LVM_GETITEMCOUNT, 0, 0); }
+    static int ListSelection(HWND list) { return (int)SendMessageW(list, LVM_GETNEXTITEM, (WPARAM)-1, LVNI_SELECTED); }
     static std::wstring ClipboardText();
 
-private:
-    std::wstring dataPath_;
+    MessageBoxRecorder boxes;
+    TempDataFolder folder;
+    MainFrame* frame = NULL;
 };
-
-std::string ToSjis(const std::string& utf8);
-std::wstring Widen(const std::string& utf8);

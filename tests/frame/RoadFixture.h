@@ -1,25 +1,30 @@
 // A whole road through the program: a real frame of the test's own against a
-// scripted news server. The window classes are registered and the server
-// started before the test; the frame, if one was made, and the server end
-// after it.
+// scripted news server, started before the test and stopped after it.
 #pragma once
-#include <gtest/gtest.h>
 #include <winsock2.h>
-#include <windows.h>
 #include "frame/FrameFixture.h"
-#include "frame/GroupView.h"
-#include "frame/MainFrame.h"
-#include "support/MessageBoxRecorder.h"
 #include "support/ScriptedNntpServer.h"
 
-class RoadFixture : public testing::Test {
+class RoadFixture : public FrameFixture {
 protected:
-    void SetUp() override;
-    void TearDown() override;
-    HWND List() { return frame->Groups()->List(); }
+    void SetUp() override
+    {
+        ASSERT_TRUE(server.Start(30000));
+        server.On("QUIT", "205 bye\r\n");
+    }
+    void TearDown() override
+    {
+        Close();
+        server.Stop();
+    }
+    // The frame's pump, until `count` boxes were shown or ten seconds passed.
+    void WaitForBoxes(size_t count)
+    {
+        for (int waited = 0; boxes.Boxes().size() < count && waited < 10000; waited += 20) {
+            Pump();
+            Sleep(20);
+        }
+    }
 
     ScriptedNntpServer server;
-    MessageBoxRecorder boxes;
-    FrameFixture env;
-    MainFrame* frame = NULL;
 };

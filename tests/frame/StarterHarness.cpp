@@ -1,5 +1,7 @@
 #include "frame/StarterHarness.h"
 #include "frame/DownloadStarter.h"
+#include "support/DialogDriver.h"
+#include "support/TestWindow.h"
 
 namespace {
 
@@ -36,23 +38,12 @@ PatrolOutcome StarterHarness::RunOnPort(unsigned short port, DWORD limit, const 
 {
     PatrolOutcome outcome;
     MessageBoxRecorder recorder;
-    HWND owner = MakeOwner(kOwnerClass, OwnerProc);
-    HWND list = MakeList(owner);
-
+    HWND owner = MakeTestWindow(kOwnerClass, OwnerProc);
     g_outcome = &outcome;
-    StartPatrolWith(GetModuleHandleW(NULL), owner, list, L"127.0.0.1", port, dataPath_.c_str(),
+    StartPatrolWith(GetModuleHandleW(NULL), owner, MakeList(owner), L"127.0.0.1", port, DataPath().c_str(),
                     limit, pipelining_, userId, password, convertMime_);
     // The end of the pass may still be on its way when the dialog is gone.
-    DWORD deadline = GetTickCount() + (waitForEnd_ ? 15000 : 200);
-    while (!outcome.ended && (LONG)(GetTickCount() - deadline) < 0) {
-        MSG message;
-        while (PeekMessageW(&message, NULL, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&message);
-            DispatchMessageW(&message);
-        }
-        if (!outcome.ended)
-            MsgWaitForMultipleObjects(0, NULL, FALSE, 20, QS_ALLINPUT);
-    }
+    DialogDriver::PumpUntil([&] { return outcome.ended; }, waitForEnd_ ? 15000 : 200);
     g_outcome = NULL;
     DestroyWindow(owner);
     outcome.boxes = recorder.Boxes();

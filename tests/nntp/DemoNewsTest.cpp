@@ -10,6 +10,7 @@
 #include "nntp/GroupListJob.h"
 #include "nntp/NntpConnection.h"
 #include "support/ScriptedNntpServer.h"
+#include "support/StoreFiles.h"
 
 namespace {
 
@@ -40,10 +41,6 @@ protected:
         tool = SiblingTool();
         if (GetFileAttributesW(tool.c_str()) == INVALID_FILE_ATTRIBUTES)
             GTEST_SKIP() << "demonews.exe not built";
-        wchar_t temp[MAX_PATH];
-        GetTempPathW(MAX_PATH, temp);
-        scratch = std::wstring(temp) + L"pelora-demonews-" + std::to_wstring(GetCurrentProcessId()) + L"\\";
-        CreateDirectoryW(scratch.c_str(), NULL);
     }
     void TearDown() override
     {
@@ -53,11 +50,6 @@ protected:
             CloseHandle(server.hProcess);
             CloseHandle(server.hThread);
         }
-        for (const std::wstring& file : files)
-            DeleteFileW(file.c_str());
-        for (auto folder = folders.rbegin(); folder != folders.rend(); ++folder)
-            RemoveDirectoryW(folder->c_str());
-        RemoveDirectoryW(scratch.c_str());
     }
     void StartServer(const std::wstring& spool, const std::wstring& login = L"")
     {
@@ -89,18 +81,8 @@ protected:
             lines.push_back(line);
         return lines;
     }
-    void WriteArticle(const std::wstring& folder, unsigned number, const std::string& bytes)
-    {
-        std::wstring path = folder + std::to_wstring(number);
-        HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, 0, NULL);
-        DWORD written;
-        WriteFile(file, bytes.data(), (DWORD)bytes.size(), &written, NULL);
-        CloseHandle(file);
-        files.push_back(path);
-    }
-
-    std::wstring tool, scratch;
-    std::vector<std::wstring> files, folders;
+    std::wstring tool;
+    TempDataFolder scratch;
     PROCESS_INFORMATION server = {};
     unsigned short port = 0;
     NntpConnection connection;
@@ -128,9 +110,7 @@ TEST_F(DemoNewsTest, GroupListFetchThroughItsLoginStoresTheSampleGroups)
 {
     StartServer(SampleSpool(), L"-u demo -w pelora");
     EXPECT_EQ("480 authentication required", Ask("LIST"));
-    std::wstring active = scratch + L"active.dat", category = scratch + L"category.dat";
-    files.push_back(active);
-    files.push_back(category);
+    std::wstring active = scratch.File(L"active.dat"), category = scratch.File(L"category.dat");
     GroupListJob* job = CreateGroupListJob(active.c_str(), category.c_str(), L"127.0.0.1", port, "demo", "nope",
                                            NULL, 103, NULL);
     ASSERT_NE(nullptr, job);
@@ -140,12 +120,7 @@ TEST_F(DemoNewsTest, GroupListFetchThroughItsLoginStoresTheSampleGroups)
     ASSERT_TRUE(RunGroupListJob(job)) << std::wstring(job->errorText);
     DestroyGroupListJob(job);
 
-    HANDLE file = CreateFileW(active.c_str(), GENERIC_READ, 0, NULL, OPEN_EXISTING, 0, NULL);
-    char bytes[512] = {};
-    DWORD got = 0;
-    ReadFile(file, bytes, sizeof bytes - 1, &got, NULL);
-    CloseHandle(file);
-    std::string list(bytes, got);
+    std::string list = ReadBytes(active);
     for (const char* group : {"japan.comp.handheld\r\n", "japan.comp.misc\r\n", "fj.rec.travel\r\n"})
         EXPECT_NE(std::string::npos, list.find(group)) << group;
     EXPECT_EQ(strlen("japan.comp.handheld\r\njapan.comp.misc\r\nfj.rec.travel\r\n"), list.size());
@@ -153,13 +128,12 @@ TEST_F(DemoNewsTest, GroupListFetchThroughItsLoginStoresTheSampleGroups)
 
 TEST_F(DemoNewsTest, ArticlesCopiedInShowUpAtTheNextGroupAndLongLinesAreRefused)
 {
-    std::wstring folder = scratch + L"fj.test\\";
+    std::wstring folder = scratch.File(L"fj.test\\");
     CreateDirectoryW(folder.c_str(), NULL);
-    folders.push_back(folder);
-    WriteArticle(folder, 5, "Subject: five\nMessage-ID: <5@x>\n\nbody\n");
-    StartServer(scratch.substr(0, scratch.size() - 1));
+    WriteBytes(folder + L"5", "Subject: five\nMessage-ID: <5@x>\n\nbody\n");
+    StartServer(scratch.Path().substr(0, scratch.Path().size() - 1));
     EXPECT_EQ("211 1 5 5 fj.test", Ask("GROUP fj.test"));
-    WriteArticle(folder, 6, "Subject: six\r\n\r\n.\r\n");
+    WriteBytes(folder + L"6", "Subject: six\r\n\r\n.\r\n");
     EXPECT_EQ("211 2 5 6 fj.test", Ask("GROUP fj.test"));
     ASSERT_EQ("222 6 <0> body", Ask("BODY 6"));
     EXPECT_EQ(std::vector<std::string>({"..\r\n"}), ReadList());

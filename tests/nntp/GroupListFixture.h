@@ -25,20 +25,8 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(server.Start());
-        wchar_t temp[MAX_PATH];
-        GetTempPathW(MAX_PATH, temp);
-        folder = std::wstring(temp) + L"pelora-grouplist-" + std::to_wstring(GetCurrentProcessId()) + L"\\";
-        CreateDirectoryW(folder.c_str(), NULL);
-        active = folder + L"active.dat";
-        category = folder + L"category.dat";
         WriteBytes(active, "old.group\r\n");
         WriteBytes(category, "old\r\n");
-    }
-    void TearDown() override
-    {
-        DeleteFileW(active.c_str());
-        DeleteFileW(category.c_str());
-        RemoveDirectoryW(folder.c_str());
     }
     // Runs one fetch on this thread; the error text it ended with.
     std::wstring Fetch(const char* user = NULL, const char* password = NULL, DWORD port = 0)
@@ -60,5 +48,6 @@ protected:
     }
 
     ScriptedNntpServer server;
-    std::wstring folder, active, category;
+    TempDataFolder folder;
+    std::wstring active = folder.File(L"active.dat"), category = folder.File(L"category.dat");
 };

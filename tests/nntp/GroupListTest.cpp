@@ -119,7 +119,7 @@ TEST_F(GroupListTest, UnwritableFilesAreReported)
     RemoveDirectoryW((category + L"~").c_str());
     ExpectOldFilesKept();
     EXPECT_FALSE(FileExists(active + L"~"));
-    std::wstring missing = folder + L"no-such-folder\\active.dat";
+    std::wstring missing = folder.File(L"no-such-folder\\active.dat");
     GroupListJob* job = CreateGroupListJob(missing.c_str(), category.c_str(), L"127.0.0.1", server.Port(), NULL,
                                            NULL, NULL, 103, NULL);
     ASSERT_NE(nullptr, job);

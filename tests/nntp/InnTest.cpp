@@ -156,10 +156,10 @@ TEST(Inn, PatrolAndGroupListInBothSettingsStoreWhatWasPosted)
         ASSERT_TRUE(job != NULL);
         EXPECT_TRUE(RunGroupListJob(job)) << Narrow(job->errorText);
         DestroyGroupListJob(job);
-        std::string list = "\r\n" + harness.ReadFile(L"active.dat");
+        std::string list = "\r\n" + harness.File(L"active.dat");
         for (const wchar_t* group : kGroups)
             EXPECT_NE(std::string::npos, list.find("\r\n" + Narrow(group) + "\r\n")) << Narrow(group);
-        EXPECT_NE(std::string::npos, ("\r\n" + harness.ReadFile(L"category.dat")).find("\r\npelora\r\n"));
+        EXPECT_NE(std::string::npos, ("\r\n" + harness.File(L"category.dat")).find("\r\npelora\r\n"));
     }
 
     for (int g = 0; g < 3; ++g) {

@@ -9,25 +9,32 @@ namespace {
 
 typedef std::function<void(ScriptedNntpServer&)> Script;
 
-void ScriptGoodGroup(ScriptedNntpServer& server)
+// g.done, then g.fail: articles 11 and 12 arrive whole, 13 goes wrong as
+// the row says.
+void ScriptGroups(ScriptedNntpServer& server)
 {
     server.On("GROUP g.done", "211 1 1 1 g.done\r\n");
     server.AddArticle(1, Simple(1), "b\r\n");
-}
-
-// g.fail: articles 11 and 12 arrive whole, 13 goes wrong as `script` says.
-void ScriptFailingGroup(ScriptedNntpServer& server)
-{
     server.On("GROUP g.fail", "211 3 11 13 g.fail\r\n");
     server.AddArticle(11, Simple(11), "b\r\n");
     server.AddArticle(12, Simple(12), "b\r\n");
 }
 
+// The replies to HEAD 13 and BODY 13 (BODY unscripted when kNone); a reply
+// that does not end with its terminating line closes the connection after it.
+const std::string kNone = "(none)";
+
 struct GroupFailure {
     const char* name;
-    Script script;
+    std::string head, body;
     const wchar_t* text;
 };
+
+void Reply(ScriptedNntpServer& server, const std::string& command, const std::string& reply)
+{
+    bool whole = reply.size() >= 3 && reply.compare(reply.size() - 3, 3, ".\r\n") == 0;
+    server.On(command, reply, !whole);
+}
 
 // Each row one command at a time and pipelined (the Pipelining setting).
 class GroupFailureTest : public testing::TestWithParam<std::tuple<GroupFailure, DWORD>> {};
@@ -37,9 +44,10 @@ TEST_P(GroupFailureTest, EndsThePassAndLeavesTheFailingGroupAsItWas)
     const GroupFailure& row = std::get<0>(GetParam());
     ScriptedNntpServer server;
     ASSERT_TRUE(server.Start(10000));
-    ScriptGoodGroup(server);
-    ScriptFailingGroup(server);
-    row.script(server);
+    ScriptGroups(server);
+    Reply(server, "HEAD 13", row.head);
+    if (row.body != kNone)
+        Reply(server, "BODY 13", row.body);
 
     PatrolHarness harness;
     harness.AddGroup(L"g.done");
@@ -47,13 +55,7 @@ TEST_P(GroupFailureTest, EndsThePassAndLeavesTheFailingGroupAsItWas)
     harness.AddGroup(L"g.after");
     // What an earlier pass left in the failing group.
     std::string oldIndex = harness.Group(L"g.fail", L".idx");
-    {
-        HANDLE log = CreateFileW((harness.DataPath() + L"g.fail.log").c_str(), GENERIC_WRITE, 0,
-                                 NULL, CREATE_ALWAYS, 0, NULL);
-        DWORD written;
-        WriteFile(log, "earlier\r\n", 9, &written, NULL);
-        CloseHandle(log);
-    }
+    ASSERT_TRUE(WriteBytes(harness.DataPath() + L"g.fail.log", "earlier\r\n"));
 
     harness.SetPipelining(std::get<1>(GetParam()));
     DownloadResult result = harness.RunDirect(server.Port());
@@ -71,45 +73,21 @@ TEST_P(GroupFailureTest, EndsThePassAndLeavesTheFailingGroupAsItWas)
 }
 
 std::string Long(size_t bytes) { return std::string(bytes, 'x'); }
+const std::string kHead13 = "221 13\r\n" + Simple(13) + ".\r\n";
+const wchar_t kLost[] = L"受信に失敗しました(38).", kCut[] = L"受信が正常に終了しませんでした(38).",
+              kNul[] = L"受信が正常に終了しませんでした(13).", kLong[] = L"受信が正常に終了しませんでした(234).";
 
 INSTANTIATE_TEST_SUITE_P(
     Rows, GroupFailureTest,
     testing::Combine(testing::Values(
-        GroupFailure{"HeadStatusLost", [](ScriptedNntpServer& s) { s.On("HEAD 13", "", true); },
-                     L"受信に失敗しました(38)."},
-        GroupFailure{"HeadCutOff",
-                     [](ScriptedNntpServer& s) { s.On("HEAD 13", "221 13\r\nFrom: a@b\r\nSubj", true); },
-                     L"受信が正常に終了しませんでした(38)."},
-        GroupFailure{"HeadNul",
-                     [](ScriptedNntpServer& s) {
-                         s.On("HEAD 13", std::string("221 13\r\nSubject: a\0b\r\n.\r\n", 25));
-                     },
-                     L"受信が正常に終了しませんでした(13)."},
-        GroupFailure{"HeadLineTooLong",
-                     [](ScriptedNntpServer& s) {
-                         s.On("HEAD 13", "221 13\r\nSubject: " + Long(2000) + "\r\n.\r\n");
-                     },
-                     L"受信が正常に終了しませんでした(234)."},
-        GroupFailure{"BodyStatusLost", [](ScriptedNntpServer& s) {
-                         s.On("HEAD 13", "221 13\r\n" + Simple(13) + ".\r\n");
-                         s.On("BODY 13", "", true);
-                     },
-                     L"受信に失敗しました(38)."},
-        GroupFailure{"BodyCutOff", [](ScriptedNntpServer& s) {
-                         s.On("HEAD 13", "221 13\r\n" + Simple(13) + ".\r\n");
-                         s.On("BODY 13", "222 13\r\nfirst\r\nsec", true);
-                     },
-                     L"受信が正常に終了しませんでした(38)."},
-        GroupFailure{"BodyLine1100", [](ScriptedNntpServer& s) {
-                         s.On("HEAD 13", "221 13\r\n" + Simple(13) + ".\r\n");
-                         s.On("BODY 13", "222 13\r\n" + Long(1100) + "\r\n.\r\n");
-                     },
-                     L"受信が正常に終了しませんでした(234)."},
-        GroupFailure{"BodyNul", [](ScriptedNntpServer& s) {
-                         s.On("HEAD 13", "221 13\r\n" + Simple(13) + ".\r\n");
-                         s.On("BODY 13", std::string("222 13\r\n\0\r\n.\r\n", 13));
-                     },
-                     L"受信が正常に終了しませんでした(13)."}),
+        GroupFailure{"HeadStatusLost", "", kNone, kLost},
+        GroupFailure{"HeadCutOff", "221 13\r\nFrom: a@b\r\nSubj", kNone, kCut},
+        GroupFailure{"HeadNul", std::string("221 13\r\nSubject: a\0b\r\n.\r\n", 25), kNone, kNul},
+        GroupFailure{"HeadLineTooLong", "221 13\r\nSubject: " + Long(2000) + "\r\n.\r\n", kNone, kLong},
+        GroupFailure{"BodyStatusLost", kHead13, "", kLost},
+        GroupFailure{"BodyCutOff", kHead13, "222 13\r\nfirst\r\nsec", kCut},
+        GroupFailure{"BodyLine1100", kHead13, "222 13\r\n" + Long(1100) + "\r\n.\r\n", kLong},
+        GroupFailure{"BodyNul", kHead13, std::string("222 13\r\n\0\r\n.\r\n", 13), kNul}),
                      testing::Values(0u, 1u)),
     [](const testing::TestParamInfo<std::tuple<GroupFailure, DWORD>>& info) {
         return std::string(std::get<0>(info.param).name) + (std::get<1>(info.param) ? "Pipelined" : "");
@@ -262,7 +240,7 @@ TEST(PatrolFailure, MalformedGroupRepliesSkipTheGroupAndKeepItsNumbers)
         GroupHeader header = harness.Header(names[i]);
         EXPECT_EQ(3000u, header.lastArticle) << i;
         EXPECT_EQ(3000u, header.serverLast) << i;
-        EXPECT_EQ(Ansi(std::wstring(L"予期せぬ文字列が返りました : ") + replies[i]).substr(0, 63),
+        EXPECT_EQ(Sjis(std::wstring(L"予期せぬ文字列が返りました : ") + replies[i]).substr(0, 63),
                   header.stateText) << i;
         EXPECT_EQ("", harness.Group(names[i], L".log")) << i;
     }

@@ -1,51 +1,9 @@
 #include "nntp/PatrolHarness.h"
 #include <commctrl.h>
 #include <gtest/gtest.h>
-#include <stdlib.h>
 #include "nntp/Patrol.h"
 #include "store/GroupRecord.h"
-#include "text/CodePage.h"
-
-namespace {
-
-const wchar_t kOwnerClass[] = L"PeloraPatrolTestOwner";
-
-void RemoveTree(const std::wstring& folder)
-{
-    WIN32_FIND_DATAW found;
-    HANDLE search = FindFirstFileW((folder + L"*").c_str(), &found);
-    if (search != INVALID_HANDLE_VALUE) {
-        do {
-            std::wstring name = found.cFileName;
-            if (name == L"." || name == L"..")
-                continue;
-            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-                RemoveTree(folder + name + L"\\");
-            else
-                DeleteFileW((folder + name).c_str());
-        } while (FindNextFileW(search, &found));
-        FindClose(search);
-    }
-    RemoveDirectoryW(folder.c_str());
-}
-
-DWORD Word(const std::string& bytes, size_t offset)
-{
-    if (bytes.size() < offset + 4)
-        return 0xDEADBEEF;
-    return (DWORD)(unsigned char)bytes[offset] | (DWORD)(unsigned char)bytes[offset + 1] << 8 |
-           (DWORD)(unsigned char)bytes[offset + 2] << 16 | (DWORD)(unsigned char)bytes[offset + 3] << 24;
-}
-
-}  // namespace
-
-std::string Ansi(const std::wstring& text)
-{
-    char* bytes = ToMultiByte(text.c_str());
-    std::string result = bytes ? bytes : "";
-    free(bytes);
-    return result;
-}
+#include "support/TestWindow.h"
 
 std::vector<std::string> ArticleCommands(unsigned first, unsigned last)
 {
@@ -57,27 +15,41 @@ std::vector<std::string> ArticleCommands(unsigned first, unsigned last)
     return commands;
 }
 
-PatrolHarness::PatrolHarness()
+std::string Simple(unsigned n)
 {
-    wchar_t temp[MAX_PATH];
-    GetTempPathW(MAX_PATH, temp);
-    static int serial;
-    dataPath_ = std::wstring(temp) + L"pelora-patrol-" + std::to_wstring(GetCurrentProcessId()) +
-                L"-" + std::to_wstring(++serial) + L"\\";
-    RemoveTree(dataPath_);
-    CreateDirectoryW(dataPath_.c_str(), NULL);
+    return "From: a@b\r\nSubject: s" + std::to_string(n) + "\r\n";
 }
 
-PatrolHarness::~PatrolHarness()
+void AddSimple(ScriptedNntpServer& server, unsigned n)
 {
-    RemoveTree(dataPath_);
+    server.AddArticle(n, Simple(n), "b" + std::to_string(n) + "\r\n..dot\r\n");
+}
+
+std::string SimpleBlock(unsigned n)
+{
+    return Simple(n) + "X-Local-Seq: " + std::to_string(n) + "\r\n\r\nb" + std::to_string(n) +
+           "\r\n.dot\r\n================\r\n";
+}
+
+void ScriptRanges(ScriptedNntpServer& server)
+{
+    server.On("GROUP g.limit", "211 5 3001 3005 g.limit\r\n");
+    server.On("GROUP g.renumbered", "211 100 2901 3000 g.renumbered\r\n");
+    server.On("GROUP g.catchup", "211 3 10 12 g.catchup\r\n");
+    server.On("GROUP g.gaps", "211 4 20 23 g.gaps\r\n");
+    server.On("GROUP g.missing", "411 no such group\r\n");
+    for (unsigned n : {3001u, 3002u, 3003u, 3004u, 3005u, 20u, 23u})
+        AddSimple(server, n);
+    server.On("HEAD 21", "423 no such article\r\n");
+    server.On("HEAD 22", "221 22 <22@test>\r\n" + Simple(22) + ".\r\n");
+    server.On("BODY 22", "423 gone meanwhile\r\n");
 }
 
 void PatrolHarness::AddGroup(const std::wstring& name, DWORD lastArticle, DWORD serverLast)
 {
     GroupRecord group;
     group.Reset();
-    ASSERT_TRUE(group.SetNames(dataPath_.c_str(), name.c_str()));
+    ASSERT_TRUE(group.SetNames(DataPath().c_str(), name.c_str()));
     group.Clear();
     group.SetLastArticle(lastArticle);
     group.SetServerLast(serverLast);
@@ -106,34 +78,17 @@ HWND PatrolHarness::MakeList(HWND owner)
     return list;
 }
 
-HWND PatrolHarness::MakeOwner(const wchar_t* windowClass, WNDPROC procedure)
-{
-    WNDCLASSW known;
-    if (!GetClassInfoW(GetModuleHandleW(NULL), windowClass, &known)) {
-        INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_LISTVIEW_CLASSES | ICC_PROGRESS_CLASS};
-        InitCommonControlsEx(&controls);
-        WNDCLASSW owner = {};
-        owner.lpfnWndProc = procedure;
-        owner.hInstance = GetModuleHandleW(NULL);
-        owner.lpszClassName = windowClass;
-        RegisterClassW(&owner);
-    }
-    return CreateWindowW(windowClass, L"owner", WS_OVERLAPPEDWINDOW, 0, 0, 300, 200, NULL, NULL,
-                         GetModuleHandleW(NULL), NULL);
-}
-
 DownloadResult PatrolHarness::RunDirect(unsigned short port, DWORD limit, const char* userId,
-                                        const char* password, const wchar_t* server)
+                                        const char* password)
 {
-    HWND owner = MakeOwner(kOwnerClass, DefWindowProcW);
-    HWND list = MakeList(owner);
+    HWND owner = MakeTestWindow(L"PeloraPatrolTestOwner", DefWindowProcW);
     GroupCursor cursor;
-    cursor.Init(list);
+    cursor.Init(MakeList(owner));
     DownloadResult result = {};
     DownloadJob job = {};
-    job.server = server;
+    job.server = L"127.0.0.1";
     job.port = port;
-    job.dataPath = dataPath_.c_str();
+    job.dataPath = DataPath().c_str();
     job.cursor = &cursor;
     job.result = &result;
     job.frameWindow = owner;
@@ -148,37 +103,13 @@ DownloadResult PatrolHarness::RunDirect(unsigned short port, DWORD limit, const 
     return result;
 }
 
-std::string PatrolHarness::ReadFile(const std::wstring& name) const
-{
-    HANDLE file = CreateFileW((dataPath_ + name).c_str(), GENERIC_READ, FILE_SHARE_READ, NULL,
-                              OPEN_EXISTING, 0, NULL);
-    if (file == INVALID_HANDLE_VALUE)
-        return "";
-    std::string bytes;
-    char chunk[4096];
-    DWORD count;
-    while (::ReadFile(file, chunk, sizeof chunk, &count, NULL) && count)
-        bytes.append(chunk, count);
-    CloseHandle(file);
-    return bytes;
-}
-
 GroupHeader PatrolHarness::Header(const std::wstring& group) const
 {
-    std::string bytes = ReadFile(group + L".idx");
-    GroupHeader header;
+    std::string bytes = Group(group, L".idx");
     EXPECT_GE(bytes.size(), 100u);
-    EXPECT_EQ(5u, Word(bytes, 0));
-    header.lastArticle = Word(bytes, 4);
-    header.serverLast = Word(bytes, 8);
-    header.recordCount = Word(bytes, 16);
-    header.unreadCount = Word(bytes, 88);
+    EXPECT_EQ(5u, WordAt(bytes, 0));
+    GroupHeader header = {WordAt(bytes, 4), WordAt(bytes, 8), WordAt(bytes, 16), WordAt(bytes, 88), ""};
     if (bytes.size() >= 88)
         header.stateText = std::string(bytes.c_str() + 24, strnlen(bytes.c_str() + 24, 64));
     return header;
-}
-
-std::string Simple(unsigned n)
-{
-    return "From: a@b\r\nSubject: s" + std::to_string(n) + "\r\n";
 }

@@ -9,6 +9,7 @@
 #include <vector>
 #include "nntp/DownloadJob.h"
 #include "support/ScriptedNntpServer.h"
+#include "support/StoreFiles.h"
 
 struct GroupHeader {
     DWORD lastArticle;
@@ -20,45 +21,42 @@ struct GroupHeader {
 
 class PatrolHarness {
 public:
-    PatrolHarness();
-    ~PatrolHarness();
-
     // A group with an index header; no log yet.
     void AddGroup(const std::wstring& name, DWORD lastArticle = 0, DWORD serverLast = 0);
     // A row in the group view without any files behind it.
     void AddRow(const std::wstring& name) { rows_.push_back(name); }
-
-    // The Pipelining setting of the passes that follow (0 unless set).
+    // The settings Pipelining and ConvertMime of the passes that follow.
     void SetPipelining(DWORD pipelining) { pipelining_ = pipelining; }
-    // The setting ConvertMime of the passes that follow.
     void SetConvertMime(bool on) { convertMime_ = on; }
 
     // The pass alone, on this thread, without dialog or frame: its result.
     DownloadResult RunDirect(unsigned short port, DWORD limit = 100, const char* userId = NULL,
-                             const char* password = NULL, const wchar_t* server = L"127.0.0.1");
+                             const char* password = NULL);
 
-    const std::wstring& DataPath() const { return dataPath_; }
-    std::string ReadFile(const std::wstring& name) const;   // whole file, "" when missing
+    const std::wstring& DataPath() const { return folder_.Path(); }
+    // A whole file of the data folder, "" when missing.
+    std::string File(const std::wstring& name) const { return ReadBytes(folder_.File(name), ""); }
+    std::string Group(const std::wstring& group, const wchar_t* extension) const { return File(group + extension); }
     GroupHeader Header(const std::wstring& group) const;
-    std::string Group(const std::wstring& group, const wchar_t* extension) const
-    {
-        return ReadFile(group + extension);
-    }
 
 protected:
-    // A hidden owner window of `windowClass` (registered with `procedure`
-    // on first use), and the list view of the rows in it.
-    HWND MakeOwner(const wchar_t* windowClass, WNDPROC procedure);
+    // The list view of the rows in a hidden owner window.
     HWND MakeList(HWND owner);
-    std::wstring dataPath_;
+    TempDataFolder folder_;
     std::vector<std::wstring> rows_;
     DWORD pipelining_ = 0;
     bool convertMime_ = false;
 };
 
-// Wide text as the ANSI code page bytes the store keeps.
-std::string Ansi(const std::wstring& text);
 // The header of a plain test article: "From: a@b" and "Subject: s<n>".
 std::string Simple(unsigned n);
+// Article n with Simple(n) and the body "b<n>", "..dot"; the block the
+// patrol stores for it.
+void AddSimple(ScriptedNntpServer& server, unsigned n);
+std::string SimpleBlock(unsigned n);
+// Groups for the range rules: g.limit (3001-3005), g.renumbered (2901-3000),
+// g.catchup (10-12), g.gaps (20-23: HEAD 21 refused, BODY 22 refused),
+// g.missing (refused).
+void ScriptRanges(ScriptedNntpServer& server);
 // "HEAD n"/"BODY n" ... as the client must send them for numbers first..last.
 std::vector<std::string> ArticleCommands(unsigned first, unsigned last);

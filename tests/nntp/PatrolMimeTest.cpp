@@ -8,8 +8,6 @@
 namespace {
 
 const std::string kSeparator = "================\r\n";
-const std::string kNihongo = "\x93\xfa\x96\x7b\x8c\xea";   // "日本語" in Shift_JIS
-const std::string kGeta = "\x81\xac";
 
 struct Article {
     unsigned number;
@@ -183,7 +181,7 @@ TEST(PatrolMime, OnConvertsEachKindIntoShiftJis)
     EXPECT_GE(pieces, 2u);
     std::string whole;
     for (int i = 0; i < 334; ++i)
-        whole += kNihongo;
+        whole += kSjisNihongo;
     EXPECT_EQ(whole, joined);
     EXPECT_EQ(kSeparator, rest.substr(rest.size() - kSeparator.size()));
 
@@ -191,7 +189,7 @@ TEST(PatrolMime, OnConvertsEachKindIntoShiftJis)
     std::string index = harness.Group(L"fj.test", L".idx");
     ASSERT_GE(index.size(), 100u + 92u);
     std::string subject(48, '\0');
-    memcpy(&subject[0], (kNihongo + kGeta).data(), 8);
+    memcpy(&subject[0], (kSjisNihongo + kGeta).data(), 8);
     EXPECT_EQ(subject, index.substr(100 + 16, 48));
 }
 

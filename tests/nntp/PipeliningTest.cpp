@@ -10,11 +10,6 @@ namespace {
 
 typedef std::vector<std::string> Lines;
 
-void AddSimple(ScriptedNntpServer& server, unsigned n)
-{
-    server.AddArticle(n, Simple(n), "b" + std::to_string(n) + "\r\n..dot\r\n");
-}
-
 struct Behaviour {
     const char* name;
     std::function<void(ScriptedNntpServer&)> script;
@@ -117,22 +112,6 @@ void ScriptGappy(ScriptedNntpServer& server)
     server.On("GROUP g.next", "211 3 1 3 g.next\r\n");
     for (unsigned n = 1; n <= 3; ++n)
         AddSimple(server, n);
-}
-
-void ScriptRanges(ScriptedNntpServer& server)
-{
-    server.On("GROUP g.limit", "211 5 3001 3005 g.limit\r\n");
-    server.On("GROUP g.renumbered", "211 100 2901 3000 g.renumbered\r\n");
-    server.On("GROUP g.catchup", "211 3 10 12 g.catchup\r\n");
-    server.On("GROUP g.gaps", "211 4 20 23 g.gaps\r\n");
-    server.On("GROUP g.missing", "411 no such group\r\n");
-    for (unsigned n = 3001; n <= 3005; ++n)
-        AddSimple(server, n);
-    AddSimple(server, 20);
-    server.On("HEAD 21", "423 no such article\r\n");
-    server.On("HEAD 22", "221 22 <22@test>\r\n" + Simple(22) + ".\r\n");
-    server.On("BODY 22", "423 gone meanwhile\r\n");
-    AddSimple(server, 23);
 }
 
 // 40 articles, far more than one window; article 130 breaks off.

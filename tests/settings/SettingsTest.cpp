@@ -7,12 +7,6 @@
 
 namespace {
 
-struct RawValue {
-    bool present;
-    DWORD type;
-    std::vector<BYTE> bytes;
-};
-
 class SettingsStore : public testing::Test {
 protected:
     void SetUp() override
@@ -33,31 +27,13 @@ protected:
             DeleteObject(s.SubjectFont);
         s.ArticleFont = s.SubjectFont = NULL;
     }
-    static RawValue Read(const wchar_t* name, const wchar_t* subKey = NULL)
+    static RegistryValue Read(const wchar_t* name, const wchar_t* subKey = NULL)
     {
-        RawValue value = {false, 0, {}};
-        std::wstring path = kSettingsKey;
-        if (subKey)
-            path += std::wstring(L"\\") + subKey;
-        HKEY key;
-        if (RegOpenKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
-            return value;
-        DWORD size = 0;
-        if (RegQueryValueExW(key, name, NULL, &value.type, NULL, &size) == ERROR_SUCCESS) {
-            value.present = true;
-            value.bytes.resize(size);
-            RegQueryValueExW(key, name, NULL, NULL, value.bytes.data(), &size);
-        }
-        RegCloseKey(key);
-        return value;
+        return ReadValue(subKey ? std::wstring(kSettingsKey) + L"\\" + subKey : kSettingsKey, name);
     }
     static void Write(const wchar_t* name, DWORD type, const void* data, DWORD size)
     {
-        HKEY key;
-        ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKEY_CURRENT_USER, kSettingsKey, 0, NULL, 0,
-                                                 KEY_WRITE, NULL, &key, NULL));
-        ASSERT_EQ(ERROR_SUCCESS, RegSetValueExW(key, name, 0, type, (const BYTE*)data, size));
-        RegCloseKey(key);
+        WriteValue(kSettingsKey, name, type, data, size);
     }
     static void WriteText(const wchar_t* name, const std::wstring& text, bool terminated = true)
     {
@@ -71,10 +47,9 @@ protected:
     void WriteComplete()
     {
         WriteText(L"Server", L"news.example.jp");
-        DWORD port = 119, limit = 50;
-        Write(L"Port", REG_DWORD, &port, 4);
+        WriteDword(kSettingsKey, L"Port", 119);
         WriteText(L"DataPath", L"\\News\\");
-        Write(L"Limit", REG_DWORD, &limit, 4);
+        WriteDword(kSettingsKey, L"Limit", 50);
     }
 
     RegistrySandbox sandbox;
@@ -147,28 +122,28 @@ TEST_F(SettingsStore, SaveWritesEachValueWithItsTypeAndBytes)
     settings.UserName = _strdup("\x8e\x52\x93\x63");
     ASSERT_TRUE(settings.Save());
 
-    RawValue server = Read(L"Server");
+    RegistryValue server = Read(L"Server");
     EXPECT_EQ((DWORD)REG_SZ, server.type);
     EXPECT_EQ(Bytes(L"news.example.jp"), server.bytes);
-    RawValue port = Read(L"Port");
+    RegistryValue port = Read(L"Port");
     EXPECT_EQ((DWORD)REG_DWORD, port.type);
     EXPECT_EQ((std::vector<BYTE>{0x87, 0x27, 0, 0}), port.bytes);
-    RawValue pipelining = Read(L"Pipelining");
+    RegistryValue pipelining = Read(L"Pipelining");
     EXPECT_EQ((DWORD)REG_DWORD, pipelining.type);
     EXPECT_EQ((std::vector<BYTE>{1, 0, 0, 0}), pipelining.bytes);
-    RawValue header = Read(L"HeaderColor");
+    RegistryValue header = Read(L"HeaderColor");
     EXPECT_EQ((DWORD)REG_BINARY, header.type);
     EXPECT_EQ((std::vector<BYTE>{0xFF, 0, 0, 0}), header.bytes);
-    RawValue quote = Read(L"ReferenceLine");
+    RegistryValue quote = Read(L"ReferenceLine");
     EXPECT_EQ((DWORD)REG_BINARY, quote.type);
     EXPECT_EQ((std::vector<BYTE>{0x56, 0x34, 0x12, 0}), quote.bytes);
-    RawValue convert = Read(L"ConvertMime");
+    RegistryValue convert = Read(L"ConvertMime");
     EXPECT_EQ((DWORD)REG_DWORD, convert.type);
     EXPECT_EQ((std::vector<BYTE>{1, 0, 0, 0}), convert.bytes);
     EXPECT_EQ(Bytes(L"\u5c71\u7530"), Read(L"UserName").bytes);
     EXPECT_EQ(Bytes(L"\u30d7\u30ed\u30d0\u30a4\u30c0"), Read(L"EntryName").bytes);
     // Poster fields that are none are written empty, the editor path too.
-    RawValue organization = Read(L"Organization");
+    RegistryValue organization = Read(L"Organization");
     EXPECT_EQ((DWORD)REG_SZ, organization.type);
     EXPECT_EQ(Bytes(L""), organization.bytes);
     EXPECT_EQ(Bytes(L""), Read(L"EditorPath").bytes);
@@ -261,7 +236,7 @@ TEST_F(SettingsStore, OverlongUserIdOrPasswordIsRefused)
     EXPECT_TRUE(settings.Password == NULL);
 }
 
-TEST_F(SettingsStore, BlankPosterFieldsLoadAsNoneAndLongOnesWhole)
+TEST_F(SettingsStore, OddValuesLoadAsNoneWholeOrAsStored)
 {
     WriteText(L"UserName", L"  \t");
     WriteText(L"MailAddress", std::wstring(3000, L'm') + L"@example.jp");
@@ -273,14 +248,11 @@ TEST_F(SettingsStore, BlankPosterFieldsLoadAsNoneAndLongOnesWhole)
     EXPECT_EQ(3000u + 11u, strlen(settings.MailAddress));
     EXPECT_TRUE(settings.Organization == NULL);
     EXPECT_STREQ(L"\\Windows\\pword.exe", settings.EditorPath);
-}
 
-TEST_F(SettingsStore, NumbersAreTakenAsStored)
-{
-    DWORD none = 0xFFFFFFFF, big = 70000;
-    Write(L"FontSizeA", REG_DWORD, &none, 4);
-    Write(L"Limit", REG_DWORD, &big, 4);
-    // A number of the wrong size is as good as missing.
+    // Numbers are taken as stored; one of the wrong size is as good as missing.
+    DeleteFonts(settings);
+    WriteDword(kSettingsKey, L"FontSizeA", 0xFFFFFFFF);
+    WriteDword(kSettingsKey, L"Limit", 70000);
     WORD shortNumber = 7;
     Write(L"KeyMode", REG_BINARY, &shortNumber, 2);
     ASSERT_TRUE(settings.Load(NULL));
@@ -301,7 +273,7 @@ TEST_F(SettingsStore, ViewFlagsLiveInTheirSubKeys)
     ASSERT_TRUE(SaveViewReadArticle(1));
     ASSERT_TRUE(SavePriorityViewLevel(2));
     ASSERT_TRUE(SaveShowArticleHeader(1));
-    RawValue level = Read(L"PriorityViewLevel", L"SubjectView");
+    RegistryValue level = Read(L"PriorityViewLevel", L"SubjectView");
     EXPECT_EQ((DWORD)REG_DWORD, level.type);
     EXPECT_EQ((std::vector<BYTE>{2, 0, 0, 0}), level.bytes);
     EXPECT_TRUE(Read(L"ViewReadArticle", L"SubjectView").present);

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 #include <string>
 #include "store/ArticleHeader.h"
+#include "support/StoreFiles.h"
 
 namespace {
 
@@ -28,13 +29,6 @@ protected:
     ArticleHeader header;
 };
 
-std::string Padded(const std::string& text, size_t size)
-{
-    std::string field = text;
-    field.resize(size, '\0');
-    return field;
-}
-
 TEST_F(Header, UnfoldsContinuationLinesIntoTheLineBefore)
 {
     header.AddHeaderLine("From: Taro <t@example.jp>\r\n");
@@ -46,13 +40,12 @@ TEST_F(Header, UnfoldsContinuationLinesIntoTheLineBefore)
               Stored());
     EXPECT_EQ(27u, header.SubjectOffset());
     EXPECT_EQ(14u, header.SubjectLength());
-    EXPECT_EQ(Padded("ABC", 48), Subject());
+    EXPECT_EQ(Field("ABC", 48), Subject());
     EXPECT_EQ("1205", Date());
-    EXPECT_EQ(Padded("Taro", 16), Sender());
-}
+    EXPECT_EQ(Field("Taro", 16), Sender());
 
-TEST_F(Header, ContinuationOfAnotherLineLeavesTheSubjectLength)
-{
+    // A continuation of another line leaves the subject length.
+    header.Reset();
     header.AddHeaderLine("Subject: A\r\n");
     header.AddHeaderLine("References: <a@b>\r\n");
     header.AddContinuationLine(" <c@d>\r\n");
@@ -60,7 +53,7 @@ TEST_F(Header, ContinuationOfAnotherLineLeavesTheSubjectLength)
     EXPECT_EQ("Subject: A\r\nReferences: <a@b><c@d>\r\n", Stored());
 }
 
-TEST_F(Header, UnfoldingNeverMakesALineOf1024Bytes)
+TEST_F(Header, UnfoldingNeverMakesALineOf1024BytesButTheHeaderGrows)
 {
     header.AddHeaderLine("Subject: x\r\n");
     std::string piece = " " + std::string(600, 'y') + "\r\n";
@@ -74,31 +67,29 @@ TEST_F(Header, UnfoldingNeverMakesALineOf1024Bytes)
     EXPECT_EQ(1023u, header.SubjectLength());
     header.AddHeaderLine("From: z\r\n");
     EXPECT_EQ("From: z\r\n", Stored().substr(1023));
-}
 
-TEST_F(Header, GrowsPastItsFirstBuffer)
-{
+    // The header grows past its first buffer.
+    header.Reset();
     std::string line = "References: " + std::string(1000, 'r') + "\r\n";
     for (int i = 0; i < 5; i++)
         ASSERT_TRUE(header.AddHeaderLine(line.c_str()));
     header.AddHeaderLine("Subject: late\r\n");
     EXPECT_EQ(5 * line.size() + 15, Stored().size());
-    EXPECT_EQ(Padded("late", 48), Subject());
+    EXPECT_EQ(Field("late", 48), Subject());
 }
 
-TEST_F(Header, LaterLineWinsAndNewsgroupsIsNotNewsgroup)
+TEST_F(Header, LaterLinesWinAndMissingOnesGiveTheDefaults)
 {
     header.AddHeaderLine("Subject: first\r\n");
     header.AddHeaderLine("Newsgroups: fj.test\r\n");
     header.AddHeaderLine("Subject: second\r\n");
-    EXPECT_EQ(Padded("second", 48), Subject());
+    EXPECT_EQ(Field("second", 48), Subject());
     EXPECT_EQ(NULL, header.NewsgroupText());
     header.AddHeaderLine("Newsgroup: fj.x\r\n");
     EXPECT_STREQ("fj.x\r\n", header.NewsgroupText());
-}
 
-TEST_F(Header, ArticleNumberFromTheLocalSeqLine)
-{
+    // The article number from the X-Local-Seq line.
+    header.Reset();
     EXPECT_EQ(0xFFFFFFFFu, header.ArticleNumber());
     header.AddHeaderLine("X-Local-Seq: 1234\r\n");
     EXPECT_EQ(1234u, header.ArticleNumber());
@@ -106,31 +97,27 @@ TEST_F(Header, ArticleNumberFromTheLocalSeqLine)
     EXPECT_EQ(0xFFFFFFFFu, header.ArticleNumber());
     header.AddHeaderLine("X-Local-Seq:");   // too short to hold a number
     EXPECT_EQ(0xFFFFFFFFu, header.ArticleNumber());
-}
 
-TEST_F(Header, MissingLinesGiveTheDefaults)
-{
+    // Missing lines give the defaults.
+    header.Reset();
     header.AddHeaderLine("Message-ID: <x@y>\r\n");
-    EXPECT_EQ(Padded("(none)", 48), Subject());
+    EXPECT_EQ(Field("(none)", 48), Subject());
     EXPECT_EQ("0000", Date());
-    EXPECT_EQ(Padded("(Unknown)", 16), Sender());
+    EXPECT_EQ(Field("(Unknown)", 16), Sender());
     header.AddHeaderLine("Subject: \r\n");
     EXPECT_EQ(std::string(48, '\0'), Subject());
 }
 
-TEST_F(Header, SubjectCutAt47BytesWithoutSplittingACharacter)
+TEST_F(Header, SubjectCutAt47BytesWithoutSplittingACharacterAndDateFields)
 {
     std::string line = "Subject: " + std::string(47, 's') + "\r\n";
     header.AddHeaderLine(line.c_str());
-    EXPECT_EQ(Padded(std::string(47, 's'), 48), Subject());
+    EXPECT_EQ(Field(std::string(47, 's'), 48), Subject());
     header.Reset();
     line = "Subject: " + std::string(46, 's') + "\x82\xa0" + "\r\n";
     header.AddHeaderLine(line.c_str());
-    EXPECT_EQ(Padded(std::string(46, 's'), 48), Subject());
-}
+    EXPECT_EQ(Field(std::string(46, 's'), 48), Subject());
 
-TEST_F(Header, DateFields)
-{
     EXPECT_EQ("1205", DateOf("Date: 05 Dec 2026\r\n"));
     EXPECT_EQ("1205", DateOf("Date: Sat, 5 Dec 2026 09:00:00 +0900\r\n"));
     EXPECT_EQ("0131", DateOf("Date: Sat, 31 Jan 2026\r\n"));
@@ -143,13 +130,13 @@ TEST_F(Header, DateFields)
 
 TEST_F(Header, SenderForms)
 {
-    EXPECT_EQ(Padded("Taro", 16), SenderOf("From: Taro <t@example.jp>\r\n"));
-    EXPECT_EQ(Padded("Taro Yamada", 16), SenderOf("From: \"Taro Yamada\" <t@example.jp>\r\n"));
-    EXPECT_EQ(Padded("Taro", 16), SenderOf("From: t@example.jp (Taro)\r\n"));
-    EXPECT_EQ(Padded("<t@example.jp.l", 16), SenderOf("From: <t@example.jp.long>\r\n"));
-    EXPECT_EQ(Padded("Tar", 16), SenderOf("From: Taro<t@example.jp>\r\n"));
-    EXPECT_EQ(Padded("t@example.jp", 16), SenderOf("From: t@example.jp\r\n"));
-    EXPECT_EQ(Padded("(Unknown)", 16), SenderOf("From: \r\n"));
+    EXPECT_EQ(Field("Taro", 16), SenderOf("From: Taro <t@example.jp>\r\n"));
+    EXPECT_EQ(Field("Taro Yamada", 16), SenderOf("From: \"Taro Yamada\" <t@example.jp>\r\n"));
+    EXPECT_EQ(Field("Taro", 16), SenderOf("From: t@example.jp (Taro)\r\n"));
+    EXPECT_EQ(Field("<t@example.jp.l", 16), SenderOf("From: <t@example.jp.long>\r\n"));
+    EXPECT_EQ(Field("Tar", 16), SenderOf("From: Taro<t@example.jp>\r\n"));
+    EXPECT_EQ(Field("t@example.jp", 16), SenderOf("From: t@example.jp\r\n"));
+    EXPECT_EQ(Field("(Unknown)", 16), SenderOf("From: \r\n"));
     std::string wide = "From: ";
     for (int i = 0; i < 16; i++)
         wide += "\x82\xa0";
@@ -157,9 +144,9 @@ TEST_F(Header, SenderForms)
     std::string seven;
     for (int i = 0; i < 7; i++)
         seven += "\x82\xa0";
-    EXPECT_EQ(Padded(seven, 16), SenderOf(wide.c_str()));
+    EXPECT_EQ(Field(seven, 16), SenderOf(wide.c_str()));
     // A double-byte character containing '>' or '(' bytes is one unit.
-    EXPECT_EQ(Padded("\x83\x3e", 16), SenderOf("From: \x83\x3e\r\n"));
+    EXPECT_EQ(Field("\x83\x3e", 16), SenderOf("From: \x83\x3e\r\n"));
 }
 
 TEST(ParseNumber, ReadsDigitsUpToABlankOrCr)

@@ -2,6 +2,7 @@
 // an earlier release's swap: the next start leaves each group with its old
 // pair or its new pair, and the deletion then runs to its end.
 #include "GroupFilesFixture.h"
+#include <algorithm>
 #include <map>
 #include "store/DataFolder.h"
 #include "store/GroupMaintenance.h"
@@ -11,11 +12,6 @@ namespace {
 
 class CrashSafety : public DataFolderTest {
 protected:
-    void TearDown() override
-    {
-        RemoveDirectoryW((folder + L"draft").c_str());
-        DataFolderTest::TearDown();
-    }
     void Clean()
     {
         for (const std::wstring& name : Files())

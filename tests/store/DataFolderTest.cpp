@@ -13,7 +13,7 @@ protected:
     TempDataFolder folder;
 };
 
-TEST_F(DataFolder, EmptyFolderGetsItsListFilesAndDraftFolder)
+TEST_F(DataFolder, EmptyFolderGetsItsListFilesAndDraftFolderAMissingOneFails)
 {
     ASSERT_TRUE(Init());
     EXPECT_EQ("", Bytes(L"active.dat"));
@@ -26,10 +26,8 @@ TEST_F(DataFolder, EmptyFolderGetsItsListFilesAndDraftFolder)
     ASSERT_TRUE(WriteBytes(folder.File(L"active.dat"), "fj.test\r\n"));
     ASSERT_TRUE(Init());
     EXPECT_EQ("fj.test\r\n", Bytes(L"active.dat"));
-}
 
-TEST_F(DataFolder, MissingDataFolderFails)
-{
+    // A missing data folder fails.
     std::wstring missing = folder.Path() + L"nowhere\\";
     EXPECT_FALSE(InitializeDataFolder(missing.c_str()));
     EXPECT_EQ((DWORD)ERROR_PATH_NOT_FOUND, GetLastError());
@@ -67,7 +65,7 @@ TEST_F(DataFolder, GroupListSkipsCommentsAndShortLines)
     reader->Close();
 }
 
-TEST_F(DataFolder, NewGroupGetsAnIndexAndAnEmptyLog)
+TEST_F(DataFolder, NewGroupGetsAnIndexAndAnEmptyLogACurrentIndexIsLeftAlone)
 {
     ASSERT_TRUE(WriteBytes(folder.File(L"group.dat"), "fj.test\r\nfj.other\r\n"));
     ASSERT_TRUE(WriteBytes(folder.File(L"fj.other.log"), ArticleBlock("Subject: s", 5, "b")));
@@ -79,10 +77,8 @@ TEST_F(DataFolder, NewGroupGetsAnIndexAndAnEmptyLog)
     ASSERT_TRUE(WriteBytes(folder.File(L"fj.other.idx"), "\x05"));
     ASSERT_TRUE(Init());
     EXPECT_EQ(192u, Bytes(L"fj.other.idx").size());
-}
 
-TEST_F(DataFolder, CurrentIndexIsLeftAlone)
-{
+    // A current index is left alone.
     ASSERT_TRUE(WriteBytes(folder.File(L"group.dat"), "fj.test\r\n"));
     std::string index = IndexHeaderBytes(9, 9, 9, 0, 3, "OK", 0, 0, 0);
     ASSERT_TRUE(WriteBytes(folder.File(L"fj.test.idx"), index));

@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <string.h>
-#include <algorithm>
 #include <string>
 #include <vector>
 #include "store/IndexHeader.h"
@@ -107,49 +106,15 @@ struct HandGroup {
 // A fresh data folder per test, removed with its files afterwards.
 class DataFolderTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        wchar_t temp[MAX_PATH];
-        GetTempPathW(MAX_PATH, temp);
-        static int serial;
-        folder = std::wstring(temp) + L"pelora-storeb-" + std::to_wstring(GetCurrentProcessId())
-               + L"-" + std::to_wstring(++serial) + L"\\";
-        ASSERT_TRUE(CreateDirectoryW(folder.c_str(), NULL));
-    }
-
-    void TearDown() override
-    {
-        for (const std::wstring& name : Files()) {
-            SetFileAttributesW((folder + name).c_str(), FILE_ATTRIBUTE_NORMAL);
-            DeleteFileW((folder + name).c_str());
-        }
-        RemoveDirectoryW(folder.c_str());
-    }
-
     std::wstring Path(const wchar_t* group, const wchar_t* extension) const { return folder + group + extension; }
-
     void WriteGroup(const wchar_t* name, const HandGroup& group)
     {
         ASSERT_TRUE(WriteBytes(Path(name, L".idx"), group.IndexBytes()));
         ASSERT_TRUE(WriteBytes(Path(name, L".log"), group.LogBytes()));
     }
-
     // The names of the files in the folder, sorted.
-    std::vector<std::wstring> Files() const
-    {
-        std::vector<std::wstring> names;
-        WIN32_FIND_DATAW found;
-        HANDLE find = FindFirstFileW((folder + L"*").c_str(), &found);
-        if (find != INVALID_HANDLE_VALUE) {
-            do {
-                if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-                    names.push_back(found.cFileName);
-            } while (FindNextFileW(find, &found));
-            FindClose(find);
-        }
-        std::sort(names.begin(), names.end());
-        return names;
-    }
+    std::vector<std::wstring> Files() const { return FilesIn(folder); }
 
-    std::wstring folder;
+    TempDataFolder data;
+    const std::wstring& folder = data.Path();
 };

@@ -8,15 +8,10 @@ class GroupMaintenanceTest : public DataFolderTest {
 protected:
     void SetUp() override
     {
-        DataFolderTest::SetUp();
         record.Reset();
         ASSERT_TRUE(record.SetNames(folder.c_str(), L"fj.test"));
     }
-    void TearDown() override
-    {
-        record.Release();
-        DataFolderTest::TearDown();
-    }
+    void TearDown() override { record.Release(); }
     std::wstring Index() const { return Path(L"fj.test", L".idx"); }
     std::wstring Log() const { return Path(L"fj.test", L".log"); }
 

@@ -54,15 +54,12 @@ TEST_F(Rebuild, RecordsFromEveryCompleteArticle)
     EXPECT_EQ(log, Log());
 }
 
-TEST_F(Rebuild, EmptyOrMissingLogGivesHeaderOnly)
+TEST_F(Rebuild, EmptyLogGivesHeaderOnlyAndEverythingAfterTheRecordsGoes)
 {
     ASSERT_TRUE(Run());
     EXPECT_EQ(IndexHeaderBytes(40, 50, 7, 0, 0, "", 0, 0, 0), Index());
     EXPECT_EQ("", Log());
-}
 
-TEST_F(Rebuild, ReplacesEverythingAfterTheNewRecords)
-{
     SetIndex(std::string(1000, 'x'));
     SetLog(ArticleBlock("Subject: s", 1, "b"));
     ASSERT_TRUE(Run());
@@ -125,7 +122,7 @@ protected:
     std::string a, b;
 };
 
-TEST_F(LogFile, ReadArticleGivesTheBlockAsWideText)
+TEST_F(LogFile, ReadArticleGivesTheBlockAsWideTextButNothingOutsideTheLog)
 {
     Fill();
     IndexRecord record = Record(0);
@@ -135,11 +132,8 @@ TEST_F(LogFile, ReadArticleGivesTheBlockAsWideText)
     EXPECT_STREQ(expected, text);
     free(expected);
     free(text);
-}
 
-TEST_F(LogFile, RangesOutsideTheLogFailWithoutReading)
-{
-    Fill();
+    // Ranges outside the log fail without reading.
     DWORD size = (DWORD)(a.size() + b.size());
     struct { DWORD offset, length; } bad[] = {
         {size, 1}, {0, size + 1}, {size - 1, 0xFFFFFFFF}, {0xFFFFFFF0, 0x20}, {0, 0x7FFFFFFF}};
@@ -191,7 +185,7 @@ TEST_F(LogFile, ValidatingReadHelper)
     CloseHandle(log);
 }
 
-TEST_F(LogFile, ReprioritiseAppliesTheFilterToEveryRecord)
+TEST_F(LogFile, ReprioritiseAppliesTheFilterToEveryRecordAndKeepsCountersTrue)
 {
     Fill();
     SetFilter("+ sec\r\n- first\r\n- second\r\n");
@@ -205,10 +199,8 @@ TEST_F(LogFile, ReprioritiseAppliesTheFilterToEveryRecord)
     EXPECT_EQ(0u, group.HighCount());
     EXPECT_EQ(0u, group.LowCount());
     EXPECT_EQ(0u, Record(0).flags);
-}
 
-TEST_F(LogFile, ReprioritiseOnDamagedRecordsFailsAndKeepsCountersTrue)
-{
+    // On a damaged record it fails and keeps the counters true.
     Fill();
     IndexRecord bad = Record(0);
     bad.subjectOffset = 0x7FFFFFF0;

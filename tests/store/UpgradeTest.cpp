@@ -59,16 +59,13 @@ protected:
     DWORD bo, co;
 };
 
-TEST_F(Upgrade, Version1IsReadAndRebuilt)
+TEST_F(Upgrade, Version1IsReadFieldByFieldAndRebuilt)
 {
     SetIndex("0\r\nOK\r\n250\r\n");
     ASSERT_TRUE(Init());
     EXPECT_EQ(IndexHeaderBytes(0, 250, 0, 3, 0, "OK", 3, 0, 0) + Records(0, 0, 0), Index());
     EXPECT_EQ(a + b + c, Log());
-}
 
-TEST_F(Upgrade, Version1Fields)
-{
     SetIndex("123\r\n\x82\xa0\x82\xa2\r\n77\r\n5\r\n");
     ASSERT_TRUE(ReadVersion1Index(&group));
     EXPECT_EQ(123u, group.LastArticle());
@@ -83,17 +80,14 @@ TEST_F(Upgrade, Version1Fields)
     EXPECT_EQ(0u, group.ServerLast());
 }
 
-TEST_F(Upgrade, Version2To3CountsUnreadAndKeepsRecords)
+TEST_F(Upgrade, Version2To3CountsUnreadAndVersion5IsReachedInOneInitialisation)
 {
     std::string records = Short(Records(0, 1, 0), 64);
     SetIndex(OldHeader(2, 3) + records);
     ASSERT_TRUE(UpgradeIndex2To3(folder.Path().c_str(), L"fj.test"));
     EXPECT_EQ(U32(3) + OldHeader(2, 3).substr(4) + U32(2) + records, Index());
     EXPECT_FALSE(FileExists(Temp()));
-}
 
-TEST_F(Upgrade, Version2ReachesVersion5InOneInitialisation)
-{
     // Priority bits survive; the counters are taken from the flags.
     SetIndex(OldHeader(2, 3) + Short(Records(4, 1, 2), 64));
     ASSERT_TRUE(Init());
@@ -122,12 +116,19 @@ TEST_F(Upgrade, Version4WhoseLogLacksAnArticleFailsAndKeepsTheOldIndex)
     EXPECT_FALSE(FileExists(Temp()));
 }
 
-TEST_F(Upgrade, LeftoverTemporaryFileIsDiscardedAndTheStepRedone)
+TEST_F(Upgrade, LeftoverTemporaryFileIsDiscardedOrFinishedWhenTheOldIndexIsGone)
 {
     SetIndex(OldHeader(4, 3) + U32(3) + Version4(Records(0, 0, 0)));
     ASSERT_TRUE(WriteBytes(Temp(), "half"));
     ASSERT_TRUE(Init());
     EXPECT_EQ(IndexHeaderBytes(30, 40, 9, 3, 2, "state", 3, 0, 0) + Records(0, 0, 0), Index());
+    EXPECT_FALSE(FileExists(Temp()));
+    // The new version-4 index was complete, the old one deleted, the move
+    // not done: the read flag and priority survive.
+    ASSERT_TRUE(DeleteFileW(group.IndexPath()));
+    ASSERT_TRUE(WriteBytes(Temp(), OldHeader(4, 3) + U32(2) + Version4(Records(1, 4, 0))));
+    ASSERT_TRUE(Init());
+    EXPECT_EQ(IndexHeaderBytes(30, 40, 9, 3, 2, "state", 2, 1, 0) + Records(1, 4, 0), Index());
     EXPECT_FALSE(FileExists(Temp()));
 }
 
@@ -168,17 +169,7 @@ TEST_F(Upgrade, EveryStepCompletesAfterAKillAtAnyPoint)
     }
 }
 
-TEST_F(Upgrade, StepInterruptedAfterDeletingTheOldIndexIsFinished)
-{
-    // The new version-4 index was complete, the old one deleted, the move
-    // not done: the read flag and priority survive.
-    ASSERT_TRUE(WriteBytes(Temp(), OldHeader(4, 3) + U32(2) + Version4(Records(1, 4, 0))));
-    ASSERT_TRUE(Init());
-    EXPECT_EQ(IndexHeaderBytes(30, 40, 9, 3, 2, "state", 2, 1, 0) + Records(1, 4, 0), Index());
-    EXPECT_FALSE(FileExists(Temp()));
-}
-
-TEST_F(Upgrade, ReadOnlyIndexIsLeftWhole)
+TEST_F(Upgrade, ReadOnlyTruncatedOrUnreplaceableIndexIsLeftWhole)
 {
     std::string old = OldHeader(4, 3) + U32(3) + Version4(Records(0, 0, 0));
     SetIndex(old);
@@ -189,6 +180,20 @@ TEST_F(Upgrade, ReadOnlyIndexIsLeftWhole)
     SetFileAttributesW(group.IndexPath(), FILE_ATTRIBUTE_NORMAL);
     ASSERT_TRUE(UpgradeIndex4To5(folder.Path().c_str(), L"fj.test"));
     EXPECT_EQ(IndexHeaderBytes(30, 40, 9, 3, 2, "state", 3, 0, 0) + Records(0, 0, 0), Index());
+
+    // A truncated old header, and a temporary file that cannot be created.
+    SetIndex(OldHeader(4, 3).substr(0, 50));
+    EXPECT_FALSE(UpgradeIndex4To5(folder.Path().c_str(), L"fj.test"));
+    EXPECT_EQ((DWORD)ERROR_INVALID_DATA, GetLastError());
+    EXPECT_EQ(OldHeader(4, 3).substr(0, 50), Index());
+    EXPECT_FALSE(FileExists(Temp()));
+    std::string v2 = OldHeader(2, 3) + Short(Records(0, 0, 0), 64);
+    SetIndex(v2);
+    ASSERT_TRUE(CreateDirectoryW(Temp().c_str(), NULL));
+    EXPECT_FALSE(UpgradeIndex2To3(folder.Path().c_str(), L"fj.test"));
+    EXPECT_EQ(v2, Index());
+    EXPECT_TRUE(GetFileAttributesW(Temp().c_str()) & FILE_ATTRIBUTE_DIRECTORY);
+    RemoveDirectoryW(Temp().c_str());
 }
 
 TEST_F(Upgrade, DamagedLogFailsEveryLogReadingStep)
@@ -206,24 +211,6 @@ TEST_F(Upgrade, DamagedLogFailsEveryLogReadingStep)
     EXPECT_FALSE(FileExists(Temp()));
 }
 
-TEST_F(Upgrade, TemporaryFileThatCannotBeCreatedFailsTheStep)
-{
-    std::string v2 = OldHeader(2, 3) + Short(Records(0, 0, 0), 64);
-    SetIndex(v2);
-    ASSERT_TRUE(CreateDirectoryW(Temp().c_str(), NULL));
-    EXPECT_FALSE(UpgradeIndex2To3(folder.Path().c_str(), L"fj.test"));
-    EXPECT_EQ(v2, Index());
-    EXPECT_TRUE(GetFileAttributesW(Temp().c_str()) & FILE_ATTRIBUTE_DIRECTORY);
-    RemoveDirectoryW(Temp().c_str());
-}
 
-TEST_F(Upgrade, TruncatedOldHeaderFails)
-{
-    SetIndex(OldHeader(4, 3).substr(0, 50));
-    EXPECT_FALSE(UpgradeIndex4To5(folder.Path().c_str(), L"fj.test"));
-    EXPECT_EQ((DWORD)ERROR_INVALID_DATA, GetLastError());
-    EXPECT_EQ(OldHeader(4, 3).substr(0, 50), Index());
-    EXPECT_FALSE(FileExists(Temp()));
-}
 
 } // namespace

@@ -1,4 +1,5 @@
 #include "support/DialogDriver.h"
+#include <commctrl.h>
 
 DialogDriver* DialogDriver::current_;
 
@@ -45,6 +46,37 @@ std::wstring DialogDriver::Text(HWND dialog, int id)
 void DialogDriver::Click(HWND dialog, int id)
 {
     SendDlgItemMessageW(dialog, id, BM_CLICK, 0, 0);
+}
+
+std::vector<std::wstring> DialogDriver::ComboItems(HWND combo)
+{
+    std::vector<std::wstring> items;
+    LRESULT count = SendMessageW(combo, CB_GETCOUNT, 0, 0);
+    for (LRESULT i = 0; i < count; ++i) {
+        wchar_t text[1024] = L"";
+        SendMessageW(combo, CB_GETLBTEXT, i, (LPARAM)text);
+        items.push_back(text);
+    }
+    return items;
+}
+
+bool DialogDriver::DoubleTap(HWND dialog, int listId, const wchar_t* text)
+{
+    HWND list = GetDlgItem(dialog, listId);
+    LVFINDINFOW find = {LVFI_STRING, text};
+    int index = (int)SendMessageW(list, LVM_FINDITEMW, (WPARAM)-1, (LPARAM)&find);
+    if (index < 0)
+        return false;
+    LVITEMW state = {};
+    state.stateMask = state.state = LVIS_SELECTED | LVIS_FOCUSED;
+    SendMessageW(list, LVM_SETITEMSTATE, index, (LPARAM)&state);
+    NMITEMACTIVATE notify = {};
+    notify.hdr.hwndFrom = list;
+    notify.hdr.idFrom = listId;
+    notify.hdr.code = NM_DBLCLK;
+    notify.iItem = index;
+    SendMessageW(dialog, WM_NOTIFY, listId, (LPARAM)&notify);
+    return true;
 }
 
 static bool IsVisibleDialog(HWND window, wchar_t* caption, int size)

@@ -31,6 +31,11 @@ public:
     static void SetText(HWND dialog, int id, const wchar_t* text);
     static std::wstring Text(HWND dialog, int id);
     static void Click(HWND dialog, int id);
+    // The texts of a combo box's list.
+    static std::vector<std::wstring> ComboItems(HWND combo);
+    // Selects the row with `text` in the dialog's list view `listId` and
+    // double-taps it, as the list view reports that; false when no row has it.
+    static bool DoubleTap(HWND dialog, int listId, const wchar_t* text);
     // The visible dialog of this thread with the caption, or none.
     static HWND Find(const wchar_t* caption);
     // Dispatches this thread's messages until `done()` or `milliseconds` passed.

@@ -129,23 +129,28 @@ int ScriptedNntpServer::Connections()
     return connections_;
 }
 
+// Waits up to 50 ms for `socket` to be readable: 1 it is, 0 not yet, -1 the
+// server stops or expired or the wait failed.
+int ScriptedNntpServer::WaitReadable(SOCKET socket)
+{
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (stopping_)
+            return -1;
+    }
+    if (Expired())
+        return -1;
+    fd_set readable;
+    FD_ZERO(&readable);
+    FD_SET(socket, &readable);
+    timeval wait = {0, 50000};
+    return select(0, &readable, NULL, NULL, &wait) < 0 ? -1 : (int)FD_ISSET(socket, &readable);
+}
+
 void ScriptedNntpServer::Run()
 {
-    for (;;) {
-        {
-            std::lock_guard<std::mutex> lock(mutex_);
-            if (stopping_)
-                return;
-        }
-        if (Expired())
-            return;
-        fd_set readable;
-        FD_ZERO(&readable);
-        FD_SET(listener_, &readable);
-        timeval wait = {0, 50000};
-        if (select(0, &readable, NULL, NULL, &wait) <= 0)
-            continue;
-        SOCKET client = accept(listener_, NULL, NULL);
+    for (int ready; (ready = WaitReadable(listener_)) >= 0;) {
+        SOCKET client = ready ? accept(listener_, NULL, NULL) : INVALID_SOCKET;
         if (client == INVALID_SOCKET)
             continue;
         BOOL noDelay = TRUE;
@@ -193,22 +198,8 @@ void ScriptedNntpServer::Serve(SOCKET client)
         return;
     std::string pending;
     char chunk[4096];
-    for (;;) {
-        {
-            std::lock_guard<std::mutex> lock(mutex_);
-            if (stopping_)
-                return;
-        }
-        if (Expired())
-            return;
-        fd_set readable;
-        FD_ZERO(&readable);
-        FD_SET(client, &readable);
-        timeval wait = {0, 50000};
-        int ready = select(0, &readable, NULL, NULL, &wait);
-        if (ready < 0)
-            return;
-        if (ready == 0)
+    for (int ready; (ready = WaitReadable(client)) >= 0;) {
+        if (!ready)
             continue;
         int count = recv(client, chunk, sizeof chunk, 0);
         if (count <= 0)

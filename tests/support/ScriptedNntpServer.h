@@ -60,6 +60,7 @@ public:
     int Connections();
 
 private:
+    int WaitReadable(SOCKET socket);
     void Run();
     void Serve(SOCKET client);
     bool SendReply(SOCKET client, const ScriptedReply& reply);

@@ -1,5 +1,7 @@
 #include "StoreFiles.h"
 #include <stdio.h>
+#include <string.h>
+#include <algorithm>
 
 TempDataFolder::TempDataFolder()
 {
@@ -21,7 +23,8 @@ TempDataFolder::~TempDataFolder()
 
 void RemoveTree(const std::wstring& path)
 {
-    std::wstring folder = path;
+    // The long-path form, so that folders deeper than MAX_PATH go too.
+    std::wstring folder = path.size() > 2 && path[1] == L':' ? L"\\\\?\\" + path : path;
     if (!folder.empty() && folder.back() != L'\\')
         folder += L'\\';
     WIN32_FIND_DATAW found;
@@ -44,12 +47,12 @@ void RemoveTree(const std::wstring& path)
     RemoveDirectoryW(folder.c_str());
 }
 
-std::string ReadBytes(const std::wstring& path)
+std::string ReadBytes(const std::wstring& path, const char* missing)
 {
     HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL,
                               OPEN_EXISTING, 0, NULL);
     if (file == INVALID_HANDLE_VALUE)
-        return std::string("<missing>");
+        return missing;
     std::string bytes;
     char buffer[65536];
     DWORD read;
@@ -73,6 +76,46 @@ bool WriteBytes(const std::wstring& path, const std::string& bytes)
 bool FileExists(const std::wstring& path)
 {
     return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+std::vector<std::wstring> FilesIn(const std::wstring& folder)
+{
+    std::vector<std::wstring> names;
+    WIN32_FIND_DATAW found;
+    HANDLE find = FindFirstFileW((folder + L"*").c_str(), &found);
+    if (find != INVALID_HANDLE_VALUE) {
+        do {
+            if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+                names.push_back(found.cFileName);
+        } while (FindNextFileW(find, &found));
+        FindClose(find);
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+std::string Sjis(const std::wstring& text)
+{
+    std::string out(text.size() * 2 + 1, '\0');
+    int n = WideCharToMultiByte(CP_ACP, 0, text.c_str(), -1, &out[0], (int)out.size(), NULL, NULL);
+    out.resize(n > 0 ? n - 1 : 0);
+    return out;
+}
+
+std::wstring Widen(const std::string& utf8)
+{
+    std::wstring out(utf8.size() + 1, L'\0');
+    int n = MultiByteToWideChar(CP_UTF8, 0, utf8.c_str(), -1, &out[0], (int)out.size());
+    out.resize(n > 0 ? n - 1 : 0);
+    return out;
+}
+
+DWORD WordAt(const std::string& bytes, size_t offset)
+{
+    DWORD value = 0xDEADBEEF;
+    if (offset + 4 <= bytes.size())
+        memcpy(&value, bytes.data() + offset, 4);
+    return value;
 }
 
 std::string U32(DWORD value)
@@ -107,27 +150,21 @@ std::string IndexRecordBytes(DWORD flags, DWORD number, DWORD offset, DWORD leng
          + Field(date, 4) + Field(sender, 16) + U32(subjectOffset) + U32(subjectLength);
 }
 
+// Each line of `text` ("\n" between lines) with CR LF.
+static std::string CrLfLines(const std::string& text)
+{
+    std::string lines;
+    for (size_t start = 0, end; start < text.size(); start = end + 1) {
+        end = std::min(text.find('\n', start), text.size());
+        lines += text.substr(start, end - start) + "\r\n";
+    }
+    return lines;
+}
+
 std::string ArticleBlock(const std::string& headerLines, DWORD number, const std::string& body)
 {
-    std::string block;
-    size_t start = 0;
-    while (start < headerLines.size()) {
-        size_t end = headerLines.find('\n', start);
-        if (end == std::string::npos)
-            end = headerLines.size();
-        block += headerLines.substr(start, end - start) + "\r\n";
-        start = end + 1;
-    }
+    std::string block = CrLfLines(headerLines);
     if (number != 0xFFFFFFFF)
         block += "X-Local-Seq: " + std::to_string(number) + "\r\n";
-    block += "\r\n";
-    start = 0;
-    while (start < body.size()) {
-        size_t end = body.find('\n', start);
-        if (end == std::string::npos)
-            end = body.size();
-        block += body.substr(start, end - start) + "\r\n";
-        start = end + 1;
-    }
-    return block + "================\r\n";
+    return block + "\r\n" + CrLfLines(body) + "================\r\n";
 }

@@ -1,8 +1,9 @@
-// File helpers for the store tests: a throw-away data folder, whole-file
-// reads and writes, and the stored formats spelled out byte by byte.
+// File helpers for the tests: a throw-away data folder, whole-file reads and
+// writes, Shift_JIS texts, and the stored formats spelled out byte by byte.
 #pragma once
 #include <windows.h>
 #include <string>
+#include <vector>
 
 // A fresh folder under the temp dir; removed with everything in it.
 class TempDataFolder {
@@ -17,13 +18,28 @@ private:
     std::wstring path_;
 };
 
-std::string ReadBytes(const std::wstring& path);
+// The whole file, or `missing` when it cannot be opened.
+std::string ReadBytes(const std::wstring& path, const char* missing = "<missing>");
 bool WriteBytes(const std::wstring& path, const std::string& bytes);
 bool FileExists(const std::wstring& path);
 void RemoveTree(const std::wstring& path);
 
-// Little-endian u32.
+// The names of the files (not folders) in `folder`, sorted.
+std::vector<std::wstring> FilesIn(const std::wstring& folder);
+
+// Text in the ANSI code page (Shift_JIS), as the store keeps it; UTF-8 source
+// text made wide.
+std::string Sjis(const std::wstring& text);
+std::wstring Widen(const std::string& utf8);
+
+// "日本語" in Shift_JIS, and the geta mark that stands for a character
+// Shift_JIS lacks.
+const std::string kSjisNihongo = "\x93\xfa\x96\x7b\x8c\xea";
+const std::string kGeta = "\x81\xac";
+
+// Little-endian u32, and the one at `offset` (0xDEADBEEF past the end).
 std::string U32(DWORD value);
+DWORD WordAt(const std::string& bytes, size_t offset);
 // `text` zero-padded (or cut) to `size` bytes.
 std::string Field(const std::string& text, size_t size);
 

@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include "support/StoreFiles.h"
 #include <string>
 #include <vector>
 #include <string.h>
@@ -6,8 +7,6 @@
 
 namespace {
 
-const std::string kGeta = "\x81\xac";
-const std::string kSjisNihongo = "\x93\xfa\x96\x7b\x8c\xea";   // "日本語"
 const std::string kUtf8Nihongo = "\xe6\x97\xa5\xe6\x9c\xac\xe8\xaa\x9e";
 
 struct Recorder : ConvertedLines {
@@ -87,19 +86,14 @@ TEST(ArticleConverter, HeaderFieldsWaitForTheContentTypeAndAreUnfolded)
     EXPECT_EQ(Lines({"From: " + kSjisNihongo.substr(0, 2) + " <a@b>",
                      "Subject: " + kSjisNihongo.substr(0, 4) + " tail", "References: <1@x> <2@x>"}),
               r.header);
-}
 
-TEST(ArticleConverter, AnEncodedWordBrokenAcrossAFoldIsJoined)
-{
-    Recorder r = Convert(TRUE, {{"Subject: =?UTF-8?B?5pel", true}, {" 5pys6Kqe?= !", true}}, {});
+    // An encoded-word broken across a fold is joined; a long folded field
+    // is cut to a stored line.
+    r = Convert(TRUE, {{"Subject: =?UTF-8?B?5pel", true}, {" 5pys6Kqe?= !", true}}, {});
     EXPECT_EQ(Lines({"Subject: " + kSjisNihongo + " !"}), r.header);
-}
-
-TEST(ArticleConverter, ALongFoldedFieldIsCutToAStoredLine)
-{
     std::string ids(1000, 'x');
     std::string first = "References: " + ids, fold = " " + ids;
-    Recorder r = Convert(TRUE, {{first.c_str(), true}, {fold.c_str(), true}, {fold.c_str(), true}}, {});
+    r = Convert(TRUE, {{first.c_str(), true}, {fold.c_str(), true}, {fold.c_str(), true}}, {});
     ASSERT_EQ(1u, r.header.size());
     EXPECT_EQ((first + fold).substr(0, kConvertedLineSize - 3), r.header[0]);
 }

@@ -1,11 +1,10 @@
 #include <gtest/gtest.h>
+#include "support/StoreFiles.h"
 #include <string>
 #include "text/Charset.h"
 
 namespace {
 
-const std::string kGeta = "\x81\xac";
-const std::string kSjisNihongo = "\x93\xfa\x96\x7b\x8c\xea";   // "日本語"
 
 struct Converted {
     std::string text;
@@ -26,7 +25,7 @@ Converted Convert(MimeCharset charset, const std::string& source, bool final = t
     return result;
 }
 
-std::string Sjis(MimeCharset charset, const std::string& source)
+std::string Text(MimeCharset charset, const std::string& source)
 {
     return Convert(charset, source).text;
 }
@@ -49,22 +48,22 @@ TEST(Charset, NamesInAnyCaseAndTheAliases)
 
 TEST(Charset, Utf8IntoShiftJisWithTheJapaneseFormsAndGetaForTheRest)
 {
-    EXPECT_EQ("abc " + kSjisNihongo, Sjis(kCharsetUtf8, "abc \xe6\x97\xa5\xe6\x9c\xac\xe8\xaa\x9e"));
-    EXPECT_EQ("\xb1", Sjis(kCharsetUtf8, "\xef\xbd\xb1"));   // half-width katakana
+    EXPECT_EQ("abc " + kSjisNihongo, Text(kCharsetUtf8, "abc \xe6\x97\xa5\xe6\x9c\xac\xe8\xaa\x9e"));
+    EXPECT_EQ("\xb1", Text(kCharsetUtf8, "\xef\xbd\xb1"));   // half-width katakana
     // Wave dash, double vertical line, minus, cent, pound, not.
     EXPECT_EQ("\x81\x60\x81\x61\x81\x7c\x81\x91\x81\x92\x81\xca",
-              Sjis(kCharsetUtf8, "\xe3\x80\x9c\xe2\x80\x96\xe2\x88\x92\xc2\xa2\xc2\xa3\xc2\xac"));
+              Text(kCharsetUtf8, "\xe3\x80\x9c\xe2\x80\x96\xe2\x88\x92\xc2\xa2\xc2\xa3\xc2\xac"));
     // No best fit: e-acute, a hangul syllable, a C1 control, an emoji.
     EXPECT_EQ("caf" + kGeta + kGeta + kGeta + "!" + kGeta,
-              Sjis(kCharsetUtf8, "caf\xc3\xa9\xed\x95\x9c\xc2\x80!\xf0\x9f\x98\x80"));
+              Text(kCharsetUtf8, "caf\xc3\xa9\xed\x95\x9c\xc2\x80!\xf0\x9f\x98\x80"));
 }
 
-TEST(Charset, InvalidUtf8BecomesGetaAndNothingIsSwallowed)
+TEST(Charset, InvalidUtf8BecomesGetaAndOutputStopsBeforeWhatDoesNotFit)
 {
-    EXPECT_EQ(kGeta + "(", Sjis(kCharsetUtf8, "\xc3("));
-    EXPECT_EQ(kGeta + "a" + kGeta, Sjis(kCharsetUtf8, "\xff" "a\x80"));
-    EXPECT_EQ(kGeta + kGeta + kGeta, Sjis(kCharsetUtf8, "\xed\xa0\x80"));   // a surrogate
-    EXPECT_EQ(kGeta + kGeta, Sjis(kCharsetUtf8, "\xc0\xaf"));               // overlong
+    EXPECT_EQ(kGeta + "(", Text(kCharsetUtf8, "\xc3("));
+    EXPECT_EQ(kGeta + "a" + kGeta, Text(kCharsetUtf8, "\xff" "a\x80"));
+    EXPECT_EQ(kGeta + kGeta + kGeta, Text(kCharsetUtf8, "\xed\xa0\x80"));   // a surrogate
+    EXPECT_EQ(kGeta + kGeta, Text(kCharsetUtf8, "\xc0\xaf"));               // overlong
     // An unfinished character waits unless the text has ended.
     Converted open = Convert(kCharsetUtf8, "a\xe6\x97", false);
     EXPECT_EQ("a", open.text);
@@ -72,10 +71,8 @@ TEST(Charset, InvalidUtf8BecomesGetaAndNothingIsSwallowed)
     Converted closed = Convert(kCharsetUtf8, "a\xe6\x97", true);
     EXPECT_EQ("a" + kGeta, closed.text);
     EXPECT_EQ(3u, closed.consumed);
-}
 
-TEST(Charset, OutputStopsBeforeACharacterThatDoesNotFit)
-{
+    // Output stops before a character that does not fit.
     const std::string nihongo = "\xe6\x97\xa5\xe6\x9c\xac\xe8\xaa\x9e";
     Converted three = Convert(kCharsetUtf8, nihongo, true, 4);
     EXPECT_EQ(kSjisNihongo.substr(0, 2), three.text);
@@ -90,12 +87,12 @@ TEST(Charset, OutputStopsBeforeACharacterThatDoesNotFit)
 
 TEST(Charset, EucShiftJisAsciiAndLatin1)
 {
-    EXPECT_EQ("a" + kSjisNihongo.substr(0, 4) + "\xb1", Sjis(kCharsetEucJp, "a\xc6\xfc\xcb\xdc\x8e\xb1"));
-    EXPECT_EQ(kGeta + "x", Sjis(kCharsetEucJp, "\x8f\xb0\xa1x"));   // JIS X 0212
-    EXPECT_EQ(kGeta + "a", Sjis(kCharsetEucJp, "\xc6" "a"));
-    EXPECT_EQ(kSjisNihongo + "\xb1", Sjis(kCharsetShiftJis, kSjisNihongo + "\xb1"));
-    EXPECT_EQ(kGeta + " " + kGeta, Sjis(kCharsetShiftJis, "\x81 \xfd"));
+    EXPECT_EQ("a" + kSjisNihongo.substr(0, 4) + "\xb1", Text(kCharsetEucJp, "a\xc6\xfc\xcb\xdc\x8e\xb1"));
+    EXPECT_EQ(kGeta + "x", Text(kCharsetEucJp, "\x8f\xb0\xa1x"));   // JIS X 0212
+    EXPECT_EQ(kGeta + "a", Text(kCharsetEucJp, "\xc6" "a"));
+    EXPECT_EQ(kSjisNihongo + "\xb1", Text(kCharsetShiftJis, kSjisNihongo + "\xb1"));
+    EXPECT_EQ(kGeta + " " + kGeta, Text(kCharsetShiftJis, "\x81 \xfd"));
     EXPECT_EQ("", Convert(kCharsetShiftJis, "\x93", false).text);
-    EXPECT_EQ("caf" + kGeta, Sjis(kCharsetAscii, "caf\xe9"));
-    EXPECT_EQ("caf" + kGeta + "\x81\x92\x81\x7e", Sjis(kCharsetLatin1, "caf\xe9\xa3\xd7"));
+    EXPECT_EQ("caf" + kGeta, Text(kCharsetAscii, "caf\xe9"));
+    EXPECT_EQ("caf" + kGeta + "\x81\x92\x81\x7e", Text(kCharsetLatin1, "caf\xe9\xa3\xd7"));
 }

@@ -3,32 +3,22 @@
 #include <stdlib.h>
 #include "text/CodePage.h"
 
-// "日本語ﾃｽﾄ" in Shift_JIS: three kanji and three half-width katakana.
-static const char kSjis[] = "\x93\xfa\x96\x7b\x8c\xea\xc3\xbd\xc4";
-static const wchar_t kWide[] = L"\u65e5\u672c\u8a9e\uff83\uff7d\uff84";
-
-TEST(CodePage, JapaneseTextRoundTrips)
+// "日本語ﾃｽﾄ" (three kanji and three half-width katakana) and the empty
+// string, which comes back as an allocated empty string.
+TEST(CodePage, JapaneseAndEmptyTextRoundTrip)
 {
-    wchar_t* wide = ToWide(kSjis);
-    ASSERT_TRUE(wide != NULL);
-    EXPECT_STREQ(kWide, wide);
-    char* back = ToMultiByte(wide);
-    ASSERT_TRUE(back != NULL);
-    EXPECT_STREQ(kSjis, back);
-    free(back);
-    free(wide);
-}
-
-TEST(CodePage, EmptyStringIsAnAllocatedEmptyString)
-{
-    wchar_t* wide = ToWide("");
-    ASSERT_TRUE(wide != NULL);
-    EXPECT_EQ(L'\0', wide[0]);
-    char* bytes = ToMultiByte(L"");
-    ASSERT_TRUE(bytes != NULL);
-    EXPECT_EQ('\0', bytes[0]);
-    free(bytes);
-    free(wide);
+    const char* sjis[] = {"\x93\xfa\x96\x7b\x8c\xea\xc3\xbd\xc4", ""};
+    const wchar_t* wide[] = {L"\u65e5\u672c\u8a9e\uff83\uff7d\uff84", L""};
+    for (int i = 0; i < 2; ++i) {
+        wchar_t* made = ToWide(sjis[i]);
+        ASSERT_TRUE(made != NULL);
+        EXPECT_STREQ(wide[i], made);
+        char* back = ToMultiByte(made);
+        ASSERT_TRUE(back != NULL);
+        EXPECT_STREQ(sjis[i], back);
+        free(back);
+        free(made);
+    }
 }
 
 TEST(CodePage, LeadByteAtTheEndStaysInsideTheBlock)
@@ -41,4 +31,3 @@ TEST(CodePage, LeadByteAtTheEndStaysInsideTheBlock)
     EXPECT_EQ(L'a', wide[0]);
     free(wide);
 }
-

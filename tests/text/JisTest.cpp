@@ -27,7 +27,7 @@ const std::string kSjisNihongo = "\x93\xfa\x96\x7b\x8c\xea\x82\xcc\x83\x65\x83\x
 
 }  // namespace
 
-TEST(JisToSjis, ConvertsKanjiKanaAndAscii)
+TEST(JisToSjis, ConvertsKanjiKanaAndAsciiKeepingLineEnds)
 {
     EXPECT_EQ("abc", Jis("abc"));
     EXPECT_EQ("\x88\x9f", Jis("\x1b$B\x30\x21\x1b(B"));
@@ -38,17 +38,11 @@ TEST(JisToSjis, ConvertsKanjiKanaAndAscii)
     EXPECT_EQ("\x88\x9fz", Jis("\x1bK\x30\x21\x1bHz"));
     // EUC-JP bytes inside kanji mode: 0xB0 0xA1 is the pair 0x30 0x21.
     EXPECT_EQ("\x88\x9f", Jis("\x1b$B\xb0\xa1"));
-}
-
-TEST(JisToSjis, HalfWidthKatakanaKeepsItsLineEnd)
-{
+    // Half-width katakana and kanji keep line ends, blanks and control bytes.
     EXPECT_EQ("\xb1", Jis("\x1b(I\x31"));
     // "ｶﾀｶﾅ" with the CR LF of a body line and no return to ASCII.
     EXPECT_EQ("\xb6\xc0\xb6\xc5\r\n", Jis("\x1b(I\x36\x40\x36\x45\r\n"));
-}
 
-TEST(JisToSjis, KanjiModeKeepsLineEndsAndControlBytes)
-{
     EXPECT_EQ("\x88\x9f\r\n", Jis("\x1b$B\x30\x21\r\n"));
     EXPECT_EQ("\x88\x9f \x88\x9f", Jis("\x1b$B\x30\x21 \x30\x21"));
 }
@@ -68,7 +62,7 @@ TEST(JisToSjis, BrokenInputEndsCleanly)
     EXPECT_EQ("\x30\x80", Jis("\x1b$B\x30\x80"));
 }
 
-TEST(JisToSjis, StaysInsideTheDestination)
+TEST(JisToSjis, StaysInsideTheDestinationAlsoInPlace)
 {
     EXPECT_EQ("ab", Jis("abcdef", 3));
     EXPECT_EQ("", Jis("abc", 1));
@@ -77,10 +71,7 @@ TEST(JisToSjis, StaysInsideTheDestination)
     EXPECT_EQ('x', untouched);
     // A kanji pair is never cut in half.
     EXPECT_EQ("\x88\x9f", Jis("\x1b$B\x30\x21\x30\x21", 4));
-}
 
-TEST(JisToSjis, LinesNearTheBufferSize)
-{
     std::string line = std::string(1021, 'a') + "\r\n";
     EXPECT_EQ(line, Jis(line, 1024));
     std::string longer = std::string(1030, 'b') + "\r\n";
@@ -90,26 +81,20 @@ TEST(JisToSjis, LinesNearTheBufferSize)
     std::string out = Jis(kanji, 1024);
     EXPECT_EQ(1018u, out.size());
     EXPECT_EQ("\r\n", out.substr(1016));
+
+    char inPlace[64] = "Re: \x1b$BF|K\\8l\x1b(B!\r\n";
+    JisToSjis(inPlace, inPlace, sizeof inPlace);
+    EXPECT_STREQ("Re: \x93\xfa\x96\x7b\x8c\xea!\r\n", inPlace);
 }
 
-TEST(JisToSjis, WorksInPlace)
-{
-    char line[64] = "Re: \x1b$BF|K\\8l\x1b(B!\r\n";
-    JisToSjis(line, line, sizeof line);
-    EXPECT_STREQ("Re: \x93\xfa\x96\x7b\x8c\xea!\r\n", line);
-}
-
-TEST(DecodeEncodedWords, DecodesBothSpellingsOfTheCharset)
+TEST(DecodeEncodedWords, DecodesBothSpellingsIntoJisThatBecomesShiftJis)
 {
     EXPECT_EQ("Subject: abc", Decode("Subject: =?ISO-2022-JP?B?YWJj?="));
     EXPECT_EQ("Subject: abc", Decode("Subject: =?iso-2022-jp?B?YWJj?="));
     EXPECT_EQ("Subject: =?Iso-2022-Jp?B?YWJj?=", Decode("Subject: =?Iso-2022-Jp?B?YWJj?="));
     EXPECT_EQ("=?ISO-2022-JP?Q?abc?=", Decode("=?ISO-2022-JP?Q?abc?="));
     EXPECT_EQ("a=?b", Decode("a=?b"));
-}
 
-TEST(DecodeEncodedWords, RealHeaderBecomesShiftJis)
-{
     std::string line = "Subject: =?ISO-2022-JP?B?GyRCRnxLXDhsJE4lRiU5JUgbKEI=?= (2)\r\n";
     std::string decoded = Decode(line);
     EXPECT_EQ("Subject: " + kJisNihongo + " (2)\r\n", decoded);
@@ -119,7 +104,7 @@ TEST(DecodeEncodedWords, RealHeaderBecomesShiftJis)
               Decode("=?ISO-2022-JP?B?GyRCRnxLXDhsGyhC?= =?iso-2022-jp?B?GyRCJUslZSE8JTkbKEI=?="));
 }
 
-TEST(DecodeEncodedWords, PaddingAndShortGroups)
+TEST(DecodeEncodedWords, PaddingShortGroupsAndBrokenWords)
 {
     EXPECT_EQ("ab", Decode("=?ISO-2022-JP?B?YWI=?="));
     EXPECT_EQ("a", Decode("=?ISO-2022-JP?B?YQ==?="));
@@ -131,10 +116,7 @@ TEST(DecodeEncodedWords, PaddingAndShortGroups)
     EXPECT_EQ("a.", Decode("=?ISO-2022-JP?B?YQ======?=."));
     // Decoded NUL bytes would cut the line: they are dropped.
     EXPECT_EQ("x.", Decode("=?ISO-2022-JP?B?AAAAeA==?=."));
-}
 
-TEST(DecodeEncodedWords, BrokenWordsEndWithoutOverreading)
-{
     // '?' not followed by '=' ends the result there.
     EXPECT_EQ("abc", Decode("=?ISO-2022-JP?B?YWJj?x rest"));
     EXPECT_EQ("abc", Decode("=?ISO-2022-JP?B?YWJj?"));
@@ -146,7 +128,7 @@ TEST(DecodeEncodedWords, BrokenWordsEndWithoutOverreading)
     EXPECT_EQ("x=?", Decode("x=?"));
 }
 
-TEST(DecodeEncodedWords, StaysInsideTheDestination)
+TEST(DecodeEncodedWords, StaysInsideTheDestinationAlsoInPlace)
 {
     EXPECT_EQ("Subj", Decode("Subject: =?ISO-2022-JP?B?YWJj?=", 5));
     EXPECT_EQ("S: ", Decode("S: =?ISO-2022-JP?B?YWJj?=", 5));  // "abc" does not fit whole
@@ -155,10 +137,7 @@ TEST(DecodeEncodedWords, StaysInsideTheDestination)
     EXPECT_EQ('x', untouched);
     std::string longer = std::string(1100, 'c');
     EXPECT_EQ(std::string(1023, 'c'), Decode(longer, 1024));
-}
 
-TEST(DecodeEncodedWords, WorksInPlace)
-{
     char line[80] = "Subject: =?ISO-2022-JP?B?GyRCRnxLXDhsGyhC?=\r\n";
     DecodeEncodedWords(line, sizeof line, line);
     EXPECT_STREQ("Subject: \x1b$BF|K\\8l\x1b(B\r\n", line);

@@ -3,17 +3,9 @@
 #include "text/MessageCatalog.h"
 #include "resource.h"
 #include "support/MessageBoxRecorder.h"
-#include "text/CodePage.h"
+#include "support/StoreFiles.h"
 
 namespace {
-
-std::string Sjis(const wchar_t* text)
-{
-    char* bytes = ToMultiByte(text);
-    std::string result = bytes ? bytes : "";
-    free(bytes);
-    return result;
-}
 
 // The program's catalogue is loaded from another module for a while.
 struct CatalogInstance {
@@ -44,7 +36,7 @@ TEST(MessageCatalog, JapaneseTextsAreExact)
                  MessageCatalog::Load(IDS_COLUMN_NEWSGROUP));
 }
 
-TEST(MessageCatalog, TableHoldsEveryOddIdButNineteenSixtyOneAndSixtyNine)
+TEST(MessageCatalog, TableHoldsEveryOddIdButNineteenSixtyOneAndSixtyNineInOneBuffer)
 {
     // 69 was never given a text either.
     for (UINT id = 0; id <= 160; ++id) {
@@ -52,10 +44,7 @@ TEST(MessageCatalog, TableHoldsEveryOddIdButNineteenSixtyOneAndSixtyNine)
         EXPECT_EQ(expected, MessageCatalog::Load(id) != NULL) << "id " << id;
     }
     EXPECT_STREQ(L" ", MessageCatalog::Load(IDS_COLUMN_MARK));
-}
 
-TEST(MessageCatalog, LoadReusesOneBuffer)
-{
     const wchar_t* first = MessageCatalog::Load(IDS_PAGE_MAIN);
     const wchar_t* second = MessageCatalog::Load(IDS_PAGE_AUTH);
     EXPECT_EQ(first, second);

@@ -38,18 +38,14 @@ std::wstring Numbered(int count)
     return text;
 }
 
-class ArticleViewTest : public ::testing::Test {
+class ArticleViewTest : public ViewTest {
 protected:
-    void SetUp() override
-    {
-        RegisterViewClasses();
-        font_ = MakeViewFont(14);
-        parent_.notifications.clear();
-    }
+    ArticleViewTest() : ViewTest(104) {}
+    HWND View() override { return view_.Window(); }
     void TearDown() override
     {
         view_.Destroy();
-        DeleteObject(font_);
+        ViewTest::TearDown();
     }
     void Open(const std::wstring& text, BOOL showHeader = FALSE, int width = 640, int height = 240)
     {
@@ -64,26 +60,6 @@ protected:
         view_.Show(SW_SHOW);
         PumpMessages();
         ASSERT_TRUE(view_.LayoutValid());
-    }
-    void Key(WPARAM key, bool paint = true)
-    {
-        SendMessageW(view_.Window(), WM_KEYDOWN, key, 0);
-        if (paint)
-            UpdateWindow(view_.Window());
-    }
-    void Scroll(WORD code, WORD position = 0)
-    {
-        SendMessageW(view_.Window(), WM_VSCROLL, MAKEWPARAM(code, position), 0);
-    }
-    std::vector<UINT> Codes()
-    {
-        std::vector<UINT> codes;
-        for (const Notification& n : parent_.notifications) {
-            EXPECT_TRUE(n.id == 104 && n.from == view_.Window());
-            codes.push_back(n.code);
-        }
-        parent_.notifications.clear();
-        return codes;
     }
     // The display lines before the blank page that follows the text.
     Lines Shown()
@@ -105,10 +81,8 @@ protected:
     }
     UINT LastTop() { return view_.LineCount() - view_.PageSize(); }
 
-    ViewTestWindow& parent_ = SharedTestWindow();
     ArticleView view_;
     ArticleText text_;
-    HFONT font_;
 };
 
 TEST_F(ArticleViewTest, HeaderHidingAndQuotedLines)
@@ -240,14 +214,11 @@ TEST_F(ArticleViewTest, KeysPageScrollAndNotify)
     view_.SetLineScrollKeys(TRUE);
     view_.SetAutoNext(FALSE);
     Scroll(SB_THUMBPOSITION, 0);
-    UpdateWindow(view_.Window());
     Key(VK_DOWN, false);
     Key(VK_DOWN, false);
     Scroll(SB_LINEDOWN);
     EXPECT_EQ(1u, view_.TopLine());
-    UpdateWindow(view_.Window());
     Scroll(SB_LINEDOWN);
-    UpdateWindow(view_.Window());
     Key(VK_UP, false);
     Scroll(SB_LINEUP);
     EXPECT_EQ(1u, view_.TopLine());

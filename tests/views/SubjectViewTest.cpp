@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include "ViewTestWindow.h"
 #include "views/SubjectView.h"
+#include "support/RegistrySandbox.h"
 #include <commctrl.h>
 
 namespace {
@@ -10,19 +11,19 @@ namespace {
 const wchar_t kGroup[] = L"fj.test.views";
 const wchar_t kWidthKey[] = L"Software\\tidewell\\Pelora\\SubjectView";
 
-class SubjectViewTest : public ::testing::Test {
+class SubjectViewTest : public ViewTest {
 protected:
+    SubjectViewTest() : ViewTest(106) {}
+    HWND View() override { return view_->Window(); }
     void SetUp() override
     {
-        RegisterViewClasses();
-        font_ = MakeViewFont(14);
-        parent_.notifications.clear();
+        ViewTest::SetUp();
         RegDeleteKeyW(HKEY_CURRENT_USER, kWidthKey);
     }
     void TearDown() override
     {
         Close();
-        DeleteObject(font_);
+        ViewTest::TearDown();
     }
     void Open(int count, BOOL lineMode = FALSE, int height = 240)
     {
@@ -52,17 +53,6 @@ protected:
             view_ = NULL;
         }
     }
-    void Key(WPARAM key, bool paint = true)
-    {
-        SendMessageW(view_->Window(), WM_KEYDOWN, key, 0);
-        if (paint)
-            UpdateWindow(view_->Window());
-    }
-    void Scroll(WORD code, WORD position = 0)
-    {
-        SendMessageW(view_->Window(), WM_VSCROLL, MAKEWPARAM(code, position), 0);
-        UpdateWindow(view_->Window());
-    }
     void Click(int row, bool twice = false)
     {
         LPARAM at = MAKELPARAM(100, view_->ListRect().top + row * 14 + 5);
@@ -79,16 +69,6 @@ protected:
         const IndexRecord* r = view_->List().SelectedRecord();
         return r ? std::string(r->subject) : std::string();
     }
-    std::vector<UINT> Codes()
-    {
-        std::vector<UINT> codes;
-        for (const Notification& n : parent_.notifications) {
-            EXPECT_TRUE(n.id == 106 && n.from == view_->Window());
-            codes.push_back(n.code);
-        }
-        parent_.notifications.clear();
-        return codes;
-    }
     int ScrollMax()
     {
         int low = -1, high = -1;
@@ -102,10 +82,8 @@ protected:
         SendMessageW(view_->Header(), HDM_GETITEMW, item, (LPARAM)&hd);
         return hd.cxy;
     }
-    ViewTestWindow& parent_ = SharedTestWindow();
     TestDataFolder data_;
     SubjectView* view_ = NULL;
-    HFONT font_;
 };
 
 TEST_F(SubjectViewTest, ScrollRangeKeepsThumbPositionsOnTheList)
@@ -231,7 +209,7 @@ TEST_F(SubjectViewTest, ToggleReadAndFilterKeepTheIndexInStep)
 
     // The filter reorders from the first entry and keeps this visit's marks.
     std::string filter = "+ subject 4\r\n";
-    data_.WriteFile(std::wstring(kGroup) + L".flt", filter.data(), (DWORD)filter.size());
+    WriteBytes(data_.File(std::wstring(kGroup) + L".flt"), filter);
     EXPECT_TRUE(view_->ReapplyFilter());
     UpdateWindow(view_->Window());
     EXPECT_EQ(0u, Position());
@@ -274,12 +252,8 @@ TEST_F(SubjectViewTest, PagesOfFewerThanThreeRowsStillMove)
 
 TEST_F(SubjectViewTest, ColumnWidthsPersistInTheRegistry)
 {
-    HKEY key;
-    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKEY_CURRENT_USER, kWidthKey, 0, NULL, 0, KEY_ALL_ACCESS,
-                                             NULL, &key, NULL));
-    DWORD from = 111, broken = 0xFFFFFFF0;
-    RegSetValueExW(key, L"fromWidth", 0, REG_DWORD, (const BYTE*)&from, 4);
-    RegSetValueExW(key, L"subjectWidth", 0, REG_DWORD, (const BYTE*)&broken, 4);
+    WriteDword(kWidthKey, L"fromWidth", 111);
+    WriteDword(kWidthKey, L"subjectWidth", 0xFFFFFFF0);
     Open(4);
     EXPECT_EQ(25, ColumnWidth(0));
     EXPECT_EQ(40, ColumnWidth(1));
@@ -302,12 +276,10 @@ TEST_F(SubjectViewTest, ColumnWidthsPersistInTheRegistry)
     const wchar_t* names[4] = { L"markWidth", L"dateWidth", L"fromWidth", L"subjectWidth" };
     DWORD expected[4] = { 25, 40, 14 * 9 / 2 + 4, 14 * 10 / 2 + 4 };   // widest "sender 3", "subject 3"
     for (int i = 0; i < 4; ++i) {
-        DWORD value = 0, size = 4, type = 0;
-        EXPECT_EQ(ERROR_SUCCESS, RegQueryValueExW(key, names[i], NULL, &type, (BYTE*)&value, &size));
+        DWORD type = 0;
+        EXPECT_EQ(expected[i], ReadDword(kWidthKey, names[i], &type)) << i;
         EXPECT_EQ((DWORD)REG_DWORD, type);
-        EXPECT_EQ(expected[i], value) << i;
     }
-    RegCloseKey(key);
     OpenView();
     EXPECT_EQ((int)expected[3], ColumnWidth(3));
 }
@@ -323,7 +295,9 @@ TEST_F(SubjectViewTest, DrawsGlyphsForReadAndPriority)
     DWORD unread;
     ASSERT_TRUE(data_.ReadIndex(kGroup, &records, &unread));
     records[3].flags = 3 << 1;
-    data_.WriteFile(std::wstring(kGroup) + L".idx", &records[3], sizeof records[3], IndexRecordOffset(3));
+    std::string index = ReadBytes(data_.File(std::wstring(kGroup) + L".idx"));
+    index.replace(IndexRecordOffset(3), sizeof records[3], (const char*)&records[3], sizeof records[3]);
+    WriteBytes(data_.File(std::wstring(kGroup) + L".idx"), index);
     OpenView(FALSE, 240, TRUE);
     // Rows: high, normal (read below), low, priority 3.
     Click(1);

@@ -3,18 +3,11 @@
 #include "store/GroupRecord.h"
 #include "views/ArticleView.h"
 #include "views/SubjectView.h"
-#include <stdio.h>
+#include "support/TestWindow.h"
 
 ViewTestWindow::ViewTestWindow()
 {
-    WNDCLASSW wc = {};
-    wc.lpfnWndProc = Proc;
-    wc.hInstance = GetModuleHandleW(NULL);
-    wc.hbrBackground = (HBRUSH)GetStockObject(WHITE_BRUSH);
-    wc.lpszClassName = L"PeloraViewTestParent";
-    RegisterClassW(&wc);
-    window_ = CreateWindowExW(0, wc.lpszClassName, L"views", WS_POPUP | WS_VISIBLE, 0, 0, 640, 240,
-                              NULL, NULL, wc.hInstance, this);
+    window_ = MakeTestWindow(L"PeloraViewTestParent", Proc, WS_POPUP | WS_VISIBLE, 640, 240, this);
     PumpMessages();
 }
 
@@ -36,15 +29,6 @@ ViewTestWindow& SharedTestWindow()
     return *window;
 }
 
-void PumpMessages()
-{
-    MSG msg;
-    while (PeekMessageW(&msg, NULL, 0, 0, PM_REMOVE)) {
-        TranslateMessage(&msg);
-        DispatchMessageW(&msg);
-    }
-}
-
 HFONT MakeViewFont(int height)
 {
     return CreateFontW(height, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, 0, 0, 0, 0,
@@ -58,13 +42,6 @@ void RegisterViewClasses()
     (void)done;
 }
 
-std::string Sjis(const wchar_t* text)
-{
-    char buffer[4096];
-    int n = WideCharToMultiByte(CP_ACP, 0, text, -1, buffer, sizeof buffer, NULL, NULL);
-    return n > 0 ? std::string(buffer, n - 1) : std::string();
-}
-
 std::vector<TestArticle> NumberedArticles(int count)
 {
     std::vector<TestArticle> list;
@@ -73,48 +50,13 @@ std::vector<TestArticle> NumberedArticles(int count)
     return list;
 }
 
-TestDataFolder::TestDataFolder()
-{
-    wchar_t temp[MAX_PATH], name[MAX_PATH];
-    static int serial = 0;
-    GetTempPathW(MAX_PATH, temp);
-    swprintf(name, MAX_PATH, L"%lspelora-views-%lu-%d\\", temp, GetCurrentProcessId(), ++serial);
-    path_ = name;
-    CreateDirectoryW(path_.c_str(), NULL);
-}
-
-TestDataFolder::~TestDataFolder()
-{
-    WIN32_FIND_DATAW fd;
-    HANDLE find = FindFirstFileW((path_ + L"*").c_str(), &fd);
-    if (find != INVALID_HANDLE_VALUE) {
-        do
-            DeleteFileW((path_ + fd.cFileName).c_str());
-        while (FindNextFileW(find, &fd));
-        FindClose(find);
-    }
-    RemoveDirectoryW(path_.c_str());
-}
-
-void TestDataFolder::WriteFile(const std::wstring& name, const void* data, DWORD size, DWORD offset)
-{
-    HANDLE f = CreateFileW((path_ + name).c_str(), GENERIC_WRITE, 0, NULL, OPEN_ALWAYS,
-                           FILE_ATTRIBUTE_NORMAL, NULL);
-    DWORD written;
-    SetFilePointer(f, (LONG)offset, NULL, FILE_BEGIN);
-    ::WriteFile(f, data, size, &written, NULL);
-    if (offset == 0)
-        SetEndOfFile(f);
-    CloseHandle(f);
-}
-
 bool TestDataFolder::WriteGroup(const wchar_t* group, const std::vector<TestArticle>& articles,
                                 const std::string& filter)
 {
-    WriteFile(std::wstring(group) + L".flt", filter.data(), (DWORD)filter.size());
+    WriteBytes(File(std::wstring(group) + L".flt"), filter);
     GroupRecord record;
     record.Reset();
-    bool ok = record.SetNames(path_.c_str(), group);
+    bool ok = record.SetNames(Path().c_str(), group);
     record.Clear();
     ok = ok && record.OpenIndex() && record.OpenLog() && record.WriteHeader(record.IndexHandle());
     ArticleWriter writer;
@@ -136,7 +78,7 @@ bool TestDataFolder::ReadIndex(const wchar_t* group, std::vector<IndexRecord>* r
 {
     GroupRecord record;
     record.Reset();
-    bool ok = record.SetNames(path_.c_str(), group) && record.ReadHeader();
+    bool ok = record.SetNames(Path().c_str(), group) && record.ReadHeader();
     records->resize(record.RecordCount());
     DWORD count = record.RecordCount();
     ok = ok && (count == 0 || (record.ReadRecords(0, records->data(), &count) && count == records->size()));

@@ -1,10 +1,13 @@
 // Test scaffolding for the views: a parent that records their notifications,
-// a message pump, the default font, and group files written by the store.
+// the default font, and group files written by the store.
 #pragma once
+#include <gtest/gtest.h>
 #include <windows.h>
 #include <string>
 #include <vector>
 #include "store/IndexRecord.h"
+#include "support/DialogDriver.h"
+#include "support/StoreFiles.h"
 
 struct Notification {
     UINT id, code;
@@ -24,10 +27,48 @@ private:
 
 // One parent for the whole program: top-level windows are slow under Wine.
 ViewTestWindow& SharedTestWindow();
-void PumpMessages();
+inline void PumpMessages() { DialogDriver::PumpFor(0); }
 HFONT MakeViewFont(int height);   // "Tahoma" by cell height, as the settings make it
 void RegisterViewClasses();
-std::string Sjis(const wchar_t* text);
+
+// What the view tests share: the parent, a 14-pixel font, keys and scroll
+// messages sent to the view, and the notification codes it sent as `id`.
+class ViewTest : public testing::Test {
+protected:
+    explicit ViewTest(UINT id) : id_(id) {}
+    void SetUp() override
+    {
+        RegisterViewClasses();
+        font_ = MakeViewFont(14);
+        parent_.notifications.clear();
+    }
+    void TearDown() override { DeleteObject(font_); }
+    virtual HWND View() = 0;
+    void Key(WPARAM key, bool paint = true)
+    {
+        SendMessageW(View(), WM_KEYDOWN, key, 0);
+        if (paint)
+            UpdateWindow(View());
+    }
+    void Scroll(WORD code, WORD position = 0)
+    {
+        SendMessageW(View(), WM_VSCROLL, MAKEWPARAM(code, position), 0);
+        UpdateWindow(View());
+    }
+    std::vector<UINT> Codes()
+    {
+        std::vector<UINT> codes;
+        for (const Notification& n : parent_.notifications) {
+            EXPECT_TRUE(n.id == id_ && n.from == View());
+            codes.push_back(n.code);
+        }
+        parent_.notifications.clear();
+        return codes;
+    }
+    ViewTestWindow& parent_ = SharedTestWindow();
+    HFONT font_ = NULL;
+    UINT id_;
+};
 
 struct TestArticle {
     std::string from, subject;   // ANSI code page
@@ -35,19 +76,11 @@ struct TestArticle {
 // "subject N" from "sender N", N from 0.
 std::vector<TestArticle> NumberedArticles(int count);
 
-// A data folder of its own, removed at the end.
-class TestDataFolder {
+class TestDataFolder : public TempDataFolder {
 public:
-    TestDataFolder();
-    ~TestDataFolder();
-    const std::wstring& Path() const { return path_; }
     // Log and index through the ArticleWriter, after the filter file.
     bool WriteGroup(const wchar_t* group, const std::vector<TestArticle>& articles,
                     const std::string& filter = std::string());
-    void WriteFile(const std::wstring& name, const void* data, DWORD size, DWORD offset = 0);
     // Records and unread count as the index file holds them.
     bool ReadIndex(const wchar_t* group, std::vector<IndexRecord>* records, DWORD* unread);
-
-private:
-    std::wstring path_;
 };
