@@ -2,11 +2,9 @@
 #include <windows.h>
 #include <commctrl.h>
 #include "resource.h"
-#include "frame/GroupView.h"
+#include "frame/FrameFixture.h"
 #include "frame/MaintenanceCommands.h"
 #include "support/DialogDriver.h"
-#include "support/MessageBoxRecorder.h"
-#include "support/StoreFiles.h"
 
 namespace {
 
@@ -31,9 +29,7 @@ struct TwoArticles {
     }
 };
 
-struct MaintenanceFixture : testing::Test {
-    TempDataFolder folder;
-    MessageBoxRecorder boxes;
+struct MaintenanceFixture : FrameFixture {
     TwoArticles articles;
     void Group(const std::wstring& name)
     {
@@ -89,16 +85,7 @@ TEST_F(MaintenanceFixture, CatchUpMarksReadOrSkipsTheServerAsTicked)
     RECT rect = {0, 0, 400, 200};
     ASSERT_TRUE(view.Create(L"Group", rect, parent, 101, GetModuleHandleW(NULL)));
     ASSERT_TRUE(view.Fill(folder.Path().c_str()));
-    auto unreadCell = [&] {
-        wchar_t text[32] = L"";
-        LVITEMW item = {};
-        item.iSubItem = 1;
-        item.pszText = text;
-        item.cchTextMax = 32;
-        SendMessageW(view.List(), LVM_GETITEMTEXTW, 0, (LPARAM)&item);
-        return std::wstring(text);
-    };
-    EXPECT_EQ(L"1", unreadCell());
+    EXPECT_EQ(L"1", ListText(view.List(), 0, kGroupColumnUnread));
 
     DialogDriver driver;
     // Cancel with a box ticked changes nothing.
@@ -120,7 +107,7 @@ TEST_F(MaintenanceFixture, CatchUpMarksReadOrSkipsTheServerAsTicked)
                   IndexRecordBytes(1, 2, articles.firstLength, (DWORD)articles.second.size(), "two", "",
                                    "b@example.jp", articles.firstLength + 9, 3),
               ReadBytes(folder.File(L"fj.a.idx")));
-    EXPECT_EQ(L"0", unreadCell());
+    EXPECT_EQ(L"0", ListText(view.List(), 0, kGroupColumnUnread));
     EXPECT_TRUE(boxes.Boxes().empty());
     DestroyWindow(parent);
 }

@@ -183,7 +183,7 @@ TEST_F(SettingsStore, DataPathGetsItsTrailingBackslash)
     EXPECT_EQ(full, settings.DataPath);
 }
 
-TEST_F(SettingsStore, CredentialsAreRemovedWithTheUserId)
+TEST_F(SettingsStore, CredentialsAreRemovedWithTheUserIdAndOverlongOnesRefused)
 {
     settings.UserID = _strdup("user");
     settings.Password = _strdup("secret");
@@ -203,10 +203,8 @@ TEST_F(SettingsStore, CredentialsAreRemovedWithTheUserId)
     ASSERT_TRUE(settings.Save());
     EXPECT_FALSE(Read(L"UserID").present);
     EXPECT_FALSE(Read(L"Password").present);
-}
 
-TEST_F(SettingsStore, OverlongUserIdOrPasswordIsRefused)
-{
+    // An overlong user id or password is refused; one that fits is kept as stored.
     WriteComplete();
     WriteText(L"FontName", L"IPAGothic");
     WriteText(L"UserID", std::wstring(kCredentialMaxLength, L'u'));
