@@ -1,4 +1,5 @@
-// The About box (dialog IDD_ABOUT): OK ends it with 1, Cancel with 2.
+// The About box (dialog IDD_ABOUT): OK ends it with IDOK, Cancel with
+// IDCANCEL.
 #pragma once
 #include <windows.h>
 

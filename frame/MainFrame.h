@@ -17,10 +17,6 @@ enum ViewKind { kViewGroup = 0, kViewSubject = 1, kViewArticle = 2 };
 enum {
     WM_DIAL_CONNECTED = WM_USER,
     WM_DIAL_HANGUP = WM_USER + 1,
-    WM_PATROL_DONE = WM_APP + 1,
-    kMessageArticleReadFailed = 23,
-    kMessageToggleFailed = 53,
-    kMessageSaveFailed = 55,
 };
 
 class MainFrame {
@@ -29,8 +25,8 @@ public:
     ~MainFrame();
 
     static BOOL RegisterClass(HINSTANCE instance);
-    // Builds the view objects and the frame window; FALSE with 8 when a view
-    // object cannot be made. The window's creation may itself end the run
+    // Builds the view objects and the frame window; FALSE with
+    // ERROR_NOT_ENOUGH_MEMORY when a view object cannot be made. The window's creation may itself end the run
     // (the first-start sheet cancelled); then no window is left.
     BOOL Create(const wchar_t* title, HINSTANCE instance, int showCommand);
 

@@ -31,7 +31,7 @@ static void ShowDialFailure(HWND owner)
     wcsncpy(text, t ? t : L"", kMessageTextCapacity - 1);
     text[kMessageTextCapacity - 1] = L'\0';
     const wchar_t* caption = MessageCatalog::Load(IDS_DIAL_ERROR);
-    ShowMessage(owner, text, caption ? caption : L"PELORA", MB_ICONEXCLAMATION);
+    ShowMessage(owner, text, caption ? caption : kCaptionPelora, MB_ICONEXCLAMATION);
 }
 
 void StartDownload(DialUpLink* link, HINSTANCE instance, HWND frame, BOOL dialup,

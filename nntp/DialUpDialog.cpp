@@ -4,6 +4,7 @@
 #include "app/MessageCatalog.h"
 #include "host/Ras.h"
 #include "resource.h"
+#include "text/LastErrorKeeper.h"
 #include <wchar.h>
 
 namespace {
@@ -41,7 +42,7 @@ void OnDisconnected(HWND dialog, DialUpDialog* self)
     wcsncpy(text, t ? t : L"", kMessageTextCapacity - 1);
     text[kMessageTextCapacity - 1] = L'\0';
     const wchar_t* caption = MessageCatalog::Load(IDS_DIAL_ERROR);
-    ShowMessage(dialog, text, caption ? caption : L"PELORA", MB_ICONEXCLAMATION);
+    ShowMessage(dialog, text, caption ? caption : kCaptionPelora, MB_ICONEXCLAMATION);
     PostMessageW(self->frame, kDialHangUpMessage, 0, 0);
     PostMessageW(dialog, WM_CLOSE, 0, 0);
 }
@@ -129,9 +130,8 @@ HWND CreateDialUpDialog(HINSTANCE instance, HWND frame, const wchar_t* entryName
     HWND dialog = CreateDialogParamW(instance, MAKEINTRESOURCEW(IDD_DIALUP), frame,
                                      DialUpDialogProc, (LPARAM)self);
     if (!dialog) {
-        DWORD error = GetLastError();
+        LastErrorKeeper keep;
         delete self;
-        SetLastError(error);
         return NULL;
     }
     ShowWindow(dialog, SW_SHOW);

@@ -12,7 +12,7 @@
 
 // Asks for the password when a user id but none is stored, builds the job,
 // starts the worker and runs the progress dialog. Failures are shown here
-// (message 11, message 13); Cancel in the password prompt starts nothing.
+// (IDS_OUT_OF_MEMORY, IDS_PATROL_THREAD_FAILED); Cancel in the password prompt starts nothing.
 // The strings are borrowed and must not change until the pass has ended.
 // 0 when no pass ran, so no WM_PATROL_DONE will come.
 BOOL StartPatrolWith(HINSTANCE instance, HWND frameWindow, HWND groupList,
@@ -38,6 +38,6 @@ struct PatrolEndSteps {
 };
 
 // WM_PATROL_DONE: hangs up, reports the end (the fatal failure's own box, or
-// message 15 "Disconnect" followed by the re-initialisation), then lets go
+// IDS_DOWNLOAD_DONE under "Disconnect" followed by the re-initialisation), then lets go
 // of the job.
 void OnPatrolDone(HWND frameWindow, DownloadJob* job, const PatrolEndSteps* steps);

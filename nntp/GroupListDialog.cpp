@@ -7,8 +7,6 @@
 #include "app/MessageCatalog.h"
 #include "nntp/GroupListJob.h"
 
-enum { kNoMemoryMessage = 11 };
-
 void GroupListDialog::CountGroup()
 {
     wchar_t text[64];
@@ -22,7 +20,7 @@ void GroupListDialog::CountGroup()
 // so the dialog never waits for a worker that does not exist.
 static void FailStart(GroupListDialog* state, DWORD code)
 {
-    const wchar_t* text = code == ERROR_NOT_ENOUGH_MEMORY ? MessageCatalog::Load(kNoMemoryMessage) : NULL;
+    const wchar_t* text = code == ERROR_NOT_ENOUGH_MEMORY ? MessageCatalog::Load(IDS_OUT_OF_MEMORY) : NULL;
     if (text)
         _snwprintf(state->startError, 255, L"%ls", text);
     else if (code == ERROR_NOT_ENOUGH_MEMORY)
@@ -61,7 +59,7 @@ static void OnFetchDone(HWND dialog, GroupListDialog* state)
     state->finished = TRUE;
     const wchar_t* text = state->job ? state->job->errorText : state->startError;
     if (text[0] != L'\0')
-        ShowMessage(NULL, text, L"PELORA", MB_ICONEXCLAMATION);
+        ShowMessage(NULL, text, kCaptionPelora, MB_ICONEXCLAMATION);
     PostMessageW(dialog, WM_COMMAND, IDOK, 0);
 }
 

@@ -10,7 +10,7 @@ enum { kNoHeaderLine = 0xFFFFFFFF, kArticleHeaderInitial = 2048, kArticleHeaderG
 class ArticleHeader {
 public:
     void Construct();                  // no buffer yet
-    BOOL Init();                       // frees an earlier buffer; 8 on failure
+    BOOL Init();                       // frees an earlier buffer; ERROR_NOT_ENOUGH_MEMORY on failure
     void Reset();                      // keeps the allocation
     void Free();
 

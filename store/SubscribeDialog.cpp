@@ -23,7 +23,7 @@ static void ShowCodeBox(const wchar_t* format)
     wchar_t text[kMessageTextCapacity];
     _snwprintf(text, kMessageTextCapacity - 1, format, (int)code);
     text[kMessageTextCapacity - 1] = L'\0';
-    ShowMessage(NULL, text, L"PELORA", MB_ICONHAND);
+    ShowMessage(NULL, text, kCaptionPelora, MB_ICONHAND);
 }
 
 static HANDLE OpenForReading(const wchar_t* path)

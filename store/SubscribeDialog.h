@@ -21,7 +21,7 @@ struct SubscribeDialog {
     Mode mode;
 };
 
-// Runs dialog 112 modally; IDOK when the user pressed OK (group.dat was
+// Runs dialog IDD_SUBSCRIBE modally; IDOK when the user pressed OK (group.dat was
 // then rewritten, or a box told why not). Frees the image list and the
 // table before it returns.
 INT_PTR RunSubscribeDialog(HINSTANCE instance, HWND parent, const wchar_t* dataPath, Settings* settings);

@@ -17,7 +17,7 @@ enum { kKeywordTextCapacity = 1024 };
 static void ShowOutOfMemory()
 {
     const wchar_t* text = MessageCatalog::Load(IDS_OUT_OF_MEMORY);
-    ShowMessage(NULL, text ? text : L"", L"PELORA", MB_ICONHAND);
+    ShowMessage(NULL, text ? text : L"", kCaptionPelora, MB_ICONHAND);
 }
 
 static void SelectRadio(HWND dialog, LRESULT level)

@@ -9,6 +9,7 @@ struct KeywordFilterDialog {
     HWND dialog;
 };
 
-// Runs dialog 133 modally: 1 after a successful save, 2 otherwise.
+// Runs dialog IDD_KEYWORD_FILTER modally: IDOK after a successful save,
+// IDCANCEL otherwise.
 INT_PTR RunKeywordFilterDialog(HINSTANCE instance, HWND owner, const wchar_t* filterPath,
                                const wchar_t* initialText);

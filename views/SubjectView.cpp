@@ -2,6 +2,7 @@
 #include "app/MessageCatalog.h"
 #include "store/ArticleLog.h"
 #include "store/IndexRecord.h"
+#include "settings/Settings.h"
 #include "resource.h"
 #include <commctrl.h>
 #include <string.h>
@@ -10,7 +11,7 @@ const wchar_t kSubjectViewClass[] = L"PELORASubjectViewWnd";
 
 namespace {
 
-const wchar_t kColumnKey[] = L"Software\\tidewell\\Pelora\\SubjectView";
+const wchar_t kColumnKey[] = PELORA_SETTINGS_KEY L"\\SubjectView";
 
 struct Column {
     UINT title;

@@ -30,8 +30,8 @@ int RunAboutAnswering(UINT command)
 TEST(AboutDialog, OkEndsWithOneAndCancelWithTwo)
 {
     MessageBoxRecorder boxes;
-    EXPECT_EQ(1, RunAboutAnswering(IDOK));
-    EXPECT_EQ(2, RunAboutAnswering(IDCANCEL));
+    EXPECT_EQ(IDOK, RunAboutAnswering(IDOK));
+    EXPECT_EQ(IDCANCEL, RunAboutAnswering(IDCANCEL));
     EXPECT_TRUE(boxes.Boxes().empty());
 }
 

@@ -167,7 +167,7 @@ TEST_F(FrameTest, CatchUpPendingShowsCatchupAndAFailingInitialisationIsReported)
     EXPECT_EQ(L"OK", FrameFixture::ListText(List(), 0, kGroupColumnState));
     Close();
 
-    // A data folder that does not exist: message 7, an empty list.
+    // A data folder that does not exist: IDS_DATA_INIT_FAILED, an empty list.
     env.WriteCompleteSettings();
     std::wstring missing = env.DataPath() + L"missing\\";
     HKEY key;
