@@ -2,9 +2,8 @@
 #include "frame/MaintenanceCommands.h"
 #include <commctrl.h>
 #include <new>
-#include "app/AboutDialog.h"
-#include "app/MessageCatalog.h"
-#include "app/SingleInstance.h"
+#include "dialogs/AboutDialog.h"
+#include "text/MessageCatalog.h"
 #include "frame/FrameDownload.h"
 #include "frame/GroupView.h"
 #include "nntp/DownloadJob.h"

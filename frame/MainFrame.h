@@ -8,6 +8,9 @@
 #include "settings/Settings.h"
 #include "views/ArticleText.h"
 
+// The frame's window class, by which a second copy finds the first.
+inline constexpr wchar_t kFrameClassName[] = L"PeloraMainFrmWnd";
+
 class ArticleView;
 class SubjectView;
 class GroupView;
@@ -17,6 +20,7 @@ enum ViewKind { kViewGroup = 0, kViewSubject = 1, kViewArticle = 2 };
 enum {
     WM_DIAL_CONNECTED = WM_USER,
     WM_DIAL_HANGUP = WM_USER + 1,
+    WM_ACTIVATE_INSTANCE = WM_APP + 2,   // a second copy brought this one to the front
 };
 
 class MainFrame {

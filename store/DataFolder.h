@@ -2,12 +2,8 @@
 // upgrades old index files and checks every subscribed group's index.
 #pragma once
 #include <windows.h>
-#include "resource.h"
 
 // `dataPath` is the DataPath setting, ending in a backslash. On failure the
 // last error holds the cause (the caller shows IDS_DATA_INIT_FAILED). An
 // index of an unknown version shows IDS_INDEX_INVALID itself.
 BOOL InitializeDataFolder(const wchar_t* dataPath);
-
-// Message ids of the string table used by the store.
-enum { kMessageBadIndex = IDS_INDEX_INVALID, kMessageDataInitFailed = IDS_DATA_INIT_FAILED };

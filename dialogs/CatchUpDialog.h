@@ -1,0 +1,14 @@
+// Asks which catch-up the user wants for one group: mark what is held read,
+// skip what is on the server now, or both.
+#pragma once
+#include <windows.h>
+
+struct CatchUpDialog {
+    HWND dialog;
+    BOOL catchUpLocal;
+    BOOL catchUpServer;
+};
+
+// Runs dialog IDD_CATCHUP modally. OK fills both flags from the check boxes;
+// Cancel leaves both off. Returns the dialog's end code.
+INT_PTR RunCatchUpDialog(CatchUpDialog* context, HINSTANCE instance, HWND owner);

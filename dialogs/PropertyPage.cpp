@@ -1,0 +1,103 @@
+#include "dialogs/PropertyPage.h"
+#include "text/MessageCatalog.h"
+#include <commctrl.h>
+#include <prsht.h>
+#include <stdio.h>
+#include <wchar.h>
+
+PropertyPage::PropertyPage(WORD templateId, UINT titleId, Settings* settings,
+                           HINSTANCE instance, DLGPROC procedure)
+    : settings_(settings), instance_(instance), template_(templateId), procedure_(procedure)
+{
+    const wchar_t* title = MessageCatalog::Load(titleId);
+    wcsncpy(title_, title ? title : L"", kPageTitleCapacity - 1);
+    title_[kPageTitleCapacity - 1] = L'\0';
+}
+
+PropertyPage::~PropertyPage()
+{
+}
+
+void PropertyPage::Init(HWND page)
+{
+}
+
+BOOL PropertyPage::Command(HWND page, WPARAM wParam, LPARAM lParam)
+{
+    return FALSE;
+}
+
+BOOL PropertyPage::Apply(HWND page)
+{
+    return TRUE;
+}
+
+void PropertyPage::Refuse(HWND page, int id)
+{
+    HWND field = GetDlgItem(page, id);
+    SetFocus(field);
+    SendMessageW(field, EM_SETSEL, 0, -1);
+}
+
+BOOL PropertyPage::ReadNumber(HWND page, int id, int capacity, DWORD* value)
+{
+    wchar_t text[261];
+    if (capacity > 261)
+        capacity = 261;
+    GetDlgItemTextW(page, id, text, capacity);
+    unsigned long long number = 0;
+    for (const wchar_t* p = text; *p; p++) {
+        if (*p < L'0' || *p > L'9') {
+            Refuse(page, id);
+            return FALSE;
+        }
+        number = number * 10 + (unsigned)(*p - L'0');
+        // A number that does not fit would be stored as another one.
+        if (number > 0xFFFFFFFFull) {
+            Refuse(page, id);
+            return FALSE;
+        }
+    }
+    *value = (DWORD)number;
+    return TRUE;
+}
+
+void PropertyPage::ShowNumber(HWND page, int id, DWORD value)
+{
+    wchar_t text[16];
+    _snwprintf(text, 15, L"%d", (int)value);
+    text[15] = L'\0';
+    SetDlgItemTextW(page, id, text);
+}
+
+INT_PTR CALLBACK PropertyPage::SharedProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_INITDIALOG) {
+        PropertyPage* self = (PropertyPage*)((PROPSHEETPAGEW*)lParam)->lParam;
+        SetWindowLongPtrW(page, DWLP_USER, (LONG_PTR)self);
+        if (self)
+            self->Init(page);
+        return TRUE;
+    }
+    PropertyPage* self = (PropertyPage*)GetWindowLongPtrW(page, DWLP_USER);
+    if (!self)
+        return FALSE;
+    switch (message) {
+    case WM_NOTIFY: {
+        NMHDR* header = (NMHDR*)lParam;
+        if (header->code == PSN_KILLACTIVE) {
+            SetWindowLongPtrW(page, DWLP_MSGRESULT, self->Apply(page) ? FALSE : TRUE);
+            return TRUE;
+        }
+        if (header->code == PSN_APPLY) {
+            SetWindowLongPtrW(page, DWLP_MSGRESULT,
+                              self->Apply(page) ? PSNRET_NOERROR : PSNRET_INVALID_NOCHANGEPAGE);
+            return TRUE;
+        }
+        return FALSE;
+    }
+    case WM_COMMAND:
+        return self->Command(page, wParam, lParam);
+    }
+    return FALSE;
+}

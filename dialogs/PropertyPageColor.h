@@ -1,0 +1,23 @@
+// Page "色" (IDD_PAGE_COLOR): the header and quoted-line colours, edited with
+// three scroll bars. It has its own procedure for the bars.
+#pragma once
+#include "dialogs/PropertyPage.h"
+
+class PropertyPageColor : public PropertyPage {
+public:
+    PropertyPageColor(Settings* settings, HINSTANCE instance);
+    void Init(HWND page) override;
+    BOOL Command(HWND page, WPARAM wParam, LPARAM lParam) override;
+    BOOL Apply(HWND page) override;
+
+    // The shared procedure, then the scroll bars.
+    static INT_PTR CALLBACK ColorProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam);
+
+private:
+    void OnScroll(HWND page, HWND bar, int code, int trackPosition);
+    COLORREF* ColorOf(LRESULT item);
+    void StoreBars(HWND page, LRESULT item);
+    void ShowColor(HWND page, COLORREF color);
+
+    LRESULT selected_;  // the item whose colour the bars show
+};
