@@ -43,7 +43,7 @@ void OnDisconnected(HWND dialog, DialUpDialog* self)
     text[kMessageTextCapacity - 1] = L'\0';
     const wchar_t* caption = MessageCatalog::Load(IDS_DIAL_ERROR);
     ShowMessage(dialog, text, caption ? caption : kCaptionPelora, MB_ICONEXCLAMATION);
-    PostMessageW(self->frame, kDialHangUpMessage, 0, 0);
+    PostMessageW(self->frame, WM_DIAL_HANGUP, 0, 0);
     PostMessageW(dialog, WM_CLOSE, 0, 0);
 }
 
@@ -74,7 +74,7 @@ void OnTimer(HWND dialog, DialUpDialog* self, WPARAM timer)
     if (timer != kConnectedTimer)
         return;
     KillTimer(dialog, kConnectedTimer);
-    PostMessageW(self->frame, kDialConnectedMessage, 0, 0);
+    PostMessageW(self->frame, WM_DIAL_CONNECTED, 0, 0);
     PostMessageW(dialog, WM_CLOSE, 0, 0);
 }
 
@@ -83,7 +83,7 @@ void OnCommand(HWND dialog, WPARAM wParam)
     DialUpDialog* self = DialogCommandObjectAs<DialUpDialog>(dialog);
     if (!self || LOWORD(wParam) != IDCANCEL)
         return;
-    PostMessageW(self->frame, kDialHangUpMessage, 0, 0);
+    PostMessageW(self->frame, WM_DIAL_HANGUP, 0, 0);
     PostMessageW(dialog, WM_CLOSE, 0, 0);
 }
 

@@ -23,8 +23,8 @@ struct GroupListDialog {
 };
 
 // Runs the dialog (IDD_GROUPLIST) owned by `owner` and returns when it has
-// closed and the worker has ended. Reports nothing itself: the dialog has shown any
-// error. The user id and password must stay valid until it returns.
+// closed and the worker has ended. Reports nothing itself: the dialog has
+// shown any error. The user id and password must stay valid until it returns.
 INT_PTR RunGroupListFetch(HINSTANCE instance, HWND owner, const wchar_t* activePath, const wchar_t* categoryPath,
                           const wchar_t* server, DWORD port, const char* userId, const char* password);
 

@@ -23,7 +23,7 @@ void SetStateText(HWND dialog, UINT id)
 void HangUpNow(HWND dialog, HangUpDialog* self)
 {
     self->hungUp = TRUE;
-    SendMessageW(self->frame, kDialHangUpMessage, 0, 0);
+    SendMessageW(self->frame, WM_DIAL_HANGUP, 0, 0);
     EnableWindow(GetDlgItem(dialog, IDCANCEL), FALSE);
     SetStateText(dialog, IDS_DIAL_DISCONNECTED);
     SetTimer(dialog, kCloseTimer, kCloseDelay, NULL);

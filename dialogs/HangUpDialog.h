@@ -1,6 +1,6 @@
 // The modal countdown before the line this program dialled is hung up
-// (dialog IDD_DIALUP). It sends WM_DIAL_HANGUP to the frame when the countdown ends;
-// CANCEL during the countdown keeps the line up.
+// (dialog IDD_DIALUP). It sends WM_DIAL_HANGUP to the frame when the
+// countdown ends; CANCEL during the countdown keeps the line up.
 #pragma once
 #include <windows.h>
 

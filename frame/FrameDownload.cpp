@@ -75,7 +75,7 @@ void HangUpAfterPatrol(DialUpLink* link, HINSTANCE instance, HWND frame, BOOL di
     if (dialup && link->dialConnected) {
         // Without the countdown the line would stay up: hang up at once.
         if (RunHangUpDialog(instance, frame, waitSeconds) == 0)
-            SendMessageW(frame, kDialHangUpMessage, 0, 0);
+            SendMessageW(frame, WM_DIAL_HANGUP, 0, 0);
         link->rasConnection = NULL;
     }
     link->dialConnected = 0;

@@ -21,7 +21,8 @@ public:
     // CR; an LF before the first CR is data. Without `strip` the line keeps
     // its CR LF and must fit capacity - 1 bytes; with `strip` the byte before
     // the LF and the LF become NUL and the line may use all of `capacity`.
-    // A line too long fails with ERROR_MORE_DATA and the rest of it stays unread.
+    // A line too long fails with ERROR_MORE_DATA and the rest of it stays
+    // unread.
     BOOL ReadLine(char* destination, DWORD capacity, BOOL strip);
 
 private:
