@@ -89,7 +89,7 @@ void FrameKeywordFilter(MainFrame* frame)
     SubjectView* subjects = frame->Subjects();
     // Without a readable subject the field starts empty.
     wchar_t* subject = subjects->List().SelectedSubjectText();
-    if (RunKeywordFilterDialog(frame->Instance(), frame->Window(), subjects->List().FilterPath(), subject) == 1)
+    if (RunKeywordFilterDialog(frame->Instance(), frame->Window(), subjects->List().FilterPath(), subject) == IDOK)
         subjects->ReapplyFilter();
     free(subject);
 }

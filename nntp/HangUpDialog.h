@@ -4,5 +4,5 @@
 #pragma once
 #include <windows.h>
 
-// Returns 1 when the dialog has closed (or 0 when it could not be shown).
+// Returns IDOK when the dialog has closed (or 0 when it could not be shown).
 INT_PTR RunHangUpDialog(HINSTANCE instance, HWND frame, DWORD waitSeconds);
