@@ -1,6 +1,5 @@
 #include "app/SingleInstance.h"
-
-const wchar_t kFrameClassName[] = L"PeloraMainFrmWnd";
+#include "frame/MainFrame.h"
 
 static BOOL CALLBACK ActivateIfFrame(HWND window, LPARAM found)
 {

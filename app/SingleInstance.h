@@ -2,10 +2,6 @@
 #pragma once
 #include <windows.h>
 
-enum { WM_ACTIVATE_INSTANCE = WM_APP + 2 };
-
-extern const wchar_t kFrameClassName[];   // "PeloraMainFrmWnd"
-
 // 1 when a frame window of this program exists (each such window is brought
 // to the foreground and posted WM_ACTIVATE_INSTANCE), else 0.
 int FindRunningInstance();

@@ -3,7 +3,7 @@
 #include <winsock2.h>
 #include <windows.h>
 #include <commctrl.h>
-#include "app/MessageCatalog.h"
+#include "text/MessageCatalog.h"
 #include "app/MessageLoop.h"
 #include "app/SingleInstance.h"
 #include "frame/MainFrame.h"

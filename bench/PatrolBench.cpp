@@ -35,7 +35,7 @@
 #include "nntp/GroupCursor.h"
 #include "nntp/NntpConnection.h"
 #include "nntp/Patrol.h"
-#include "nntp/ProgressDialog.h"
+#include "nntp/ProgressState.h"
 #include "store/ArticleWriter.h"
 #include "store/DataFolder.h"
 #include "store/GroupRecord.h"

@@ -1,5 +1,5 @@
 #include "dialogs/ModalDialog.h"
-#include "app/MessageCatalog.h"
+#include "text/MessageCatalog.h"
 
 ModalDialog::ModalDialog() : dialog_(NULL)
 {

@@ -2,7 +2,7 @@
 // from their SHMENUBAR resources; the subject and article bars carry a
 // button that goes one view back.
 #include <aygshell.h>
-#include "app/MessageCatalog.h"
+#include "text/MessageCatalog.h"
 #include "frame/MainFrame.h"
 #include "resource.h"
 

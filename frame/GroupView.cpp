@@ -1,7 +1,7 @@
 #include "frame/GroupView.h"
 #include <commctrl.h>
 #include <stdio.h>
-#include "app/MessageCatalog.h"
+#include "text/MessageCatalog.h"
 #include "store/GroupListReader.h"
 #include "store/GroupRecord.h"
 

@@ -2,9 +2,8 @@
 #include "frame/MaintenanceCommands.h"
 #include <commctrl.h>
 #include <new>
-#include "app/AboutDialog.h"
-#include "app/MessageCatalog.h"
-#include "app/SingleInstance.h"
+#include "dialogs/AboutDialog.h"
+#include "text/MessageCatalog.h"
 #include "frame/FrameDownload.h"
 #include "frame/GroupView.h"
 #include "resource.h"
@@ -395,7 +394,7 @@ void MainFrame::OnProperties()
 BOOL MainFrame::ReinitializeData()
 {
     if (!InitializeDataFolder(settings.DataPath)) {
-        ShowErrorBox(kMessageDataInitFailed);
+        ShowErrorBox(IDS_DATA_INIT_FAILED);
         return FALSE;
     }
     return groupView->Fill(settings.DataPath);

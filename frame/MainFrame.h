@@ -8,6 +8,9 @@
 #include "settings/Settings.h"
 #include "views/ArticleText.h"
 
+// The frame's window class, by which a second copy finds the first.
+inline constexpr wchar_t kFrameClassName[] = L"PeloraMainFrmWnd";
+
 class ArticleView;
 class SubjectView;
 class GroupView;
@@ -18,6 +21,7 @@ enum {
     WM_DIAL_CONNECTED = WM_USER,
     WM_DIAL_HANGUP = WM_USER + 1,
     WM_PATROL_DONE = WM_APP + 1,
+    WM_ACTIVATE_INSTANCE = WM_APP + 2,   // a second copy brought this one to the front
     kMessageArticleReadFailed = 23,
     kMessageToggleFailed = 53,
     kMessageSaveFailed = 55,

@@ -1,13 +1,13 @@
 #include "frame/MaintenanceCommands.h"
 #include "resource.h"
-#include "app/MessageCatalog.h"
+#include "text/MessageCatalog.h"
 #include <stdlib.h>
 #include "frame/GroupView.h"
 #include "frame/MainFrame.h"
-#include "store/SubscribeDialog.h"
-#include "views/KeywordFilterDialog.h"
+#include "dialogs/SubscribeDialog.h"
+#include "dialogs/KeywordFilterDialog.h"
 #include "views/SubjectView.h"
-#include "store/CatchUpDialog.h"
+#include "dialogs/CatchUpDialog.h"
 #include "store/GroupMaintenance.h"
 #include "store/GroupRecord.h"
 

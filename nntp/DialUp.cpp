@@ -1,74 +1,9 @@
 #include "nntp/DialUp.h"
-#include "nntp/DialUpDialog.h"
-#include "nntp/HangUpDialog.h"
-#include "app/MessageCatalog.h"
-#include "resource.h"
-#include <string.h>
-#include <wchar.h>
 
 void InitDialUpLink(DialUpLink* link)
 {
     link->rasConnection = NULL;
     link->dialConnected = 0;
-}
-
-static BOOL AnyConnectionUp()
-{
-    RASCONN connection;
-    memset(&connection, 0, sizeof connection);
-    connection.dwSize = sizeof(RASCONN);
-    DWORD size = sizeof(RASCONN);
-    DWORD count = 0;
-    // A buffer too small for all still reports a count; any count means up.
-    RasEnumConnections(&connection, &size, &count);
-    return count != 0;
-}
-
-static void ShowDialFailure(HWND owner)
-{
-    wchar_t text[kMessageTextCapacity];
-    const wchar_t* t = MessageCatalog::Load(IDS_DIAL_CONNECT_FAILED);
-    wcsncpy(text, t ? t : L"", kMessageTextCapacity - 1);
-    text[kMessageTextCapacity - 1] = L'\0';
-    const wchar_t* caption = MessageCatalog::Load(IDS_DIAL_ERROR);
-    ShowMessage(owner, text, caption ? caption : L"PELORA", MB_ICONEXCLAMATION);
-}
-
-void StartDownload(DialUpLink* link, HINSTANCE instance, HWND frame, BOOL dialup,
-                   const wchar_t* entryName, DownloadStartProc start, void* arg)
-{
-    if (!dialup || AnyConnectionUp()) {
-        // A connection someone else raised is used and left alone.
-        if (start)
-            start(arg);
-        return;
-    }
-
-    RASDIALPARAMS params;
-    memset(&params, 0, sizeof params);
-    params.dwSize = sizeof(RASDIALPARAMS);
-    wcsncpy(params.szEntryName, entryName ? entryName : L"", RAS_MaxEntryName);
-    params.szEntryName[RAS_MaxEntryName] = L'\0';
-    BOOL passwordReturned = FALSE;
-    RasGetEntryDialParams(NULL, &params, &passwordReturned);
-
-    EnableWindow(frame, FALSE);
-    HWND dialog = CreateDialUpDialog(instance, frame, params.szEntryName);
-    if (!dialog) {
-        // Without the dialog nothing would ever enable the frame again.
-        EnableWindow(frame, TRUE);
-        ShowDialFailure(frame);
-        return;
-    }
-
-    link->rasConnection = NULL;
-    DWORD error = RasDial(NULL, NULL, &params, 0xFFFFFFFF, dialog, &link->rasConnection);
-    if (error != 0) {
-        // A dial refused at once would leave the dialog waiting for ever;
-        // tell it the line is down, which reports and re-enables the frame.
-        PostMessageW(dialog, WM_RASDIALEVENT, (WPARAM)RASCS_Disconnected, (LPARAM)error);
-    }
-    Sleep(1);
 }
 
 void OnDialConnected(DialUpLink* link, HWND frame, DownloadStartProc start, void* arg)
@@ -88,18 +23,6 @@ void OnDialHangUp(DialUpLink* link, HWND frame)
         RasHangUp(link->rasConnection);
         link->rasConnection = NULL;
     }
-}
-
-void HangUpAfterPatrol(DialUpLink* link, HINSTANCE instance, HWND frame, BOOL dialup,
-                       DWORD waitSeconds)
-{
-    if (dialup && link->dialConnected) {
-        // Without the countdown the line would stay up: hang up at once.
-        if (RunHangUpDialog(instance, frame, waitSeconds) == 0)
-            SendMessageW(frame, kDialHangUpMessage, 0, 0);
-        link->rasConnection = NULL;
-    }
-    link->dialConnected = 0;
 }
 
 void HangUpOnClose(DialUpLink* link)

@@ -4,7 +4,7 @@
 #pragma once
 #include <windows.h>
 #include "nntp/GroupCursor.h"
-#include "nntp/ProgressDialog.h"
+#include "nntp/ProgressState.h"
 
 // The worker sends this (the frame's WM_PATROL_DONE) to the frame window at
 // the end of a pass, lParam the job.

@@ -4,7 +4,6 @@
 #include <string.h>
 #include <wchar.h>
 #include <new>
-#include "nntp/GroupListDialog.h"
 #include "store/FileRewrite.h"
 #include "store/GroupNameTable.h"
 #include "text/CodePage.h"
@@ -157,8 +156,8 @@ BOOL ExchangeList(GroupListJob* job, FileRewrite* active, FileRewrite* category)
                 goto done;
             }
         }
-        if (job->dialogState)
-            job->dialogState->CountGroup();
+        if (job->counter.countGroup)
+            job->counter.countGroup(job->counter.context);
     }
     ok = TRUE;
 done:
@@ -170,7 +169,7 @@ done:
 
 GroupListJob* CreateGroupListJob(const wchar_t* activePath, const wchar_t* categoryPath, const wchar_t* server,
                                  DWORD port, const char* userId, const char* password, HWND dialog, UINT notifyId,
-                                 GroupListDialog* dialogState)
+                                 const GroupCounter* counter)
 {
     if (!activePath || !categoryPath || !server) {
         SetLastError(ERROR_INVALID_PARAMETER);
@@ -191,7 +190,8 @@ GroupListJob* CreateGroupListJob(const wchar_t* activePath, const wchar_t* categ
     job->notifyId = notifyId;
     job->errorText[0] = L'\0';
     job->line[0] = '\0';
-    job->dialogState = dialogState;
+    job->counter.countGroup = counter ? counter->countGroup : NULL;
+    job->counter.context = counter ? counter->context : NULL;
     if (!job->activePath || !job->categoryPath || !job->server) {
         DestroyGroupListJob(job);
         SetLastError(ERROR_NOT_ENOUGH_MEMORY);

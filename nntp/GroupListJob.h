@@ -9,7 +9,11 @@
 
 enum { kGroupListLineSize = 1024, kGroupListErrorSize = 1024 };
 
-struct GroupListDialog;
+// Told of each group stored, on the worker thread (the dialog's count).
+struct GroupCounter {
+    void (*countGroup)(void* context);
+    void* context;
+};
 
 struct GroupListJob {
     wchar_t* activePath;     // own copy
@@ -25,14 +29,14 @@ struct GroupListJob {
     wchar_t errorText[kGroupListErrorSize];
     NntpConnection connection;
     char line[kGroupListLineSize];
-    GroupListDialog* dialogState;  // counts the groups; may be none
+    GroupCounter counter;    // countGroup may be none
 };
 
 // A new job with copies of the paths and the converted server name; none with
 // last error 8 when memory runs out (nothing is left allocated).
 GroupListJob* CreateGroupListJob(const wchar_t* activePath, const wchar_t* categoryPath, const wchar_t* server,
                                  DWORD port, const char* userId, const char* password, HWND dialog, UINT notifyId,
-                                 GroupListDialog* dialogState);
+                                 const GroupCounter* counter);
 // Closes the connection and frees the copies; none is harmless.
 void DestroyGroupListJob(GroupListJob* job);
 

@@ -4,7 +4,7 @@
 #include <string.h>
 #include <wchar.h>
 #include <new>
-#include "app/MessageCatalog.h"
+#include "text/MessageCatalog.h"
 #include "nntp/NntpConnection.h"
 #include "resource.h"
 #include "store/ArticleHeader.h"

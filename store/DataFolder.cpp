@@ -6,7 +6,8 @@
 #include "store/GroupRecord.h"
 #include "store/IndexUpgrade.h"
 #include "store/StorePath.h"
-#include "app/MessageCatalog.h"
+#include "text/MessageCatalog.h"
+#include "resource.h"
 #include <stdlib.h>
 
 static BOOL CreateDraftFolder(const wchar_t* dataPath)
@@ -99,7 +100,7 @@ static BOOL ReadIndexVersion(const wchar_t* indexPath, DWORD* version)
 
 static BOOL ShowBadIndex()
 {
-    const wchar_t* text = MessageCatalog::Load(kMessageBadIndex);
+    const wchar_t* text = MessageCatalog::Load(IDS_INDEX_INVALID);
     ShowMessage(NULL, text ? text : L"インデックスが不正です。", L"PELORA", MB_ICONEXCLAMATION);
     SetLastError(ERROR_INVALID_DATA);
     return FALSE;

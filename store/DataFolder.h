@@ -2,12 +2,8 @@
 // upgrades old index files and checks every subscribed group's index.
 #pragma once
 #include <windows.h>
-#include "resource.h"
 
 // `dataPath` is the DataPath setting, ending in a backslash. On failure the
 // last error holds the cause (the caller shows message 7). An index of an
 // unknown version shows message 5 itself.
 BOOL InitializeDataFolder(const wchar_t* dataPath);
-
-// Message ids of the string table used by the store.
-enum { kMessageBadIndex = IDS_INDEX_INVALID, kMessageDataInitFailed = IDS_DATA_INIT_FAILED };

@@ -8,16 +8,6 @@
 
 class GroupRecord;
 
-// Message ids of the string table used by the maintenance commands.
-enum {
-    kMessageDeleteReadConfirm = 17,   // "既読記事を削除しますか?"
-    kMessageCompactFailed = 21,       // "既読記事の削除に失敗しました(%d)"
-    kMessageIndexInitFailed = 23,     // "インデックスの初期化に失敗しました(%d)"
-    kMessageMarkReadFailed = 25,      // "既読にできませんでした(%d)"
-    kMessageCatchUpServerFailed = 27  // "設定できませんでした(%d)"
-};
-
-
 // Rewrites the group's log and index without the articles marked read; the
 // kept records keep their order, flags and numbers, savedPosition becomes 0.
 // The new files are written next to the old ones (index path ending in

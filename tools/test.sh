@@ -2,6 +2,8 @@
 # Builds both programs and the tests, then runs every test under Wine.
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
+# A lower folder that includes a higher one fails before anything is built.
+bash "$here/tools/check-layers.sh"
 bash "$here/tools/setup.sh"
 export BUILD_DIR="${BUILD_DIR:-$here/build}"
 bash "$here/tools/build.sh"

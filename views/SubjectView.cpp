@@ -1,5 +1,5 @@
 #include "views/SubjectView.h"
-#include "app/MessageCatalog.h"
+#include "text/MessageCatalog.h"
 #include "store/ArticleLog.h"
 #include "store/IndexRecord.h"
 #include "resource.h"

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 #include "resource.h"
 #include "store/DataFolder.h"
-#include "views/KeywordFilterDialog.h"
+#include "dialogs/KeywordFilterDialog.h"
 #include "support/DialogDriver.h"
 #include "support/KillPoints.h"
 #include "support/MessageBoxRecorder.h"

@@ -1,15 +1,15 @@
 // Not a test: shows the subscription, catch-up and keyword filter dialogs in
 // turn so that docs/settings/shots.sh can photograph them (run it with
-// PELORA_SHOT_TEST=test_dialogs PELORA_SHOT_OUT=docs/dialogs).
+// PELORA_SHOT_CASE=Dialogs PELORA_SHOT_OUT=docs/dialogs).
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <commctrl.h>
 #include <string>
 #include "resource.h"
 #include "settings/Settings.h"
-#include "store/CatchUpDialog.h"
-#include "store/SubscribeDialog.h"
-#include "views/KeywordFilterDialog.h"
+#include "dialogs/CatchUpDialog.h"
+#include "dialogs/SubscribeDialog.h"
+#include "dialogs/KeywordFilterDialog.h"
 #include "support/DialogDriver.h"
 #include "support/ShotScript.h"
 #include "support/StoreFiles.h"

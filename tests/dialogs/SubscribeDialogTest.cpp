@@ -3,7 +3,7 @@
 #include "resource.h"
 #include "settings/Settings.h"
 #include "store/DataFolder.h"
-#include "store/SubscribeDialog.h"
+#include "dialogs/SubscribeDialog.h"
 #include "support/DialogDriver.h"
 #include "support/KillPoints.h"
 #include "support/MessageBoxRecorder.h"

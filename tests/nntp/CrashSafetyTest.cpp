@@ -3,7 +3,7 @@
 // stores exactly what one uninterrupted run stores.
 #include <gtest/gtest.h>
 #include <memory>
-#include "PatrolHarness.h"
+#include "nntp/PatrolHarness.h"
 #include "nntp/GroupListJob.h"
 #include "store/DataFolder.h"
 #include "support/KillPoints.h"

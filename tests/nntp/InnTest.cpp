@@ -146,10 +146,8 @@ TEST(Inn, PatrolAndGroupListInBothSettingsStoreWhatWasPosted)
         for (int g = 0; g < 3; ++g)
             harness.AddGroup(kGroups[g], before[g], before[g]);
         harness.SetPipelining(p);
-        PatrolOutcome outcome = harness.RunOnPort(port, 100);
-        ASSERT_TRUE(outcome.ended);
-        ASSERT_EQ((DWORD)StatusOk, outcome.result.status)
-            << Narrow(outcome.result.caption) << ": " << Narrow(outcome.result.text);
+        DownloadResult result = harness.RunDirect(port, 100);
+        ASSERT_EQ((DWORD)StatusOk, result.status) << Narrow(result.caption) << ": " << Narrow(result.text);
 
         std::wstring active = harness.DataPath() + L"active.dat";
         std::wstring category = harness.DataPath() + L"category.dat";

@@ -3,7 +3,7 @@
 // group is exactly as it was, so the next pass fetches it again.
 #include <gtest/gtest.h>
 #include <functional>
-#include "PatrolHarness.h"
+#include "nntp/PatrolHarness.h"
 
 namespace {
 

@@ -1,48 +1,14 @@
-#include "PatrolHarness.h"
+#include "nntp/PatrolHarness.h"
 #include <commctrl.h>
 #include <gtest/gtest.h>
 #include <stdlib.h>
-#include "nntp/DownloadStarter.h"
 #include "nntp/Patrol.h"
 #include "store/GroupRecord.h"
 #include "text/CodePage.h"
 
 namespace {
 
-PatrolOutcome* g_outcome;
-
-void CountHangUp(void* context) { ++((PatrolOutcome*)context)->hangUps; }
-BOOL CountReload(void* context) { ++((PatrolOutcome*)context)->reloads; return TRUE; }
-
-LRESULT CALLBACK OwnerProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
-{
-    if (message == kPatrolDoneMessage && g_outcome) {
-        DownloadJob* job = (DownloadJob*)lParam;
-        g_outcome->result = *job->result;
-        PatrolEndSteps steps = {CountHangUp, CountReload, g_outcome};
-        OnPatrolDone(window, job, &steps);
-        g_outcome->ended = true;
-        return 0;
-    }
-    return DefWindowProcW(window, message, wParam, lParam);
-}
-
 const wchar_t kOwnerClass[] = L"PeloraPatrolTestOwner";
-
-void RegisterOwner()
-{
-    static bool registered;
-    if (registered)
-        return;
-    INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_LISTVIEW_CLASSES | ICC_PROGRESS_CLASS};
-    InitCommonControlsEx(&controls);
-    WNDCLASSW windowClass = {};
-    windowClass.lpfnWndProc = OwnerProc;
-    windowClass.hInstance = GetModuleHandleW(NULL);
-    windowClass.lpszClassName = kOwnerClass;
-    RegisterClassW(&windowClass);
-    registered = true;
-}
 
 void RemoveTree(const std::wstring& folder)
 {
@@ -140,48 +106,26 @@ HWND PatrolHarness::MakeList(HWND owner)
     return list;
 }
 
-PatrolOutcome PatrolHarness::Run(ScriptedNntpServer& server, DWORD limit, const char* userId,
-                                 const char* password)
+HWND PatrolHarness::MakeOwner(const wchar_t* windowClass, WNDPROC procedure)
 {
-    return RunOnPort(server.Port(), limit, userId, password);
-}
-
-PatrolOutcome PatrolHarness::RunOnPort(unsigned short port, DWORD limit, const char* userId,
-                                       const char* password)
-{
-    RegisterOwner();
-    PatrolOutcome outcome;
-    MessageBoxRecorder recorder;
-    HWND owner = CreateWindowW(kOwnerClass, L"owner", WS_OVERLAPPEDWINDOW, 0, 0, 300, 200,
-                               NULL, NULL, GetModuleHandleW(NULL), NULL);
-    HWND list = MakeList(owner);
-
-    g_outcome = &outcome;
-    StartPatrolWith(GetModuleHandleW(NULL), owner, list, L"127.0.0.1", port, dataPath_.c_str(),
-                    limit, pipelining_, userId, password, convertMime_);
-    // The end of the pass may still be on its way when the dialog is gone.
-    DWORD deadline = GetTickCount() + (waitForEnd_ ? 15000 : 200);
-    while (!outcome.ended && (LONG)(GetTickCount() - deadline) < 0) {
-        MSG message;
-        while (PeekMessageW(&message, NULL, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&message);
-            DispatchMessageW(&message);
-        }
-        if (!outcome.ended)
-            MsgWaitForMultipleObjects(0, NULL, FALSE, 20, QS_ALLINPUT);
+    WNDCLASSW known;
+    if (!GetClassInfoW(GetModuleHandleW(NULL), windowClass, &known)) {
+        INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_LISTVIEW_CLASSES | ICC_PROGRESS_CLASS};
+        InitCommonControlsEx(&controls);
+        WNDCLASSW owner = {};
+        owner.lpfnWndProc = procedure;
+        owner.hInstance = GetModuleHandleW(NULL);
+        owner.lpszClassName = windowClass;
+        RegisterClassW(&owner);
     }
-    g_outcome = NULL;
-    DestroyWindow(owner);
-    outcome.boxes = recorder.Boxes();
-    return outcome;
+    return CreateWindowW(windowClass, L"owner", WS_OVERLAPPEDWINDOW, 0, 0, 300, 200, NULL, NULL,
+                         GetModuleHandleW(NULL), NULL);
 }
 
 DownloadResult PatrolHarness::RunDirect(unsigned short port, DWORD limit, const char* userId,
                                         const char* password, const wchar_t* server)
 {
-    RegisterOwner();
-    HWND owner = CreateWindowW(kOwnerClass, L"owner", WS_OVERLAPPEDWINDOW, 0, 0, 300, 200,
-                               NULL, NULL, GetModuleHandleW(NULL), NULL);
+    HWND owner = MakeOwner(kOwnerClass, DefWindowProcW);
     HWND list = MakeList(owner);
     GroupCursor cursor;
     cursor.Init(list);

@@ -1,12 +1,13 @@
 // Drives whole patrols without the frame: a hidden owner window stands in for
-// the frame and receives the end of the pass, a hidden list view holds the
-// group rows, and a data folder of its own holds the group files.
+// the frame, a hidden list view holds the group rows, and a data folder of
+// its own holds the group files. The road through the starter is in
+// tests/frame/StarterHarness.h.
 #pragma once
+#include <winsock2.h>
 #include <windows.h>
 #include <string>
 #include <vector>
 #include "nntp/DownloadJob.h"
-#include "support/MessageBoxRecorder.h"
 #include "support/ScriptedNntpServer.h"
 
 struct GroupHeader {
@@ -15,14 +16,6 @@ struct GroupHeader {
     DWORD recordCount;
     DWORD unreadCount;
     std::string stateText;   // bytes as stored, zero padding removed
-};
-
-struct PatrolOutcome {
-    DownloadResult result;
-    bool ended = false;       // the owner window got the end of the pass
-    int hangUps = 0;
-    int reloads = 0;
-    std::vector<RecordedBox> boxes;
 };
 
 class PatrolHarness {
@@ -35,16 +28,8 @@ public:
     // A row in the group view without any files behind it.
     void AddRow(const std::wstring& name) { rows_.push_back(name); }
 
-    // One pass against `server` (or `port` when given), with these
-    // credentials; blocks until the pass has ended (bounded).
-    PatrolOutcome Run(ScriptedNntpServer& server, DWORD limit = 100,
-                      const char* userId = NULL, const char* password = NULL);
-    PatrolOutcome RunOnPort(unsigned short port, DWORD limit = 100,
-                            const char* userId = NULL, const char* password = NULL);
     // The Pipelining setting of the passes that follow (0 unless set).
     void SetPipelining(DWORD pipelining) { pipelining_ = pipelining; }
-    // For a start that is expected to start nothing.
-    void SetWaitForEnd(bool wait) { waitForEnd_ = wait; }
     // The setting ConvertMime of the passes that follow.
     void SetConvertMime(bool on) { convertMime_ = on; }
 
@@ -60,11 +45,13 @@ public:
         return ReadFile(group + extension);
     }
 
-private:
+protected:
+    // A hidden owner window of `windowClass` (registered with `procedure`
+    // on first use), and the list view of the rows in it.
+    HWND MakeOwner(const wchar_t* windowClass, WNDPROC procedure);
     HWND MakeList(HWND owner);
     std::wstring dataPath_;
     std::vector<std::wstring> rows_;
-    bool waitForEnd_ = true;
     DWORD pipelining_ = 0;
     bool convertMime_ = false;
 };

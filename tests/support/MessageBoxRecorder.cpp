@@ -1,5 +1,5 @@
 #include "support/MessageBoxRecorder.h"
-#include "app/MessageCatalog.h"
+#include "text/MessageCatalog.h"
 
 MessageBoxRecorder* MessageBoxRecorder::current_;
 

@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <stdio.h>
-#include "app/MessageCatalog.h"
+#include "text/MessageCatalog.h"
 #include "support/RegistrySandbox.h"
 
 int main(int argc, char** argv)

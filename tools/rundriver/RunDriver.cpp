@@ -10,7 +10,7 @@
 #include <string.h>
 #include <wchar.h>
 #include <string>
-#include "app/SingleInstance.h"
+#include "frame/MainFrame.h"
 #include "resource.h"
 
 namespace {

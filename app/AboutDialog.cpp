@@ -1,8 +1,0 @@
-#include "app/AboutDialog.h"
-#include "resource.h"
-
-int RunAboutDialog(HINSTANCE instance, HWND owner)
-{
-    AboutDialog about;
-    return (int)about.Run(instance, IDD_ABOUT, owner);
-}

@@ -1,0 +1,31 @@
+// The modal "fetching the group list" dialog: starts the group list worker,
+// shows the running count, and ends once the worker has reported back.
+#pragma once
+#include <windows.h>
+
+struct GroupListJob;
+
+struct GroupListDialog {
+    HWND window;
+    DWORD count;
+    const wchar_t* server;
+    DWORD port;
+    const wchar_t* activePath;
+    const wchar_t* categoryPath;
+    const char* userId;
+    const char* password;
+    GroupListJob* job;
+    HANDLE worker;         // joined after the dialog has closed
+    BOOL finished;         // the end notification has arrived
+    // Why the fetch could not start (no memory, no thread); shown like the
+    // worker's own error text.
+    wchar_t startError[256];
+};
+
+// Runs the dialog (110) owned by `owner` and returns when it has closed and
+// the worker has ended. Reports nothing itself: the dialog has shown any
+// error. The user id and password must stay valid until it returns.
+INT_PTR RunGroupListFetch(HINSTANCE instance, HWND owner, const wchar_t* activePath, const wchar_t* categoryPath,
+                          const wchar_t* server, DWORD port, const char* userId, const char* password);
+
+INT_PTR CALLBACK GroupListDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);

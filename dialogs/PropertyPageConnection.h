@@ -1,0 +1,12 @@
+// Page "接続" (dialog 130): dial-up, the phone-book entry, the wait before
+// hanging up.
+#pragma once
+#include "dialogs/PropertyPage.h"
+
+class PropertyPageConnection : public PropertyPage {
+public:
+    PropertyPageConnection(Settings* settings, HINSTANCE instance);
+    void Init(HWND page) override;
+    BOOL Command(HWND page, WPARAM wParam, LPARAM lParam) override;
+    BOOL Apply(HWND page) override;
+};

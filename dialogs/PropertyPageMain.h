@@ -1,0 +1,15 @@
+// Page "メイン" (dialog 102): server, port, data folder, limit and
+// pipelining.
+#pragma once
+#include "dialogs/PropertyPage.h"
+
+class PropertyPageMain : public PropertyPage {
+public:
+    PropertyPageMain(Settings* settings, HINSTANCE instance);
+    void Init(HWND page) override;
+    BOOL Command(HWND page, WPARAM wParam, LPARAM lParam) override;
+    BOOL Apply(HWND page) override;
+
+private:
+    void OnBrowse(HWND page);
+};

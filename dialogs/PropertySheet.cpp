@@ -1,0 +1,82 @@
+#include "dialogs/PropertySheet.h"
+#include "dialogs/PropertyPage.h"
+#include "dialogs/PropertyPageMain.h"
+#include "dialogs/PropertyPageAuth.h"
+#include "dialogs/PropertyPageKey.h"
+#include "dialogs/PropertyPageConnection.h"
+#include "dialogs/PropertyPageFont.h"
+#include "dialogs/PropertyPageColor.h"
+#include "text/MessageCatalog.h"
+#include "resource.h"
+#include <commctrl.h>
+#include <prsht.h>
+#include <string.h>
+
+enum { kPageCount = 8, kShownPages = 6 };
+
+static Settings* g_sheetSettings;
+
+Settings* PropertySheetSettings()
+{
+    return g_sheetSettings;
+}
+
+int RunPropertySheet(Settings* settings, HINSTANCE instance, HWND owner)
+{
+    g_sheetSettings = settings;
+
+    // The last two are built with the others but have no place in the sheet.
+    PropertyPage* pages[kPageCount] = {
+        new PropertyPageMain(settings, instance),
+        new PropertyPageAuth(settings, instance),
+        new PropertyPageKey(settings, instance),
+        new PropertyPageConnection(settings, instance),
+        new PropertyPageFont(settings, instance),
+        new PropertyPageColor(settings, instance),
+        new PropertyPage(IDD_PAGE_USER, IDS_PAGE_USER, settings, instance),
+        new PropertyPage(IDD_PAGE_POST, IDS_PAGE_POST, settings, instance),
+    };
+
+    BOOL complete = FALSE;
+    settings->Load(&complete);
+
+    PROPSHEETPAGEW described[kShownPages];
+    memset(described, 0, sizeof described);
+    for (int i = 0; i < kShownPages; i++) {
+        described[i].dwSize = sizeof(PROPSHEETPAGEW);
+        described[i].dwFlags = PSP_USETITLE;
+        described[i].hInstance = instance;
+        described[i].pszTemplate = MAKEINTRESOURCEW(pages[i]->Template());
+        described[i].pszTitle = pages[i]->Title();
+        described[i].pfnDlgProc = pages[i]->Procedure();
+        described[i].lParam = (LPARAM)pages[i];
+    }
+
+    wchar_t caption[kMessageTextCapacity];
+    const wchar_t* text = MessageCatalog::Load(IDS_PROPERTIES);
+    wcsncpy(caption, text ? text : L"", kMessageTextCapacity - 1);
+    caption[kMessageTextCapacity - 1] = L'\0';
+
+    PROPSHEETHEADERW sheet;
+    memset(&sheet, 0, sizeof sheet);
+    sheet.dwSize = sizeof(PROPSHEETHEADERW);
+    sheet.dwFlags = PSH_USEICONID | PSH_PROPSHEETPAGE | PSH_NOAPPLYNOW;
+    sheet.hwndParent = owner;
+    sheet.hInstance = instance;
+    sheet.pszIcon = MAKEINTRESOURCEW(IDI_PELORA);
+    sheet.pszCaption = caption;
+    sheet.nPages = kShownPages;
+    sheet.nStartPage = 0;
+    sheet.ppsp = described;
+
+    int result = 2;
+    if (PropertySheetW(&sheet) == 1) {
+        settings->Save();
+        result = 1;
+    }
+
+    for (int i = 0; i < kPageCount; i++)
+        delete pages[i];
+    g_sheetSettings = NULL;
+    return result;
+}

@@ -1,0 +1,175 @@
+// The real program killed (TerminateProcess) at a few instants of a patrol
+// and of a deletion of read articles, then started again: every group's
+// index and log agree, and no temporary file is left.
+#include <gtest/gtest.h>
+#include <winsock2.h>
+#include <windows.h>
+#include <string.h>
+#include <string>
+#include <vector>
+#include "support/RealProgram.h"
+#include "resource.h"
+#include "store/GroupMaintenance.h"
+#include "store/IndexHeader.h"
+#include "support/ScriptedNntpServer.h"
+#include "support/StoreFiles.h"
+
+namespace {
+
+const wchar_t* const kGroups[] = {L"fj.a", L"fj.b"};
+
+DWORD Word(const std::string& bytes, size_t at)
+{
+    DWORD value = 0;
+    if (at + 4 <= bytes.size())
+        memcpy(&value, bytes.data() + at, 4);
+    return value;
+}
+
+// Every record covers the next whole block of the log, with its number in
+// it; the header counts the records and their read marks. Bytes past the
+// last block may stay until the next patrol cuts them.
+void ExpectAgree(const std::wstring& stem)
+{
+    SCOPED_TRACE(stem);
+    std::string index = ReadBytes(stem + L".idx"), log = ReadBytes(stem + L".log");
+    ASSERT_GE(index.size(), (size_t)kIndexHeaderSize);
+    EXPECT_EQ((DWORD)kIndexVersion, Word(index, 0));
+    DWORD count = Word(index, 16), unread = 0, offset = 0;
+    ASSERT_GE(index.size(), kIndexHeaderSize + (size_t)kIndexRecordSize * count);
+    for (DWORD i = 0; i < count; ++i) {
+        IndexRecord record;
+        memcpy(&record, index.data() + kIndexHeaderSize + kIndexRecordSize * i, sizeof record);
+        ASSERT_EQ(offset, record.articleOffset) << i;
+        ASSERT_LE((size_t)offset + record.articleLength, log.size()) << i;
+        std::string block = log.substr(offset, record.articleLength);
+        EXPECT_NE(std::string::npos, block.find("X-Local-Seq: " + std::to_string(record.articleNumber) + "\r\n"));
+        EXPECT_EQ("================\r\n", block.substr(block.size() - 18));
+        unread += !(record.flags & kRecordRead);
+        offset += record.articleLength;
+    }
+    EXPECT_EQ(unread, Word(index, 88));
+}
+
+bool HasTemporaryFiles(const std::wstring& folder)
+{
+    WIN32_FIND_DATAW found;
+    HANDLE find = FindFirstFileW((folder + L"*~").c_str(), &found);
+    if (find == INVALID_HANDLE_VALUE)
+        return false;
+    FindClose(find);
+    return true;
+}
+
+class KillRoad : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(server.Start(60000));
+        std::string body;
+        for (int line = 0; line < 40; ++line)
+            body += "A body line long enough to give the files some weight, number " + std::to_string(line) + "\r\n";
+        server.On("GROUP fj.a", "211 30 1 30 fj.a\r\n");
+        server.On("GROUP fj.b", "211 30 101 130 fj.b\r\n");
+        for (unsigned n = 1; n <= 130; n = n == 30 ? 101 : n + 1)
+            server.AddArticle(n, "From: a@b\r\nSubject: s" + std::to_string(n) + "\r\n", body);
+        ASSERT_TRUE(WriteBytes(folder.File(L"group.dat"), "fj.a\r\nfj.b\r\n"));
+    }
+
+    // Starts the program and waits for its frame; the copy ends with the test.
+    HWND StartCopy(StartedCopy* copy)
+    {
+        if (!Start(ProgramPath(), &copy->info))
+            return NULL;
+        return WaitForFrame(copy->info.dwProcessId, 20000);
+    }
+    void Kill(StartedCopy* copy)
+    {
+        TerminateProcess(copy->info.hProcess, 9);
+        WaitForSingleObject(copy->info.hProcess, 10000);
+    }
+    // A start after the kill: its data initialisation settles the files.
+    void Restart()
+    {
+        StartedCopy copy;
+        ASSERT_TRUE(StartCopy(&copy) != NULL) << "no frame after the kill";
+        Kill(&copy);
+        EXPECT_FALSE(HasTemporaryFiles(folder.Path()));
+    }
+    std::wstring Stem(const wchar_t* group) { return folder.File(group); }
+
+    ScriptedNntpServer server;
+    TempDataFolder folder;
+};
+
+}  // namespace
+
+TEST_F(KillRoad, KilledPatrolsAndDeletionsLeaveAgreeingFiles)
+{
+    RealSettings settings(folder.Path(), server.Port());
+    ASSERT_NE(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(ProgramPath().c_str())) << "build pelora_hpc first";
+    // Kill instants by the number of commands the server has received.
+    for (size_t after : {9u, 50u, 83u}) {
+        SCOPED_TRACE(after);
+        StartedCopy copy;
+        HWND frame = StartCopy(&copy);
+        ASSERT_TRUE(frame != NULL);
+        size_t before = server.Commands().size();
+        PostMessageW(frame, WM_COMMAND, IDM_DOWNLOAD, 0);
+        server.WaitForCommands(before + after, 10000);
+        Kill(&copy);
+        Restart();
+        for (const wchar_t* group : kGroups)
+            ExpectAgree(Stem(group));
+    }
+
+    // Every other article read; the deletion's result made beside, in a copy.
+    TempDataFolder expected;
+    for (const wchar_t* group : kGroups) {
+        std::string index = ReadBytes(Stem(group) + L".idx");
+        DWORD count = Word(index, 16), unread = 0;
+        if (group == kGroups[0])
+            ASSERT_GT(count, 2u) << "the patrols stored nothing";
+        for (DWORD i = 0; i < count; ++i) {
+            DWORD* flags = (DWORD*)&index[kIndexHeaderSize + kIndexRecordSize * i];
+            *flags = (*flags & ~(DWORD)kRecordRead) | (i % 2 ? (DWORD)kRecordRead : 0);
+            unread += !(i % 2);
+        }
+        memcpy(&index[88], &unread, 4);
+        ASSERT_TRUE(WriteBytes(Stem(group) + L".idx", index));
+        ASSERT_TRUE(WriteBytes(expected.File(group) + L".idx", index));
+        ASSERT_TRUE(WriteBytes(expected.File(group) + L".log", ReadBytes(Stem(group) + L".log")));
+    }
+    ASSERT_TRUE(WriteBytes(expected.File(L"group.dat"), "fj.a\r\nfj.b\r\n"));
+    ASSERT_TRUE(CompactAllGroups(expected.Path().c_str(), NULL, NULL));
+
+    for (DWORD wait : {0u, 3u, 8u, 2000u}) {
+        SCOPED_TRACE(wait);
+        std::string oldIndex[2], oldLog[2];
+        for (int g = 0; g < 2; ++g) {
+            oldIndex[g] = ReadBytes(Stem(kGroups[g]) + L".idx");
+            oldLog[g] = ReadBytes(Stem(kGroups[g]) + L".log");
+        }
+        StartedCopy copy;
+        HWND frame = StartCopy(&copy);
+        ASSERT_TRUE(frame != NULL);
+        PostMessageW(frame, WM_COMMAND, IDM_DELETE_READ, 0);
+        HWND box = WaitForWindow(copy.info.dwProcessId, L"#32770", 5000);
+        ASSERT_TRUE(box != NULL) << "no confirmation";
+        PostMessageW(box, WM_COMMAND, IDYES, 0);
+        Sleep(wait);
+        Kill(&copy);
+        Restart();
+        for (int g = 0; g < 2; ++g) {
+            std::string index = ReadBytes(Stem(kGroups[g]) + L".idx");
+            std::string log = ReadBytes(Stem(kGroups[g]) + L".log");
+            bool old = index == oldIndex[g] && log == oldLog[g];
+            bool fresh = index == ReadBytes(expected.File(kGroups[g]) + L".idx")
+                      && log == ReadBytes(expected.File(kGroups[g]) + L".log");
+            EXPECT_TRUE(old || fresh) << g;
+        }
+    }
+    // The last one had the time to finish.
+    for (const wchar_t* group : kGroups)
+        EXPECT_EQ(ReadBytes(expected.File(group) + L".log"), ReadBytes(Stem(group) + L".log"));
+}

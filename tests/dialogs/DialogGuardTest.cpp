@@ -1,0 +1,74 @@
+#include <gtest/gtest.h>
+#include "dialogs/AboutDialog.h"
+#include "dialogs/ModalDialog.h"
+#include "resource.h"
+#include "support/MessageBoxRecorder.h"
+
+namespace {
+
+UINT g_answerCommand;
+
+// Answers the modal About box from inside its own message loop.
+void CALLBACK AnswerAbout(HWND, UINT, UINT_PTR timer, DWORD)
+{
+    HWND about = FindWindowW(NULL, L"About Pelora");
+    if (!about)
+        return;
+    KillTimer(NULL, timer);
+    PostMessageW(about, WM_COMMAND, MAKEWPARAM(g_answerCommand, BN_CLICKED), 0);
+}
+
+int RunAboutAnswering(UINT command)
+{
+    g_answerCommand = command;
+    SetTimer(NULL, 0, 20, AnswerAbout);
+    return RunAboutDialog(GetModuleHandleW(NULL), NULL);
+}
+
+}  // namespace
+
+TEST(AboutDialog, OkAndCancelEndItWithTheirOwnCodes)
+{
+    MessageBoxRecorder boxes;
+    EXPECT_EQ(IDOK, RunAboutAnswering(IDOK));
+    EXPECT_EQ(IDCANCEL, RunAboutAnswering(IDCANCEL));
+    EXPECT_TRUE(boxes.Boxes().empty());
+}
+
+TEST(AboutDialog, ShowsItsTexts)
+{
+    AboutDialog about;
+    HWND dialog = CreateDialogParamW(GetModuleHandleW(NULL), MAKEINTRESOURCEW(IDD_ABOUT), NULL,
+                                     ModalDialog::Procedure, (LPARAM)&about);
+    ASSERT_TRUE(dialog != NULL);
+    wchar_t text[64];
+    GetWindowTextW(dialog, text, 64);
+    EXPECT_STREQ(L"About Pelora", text);
+    EXPECT_TRUE(ModalDialog::ObjectOf(dialog) == &about);
+    EXPECT_TRUE(about.Window() == dialog);
+    HWND label = FindWindowExW(dialog, NULL, L"Static", L"Pelora Version 1.1");
+    EXPECT_TRUE(label != NULL);
+    RECT frame;
+    GetWindowRect(dialog, &frame);
+    EXPECT_LE(frame.right - frame.left, 240);
+    DestroyWindow(dialog);
+    // The window is gone: the object no longer names it.
+    EXPECT_TRUE(about.Window() == NULL);
+}
+
+TEST(DialogGuard, CommandWithoutObjectShowsNotInitializedAndIsIgnored)
+{
+    MessageBoxRecorder boxes;
+    HWND dialog = CreateDialogParamW(GetModuleHandleW(NULL), MAKEINTRESOURCEW(IDD_ABOUT), NULL,
+                                     ModalDialog::Procedure, 0);
+    ASSERT_TRUE(dialog != NULL);
+    SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+    ASSERT_EQ(1u, boxes.Boxes().size());
+    EXPECT_EQ(L"Not Initialized!", boxes.Boxes()[0].text);
+    EXPECT_EQ(L"ERROR", boxes.Boxes()[0].caption);
+    EXPECT_EQ((UINT)MB_ICONHAND, boxes.Boxes()[0].flags);
+    EXPECT_TRUE(boxes.Boxes()[0].owner == NULL);
+    // The dialog stays open.
+    EXPECT_TRUE(IsWindow(dialog));
+    DestroyWindow(dialog);
+}

@@ -1,0 +1,258 @@
+#include <gtest/gtest.h>
+#include "support/DialogDriver.h"
+#include "support/RegistrySandbox.h"
+#include "dialogs/FileChooserDialog.h"
+#include "resource.h"
+#include <string>
+#include <vector>
+
+namespace {
+
+const wchar_t kCaption[] = L"Choose folder";
+
+std::wstring ItemLabel(HWND tree, HTREEITEM item, int* image = NULL)
+{
+    wchar_t text[300] = L"";
+    TVITEMW tv = {};
+    tv.mask = TVIF_TEXT | TVIF_IMAGE;
+    tv.hItem = item;
+    tv.pszText = text;
+    tv.cchTextMax = 300;
+    SendMessageW(tree, TVM_GETITEMW, 0, (LPARAM)&tv);
+    if (image)
+        *image = tv.iImage;
+    return text;
+}
+
+std::vector<std::wstring> Children(HWND tree, HTREEITEM parent)
+{
+    std::vector<std::wstring> names;
+    for (HTREEITEM c = TreeView_GetChild(tree, parent); c; c = TreeView_GetNextSibling(tree, c))
+        names.push_back(ItemLabel(tree, c));
+    return names;
+}
+
+HTREEITEM Child(HWND tree, HTREEITEM parent, const std::wstring& name)
+{
+    for (HTREEITEM c = TreeView_GetChild(tree, parent); c; c = TreeView_GetNextSibling(tree, c))
+        if (!_wcsicmp(ItemLabel(tree, c).c_str(), name.c_str()))
+            return c;
+    return NULL;
+}
+
+// As the user does: select the item, then the expand or collapse key.
+void Select(HWND tree, HTREEITEM item) { TreeView_SelectItem(tree, item); }
+void Expand(HWND tree, HTREEITEM item)
+{
+    Select(tree, item);
+    SendMessageW(tree, WM_KEYDOWN, VK_ADD, 0);
+}
+void Collapse(HWND tree, HTREEITEM item)
+{
+    Select(tree, item);
+    SendMessageW(tree, WM_KEYDOWN, VK_SUBTRACT, 0);
+}
+
+// Opens the tree from the root down to `folder` (a full path ending in a
+// backslash on the current drive) and returns its item.
+HTREEITEM OpenTo(HWND tree, const std::wstring& folder)
+{
+    HTREEITEM item = TreeView_GetRoot(tree);
+    Expand(tree, item);
+    size_t start = folder.find(L'\\') + 1;
+    while (item && start < folder.size()) {
+        size_t end = folder.find(L'\\', start);
+        item = Child(tree, item, folder.substr(start, end - start));
+        if (item)
+            Expand(tree, item);
+        start = end + 1;
+    }
+    return item;
+}
+
+bool OkEnabled(HWND dialog) { return IsWindowEnabled(GetDlgItem(dialog, IDC_CHOOSER_OK)) != 0; }
+
+class FileChooserTest : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        wchar_t temp[MAX_PATH];
+        GetTempPathW(MAX_PATH, temp);
+        GetLongPathNameW(temp, temp, MAX_PATH);
+        base_ = temp;
+        if (base_.back() != L'\\')
+            base_ += L'\\';
+        base_ += L"pelora-chooser-" + std::to_wstring(GetCurrentProcessId()) + L"\\";
+        CreateDirectoryW(base_.c_str(), NULL);
+        for (const wchar_t* d : { L"beta", L"Alpha", L"gamma" })
+            CreateDirectoryW((base_ + d).c_str(), NULL);
+        for (const wchar_t* f : { L"b.exe", L"a.exe", L"c.txt", L"Beta.exe" })
+            WriteFile(base_ + f);
+        GetCurrentDirectoryW(MAX_PATH, oldDirectory_);
+        // The tree's root is the root of the current drive.
+        SetCurrentDirectoryW(base_.c_str());
+        relative_ = base_.substr(2);
+    }
+    void TearDown() override
+    {
+        SetCurrentDirectoryW(oldDirectory_);
+        RemoveTree(L"\\\\?\\" + base_);
+    }
+    static void WriteFile(const std::wstring& path)
+    {
+        HANDLE h = CreateFileW(path.c_str(), GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, 0, NULL);
+        CloseHandle(h);
+    }
+    static void RemoveTree(const std::wstring& folder)
+    {
+        WIN32_FIND_DATAW fd;
+        HANDLE find = FindFirstFileW((folder + L"*").c_str(), &fd);
+        if (find != INVALID_HANDLE_VALUE) {
+            do {
+                std::wstring name = fd.cFileName;
+                if (name == L"." || name == L"..")
+                    continue;
+                if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+                    RemoveTree(folder + name + L"\\");
+                else
+                    DeleteFileW((folder + name).c_str());
+            } while (FindNextFileW(find, &fd));
+            FindClose(find);
+        }
+        RemoveDirectoryW(folder.c_str());
+    }
+    std::wstring base_;      // C:\...\pelora-chooser-N\   .
+    std::wstring relative_;  // the same without the drive
+    wchar_t oldDirectory_[MAX_PATH];
+    FileChooserDialog chooser_;
+};
+
+TEST_F(FileChooserTest, FolderModeListsFoldersInNameOrderAndReturnsTheChosenFolder)
+{
+    DialogDriver driver;
+    driver.Then(kCaption, [&](HWND dialog) {
+        HWND tree = GetDlgItem(dialog, IDC_CHOOSER_TREE);
+        // OK follows the selection (the tree may select its root on focus).
+        EXPECT_EQ(TreeView_GetSelection(tree) != NULL, OkEnabled(dialog));
+        HTREEITEM root = TreeView_GetRoot(tree);
+        EXPECT_EQ(L"\\", ItemLabel(tree, root));
+        EXPECT_EQ(std::vector<std::wstring>{ L"DUMMY" }, Children(tree, root));
+
+        HTREEITEM folder = OpenTo(tree, relative_);
+        ASSERT_TRUE(folder != NULL);
+        std::vector<std::wstring> expected{ L"Alpha", L"beta", L"gamma" };
+        EXPECT_EQ(expected, Children(tree, folder));
+        for (const std::wstring& name : Children(tree, root))
+            EXPECT_TRUE(name != L"." && name != L"..");
+        // Every unread folder shows an expand button through its placeholder.
+        HTREEITEM beta = Child(tree, folder, L"beta");
+        EXPECT_EQ(std::vector<std::wstring>{ L"DUMMY" }, Children(tree, beta));
+
+        // A folder made while the branch is open shows after close and reopen.
+        CreateDirectoryW((base_ + L"delta").c_str(), NULL);
+        Collapse(tree, folder);
+        EXPECT_EQ(std::vector<std::wstring>{ L"DUMMY" }, Children(tree, folder));
+        Expand(tree, folder);
+        expected = { L"Alpha", L"beta", L"delta", L"gamma" };
+        EXPECT_EQ(expected, Children(tree, folder));
+
+        Select(tree, Child(tree, folder, L"beta"));
+        EXPECT_TRUE(OkEnabled(dialog));
+        DialogDriver::Click(dialog, IDC_CHOOSER_OK);
+    });
+    ASSERT_EQ(IDOK, chooser_.Choose(GetModuleHandleW(NULL), NULL, kCaption, NULL));
+    EXPECT_TRUE(driver.Done());
+    EXPECT_EQ(relative_ + L"beta\\", chooser_.Result());
+}
+
+TEST_F(FileChooserTest, RootIsABackslashAndCancelKeepsTheResult)
+{
+    DialogDriver driver;
+    driver.Then(kCaption, [&](HWND dialog) {
+        HWND tree = GetDlgItem(dialog, IDC_CHOOSER_TREE);
+        Select(tree, TreeView_GetRoot(tree));
+        DialogDriver::Click(dialog, IDC_CHOOSER_OK);
+    });
+    ASSERT_EQ(IDOK, chooser_.Choose(GetModuleHandleW(NULL), NULL, kCaption, NULL));
+    EXPECT_EQ(std::wstring(L"\\"), chooser_.Result());
+
+    DialogDriver cancel;
+    cancel.Then(kCaption, [&](HWND dialog) {
+        HWND tree = GetDlgItem(dialog, IDC_CHOOSER_TREE);
+        OpenTo(tree, relative_);
+        DialogDriver::Click(dialog, IDCANCEL);
+    });
+    EXPECT_EQ(IDCANCEL, chooser_.Choose(GetModuleHandleW(NULL), NULL, kCaption, NULL));
+    EXPECT_TRUE(cancel.Done());
+    EXPECT_EQ(std::wstring(L"\\"), chooser_.Result());
+}
+
+TEST_F(FileChooserTest, FileModeListsMatchingFilesAfterFoldersAndOnlyFilesCanBeChosen)
+{
+    DialogDriver driver;
+    driver.Then(L"Choose program", [&](HWND dialog) {
+        HWND tree = GetDlgItem(dialog, IDC_CHOOSER_TREE);
+        HTREEITEM folder = OpenTo(tree, relative_);
+        ASSERT_TRUE(folder != NULL);
+        std::vector<std::wstring> expected{ L"Alpha", L"beta", L"gamma", L"a.exe", L"b.exe",
+                                            L"Beta.exe" };
+        EXPECT_EQ(expected, Children(tree, folder));
+        int image = -1;
+        ItemLabel(tree, Child(tree, folder, L"a.exe"), &image);
+        EXPECT_EQ(2, image);
+
+        Select(tree, Child(tree, folder, L"gamma"));
+        EXPECT_FALSE(OkEnabled(dialog));
+        Select(tree, Child(tree, folder, L"b.exe"));
+        EXPECT_TRUE(OkEnabled(dialog));
+        DialogDriver::Click(dialog, IDC_CHOOSER_OK);
+    });
+    ASSERT_EQ(IDOK, chooser_.Choose(GetModuleHandleW(NULL), NULL, L"Choose program", L"*.exe"));
+    EXPECT_EQ(relative_ + L"b.exe", chooser_.Result());
+
+    // The same object, now asked for a folder, is a folder chooser again.
+    DialogDriver folderMode;
+    folderMode.Then(kCaption, [&](HWND dialog) {
+        HWND tree = GetDlgItem(dialog, IDC_CHOOSER_TREE);
+        HTREEITEM folder = OpenTo(tree, relative_);
+        std::vector<std::wstring> expected{ L"Alpha", L"beta", L"gamma" };
+        EXPECT_EQ(expected, Children(tree, folder));
+        DialogDriver::Click(dialog, IDCANCEL);
+    });
+    EXPECT_EQ(IDCANCEL, chooser_.Choose(GetModuleHandleW(NULL), NULL, kCaption, NULL));
+    EXPECT_TRUE(folderMode.Done());
+}
+
+TEST_F(FileChooserTest, PathsThatWouldNotFitAreRefused)
+{
+    // A folder whose path stays inside the limit, holding one that does not.
+    std::wstring longName(240 - relative_.size(), L'L');
+    std::wstring inside = base_ + longName + L"\\";
+    std::wstring tooLong = inside + std::wstring(30, L'M') + L"\\";
+    ASSERT_TRUE(CreateDirectoryW((L"\\\\?\\" + inside).c_str(), NULL));
+    ASSERT_TRUE(CreateDirectoryW((L"\\\\?\\" + tooLong).c_str(), NULL));
+    ASSERT_TRUE(CreateDirectoryW((L"\\\\?\\" + tooLong + L"x").c_str(), NULL));
+
+    DialogDriver driver;
+    driver.Then(kCaption, [&](HWND dialog) {
+        HWND tree = GetDlgItem(dialog, IDC_CHOOSER_TREE);
+        HTREEITEM folder = OpenTo(tree, relative_);
+        HTREEITEM fits = Child(tree, folder, longName);
+        ASSERT_TRUE(fits != NULL);
+        Expand(tree, fits);
+        HTREEITEM over = Child(tree, fits, std::wstring(30, L'M'));
+        ASSERT_TRUE(over != NULL);
+        Select(tree, fits);
+        EXPECT_TRUE(OkEnabled(dialog));
+        Expand(tree, over);
+        EXPECT_TRUE(Children(tree, over).empty());
+        Select(tree, over);
+        EXPECT_FALSE(OkEnabled(dialog));
+        Select(tree, fits);
+        DialogDriver::Click(dialog, IDC_CHOOSER_OK);
+    });
+    ASSERT_EQ(IDOK, chooser_.Choose(GetModuleHandleW(NULL), NULL, kCaption, NULL));
+    EXPECT_EQ(relative_ + longName + L"\\", chooser_.Result());
+}
+
+} // namespace

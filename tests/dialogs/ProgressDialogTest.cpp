@@ -1,0 +1,50 @@
+// The progress dialog must close however early the worker ends, and only
+// the worker may end it.
+#include <gtest/gtest.h>
+#include <string>
+#include <thread>
+#include "dialogs/ProgressDialog.h"
+#include "resource.h"
+
+namespace {
+
+TEST(ProgressDialog, ClosesWhenTheWorkerEndedBeforeItOpened)
+{
+    ProgressState state;
+    InitProgressState(&state);
+    ProgressWorkerDone(&state);
+    DWORD start = GetTickCount();
+    EXPECT_EQ(IDOK, RunProgressDialog(GetModuleHandleW(NULL), NULL, &state));
+    EXPECT_LT(GetTickCount() - start, 5000u);
+    EXPECT_EQ((HWND)NULL, state.dialog);
+}
+
+TEST(ProgressDialog, EscapeWaitsForTheWorkerAndTheWorkerUpdatesIt)
+{
+    ProgressState state;
+    InitProgressState(&state);
+    std::wstring shownGroup;
+    bool openAfterEscape = false;
+    std::thread worker([&] {
+        DWORD deadline = GetTickCount() + 8000;
+        while (!state.dialog && (LONG)(GetTickCount() - deadline) < 0)
+            Sleep(10);
+        HWND dialog = state.dialog;
+        if (dialog) {
+            ProgressShowGroup(&state, L"fj.test", 5);
+            ProgressStep(&state);
+            wchar_t text[64] = L"";
+            GetDlgItemTextW(dialog, IDC_PROGRESS_GROUP, text, 64);
+            shownGroup = text;
+            SendMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
+            openAfterEscape = IsWindow(dialog) && state.dialog == dialog;
+        }
+        ProgressWorkerDone(&state);
+    });
+    EXPECT_EQ(IDOK, RunProgressDialog(GetModuleHandleW(NULL), NULL, &state));
+    worker.join();
+    EXPECT_EQ(L"fj.test", shownGroup);
+    EXPECT_TRUE(openAfterEscape);
+}
+
+}  // namespace

@@ -1,0 +1,462 @@
+#include <gtest/gtest.h>
+#include "support/DialogDriver.h"
+#include "support/RegistrySandbox.h"
+#include "support/MessageBoxRecorder.h"
+#include "dialogs/PropertySheet.h"
+#include "host/RasService.h"
+#include "resource.h"
+#include <commctrl.h>
+#include <prsht.h>
+#include <stdlib.h>
+#include <string>
+#include <vector>
+
+namespace {
+
+const wchar_t kSheetCaption[] = L"プロパティ";
+const wchar_t kKey[] = L"Software\\tidewell\\Pelora";
+
+enum { kMainPage, kAuthPage, kKeyPage, kConnectionPage, kFontPage, kColorPage };
+
+HKEY OpenKey()
+{
+    HKEY key = NULL;
+    RegCreateKeyExW(HKEY_CURRENT_USER, kKey, 0, NULL, 0, KEY_ALL_ACCESS, NULL, &key, NULL);
+    return key;
+}
+
+void PutString(const wchar_t* name, const wchar_t* value)
+{
+    HKEY key = OpenKey();
+    RegSetValueExW(key, name, 0, REG_SZ, (const BYTE*)value, (DWORD)(wcslen(value) + 1) * 2);
+    RegCloseKey(key);
+}
+
+void PutDword(const wchar_t* name, DWORD value)
+{
+    HKEY key = OpenKey();
+    RegSetValueExW(key, name, 0, REG_DWORD, (const BYTE*)&value, 4);
+    RegCloseKey(key);
+}
+
+bool HasValue(const wchar_t* name)
+{
+    HKEY key = OpenKey();
+    bool has = RegQueryValueExW(key, name, NULL, NULL, NULL, NULL) == ERROR_SUCCESS;
+    RegCloseKey(key);
+    return has;
+}
+
+std::wstring GetString(const wchar_t* name)
+{
+    wchar_t text[600] = L"";
+    DWORD size = sizeof text - 2;
+    HKEY key = OpenKey();
+    RegQueryValueExW(key, name, NULL, NULL, (BYTE*)text, &size);
+    RegCloseKey(key);
+    return text;
+}
+
+DWORD GetDword(const wchar_t* name, DWORD* type = NULL)
+{
+    DWORD value = 0xDEADBEEF, size = 4, t = 0;
+    HKEY key = OpenKey();
+    RegQueryValueExW(key, name, NULL, &t, (BYTE*)&value, &size);
+    RegCloseKey(key);
+    if (type)
+        *type = t;
+    return value;
+}
+
+HWND Page(HWND sheet) { return (HWND)SendMessageW(sheet, PSM_GETCURRENTPAGEHWND, 0, 0); }
+
+// Leaves the current page for tab `index`, as a click on the tab does.
+HWND GoTo(HWND sheet, int index)
+{
+    SendMessageW(sheet, PSM_SETCURSEL, index, 0);
+    return Page(sheet);
+}
+
+int CurrentIndex(HWND sheet)
+{
+    return TabCtrl_GetCurSel((HWND)SendMessageW(sheet, PSM_GETTABCONTROL, 0, 0));
+}
+
+// The field has the focus and all its text is selected.
+void ExpectRefused(HWND page, int id)
+{
+    HWND field = GetDlgItem(page, id);
+    EXPECT_EQ(field, GetFocus()) << "field " << id;
+    DWORD start = 0, end = 0;
+    SendMessageW(field, EM_GETSEL, (WPARAM)&start, (LPARAM)&end);
+    EXPECT_EQ(0u, start) << "field " << id;
+    EXPECT_EQ((DWORD)GetWindowTextLengthW(field), end) << "field " << id;
+}
+
+class PropertySheetTest : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        RegistrySandbox::Clear();
+        wchar_t temp[MAX_PATH];
+        GetTempPathW(MAX_PATH, temp);
+        folder_ = std::wstring(temp) + L"pelora-sheet-" + std::to_wstring(GetCurrentProcessId());
+        CreateDirectoryW(folder_.c_str(), NULL);
+        // A complete record, so that every page starts from stored values.
+        PutString(L"Server", L"news.example.jp");
+        PutDword(L"Port", 119);
+        PutString(L"DataPath", (folder_ + L"\\").c_str());
+        PutDword(L"Limit", 50);
+    }
+    void TearDown() override
+    {
+        RemoveDirectoryW(folder_.c_str());
+        settings_.Destroy();
+        DeleteObject(settings_.ArticleFont);
+        DeleteObject(settings_.SubjectFont);
+    }
+    int Run(std::function<void(HWND)> act)
+    {
+        DialogDriver driver;
+        driver.Then(kSheetCaption, act);
+        int result = RunPropertySheet(&settings_, GetModuleHandleW(NULL), NULL);
+        EXPECT_TRUE(driver.Done());
+        return result;
+    }
+    std::wstring folder_;
+    Settings settings_;
+    MessageBoxRecorder boxes_;
+};
+
+TEST_F(PropertySheetTest, SixPagesInOrderAndOkSavesTheMainPage)
+{
+    int result = Run([&](HWND sheet) {
+        HWND tabs = (HWND)SendMessageW(sheet, PSM_GETTABCONTROL, 0, 0);
+        ASSERT_EQ(6, TabCtrl_GetItemCount(tabs));
+        const wchar_t* titles[] = { L"メイン", L"認証", L"キー", L"接続", L"文字", L"色" };
+        for (int i = 0; i < 6; i++) {
+            wchar_t text[64] = L"";
+            TCITEMW item = {};
+            item.mask = TCIF_TEXT;
+            item.pszText = text;
+            item.cchTextMax = 64;
+            SendMessageW(tabs, TCM_GETITEMW, i, (LPARAM)&item);
+            EXPECT_EQ(std::wstring(titles[i]), text);
+        }
+        HWND page = Page(sheet);
+        EXPECT_EQ(L"news.example.jp", DialogDriver::Text(page, IDC_MAIN_SERVER));
+        EXPECT_EQ(L"119", DialogDriver::Text(page, IDC_MAIN_PORT));
+        EXPECT_EQ(L"50", DialogDriver::Text(page, IDC_MAIN_LIMIT));
+        EXPECT_EQ(L"パイプライン処理で高速に取得する", DialogDriver::Text(page, IDC_MAIN_PIPELINING));
+        EXPECT_EQ(BST_UNCHECKED, IsDlgButtonChecked(page, IDC_MAIN_PIPELINING));
+        DialogDriver::Click(page, IDC_MAIN_PIPELINING);
+        EXPECT_EQ(L"UTF-8などの記事も変換する", DialogDriver::Text(page, IDC_MAIN_CONVERT_MIME));
+        EXPECT_EQ(BST_UNCHECKED, IsDlgButtonChecked(page, IDC_MAIN_CONVERT_MIME));
+        DialogDriver::Click(page, IDC_MAIN_CONVERT_MIME);
+        DialogDriver::SetText(page, IDC_MAIN_SERVER, L"   news.tidewell.jp");
+        DialogDriver::SetText(page, IDC_MAIN_PORT, L"");
+        DialogDriver::SetText(page, IDC_MAIN_FOLDER, (L"  " + folder_ + L"\\\\").c_str());
+        DialogDriver::SetText(page, IDC_MAIN_LIMIT, L"300");
+        DialogDriver::Click(sheet, IDOK);
+    });
+    EXPECT_EQ(1, result);
+    EXPECT_EQ(L"news.tidewell.jp", GetString(L"Server"));
+    EXPECT_EQ(0u, GetDword(L"Port"));
+    EXPECT_EQ(folder_ + L"\\", GetString(L"DataPath"));
+    EXPECT_EQ(300u, GetDword(L"Limit"));
+    EXPECT_EQ(1u, GetDword(L"Pipelining"));
+    EXPECT_EQ(1u, GetDword(L"ConvertMime"));
+    EXPECT_TRUE(boxes_.Boxes().empty());
+}
+
+TEST_F(PropertySheetTest, RefusedMainFieldsKeepTheSheetOnThePage)
+{
+    int result = Run([&](HWND sheet) {
+        HWND page = Page(sheet);
+        DialogDriver::SetText(page, IDC_MAIN_SERVER, L"   ");
+        DialogDriver::Click(sheet, IDOK);
+        ExpectRefused(page, IDC_MAIN_SERVER);
+
+        DialogDriver::SetText(page, IDC_MAIN_SERVER, L"news");
+        DialogDriver::SetText(page, IDC_MAIN_PORT, L"119 ");
+        EXPECT_EQ(page, GoTo(sheet, kKeyPage));  // leaving is refused too
+        EXPECT_EQ(kMainPage, CurrentIndex(sheet));
+        ExpectRefused(page, IDC_MAIN_PORT);
+
+        DialogDriver::SetText(page, IDC_MAIN_PORT, L"119");
+        DialogDriver::SetText(page, IDC_MAIN_FOLDER, (folder_ + L"\\missing").c_str());
+        DialogDriver::Click(sheet, IDOK);
+        ExpectRefused(page, IDC_MAIN_FOLDER);
+        DialogDriver::SetText(page, IDC_MAIN_FOLDER, L"\\");
+        DialogDriver::Click(sheet, IDOK);
+        ExpectRefused(page, IDC_MAIN_FOLDER);
+        DialogDriver::SetText(page, IDC_MAIN_FOLDER, L"  ");
+        DialogDriver::Click(sheet, IDOK);
+        ExpectRefused(page, IDC_MAIN_FOLDER);
+
+        DialogDriver::SetText(page, IDC_MAIN_FOLDER, folder_.c_str());
+        DialogDriver::SetText(page, IDC_MAIN_LIMIT, L"4294967296");
+        DialogDriver::Click(sheet, IDOK);
+        ExpectRefused(page, IDC_MAIN_LIMIT);
+        DialogDriver::SetText(page, IDC_MAIN_LIMIT, L"4294967295");
+        EXPECT_NE(page, GoTo(sheet, kKeyPage));
+        EXPECT_EQ(kKeyPage, CurrentIndex(sheet));
+        DialogDriver::Click(sheet, IDCANCEL);
+    });
+    EXPECT_EQ(2, result);
+    // Cancel saves nothing, though the pages stored into the record.
+    EXPECT_EQ(L"news.example.jp", GetString(L"Server"));
+    EXPECT_EQ(50u, GetDword(L"Limit"));
+    EXPECT_TRUE(boxes_.Boxes().empty());
+}
+
+TEST_F(PropertySheetTest, PasswordsMustMatchAndTurningTheBoxOffRemovesBoth)
+{
+    int result = Run([&](HWND sheet) {
+        HWND page = GoTo(sheet, kAuthPage);
+        EXPECT_FALSE(IsWindowEnabled(GetDlgItem(page, IDC_AUTH_ID)));
+        DialogDriver::Click(page, IDC_AUTH_USE);
+        EXPECT_TRUE(IsWindowEnabled(GetDlgItem(page, IDC_AUTH_ID)));
+        DialogDriver::SetText(page, IDC_AUTH_ID, L"   ");
+        DialogDriver::Click(sheet, IDOK);
+        ExpectRefused(page, IDC_AUTH_ID);
+        DialogDriver::SetText(page, IDC_AUTH_ID, L"山田");
+        DialogDriver::SetText(page, IDC_AUTH_PASSWORD, L"pass");
+        DialogDriver::SetText(page, IDC_AUTH_AGAIN, L"pasx");
+        DialogDriver::Click(sheet, IDOK);
+        ExpectRefused(page, IDC_AUTH_AGAIN);
+        DialogDriver::SetText(page, IDC_AUTH_AGAIN, L"");
+        DialogDriver::Click(sheet, IDOK);
+        ExpectRefused(page, IDC_AUTH_PASSWORD);
+        DialogDriver::SetText(page, IDC_AUTH_AGAIN, L"pass");
+        DialogDriver::Click(sheet, IDOK);
+    });
+    ASSERT_EQ(1, result);
+    EXPECT_EQ(L"山田", GetString(L"UserID"));
+    EXPECT_EQ(L"pass", GetString(L"Password"));
+
+    // The stored values show again; an empty pair stores no password.
+    result = Run([&](HWND sheet) {
+        HWND page = GoTo(sheet, kAuthPage);
+        EXPECT_EQ(BST_CHECKED, IsDlgButtonChecked(page, IDC_AUTH_USE));
+        EXPECT_EQ(L"山田", DialogDriver::Text(page, IDC_AUTH_ID));
+        EXPECT_EQ(L"pass", DialogDriver::Text(page, IDC_AUTH_AGAIN));
+        DialogDriver::SetText(page, IDC_AUTH_PASSWORD, L"");
+        DialogDriver::SetText(page, IDC_AUTH_AGAIN, L"");
+        DialogDriver::Click(sheet, IDOK);
+    });
+    ASSERT_EQ(1, result);
+    EXPECT_TRUE(HasValue(L"UserID"));
+    EXPECT_FALSE(HasValue(L"Password"));
+
+    PutString(L"Password", L"secret");
+    result = Run([&](HWND sheet) {
+        HWND page = GoTo(sheet, kAuthPage);
+        DialogDriver::Click(page, IDC_AUTH_USE);
+        EXPECT_FALSE(IsWindowEnabled(GetDlgItem(page, IDC_AUTH_PASSWORD)));
+        GoTo(sheet, kKeyPage);
+        DialogDriver::Click(sheet, IDOK);
+    });
+    ASSERT_EQ(1, result);
+    EXPECT_FALSE(HasValue(L"UserID"));
+    EXPECT_FALSE(HasValue(L"Password"));
+}
+
+TEST_F(PropertySheetTest, KeyPageStoresBothBoxes)
+{
+    int result = Run([&](HWND sheet) {
+        HWND page = GoTo(sheet, kKeyPage);
+        EXPECT_EQ(BST_UNCHECKED, IsDlgButtonChecked(page, IDC_KEY_LINE_SCROLL));
+        EXPECT_EQ(BST_CHECKED, IsDlgButtonChecked(page, IDC_KEY_AUTO_NEXT));
+        DialogDriver::Click(page, IDC_KEY_LINE_SCROLL);
+        DialogDriver::Click(page, IDC_KEY_AUTO_NEXT);
+        DialogDriver::Click(sheet, IDOK);
+    });
+    ASSERT_EQ(1, result);
+    EXPECT_EQ(1u, GetDword(L"KeyMode"));
+    EXPECT_EQ(0u, GetDword(L"AutoNextArticle"));
+}
+
+void AddEntry(const wchar_t* name)
+{
+    HKEY key;
+    RegCreateKeyExW(HKEY_CURRENT_USER, (std::wstring(L"Comm\\RasBook\\") + name).c_str(), 0, NULL,
+                    0, KEY_ALL_ACCESS, NULL, &key, NULL);
+    RegCloseKey(key);
+}
+
+std::vector<std::wstring> ListItems(HWND list)
+{
+    std::vector<std::wstring> items;
+    LRESULT n = SendMessageW(list, CB_GETCOUNT, 0, 0);
+    for (LRESULT i = 0; i < n; i++) {
+        wchar_t text[64] = L"";
+        SendMessageW(list, CB_GETLBTEXT, i, (LPARAM)text);
+        items.push_back(text);
+    }
+    return items;
+}
+
+TEST_F(PropertySheetTest, ConnectionPageOffersThePhoneBookAndNeedsAnEntryForDialUp)
+{
+    AddEntry(L"Home");
+    AddEntry(L"Office");
+    AddEntry(L"`Direct");
+    PutString(L"EntryName", L"Of");
+    int result = Run([&](HWND sheet) {
+        HWND page = GoTo(sheet, kConnectionPage);
+        HWND list = GetDlgItem(page, IDC_CONN_ENTRY);
+        std::vector<std::wstring> expected{ L"Home", L"Office" };
+        EXPECT_EQ(expected, ListItems(list));
+        EXPECT_EQ(1, SendMessageW(list, CB_GETCURSEL, 0, 0));
+        EXPECT_FALSE(IsWindowEnabled(list));
+        EXPECT_EQ(L"0", DialogDriver::Text(page, IDC_CONN_WAIT));
+
+        DialogDriver::Click(page, IDC_CONN_DIALUP);
+        EXPECT_TRUE(IsWindowEnabled(list));
+        SendMessageW(list, CB_SETCURSEL, (WPARAM)-1, 0);
+        DialogDriver::Click(sheet, IDOK);
+        EXPECT_EQ(list, GetFocus());
+        EXPECT_TRUE(SendMessageW(list, CB_GETDROPPEDSTATE, 0, 0));
+        SendMessageW(list, CB_SHOWDROPDOWN, FALSE, 0);
+
+        SendMessageW(list, CB_SETCURSEL, 0, 0);
+        DialogDriver::SetText(page, IDC_CONN_WAIT, L"1x");
+        DialogDriver::Click(sheet, IDOK);
+        ExpectRefused(page, IDC_CONN_WAIT);
+        DialogDriver::SetText(page, IDC_CONN_WAIT, L"15");
+        DialogDriver::Click(sheet, IDOK);
+    });
+    ASSERT_EQ(1, result);
+    EXPECT_EQ(1u, GetDword(L"Dialup"));
+    EXPECT_EQ(L"Home", GetString(L"EntryName"));
+    EXPECT_EQ(15u, GetDword(L"DisconnectWaitTime"));
+}
+
+TEST_F(PropertySheetTest, WithoutAPhoneBookDialUpCannotBeTurnedOn)
+{
+    PutDword(L"Dialup", 1);
+    int result = Run([&](HWND sheet) {
+        HWND page = GoTo(sheet, kConnectionPage);
+        EXPECT_EQ(BST_UNCHECKED, IsDlgButtonChecked(page, IDC_CONN_DIALUP));
+        EXPECT_FALSE(IsWindowEnabled(GetDlgItem(page, IDC_CONN_DIALUP)));
+        EXPECT_FALSE(IsWindowEnabled(GetDlgItem(page, IDC_CONN_ENTRY)));
+        DialogDriver::Click(sheet, IDOK);
+    });
+    ASSERT_EQ(1, result);
+    EXPECT_EQ(0u, GetDword(L"Dialup"));
+    EXPECT_EQ(L"", GetString(L"EntryName"));
+}
+
+TEST_F(PropertySheetTest, FontPageListsFamiliesAndKeepsSizesInRange)
+{
+    PutDword(L"FontSizeA", 30);
+    PutDword(L"FontSizeS", 12);
+    std::wstring chosen;
+    int result = Run([&](HWND sheet) {
+        HWND page = GoTo(sheet, kFontPage);
+        HWND names = GetDlgItem(page, IDC_FONT_NAME);
+        std::vector<std::wstring> families = ListItems(names);
+        ASSERT_FALSE(families.empty());
+        for (const std::wstring& f : families)
+            EXPECT_NE(L'@', f[0]) << f;
+        EXPECT_EQ(11u, ListItems(GetDlgItem(page, IDC_FONT_ARTICLE_SIZE)).size());
+        EXPECT_EQ(L"8", DialogDriver::Text(page, IDC_FONT_ARTICLE_SIZE));
+        EXPECT_EQ(L"12", DialogDriver::Text(page, IDC_FONT_SUBJECT_SIZE));
+        EXPECT_FALSE(IsWindowEnabled(GetDlgItem(page, IDC_FONT_NO_OWN)));
+        SendMessageW(names, CB_SETCURSEL, families.size() - 1, 0);
+        chosen = families.back();
+        DialogDriver::Click(sheet, IDOK);
+    });
+    ASSERT_EQ(1, result);
+    EXPECT_EQ(chosen, GetString(L"FontName"));
+    EXPECT_EQ(8u, GetDword(L"FontSizeA"));
+    EXPECT_EQ(12u, GetDword(L"FontSizeS"));
+    EXPECT_TRUE(settings_.ArticleFont != NULL);
+
+    // Sizes of -1 mean no own fonts: the box is on and the lists are off.
+    PutDword(L"FontSizeA", 0xFFFFFFFF);
+    result = Run([&](HWND sheet) {
+        HWND page = GoTo(sheet, kFontPage);
+        EXPECT_EQ(BST_CHECKED, IsDlgButtonChecked(page, IDC_FONT_NO_OWN));
+        EXPECT_FALSE(IsWindowEnabled(GetDlgItem(page, IDC_FONT_NAME)));
+        EXPECT_FALSE(IsWindowEnabled(GetDlgItem(page, IDC_FONT_SUBJECT_SIZE)));
+        DialogDriver::Click(sheet, IDOK);
+    });
+    ASSERT_EQ(1, result);
+    EXPECT_EQ(L"", GetString(L"FontName"));
+    EXPECT_EQ(0xFFFFFFFFu, GetDword(L"FontSizeA"));
+    EXPECT_EQ(0xFFFFFFFFu, GetDword(L"FontSizeS"));
+    EXPECT_TRUE(settings_.ArticleFont == NULL);
+}
+
+void Scroll(HWND page, int bar, WORD code, WORD position = 0)
+{
+    SendMessageW(page, WM_HSCROLL, MAKEWPARAM(code, position), (LPARAM)GetDlgItem(page, bar));
+}
+
+TEST_F(PropertySheetTest, ColourBarsEditEachColourAndSwitchingKeepsTheChanges)
+{
+    HKEY key = OpenKey();
+    COLORREF header = RGB(128, 0, 3);
+    RegSetValueExW(key, L"HeaderColor", 0, REG_BINARY, (const BYTE*)&header, 4);
+    RegCloseKey(key);
+    int result = Run([&](HWND sheet) {
+        HWND page = GoTo(sheet, kColorPage);
+        HWND which = GetDlgItem(page, IDC_COLOR_WHICH);
+        std::vector<std::wstring> expected{ L"ヘッダ行", L"引用行" };
+        EXPECT_EQ(expected, ListItems(which));
+        EXPECT_EQ(L"128", DialogDriver::Text(page, IDC_COLOR_RED_VALUE));
+        EXPECT_EQ(L"3", DialogDriver::Text(page, IDC_COLOR_BLUE_VALUE));
+        Scroll(page, IDC_COLOR_RED, SB_LINERIGHT);
+        EXPECT_EQ(L"129", DialogDriver::Text(page, IDC_COLOR_RED_VALUE));
+        Scroll(page, IDC_COLOR_RED, SB_PAGELEFT);
+        EXPECT_EQ(L"119", DialogDriver::Text(page, IDC_COLOR_RED_VALUE));
+        Scroll(page, IDC_COLOR_RED, SB_THUMBTRACK, 250);
+        Scroll(page, IDC_COLOR_RED, SB_PAGERIGHT);
+        EXPECT_EQ(L"255", DialogDriver::Text(page, IDC_COLOR_RED_VALUE));
+        Scroll(page, IDC_COLOR_BLUE, SB_PAGELEFT);
+        Scroll(page, IDC_COLOR_BLUE, SB_LINELEFT);
+        EXPECT_EQ(L"0", DialogDriver::Text(page, IDC_COLOR_BLUE_VALUE));
+
+        SendMessageW(which, CB_SETCURSEL, 1, 0);
+        SendMessageW(page, WM_COMMAND, MAKEWPARAM(IDC_COLOR_WHICH, CBN_SELCHANGE), (LPARAM)which);
+        EXPECT_EQ(L"0", DialogDriver::Text(page, IDC_COLOR_RED_VALUE));
+        Scroll(page, IDC_COLOR_GREEN, SB_THUMBTRACK, 64);
+        SendMessageW(which, CB_SETCURSEL, 0, 0);
+        SendMessageW(page, WM_COMMAND, MAKEWPARAM(IDC_COLOR_WHICH, CBN_SELCHANGE), (LPARAM)which);
+        EXPECT_EQ(L"255", DialogDriver::Text(page, IDC_COLOR_RED_VALUE));
+        EXPECT_EQ(L"0", DialogDriver::Text(page, IDC_COLOR_GREEN_VALUE));
+        EXPECT_EQ(255, GetScrollPos(GetDlgItem(page, IDC_COLOR_RED), SB_CTL));
+        Scroll(page, IDC_COLOR_GREEN, SB_LINERIGHT);
+        DialogDriver::Click(sheet, IDOK);
+    });
+    ASSERT_EQ(1, result);
+    DWORD type = 0;
+    EXPECT_EQ((DWORD)RGB(255, 1, 0), GetDword(L"HeaderColor", &type));
+    EXPECT_EQ((DWORD)REG_BINARY, type);
+    EXPECT_EQ((DWORD)RGB(0, 64, 0), GetDword(L"ReferenceLine"));
+}
+
+TEST_F(PropertySheetTest, TheFolderButtonFillsTheFieldFromTheChooser)
+{
+    int result = Run([&](HWND sheet) {
+        HWND page = Page(sheet);
+        DialogDriver chooser;
+        chooser.Then(L"Choose folder", [&](HWND dialog) {
+            HWND tree = GetDlgItem(dialog, IDC_CHOOSER_TREE);
+            TreeView_SelectItem(tree, TreeView_GetRoot(tree));
+            DialogDriver::Click(dialog, IDC_CHOOSER_OK);
+        });
+        DialogDriver::Click(page, IDC_MAIN_BROWSE);
+        EXPECT_TRUE(chooser.Done());
+        EXPECT_EQ(L"\\", DialogDriver::Text(page, IDC_MAIN_FOLDER));
+        // The root alone is refused as data folder.
+        DialogDriver::Click(sheet, IDOK);
+        ExpectRefused(page, IDC_MAIN_FOLDER);
+        DialogDriver::Click(sheet, IDCANCEL);
+    });
+    EXPECT_EQ(2, result);
+}
+
+} // namespace

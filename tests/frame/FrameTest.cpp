@@ -1,0 +1,445 @@
+// The frame driven as a user would: keys, menu commands and list
+// notifications, checked on what is on screen, in the registry, in the
+// index files and on the clipboard.
+#include <gtest/gtest.h>
+#include <windows.h>
+#include <algorithm>
+#include <commctrl.h>
+#include "frame/FrameFixture.h"
+#include "frame/GroupView.h"
+#include "frame/MainFrame.h"
+#include "resource.h"
+#include "store/IndexRecord.h"
+#include "support/DialogDriver.h"
+#include "support/ImportPatch.h"
+#include "support/MessageBoxRecorder.h"
+#include "views/ArticleView.h"
+#include "views/SubjectView.h"
+
+namespace {
+
+// The fonts made while a patch is on and not deleted yet.
+ImportPatch* g_createFont;
+ImportPatch* g_deleteObject;
+std::vector<HGDIOBJ> g_liveFonts;
+
+HFONT WINAPI CreateFontWatched(const LOGFONTW* font)
+{
+    HFONT made = ((HFONT(WINAPI*)(const LOGFONTW*))g_createFont->Original())(font);
+    if (made)
+        g_liveFonts.push_back(made);
+    return made;
+}
+
+BOOL WINAPI DeleteObjectWatched(HGDIOBJ object)
+{
+    for (size_t i = 0; i < g_liveFonts.size(); ++i)
+        if (g_liveFonts[i] == object)
+            g_liveFonts.erase(g_liveFonts.begin() + i--);
+    return ((BOOL(WINAPI*)(HGDIOBJ))g_deleteObject->Original())(object);
+}
+
+const std::vector<TestArticle> kThreeArticles = {
+    {"山田 太郎 <taro@example.jp>", "最初の記事", "本文その一\r\n> 引用です"},
+    {"佐藤 花子 <hanako@example.jp>", "二番目の記事", "本文その二"},
+    {"鈴木 一郎 <ichiro@example.jp>", "三番目の記事", "本文その三"},
+};
+
+class FrameTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        static bool registered = false;
+        if (!registered) {
+            HINSTANCE instance = GetModuleHandleW(NULL);
+            ArticleView::RegisterClass(instance);
+            SubjectView::RegisterClass(instance);
+            MainFrame::RegisterClass(instance);
+            registered = true;
+        }
+        env.WriteCompleteSettings();
+    }
+    void TearDown() override { Close(); }
+
+    // Creates the frame over the prepared folder and lets it settle.
+    MainFrame* Open()
+    {
+        frame = new MainFrame();
+        EXPECT_TRUE(frame->Create(L"Pelora", GetModuleHandleW(NULL), SW_SHOW));
+        FrameFixture::Pump();
+        return frame;
+    }
+    void Close()
+    {
+        if (!frame)
+            return;
+        if (frame->Window() && IsWindow(frame->Window()))
+            DestroyWindow(frame->Window());
+        FrameFixture::Pump();
+        delete frame;
+        frame = NULL;
+    }
+    HWND List() { return frame->Groups()->List(); }
+    BOOL Checked(HMENU menu, UINT id) { return (GetMenuState(menu, id, MF_BYCOMMAND) & MF_CHECKED) != 0; }
+    DWORD IndexWord(const std::string& group, size_t offset)
+    {
+        std::string bytes = env.ReadFileBytes(group + ".idx");
+        if (bytes.size() < offset + 4)
+            return 0xDEADBEEF;
+        DWORD value;
+        memcpy(&value, bytes.data() + offset, 4);
+        return value;
+    }
+    DWORD RecordFlags(const std::string& group, int record)
+    {
+        return IndexWord(group, kIndexHeaderSize + kIndexRecordSize * record);
+    }
+    void Command(UINT id) { SendMessageW(frame->Window(), WM_COMMAND, MAKEWPARAM(id, 0), 0); FrameFixture::Pump(); }
+
+    MessageBoxRecorder boxes;
+    FrameFixture env;
+    MainFrame* frame = NULL;
+};
+
+TEST_F(FrameTest, GroupViewListsGroupsInFileOrderWithCountersAndDefaultWidths)
+{
+    env.WriteGroups({"fj.test", "japan.test"});
+    env.WriteLog("fj.test", kThreeArticles);
+    Open();
+    ASSERT_TRUE(boxes.Boxes().empty()) << "unexpected box";
+    EXPECT_EQ(kViewGroup, frame->CurrentView());
+    EXPECT_TRUE(IsWindowVisible(List()));
+    EXPECT_TRUE(IsWindowVisible(frame->Bar(kViewGroup)));
+    EXPECT_FALSE(IsWindowVisible(frame->Bar(kViewSubject)));
+    ASSERT_EQ(2, FrameFixture::ListRows(List()));
+    EXPECT_EQ(L"fj.test", FrameFixture::ListText(List(), 0, 0));
+    EXPECT_EQ(L"3", FrameFixture::ListText(List(), 0, kGroupColumnUnread));
+    EXPECT_EQ(L"3", FrameFixture::ListText(List(), 0, kGroupColumnArticles));
+    EXPECT_EQ(L"", FrameFixture::ListText(List(), 0, kGroupColumnState));
+    EXPECT_EQ(L"0", FrameFixture::ListText(List(), 0, kGroupColumnCurrent));
+    EXPECT_EQ(L"japan.test", FrameFixture::ListText(List(), 1, 0));
+    EXPECT_EQ(L"0", FrameFixture::ListText(List(), 1, kGroupColumnArticles));
+    EXPECT_EQ(0, FrameFixture::ListSelection(List()));
+
+    const int widths[] = {100, 40, 40, 150, 60, 60};
+    for (int c = 0; c < 6; c++)
+        EXPECT_EQ(widths[c], (int)SendMessageW(List(), LVM_GETCOLUMNWIDTH, c, 0)) << "column " << c;
+    wchar_t title[64] = L"";
+    LVCOLUMNW column = {};
+    column.mask = LVCF_TEXT;
+    column.pszText = title;
+    column.cchTextMax = 64;
+    SendMessageW(List(), LVM_GETCOLUMNW, 3, (LPARAM)&column);
+    EXPECT_STREQ(L"状態", title);
+}
+
+TEST_F(FrameTest, ColumnWidthsAreSavedAtCloseAndUsedAtTheNextStart)
+{
+    env.WriteGroups({"fj.test"});
+    Open();
+    SendMessageW(List(), LVM_SETCOLUMNWIDTH, 0, 130);
+    SendMessageW(List(), LVM_SETCOLUMNWIDTH, 3, 0);
+    Close();
+    EXPECT_EQ(130u, env.GetDword(L"GroupView", L"NewsgroupWidth"));
+    EXPECT_EQ(40u, env.GetDword(L"GroupView", L"ureadWidth"));
+    EXPECT_EQ(0u, env.GetDword(L"GroupView", L"StatusWidth"));
+    EXPECT_EQ(60u, env.GetDword(L"GroupView", L"maxWidth"));
+    Open();
+    EXPECT_EQ(130, (int)SendMessageW(List(), LVM_GETCOLUMNWIDTH, 0, 0));
+    EXPECT_EQ(0, (int)SendMessageW(List(), LVM_GETCOLUMNWIDTH, 3, 0));
+    EXPECT_EQ(60, (int)SendMessageW(List(), LVM_GETCOLUMNWIDTH, 4, 0));
+}
+
+TEST_F(FrameTest, CatchUpPendingShowsCatchupAndAFailingInitialisationIsReported)
+{
+    env.WriteGroups({"fj.test"});
+    std::string header(kIndexHeaderSize, '\0');
+    DWORD words[3] = {kIndexVersion, 0xFFFFFFFF, 3052};
+    memcpy(&header[0], words, sizeof words);
+    memcpy(&header[24], "OK", 2);
+    HANDLE file = CreateFileW((env.DataPath() + L"fj.test.idx").c_str(), GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, 0, NULL);
+    DWORD written;
+    WriteFile(file, header.data(), (DWORD)header.size(), &written, NULL);
+    CloseHandle(file);
+    Open();
+    EXPECT_EQ(L"Catchup", FrameFixture::ListText(List(), 0, kGroupColumnCurrent));
+    EXPECT_EQ(L"3052", FrameFixture::ListText(List(), 0, kGroupColumnServerLast));
+    EXPECT_EQ(L"OK", FrameFixture::ListText(List(), 0, kGroupColumnState));
+    Close();
+
+    // A data folder that does not exist: message 7, an empty list.
+    env.WriteCompleteSettings();
+    std::wstring missing = env.DataPath() + L"missing\\";
+    HKEY key;
+    RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\tidewell\\Pelora", 0, NULL, 0, KEY_ALL_ACCESS, NULL, &key, NULL);
+    RegSetValueExW(key, L"DataPath", 0, REG_SZ, (const BYTE*)missing.c_str(), (DWORD)(missing.size() + 1) * 2);
+    RegCloseKey(key);
+    boxes.Clear();
+    Open();
+    ASSERT_EQ(1u, boxes.Boxes().size());
+    EXPECT_EQ(0u, boxes.Boxes()[0].text.find(L"データファイルの初期化に失敗しました("));
+    EXPECT_EQ(L"PELORA", boxes.Boxes()[0].caption);
+    EXPECT_EQ((UINT)MB_ICONHAND, boxes.Boxes()[0].flags);
+    EXPECT_EQ(0, FrameFixture::ListRows(List()));
+}
+
+TEST_F(FrameTest, ReadingMarksArticlesReadAndTheGroupRowShowsTheNewUnreadCount)
+{
+    env.WriteGroups({"fj.test"});
+    env.WriteLog("fj.test", kThreeArticles);
+    Open();
+
+    FrameFixture::Key(List(), VK_RETURN);
+    ASSERT_EQ(kViewSubject, frame->CurrentView());
+    EXPECT_TRUE(IsWindowVisible(frame->Subjects()->Window()));
+    EXPECT_FALSE(IsWindowVisible(List()));
+    EXPECT_TRUE(IsWindowVisible(frame->Bar(kViewSubject)));
+    EXPECT_FALSE(IsWindowVisible(frame->Bar(kViewGroup)));
+    EXPECT_EQ(GetFocus(), frame->Subjects()->Window());
+    frame->Subjects()->EnsureLayout();
+
+    ASSERT_EQ(3u, frame->Subjects()->List().VisibleCount());
+    FrameFixture::Key(frame->Subjects()->Window(), VK_RETURN);
+    ASSERT_EQ(kViewArticle, frame->CurrentView());
+    EXPECT_TRUE(IsWindowVisible(frame->Article()->Window()));
+    ASSERT_TRUE(frame->Text().Text() != NULL);
+    EXPECT_NE(nullptr, wcsstr(frame->Text().Text(), L"最初の記事"));
+    EXPECT_NE(nullptr, wcsstr(frame->Text().Text(), L"本文その一\r\n"));
+
+    // Tab moves on to the next article, which is marked read as well.
+    FrameFixture::Key(frame->Article()->Window(), VK_TAB);
+    EXPECT_EQ(kViewArticle, frame->CurrentView());
+    EXPECT_NE(nullptr, wcsstr(frame->Text().Text(), L"二番目の記事"));
+
+    FrameFixture::Key(frame->Article()->Window(), VK_ESCAPE);
+    EXPECT_EQ(kViewSubject, frame->CurrentView());
+    FrameFixture::Key(frame->Subjects()->Window(), VK_ESCAPE);
+    EXPECT_EQ(kViewGroup, frame->CurrentView());
+    EXPECT_TRUE(IsWindowVisible(List()));
+    EXPECT_EQ(L"1", FrameFixture::ListText(List(), 0, kGroupColumnUnread));
+    EXPECT_TRUE(boxes.Boxes().empty());
+
+    // The marks and the counter are in the files once the group is closed.
+    EXPECT_EQ((DWORD)kRecordRead, RecordFlags("fj.test", 0) & kRecordRead);
+    EXPECT_EQ((DWORD)kRecordRead, RecordFlags("fj.test", 1) & kRecordRead);
+    EXPECT_EQ(0u, RecordFlags("fj.test", 2) & kRecordRead);
+    EXPECT_EQ(1u, IndexWord("fj.test", 88));
+}
+
+TEST_F(FrameTest, NextArticleOnTheLastEntryLeavesTheArticleOnScreen)
+{
+    env.WriteGroups({"fj.test"});
+    env.WriteLog("fj.test", {kThreeArticles[0]});
+    Open();
+    FrameFixture::Key(List(), VK_RETURN);
+    frame->Subjects()->EnsureLayout();
+    FrameFixture::Key(frame->Subjects()->Window(), VK_RETURN);
+    ASSERT_EQ(kViewArticle, frame->CurrentView());
+    FrameFixture::Key(frame->Article()->Window(), VK_TAB);
+    EXPECT_EQ(kViewArticle, frame->CurrentView());
+    EXPECT_NE(nullptr, wcsstr(frame->Text().Text(), L"最初の記事"));
+    EXPECT_TRUE(boxes.Boxes().empty());
+}
+
+TEST_F(FrameTest, AnEmptyGroupListOpensNothing)
+{
+    env.WriteGroups({});
+    Open();
+    EXPECT_EQ(0, FrameFixture::ListRows(List()));
+    EXPECT_EQ(-1, FrameFixture::ListSelection(List()));
+    FrameFixture::Key(List(), VK_RETURN);
+    NMHDR header = {List(), IDC_GROUP_LIST, (UINT)NM_DBLCLK};
+    SendMessageW(frame->Window(), WM_NOTIFY, IDC_GROUP_LIST, (LPARAM)&header);
+    EXPECT_EQ(kViewGroup, frame->CurrentView());
+}
+
+TEST_F(FrameTest, CopyAcceleratorWorksOnlyInTheArticleView)
+{
+    env.WriteGroups({"fj.test"});
+    env.WriteLog("fj.test", kThreeArticles);
+    Open();
+    if (OpenClipboard(NULL)) {
+        EmptyClipboard();
+        CloseClipboard();
+    }
+    FrameFixture::Key(List(), 'C', TRUE);
+    EXPECT_EQ(L"", FrameFixture::ClipboardText());
+
+    FrameFixture::Key(List(), VK_RETURN);
+    frame->Subjects()->EnsureLayout();
+    FrameFixture::Key(frame->Subjects()->Window(), 'C', TRUE);
+    EXPECT_EQ(L"", FrameFixture::ClipboardText());
+    FrameFixture::Key(frame->Subjects()->Window(), VK_RETURN);
+    ASSERT_EQ(kViewArticle, frame->CurrentView());
+    FrameFixture::Key(frame->Article()->Window(), 'C', TRUE);
+    EXPECT_EQ(std::wstring(frame->Text().Text()), FrameFixture::ClipboardText());
+}
+
+TEST_F(FrameTest, ExitAcceleratorClosesTheFrameFromAnyView)
+{
+    env.WriteGroups({"fj.test"});
+    env.WriteLog("fj.test", kThreeArticles);
+    Open();
+    FrameFixture::Key(List(), VK_RETURN);
+    ASSERT_EQ(kViewSubject, frame->CurrentView());
+    frame->Subjects()->EnsureLayout();
+    Command(IDM_TOGGLE_READ);
+    EXPECT_EQ(3u, IndexWord("fj.test", 88));   // the counter waits for the close
+    HWND window = frame->Window();
+    FrameFixture::Key(frame->Subjects()->Window(), 'X', FALSE, TRUE);
+    EXPECT_FALSE(IsWindow(window));
+    // Closing with the subject view up writes the open group's header.
+    EXPECT_EQ(2u, IndexWord("fj.test", 88));
+    EXPECT_EQ((DWORD)kRecordRead, RecordFlags("fj.test", 0) & kRecordRead);
+}
+
+TEST_F(FrameTest, ShowReadToggleChecksPressesAndStoresAndTwiceRestores)
+{
+    env.WriteGroups({"fj.test"});
+    Open();
+    HMENU menu = frame->SubjectMenu();
+    ASSERT_TRUE(menu != NULL);
+    EXPECT_FALSE(Checked(menu, IDM_SHOW_READ));
+    EXPECT_TRUE(Checked(menu, IDM_PRIORITY_LOW));
+
+    Command(IDM_SHOW_READ);
+    EXPECT_TRUE(Checked(menu, IDM_SHOW_READ));
+    EXPECT_EQ(1u, env.GetDword(L"SubjectView", L"ViewReadArticle"));
+    LRESULT state = SendMessageW(frame->Bar(kViewSubject), TB_GETSTATE, IDM_SHOW_READ, 0);
+    EXPECT_EQ(TBSTATE_PRESSED | TBSTATE_ENABLED, state & (TBSTATE_PRESSED | TBSTATE_ENABLED));
+
+    Command(IDM_SHOW_READ);
+    EXPECT_FALSE(Checked(menu, IDM_SHOW_READ));
+    EXPECT_EQ(0u, env.GetDword(L"SubjectView", L"ViewReadArticle"));
+    state = SendMessageW(frame->Bar(kViewSubject), TB_GETSTATE, IDM_SHOW_READ, 0);
+    EXPECT_EQ(TBSTATE_ENABLED, state & (TBSTATE_PRESSED | TBSTATE_ENABLED));
+    EXPECT_TRUE(boxes.Boxes().empty());
+}
+
+TEST_F(FrameTest, PriorityCommandsStoreTheLevelAndCheckOnlyTheirItem)
+{
+    env.WriteGroups({"fj.test"});
+    Open();
+    HMENU menu = frame->SubjectMenu();
+    Command(IDM_PRIORITY_NORMAL);
+    EXPECT_EQ(0u, env.GetDword(L"SubjectView", L"PriorityViewLevel"));
+    EXPECT_TRUE(Checked(menu, IDM_PRIORITY_NORMAL));
+    EXPECT_FALSE(Checked(menu, IDM_PRIORITY_HIGH));
+    EXPECT_FALSE(Checked(menu, IDM_PRIORITY_LOW));
+    Command(IDM_PRIORITY_HIGH);
+    EXPECT_EQ(2u, env.GetDword(L"SubjectView", L"PriorityViewLevel"));
+    EXPECT_TRUE(Checked(menu, IDM_PRIORITY_HIGH));
+    EXPECT_FALSE(Checked(menu, IDM_PRIORITY_NORMAL));
+    Close();
+
+    // The stored flags come back at the next start, marks and buttons too.
+    env.SetDword(L"ArticleView", L"ShowArticleHeader", 1);
+    Open();
+    EXPECT_TRUE(Checked(frame->SubjectMenu(), IDM_PRIORITY_HIGH));
+    EXPECT_FALSE(Checked(frame->SubjectMenu(), IDM_PRIORITY_LOW));
+    EXPECT_TRUE(Checked(frame->ArticleMenu(), IDM_SHOW_HEADER));
+    EXPECT_TRUE(frame->Article()->ShowHeader());
+    LRESULT state = SendMessageW(frame->Bar(kViewArticle), TB_GETSTATE, IDM_SHOW_HEADER, 0);
+    EXPECT_TRUE(state & TBSTATE_PRESSED);
+    Command(IDM_SHOW_HEADER);
+    EXPECT_FALSE(Checked(frame->ArticleMenu(), IDM_SHOW_HEADER));
+    EXPECT_FALSE(frame->Article()->ShowHeader());
+    EXPECT_EQ(0u, env.GetDword(L"ArticleView", L"ShowArticleHeader"));
+}
+
+TEST_F(FrameTest, BarsCarryTheirMenusButtonsAndCloseBox)
+{
+    env.WriteGroups({"fj.test"});
+    Open();
+    HWND groupBar = frame->Bar(kViewGroup);
+    RECT bar, client;
+    GetWindowRect(groupBar, &bar);
+    MapWindowPoints(NULL, frame->Window(), (POINT*)&bar, 2);
+    GetClientRect(frame->Window(), &client);
+    EXPECT_EQ(0, bar.top);
+    EXPECT_EQ(client.right, bar.right);
+    RECT list;
+    GetWindowRect(List(), &list);
+    MapWindowPoints(NULL, frame->Window(), (POINT*)&list, 2);
+    EXPECT_EQ(bar.bottom, list.top);
+    EXPECT_EQ(client.bottom, list.bottom);
+    // The group bar's download button and the subject bar's filter button.
+    EXPECT_NE(-1, (int)SendMessageW(groupBar, TB_COMMANDTOINDEX, IDM_DOWNLOAD, 0));
+    EXPECT_NE(-1, (int)SendMessageW(frame->Bar(kViewSubject), TB_COMMANDTOINDEX, IDM_FILTER, 0));
+    EXPECT_NE(-1, (int)SendMessageW(frame->Bar(kViewArticle), TB_COMMANDTOINDEX, IDM_COPY, 0));
+    // Properties is greyed outside the group view.
+    EXPECT_TRUE(GetMenuState(frame->SubjectMenu(), IDM_PROPERTIES, MF_BYCOMMAND) & MF_GRAYED);
+    // The close box closes the program.
+    HWND closeBox = FindWindowExW(groupBar, NULL, L"BUTTON", NULL);
+    ASSERT_TRUE(closeBox != NULL);
+    HWND window = frame->Window();
+    SendMessageW(closeBox, BM_CLICK, 0, 0);
+    FrameFixture::Pump();
+    EXPECT_FALSE(IsWindow(window));
+}
+
+TEST_F(FrameTest, CancellingTheFirstStartSheetEndsTheRunWithoutSavingWidths)
+{
+    RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\tidewell");
+    DialogDriver driver;   // no action: the sheet is cancelled
+    frame = new MainFrame();
+    EXPECT_TRUE(frame->Create(L"Pelora", GetModuleHandleW(NULL), SW_SHOW));
+    EXPECT_EQ(1u, driver.Unexpected().size());
+    EXPECT_EQ(NULL, frame->Window());
+    EXPECT_EQ(NULL, FindWindowW(L"PeloraMainFrmWnd", NULL));
+    MSG msg;
+    EXPECT_TRUE(PeekMessageW(&msg, NULL, WM_QUIT, WM_QUIT, PM_REMOVE));
+    EXPECT_EQ(0u, msg.wParam);
+    HKEY key;
+    EXPECT_NE(ERROR_SUCCESS, RegOpenKeyExW(HKEY_CURRENT_USER, kGroupViewKey, 0, KEY_READ, &key));
+}
+
+TEST_F(FrameTest, LeavingAGroupThatFailedToOpenKeepsItsUnreadCount)
+{
+    env.WriteGroups({"fj.test"});
+    env.WriteLog("fj.test", kThreeArticles);
+    Open();
+    ASSERT_EQ(L"3", FrameFixture::ListText(List(), 0, kGroupColumnUnread));
+    // Another opener holds the index, so the group cannot be opened.
+    HANDLE held = CreateFileW((env.DataPath() + L"fj.test.idx").c_str(), GENERIC_READ, 0, NULL,
+                              OPEN_EXISTING, 0, NULL);
+    ASSERT_NE(INVALID_HANDLE_VALUE, held);
+    FrameFixture::Key(List(), VK_RETURN);
+    ASSERT_EQ(kViewSubject, frame->CurrentView());
+    EXPECT_FALSE(frame->Subjects()->List().IsOpen());
+    FrameFixture::Key(frame->Subjects()->Window(), VK_ESCAPE);
+    ASSERT_EQ(kViewGroup, frame->CurrentView());
+    EXPECT_EQ(L"3", FrameFixture::ListText(List(), 0, kGroupColumnUnread));
+    CloseHandle(held);
+}
+
+TEST_F(FrameTest, PropertiesLeavesNoFontBehindButTheFramesOwn)
+{
+    env.WriteGroups({});
+    Open();
+    ImportPatch create("gdi32.dll", "CreateFontIndirectW", (void*)CreateFontWatched);
+    ImportPatch remove("gdi32.dll", "DeleteObject", (void*)DeleteObjectWatched);
+    ASSERT_TRUE(create.Active() && remove.Active());
+    g_createFont = &create;
+    g_deleteObject = &remove;
+    g_liveFonts.clear();
+    {
+        DialogDriver driver;   // no action: the sheet is cancelled
+        Command(IDM_PROPERTIES);
+        EXPECT_EQ(1u, driver.Unexpected().size());
+    }
+    EXPECT_TRUE(g_liveFonts.empty()) << g_liveFonts.size() << " fonts left after a cancelled sheet";
+    {
+        DialogDriver driver;
+        driver.Then([](HWND sheet) { DialogDriver::Click(sheet, IDOK); });
+        Command(IDM_PROPERTIES);
+        EXPECT_TRUE(driver.Done());
+    }
+    // The frame's record made its two again; nothing else is left.
+    std::vector<HGDIOBJ> expected = {frame->CurrentSettings().ArticleFont, frame->CurrentSettings().SubjectFont};
+    std::sort(expected.begin(), expected.end());
+    std::sort(g_liveFonts.begin(), g_liveFonts.end());
+    EXPECT_EQ(expected, g_liveFonts);
+}
+
+}  // namespace

@@ -1,0 +1,141 @@
+#include <gtest/gtest.h>
+#include <string>
+#include "text/MessageCatalog.h"
+#include "resource.h"
+#include "support/MessageBoxRecorder.h"
+#include "text/CodePage.h"
+
+namespace {
+
+std::string Sjis(const wchar_t* text)
+{
+    char* bytes = ToMultiByte(text);
+    std::string result = bytes ? bytes : "";
+    free(bytes);
+    return result;
+}
+
+// The program's catalogue is loaded from another module for a while.
+struct CatalogInstance {
+    HINSTANCE saved;
+    explicit CatalogInstance(HINSTANCE instance) : saved(MessageCatalog::Instance())
+    {
+        MessageCatalog::SetInstance(instance);
+    }
+    ~CatalogInstance() { MessageCatalog::SetInstance(saved); }
+};
+
+}  // namespace
+
+TEST(MessageCatalog, JapaneseTextsAreExact)
+{
+    // "データファイルの初期化に失敗しました(%d)"
+    EXPECT_EQ("\x83\x66\x81\x5b\x83\x5e\x83\x74\x83\x40\x83\x43\x83\x8b\x82\xcc\x8f\x89\x8a\xfa"
+              "\x89\xbb\x82\xc9\x8e\xb8\x94\x73\x82\xb5\x82\xdc\x82\xb5\x82\xbd(%d)",
+              Sjis(MessageCatalog::Load(IDS_DATA_INIT_FAILED)));
+    // "ﾎﾟｰﾄを開きます..." with its half-width katakana
+    EXPECT_EQ("\xce\xdf\xb0\xc4\x82\xf0\x8a\x4a\x82\xab\x82\xdc\x82\xb7...",
+              Sjis(MessageCatalog::Load(IDS_DIAL_OPENING_PORT)));
+    EXPECT_STREQ(L"\u30b0\u30eb\u30fc\u30d7\u3078\u79fb\u52d5\u3067\u304d\u307e\u305b\u3093"
+                 L"\u3067\u3057\u305f : %s", MessageCatalog::Load(IDS_GROUP_FAILED));
+    EXPECT_STREQ(L"\u9001\u4fe1\u306b\u5931\u6557\u3057\u307e\u3057\u305f(%d).",
+                 MessageCatalog::Load(IDS_SEND_FAILED));
+    EXPECT_STREQ(L"\uff86\uff6d\uff70\uff7d\uff78\uff9e\uff99\uff70\uff8c\uff9f",
+                 MessageCatalog::Load(IDS_COLUMN_NEWSGROUP));
+}
+
+TEST(MessageCatalog, TableHoldsEveryOddIdButNineteenSixtyOneAndSixtyNine)
+{
+    // 69 was never given a text either.
+    for (UINT id = 0; id <= 160; ++id) {
+        bool expected = (id % 2 == 1) && id <= 149 && id != 19 && id != 61 && id != 69;
+        EXPECT_EQ(expected, MessageCatalog::Load(id) != NULL) << "id " << id;
+    }
+    EXPECT_STREQ(L" ", MessageCatalog::Load(IDS_COLUMN_MARK));
+}
+
+TEST(MessageCatalog, LoadReusesOneBuffer)
+{
+    const wchar_t* first = MessageCatalog::Load(IDS_PAGE_MAIN);
+    const wchar_t* second = MessageCatalog::Load(IDS_PAGE_AUTH);
+    EXPECT_EQ(first, second);
+    EXPECT_STREQ(L"\u8a8d\u8a3c", second);
+}
+
+// Long texts go into a copy of this program whose string table is rewritten,
+// so that the cut is seen through the real resource lookup.
+TEST(MessageCatalog, LongTextsAreCutAt1023Characters)
+{
+    wchar_t self[MAX_PATH], directory[MAX_PATH], copy[MAX_PATH];
+    ASSERT_TRUE(GetModuleFileNameW(NULL, self, MAX_PATH));
+    ASSERT_TRUE(GetTempPathW(MAX_PATH, directory));
+    ASSERT_TRUE(GetTempFileNameW(directory, L"pel", 0, copy));
+    ASSERT_TRUE(CopyFileW(self, copy, FALSE));
+
+    // Ids 2000, 2001, 2002 share block 126: 1023, 1024 and 1500 characters.
+    const UINT lengths[3] = {1023, 1024, 1500};
+    std::wstring block;
+    for (int i = 0; i < 16; ++i) {
+        UINT length = i < 3 ? lengths[i] : 0;
+        block += (wchar_t)length;
+        for (UINT c = 0; c < length; ++c)
+            block += (wchar_t)(L'A' + (c % 26));
+    }
+    HANDLE update = BeginUpdateResourceW(copy, FALSE);
+    ASSERT_TRUE(update != NULL);
+    ASSERT_TRUE(UpdateResourceW(update, (LPCWSTR)RT_STRING, MAKEINTRESOURCEW(2000 / 16 + 1),
+                                MAKELANGID(LANG_JAPANESE, SUBLANG_DEFAULT), &block[0],
+                                (DWORD)(block.size() * sizeof(wchar_t))));
+    ASSERT_TRUE(EndUpdateResourceW(update, FALSE));
+
+    HMODULE module = LoadLibraryExW(copy, NULL, LOAD_LIBRARY_AS_DATAFILE);
+    ASSERT_TRUE(module != NULL);
+    {
+        CatalogInstance catalog((HINSTANCE)module);
+        for (UINT i = 0; i < 3; ++i) {
+            const wchar_t* text = MessageCatalog::Load(2000 + i);
+            ASSERT_TRUE(text != NULL);
+            EXPECT_EQ(1023u, wcslen(text)) << "id " << 2000 + i;
+            EXPECT_EQ((wchar_t)(L'A' + 1022 % 26), text[1022]);
+        }
+    }
+    FreeLibrary(module);
+    DeleteFileW(copy);
+}
+
+TEST(FormatLastError, PutsTheCodeInPlaceOfPercentD)
+{
+    SetLastError(5);
+    EXPECT_STREQ(L"\u9001\u4fe1\u306b\u5931\u6557\u3057\u307e\u3057\u305f(5).",
+                 FormatLastError(MessageCatalog::Load(IDS_SEND_FAILED)));
+    // A signed decimal, as the code is shown everywhere.
+    SetLastError(0x80004005);
+    EXPECT_STREQ(L"(-2147467259) 100%", FormatLastError(L"(%d) 100%%"));
+    // A text meant for a string argument gets no stray pointer read.
+    SetLastError(3);
+    EXPECT_STREQ(L"x : %s", FormatLastError(L"x : %s"));
+    EXPECT_STREQ(L"", FormatLastError(NULL));
+    std::wstring longer(1100, L'w');
+    EXPECT_EQ(1023u, wcslen(FormatLastError(longer.c_str())));
+}
+
+TEST(ErrorBox, FormatsTheLastErrorIntoAHandBox)
+{
+    MessageBoxRecorder boxes;
+    SetLastError(32);
+    ShowErrorBox(IDS_DATA_INIT_FAILED);
+    ASSERT_EQ(1u, boxes.Boxes().size());
+    EXPECT_EQ(L"PELORA", boxes.Boxes()[0].caption);
+    EXPECT_EQ((UINT)MB_ICONHAND, boxes.Boxes()[0].flags);
+    EXPECT_TRUE(boxes.Boxes()[0].owner == NULL);
+    std::wstring text = boxes.Boxes()[0].text;
+    EXPECT_EQ(L"(32)", text.substr(text.size() - 4));
+
+    // An id without a text shows the code alone, under the given caption.
+    SetLastError(2);
+    ShowErrorBox(19, L"fj.comp", MB_ICONEXCLAMATION);
+    ASSERT_EQ(2u, boxes.Boxes().size());
+    EXPECT_EQ(L"(2)", boxes.Boxes()[1].text);
+    EXPECT_EQ(L"fj.comp", boxes.Boxes()[1].caption);
+    EXPECT_EQ((UINT)MB_ICONEXCLAMATION, boxes.Boxes()[1].flags);
+}
