@@ -151,7 +151,7 @@ LRESULT MainFrame::OnCreate()
 
     BOOL complete = FALSE;
     if (!settings.Load(&complete) || !complete) {
-        if (RunPropertySheet(&settings, instance, frameWindow) == 2) {
+        if (RunPropertySheet(&settings, instance, frameWindow) == IDCANCEL) {
             SendMessageW(frameWindow, WM_COMMAND, IDM_EXIT, 0);
             return 0;
         }
@@ -378,7 +378,7 @@ void MainFrame::RefreshArticleMarks()
 void MainFrame::OnProperties()
 {
     Settings edited;
-    if (RunPropertySheet(&edited, instance, frameWindow) == 1) {
+    if (RunPropertySheet(&edited, instance, frameWindow) == IDOK) {
         BOOL complete = FALSE;
         settings.Load(&complete);
         ReinitializeData();

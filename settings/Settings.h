@@ -66,6 +66,6 @@ public:
 
 #include "settings/ViewFlags.h"
 
-// Runs the property sheet on `settings` (built with the pages): 1 after OK
-// (the settings are saved), 2 after cancel.
+// Runs the property sheet on `settings` (built with the pages): IDOK after
+// OK (the settings are saved), IDCANCEL after cancel.
 int RunPropertySheet(Settings* settings, HINSTANCE instance, HWND owner);

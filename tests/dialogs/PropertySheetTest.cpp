@@ -159,7 +159,7 @@ TEST_F(PropertySheetTest, SixPagesInOrderAndOkSavesTheMainPage)
         DialogDriver::SetText(page, IDC_MAIN_LIMIT, L"300");
         DialogDriver::Click(sheet, IDOK);
     });
-    EXPECT_EQ(1, result);
+    EXPECT_EQ(IDOK, result);
     EXPECT_EQ(L"news.tidewell.jp", GetString(L"Server"));
     EXPECT_EQ(0u, GetDword(L"Port"));
     EXPECT_EQ(folder_ + L"\\", GetString(L"DataPath"));
@@ -203,7 +203,7 @@ TEST_F(PropertySheetTest, RefusedMainFieldsKeepTheSheetOnThePage)
         EXPECT_EQ(kKeyPage, CurrentIndex(sheet));
         DialogDriver::Click(sheet, IDCANCEL);
     });
-    EXPECT_EQ(2, result);
+    EXPECT_EQ(IDCANCEL, result);
     // Cancel saves nothing, though the pages stored into the record.
     EXPECT_EQ(L"news.example.jp", GetString(L"Server"));
     EXPECT_EQ(50u, GetDword(L"Limit"));
@@ -231,7 +231,7 @@ TEST_F(PropertySheetTest, PasswordsMustMatchAndTurningTheBoxOffRemovesBoth)
         DialogDriver::SetText(page, IDC_AUTH_AGAIN, L"pass");
         DialogDriver::Click(sheet, IDOK);
     });
-    ASSERT_EQ(1, result);
+    ASSERT_EQ(IDOK, result);
     EXPECT_EQ(L"山田", GetString(L"UserID"));
     EXPECT_EQ(L"pass", GetString(L"Password"));
 
@@ -245,7 +245,7 @@ TEST_F(PropertySheetTest, PasswordsMustMatchAndTurningTheBoxOffRemovesBoth)
         DialogDriver::SetText(page, IDC_AUTH_AGAIN, L"");
         DialogDriver::Click(sheet, IDOK);
     });
-    ASSERT_EQ(1, result);
+    ASSERT_EQ(IDOK, result);
     EXPECT_TRUE(HasValue(L"UserID"));
     EXPECT_FALSE(HasValue(L"Password"));
 
@@ -257,7 +257,7 @@ TEST_F(PropertySheetTest, PasswordsMustMatchAndTurningTheBoxOffRemovesBoth)
         GoTo(sheet, kKeyPage);
         DialogDriver::Click(sheet, IDOK);
     });
-    ASSERT_EQ(1, result);
+    ASSERT_EQ(IDOK, result);
     EXPECT_FALSE(HasValue(L"UserID"));
     EXPECT_FALSE(HasValue(L"Password"));
 }
@@ -272,7 +272,7 @@ TEST_F(PropertySheetTest, KeyPageStoresBothBoxes)
         DialogDriver::Click(page, IDC_KEY_AUTO_NEXT);
         DialogDriver::Click(sheet, IDOK);
     });
-    ASSERT_EQ(1, result);
+    ASSERT_EQ(IDOK, result);
     EXPECT_EQ(1u, GetDword(L"KeyMode"));
     EXPECT_EQ(0u, GetDword(L"AutoNextArticle"));
 }
@@ -327,7 +327,7 @@ TEST_F(PropertySheetTest, ConnectionPageOffersThePhoneBookAndNeedsAnEntryForDial
         DialogDriver::SetText(page, IDC_CONN_WAIT, L"15");
         DialogDriver::Click(sheet, IDOK);
     });
-    ASSERT_EQ(1, result);
+    ASSERT_EQ(IDOK, result);
     EXPECT_EQ(1u, GetDword(L"Dialup"));
     EXPECT_EQ(L"Home", GetString(L"EntryName"));
     EXPECT_EQ(15u, GetDword(L"DisconnectWaitTime"));
@@ -343,7 +343,7 @@ TEST_F(PropertySheetTest, WithoutAPhoneBookDialUpCannotBeTurnedOn)
         EXPECT_FALSE(IsWindowEnabled(GetDlgItem(page, IDC_CONN_ENTRY)));
         DialogDriver::Click(sheet, IDOK);
     });
-    ASSERT_EQ(1, result);
+    ASSERT_EQ(IDOK, result);
     EXPECT_EQ(0u, GetDword(L"Dialup"));
     EXPECT_EQ(L"", GetString(L"EntryName"));
 }
@@ -368,7 +368,7 @@ TEST_F(PropertySheetTest, FontPageListsFamiliesAndKeepsSizesInRange)
         chosen = families.back();
         DialogDriver::Click(sheet, IDOK);
     });
-    ASSERT_EQ(1, result);
+    ASSERT_EQ(IDOK, result);
     EXPECT_EQ(chosen, GetString(L"FontName"));
     EXPECT_EQ(8u, GetDword(L"FontSizeA"));
     EXPECT_EQ(12u, GetDword(L"FontSizeS"));
@@ -383,7 +383,7 @@ TEST_F(PropertySheetTest, FontPageListsFamiliesAndKeepsSizesInRange)
         EXPECT_FALSE(IsWindowEnabled(GetDlgItem(page, IDC_FONT_SUBJECT_SIZE)));
         DialogDriver::Click(sheet, IDOK);
     });
-    ASSERT_EQ(1, result);
+    ASSERT_EQ(IDOK, result);
     EXPECT_EQ(L"", GetString(L"FontName"));
     EXPECT_EQ(0xFFFFFFFFu, GetDword(L"FontSizeA"));
     EXPECT_EQ(0xFFFFFFFFu, GetDword(L"FontSizeS"));
@@ -431,7 +431,7 @@ TEST_F(PropertySheetTest, ColourBarsEditEachColourAndSwitchingKeepsTheChanges)
         Scroll(page, IDC_COLOR_GREEN, SB_LINERIGHT);
         DialogDriver::Click(sheet, IDOK);
     });
-    ASSERT_EQ(1, result);
+    ASSERT_EQ(IDOK, result);
     DWORD type = 0;
     EXPECT_EQ((DWORD)RGB(255, 1, 0), GetDword(L"HeaderColor", &type));
     EXPECT_EQ((DWORD)REG_BINARY, type);
@@ -456,7 +456,7 @@ TEST_F(PropertySheetTest, TheFolderButtonFillsTheFieldFromTheChooser)
         ExpectRefused(page, IDC_MAIN_FOLDER);
         DialogDriver::Click(sheet, IDCANCEL);
     });
-    EXPECT_EQ(2, result);
+    EXPECT_EQ(IDCANCEL, result);
 }
 
 } // namespace

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 #include "dialogs/AboutDialog.h"
 #include "dialogs/ModalDialog.h"
+#include "dialogs/PropertyPage.h"
+#include <prsht.h>
 #include "resource.h"
 #include "support/MessageBoxRecorder.h"
 
@@ -56,7 +58,7 @@ TEST(AboutDialog, ShowsItsTexts)
     EXPECT_TRUE(about.Window() == NULL);
 }
 
-TEST(DialogGuard, CommandWithoutObjectShowsNotInitializedAndIsIgnored)
+TEST(ModalDialog, CommandWithoutObjectShowsNotInitializedAndIsIgnored)
 {
     MessageBoxRecorder boxes;
     HWND dialog = CreateDialogParamW(GetModuleHandleW(NULL), MAKEINTRESOURCEW(IDD_ABOUT), NULL,
@@ -71,4 +73,23 @@ TEST(DialogGuard, CommandWithoutObjectShowsNotInitializedAndIsIgnored)
     // The dialog stays open.
     EXPECT_TRUE(IsWindow(dialog));
     DestroyWindow(dialog);
+}
+
+// A property page finds its object in its sheet entry; without one its
+// commands get the same guard.
+TEST(ModalDialog, PropertyPageWithoutItsObjectIsGuardedToo)
+{
+    MessageBoxRecorder boxes;
+    HWND sheet = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 240, 240, NULL, NULL, NULL, NULL);
+    PROPSHEETPAGEW entry = {};
+    entry.dwSize = sizeof entry;
+    HWND page = CreateDialogParamW(GetModuleHandleW(NULL), MAKEINTRESOURCEW(IDD_PAGE_KEY), sheet,
+                                   PropertyPage::SharedProc, (LPARAM)&entry);
+    ASSERT_TRUE(page != NULL);
+    EXPECT_TRUE(ModalDialog::ObjectOf(page) == NULL);
+    SendMessageW(page, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+    ASSERT_EQ(1u, boxes.Boxes().size());
+    EXPECT_EQ(L"Not Initialized!", boxes.Boxes()[0].text);
+    EXPECT_TRUE(IsWindow(page));
+    DestroyWindow(sheet);
 }
