@@ -14,7 +14,8 @@ public:
 
     // IDOK after OK (Result() is the chosen path: a folder ends with a
     // backslash, a file does not), IDCANCEL after Cancel or when the images
-    // cannot be made. A null `pattern` chooses a folder; "*.exe" chooses a file.
+    // cannot be made. A null `pattern` chooses a folder; "*.exe" chooses a
+    // file.
     int Choose(HINSTANCE instance, HWND owner, const wchar_t* caption, const wchar_t* pattern);
     // Frees the image list; the object may be used again afterwards.
     void Release();
