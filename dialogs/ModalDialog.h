@@ -3,7 +3,8 @@
 // object in the dialog's user data from WM_INITDIALOG on and hands each
 // message to a handler of the object. A command that finds no object (it
 // came before WM_INITDIALOG, or the dialog was made without one) shows
-// "Not Initialized!" and is otherwise ignored.
+// "Not Initialized!" (no owner, caption "ERROR", hand icon) and is otherwise
+// ignored.
 #pragma once
 #include <windows.h>
 
