@@ -45,12 +45,7 @@ void DialUpDialog::OnDisconnected()
 {
     SetStateText(dialog_, IDS_DIAL_DISCONNECTED);
     ShowWindow(dialog_, SW_HIDE);
-    wchar_t text[kMessageTextCapacity];
-    const wchar_t* t = MessageCatalog::Load(IDS_DIAL_CONNECT_FAILED);
-    wcsncpy(text, t ? t : L"", kMessageTextCapacity - 1);
-    text[kMessageTextCapacity - 1] = L'\0';
-    const wchar_t* caption = MessageCatalog::Load(IDS_DIAL_ERROR);
-    ShowMessage(dialog_, text, caption ? caption : kCaptionPelora, MB_ICONEXCLAMATION);
+    ShowDialFailure(dialog_);
     PostMessageW(frame, WM_DIAL_HANGUP, 0, 0);
     PostMessageW(dialog_, WM_CLOSE, 0, 0);
 }
@@ -115,6 +110,16 @@ INT_PTR DialUpDialog::OnMessage(UINT message, WPARAM wParam, LPARAM lParam)
 }
 
 } // namespace
+
+void ShowDialFailure(HWND owner)
+{
+    wchar_t text[kMessageTextCapacity];
+    const wchar_t* t = MessageCatalog::Load(IDS_DIAL_CONNECT_FAILED);
+    wcsncpy(text, t ? t : L"", kMessageTextCapacity - 1);
+    text[kMessageTextCapacity - 1] = L'\0';
+    const wchar_t* caption = MessageCatalog::Load(IDS_DIAL_ERROR);
+    ShowMessage(owner, text, caption ? caption : kCaptionPelora, MB_ICONEXCLAMATION);
+}
 
 HWND CreateDialUpDialog(HINSTANCE instance, HWND frame, const wchar_t* entryName)
 {

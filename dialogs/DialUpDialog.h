@@ -7,3 +7,6 @@
 // Creates and shows the dialog owned by `frame`, titled "<entry>に接続中...".
 // None when it cannot be made.
 HWND CreateDialUpDialog(HINSTANCE instance, HWND frame, const wchar_t* entryName);
+
+// The box of a dial that failed, owned by `owner`.
+void ShowDialFailure(HWND owner);

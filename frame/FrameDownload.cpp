@@ -22,16 +22,6 @@ static BOOL AnyConnectionUp()
     return count != 0;
 }
 
-static void ShowDialFailure(HWND owner)
-{
-    wchar_t text[kMessageTextCapacity];
-    const wchar_t* t = MessageCatalog::Load(IDS_DIAL_CONNECT_FAILED);
-    wcsncpy(text, t ? t : L"", kMessageTextCapacity - 1);
-    text[kMessageTextCapacity - 1] = L'\0';
-    const wchar_t* caption = MessageCatalog::Load(IDS_DIAL_ERROR);
-    ShowMessage(owner, text, caption ? caption : kCaptionPelora, MB_ICONEXCLAMATION);
-}
-
 void StartDownload(DialUpLink* link, HINSTANCE instance, HWND frame, BOOL dialup,
                    const wchar_t* entryName, DownloadStartProc start, void* arg)
 {
