@@ -3,6 +3,7 @@
 #include <commctrl.h>
 #include <new>
 #include "dialogs/AboutDialog.h"
+#include "dialogs/PropertySheet.h"
 #include "text/MessageCatalog.h"
 #include "frame/FrameDownload.h"
 #include "frame/GroupView.h"

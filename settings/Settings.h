@@ -68,6 +68,3 @@ public:
 
 #include "settings/ViewFlags.h"
 
-// Runs the property sheet on `settings` (built with the pages): IDOK after
-// OK (the settings are saved), IDCANCEL after cancel.
-int RunPropertySheet(Settings* settings, HINSTANCE instance, HWND owner);
