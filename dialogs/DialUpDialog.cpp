@@ -1,18 +1,26 @@
 #include "dialogs/DialUpDialog.h"
 #include "nntp/DialUp.h"
-#include "dialogs/DialogGuard.h"
+#include "dialogs/ModalDialog.h"
 #include "text/MessageCatalog.h"
 #include "host/Ras.h"
 #include "resource.h"
+#include "text/LastErrorKeeper.h"
 #include <wchar.h>
 
 namespace {
 
 enum { kConnectedTimer = 1, kConnectedDelay = 500 };
 
-struct DialUpDialog {
+struct DialUpDialog : ModalDialog {
     HWND frame;
     wchar_t entryName[RAS_MaxEntryName + 1];
+
+    BOOL OnInitDialog() override;
+    BOOL OnCommand(WORD id, WORD code, LPARAM lParam) override;
+    INT_PTR OnMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+    void OnDisconnected();
+    void OnRasDialEvent(WPARAM state);
+    void OnTimer(WPARAM timer);
 };
 
 void SetStateText(HWND dialog, UINT id)
@@ -21,98 +29,81 @@ void SetStateText(HWND dialog, UINT id)
     SetDlgItemTextW(dialog, IDC_DIAL_STATE, text ? text : L"");
 }
 
-void OnInitDialog(HWND dialog, DialUpDialog* self)
+BOOL DialUpDialog::OnInitDialog()
 {
     wchar_t title[kMessageTextCapacity];
     const wchar_t* format = MessageCatalog::Load(IDS_DIAL_CONNECTING);
     if (format) {
-        _snwprintf(title, kMessageTextCapacity - 1, format, self->entryName);
+        _snwprintf(title, kMessageTextCapacity - 1, format, entryName);
         title[kMessageTextCapacity - 1] = L'\0';
-        SetWindowTextW(dialog, title);
+        SetWindowTextW(dialog_, title);
     }
+    return TRUE;
 }
 
-void OnDisconnected(HWND dialog, DialUpDialog* self)
+void DialUpDialog::OnDisconnected()
 {
-    SetStateText(dialog, IDS_DIAL_DISCONNECTED);
-    ShowWindow(dialog, SW_HIDE);
-    wchar_t text[kMessageTextCapacity];
-    const wchar_t* t = MessageCatalog::Load(IDS_DIAL_CONNECT_FAILED);
-    wcsncpy(text, t ? t : L"", kMessageTextCapacity - 1);
-    text[kMessageTextCapacity - 1] = L'\0';
-    const wchar_t* caption = MessageCatalog::Load(IDS_DIAL_ERROR);
-    ShowMessage(dialog, text, caption ? caption : L"PELORA", MB_ICONEXCLAMATION);
-    PostMessageW(self->frame, kDialHangUpMessage, 0, 0);
-    PostMessageW(dialog, WM_CLOSE, 0, 0);
+    SetStateText(dialog_, IDS_DIAL_DISCONNECTED);
+    ShowWindow(dialog_, SW_HIDE);
+    ShowDialFailure(dialog_);
+    PostMessageW(frame, WM_DIAL_HANGUP, 0, 0);
+    PostMessageW(dialog_, WM_CLOSE, 0, 0);
 }
 
-void OnRasDialEvent(HWND dialog, DialUpDialog* self, WPARAM state)
+void DialUpDialog::OnRasDialEvent(WPARAM state)
 {
     switch (state) {
-    case RASCS_OpenPort:        SetStateText(dialog, IDS_DIAL_OPENING_PORT); break;
-    case RASCS_PortOpened:      SetStateText(dialog, IDS_DIAL_PORT_OPENED); break;
-    case RASCS_ConnectDevice:   SetStateText(dialog, IDS_DIAL_CONNECTING_DEVICE); break;
-    case RASCS_DeviceConnected: SetStateText(dialog, IDS_DIAL_DEVICE_CONNECTED); break;
-    case RASCS_Authenticate:    SetStateText(dialog, IDS_DIAL_AUTHENTICATING); break;
-    case RASCS_Authenticated:   SetStateText(dialog, IDS_DIAL_AUTHENTICATED); break;
+    case RASCS_OpenPort:        SetStateText(dialog_, IDS_DIAL_OPENING_PORT); break;
+    case RASCS_PortOpened:      SetStateText(dialog_, IDS_DIAL_PORT_OPENED); break;
+    case RASCS_ConnectDevice:   SetStateText(dialog_, IDS_DIAL_CONNECTING_DEVICE); break;
+    case RASCS_DeviceConnected: SetStateText(dialog_, IDS_DIAL_DEVICE_CONNECTED); break;
+    case RASCS_Authenticate:    SetStateText(dialog_, IDS_DIAL_AUTHENTICATING); break;
+    case RASCS_Authenticated:   SetStateText(dialog_, IDS_DIAL_AUTHENTICATED); break;
     case RASCS_Connected:
-        SetStateText(dialog, IDS_DIAL_CONNECTED);
-        EnableWindow(GetDlgItem(dialog, IDCANCEL), FALSE);
-        SetTimer(dialog, kConnectedTimer, kConnectedDelay, NULL);
+        SetStateText(dialog_, IDS_DIAL_CONNECTED);
+        EnableWindow(GetDlgItem(dialog_, IDCANCEL), FALSE);
+        SetTimer(dialog_, kConnectedTimer, kConnectedDelay, NULL);
         break;
     case RASCS_Disconnected:
-        OnDisconnected(dialog, self);
+        OnDisconnected();
         break;
     default:
         break;
     }
 }
 
-void OnTimer(HWND dialog, DialUpDialog* self, WPARAM timer)
+void DialUpDialog::OnTimer(WPARAM timer)
 {
     if (timer != kConnectedTimer)
         return;
-    KillTimer(dialog, kConnectedTimer);
-    PostMessageW(self->frame, kDialConnectedMessage, 0, 0);
-    PostMessageW(dialog, WM_CLOSE, 0, 0);
+    KillTimer(dialog_, kConnectedTimer);
+    PostMessageW(frame, WM_DIAL_CONNECTED, 0, 0);
+    PostMessageW(dialog_, WM_CLOSE, 0, 0);
 }
 
-void OnCommand(HWND dialog, WPARAM wParam)
+BOOL DialUpDialog::OnCommand(WORD id, WORD code, LPARAM lParam)
 {
-    DialUpDialog* self = DialogCommandObjectAs<DialUpDialog>(dialog);
-    if (!self || LOWORD(wParam) != IDCANCEL)
-        return;
-    PostMessageW(self->frame, kDialHangUpMessage, 0, 0);
-    PostMessageW(dialog, WM_CLOSE, 0, 0);
+    if (id != IDCANCEL)
+        return TRUE;
+    PostMessageW(frame, WM_DIAL_HANGUP, 0, 0);
+    PostMessageW(dialog_, WM_CLOSE, 0, 0);
+    return TRUE;
 }
 
-INT_PTR CALLBACK DialUpDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
+INT_PTR DialUpDialog::OnMessage(UINT message, WPARAM wParam, LPARAM lParam)
 {
-    if (message == WM_INITDIALOG) {
-        AttachDialogObject(dialog, (void*)lParam);
-        OnInitDialog(dialog, (DialUpDialog*)lParam);
-        return TRUE;
-    }
-    if (message == WM_COMMAND) {
-        OnCommand(dialog, wParam);
-        return TRUE;
-    }
-    DialUpDialog* self = DialogObjectAs<DialUpDialog>(dialog);
-    if (!self)
-        return FALSE;
     switch (message) {
     case WM_RASDIALEVENT:
-        OnRasDialEvent(dialog, self, wParam);
+        OnRasDialEvent(wParam);
         return TRUE;
     case WM_TIMER:
-        OnTimer(dialog, self, wParam);
+        OnTimer(wParam);
         return TRUE;
     case WM_CLOSE:
-        DestroyWindow(dialog);
+        DestroyWindow(dialog_);
         return TRUE;
     case WM_NCDESTROY:
-        AttachDialogObject(dialog, NULL);
-        delete self;
+        delete this;
         return FALSE;
     }
     return FALSE;
@@ -120,20 +111,26 @@ INT_PTR CALLBACK DialUpDialogProc(HWND dialog, UINT message, WPARAM wParam, LPAR
 
 } // namespace
 
+void ShowDialFailure(HWND owner)
+{
+    wchar_t text[kMessageTextCapacity];
+    const wchar_t* t = MessageCatalog::Load(IDS_DIAL_CONNECT_FAILED);
+    wcsncpy(text, t ? t : L"", kMessageTextCapacity - 1);
+    text[kMessageTextCapacity - 1] = L'\0';
+    const wchar_t* caption = MessageCatalog::Load(IDS_DIAL_ERROR);
+    ShowMessage(owner, text, caption ? caption : kCaptionPelora, MB_ICONEXCLAMATION);
+}
+
 HWND CreateDialUpDialog(HINSTANCE instance, HWND frame, const wchar_t* entryName)
 {
     DialUpDialog* self = new DialUpDialog;
     self->frame = frame;
     wcsncpy(self->entryName, entryName ? entryName : L"", RAS_MaxEntryName);
     self->entryName[RAS_MaxEntryName] = L'\0';
-    HWND dialog = CreateDialogParamW(instance, MAKEINTRESOURCEW(IDD_DIALUP), frame,
-                                     DialUpDialogProc, (LPARAM)self);
+    HWND dialog = self->Create(instance, IDD_DIALUP, frame);
     if (!dialog) {
-        DWORD error = GetLastError();
+        LastErrorKeeper keep;
         delete self;
-        SetLastError(error);
-        return NULL;
     }
-    ShowWindow(dialog, SW_SHOW);
     return dialog;
 }

@@ -1,5 +1,4 @@
 #include "dialogs/FileChooserDialog.h"
-#include "dialogs/DialogGuard.h"
 #include "resource.h"
 #include <string.h>
 #include <wchar.h>
@@ -33,55 +32,43 @@ int FileChooserDialog::Choose(HINSTANCE instance, HWND owner, const wchar_t* cap
         imageList_ = ImageList_LoadImageW(instance, MAKEINTRESOURCEW(IDB_CHOOSER_IMAGES), 16, 0,
                                           RGB(255, 0, 255), IMAGE_BITMAP, LR_CREATEDIBSECTION);
         if (!imageList_)
-            return 2;
+            return IDCANCEL;
     }
     caption_ = caption;
     // Each call says its own mode: a folder chooser after a file chooser
     // must not keep the old pattern.
     pattern_ = pattern;
-    INT_PTR r = DialogBoxParamW(instance, MAKEINTRESOURCEW(IDD_FILE_CHOOSER), owner,
-                                DialogProc, (LPARAM)this);
-    return r == 1 ? 1 : 2;
+    return Run(instance, IDD_FILE_CHOOSER, owner) == IDOK ? IDOK : IDCANCEL;
 }
 
-INT_PTR CALLBACK FileChooserDialog::DialogProc(HWND dialog, UINT message, WPARAM wParam,
-                                               LPARAM lParam)
+BOOL FileChooserDialog::OnCommand(WORD id, WORD code, LPARAM lParam)
 {
-    if (message == WM_INITDIALOG) {
-        AttachDialogObject(dialog, (void*)lParam);
-        ((FileChooserDialog*)lParam)->OnInitDialog(dialog);
-        return TRUE;
-    }
-    if (message == WM_COMMAND) {
-        FileChooserDialog* self = DialogCommandObjectAs<FileChooserDialog>(dialog);
-        if (!self)
-            return TRUE;
-        if (LOWORD(wParam) == IDCANCEL)
-            EndDialog(dialog, 2);
-        else if (LOWORD(wParam) == IDC_CHOOSER_OK)
-            self->OnOk(dialog);
-        return TRUE;
-    }
-    FileChooserDialog* self = DialogObjectAs<FileChooserDialog>(dialog);
-    if (!self)
+    if (id == IDCANCEL)
+        End(IDCANCEL);
+    else if (id == IDC_CHOOSER_OK)
+        OnOk(dialog_);
+    return TRUE;
+}
+
+INT_PTR FileChooserDialog::OnMessage(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message != WM_NOTIFY)
         return FALSE;
-    if (message == WM_NOTIFY) {
-        NMHDR* header = (NMHDR*)lParam;
-        if (header->idFrom == IDC_CHOOSER_TREE) {
-            if (header->code == TVN_ITEMEXPANDINGW)
-                self->OnItemExpanding(dialog, (NMTREEVIEWW*)lParam);
-            else if (header->code == TVN_SELCHANGEDW)
-                self->OnSelectionChanged(dialog, (NMTREEVIEWW*)lParam);
-        }
-        // Returning TRUE as the procedure's result; the message result stays
-        // 0, so expanding is always allowed.
-        return TRUE;
+    NMHDR* header = (NMHDR*)lParam;
+    if (header->idFrom == IDC_CHOOSER_TREE) {
+        if (header->code == TVN_ITEMEXPANDINGW)
+            OnItemExpanding(dialog_, (NMTREEVIEWW*)lParam);
+        else if (header->code == TVN_SELCHANGEDW)
+            OnSelectionChanged(dialog_, (NMTREEVIEWW*)lParam);
     }
-    return FALSE;
+    // Returning TRUE as the procedure's result; the message result stays
+    // 0, so expanding is always allowed.
+    return TRUE;
 }
 
-void FileChooserDialog::OnInitDialog(HWND dialog)
+BOOL FileChooserDialog::OnInitDialog()
 {
+    HWND dialog = dialog_;
     HWND tree = GetDlgItem(dialog, IDC_CHOOSER_TREE);
     TreeView_SetImageList(tree, imageList_, TVSIL_NORMAL);
     TreeView_DeleteAllItems(tree);
@@ -100,6 +87,7 @@ void FileChooserDialog::OnInitDialog(HWND dialog)
     if (caption_)
         SetWindowTextW(dialog, caption_);
     EnableWindow(GetDlgItem(dialog, IDC_CHOOSER_OK), FALSE);
+    return TRUE;
 }
 
 HTREEITEM FileChooserDialog::InsertPlaceholder(HWND tree, HTREEITEM parent)
@@ -278,5 +266,5 @@ void FileChooserDialog::OnOk(HWND dialog)
     if (pattern_ && n > 1)
         path_[n - 1] = L'\0';  // a file has no trailing backslash
     result_ = path_;
-    EndDialog(dialog, 1);
+    End(IDOK);
 }

@@ -1,28 +1,30 @@
 // A small tree of the device's folders (and, with a pattern, files), read one
 // folder at a time as branches open: the data folder chooser of the main
-// property page. Dialog 101.
+// property page. Dialog IDD_FILE_CHOOSER.
 #pragma once
-#include <windows.h>
 #include <commctrl.h>
+#include "dialogs/ModalDialog.h"
 
 enum { kChooserPathCapacity = 260 };
 
-class FileChooserDialog {
+class FileChooserDialog : public ModalDialog {
 public:
     FileChooserDialog();
     ~FileChooserDialog();
 
-    // 1 after OK (Result() is the chosen path: a folder ends with a
-    // backslash, a file does not), 2 after Cancel or when the images cannot
-    // be made. A null `pattern` chooses a folder; "*.exe" chooses a file.
+    // IDOK after OK (Result() is the chosen path: a folder ends with a
+    // backslash, a file does not), IDCANCEL after Cancel or when the images
+    // cannot be made. A null `pattern` chooses a folder; "*.exe" chooses a
+    // file.
     int Choose(HINSTANCE instance, HWND owner, const wchar_t* caption, const wchar_t* pattern);
     // Frees the image list; the object may be used again afterwards.
     void Release();
     const wchar_t* Result() const { return result_; }
 
 private:
-    static INT_PTR CALLBACK DialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
-    void OnInitDialog(HWND dialog);
+    BOOL OnInitDialog() override;
+    BOOL OnCommand(WORD id, WORD code, LPARAM lParam) override;
+    INT_PTR OnMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
     void OnItemExpanding(HWND dialog, NMTREEVIEWW* info);
     void OnSelectionChanged(HWND dialog, NMTREEVIEWW* info);
     void OnOk(HWND dialog);

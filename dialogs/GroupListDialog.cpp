@@ -3,11 +3,8 @@
 #include <stdio.h>
 #include <wchar.h>
 #include "resource.h"
-#include "dialogs/DialogGuard.h"
 #include "text/MessageCatalog.h"
 #include "nntp/GroupListJob.h"
-
-enum { kNoMemoryMessage = 11 };
 
 static void CountGroup(void* context)
 {
@@ -16,14 +13,14 @@ static void CountGroup(void* context)
     ++state->count;
     _snwprintf(text, 63, L"%d group(s).", (int)state->count);
     text[63] = L'\0';
-    SetDlgItemTextW(state->window, IDC_GROUPLIST_COUNT, text);
+    SetDlgItemTextW(state->Window(), IDC_GROUPLIST_COUNT, text);
 }
 
 // The fetch cannot start: keep the reason and end through the normal road,
 // so the dialog never waits for a worker that does not exist.
 static void FailStart(GroupListDialog* state, DWORD code)
 {
-    const wchar_t* text = code == ERROR_NOT_ENOUGH_MEMORY ? MessageCatalog::Load(kNoMemoryMessage) : NULL;
+    const wchar_t* text = code == ERROR_NOT_ENOUGH_MEMORY ? MessageCatalog::Load(IDS_OUT_OF_MEMORY) : NULL;
     if (text)
         _snwprintf(state->startError, 255, L"%ls", text);
     else if (code == ERROR_NOT_ENOUGH_MEMORY)
@@ -31,29 +28,28 @@ static void FailStart(GroupListDialog* state, DWORD code)
     else
         _snwprintf(state->startError, 255, L"グループ一覧の取得を始められませんでした(%d)。", (int)code);
     state->startError[255] = L'\0';
-    PostMessageW(state->window, WM_COMMAND, MAKEWPARAM(ID_GROUPLIST_DONE, 0), 0);
+    PostMessageW(state->Window(), WM_COMMAND, MAKEWPARAM(ID_GROUPLIST_DONE, 0), 0);
 }
 
-static void OnInitDialog(HWND dialog, GroupListDialog* state)
+BOOL GroupListDialog::OnInitDialog()
 {
-    AttachDialogObject(dialog, state);
-    state->window = dialog;
-    state->count = 0;
-    GroupCounter counter = {CountGroup, state};
-    state->job = CreateGroupListJob(state->activePath, state->categoryPath, state->server, state->port,
-                                    state->userId, state->password, dialog, ID_GROUPLIST_DONE, &counter);
-    if (!state->job) {
-        FailStart(state, GetLastError());
-        return;
+    count = 0;
+    GroupCounter counter = {CountGroup, this};
+    job = CreateGroupListJob(activePath, categoryPath, server, port, userId, password, dialog_, ID_GROUPLIST_DONE,
+                             &counter);
+    if (!job) {
+        FailStart(this, GetLastError());
+        return TRUE;
     }
     DWORD threadId;
-    state->worker = CreateThread(NULL, 0, GroupListWorker, state->job, 0, &threadId);
-    if (!state->worker) {
+    worker = CreateThread(NULL, 0, GroupListWorker, job, 0, &threadId);
+    if (!worker) {
         DWORD code = GetLastError();
-        DestroyGroupListJob(state->job);
-        state->job = NULL;
-        FailStart(state, code);
+        DestroyGroupListJob(job);
+        job = NULL;
+        FailStart(this, code);
     }
+    return TRUE;
 }
 
 static void OnFetchDone(HWND dialog, GroupListDialog* state)
@@ -63,56 +59,33 @@ static void OnFetchDone(HWND dialog, GroupListDialog* state)
     state->finished = TRUE;
     const wchar_t* text = state->job ? state->job->errorText : state->startError;
     if (text[0] != L'\0')
-        ShowMessage(NULL, text, L"PELORA", MB_ICONEXCLAMATION);
+        ShowMessage(NULL, text, kCaptionPelora, MB_ICONEXCLAMATION);
     PostMessageW(dialog, WM_COMMAND, IDOK, 0);
 }
 
 // Enter, Esc or the window's close would end the dialog under a running
 // worker, which still uses the job and the caller's password: only the end
 // of the fetch closes it.
-static void OnOkCancel(HWND dialog, GroupListDialog* state, int id)
+BOOL GroupListDialog::OnCommand(WORD id, WORD code, LPARAM lParam)
 {
-    if (state->finished)
-        EndDialog(dialog, id == IDOK ? 1 : 2);
-}
-
-static INT_PTR OnCommand(HWND dialog, WPARAM wParam)
-{
-    GroupListDialog* state = DialogCommandObjectAs<GroupListDialog>(dialog);
-    if (!state)
-        return TRUE;
-    int id = LOWORD(wParam);
     if (id == ID_GROUPLIST_DONE)
-        OnFetchDone(dialog, state);
-    else if (id == IDOK || id == IDCANCEL)
-        OnOkCancel(dialog, state, id);
+        OnFetchDone(dialog_, this);
+    else if ((id == IDOK || id == IDCANCEL) && finished)
+        End(id);
     return TRUE;
-}
-
-INT_PTR CALLBACK GroupListDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
-{
-    switch (message) {
-    case WM_INITDIALOG:
-        OnInitDialog(dialog, (GroupListDialog*)lParam);
-        return TRUE;
-    case WM_COMMAND:
-        return OnCommand(dialog, wParam);
-    }
-    return FALSE;
 }
 
 INT_PTR RunGroupListFetch(HINSTANCE instance, HWND owner, const wchar_t* activePath, const wchar_t* categoryPath,
                           const wchar_t* server, DWORD port, const char* userId, const char* password)
 {
-    GroupListDialog state = {};
+    GroupListDialog state{};
     state.server = server;
     state.port = port;
     state.activePath = activePath;
     state.categoryPath = categoryPath;
     state.userId = userId;
     state.password = password;
-    INT_PTR result = DialogBoxParamW(instance, MAKEINTRESOURCEW(IDD_GROUPLIST), owner, GroupListDialogProc,
-                                     (LPARAM)&state);
+    INT_PTR result = state.Run(instance, IDD_GROUPLIST, owner);
     if (state.worker) {
         // It has posted its notification already; this only waits for the
         // thread to leave, so the job is not freed under its feet.

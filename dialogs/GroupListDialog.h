@@ -1,12 +1,11 @@
 // The modal "fetching the group list" dialog: starts the group list worker,
 // shows the running count, and ends once the worker has reported back.
 #pragma once
-#include <windows.h>
+#include "dialogs/ModalDialog.h"
 
 struct GroupListJob;
 
-struct GroupListDialog {
-    HWND window;
+struct GroupListDialog : ModalDialog {
     DWORD count;
     const wchar_t* server;
     DWORD port;
@@ -20,12 +19,13 @@ struct GroupListDialog {
     // Why the fetch could not start (no memory, no thread); shown like the
     // worker's own error text.
     wchar_t startError[256];
+
+    BOOL OnInitDialog() override;
+    BOOL OnCommand(WORD id, WORD code, LPARAM lParam) override;
 };
 
-// Runs the dialog (110) owned by `owner` and returns when it has closed and
-// the worker has ended. Reports nothing itself: the dialog has shown any
-// error. The user id and password must stay valid until it returns.
+// Runs the dialog (IDD_GROUPLIST) owned by `owner` and returns when it has
+// closed and the worker has ended. Reports nothing itself: the dialog has
+// shown any error. The user id and password must stay valid until it returns.
 INT_PTR RunGroupListFetch(HINSTANCE instance, HWND owner, const wchar_t* activePath, const wchar_t* categoryPath,
                           const wchar_t* server, DWORD port, const char* userId, const char* password);
-
-INT_PTR CALLBACK GroupListDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);

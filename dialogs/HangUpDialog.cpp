@@ -1,6 +1,6 @@
 #include "dialogs/HangUpDialog.h"
 #include "nntp/DialUp.h"
-#include "dialogs/DialogGuard.h"
+#include "dialogs/ModalDialog.h"
 #include "text/MessageCatalog.h"
 #include "resource.h"
 
@@ -8,10 +8,16 @@ namespace {
 
 enum { kCountdownTimer = 2, kCloseTimer = 3, kCloseDelay = 500 };
 
-struct HangUpDialog {
+struct HangUpDialog : ModalDialog {
     HWND frame;
     DWORD waitSeconds;
     BOOL hungUp;
+
+    BOOL OnInitDialog() override;
+    BOOL OnCommand(WORD id, WORD code, LPARAM lParam) override;
+    INT_PTR OnMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+    void HangUpNow();
+    void OnTimer(WPARAM timer);
 };
 
 void SetStateText(HWND dialog, UINT id)
@@ -20,73 +26,62 @@ void SetStateText(HWND dialog, UINT id)
     SetDlgItemTextW(dialog, IDC_DIAL_STATE, text ? text : L"");
 }
 
-void HangUpNow(HWND dialog, HangUpDialog* self)
+void HangUpDialog::HangUpNow()
 {
-    self->hungUp = TRUE;
-    SendMessageW(self->frame, kDialHangUpMessage, 0, 0);
-    EnableWindow(GetDlgItem(dialog, IDCANCEL), FALSE);
-    SetStateText(dialog, IDS_DIAL_DISCONNECTED);
-    SetTimer(dialog, kCloseTimer, kCloseDelay, NULL);
+    hungUp = TRUE;
+    SendMessageW(frame, WM_DIAL_HANGUP, 0, 0);
+    EnableWindow(GetDlgItem(dialog_, IDCANCEL), FALSE);
+    SetStateText(dialog_, IDS_DIAL_DISCONNECTED);
+    SetTimer(dialog_, kCloseTimer, kCloseDelay, NULL);
 }
 
-void OnInitDialog(HWND dialog, HangUpDialog* self)
+BOOL HangUpDialog::OnInitDialog()
 {
     const wchar_t* title = MessageCatalog::Load(IDS_DIAL_DISCONNECTING);
     if (title)
-        SetWindowTextW(dialog, title);
-    if (self->waitSeconds == 0) {
-        HangUpNow(dialog, self);
-        return;
+        SetWindowTextW(dialog_, title);
+    if (waitSeconds == 0) {
+        HangUpNow();
+        return TRUE;
     }
-    SetStateText(dialog, IDS_DIAL_HANGING_UP);
+    SetStateText(dialog_, IDS_DIAL_HANGING_UP);
     // Longer waits than the timer can count are cut to its largest period.
-    DWORD seconds = self->waitSeconds > 0x7FFFFFFF / 1000 ? 0x7FFFFFFF / 1000 : self->waitSeconds;
-    SetTimer(dialog, kCountdownTimer, seconds * 1000, NULL);
+    DWORD seconds = waitSeconds > 0x7FFFFFFF / 1000 ? 0x7FFFFFFF / 1000 : waitSeconds;
+    SetTimer(dialog_, kCountdownTimer, seconds * 1000, NULL);
+    return TRUE;
 }
 
-void OnTimer(HWND dialog, HangUpDialog* self, WPARAM timer)
+void HangUpDialog::OnTimer(WPARAM timer)
 {
     if (timer == kCountdownTimer) {
-        KillTimer(dialog, kCountdownTimer);
-        HangUpNow(dialog, self);
+        KillTimer(dialog_, kCountdownTimer);
+        HangUpNow();
     } else if (timer == kCloseTimer) {
-        KillTimer(dialog, kCloseTimer);
-        PostMessageW(dialog, WM_CLOSE, 0, 0);
+        KillTimer(dialog_, kCloseTimer);
+        PostMessageW(dialog_, WM_CLOSE, 0, 0);
     }
 }
 
-void OnCommand(HWND dialog, WPARAM wParam)
+BOOL HangUpDialog::OnCommand(WORD id, WORD code, LPARAM lParam)
 {
-    HangUpDialog* self = DialogCommandObjectAs<HangUpDialog>(dialog);
-    if (!self || LOWORD(wParam) != IDCANCEL || self->hungUp)
-        return;
+    if (id != IDCANCEL || hungUp)
+        return TRUE;
     // The user stays connected: the countdown stops and nothing is hung up.
-    KillTimer(dialog, kCountdownTimer);
-    PostMessageW(dialog, WM_CLOSE, 0, 0);
+    KillTimer(dialog_, kCountdownTimer);
+    PostMessageW(dialog_, WM_CLOSE, 0, 0);
+    return TRUE;
 }
 
-INT_PTR CALLBACK HangUpDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
+INT_PTR HangUpDialog::OnMessage(UINT message, WPARAM wParam, LPARAM lParam)
 {
-    if (message == WM_INITDIALOG) {
-        AttachDialogObject(dialog, (void*)lParam);
-        OnInitDialog(dialog, (HangUpDialog*)lParam);
-        return TRUE;
-    }
-    if (message == WM_COMMAND) {
-        OnCommand(dialog, wParam);
-        return TRUE;
-    }
-    HangUpDialog* self = DialogObjectAs<HangUpDialog>(dialog);
-    if (!self)
-        return FALSE;
     switch (message) {
     case WM_TIMER:
-        OnTimer(dialog, self, wParam);
+        OnTimer(wParam);
         return TRUE;
     case WM_CLOSE:
-        KillTimer(dialog, kCountdownTimer);
-        KillTimer(dialog, kCloseTimer);
-        EndDialog(dialog, 1);
+        KillTimer(dialog_, kCountdownTimer);
+        KillTimer(dialog_, kCloseTimer);
+        End(IDOK);
         return TRUE;
     }
     return FALSE;
@@ -100,7 +95,6 @@ INT_PTR RunHangUpDialog(HINSTANCE instance, HWND frame, DWORD waitSeconds)
     self.frame = frame;
     self.waitSeconds = waitSeconds;
     self.hungUp = FALSE;
-    INT_PTR result = DialogBoxParamW(instance, MAKEINTRESOURCEW(IDD_DIALUP), frame,
-                                     HangUpDialogProc, (LPARAM)&self);
+    INT_PTR result = self.Run(instance, IDD_DIALUP, frame);
     return result == -1 ? 0 : result;
 }

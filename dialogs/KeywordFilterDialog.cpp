@@ -5,7 +5,6 @@
 #include <wchar.h>
 #include "resource.h"
 #include "text/MessageCatalog.h"
-#include "dialogs/DialogGuard.h"
 #include "store/FileRewrite.h"
 #include "store/LineReader.h"
 #include "text/CodePage.h"
@@ -17,7 +16,7 @@ enum { kKeywordTextCapacity = 1024 };
 static void ShowOutOfMemory()
 {
     const wchar_t* text = MessageCatalog::Load(IDS_OUT_OF_MEMORY);
-    ShowMessage(NULL, text ? text : L"", L"PELORA", MB_ICONHAND);
+    ShowMessage(NULL, text ? text : L"", kCaptionPelora, MB_ICONHAND);
 }
 
 static void SelectRadio(HWND dialog, LRESULT level)
@@ -86,10 +85,11 @@ static void LoadKeywords(KeywordFilterDialog* context, HWND combo)
     CloseHandle(file);
 }
 
-static void OnInitDialog(KeywordFilterDialog* context)
+BOOL KeywordFilterDialog::OnInitDialog()
 {
-    HWND combo = GetDlgItem(context->dialog, IDC_FILTER_KEYWORDS);
-    SelectRadio(context->dialog, kLevelNormal);
+    KeywordFilterDialog* context = this;
+    HWND combo = GetDlgItem(context->Window(), IDC_FILTER_KEYWORDS);
+    SelectRadio(context->Window(), kLevelNormal);
     const wchar_t* initial = context->initialText ? context->initialText : L"";
     LRESULT item = AddKeyword(combo, initial, kLevelNormal);
     SendMessageW(combo, CB_SETCURSEL, item, 0);
@@ -97,21 +97,22 @@ static void OnInitDialog(KeywordFilterDialog* context)
     LRESULT exact = FindKeyword(combo, initial);
     if (exact != CB_ERR)
         SendMessageW(combo, CB_SETCURSEL, exact, 0);
+    return TRUE;
 }
 
 static void OnSelectionChange(KeywordFilterDialog* context)
 {
-    HWND combo = GetDlgItem(context->dialog, IDC_FILTER_KEYWORDS);
+    HWND combo = GetDlgItem(context->Window(), IDC_FILTER_KEYWORDS);
     LRESULT item = SendMessageW(combo, CB_GETCURSEL, 0, 0);
     if (item != CB_ERR)
-        SelectRadio(context->dialog, SendMessageW(combo, CB_GETITEMDATA, item, 0));
+        SelectRadio(context->Window(), SendMessageW(combo, CB_GETITEMDATA, item, 0));
 }
 
 // Gives the current item (or the typed text, added when new) the level of
 // the radio buttons.
 static void ApplyRadioButtons(KeywordFilterDialog* context)
 {
-    HWND dialog = context->dialog;
+    HWND dialog = context->Window();
     LRESULT level = kLevelNormal;
     if (IsDlgButtonChecked(dialog, IDC_FILTER_HIGH) == BST_CHECKED)
         level = kLevelHigh;
@@ -135,7 +136,7 @@ static void ApplyRadioButtons(KeywordFilterDialog* context)
 // Writes every keyword of a level into `file`; 0 after a box was shown.
 static BOOL WriteKeywords(KeywordFilterDialog* context, FileRewrite* file)
 {
-    HWND combo = GetDlgItem(context->dialog, IDC_FILTER_KEYWORDS);
+    HWND combo = GetDlgItem(context->Window(), IDC_FILTER_KEYWORDS);
     LRESULT count = SendMessageW(combo, CB_GETCOUNT, 0, 0);
     for (LRESULT item = 0; item < count; ++item) {
         LRESULT level = SendMessageW(combo, CB_GETITEMDATA, item, 0);
@@ -171,44 +172,32 @@ static INT_PTR OnSave(KeywordFilterDialog* context)
     file.Construct();
     if (!file.Open(context->filterPath)) {
         ShowErrorBox(IDS_FILE_OPEN_FAILED, context->filterPath);
-        return 2;
+        return IDCANCEL;
     }
     if (!WriteKeywords(context, &file) || !file.Commit()) {
         file.Abandon();
-        return 2;
+        return IDCANCEL;
     }
-    return 1;
+    return IDOK;
 }
 
-static INT_PTR CALLBACK KeywordFilterDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
+BOOL KeywordFilterDialog::OnCommand(WORD id, WORD code, LPARAM lParam)
 {
-    if (message == WM_INITDIALOG) {
-        KeywordFilterDialog* context = (KeywordFilterDialog*)lParam;
-        AttachDialogObject(dialog, context);
-        context->dialog = dialog;
-        OnInitDialog(context);
-        return TRUE;
-    }
-    if (message != WM_COMMAND)
-        return FALSE;
-    KeywordFilterDialog* context = (KeywordFilterDialog*)DialogObjectForCommand(dialog);
-    if (!context)
-        return TRUE;
-    switch (LOWORD(wParam)) {
+    switch (id) {
     case IDOK:
-        EndDialog(dialog, OnSave(context));
+        End(OnSave(this));
         break;
     case IDCANCEL:
-        EndDialog(dialog, 2);
+        End(IDCANCEL);
         break;
     case IDC_FILTER_KEYWORDS:
-        if (HIWORD(wParam) == CBN_SELCHANGE)
-            OnSelectionChange(context);
+        if (code == CBN_SELCHANGE)
+            OnSelectionChange(this);
         break;
     case IDC_FILTER_HIGH:
     case IDC_FILTER_NORMAL:
     case IDC_FILTER_LOW:
-        ApplyRadioButtons(context);
+        ApplyRadioButtons(this);
         break;
     }
     return TRUE;
@@ -217,8 +206,8 @@ static INT_PTR CALLBACK KeywordFilterDialogProc(HWND dialog, UINT message, WPARA
 INT_PTR RunKeywordFilterDialog(HINSTANCE instance, HWND owner, const wchar_t* filterPath,
                                const wchar_t* initialText)
 {
-    KeywordFilterDialog context = {filterPath, initialText, NULL};
-    INT_PTR result = DialogBoxParamW(instance, MAKEINTRESOURCEW(IDD_KEYWORD_FILTER), owner,
-                                     KeywordFilterDialogProc, (LPARAM)&context);
-    return result == 1 ? 1 : 2;
+    KeywordFilterDialog context;
+    context.filterPath = filterPath;
+    context.initialText = initialText;
+    return context.Run(instance, IDD_KEYWORD_FILTER, owner) == IDOK ? IDOK : IDCANCEL;
 }

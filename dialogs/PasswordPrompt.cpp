@@ -1,66 +1,49 @@
 #include "dialogs/PasswordPrompt.h"
 #include <stdlib.h>
-#include "text/MessageCatalog.h"
+#include "dialogs/ModalDialog.h"
 #include "resource.h"
 #include "text/CodePage.h"
 
 namespace {
 
-struct PasswordPrompt {
+struct PasswordPrompt : ModalDialog {
     const char* userId;
     char* password;     // result, owned by the caller once returned
+
+    BOOL OnInitDialog() override;
+    BOOL OnCommand(WORD id, WORD code, LPARAM lParam) override;
 };
 
-BOOL OnInitDialog(HWND dialog, PasswordPrompt* prompt)
+BOOL PasswordPrompt::OnInitDialog()
 {
-    SetWindowLongPtrW(dialog, DWLP_USER, (LONG_PTR)prompt);
-    wchar_t* user = ToWide(prompt->userId ? prompt->userId : "");
-    SetDlgItemTextW(dialog, IDC_PASSWORD_USER, user ? user : L"");
+    wchar_t* user = ToWide(userId ? userId : "");
+    SetDlgItemTextW(dialog_, IDC_PASSWORD_USER, user ? user : L"");
     free(user);
-    SendDlgItemMessageW(dialog, IDC_PASSWORD_EDIT, EM_LIMITTEXT, kPasswordMaxChars, 0);
-    SetFocus(GetDlgItem(dialog, IDC_PASSWORD_EDIT));
+    SendDlgItemMessageW(dialog_, IDC_PASSWORD_EDIT, EM_LIMITTEXT, kPasswordMaxChars, 0);
+    SetFocus(GetDlgItem(dialog_, IDC_PASSWORD_EDIT));
     return FALSE;   // the focus is set
 }
 
-void OnOk(HWND dialog, PasswordPrompt* prompt)
+BOOL PasswordPrompt::OnCommand(WORD id, WORD code, LPARAM lParam)
 {
-    wchar_t typed[kPasswordMaxChars + 1];
-    GetDlgItemTextW(dialog, IDC_PASSWORD_EDIT, typed, kPasswordMaxChars + 1);
-    typed[kPasswordMaxChars] = 0;
-    prompt->password = ToMultiByte(typed);
-    SecureZeroMemory(typed, sizeof typed);
-    EndDialog(dialog, IDOK);
-}
-
-INT_PTR CALLBACK PasswordProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
-{
-    if (message == WM_INITDIALOG)
-        return OnInitDialog(dialog, (PasswordPrompt*)lParam);
-    if (message != WM_COMMAND)
-        return FALSE;
-    PasswordPrompt* prompt = (PasswordPrompt*)GetWindowLongPtrW(dialog, DWLP_USER);
-    if (!prompt) {
-        ShowMessage(NULL, L"Not Initialized!", L"ERROR", MB_ICONHAND);
-        return TRUE;
+    if (id == IDOK) {
+        wchar_t typed[kPasswordMaxChars + 1];
+        GetDlgItemTextW(dialog_, IDC_PASSWORD_EDIT, typed, kPasswordMaxChars + 1);
+        typed[kPasswordMaxChars] = 0;
+        password = ToMultiByte(typed);
+        SecureZeroMemory(typed, sizeof typed);
     }
-    switch (LOWORD(wParam)) {
-    case IDOK:
-        OnOk(dialog, prompt);
-        return TRUE;
-    case IDCANCEL:
-        EndDialog(dialog, IDCANCEL);
-        return TRUE;
-    }
-    return FALSE;
+    return ModalDialog::OnCommand(id, code, lParam);
 }
 
 }  // namespace
 
 char* RunPasswordPrompt(HINSTANCE instance, HWND owner, const char* userId)
 {
-    PasswordPrompt prompt = {userId, NULL};
-    INT_PTR result = DialogBoxParamW(instance, MAKEINTRESOURCEW(IDD_PASSWORD), owner,
-                                     PasswordProc, (LPARAM)&prompt);
+    PasswordPrompt prompt;
+    prompt.userId = userId;
+    prompt.password = NULL;
+    INT_PTR result = prompt.Run(instance, IDD_PASSWORD, owner);
     if (result != IDOK) {
         free(prompt.password);
         return NULL;

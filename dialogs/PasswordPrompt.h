@@ -1,5 +1,6 @@
-// Dialog 125: asks for the news server password when a user id but no
-// password is stored. Used before a download and before a group list fetch.
+// Dialog IDD_PASSWORD: asks for the news server password when a user id
+// but no password is stored. Used before a download and before a group
+// list fetch.
 #pragma once
 #include <windows.h>
 

@@ -1,52 +1,50 @@
 #include "dialogs/ProgressDialog.h"
-#include "text/MessageCatalog.h"
+#include "dialogs/ModalDialog.h"
 #include "resource.h"
 
 namespace {
 
-BOOL OnInitDialog(HWND dialog, ProgressState* state)
+class ProgressDialog : public ModalDialog {
+public:
+    explicit ProgressDialog(ProgressState* state) : state_(state) {}
+
+private:
+    BOOL OnInitDialog() override;
+    BOOL OnCommand(WORD id, WORD code, LPARAM lParam) override;
+    INT_PTR OnMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+
+    ProgressState* state_;
+};
+
+BOOL ProgressDialog::OnInitDialog()
 {
-    SetWindowLongPtrW(dialog, DWLP_USER, (LONG_PTR)state);
-    InterlockedExchangePointer((PVOID volatile*)&state->dialog, dialog);
+    InterlockedExchangePointer((PVOID volatile*)&state_->dialog, dialog_);
     // The worker may have finished before we were here to be closed.
-    if (InterlockedCompareExchange(&state->workerDone, 0, 0))
-        EndDialog(dialog, IDOK);
+    if (InterlockedCompareExchange(&state_->workerDone, 0, 0))
+        End(IDOK);
     return TRUE;
 }
 
-void OnDestroy(HWND dialog, ProgressState* state)
+BOOL ProgressDialog::OnCommand(WORD id, WORD code, LPARAM lParam)
 {
-    if (state)
-        InterlockedCompareExchangePointer((PVOID volatile*)&state->dialog, NULL, dialog);
+    if (id == IDOK) {
+        End(IDOK);
+        return TRUE;
+    }
+    // Escape while the worker runs would free the typed password under it
+    // and let a second pass start; only a finished pass may go.
+    if (id == IDCANCEL) {
+        if (InterlockedCompareExchange(&state_->workerDone, 0, 0))
+            End(IDCANCEL);
+        return TRUE;
+    }
+    return FALSE;
 }
 
-INT_PTR CALLBACK ProgressProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
+INT_PTR ProgressDialog::OnMessage(UINT message, WPARAM wParam, LPARAM lParam)
 {
-    ProgressState* state = (ProgressState*)GetWindowLongPtrW(dialog, DWLP_USER);
-    switch (message) {
-    case WM_INITDIALOG:
-        return OnInitDialog(dialog, (ProgressState*)lParam);
-    case WM_DESTROY:
-        OnDestroy(dialog, state);
-        return FALSE;
-    case WM_COMMAND:
-        if (!state) {
-            ShowMessage(NULL, L"Not Initialized!", L"ERROR", MB_ICONHAND);
-            return TRUE;
-        }
-        if (LOWORD(wParam) == IDOK) {
-            EndDialog(dialog, IDOK);
-            return TRUE;
-        }
-        // Escape while the worker runs would free the typed password under
-        // it and let a second pass start; only a finished pass may go.
-        if (LOWORD(wParam) == IDCANCEL) {
-            if (InterlockedCompareExchange(&state->workerDone, 0, 0))
-                EndDialog(dialog, IDCANCEL);
-            return TRUE;
-        }
-        return FALSE;
-    }
+    if (message == WM_DESTROY)
+        InterlockedCompareExchangePointer((PVOID volatile*)&state_->dialog, NULL, dialog_);
     return FALSE;
 }
 
@@ -54,6 +52,6 @@ INT_PTR CALLBACK ProgressProc(HWND dialog, UINT message, WPARAM wParam, LPARAM l
 
 INT_PTR RunProgressDialog(HINSTANCE instance, HWND owner, ProgressState* state)
 {
-    return DialogBoxParamW(instance, MAKEINTRESOURCEW(IDD_PROGRESS), owner, ProgressProc,
-                           (LPARAM)state);
+    ProgressDialog dialog(state);
+    return dialog.Run(instance, IDD_PROGRESS, owner);
 }

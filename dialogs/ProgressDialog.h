@@ -1,6 +1,6 @@
-// Dialog 103: the modal progress of a patrol, with the current group and a
-// progress bar. No buttons: the worker closes it through ProgressState when
-// the pass has ended.
+// Dialog IDD_PROGRESS: the modal progress of a patrol, with the current
+// group and a progress bar. No buttons: the worker closes it through
+// ProgressState when the pass has ended.
 #pragma once
 #include <windows.h>
 #include "nntp/ProgressState.h"

@@ -5,9 +5,8 @@
 #include <stdio.h>
 #include <wchar.h>
 
-PropertyPage::PropertyPage(WORD templateId, UINT titleId, Settings* settings,
-                           HINSTANCE instance, DLGPROC procedure)
-    : settings_(settings), instance_(instance), template_(templateId), procedure_(procedure)
+PropertyPage::PropertyPage(WORD templateId, UINT titleId, Settings* settings, HINSTANCE instance)
+    : settings_(settings), instance_(instance), template_(templateId)
 {
     const wchar_t* title = MessageCatalog::Load(titleId);
     wcsncpy(title_, title ? title : L"", kPageTitleCapacity - 1);
@@ -70,34 +69,36 @@ void PropertyPage::ShowNumber(HWND page, int id, DWORD value)
     SetDlgItemTextW(page, id, text);
 }
 
+// A page's creation parameter is its sheet entry, which carries the object.
 INT_PTR CALLBACK PropertyPage::SharedProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    if (message == WM_INITDIALOG) {
-        PropertyPage* self = (PropertyPage*)((PROPSHEETPAGEW*)lParam)->lParam;
-        SetWindowLongPtrW(page, DWLP_USER, (LONG_PTR)self);
-        if (self)
-            self->Init(page);
+    PropertyPage* created = message == WM_INITDIALOG ? (PropertyPage*)((PROPSHEETPAGEW*)lParam)->lParam : NULL;
+    return Handle(page, message, wParam, lParam, created);
+}
+
+BOOL PropertyPage::OnInitDialog()
+{
+    Init(dialog_);
+    return TRUE;
+}
+
+BOOL PropertyPage::OnCommand(WORD id, WORD code, LPARAM lParam)
+{
+    return Command(dialog_, MAKEWPARAM(id, code), lParam);
+}
+
+INT_PTR PropertyPage::OnMessage(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message != WM_NOTIFY)
+        return FALSE;
+    NMHDR* header = (NMHDR*)lParam;
+    if (header->code == PSN_KILLACTIVE) {
+        SetWindowLongPtrW(dialog_, DWLP_MSGRESULT, Apply(dialog_) ? FALSE : TRUE);
         return TRUE;
     }
-    PropertyPage* self = (PropertyPage*)GetWindowLongPtrW(page, DWLP_USER);
-    if (!self)
-        return FALSE;
-    switch (message) {
-    case WM_NOTIFY: {
-        NMHDR* header = (NMHDR*)lParam;
-        if (header->code == PSN_KILLACTIVE) {
-            SetWindowLongPtrW(page, DWLP_MSGRESULT, self->Apply(page) ? FALSE : TRUE);
-            return TRUE;
-        }
-        if (header->code == PSN_APPLY) {
-            SetWindowLongPtrW(page, DWLP_MSGRESULT,
-                              self->Apply(page) ? PSNRET_NOERROR : PSNRET_INVALID_NOCHANGEPAGE);
-            return TRUE;
-        }
-        return FALSE;
-    }
-    case WM_COMMAND:
-        return self->Command(page, wParam, lParam);
+    if (header->code == PSN_APPLY) {
+        SetWindowLongPtrW(dialog_, DWLP_MSGRESULT, Apply(dialog_) ? PSNRET_NOERROR : PSNRET_INVALID_NOCHANGEPAGE);
+        return TRUE;
     }
     return FALSE;
 }

@@ -1,15 +1,15 @@
 // One page of the property sheet: its template, procedure and title, the
-// settings record it edits, and the three operations a page overrides.
+// settings record it edits, and the three operations a page overrides. The
+// page keeps its object and guards its commands as every dialog does.
 #pragma once
-#include <windows.h>
+#include "dialogs/ModalDialog.h"
 #include "settings/Settings.h"
 
 enum { kPageTitleCapacity = 1024 };
 
-class PropertyPage {
+class PropertyPage : public ModalDialog {
 public:
-    PropertyPage(WORD templateId, UINT titleId, Settings* settings, HINSTANCE instance,
-                 DLGPROC procedure = SharedProc);
+    PropertyPage(WORD templateId, UINT titleId, Settings* settings, HINSTANCE instance);
     virtual ~PropertyPage();
 
     // Fills the controls from the settings.
@@ -21,7 +21,7 @@ public:
     virtual BOOL Apply(HWND page);
 
     WORD Template() const { return template_; }
-    DLGPROC Procedure() const { return procedure_; }
+    DLGPROC Procedure() const { return SharedProc; }
     const wchar_t* Title() const { return title_; }
 
     // The procedure every page shares: init at WM_INITDIALOG, apply when the
@@ -29,6 +29,10 @@ public:
     static INT_PTR CALLBACK SharedProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam);
 
 protected:
+    BOOL OnInitDialog() override;
+    BOOL OnCommand(WORD id, WORD code, LPARAM lParam) override;
+    INT_PTR OnMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+
     // Gives the field the focus and selects all its text.
     static void Refuse(HWND page, int id);
     // The field's text as a number: only "0" to "9", empty is 0. FALSE (and
@@ -41,6 +45,5 @@ protected:
 
 private:
     WORD template_;
-    DLGPROC procedure_;
     wchar_t title_[kPageTitleCapacity];
 };

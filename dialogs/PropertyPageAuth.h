@@ -1,4 +1,4 @@
-// Page "認証" (dialog 124): the user id and password for the server.
+// Page "認証" (IDD_PAGE_AUTH): the user id and password for the server.
 #pragma once
 #include "dialogs/PropertyPage.h"
 

@@ -9,7 +9,7 @@ static const int kBars[3] = { IDC_COLOR_RED, IDC_COLOR_GREEN, IDC_COLOR_BLUE };
 static const int kLabels[3] = { IDC_COLOR_RED_VALUE, IDC_COLOR_GREEN_VALUE, IDC_COLOR_BLUE_VALUE };
 
 PropertyPageColor::PropertyPageColor(Settings* settings, HINSTANCE instance)
-    : PropertyPage(IDD_PAGE_COLOR, IDS_PAGE_COLOR, settings, instance, ColorProc),
+    : PropertyPage(IDD_PAGE_COLOR, IDS_PAGE_COLOR, settings, instance),
       selected_(kItemHeader)
 {
 }
@@ -100,14 +100,10 @@ void PropertyPageColor::OnScroll(HWND page, HWND bar, int code, int trackPositio
     SetLevel(page, which, level);
 }
 
-INT_PTR CALLBACK PropertyPageColor::ColorProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam)
+INT_PTR PropertyPageColor::OnMessage(UINT message, WPARAM wParam, LPARAM lParam)
 {
-    if (SharedProc(page, message, wParam, lParam))
-        return TRUE;
     if (message != WM_HSCROLL)
-        return FALSE;
-    PropertyPageColor* self = (PropertyPageColor*)GetWindowLongPtrW(page, DWLP_USER);
-    if (self)
-        self->OnScroll(page, (HWND)lParam, LOWORD(wParam), (short)HIWORD(wParam));
+        return PropertyPage::OnMessage(message, wParam, lParam);
+    OnScroll(dialog_, (HWND)lParam, LOWORD(wParam), (short)HIWORD(wParam));
     return TRUE;
 }

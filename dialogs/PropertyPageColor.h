@@ -1,5 +1,5 @@
-// Page "色" (dialog 142): the header and quoted-line colours, edited with
-// three scroll bars. It has its own procedure for the bars.
+// Page "色" (IDD_PAGE_COLOR): the header and quoted-line colours, edited with
+// three scroll bars.
 #pragma once
 #include "dialogs/PropertyPage.h"
 
@@ -10,10 +10,8 @@ public:
     BOOL Command(HWND page, WPARAM wParam, LPARAM lParam) override;
     BOOL Apply(HWND page) override;
 
-    // The shared procedure, then the scroll bars.
-    static INT_PTR CALLBACK ColorProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam);
-
 private:
+    INT_PTR OnMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
     void OnScroll(HWND page, HWND bar, int code, int trackPosition);
     COLORREF* ColorOf(LRESULT item);
     void StoreBars(HWND page, LRESULT item);

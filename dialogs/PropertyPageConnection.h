@@ -1,4 +1,4 @@
-// Page "接続" (dialog 130): dial-up, the phone-book entry, the wait before
+// Page "接続" (IDD_PAGE_CONNECTION): dial-up, the phone-book entry, the wait before
 // hanging up.
 #pragma once
 #include "dialogs/PropertyPage.h"

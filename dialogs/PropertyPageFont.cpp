@@ -1,5 +1,6 @@
 #include "dialogs/PropertyPageFont.h"
 #include "resource.h"
+#include "settings/GdiScope.h"
 #include <stdio.h>
 #include <wchar.h>
 
@@ -42,9 +43,8 @@ static void EnableLists(HWND page, BOOL enable)
 void PropertyPageFont::Init(HWND page)
 {
     HWND names = GetDlgItem(page, IDC_FONT_NAME);
-    HDC dc = GetDC(page);
-    EnumFontFamiliesW(dc, NULL, AddFamily, (LPARAM)names);
-    ReleaseDC(page, dc);
+    WindowDc dc(page);
+    EnumFontFamiliesW(dc.Get(), NULL, AddFamily, (LPARAM)names);
     LRESULT found = SendMessageW(names, CB_FINDSTRINGEXACT, (WPARAM)-1, (LPARAM)settings_->FontName);
     SendMessageW(names, CB_SETCURSEL, found == CB_ERR ? 0 : found, 0);
 

@@ -1,4 +1,4 @@
-// Page "文字" (dialog 129): the font family and the two font sizes.
+// Page "文字" (IDD_PAGE_FONT): the font family and the two font sizes.
 #pragma once
 #include "dialogs/PropertyPage.h"
 

@@ -1,4 +1,4 @@
-// Page "キー" (dialog 128): line scrolling and the jump to the next article.
+// Page "キー" (IDD_PAGE_KEY): line scrolling and the jump to the next article.
 #pragma once
 #include "dialogs/PropertyPage.h"
 

@@ -30,7 +30,7 @@ BOOL PropertyPageMain::Command(HWND page, WPARAM wParam, LPARAM lParam)
 void PropertyPageMain::OnBrowse(HWND page)
 {
     FileChooserDialog chooser;
-    if (chooser.Choose(instance_, page, L"Choose folder", NULL) == 1)
+    if (chooser.Choose(instance_, page, L"Choose folder", NULL) == IDOK)
         SetDlgItemTextW(page, IDC_MAIN_FOLDER, chooser.Result());
     chooser.Release();
 }

@@ -1,4 +1,4 @@
-// Page "メイン" (dialog 102): server, port, data folder, limit and
+// Page "メイン" (IDD_PAGE_MAIN): server, port, data folder, limit and
 // pipelining.
 #pragma once
 #include "dialogs/PropertyPage.h"

@@ -69,10 +69,10 @@ int RunPropertySheet(Settings* settings, HINSTANCE instance, HWND owner)
     sheet.nStartPage = 0;
     sheet.ppsp = described;
 
-    int result = 2;
+    int result = IDCANCEL;
     if (PropertySheetW(&sheet) == 1) {
         settings->Save();
-        result = 1;
+        result = IDOK;
     }
 
     for (int i = 0; i < kPageCount; i++)

@@ -3,8 +3,8 @@
 //   int RunPropertySheet(Settings* settings, HINSTANCE instance, HWND owner)
 //
 // reloads `settings` from the registry, runs the sheet modally owned by
-// `owner`, and returns 1 after OK (the record is saved to the registry by
-// then) or 2 after cancel (nothing saved).
+// `owner`, and returns IDOK after OK (the record is saved to the registry
+// by then) or IDCANCEL after cancel (nothing saved).
 #pragma once
 #include "settings/Settings.h"
 

@@ -5,7 +5,6 @@
 #include <new>
 #include "resource.h"
 #include "text/MessageCatalog.h"
-#include "dialogs/DialogGuard.h"
 #include "settings/Settings.h"
 #include "store/FileRewrite.h"
 #include "store/LineReader.h"
@@ -23,7 +22,7 @@ static void ShowCodeBox(const wchar_t* format)
     wchar_t text[kMessageTextCapacity];
     _snwprintf(text, kMessageTextCapacity - 1, format, (int)code);
     text[kMessageTextCapacity - 1] = L'\0';
-    ShowMessage(NULL, text, L"PELORA", MB_ICONHAND);
+    ShowMessage(NULL, text, kCaptionPelora, MB_ICONHAND);
 }
 
 static HANDLE OpenForReading(const wchar_t* path)
@@ -33,7 +32,7 @@ static HANDLE OpenForReading(const wchar_t* path)
 
 static HWND GroupList(SubscribeDialog* context)
 {
-    return GetDlgItem(context->dialog, IDC_SUBSCRIBE_LIST);
+    return GetDlgItem(context->Window(), IDC_SUBSCRIBE_LIST);
 }
 
 static void InsertItem(HWND list, const wchar_t* text, int icon)
@@ -64,7 +63,7 @@ static void ShowCategories(SubscribeDialog* context)
             InsertItem(list, wide, kIconUnsubscribed);
         free(wide);
     }
-    EnableWindow(GetDlgItem(context->dialog, IDC_SUBSCRIBE_CATEGORY), FALSE);
+    EnableWindow(GetDlgItem(context->Window(), IDC_SUBSCRIBE_CATEGORY), FALSE);
     CloseHandle(file);
     SetCursor(previous);
 }
@@ -93,7 +92,7 @@ static void ShowGroupsOf(SubscribeDialog* context, const wchar_t* category)
         free(wide);
     }
     free(prefix);
-    EnableWindow(GetDlgItem(context->dialog, IDC_SUBSCRIBE_CATEGORY), TRUE);
+    EnableWindow(GetDlgItem(context->Window(), IDC_SUBSCRIBE_CATEGORY), TRUE);
     CloseHandle(file);
     SetCursor(previous);
 }
@@ -125,8 +124,9 @@ static BOOL LoadSubscriptions(SubscribeDialog* context)
     return loaded;
 }
 
-static void OnInitDialog(SubscribeDialog* context)
+BOOL SubscribeDialog::OnInitDialog()
 {
+    SubscribeDialog* context = this;
     HWND list = GroupList(context);
     LVCOLUMNW column = {};
     column.mask = LVCF_FMT | LVCF_WIDTH | LVCF_TEXT;
@@ -138,6 +138,7 @@ static void OnInitDialog(SubscribeDialog* context)
         SendMessageW(list, LVM_SETIMAGELIST, LVSIL_SMALL, (LPARAM)context->images);
     if (LoadSubscriptions(context))
         ShowCategories(context);
+    return TRUE;
 }
 
 static void OnDoubleTap(SubscribeDialog* context)
@@ -179,12 +180,12 @@ static void OnDownload(SubscribeDialog* context)
     char* typed = NULL;
     const char* password = settings->Password;
     if (settings->UserID && !settings->Password) {
-        typed = RunPasswordPrompt(context->instance, context->dialog, settings->UserID);
+        typed = RunPasswordPrompt(context->instance, context->Window(), settings->UserID);
         if (!typed)
             return;
         password = typed;
     }
-    RunGroupListFetch(context->instance, context->dialog, context->activePath, context->categoryPath,
+    RunGroupListFetch(context->instance, context->Window(), context->activePath, context->categoryPath,
                       settings->Server, settings->Port, settings->UserID, password);
     free(typed);
     ShowCategories(context);
@@ -217,40 +218,31 @@ static void OnOk(SubscribeDialog* context)
     }
 }
 
-static INT_PTR CALLBACK SubscribeDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
+INT_PTR SubscribeDialog::OnMessage(UINT message, WPARAM wParam, LPARAM lParam)
 {
-    if (message == WM_INITDIALOG) {
-        SubscribeDialog* context = (SubscribeDialog*)lParam;
-        AttachDialogObject(dialog, context);
-        context->dialog = dialog;
-        OnInitDialog(context);
-        return TRUE;
-    }
-    if (message == WM_NOTIFY) {
-        SubscribeDialog* context = (SubscribeDialog*)DialogObject(dialog);
-        NMHDR* header = (NMHDR*)lParam;
-        if (context && header->idFrom == IDC_SUBSCRIBE_LIST && header->code == NM_DBLCLK)
-            OnDoubleTap(context);
-        return TRUE;
-    }
-    if (message != WM_COMMAND)
+    if (message != WM_NOTIFY)
         return FALSE;
-    SubscribeDialog* context = (SubscribeDialog*)DialogObjectForCommand(dialog);
-    if (!context)
-        return TRUE;
-    switch (LOWORD(wParam)) {
+    NMHDR* header = (NMHDR*)lParam;
+    if (header->idFrom == IDC_SUBSCRIBE_LIST && header->code == NM_DBLCLK)
+        OnDoubleTap(this);
+    return TRUE;
+}
+
+BOOL SubscribeDialog::OnCommand(WORD id, WORD code, LPARAM lParam)
+{
+    switch (id) {
     case IDOK:
-        OnOk(context);
-        EndDialog(dialog, IDOK);
+        OnOk(this);
+        End(IDOK);
         break;
     case IDCANCEL:
-        EndDialog(dialog, IDCANCEL);
+        End(IDCANCEL);
         break;
     case IDC_SUBSCRIBE_DOWNLOAD:
-        OnDownload(context);
+        OnDownload(this);
         break;
     case IDC_SUBSCRIBE_CATEGORY:
-        ShowCategories(context);
+        ShowCategories(this);
         break;
     }
     return TRUE;
@@ -281,8 +273,7 @@ INT_PTR RunSubscribeDialog(HINSTANCE instance, HWND parent, const wchar_t* dataP
     context->instance = instance;
     context->mode = SubscribeDialog::kCategories;
     context->images = ImageList_LoadBitmap(instance, MAKEINTRESOURCEW(IDB_SUBSCRIBE_ICONS), 8, 1, CLR_NONE);
-    INT_PTR result = DialogBoxParamW(instance, MAKEINTRESOURCEW(IDD_SUBSCRIBE), parent, SubscribeDialogProc,
-                                     (LPARAM)context);
+    INT_PTR result = context->Run(instance, IDD_SUBSCRIBE, parent);
     if (context->images)
         ImageList_Destroy(context->images);
     context->subscribed.Destroy();

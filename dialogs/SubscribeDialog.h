@@ -3,14 +3,14 @@
 #pragma once
 #include <windows.h>
 #include <commctrl.h>
+#include "dialogs/ModalDialog.h"
 #include "store/GroupNameTable.h"
 
 class Settings;
 
-struct SubscribeDialog {
+struct SubscribeDialog : ModalDialog {
     enum Mode { kCategories, kGroups };
 
-    HWND dialog;
     wchar_t activePath[MAX_PATH];
     wchar_t categoryPath[MAX_PATH];
     wchar_t groupPath[MAX_PATH];
@@ -19,9 +19,13 @@ struct SubscribeDialog {
     HIMAGELIST images;
     GroupNameTable subscribed;
     Mode mode;
+
+    BOOL OnInitDialog() override;
+    BOOL OnCommand(WORD id, WORD code, LPARAM lParam) override;
+    INT_PTR OnMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
 };
 
-// Runs dialog 112 modally; IDOK when the user pressed OK (group.dat was
+// Runs dialog IDD_SUBSCRIBE modally; IDOK when the user pressed OK (group.dat was
 // then rewritten, or a box told why not). Frees the image list and the
 // table before it returns.
 INT_PTR RunSubscribeDialog(HINSTANCE instance, HWND parent, const wchar_t* dataPath, Settings* settings);

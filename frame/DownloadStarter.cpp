@@ -60,7 +60,7 @@ BOOL StartPatrolWith(HINSTANCE instance, HWND frameWindow, HWND groupList,
     DownloadResult* result = (DownloadResult*)calloc(1, sizeof(DownloadResult));
     if (!job || !cursor || !result) {
         const wchar_t* text = MessageCatalog::Load(IDS_OUT_OF_MEMORY);
-        ShowMessage(NULL, text ? text : L"", L"PELORA", MB_OK);
+        ShowMessage(NULL, text ? text : L"", kCaptionPelora, MB_OK);
         free(job);
         free(cursor);
         free(result);
@@ -85,7 +85,7 @@ BOOL StartPatrolWith(HINSTANCE instance, HWND frameWindow, HWND groupList,
     DWORD threadId;
     HANDLE thread = CreateThread(NULL, 0, PatrolThreadProc, job, 0, &threadId);
     if (!thread) {
-        ShowErrorBox(IDS_PATROL_THREAD_FAILED, L"PELORA", MB_ICONHAND);
+        ShowErrorBox(IDS_PATROL_THREAD_FAILED, kCaptionPelora, MB_ICONHAND);
         free(job);
         free(cursor);
         free(result);

@@ -1,7 +1,7 @@
 // Starting a patrol from the frame and taking its end back.
 //
 // The frame calls, on the user interface thread:
-//   command 40003 (after dial-up when enabled)   StartPatrol(...)
+//   IDM_DOWNLOAD (after dial-up when enabled)    StartPatrol(...)
 //   WM_PATROL_DONE (lParam = job)                OnPatrolDone(...)
 // StartPatrol returns once the progress dialog has closed; the frame's
 // WM_PATROL_DONE arrives while it runs or just after it.
@@ -12,9 +12,10 @@
 
 // Asks for the password when a user id but none is stored, builds the job,
 // starts the worker and runs the progress dialog. Failures are shown here
-// (message 11, message 13); Cancel in the password prompt starts nothing.
-// The strings are borrowed and must not change until the pass has ended.
-// 0 when no pass ran, so no WM_PATROL_DONE will come.
+// (IDS_OUT_OF_MEMORY, IDS_PATROL_THREAD_FAILED); Cancel in the password
+// prompt starts nothing. The strings are borrowed and must not change
+// until the pass has ended. 0 when no pass ran, so no WM_PATROL_DONE will
+// come.
 BOOL StartPatrolWith(HINSTANCE instance, HWND frameWindow, HWND groupList,
                      const wchar_t* server, DWORD port, const wchar_t* dataPath, DWORD limit,
                      DWORD pipelining, const char* userId, const char* password,
@@ -37,7 +38,7 @@ struct PatrolEndSteps {
     void* context;
 };
 
-// WM_PATROL_DONE: hangs up, reports the end (the fatal failure's own box, or
-// message 15 "Disconnect" followed by the re-initialisation), then lets go
-// of the job.
+// WM_PATROL_DONE: hangs up, reports the end (the fatal failure's own box,
+// or IDS_DOWNLOAD_DONE under "Disconnect" followed by the
+// re-initialisation), then lets go of the job.
 void OnPatrolDone(HWND frameWindow, DownloadJob* job, const PatrolEndSteps* steps);

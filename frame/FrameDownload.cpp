@@ -22,16 +22,6 @@ static BOOL AnyConnectionUp()
     return count != 0;
 }
 
-static void ShowDialFailure(HWND owner)
-{
-    wchar_t text[kMessageTextCapacity];
-    const wchar_t* t = MessageCatalog::Load(IDS_DIAL_CONNECT_FAILED);
-    wcsncpy(text, t ? t : L"", kMessageTextCapacity - 1);
-    text[kMessageTextCapacity - 1] = L'\0';
-    const wchar_t* caption = MessageCatalog::Load(IDS_DIAL_ERROR);
-    ShowMessage(owner, text, caption ? caption : L"PELORA", MB_ICONEXCLAMATION);
-}
-
 void StartDownload(DialUpLink* link, HINSTANCE instance, HWND frame, BOOL dialup,
                    const wchar_t* entryName, DownloadStartProc start, void* arg)
 {
@@ -75,7 +65,7 @@ void HangUpAfterPatrol(DialUpLink* link, HINSTANCE instance, HWND frame, BOOL di
     if (dialup && link->dialConnected) {
         // Without the countdown the line would stay up: hang up at once.
         if (RunHangUpDialog(instance, frame, waitSeconds) == 0)
-            SendMessageW(frame, kDialHangUpMessage, 0, 0);
+            SendMessageW(frame, WM_DIAL_HANGUP, 0, 0);
         link->rasConnection = NULL;
     }
     link->dialConnected = 0;

@@ -6,7 +6,7 @@
 
 class MainFrame;
 
-// Command 40003: dials first when Dialup is on and no line is up.
+// IDM_DOWNLOAD: dials first when Dialup is on and no line is up.
 void StartFrameDownload(MainFrame* frame);
 // The download starter proper; `frame` is the MainFrame. 0 when no pass ran.
 BOOL StartFramePatrol(void* frame);
@@ -14,7 +14,7 @@ BOOL StartFramePatrol(void* frame);
 void FinishFrameDownload(MainFrame* frame, LPARAM job);
 
 // The dialogs of the dial-up road. The frame calls
-//   command 40003        StartDownload(&link, instance, frame, Dialup, EntryName, start, arg)
+//   IDM_DOWNLOAD         StartDownload(&link, instance, frame, Dialup, EntryName, start, arg)
 //   WM_PATROL_DONE       HangUpAfterPatrol(&link, instance, frame, Dialup, DisconnectWaitTime)
 //                        before it reports the end of the patrol
 

@@ -4,17 +4,19 @@
 #include "text/MessageCatalog.h"
 #include "store/GroupListReader.h"
 #include "store/GroupRecord.h"
+#include "settings/Settings.h"
+#include "resource.h"
 
-const wchar_t kGroupViewKey[] = L"Software\\tidewell\\Pelora\\GroupView";
+const wchar_t kGroupViewKey[] = PELORA_SETTINGS_KEY L"\\GroupView";
 
 // Inserting index 3 last puts the state column before "current" and "max".
 static const GroupColumn kGroupColumns[] = {
-    {105, L"NewsgroupWidth", kGroupColumnName, 100},
-    {107, L"ureadWidth", kGroupColumnUnread, 40},
-    {109, L"artsWidth", kGroupColumnArticles, 40},
-    {113, L"curWidth", kGroupColumnCurrent, 60},
-    {115, L"maxWidth", kGroupColumnServerLast, 60},
-    {111, L"StatusWidth", kGroupColumnState, 150},
+    {IDS_COLUMN_NEWSGROUP, L"NewsgroupWidth", kGroupColumnName, 100},
+    {IDS_COLUMN_UNREAD, L"ureadWidth", kGroupColumnUnread, 40},
+    {IDS_COLUMN_ARTICLES, L"artsWidth", kGroupColumnArticles, 40},
+    {IDS_COLUMN_CURRENT, L"curWidth", kGroupColumnCurrent, 60},
+    {IDS_COLUMN_MAXIMUM, L"maxWidth", kGroupColumnServerLast, 60},
+    {IDS_COLUMN_STATE, L"StatusWidth", kGroupColumnState, 150},
     {0xFFFFFFFF, NULL, 0, 0},
 };
 
@@ -119,7 +121,7 @@ BOOL GroupView::Fill(const wchar_t* dataPath)
     SendMessageW(list_, LVM_DELETEALLITEMS, 0, 0);
     GroupListReader* reader = GroupListReader::Open(dataPath);
     if (!reader) {
-        ShowErrorBox(kMessageGroupListFailed, kGroupCaption, MB_ICONHAND);
+        ShowErrorBox(IDS_GROUP_LIST_FAILED, kGroupCaption, MB_ICONHAND);
         return FALSE;
     }
     int row = 0;

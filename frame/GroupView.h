@@ -20,7 +20,6 @@ enum {
     kGroupColumnServerLast = 5,
     kGroupColumnCount = 6,
     kGroupListStyle = 0x50B0000D,
-    kMessageGroupListFailed = 97,
 };
 
 extern const wchar_t kGroupViewKey[];   // Software\tidewell\Pelora\GroupView

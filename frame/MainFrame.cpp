@@ -3,9 +3,11 @@
 #include <commctrl.h>
 #include <new>
 #include "dialogs/AboutDialog.h"
+#include "dialogs/PropertySheet.h"
 #include "text/MessageCatalog.h"
 #include "frame/FrameDownload.h"
 #include "frame/GroupView.h"
+#include "nntp/DownloadJob.h"
 #include "resource.h"
 #include "settings/ViewFlags.h"
 #include "store/ArticleLog.h"
@@ -13,8 +15,6 @@
 #include "store/IndexRecord.h"
 #include "views/ArticleView.h"
 #include "views/SubjectView.h"
-
-enum { kGroupNameCapacity = 1024 };
 
 MainFrame::MainFrame()
     : frameWindow(NULL), instance(NULL), groupBar(NULL), subjectBar(NULL), articleBar(NULL), subjectMenu(NULL),
@@ -151,7 +151,7 @@ LRESULT MainFrame::OnCreate()
 
     BOOL complete = FALSE;
     if (!settings.Load(&complete) || !complete) {
-        if (RunPropertySheet(&settings, instance, frameWindow) == 2) {
+        if (RunPropertySheet(&settings, instance, frameWindow) == IDCANCEL) {
             SendMessageW(frameWindow, WM_COMMAND, IDM_EXIT, 0);
             return 0;
         }
@@ -331,9 +331,9 @@ void MainFrame::OnToggleShowRead()
     RefreshSubjectMarks();
     if (subjectView->SetShowRead(viewReadArticle)) {
         if (!SaveViewReadArticle(viewReadArticle))
-            ShowErrorBox(kMessageSaveFailed);
+            ShowErrorBox(IDS_SETTINGS_SAVE_FAILED);
     } else {
-        ShowErrorBox(kMessageToggleFailed);
+        ShowErrorBox(IDS_VIEW_SWITCH_FAILED);
     }
 }
 
@@ -343,9 +343,9 @@ void MainFrame::OnToggleShowHeader()
     RefreshArticleMarks();
     if (articleView->SetShowHeader(showArticleHeader)) {
         if (!SaveShowArticleHeader(showArticleHeader))
-            ShowErrorBox(kMessageSaveFailed);
+            ShowErrorBox(IDS_SETTINGS_SAVE_FAILED);
     } else {
-        ShowErrorBox(kMessageToggleFailed);
+        ShowErrorBox(IDS_VIEW_SWITCH_FAILED);
     }
 }
 
@@ -378,7 +378,7 @@ void MainFrame::RefreshArticleMarks()
 void MainFrame::OnProperties()
 {
     Settings edited;
-    if (RunPropertySheet(&edited, instance, frameWindow) == 1) {
+    if (RunPropertySheet(&edited, instance, frameWindow) == IDOK) {
         BOOL complete = FALSE;
         settings.Load(&complete);
         ReinitializeData();
@@ -473,7 +473,7 @@ void MainFrame::OpenSelectedArticle()
         SetLastError(ERROR_INVALID_DATA);
     }
     if (!text) {
-        ShowErrorBox(kMessageArticleReadFailed);
+        ShowErrorBox(IDS_INDEX_INIT_FAILED);
         return;
     }
     articleText.SetText(text);

@@ -18,13 +18,9 @@ class GroupView;
 enum ViewKind { kViewGroup = 0, kViewSubject = 1, kViewArticle = 2 };
 
 enum {
-    WM_DIAL_CONNECTED = WM_USER,
-    WM_DIAL_HANGUP = WM_USER + 1,
-    WM_PATROL_DONE = WM_APP + 1,
-    WM_ACTIVATE_INSTANCE = WM_APP + 2,   // a second copy brought this one to the front
-    kMessageArticleReadFailed = 23,
-    kMessageToggleFailed = 53,
-    kMessageSaveFailed = 55,
+    // A second copy brought this one to the front (WM_APP + 1 is the
+    // patrol worker's WM_PATROL_DONE).
+    WM_ACTIVATE_INSTANCE = WM_APP + 2,
 };
 
 class MainFrame {
@@ -33,9 +29,10 @@ public:
     ~MainFrame();
 
     static BOOL RegisterClass(HINSTANCE instance);
-    // Builds the view objects and the frame window; FALSE with 8 when a view
-    // object cannot be made. The window's creation may itself end the run
-    // (the first-start sheet cancelled); then no window is left.
+    // Builds the view objects and the frame window; FALSE with
+    // ERROR_NOT_ENOUGH_MEMORY when a view object cannot be made. The
+    // window's creation may itself end the run (the first-start sheet
+    // cancelled); then no window is left.
     BOOL Create(const wchar_t* title, HINSTANCE instance, int showCommand);
 
     HWND Window() const { return frameWindow; }

@@ -4,14 +4,13 @@
 #include <stdlib.h>
 #include "frame/GroupView.h"
 #include "frame/MainFrame.h"
+#include "nntp/GroupCursor.h"
 #include "dialogs/SubscribeDialog.h"
 #include "dialogs/KeywordFilterDialog.h"
 #include "views/SubjectView.h"
 #include "dialogs/CatchUpDialog.h"
 #include "store/GroupMaintenance.h"
 #include "store/GroupRecord.h"
-
-enum { kGroupNameCapacity = 1024 };
 
 // A group whose compaction failed is named in its box; the others go on.
 static void ReportCompactFailure(const wchar_t* groupName, DWORD error, void*)
@@ -27,7 +26,7 @@ BOOL DeleteReadArticlesCommand(const wchar_t* dataPath)
         return FALSE;
     if (!CompactAllGroups(dataPath, ReportCompactFailure, NULL)) {
         // The table has no text of its own for an unreadable group.dat.
-        ShowErrorBox(IDS_GROUP_LIST_FAILED, L"PELORA", MB_ICONHAND);
+        ShowErrorBox(IDS_GROUP_LIST_FAILED, kCaptionPelora, MB_ICONHAND);
         return FALSE;
     }
     return TRUE;
@@ -89,7 +88,7 @@ void FrameKeywordFilter(MainFrame* frame)
     SubjectView* subjects = frame->Subjects();
     // Without a readable subject the field starts empty.
     wchar_t* subject = subjects->List().SelectedSubjectText();
-    if (RunKeywordFilterDialog(frame->Instance(), frame->Window(), subjects->List().FilterPath(), subject) == 1)
+    if (RunKeywordFilterDialog(frame->Instance(), frame->Window(), subjects->List().FilterPath(), subject) == IDOK)
         subjects->ReapplyFilter();
     free(subject);
 }

@@ -12,7 +12,8 @@ BOOL CatchUpCommand(HINSTANCE instance, HWND frameWindow, GroupView* groupView, 
 
 class MainFrame;
 
-// The frame's commands 40004, 40007, 40011 and 40014.
+// The frame's commands IDM_DELETE_READ, IDM_SUBSCRIBE, IDM_CATCHUP and
+// IDM_FILTER.
 void FrameDeleteReadArticles(MainFrame* frame);
 void FrameSubscribe(MainFrame* frame);
 void FrameCatchUp(MainFrame* frame);

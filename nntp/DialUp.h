@@ -12,10 +12,10 @@
 #include <windows.h>
 #include "host/Ras.h"
 
-// The frame's WM_DIAL_CONNECTED and WM_DIAL_HANGUP, as the dialogs post them.
+// What the dial-up dialogs post to the frame.
 enum {
-    kDialConnectedMessage = WM_USER,
-    kDialHangUpMessage = WM_USER + 1,
+    WM_DIAL_CONNECTED = WM_USER,
+    WM_DIAL_HANGUP = WM_USER + 1,
 };
 
 struct DialUpLink {

@@ -6,9 +6,9 @@
 #include "nntp/GroupCursor.h"
 #include "nntp/ProgressState.h"
 
-// The worker sends this (the frame's WM_PATROL_DONE) to the frame window at
-// the end of a pass, lParam the job.
-enum { kPatrolDoneMessage = WM_APP + 1 };
+// The worker sends this to the frame window at the end of a pass, lParam
+// the job.
+enum { WM_PATROL_DONE = WM_APP + 1 };
 
 enum { kResultTextCapacity = 1024 };
 

@@ -4,6 +4,7 @@
 #pragma once
 #include <windows.h>
 
+// Characters of a group name read from a row, the terminator included.
 enum { kGroupNameCapacity = 1024 };
 
 class GroupCursor {

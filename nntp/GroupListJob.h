@@ -33,7 +33,7 @@ struct GroupListJob {
 };
 
 // A new job with copies of the paths and the converted server name; none with
-// last error 8 when memory runs out (nothing is left allocated).
+// ERROR_NOT_ENOUGH_MEMORY when memory runs out (nothing is left allocated).
 GroupListJob* CreateGroupListJob(const wchar_t* activePath, const wchar_t* categoryPath, const wchar_t* server,
                                  DWORD port, const char* userId, const char* password, HWND dialog, UINT notifyId,
                                  const GroupCounter* counter);

@@ -17,9 +17,10 @@ public:
     // Host name or dotted address (multi-byte); only the low 16 bits of
     // `port` are used. False with winsock's code in the last error.
     BOOL Connect(const char* host, DWORD port);
-    // One command without its CR LF. Longer than 4094 bytes: 234, nothing
-    // sent. A command holding CR or LF would smuggle a second command onto
-    // the wire: 87, nothing sent.
+    // One command without its CR LF. Longer than 4094 bytes:
+    // ERROR_MORE_DATA, nothing sent. A command holding CR or LF would
+    // smuggle a second command onto the wire: ERROR_INVALID_PARAMETER,
+    // nothing sent.
     BOOL SendLine(const char* text);
     // Several command lines, each already ending in CR LF, in one send, so
     // that commands kept in flight leave as one segment. The caller builds
@@ -38,5 +39,5 @@ private:
 };
 
 // "command" + "argument" into `line` (kCommandLineSize bytes); false with
-// 234 when the joined text would not fit a command line.
+// ERROR_MORE_DATA when the joined text would not fit a command line.
 BOOL JoinCommand(char* line, const char* command, const char* argument);

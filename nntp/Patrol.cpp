@@ -13,13 +13,14 @@
 #include "store/FileOps.h"
 #include "store/GroupRecord.h"
 #include "text/ArticleConverter.h"
+#include "text/Charset.h"
 #include "text/CodePage.h"
+#include "text/LastErrorKeeper.h"
 
 namespace {
 
 enum {
     kLineSize = 1024,
-    kCatchUpPending = 0xFFFFFFFF,
     // Articles whose HEAD and BODY are in flight at most. Their commands
     // (under 600 bytes) fit any socket's send buffer, so a send never waits
     // for the server to read, while the server never waits for the next
@@ -34,7 +35,6 @@ const char* const kKeptHeaderFields[] = {
     "From:", "Subject:", "Newsgroups:", "Date:", "Message-ID:", "References:",
 };
 
-const wchar_t kCaptionPelora[] = L"PELORA";
 const wchar_t kCaptionSocketError[] = L"Socket Error";
 const wchar_t kCaptionSocketErrorUpper[] = L"Socket ERROR";
 
@@ -46,11 +46,6 @@ BOOL IsKeptField(const char* line)
             return TRUE;
     }
     return FALSE;
-}
-
-BOOL IsLeadByte(unsigned char byte)
-{
-    return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC);
 }
 
 // Removes the line's end (its LF and a CR just before it); the reader only
@@ -73,7 +68,7 @@ void EndLine(char* line)
     if (length > kLineSize - 3) {
         size_t fit = 0;
         while (fit < length) {
-            size_t step = IsLeadByte((unsigned char)line[fit]) && line[fit + 1] ? 2 : 1;
+            size_t step = IsShiftJisLead((unsigned char)line[fit]) && line[fit + 1] ? 2 : 1;
             if (fit + step > kLineSize - 3)
                 break;
             fit += step;
@@ -207,11 +202,7 @@ void Patrol::Fatal(const wchar_t* caption, UINT id)
 // Message `id` with the last error as its "%d".
 void Patrol::FailWithCode(const wchar_t* caption, UINT id, DWORD status)
 {
-    DWORD code = GetLastError();
-    const wchar_t* format = MessageCatalog::Load(id);
-    SetLastError(code);
-    const wchar_t* text = FormatLastError(format ? format : L"(%d)");
-    SetDownloadResult(result_, caption, text, status);
+    SetDownloadResult(result_, caption, FormatErrorMessage(id), status);
 }
 
 void Patrol::FailWithReply(const wchar_t* caption, const char* reply)
@@ -374,12 +365,11 @@ void Patrol::FetchGroup(const wchar_t* groupName)
 
 void Patrol::RollBack(DWORD logSize, DWORD indexSize)
 {
-    DWORD code = GetLastError();
+    LastErrorKeeper keep;
     if (logSize != INVALID_FILE_SIZE)
         FileTruncate(group_.LogHandle(), logSize);
     if (indexSize != INVALID_FILE_SIZE)
         FileTruncate(group_.IndexHandle(), indexSize);
-    SetLastError(code);
 }
 
 // False when the group cannot be fetched: the result then says why, as a
@@ -655,6 +645,6 @@ DWORD WINAPI PatrolThreadProc(void* parameter)
     DownloadJob* job = (DownloadJob*)parameter;
     RunPatrol(job);
     ProgressWorkerDone(&job->progress);
-    SendMessageW(job->frameWindow, kPatrolDoneMessage, 0, (LPARAM)job);
+    SendMessageW(job->frameWindow, WM_PATROL_DONE, 0, (LPARAM)job);
     return 0;
 }

@@ -9,6 +9,6 @@
 void RunPatrol(DownloadJob* job);
 
 // The worker thread: the pass, then the progress dialog is closed and the
-// end is sent to the frame (kPatrolDoneMessage). The job is not touched
+// end is sent to the frame (WM_PATROL_DONE). The job is not touched
 // after that message has been handled.
 DWORD WINAPI PatrolThreadProc(void* job);

@@ -1,4 +1,4 @@
-// Where the patrol worker and its progress dialog (103) meet.
+// Where the patrol worker and its progress dialog (IDD_PROGRESS) meet.
 //
 // The worker may end before the dialog has opened. The worker marks itself
 // done and closes the dialog if it is there; the dialog, when it opens,

@@ -11,16 +11,18 @@ public:
     void Init();                      // no socket, empty buffer
     void Attach(SOCKET socket);       // after a connect: empty buffer, stream open
 
-    // The next byte as a signed value; 0 on failure: 38 once the peer has
-    // closed (and at once on every later call), 13 when recv fails. A NUL
-    // byte from the server also gives 0, with last error 13.
+    // The next byte as a signed value; 0 on failure: ERROR_HANDLE_EOF once
+    // the peer has closed (and at once on every later call),
+    // ERROR_INVALID_DATA when recv fails. A NUL byte from the server also
+    // gives 0, with last error ERROR_INVALID_DATA.
     char ReadByte();
 
     // One line into `destination`. The line ends at the first LF after any
     // CR; an LF before the first CR is data. Without `strip` the line keeps
     // its CR LF and must fit capacity - 1 bytes; with `strip` the byte before
     // the LF and the LF become NUL and the line may use all of `capacity`.
-    // A line too long fails with 234 and the rest of it stays unread.
+    // A line too long fails with ERROR_MORE_DATA and the rest of it stays
+    // unread.
     BOOL ReadLine(char* destination, DWORD capacity, BOOL strip);
 
 private:

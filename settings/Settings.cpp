@@ -4,7 +4,7 @@
 #include <wchar.h>
 #include "text/CodePage.h"
 
-const wchar_t kSettingsKey[] = L"Software\\tidewell\\Pelora";
+const wchar_t kSettingsKey[] = PELORA_SETTINGS_KEY;
 
 namespace {
 
@@ -43,8 +43,8 @@ DWORD ReadNumber(HKEY key, const wchar_t* name, DWORD fallback, BOOL* found = NU
     return ok ? value : fallback;
 }
 
-// The whole value as a new wide string; none when missing. `error` gets 8
-// when memory runs out.
+// The whole value as a new wide string; none when missing. `error` gets
+// ERROR_NOT_ENOUGH_MEMORY when memory runs out.
 wchar_t* ReadWholeString(HKEY key, const wchar_t* name, LONG* error)
 {
     *error = ERROR_SUCCESS;

@@ -3,7 +3,9 @@
 #pragma once
 #include <windows.h>
 
-extern const wchar_t kSettingsKey[];   // L"Software\\tidewell\\Pelora"
+// The settings key; the views keep their column widths in sub-keys of it.
+#define PELORA_SETTINGS_KEY L"Software\\tidewell\\Pelora"
+extern const wchar_t kSettingsKey[];   // PELORA_SETTINGS_KEY
 
 enum {
     kSettingsPathCapacity = 260,
@@ -51,8 +53,8 @@ public:
 
     // Fills the record; `complete` tells whether Server, Port, DataPath and
     // Limit were all stored. 0 when the key cannot be opened, a user id or
-    // password cannot be read (or is longer than kCredentialMaxLength: last
-    // error 234), or memory runs out (8).
+    // password cannot be read (or is longer than kCredentialMaxLength:
+    // ERROR_MORE_DATA), or memory runs out (ERROR_NOT_ENOUGH_MEMORY).
     BOOL Load(BOOL* complete);
     // Writes the record; stops at the first failure with 0 and its cause.
     // A DataPath without its trailing backslash gets one, in the field too.
@@ -66,6 +68,3 @@ public:
 
 #include "settings/ViewFlags.h"
 
-// Runs the property sheet on `settings` (built with the pages): 1 after OK
-// (the settings are saved), 2 after cancel.
-int RunPropertySheet(Settings* settings, HINSTANCE instance, HWND owner);

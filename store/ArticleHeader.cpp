@@ -1,12 +1,8 @@
 #include "store/ArticleHeader.h"
 #include "store/LineReader.h"
+#include "text/Charset.h"
 #include <stdlib.h>
 #include <string.h>
-
-static inline BOOL IsLeadByte(unsigned char b)
-{
-    return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
-}
 
 void ArticleHeader::Construct()
 {
@@ -129,7 +125,7 @@ BOOL ArticleHeader::AddContinuationLine(const char* line)
         if (text > fits) {
             DWORD cut = 0;
             while (cut < fits) {
-                DWORD step = IsLeadByte((unsigned char)line[cut]) ? 2 : 1;
+                DWORD step = IsShiftJisLead((unsigned char)line[cut]) ? 2 : 1;
                 if (cut + step > fits)
                     break;
                 cut += step;
@@ -233,7 +229,7 @@ void ArticleHeader::SenderField(char* destination) const
         DWORD i = 0;
         DWORD lastAngle = kNoHeaderLine, firstParen = kNoHeaderLine;
         while (text[i] && text[i] != '\r' && text[i] != '\n') {
-            if (IsLeadByte((unsigned char)text[i])) {
+            if (IsShiftJisLead((unsigned char)text[i])) {
                 if (!text[i + 1])
                     break;
                 i += 2;
@@ -292,7 +288,7 @@ void BoundedCopy(char* destination, const char* source, DWORD limit)
     DWORD copied = 0;
     while (copied < limit && source[copied]) {
         unsigned char b = (unsigned char)source[copied];
-        if (IsLeadByte(b)) {
+        if (IsShiftJisLead(b)) {
             if (copied + 2 > limit)
                 break;
             if (!source[copied + 1]) {

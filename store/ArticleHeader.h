@@ -10,7 +10,8 @@ enum { kNoHeaderLine = 0xFFFFFFFF, kArticleHeaderInitial = 2048, kArticleHeaderG
 class ArticleHeader {
 public:
     void Construct();                  // no buffer yet
-    BOOL Init();                       // frees an earlier buffer; 8 on failure
+    // Frees an earlier buffer; ERROR_NOT_ENOUGH_MEMORY on failure.
+    BOOL Init();
     void Reset();                      // keeps the allocation
     void Free();
 

@@ -6,6 +6,7 @@
 #include "store/LineReader.h"
 #include "store/StorePath.h"
 #include "text/CodePage.h"
+#include "text/LastErrorKeeper.h"
 #include <stdlib.h>
 #include <string.h>
 #include <wchar.h>
@@ -67,15 +68,20 @@ BOOL RecordInsideLog(const IndexRecord& record, DWORD logSize)
                           record.articleLength);
 }
 
+BOOL SeekTo(HANDLE file, ULONGLONG offset)
+{
+    LARGE_INTEGER to;
+    to.QuadPart = (LONGLONG)offset;
+    return SetFilePointerEx(file, to, NULL, FILE_BEGIN);
+}
+
 BOOL ReadLogRange(HANDLE log, DWORD logSize, DWORD offset, DWORD length, char* buffer)
 {
     if (!RangeInsideLog(offset, length, logSize)) {
         SetLastError(ERROR_INVALID_DATA);
         return FALSE;
     }
-    LARGE_INTEGER to;
-    to.QuadPart = offset;
-    if (!SetFilePointerEx(log, to, NULL, FILE_BEGIN))
+    if (!SeekTo(log, offset))
         return FALSE;
     DWORD read = 0;
     if (!ReadFull(log, buffer, length, &read))
@@ -158,10 +164,8 @@ static BOOL ParseLogIntoIndex(GroupRecord* group, HANDLE index)
         SetLastError(ERROR_NOT_ENOUGH_MEMORY);
     if (ok)
         ok = filter.Load(group->FilterPath()) && header.Init();
-    LARGE_INTEGER to;
-    to.QuadPart = 0;
     if (ok)
-        ok = SetFilePointerEx(group->LogHandle(), to, NULL, FILE_BEGIN);
+        ok = SeekTo(group->LogHandle(), 0);
 
     if (ok) {
         DWORD saved = GetLastError();
@@ -204,13 +208,12 @@ static BOOL ParseLogIntoIndex(GroupRecord* group, HANDLE index)
             }
         }
     }
-    DWORD error = GetLastError();
+    LastErrorKeeper keep;
     filter.Free();
     header.Free();
     free(reader);
     free(block);
     free(batch);
-    SetLastError(error);
     return ok;
 }
 
@@ -240,10 +243,9 @@ BOOL RebuildIndex(GroupRecord* group)
     if (index == INVALID_HANDLE_VALUE)
         return FALSE;
     if (!group->OpenLog()) {
-        DWORD error = GetLastError();
+        LastErrorKeeper keep;
         CloseHandle(index);
         FileDelete(temp);
-        SetLastError(error);
         return FALSE;
     }
     // Whatever stood in the file before is replaced.
@@ -327,10 +329,8 @@ wchar_t* ReadArticle(GroupRecord* group, DWORD offset, DWORD length)
             }
         }
     }
-    DWORD error = GetLastError();
+    LastErrorKeeper keep;
     CloseHandle(log);
-    if (!text)
-        SetLastError(error);
     return text;
 }
 
@@ -355,13 +355,12 @@ BOOL Reprioritise(GroupRecord* group)
     DWORD size = 0;
     if (log == INVALID_HANDLE_VALUE || !LogFileSize(log, &size)) {
         // Nothing examined: the counters stay as they are.
-        DWORD error = GetLastError();
+        LastErrorKeeper keep;
         if (log != INVALID_HANDLE_VALUE)
             CloseHandle(log);
         filter.Free();
         if (openedIndex)
             group->CloseIndex();
-        SetLastError(error);
         return FALSE;
     }
     BOOL ok = TRUE;

@@ -19,7 +19,7 @@ enum { kArticleSeparatorLength = 18 };
 BOOL RebuildIndex(GroupRecord* group);
 
 // The temporary file of an index rewrite: `indexPath` + "~" into `path`
-// (kStorePathCapacity); 206 when it does not fit.
+// (kStorePathCapacity); ERROR_FILENAME_EXCED_RANGE when it does not fit.
 BOOL UpgradeTempPath(const wchar_t* indexPath, wchar_t* path);
 
 // With log and index open and the header read: cuts what an interrupted
@@ -32,20 +32,21 @@ BOOL CutUnindexedTail(GroupRecord* group);
 enum { kMaxArticleLength = 16 * 1024 * 1024 };
 
 // The article's bytes as a new wide string (free() it), or none.
-// A range outside the log fails with 13, a longer one than
-// kMaxArticleLength with 8.
+// A range outside the log fails with ERROR_INVALID_DATA, a longer one than
+// kMaxArticleLength with ERROR_NOT_ENOUGH_MEMORY.
 wchar_t* ReadArticle(GroupRecord* group, DWORD offset, DWORD length);
 
 // Applies the group's current filter to every record.
 BOOL Reprioritise(GroupRecord* group);
 
-// Size of an open file that must fit the record offsets (32 bits); 13 if
-// larger.
+// Size of an open file that must fit the record offsets (32 bits);
+// ERROR_INVALID_DATA if larger.
 BOOL LogFileSize(HANDLE log, DWORD* size);
 // Whether offset .. offset + length lies inside a file of `size` bytes.
 BOOL RangeInsideLog(DWORD offset, DWORD length, DWORD size);
 // Reads exactly `length` bytes at `offset` of `log`, after checking the range
-// against `logSize`: 13 for a range outside the log, 38 for a short read.
+// against `logSize`: ERROR_INVALID_DATA for a range outside the log,
+// ERROR_HANDLE_EOF for a short read.
 // `buffer` holds at least `length` bytes.
 BOOL ReadLogRange(HANDLE log, DWORD logSize, DWORD offset, DWORD length, char* buffer);
 // Whether a record's article and subject ranges lie inside the log.
@@ -55,9 +56,9 @@ BOOL RecordInsideLog(const IndexRecord& record, DWORD logSize);
 // line, then the body through the separator line) into `header`, which it
 // resets. `position` is the running log offset, advanced by every line read.
 // `subjectStart` receives the log offset of the Subject line, or
-// kNoHeaderLine. FALSE with 38 when the log has no further complete article,
-// 234 for a line of 1024 bytes or more, 13 for a zero byte or a log past
-// 4 GiB.
+// kNoHeaderLine. FALSE with ERROR_HANDLE_EOF when the log has no further
+// complete article, ERROR_MORE_DATA for a line of 1024 bytes or more,
+// ERROR_INVALID_DATA for a zero byte or a log past 4 GiB.
 BOOL ParseNextArticle(LineReader* reader, char* line, ArticleHeader* header,
                       ULONGLONG* position, DWORD* start, DWORD* end, DWORD* subjectStart);
 // The block size the log-parsing passes read with.
@@ -67,3 +68,5 @@ enum { kLogReadBlock = 65536 };
 BOOL WriteAll(HANDLE file, const void* data, DWORD length);
 // Reads up to `length` bytes, retrying until the end of the file.
 BOOL ReadFull(HANDLE file, void* data, DWORD length, DWORD* read);
+// Moves the file pointer to `offset` bytes from the start.
+BOOL SeekTo(HANDLE file, ULONGLONG offset);

@@ -3,6 +3,8 @@
 #include "store/FileOps.h"
 #include "store/GroupRecord.h"
 #include "store/LineReader.h"
+#include "text/Charset.h"
+#include "text/LastErrorKeeper.h"
 #include <stdio.h>
 #include <string.h>
 
@@ -29,9 +31,8 @@ void ArticleWriter::Abandon()
     if (!inArticle_)
         return;
     inArticle_ = FALSE;
-    DWORD error = GetLastError();
+    LastErrorKeeper keep;
     FileTruncate(group_->LogHandle(), articleStart_);
-    SetLastError(error);
 }
 
 BOOL ArticleWriter::Begin(DWORD articleNumber)
@@ -68,11 +69,6 @@ BOOL ArticleWriter::WriteHeader()
     return WriteAll(group_->LogHandle(), "\r\n", 2);
 }
 
-static inline BOOL IsLeadByte(unsigned char b)
-{
-    return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
-}
-
 BOOL ArticleWriter::WriteBodyLine(const char* line)
 {
     DWORD length = (DWORD)strlen(line);
@@ -81,7 +77,7 @@ BOOL ArticleWriter::WriteBodyLine(const char* line)
     while (length >= kStoreLineCapacity) {
         DWORD piece = 0;
         while (piece < kStoreLineCapacity - 3) {
-            DWORD step = IsLeadByte((unsigned char)line[piece]) ? 2 : 1;
+            DWORD step = IsShiftJisLead((unsigned char)line[piece]) ? 2 : 1;
             if (piece + step > kStoreLineCapacity - 3)
                 break;
             piece += step;

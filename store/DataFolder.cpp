@@ -6,6 +6,7 @@
 #include "store/GroupRecord.h"
 #include "store/IndexUpgrade.h"
 #include "store/StorePath.h"
+#include "text/LastErrorKeeper.h"
 #include "text/MessageCatalog.h"
 #include "resource.h"
 #include <stdlib.h>
@@ -20,7 +21,7 @@ static BOOL CreateDraftFolder(const wchar_t* dataPath)
         DWORD error = GetLastError();
         ok = error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS;
     }
-    DWORD error = GetLastError();
+    LastErrorKeeper keep;
     if (ok) {
         wchar_t* pattern = ConcatPath(dataPath, L"draft\\*.bak");
         WIN32_FIND_DATAW found;
@@ -39,7 +40,6 @@ static BOOL CreateDraftFolder(const wchar_t* dataPath)
         free(pattern);
     }
     free(draft);
-    SetLastError(error);
     return ok;
 }
 
@@ -49,12 +49,12 @@ static BOOL CreateListFile(const wchar_t* dataPath, const wchar_t* name)
     if (!path)
         return FALSE;
     HANDLE file = FileCreate(path, GENERIC_READ | GENERIC_WRITE, 0, OPEN_ALWAYS);
-    DWORD error = GetLastError();
-    free(path);
-    if (file == INVALID_HANDLE_VALUE) {
-        SetLastError(error);
-        return FALSE;
+    {
+        LastErrorKeeper keep;
+        free(path);
     }
+    if (file == INVALID_HANDLE_VALUE)
+        return FALSE;
     CloseHandle(file);
     return TRUE;
 }
@@ -101,7 +101,7 @@ static BOOL ReadIndexVersion(const wchar_t* indexPath, DWORD* version)
 static BOOL ShowBadIndex()
 {
     const wchar_t* text = MessageCatalog::Load(IDS_INDEX_INVALID);
-    ShowMessage(NULL, text ? text : L"インデックスが不正です。", L"PELORA", MB_ICONEXCLAMATION);
+    ShowMessage(NULL, text ? text : L"インデックスが不正です。", kCaptionPelora, MB_ICONEXCLAMATION);
     SetLastError(ERROR_INVALID_DATA);
     return FALSE;
 }
@@ -159,11 +159,12 @@ BOOL InitializeDataFolder(const wchar_t* dataPath)
             if (!name)
                 break;
             BOOL checked = CheckGroup(dataPath, name, &group, recover);
-            DWORD error = GetLastError();
-            group.Release();
-            group.Reset();
+            {
+                LastErrorKeeper keep;
+                group.Release();
+                group.Reset();
+            }
             if (!checked) {
-                SetLastError(error);
                 ok = FALSE;
                 break;
             }

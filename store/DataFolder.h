@@ -4,6 +4,6 @@
 #include <windows.h>
 
 // `dataPath` is the DataPath setting, ending in a backslash. On failure the
-// last error holds the cause (the caller shows message 7). An index of an
-// unknown version shows message 5 itself.
+// last error holds the cause (the caller shows IDS_DATA_INIT_FAILED). An
+// index of an unknown version shows IDS_INDEX_INVALID itself.
 BOOL InitializeDataFolder(const wchar_t* dataPath);

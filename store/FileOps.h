@@ -17,7 +17,8 @@ BOOL FileSetEnd(HANDLE file);
 // Cuts an open file to `size` bytes; the position is left at the new end.
 BOOL FileTruncate(HANDLE file, ULONGLONG size);
 // Puts `from` in the place of `to` in one step, replacing `to` when it
-// exists, and on the medium before it returns. A read-only `to` fails (5).
+// exists, and on the medium before it returns. A read-only `to` fails
+// (ERROR_ACCESS_DENIED).
 BOOL FileReplace(const wchar_t* from, const wchar_t* to);
 BOOL FileDelete(const wchar_t* path);
 BOOL PathExists(const wchar_t* path);

@@ -1,6 +1,7 @@
 #include "store/FileRewrite.h"
 #include "store/ArticleLog.h"
 #include "store/FileOps.h"
+#include "text/LastErrorKeeper.h"
 #include <string.h>
 #include <wchar.h>
 
@@ -51,22 +52,19 @@ BOOL FileRewrite::Replace()
 BOOL FileRewrite::Commit()
 {
     BOOL ok = Flush();
-    DWORD error = GetLastError();
-    Close();
-    if (ok)
-        ok = Replace();
-    else
-        SetLastError(error);
-    return ok;
+    {
+        LastErrorKeeper keep;
+        Close();
+    }
+    return ok && Replace();
 }
 
 void FileRewrite::Abandon()
 {
-    DWORD error = GetLastError();
+    LastErrorKeeper keep;
     Close();
     if (temp_[0])
         FileDelete(temp_);
-    SetLastError(error);
 }
 
 BOOL CommitPair(FileRewrite* first, FileRewrite* second)
@@ -81,9 +79,8 @@ BOOL CommitPair(FileRewrite* first, FileRewrite* second)
         return FALSE;
     }
     if (!first->Replace()) {
-        error = GetLastError();
+        LastErrorKeeper keep;
         AbandonPair(first, second);
-        SetLastError(error);
         return FALSE;
     }
     return second->Replace();

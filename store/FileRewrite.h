@@ -8,7 +8,8 @@
 class FileRewrite {
 public:
     void Construct();
-    // Creates path + "~" anew; 206 when the name does not fit.
+    // Creates path + "~" anew; ERROR_FILENAME_EXCED_RANGE when the name does
+    // not fit.
     BOOL Open(const wchar_t* path);
     // All `length` bytes or failure.
     BOOL Write(const void* data, DWORD length);

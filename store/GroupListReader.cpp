@@ -1,6 +1,7 @@
 #include "store/GroupListReader.h"
 #include "store/StorePath.h"
 #include "text/CodePage.h"
+#include "text/LastErrorKeeper.h"
 #include <stdlib.h>
 
 GroupListReader* GroupListReader::Open(const wchar_t* dataPath)
@@ -10,12 +11,12 @@ GroupListReader* GroupListReader::Open(const wchar_t* dataPath)
         return NULL;
     HANDLE file = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING,
                               FILE_ATTRIBUTE_NORMAL, NULL);
-    DWORD error = GetLastError();
-    free(path);
-    if (file == INVALID_HANDLE_VALUE) {
-        SetLastError(error);
-        return NULL;
+    {
+        LastErrorKeeper keep;
+        free(path);
     }
+    if (file == INVALID_HANDLE_VALUE)
+        return NULL;
     GroupListReader* reader = (GroupListReader*)malloc(sizeof(GroupListReader));
     if (!reader) {
         CloseHandle(file);

@@ -6,7 +6,7 @@
 class GroupListReader {
 public:
     // Opens dataPath + "group.dat" (which must exist); none on failure with
-    // the file system's error, or 8.
+    // the file system's error, or ERROR_NOT_ENOUGH_MEMORY.
     static GroupListReader* Open(const wchar_t* dataPath);
     // The next name, owned by the reader until the next call; none at the
     // end of the file or on any read error.

@@ -7,15 +7,14 @@
 #include "store/GroupRecovery.h"
 #include "store/GroupListReader.h"
 #include "store/GroupRecord.h"
+#include "text/LastErrorKeeper.h"
 
 namespace {
 
-// Records go through in batches; the log through fixed buffers, so that a
-// long article (or a damaged length) never needs a buffer of its size.
-enum {
-    kRecordBatch = 256,
-    kCopyBufferSize = 65536
-};
+// Records go through in batches (kRecordBatch); the log through fixed
+// buffers, so that a long article (or a damaged length) never needs a
+// buffer of its size.
+enum { kCopyBufferSize = 65536 };
 
 struct CompactionFiles {
     CompactionNames names;
@@ -36,15 +35,6 @@ BOOL IsReadOnly(const wchar_t* path)
 {
     DWORD attributes = GetFileAttributesW(path);
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY);
-}
-
-BOOL SeekTo(HANDLE file, DWORD offset)
-{
-    LONG high = 0;
-    if (SetFilePointer(file, (LONG)offset, &high, FILE_BEGIN) == INVALID_SET_FILE_POINTER
-        && GetLastError() != NO_ERROR)
-        return FALSE;
-    return TRUE;
 }
 
 // Serves byte ranges of the old log from one buffer: the kept articles lie
@@ -136,18 +126,16 @@ BOOL OpenCompactionFiles(GroupRecord* group, CompactionFiles* files)
         return FALSE;
     files->newIndex = FileCreate(files->names.newIndex, GENERIC_READ | GENERIC_WRITE, 0, CREATE_NEW);
     if (files->newIndex == INVALID_HANDLE_VALUE) {
-        DWORD error = GetLastError();
+        LastErrorKeeper keep;
         CloseIfOpen(&files->oldLog);
-        SetLastError(error);
         return FALSE;
     }
     files->newLog = FileCreate(files->names.newLog, GENERIC_READ | GENERIC_WRITE, 0, CREATE_NEW);
     if (files->newLog == INVALID_HANDLE_VALUE) {
-        DWORD error = GetLastError();
+        LastErrorKeeper keep;
         CloseIfOpen(&files->newIndex);
         FileDelete(files->names.newIndex);
         CloseIfOpen(&files->oldLog);
-        SetLastError(error);
         return FALSE;
     }
     return TRUE;
@@ -226,12 +214,11 @@ BOOL CopyUnreadArticles(GroupRecord* group, CompactionFiles* files, KeptCounts* 
         first += count;
     }
     ok = ok && logSink.Flush() && indexSink.Flush();
-    DWORD error = GetLastError();
+    LastErrorKeeper keep;
     free(inBuffer);
     free(outBuffer);
     free(records);
     free(recordOut);
-    SetLastError(error);
     return ok;
 }
 
@@ -265,20 +252,18 @@ BOOL CompactionNames::Make(const wchar_t* indexPath)
 BOOL CommitGroupFiles(const wchar_t* index, const wchar_t* log, const CompactionNames& names)
 {
     if (!FileReplace(names.newIndex, names.committedIndex)) {
-        DWORD error = GetLastError();
+        LastErrorKeeper keep;
         FileDelete(names.newIndex);
         FileDelete(names.newLog);
-        SetLastError(error);
         return FALSE;
     }
     if (!FileReplace(names.newLog, log)) {
         // Nothing has been replaced yet: take the commitment back.
-        DWORD error = GetLastError();
+        LastErrorKeeper keep;
         if (FileReplace(names.committedIndex, names.newIndex)) {
             FileDelete(names.newIndex);
             FileDelete(names.newLog);
         }
-        SetLastError(error);
         return FALSE;
     }
     // From here on only the way forward is left; the next start retries it.

@@ -13,7 +13,8 @@ class GroupRecord;
 // The new files are written next to the old ones (index path ending in
 // "id~" and "lo~"); leftovers of an interrupted run are settled first, as
 // at start-up. A failure before the swap leaves the old files as they were. A record whose article lies
-// outside the log, or an index shorter than its record count, fails with 13.
+// outside the log, or an index shorter than its record count, fails with
+// ERROR_INVALID_DATA.
 BOOL CompactGroup(GroupRecord* group);
 
 // Sets the read flag of every record; unreadCount becomes 0.
@@ -47,6 +48,7 @@ struct CompactionNames {
 BOOL CommitGroupFiles(const wchar_t* index, const wchar_t* log, const CompactionNames& names);
 
 // The temporary names of a compaction: `indexPath` with its last three
-// characters replaced by `suffix` ("id~", "lo~"). 87 when it does not fit.
+// characters replaced by `suffix` ("id~", "lo~"). ERROR_INVALID_PARAMETER
+// when it does not fit.
 BOOL CompactionPath(const wchar_t* indexPath, const wchar_t* suffix,
                     wchar_t* path, DWORD capacity);

@@ -23,7 +23,7 @@ public:
     // initialised loses its old entries. Fails when the heap cannot be made.
     BOOL Init();
     // Copies `name` in at the head of its bucket; duplicates are kept. None
-    // with error 8 when the heap is exhausted.
+    // with ERROR_NOT_ENOUGH_MEMORY when the heap is exhausted.
     GroupNameEntry* Insert(const char* name);
     // Exact, case-sensitive byte comparison.
     GroupNameEntry* Find(const char* name) const;

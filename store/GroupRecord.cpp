@@ -5,6 +5,7 @@
 #include "store/KeywordFilter.h"
 #include "store/StorePath.h"
 #include "text/CodePage.h"
+#include "text/LastErrorKeeper.h"
 #include <stdlib.h>
 #include <string.h>
 #include <wchar.h>
@@ -78,12 +79,12 @@ BOOL GroupRecord::ReadHeader()
     IndexHeader header;
     DWORD read = 0;
     BOOL ok = ReadFull(file, &header, sizeof header, &read);
-    DWORD error = GetLastError();
-    CloseHandle(file);
-    if (!ok) {
-        SetLastError(error);
-        return FALSE;
+    {
+        LastErrorKeeper keep;
+        CloseHandle(file);
     }
+    if (!ok)
+        return FALSE;
     if (read < sizeof header || header.version != kIndexVersion) {
         SetLastError(ERROR_INVALID_DATA);
         return FALSE;
@@ -128,9 +129,7 @@ BOOL GroupRecord::WriteHeader(HANDLE file)
     free(state);
 
     if (file != INVALID_HANDLE_VALUE) {
-        LARGE_INTEGER zero;
-        zero.QuadPart = 0;
-        if (!SetFilePointerEx(file, zero, NULL, FILE_BEGIN))
+        if (!SeekTo(file, 0))
             return FALSE;
         return WriteAll(file, &header, sizeof header);
     }
@@ -142,9 +141,8 @@ BOOL GroupRecord::WriteHeader(HANDLE file)
     if (file == INVALID_HANDLE_VALUE)
         return FALSE;
     BOOL ok = WriteAll(file, &header, sizeof header);
-    DWORD error = GetLastError();
+    LastErrorKeeper keep;
     CloseHandle(file);
-    SetLastError(error);
     return ok;
 }
 
@@ -173,7 +171,8 @@ static HANDLE OpenExclusive(const wchar_t* path)
 BOOL GroupRecord::OpenIndex()
 {
     CloseIndex();
-    // OPEN_ALWAYS reports 183 for a file that existed; that is no failure.
+    // OPEN_ALWAYS reports ERROR_ALREADY_EXISTS for a file that existed; that
+    // is no failure.
     index_ = OpenExclusive(indexPath_);
     return index_ != INVALID_HANDLE_VALUE;
 }
@@ -218,13 +217,6 @@ BOOL GroupRecord::SetStateText(const wchar_t* text)
 
 // ---- record I/O --------------------------------------------------------
 
-static BOOL SeekTo(HANDLE file, ULONGLONG offset)
-{
-    LARGE_INTEGER to;
-    to.QuadPart = (LONGLONG)offset;
-    return SetFilePointerEx(file, to, NULL, FILE_BEGIN);
-}
-
 BOOL GroupRecord::ReadRecords(DWORD first, IndexRecord* buffer, DWORD* count)
 {
     if (first >= recordCount_ || !buffer) {
@@ -251,10 +243,9 @@ BOOL GroupRecord::ReadRecords(DWORD first, IndexRecord* buffer, DWORD* count)
     if (ok)
         ok = ReadFull(index_, buffer, wanted * kIndexRecordSize, &read);
     *count = ok ? read / kIndexRecordSize : 0;
-    DWORD error = GetLastError();
+    LastErrorKeeper keep;
     if (opened)
         CloseIndex();
-    SetLastError(error);
     return ok;
 }
 
@@ -271,10 +262,9 @@ BOOL GroupRecord::WriteRecord(const IndexRecord& record, DWORD index)
         ok = SeekTo(index_, (ULONGLONG)kIndexHeaderSize + (ULONGLONG)kIndexRecordSize * index);
     if (ok)
         ok = WriteAll(index_, &record, sizeof record);
-    DWORD error = GetLastError();
+    LastErrorKeeper keep;
     if (opened)
         CloseIndex();
-    SetLastError(error);
     return ok;
 }
 

@@ -10,10 +10,13 @@ class KeywordFilter;
 class GroupRecord {
 public:
     void Reset();                    // handles invalid, paths and state none
-    // Builds dataPath + group + ".idx"/".log"/".flt"; 8 on lack of memory.
+    // Builds dataPath + group + ".idx"/".log"/".flt"; ERROR_NOT_ENOUGH_MEMORY
+    // on lack of memory.
     BOOL SetNames(const wchar_t* dataPath, const wchar_t* groupName);
     void Clear();                    // frees state, closes index, zeroes counters
-    BOOL ReadHeader();               // 87 without names, 13 short or not version 5
+    // ERROR_INVALID_PARAMETER without names, ERROR_INVALID_DATA short or not
+    // version 5.
+    BOOL ReadHeader();
     // With INVALID_HANDLE_VALUE the index is opened, written and closed;
     // otherwise `file` is written at offset 0 and left open.
     BOOL WriteHeader(HANDLE file = INVALID_HANDLE_VALUE);
@@ -46,7 +49,8 @@ public:
     DWORD LastArticle() const { return lastArticle_; }
     void SetLastArticle(DWORD value) { lastArticle_ = value; }
     const wchar_t* StateText() const { return stateText_ ? stateText_ : L""; }
-    BOOL SetStateText(const wchar_t* text);   // stores a copy; 8 on failure
+    // Stores a copy; ERROR_NOT_ENOUGH_MEMORY on failure.
+    BOOL SetStateText(const wchar_t* text);
     DWORD ServerLast() const { return serverLast_; }
     void SetServerLast(DWORD value) { serverLast_ = value; }
     DWORD ReservedWord() const { return reservedWord_; }

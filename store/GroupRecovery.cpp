@@ -5,6 +5,7 @@
 #include "store/GroupRecord.h"
 #include "store/IndexHeader.h"
 #include "store/StorePath.h"
+#include "text/LastErrorKeeper.h"
 #include <stdlib.h>
 
 namespace {
@@ -133,12 +134,11 @@ BOOL RecoverListFiles(const wchar_t* dataPath)
         else
             ok = DeleteIfThere(category) && DeleteIfThere(active);
     }
-    DWORD error = GetLastError();
+    LastErrorKeeper keep;
     free(group);
     free(active);
     free(category);
     free(categoryFile);
-    SetLastError(error);
     return ok;
 }
 

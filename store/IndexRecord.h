@@ -20,6 +20,9 @@ enum {
     kSenderFieldSize = 16
 };
 
+// Records a pass over a whole index reads at a time.
+enum { kRecordBatch = 256 };
+
 #pragma pack(push, 1)
 struct IndexRecord {
     DWORD flags;

@@ -6,6 +6,7 @@
 #include "store/LineReader.h"
 #include "store/StorePath.h"
 #include "text/CodePage.h"
+#include "text/LastErrorKeeper.h"
 #include <stdlib.h>
 #include <string.h>
 
@@ -44,7 +45,8 @@ BOOL ReadVersion1Index(GroupRecord* group)
         free(state);
     }
     if (ok) {
-        DWORD saved = GetLastError();
+        // A missing line is no failure.
+        LastErrorKeeper keep;
         for (int i = 0; i < 2; i++) {
             if (!reader->ReadLine(line, sizeof line, FALSE, &length))
                 break;
@@ -57,12 +59,10 @@ BOOL ReadVersion1Index(GroupRecord* group)
             else
                 group->SetReservedWord(value);
         }
-        SetLastError(saved);
     }
-    DWORD error = GetLastError();
+    LastErrorKeeper keep;
     free(reader);
     CloseHandle(file);
-    SetLastError(error);
     return ok;
 }
 
@@ -104,7 +104,7 @@ struct UpgradeStep {
         if (oldIndex == INVALID_HANDLE_VALUE)
             return FALSE;
         // The data initialisation has settled any leftover before; one
-        // still there fails the step (80) and is left alone.
+        // still there fails the step (ERROR_FILE_EXISTS) and is left alone.
         temp = FileCreate(tempPath, GENERIC_WRITE, 0, CREATE_NEW);
         if (temp == INVALID_HANDLE_VALUE)
             return FALSE;
@@ -124,7 +124,8 @@ struct UpgradeStep {
         return TRUE;
     }
 
-    // The next article of the log; FALSE with 38 when there is none.
+    // The next article of the log; FALSE with ERROR_HANDLE_EOF when there is
+    // none.
     BOOL NextArticle(DWORD* start, DWORD* subjectStart)
     {
         DWORD end;
@@ -188,9 +189,7 @@ BOOL ReadExactly(HANDLE file, void* data, DWORD length)
 
 BOOL WriteAt(HANDLE file, DWORD offset, const void* data, DWORD length)
 {
-    LARGE_INTEGER to;
-    to.QuadPart = offset;
-    return SetFilePointerEx(file, to, NULL, FILE_BEGIN) && WriteAll(file, data, length);
+    return SeekTo(file, offset) && WriteAll(file, data, length);
 }
 
 enum {

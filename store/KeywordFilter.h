@@ -11,7 +11,8 @@ class KeywordFilter {
 public:
     void Construct();                    // empty lists
     // Replaces the lists with the file's keywords; a missing file means
-    // none. Fails on other open errors and with 8 on lack of memory.
+    // none. Fails on other open errors and with ERROR_NOT_ENOUGH_MEMORY on
+    // lack of memory.
     BOOL Load(const wchar_t* filterPath);
     // 2 when a high keyword matches, else 1 when a low one does, else 0.
     DWORD PriorityOf(const char* text, DWORD length) const;

@@ -12,11 +12,12 @@ public:
     // caller's (it must outlive the reader).
     void Init(HANDLE file, char* block, DWORD blockSize);
     // The next byte, or 0 when none is left or reading failed (last error
-    // 38 at the end of the file).
+    // ERROR_HANDLE_EOF at the end of the file).
     char NextByte();
     // One line into `buffer` (capacity includes the terminator). With
-    // `strip` the CR LF is removed. Fails with 234 when the line does not
-    // fit, 38 at the end of the file, 13 on a zero byte in the text.
+    // `strip` the CR LF is removed. Fails with ERROR_MORE_DATA when the line
+    // does not fit, ERROR_HANDLE_EOF at the end of the file,
+    // ERROR_INVALID_DATA on a zero byte in the text.
     // `length`, when given, receives the stored line's length.
     BOOL ReadLine(char* buffer, DWORD capacity, BOOL strip, DWORD* length = NULL);
     // As ReadLine without strip, but `line` may point into the reader's
@@ -25,7 +26,8 @@ public:
     BOOL ReadLineInPlace(char* buffer, DWORD capacity, const char** line, DWORD* length);
 
 private:
-    // Refills the block; FALSE at the end (38) or on a failed read.
+    // Refills the block; FALSE at the end (ERROR_HANDLE_EOF) or on a failed
+    // read.
     BOOL Fill();
 
     HANDLE file_;

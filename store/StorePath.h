@@ -6,5 +6,5 @@
 enum { kStorePathCapacity = MAX_PATH + 8 };
 
 // a + b + c (c may be none) in a new block released with free(); none with
-// last error 8.
+// ERROR_NOT_ENOUGH_MEMORY.
 wchar_t* ConcatPath(const wchar_t* a, const wchar_t* b, const wchar_t* c = NULL);

@@ -3,11 +3,11 @@
 #include <string.h>
 #include "store/ArticleLog.h"
 #include "text/CodePage.h"
+#include "text/LastErrorKeeper.h"
 
 namespace {
 
 enum {
-    kRecordBatch = 256,
     kNotListed = 0xFF,
     // A subject is one header line; anything longer is a damaged record.
     kMaxSubjectText = 65536,
@@ -245,11 +245,10 @@ BOOL SubjectList::LoadWindow(DWORD top)
             ok = FALSE;
         }
     }
-    DWORD error = GetLastError();
+    LastErrorKeeper keep;
     if (openedHere)
         CloseIndex();
     SetSelection(selection_);
-    SetLastError(error);
     return ok;
 }
 

@@ -73,12 +73,24 @@ int ShowMessage(HWND owner, const wchar_t* text, const wchar_t* caption, UINT fl
     return MessageBoxW(owner, text, caption, flags);
 }
 
-void ShowErrorBox(UINT id, const wchar_t* caption, UINT flags)
+// `text` holds kMessageTextCapacity characters.
+static void FormatError(wchar_t* text, UINT id)
 {
     DWORD code = GetLastError();
-    wchar_t text[kMessageTextCapacity];
     const wchar_t* format = MessageCatalog::Load(id);
-    // A missing text (id 19 has none) shows the code alone.
+    // A missing text shows the code alone.
     FormatCode(text, kMessageTextCapacity, format ? format : L"(%d)", code);
+}
+
+const wchar_t* FormatErrorMessage(UINT id)
+{
+    FormatError(g_lastErrorText, id);
+    return g_lastErrorText;
+}
+
+void ShowErrorBox(UINT id, const wchar_t* caption, UINT flags)
+{
+    wchar_t text[kMessageTextCapacity];
+    FormatError(text, id);
     ShowMessage(NULL, text, caption, flags);
 }

@@ -5,6 +5,9 @@
 
 enum { kMessageTextCapacity = 1024 };
 
+// The caption of the program's own boxes.
+inline constexpr wchar_t kCaptionPelora[] = L"PELORA";
+
 class MessageCatalog {
 public:
     // The module the texts are loaded from; set first thing at start-up.
@@ -25,6 +28,9 @@ private:
 // in a shared buffer valid until the next call; other conversions are
 // copied as they stand. The last error is read before anything else.
 const wchar_t* FormatLastError(const wchar_t* format);
+// Message `id` formatted so, in the same buffer; an id without a text gives
+// "(code)".
+const wchar_t* FormatErrorMessage(UINT id);
 
 // Every message box goes through here, so that tests can answer it.
 typedef int (*MessageBoxHook)(HWND owner, const wchar_t* text, const wchar_t* caption, UINT flags);
@@ -34,4 +40,4 @@ int ShowMessage(HWND owner, const wchar_t* text, const wchar_t* caption, UINT fl
 // Error with code: message `id` formatted with the last error (read first),
 // no owner, hand icon, caption "PELORA" unless another is given. An id
 // without a text shows "(code)".
-void ShowErrorBox(UINT id, const wchar_t* caption = L"PELORA", UINT flags = MB_ICONHAND);
+void ShowErrorBox(UINT id, const wchar_t* caption = kCaptionPelora, UINT flags = MB_ICONHAND);

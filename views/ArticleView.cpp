@@ -1,5 +1,6 @@
 #include "views/ArticleView.h"
 #include "views/ArticleText.h"
+#include "settings/GdiScope.h"
 #include <stdlib.h>
 #include <string.h>
 #include <wchar.h>
@@ -79,52 +80,27 @@ BOOL StartsWith(const wchar_t* text, UINT length, const wchar_t* prefix)
 } // namespace
 
 ArticleView::ArticleView()
-    : id_(0), window_(NULL), scrollBar_(NULL), parent_(NULL), instance_(NULL),
-      topLine_(0), pageSize_(0), lineHeight_(0), lineCount_(0), font_(NULL),
-      textHolder_(NULL), layoutValid_(FALSE), lines_(NULL), lineScrollKeys_(FALSE),
-      autoNext_(FALSE), showHeader_(FALSE), headerLines_(0), scrollPending_(FALSE),
+    : topLine_(0), pageSize_(0), lineCount_(0), font_(NULL), textHolder_(NULL), layoutValid_(FALSE),
+      lines_(NULL), lineScrollKeys_(FALSE), autoNext_(FALSE), showHeader_(FALSE), headerLines_(0),
       headerColor_(0), quoteColor_(0)
 {
-    SetRectEmpty(&frameRect_);
-    SetRectEmpty(&textRect_);
 }
 
 ArticleView::~ArticleView()
 {
-    // A window that outlives its object must not reach it any more.
-    if (window_ && IsWindow(window_))
-        SetWindowLongPtrW(window_, 0, 0);
     FreeLines();
 }
 
 BOOL ArticleView::RegisterClass(HINSTANCE instance)
 {
-    WNDCLASSW wc;
-    memset(&wc, 0, sizeof wc);
-    wc.style = 0;
-    wc.lpfnWndProc = WindowProc;
-    wc.cbWndExtra = sizeof(void*);   // the view object pointer (4 bytes on the device)
-    wc.hInstance = instance;
-    wc.hbrBackground = (HBRUSH)GetStockObject(WHITE_BRUSH);
-    wc.lpszClassName = kArticleViewClass;
-    return ::RegisterClassW(&wc) != 0;
+    return RegisterViewClass(instance, kArticleViewClass, 0);
 }
 
 BOOL ArticleView::Create(HINSTANCE instance, HWND parent, UINT id, const RECT& rect, BOOL showHeader)
 {
-    parent_ = parent;
-    id_ = id;
-    instance_ = instance;
-    frameRect_ = rect;
-    textRect_.left = rect.left + 1;
-    textRect_.top = rect.top + 1;
-    textRect_.right = rect.right - 17;
-    textRect_.bottom = rect.bottom - 1;
     showHeader_ = showHeader;
     layoutValid_ = FALSE;
-    window_ = CreateWindowExW(0, kArticleViewClass, L"", WS_CHILD, rect.left, rect.top,
-                              rect.right, rect.bottom, parent, (HMENU)(UINT_PTR)id, instance, this);
-    return window_ != NULL;
+    return CreateView(instance, parent, id, rect, 0, kArticleViewClass);
 }
 
 BOOL ArticleView::AttachText(ArticleText* text)
@@ -133,23 +109,13 @@ BOOL ArticleView::AttachText(ArticleText* text)
     return TRUE;
 }
 
-void ArticleView::Show(int showCommand)
-{
-    if (!window_)
-        return;
-    ShowWindow(window_, showCommand);
-    if (scrollBar_)
-        ShowWindow(scrollBar_, showCommand);
-    UpdateWindow(window_);
-}
-
 BOOL ArticleView::Reset()
 {
     topLine_ = 0;
     FreeLines();
     layoutValid_ = FALSE;
     if (window_)
-        InvalidateRect(window_, &textRect_, TRUE);
+        InvalidateRect(window_, &rowsRect_, TRUE);
     return TRUE;
 }
 
@@ -216,13 +182,9 @@ BOOL ArticleView::EnsureLayout()
         return TRUE;
     if (!window_)
         return FALSE;
-    HDC dc = GetDC(window_);
-    HGDIOBJ oldFont = font_ ? SelectObject(dc, font_) : NULL;
-    BOOL ok = Layout(dc);
-    if (oldFont)
-        SelectObject(dc, oldFont);
-    ReleaseDC(window_, dc);
-    return ok;
+    WindowDc dc(window_);
+    SelectedObject font(dc.Get(), font_);
+    return Layout(dc.Get());
 }
 
 // Breaks the whole text into the line table; `dc` has the article font.
@@ -237,11 +199,11 @@ BOOL ArticleView::Layout(HDC dc)
     // so that the page arithmetic never divides by zero.
     TEXTMETRICW tm;
     if (GetTextMetricsW(dc, &tm))
-        lineHeight_ = (UINT)tm.tmHeight;
-    if (lineHeight_ == 0)
-        lineHeight_ = 1;
-    int textHeight = textRect_.bottom - textRect_.top;
-    pageSize_ = textHeight > 0 ? (UINT)textHeight / lineHeight_ : 0;
+        rowHeight_ = (UINT)tm.tmHeight;
+    if (rowHeight_ == 0)
+        rowHeight_ = 1;
+    int textHeight = rowsRect_.bottom - rowsRect_.top;
+    pageSize_ = textHeight > 0 ? (UINT)textHeight / rowHeight_ : 0;
     // A view lower than one row still shows (part of) one.
     if (pageSize_ == 0)
         pageSize_ = 1;
@@ -249,7 +211,7 @@ BOOL ArticleView::Layout(HDC dc)
     const wchar_t* text = textHolder_ ? textHolder_->Text() : NULL;
     if (!text)
         text = kEmptyLine;
-    int width = RectWidth(textRect_);
+    int width = RectWidth(rowsRect_);
 
     // Count first, so the table is allocated once.
     unsigned long long count = 0;
@@ -329,63 +291,39 @@ BOOL ArticleView::Layout(HDC dc)
     return TRUE;
 }
 
-LRESULT CALLBACK ArticleView::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+LRESULT ArticleView::Dispatch(UINT message, WPARAM wParam, LPARAM lParam)
 {
-    if (message == WM_CREATE) {
-        CREATESTRUCTW* cs = (CREATESTRUCTW*)lParam;
-        ArticleView* view = (ArticleView*)cs->lpCreateParams;
-        SetWindowLongPtrW(window, 0, (LONG_PTR)view);
-        return view->OnCreate(window);
-    }
-    ArticleView* view = (ArticleView*)GetWindowLongPtrW(window, 0);
-    if (!view)
-        return DefWindowProcW(window, message, wParam, lParam);
     switch (message) {
     case WM_PAINT:
-        return view->OnPaint();
+        return OnPaint();
     case WM_KEYDOWN:
-        return view->OnKeyDown(wParam);
-    case WM_VSCROLL:
-        return view->OnVScroll(wParam);
+        return OnKeyDown(wParam);
     case WM_DESTROY:
-    case WM_COMMAND:
         return 0;
-    case WM_NCDESTROY:
-        view->window_ = NULL;
-        view->scrollBar_ = NULL;
-        SetWindowLongPtrW(window, 0, 0);
-        return DefWindowProcW(window, message, wParam, lParam);
     default:
-        return DefWindowProcW(window, message, wParam, lParam);
+        return DefWindowProcW(window_, message, wParam, lParam);
     }
 }
 
-LRESULT ArticleView::OnCreate(HWND window)
+LRESULT ArticleView::OnCreate()
 {
-    window_ = window;
-    scrollBar_ = CreateWindowExW(0, L"SCROLLBAR", L"VSARTS", WS_CHILD | SBS_VERT,
-                                 textRect_.right, textRect_.top, 16,
-                                 textRect_.bottom - textRect_.top, window,
-                                 (HMENU)(UINT_PTR)kArticleScrollBarId, instance_, NULL);
+    CreateScrollBar(L"VSARTS", kArticleScrollBarId);
     return 0;
 }
 
 LRESULT ArticleView::OnPaint()
 {
-    PAINTSTRUCT ps;
-    HDC dc = BeginPaint(window_, &ps);
-    HGDIOBJ oldFont = font_ ? SelectObject(dc, font_) : NULL;
+    PaintDc paint(window_);
+    HDC dc = paint.Get();
+    SelectedObject font(dc, font_);
     if (!layoutValid_)
         Layout(dc);
-    if (!lines_) {
-        if (oldFont)
-            SelectObject(dc, oldFont);
-        EndPaint(window_, &ps);
+    if (!lines_)
         return 0;
-    }
-    int lh = (int)lineHeight_;
-    int firstRow = (ps.rcPaint.top - textRect_.top > 0 ? ps.rcPaint.top - textRect_.top : 0) / lh;
-    int below = ps.rcPaint.bottom - textRect_.top;
+    int lh = (int)rowHeight_;
+    const RECT& area = paint.Area();
+    int firstRow = (area.top - rowsRect_.top > 0 ? area.top - rowsRect_.top : 0) / lh;
+    int below = area.bottom - rowsRect_.top;
     // Rows only partly inside the invalid area are drawn too, but not the
     // strip below the last whole row: line scrolls move whole rows only, so
     // a line there would stay behind.
@@ -400,12 +338,12 @@ LRESULT ArticleView::OnPaint()
                 break;
             const DisplayLine& line = lines_[index];
             RECT r;
-            r.left = textRect_.left;
-            r.right = textRect_.right;
-            r.top = textRect_.top + row * lh;
-            r.bottom = textRect_.top + endRow * lh;
-            if (r.bottom > textRect_.bottom)
-                r.bottom = textRect_.bottom;
+            r.left = rowsRect_.left;
+            r.right = rowsRect_.right;
+            r.top = rowsRect_.top + row * lh;
+            r.bottom = rowsRect_.top + endRow * lh;
+            if (r.bottom > rowsRect_.bottom)
+                r.bottom = rowsRect_.bottom;
             if (r.top >= r.bottom)
                 break;
             UINT format = DT_SINGLELINE | DT_EXPANDTABS | DT_NOPREFIX;
@@ -414,8 +352,8 @@ LRESULT ArticleView::OnPaint()
                 SetBkMode(dc, TRANSPARENT);
                 DrawTextW(dc, line.text, (int)line.length, &r, format);
                 OffsetRect(&r, 1, 0);
-                if (r.right > textRect_.right)
-                    r.right = textRect_.right;
+                if (r.right > rowsRect_.right)
+                    r.right = rowsRect_.right;
                 DrawTextW(dc, line.text, (int)line.length, &r, format);
                 SetTextColor(dc, old);
                 SetBkMode(dc, OPAQUE);
@@ -428,13 +366,9 @@ LRESULT ArticleView::OnPaint()
             }
         }
     }
-    HGDIOBJ oldBrush = SelectObject(dc, GetStockObject(HOLLOW_BRUSH));
+    SelectedObject brush(dc, GetStockObject(HOLLOW_BRUSH));
     Rectangle(dc, frameRect_.left, frameRect_.top, frameRect_.right, frameRect_.bottom);
-    SelectObject(dc, oldBrush);
-    if (oldFont)
-        SelectObject(dc, oldFont);
     scrollPending_ = FALSE;
-    EndPaint(window_, &ps);
     return 0;
 }
 
@@ -475,135 +409,15 @@ LRESULT ArticleView::OnKeyDown(WPARAM key)
     return 0;
 }
 
-LRESULT ArticleView::OnVScroll(WPARAM wParam)
-{
-    switch (LOWORD(wParam)) {
-    case SB_LINEUP:
-        LineUp();
-        break;
-    case SB_LINEDOWN:
-        LineDown();
-        break;
-    case SB_PAGEUP:
-        PageUp();
-        break;
-    case SB_PAGEDOWN:
-        PageDown();
-        break;
-    case SB_THUMBPOSITION:
-        if (EnsureLayout()) {
-            UINT top = HIWORD(wParam);
-            // A thumb message names any position it likes; stay in the table.
-            if (top > MaxTop())
-                top = MaxTop();
-            topLine_ = top;
-            InvalidateRect(window_, &textRect_, TRUE);
-            if (scrollBar_)
-                SetScrollPos(scrollBar_, SB_CTL, (int)topLine_, TRUE);
-        }
-        break;
-    default:
-        break;
-    }
-    return 0;
-}
-
-void ArticleView::Notify(UINT code)
-{
-    if (parent_)
-        SendMessageW(parent_, WM_COMMAND, MAKEWPARAM(id_, code), (LPARAM)window_);
-}
-
-UINT ArticleView::MaxTop() const
-{
-    return lineCount_ > pageSize_ ? lineCount_ - pageSize_ : 0;
-}
-
 BOOL ArticleView::EndOnScreen() const
 {
     return lineCount_ - pageSize_ <= topLine_ + pageSize_;
 }
 
-void ArticleView::InvalidateRows(UINT row, UINT count)
+BOOL ArticleView::HandOverEnd()
 {
-    RECT r;
-    r.left = textRect_.left;
-    r.right = textRect_.right;
-    r.top = textRect_.top + (int)(row * lineHeight_);
-    r.bottom = textRect_.top + (int)((row + count) * lineHeight_);
-    InvalidateRect(window_, &r, TRUE);
-}
-
-void ArticleView::ScrollTo(UINT topLine)
-{
-    topLine_ = topLine;
-    if (scrollBar_)
-        SetScrollPos(scrollBar_, SB_CTL, (int)topLine_, TRUE);
-    InvalidateRect(window_, &textRect_, TRUE);
-}
-
-void ArticleView::LineDown()
-{
-    // Nothing to scroll before the first layout.
-    if (scrollPending_ || !EnsureLayout())
-        return;
-    if (EndOnScreen() && autoNext_) {
-        Notify(kArticleNotifyNext);
-        return;
-    }
-    if (topLine_ + pageSize_ + 1 > lineCount_)
-        return;
-    ++topLine_;
-    if (scrollBar_)
-        SetScrollPos(scrollBar_, SB_CTL, (int)topLine_, TRUE);
-    RECT r = textRect_;
-    r.bottom = textRect_.top + (int)(pageSize_ * lineHeight_);
-    ScrollWindowEx(window_, 0, -(int)lineHeight_, &r, &r, NULL, NULL, 0);
-    InvalidateRows(pageSize_ > 0 ? pageSize_ - 1 : 0, 1);
-    scrollPending_ = TRUE;
-}
-
-void ArticleView::LineUp()
-{
-    if (scrollPending_ || !EnsureLayout() || topLine_ == 0)
-        return;
-    --topLine_;
-    if (scrollBar_)
-        SetScrollPos(scrollBar_, SB_CTL, (int)topLine_, TRUE);
-    RECT r = textRect_;
-    r.bottom = textRect_.top + (int)(pageSize_ * lineHeight_);
-    ScrollWindowEx(window_, 0, (int)lineHeight_, &r, &r, NULL, NULL, 0);
-    InvalidateRows(0, 1);
-    scrollPending_ = TRUE;
-}
-
-// Pages keep two rows of the previous page on screen; a page of fewer than
-// three rows still moves by one.
-static UINT PageStepOf(UINT pageSize) { return pageSize > 2 ? pageSize - 2 : 1; }
-
-void ArticleView::PageDown()
-{
-    if (!EnsureLayout())
-        return;
-    if (EndOnScreen() && autoNext_) {
-        Notify(kArticleNotifyNext);
-        return;
-    }
-    UINT step = PageStepOf(pageSize_);
-    if (topLine_ + pageSize_ + step <= lineCount_) {
-        ScrollTo(topLine_ + step);
-        return;
-    }
-    UINT last = MaxTop();
-    if (topLine_ == last)
-        return;
-    ScrollTo(last);
-}
-
-void ArticleView::PageUp()
-{
-    if (!EnsureLayout() || topLine_ == 0)
-        return;
-    UINT step = PageStepOf(pageSize_);
-    ScrollTo(topLine_ > step ? topLine_ - step : 0);
+    if (!EndOnScreen() || !autoNext_)
+        return FALSE;
+    Notify(kArticleNotifyNext);
+    return TRUE;
 }

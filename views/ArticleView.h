@@ -2,6 +2,7 @@
 // the window, header and quoted lines coloured, paged with keys and scroll bar.
 #pragma once
 #include <windows.h>
+#include "views/ScrolledView.h"
 
 class ArticleText;
 
@@ -21,7 +22,7 @@ enum {
 
 extern const wchar_t kArticleViewClass[];   // "PELORAArticleViewWnd"
 
-class ArticleView {
+class ArticleView : public ScrolledView {
 public:
     ArticleView();
     ~ArticleView();
@@ -30,7 +31,6 @@ public:
     // `rect` gives left, top as position and right, bottom as width, height.
     BOOL Create(HINSTANCE instance, HWND parent, UINT id, const RECT& rect, BOOL showHeader);
     BOOL AttachText(ArticleText* text);
-    void Show(int showCommand);
     BOOL Reset();
     BOOL SetShowHeader(BOOL showHeader);
     void Copy(HWND owner);
@@ -42,8 +42,6 @@ public:
     void SetAutoNext(BOOL autoNext);         // AutoNextArticle
     void SetColors(COLORREF header, COLORREF quote);
 
-    HWND Window() const { return window_; }
-    HWND ScrollBar() const { return scrollBar_; }
     BOOL ShowHeader() const { return showHeader_; }
 
     // The layout as the last paint made it (for tests and diagnostics).
@@ -52,40 +50,28 @@ public:
     UINT HeaderLines() const { return headerLines_; }
     UINT TopLine() const { return topLine_; }
     UINT PageSize() const { return pageSize_; }
-    UINT LineHeight() const { return lineHeight_; }
+    UINT LineHeight() const { return rowHeight_; }
     BOOL LayoutValid() const { return layoutValid_; }
-    // Lays the text out now if needed, as the next paint would.
-    BOOL EnsureLayout();
+    BOOL EnsureLayout() override;
 
 private:
-    static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-    LRESULT OnCreate(HWND window);
+    LRESULT OnCreate() override;
+    LRESULT Dispatch(UINT message, WPARAM wParam, LPARAM lParam) override;
     LRESULT OnPaint();
     LRESULT OnKeyDown(WPARAM key);
-    LRESULT OnVScroll(WPARAM wParam);
+
+    UINT TopRow() override { return topLine_; }
+    UINT PageRows() override { return pageSize_; }
+    UINT RowCount() override { return lineCount_; }
+    void SetTopRow(UINT top) override { topLine_ = top; }
+    BOOL HandOverEnd() override;
 
     BOOL Layout(HDC dc);
     void FreeLines();
-    void Notify(UINT code);
-    void LineDown();
-    void LineUp();
-    void PageDown();
-    void PageUp();
-    void ScrollTo(UINT topLine);
     BOOL EndOnScreen() const;
-    void InvalidateRows(UINT row, UINT count);
-    UINT MaxTop() const;
 
-    UINT id_;
-    HWND window_;
-    HWND scrollBar_;
-    HWND parent_;
-    RECT frameRect_;
-    RECT textRect_;
-    HINSTANCE instance_;
     UINT topLine_;
     UINT pageSize_;
-    UINT lineHeight_;
     UINT lineCount_;
     HFONT font_;
     ArticleText* textHolder_;
@@ -95,7 +81,6 @@ private:
     BOOL autoNext_;
     BOOL showHeader_;
     UINT headerLines_;
-    BOOL scrollPending_;
     COLORREF headerColor_;
     COLORREF quoteColor_;
 };

@@ -2,6 +2,7 @@
 #include "text/MessageCatalog.h"
 #include "store/ArticleLog.h"
 #include "store/IndexRecord.h"
+#include "settings/Settings.h"
 #include "resource.h"
 #include <commctrl.h>
 #include <string.h>
@@ -10,7 +11,7 @@ const wchar_t kSubjectViewClass[] = L"PELORASubjectViewWnd";
 
 namespace {
 
-const wchar_t kColumnKey[] = L"Software\\tidewell\\Pelora\\SubjectView";
+const wchar_t kColumnKey[] = PELORA_SETTINGS_KEY L"\\SubjectView";
 
 struct Column {
     UINT title;
@@ -26,7 +27,7 @@ const Column kColumns[kSubjectColumnCount] = {
 };
 
 enum { kColumnMark, kColumnDate, kColumnFrom, kColumnSubject };
-enum { kGlyphSize = 10, kMinRowHeight = 10, kHeaderHeight = 20, kScrollBarWidth = 16 };
+enum { kGlyphSize = 10, kMinRowHeight = 10, kHeaderHeight = 20 };
 // A stored width beyond this is damage, not a choice.
 enum { kMaxColumnWidth = 0x7FFF };
 
@@ -57,61 +58,27 @@ int ItemWidth(HWND header, int item)
 } // namespace
 
 SubjectView::SubjectView()
-    : window_(NULL), scrollBar_(NULL), header_(NULL), parent_(NULL), id_(0),
-      instance_(NULL), rowHeight_(kMinRowHeight), layoutValid_(FALSE), lineScrollKeys_(FALSE),
-      fontHeight_(0), font_(NULL), scrollPending_(FALSE)
+    : header_(NULL), layoutValid_(FALSE), lineScrollKeys_(FALSE), fontHeight_(0), font_(NULL)
 {
-    SetRectEmpty(&frameRect_);
-    SetRectEmpty(&listRect_);
+    rowHeight_ = kMinRowHeight;
 }
 
 SubjectView::~SubjectView()
 {
-    // A window that outlives its object must not reach it any more.
-    if (window_ && IsWindow(window_))
-        SetWindowLongPtrW(window_, 0, 0);
 }
 
 BOOL SubjectView::RegisterClass(HINSTANCE instance)
 {
-    WNDCLASSW wc;
-    memset(&wc, 0, sizeof wc);
-    wc.style = CS_DBLCLKS;
-    wc.lpfnWndProc = WindowProc;
-    wc.cbWndExtra = sizeof(void*);   // the view object pointer (4 bytes on the device)
-    wc.hInstance = instance;
-    wc.hbrBackground = (HBRUSH)GetStockObject(WHITE_BRUSH);
-    wc.lpszClassName = kSubjectViewClass;
-    return ::RegisterClassW(&wc) != 0;
+    return RegisterViewClass(instance, kSubjectViewClass, CS_DBLCLKS);
 }
 
 BOOL SubjectView::Create(HINSTANCE instance, HWND parent, UINT id, const RECT& rect,
                          BOOL showRead, UINT priorityLevel)
 {
-    parent_ = parent;
-    id_ = id;
-    instance_ = instance;
-    frameRect_ = rect;
-    listRect_.left = rect.left + 1;
-    listRect_.top = rect.top + 21;
-    listRect_.right = rect.right - 17;
-    listRect_.bottom = rect.bottom - 1;
     layoutValid_ = FALSE;
     list_.SetShowRead(showRead);
     list_.SetPriorityLevel(priorityLevel);
-    window_ = CreateWindowExW(0, kSubjectViewClass, L"", WS_CHILD, rect.left, rect.top,
-                              rect.right, rect.bottom, parent, (HMENU)(UINT_PTR)id, instance, this);
-    return window_ != NULL;
-}
-
-void SubjectView::Show(int showCommand)
-{
-    if (!window_)
-        return;
-    ShowWindow(window_, showCommand);
-    if (scrollBar_)
-        ShowWindow(scrollBar_, showCommand);
-    UpdateWindow(window_);
+    return CreateView(instance, parent, id, rect, kHeaderHeight, kSubjectViewClass);
 }
 
 BOOL SubjectView::OpenGroup(const wchar_t* dataPath, const wchar_t* groupName)
@@ -126,7 +93,7 @@ BOOL SubjectView::SetShowRead(BOOL showRead)
     list_.SetShowRead(showRead);
     layoutValid_ = FALSE;
     if (window_)
-        InvalidateRect(window_, &listRect_, TRUE);
+        InvalidateRect(window_, &rowsRect_, TRUE);
     return TRUE;
 }
 
@@ -135,7 +102,7 @@ BOOL SubjectView::SetPriorityLevel(UINT level)
     list_.SetPriorityLevel(level);
     layoutValid_ = FALSE;
     if (window_)
-        InvalidateRect(window_, &listRect_, TRUE);
+        InvalidateRect(window_, &rowsRect_, TRUE);
     return TRUE;
 }
 
@@ -168,7 +135,7 @@ BOOL SubjectView::ReapplyFilter()
         return FALSE;
     layoutValid_ = FALSE;
     if (window_)
-        InvalidateRect(window_, &listRect_, TRUE);
+        InvalidateRect(window_, &rowsRect_, TRUE);
     return TRUE;
 }
 
@@ -217,7 +184,7 @@ BOOL SubjectView::Layout()
         rowHeight_ = kMinRowHeight;
     if (header_)
         SendMessageW(header_, WM_SETFONT, (WPARAM)font_, TRUE);
-    int height = listRect_.bottom - listRect_.top;
+    int height = rowsRect_.bottom - rowsRect_.top;
     UINT pageSize = height > 0 ? (UINT)height / rowHeight_ : 0;
     // A list lower than one row still shows (part of) one.
     if (pageSize == 0)
@@ -226,20 +193,6 @@ BOOL SubjectView::Layout()
     UpdateScrollRange();
     layoutValid_ = TRUE;
     return ok;
-}
-
-UINT SubjectView::MaxTop() const
-{
-    SubjectList& list = const_cast<SubjectList&>(list_);
-    return list.VisibleCount() > list.PageSize() ? list.VisibleCount() - list.PageSize() : 0;
-}
-
-// Pages keep two rows of the previous page on screen; a page of fewer than
-// three rows still moves by one.
-UINT SubjectView::PageStep() const
-{
-    UINT pageSize = const_cast<SubjectList&>(list_).PageSize();
-    return pageSize > 2 ? pageSize - 2 : 1;
 }
 
 void SubjectView::UpdateScrollRange()
@@ -251,61 +204,47 @@ void SubjectView::UpdateScrollRange()
     SetScrollPos(scrollBar_, SB_CTL, (int)list_.Top(), TRUE);
 }
 
-LRESULT CALLBACK SubjectView::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+LRESULT SubjectView::Dispatch(UINT message, WPARAM wParam, LPARAM lParam)
 {
-    if (message == WM_CREATE) {
-        CREATESTRUCTW* cs = (CREATESTRUCTW*)lParam;
-        SubjectView* view = (SubjectView*)cs->lpCreateParams;
-        SetWindowLongPtrW(window, 0, (LONG_PTR)view);
-        return view->OnCreate(window);
-    }
-    SubjectView* view = (SubjectView*)GetWindowLongPtrW(window, 0);
-    if (!view)
-        return DefWindowProcW(window, message, wParam, lParam);
     switch (message) {
     case WM_PAINT:
-        return view->OnPaint();
+        return OnPaint();
     case WM_KEYDOWN:
-        return view->OnKeyDown(wParam);
-    case WM_VSCROLL:
-        return view->OnVScroll(wParam);
+        return OnKeyDown(wParam);
     case WM_LBUTTONDOWN:
         if (wParam & MK_LBUTTON)
-            return view->OnButtonDown(lParam, FALSE);
+            return OnButtonDown(lParam, FALSE);
         return 0;
     case WM_LBUTTONDBLCLK:
-        return view->OnButtonDown(lParam, TRUE);
+        return OnButtonDown(lParam, TRUE);
     case WM_NOTIFY:
-        return view->OnNotify((NMHDR*)lParam);
+        return OnNotify((NMHDR*)lParam);
     case WM_DESTROY:
-        return view->OnDestroy();
-    case WM_COMMAND:
-        return 0;
-    case WM_NCDESTROY:
-        view->window_ = NULL;
-        view->scrollBar_ = NULL;
-        view->header_ = NULL;
-        SetWindowLongPtrW(window, 0, 0);
-        return DefWindowProcW(window, message, wParam, lParam);
+        return OnDestroy();
     default:
-        return DefWindowProcW(window, message, wParam, lParam);
+        return DefWindowProcW(window_, message, wParam, lParam);
     }
 }
 
-LRESULT SubjectView::OnCreate(HWND window)
+LRESULT SubjectView::OnCreate()
 {
-    window_ = window;
-    scrollBar_ = CreateWindowExW(0, L"SCROLLBAR", L"VSSUBJ", WS_CHILD | SBS_VERT,
-                                 listRect_.right, listRect_.top, kScrollBarWidth,
-                                 listRect_.bottom - listRect_.top, window,
-                                 (HMENU)(UINT_PTR)kSubjectScrollBarId, instance_, NULL);
+    CreateScrollBar(L"VSSUBJ", kSubjectScrollBarId);
     header_ = CreateWindowExW(0, WC_HEADERW, L"", WS_CHILD | WS_VISIBLE | HDS_BUTTONS,
                               frameRect_.left + 1, frameRect_.top + 1,
-                              frameRect_.right - frameRect_.left - 2, kHeaderHeight, window,
+                              frameRect_.right - frameRect_.left - 2, kHeaderHeight, window_,
                               (HMENU)(UINT_PTR)kSubjectHeaderId, instance_, NULL);
     if (header_)
         LoadColumnWidths();
+    readGlyph_.Reset(LoadBitmapW(instance_, MAKEINTRESOURCEW(IDB_SUBJECT_READ)));
+    highGlyph_.Reset(LoadBitmapW(instance_, MAKEINTRESOURCEW(IDB_SUBJECT_HIGH)));
+    lowGlyph_.Reset(LoadBitmapW(instance_, MAKEINTRESOURCEW(IDB_SUBJECT_LOW)));
+    glyphDc_.Create(NULL);
     return 0;
+}
+
+void SubjectView::OnNcDestroy()
+{
+    header_ = NULL;
 }
 
 void SubjectView::LoadColumnWidths()
@@ -364,29 +303,26 @@ BOOL SubjectView::SaveColumnWidths()
 LRESULT SubjectView::OnDestroy()
 {
     SaveColumnWidths();
+    glyphDc_.Reset(NULL);
+    readGlyph_.Reset(NULL);
+    highGlyph_.Reset(NULL);
+    lowGlyph_.Reset(NULL);
     return 0;
 }
 
 LRESULT SubjectView::OnPaint()
 {
-    PAINTSTRUCT ps;
-    HDC dc = BeginPaint(window_, &ps);
-    HGDIOBJ oldFont = font_ ? SelectObject(dc, font_) : NULL;
+    PaintDc paint(window_);
+    HDC dc = paint.Get();
+    SelectedObject font(dc, font_);
     if (!layoutValid_)
         Layout();
-
-    HBITMAP readGlyph = LoadBitmapW(instance_, MAKEINTRESOURCEW(IDB_SUBJECT_READ));
-    HBITMAP highGlyph = LoadBitmapW(instance_, MAKEINTRESOURCEW(IDB_SUBJECT_HIGH));
-    HBITMAP lowGlyph = LoadBitmapW(instance_, MAKEINTRESOURCEW(IDB_SUBJECT_LOW));
-    HDC readDc = CreateCompatibleDC(dc);
-    HDC arrowDc = CreateCompatibleDC(dc);
-    HGDIOBJ oldRead = (readDc && readGlyph) ? SelectObject(readDc, readGlyph) : NULL;
-    HGDIOBJ oldArrow = NULL;
+    HDC glyphDc = glyphDc_.Get();
 
     int rowHeight = (int)rowHeight_;
-    int topOffset = ps.rcPaint.top - listRect_.top;
+    int topOffset = paint.Area().top - rowsRect_.top;
     int firstRow = (topOffset > 0 ? topOffset : 0) / rowHeight;
-    int bottomOffset = ps.rcPaint.bottom - listRect_.top;
+    int bottomOffset = paint.Area().bottom - rowsRect_.top;
     int lastRow = bottomOffset > 0 ? (bottomOffset - 1) / rowHeight : -1;
 
     int bounds[kSubjectColumnCount + 1];
@@ -401,28 +337,27 @@ LRESULT SubjectView::OnPaint()
         if (!entry)
             break;
         const IndexRecord& record = *entry;
-        int rowTop = listRect_.top + row * rowHeight;
+        int rowTop = rowsRect_.top + row * rowHeight;
         int glyphY = rowTop + (rowHeight - kGlyphSize) / 2;
-        if ((record.flags & kRecordRead) && oldRead)
-            BitBlt(dc, listRect_.left, glyphY, kGlyphSize, kGlyphSize, readDc, 0, 0, SRCCOPY);
+        if (record.flags & kRecordRead) {
+            SelectedObject glyph(glyphDc, readGlyph_.Get());
+            if (glyph.Selected())
+                BitBlt(dc, rowsRect_.left, glyphY, kGlyphSize, kGlyphSize, glyphDc, 0, 0, SRCCOPY);
+        }
         DWORD priority = RecordPriority(record);
-        if (priority != kPriorityNormal && arrowDc) {
-            HBITMAP arrow = priority == kPriorityHigh ? highGlyph : lowGlyph;
-            if (arrow) {
-                HGDIOBJ old = SelectObject(arrowDc, arrow);
-                if (!oldArrow)
-                    oldArrow = old;
-                BitBlt(dc, listRect_.left + kGlyphSize, glyphY, kGlyphSize, kGlyphSize,
-                       arrowDc, 0, 0, SRCCOPY);
-            }
+        if (priority != kPriorityNormal) {
+            SelectedObject glyph(glyphDc, (priority == kPriorityHigh ? highGlyph_ : lowGlyph_).Get());
+            if (glyph.Selected())
+                BitBlt(dc, rowsRect_.left + kGlyphSize, glyphY, kGlyphSize, kGlyphSize,
+                       glyphDc, 0, 0, SRCCOPY);
         }
         if (font_) {
             UINT format = DT_SINGLELINE | DT_EXPANDTABS | DT_NOPREFIX;
             RECT r;
             r.top = rowTop;
             r.bottom = rowTop + rowHeight;
-            if (r.bottom > listRect_.bottom)
-                r.bottom = listRect_.bottom;
+            if (r.bottom > rowsRect_.bottom)
+                r.bottom = rowsRect_.bottom;
 
             wchar_t date[5] = {
                 (wchar_t)(unsigned char)record.date[0], (wchar_t)(unsigned char)record.date[1], L'/',
@@ -443,49 +378,13 @@ LRESULT SubjectView::OnPaint()
             DrawTextW(dc, text, n, &r, format);
         }
         if ((UINT)row == selection)
-            PatBlt(dc, listRect_.left, rowTop, listRect_.right - listRect_.left, rowHeight, DSTINVERT);
+            PatBlt(dc, rowsRect_.left, rowTop, rowsRect_.right - rowsRect_.left, rowHeight, DSTINVERT);
     }
 
-    if (oldFont)
-        SelectObject(dc, oldFont);
-    if (oldRead)
-        SelectObject(readDc, oldRead);
-    if (oldArrow)
-        SelectObject(arrowDc, oldArrow);
-    if (readDc)
-        DeleteDC(readDc);
-    if (arrowDc)
-        DeleteDC(arrowDc);
-    if (readGlyph)
-        DeleteObject(readGlyph);
-    if (highGlyph)
-        DeleteObject(highGlyph);
-    if (lowGlyph)
-        DeleteObject(lowGlyph);
-    HGDIOBJ oldBrush = SelectObject(dc, GetStockObject(HOLLOW_BRUSH));
+    SelectedObject brush(dc, GetStockObject(HOLLOW_BRUSH));
     Rectangle(dc, frameRect_.left, frameRect_.top, frameRect_.right, frameRect_.bottom);
-    SelectObject(dc, oldBrush);
     scrollPending_ = FALSE;
-    EndPaint(window_, &ps);
     return 0;
-}
-
-void SubjectView::InvalidateRows(UINT row, UINT count)
-{
-    if (!window_)
-        return;
-    RECT r;
-    r.left = listRect_.left;
-    r.right = listRect_.right;
-    r.top = listRect_.top + (int)(row * rowHeight_);
-    r.bottom = listRect_.top + (int)((row + count) * rowHeight_);
-    InvalidateRect(window_, &r, TRUE);
-}
-
-void SubjectView::Notify(UINT code)
-{
-    if (parent_)
-        SendMessageW(parent_, WM_COMMAND, MAKEWPARAM(id_, code), (LPARAM)window_);
 }
 
 LRESULT SubjectView::OnKeyDown(WPARAM key)
@@ -519,45 +418,10 @@ LRESULT SubjectView::OnKeyDown(WPARAM key)
     return 0;
 }
 
-LRESULT SubjectView::OnVScroll(WPARAM wParam)
-{
-    switch (LOWORD(wParam)) {
-    case SB_LINEUP:
-        LineUp();
-        break;
-    case SB_LINEDOWN:
-        LineDown();
-        break;
-    case SB_PAGEUP:
-        PageUp();
-        break;
-    case SB_PAGEDOWN:
-        PageDown();
-        break;
-    case SB_THUMBPOSITION: {
-        if (!EnsureLayout())
-            break;
-        UINT top = HIWORD(wParam);
-        // A thumb message may name any position: stay within the last page.
-        if (top > MaxTop())
-            top = MaxTop();
-        list_.LoadWindow(top);
-        if (window_)
-            InvalidateRect(window_, &listRect_, TRUE);
-        if (scrollBar_)
-            SetScrollPos(scrollBar_, SB_CTL, (int)top, TRUE);
-        break;
-    }
-    default:
-        break;
-    }
-    return 0;
-}
-
 LRESULT SubjectView::OnButtonDown(LPARAM point, BOOL doubleClick)
 {
     int y = (short)HIWORD(point);
-    UINT row = (UINT)(y - listRect_.top) / rowHeight_;
+    UINT row = (UINT)(y - rowsRect_.top) / rowHeight_;
     if (row >= list_.PageSize() || row >= list_.VisibleCount() || row >= list_.LoadedCount())
         return 0;
     InvalidateRows(list_.Selection(), 1);
@@ -576,7 +440,7 @@ LRESULT SubjectView::OnNotify(NMHDR* header)
     case HDN_ENDTRACKW:
     case HDN_ENDTRACKA:
         if (window_)
-            InvalidateRect(window_, &listRect_, TRUE);
+            InvalidateRect(window_, &rowsRect_, TRUE);
         break;
     case HDN_DIVIDERDBLCLICKW:
     case HDN_DIVIDERDBLCLICKA: {
@@ -594,7 +458,7 @@ LRESULT SubjectView::OnNotify(NMHDR* header)
         hd.cxy = width;
         SendMessageW(header_, HDM_SETITEMW, (WPARAM)item, (LPARAM)&hd);
         if (window_)
-            InvalidateRect(window_, &listRect_, TRUE);
+            InvalidateRect(window_, &rowsRect_, TRUE);
         break;
     }
     default:
@@ -603,80 +467,19 @@ LRESULT SubjectView::OnNotify(NMHDR* header)
     return 0;
 }
 
-void SubjectView::MoveTop(UINT top)
+void SubjectView::OnLastPage()
 {
-    list_.LoadWindow(top);
-    if (scrollBar_)
-        SetScrollPos(scrollBar_, SB_CTL, (int)top, TRUE);
-    if (window_)
-        InvalidateRect(window_, &listRect_, TRUE);
+    Notify(kSubjectNotifyEnd);
 }
 
-void SubjectView::LineDown()
+// The inverted row moved with the pixels.
+void SubjectView::OnLineScrolled(BOOL down)
 {
-    if (scrollPending_ || !EnsureLayout())
-        return;
-    UINT top = list_.Top();
-    UINT pageSize = list_.PageSize();
-    if (top + pageSize + 1 > list_.VisibleCount())
-        return;
-    list_.LoadWindow(top + 1);
-    if (scrollBar_)
-        SetScrollPos(scrollBar_, SB_CTL, (int)(top + 1), TRUE);
-    RECT r = listRect_;
-    r.bottom = listRect_.top + (int)(pageSize * rowHeight_);
-    ScrollWindowEx(window_, 0, -(int)rowHeight_, &r, &r, NULL, NULL, 0);
-    // The inverted row moved up with the pixels.
     UINT selection = list_.Selection();
-    InvalidateRows(selection > 0 ? selection - 1 : 0, 2);
-    InvalidateRows(pageSize - 1, 1);
-    scrollPending_ = TRUE;
-}
-
-void SubjectView::LineUp()
-{
-    if (scrollPending_ || !EnsureLayout() || list_.Top() == 0)
-        return;
-    UINT top = list_.Top();
-    UINT pageSize = list_.PageSize();
-    list_.LoadWindow(top - 1);
-    if (scrollBar_)
-        SetScrollPos(scrollBar_, SB_CTL, (int)(top - 1), TRUE);
-    RECT r = listRect_;
-    r.bottom = listRect_.top + (int)(pageSize * rowHeight_);
-    ScrollWindowEx(window_, 0, (int)rowHeight_, &r, &r, NULL, NULL, 0);
-    InvalidateRows(list_.Selection(), 2);
-    InvalidateRows(0, 1);
-    scrollPending_ = TRUE;
-}
-
-void SubjectView::PageDown()
-{
-    if (!EnsureLayout())
-        return;
-    UINT top = list_.Top();
-    UINT pageSize = list_.PageSize();
-    UINT visible = list_.VisibleCount();
-    UINT step = PageStep();
-    if (top + pageSize + step > visible) {
-        UINT last = MaxTop();
-        if (top == last) {
-            Notify(kSubjectNotifyEnd);
-            return;
-        }
-        MoveTop(last);
-        return;
-    }
-    MoveTop(top + step);
-}
-
-void SubjectView::PageUp()
-{
-    if (!EnsureLayout() || list_.Top() == 0)
-        return;
-    UINT top = list_.Top();
-    UINT step = PageStep();
-    MoveTop(top > step ? top - step : 0);
+    if (down)
+        InvalidateRows(selection > 0 ? selection - 1 : 0, 2);
+    else
+        InvalidateRows(selection, 2);
 }
 
 // After a page turn the cursor stays on the same article where it is still

@@ -3,7 +3,9 @@
 // bar and stylus.
 #pragma once
 #include <windows.h>
+#include "settings/GdiScope.h"
 #include "store/SubjectList.h"
+#include "views/ScrolledView.h"
 
 enum {
     kSubjectScrollBarId = 105,
@@ -17,7 +19,7 @@ enum {
 
 extern const wchar_t kSubjectViewClass[];   // "PELORASubjectViewWnd"
 
-class SubjectView {
+class SubjectView : public ScrolledView {
 public:
     SubjectView();
     ~SubjectView();
@@ -26,7 +28,6 @@ public:
     // `rect` gives left, top as position and right, bottom as width, height.
     BOOL Create(HINSTANCE instance, HWND parent, UINT id, const RECT& rect,
                 BOOL showRead, UINT priorityLevel);
-    void Show(int showCommand);
     BOOL OpenGroup(const wchar_t* dataPath, const wchar_t* groupName);
     BOOL SetShowRead(BOOL showRead);
     BOOL SetPriorityLevel(UINT level);
@@ -42,54 +43,45 @@ public:
     // The list behind the rows: the frame reads the selection and marks,
     // reads and closes through it.
     SubjectList& List() { return list_; }
-    HWND Window() const { return window_; }
-    HWND ScrollBar() const { return scrollBar_; }
     HWND Header() const { return header_; }
     UINT RowHeight() const { return rowHeight_; }
-    const RECT& ListRect() const { return listRect_; }
+    const RECT& ListRect() const { return rowsRect_; }
     BOOL LayoutValid() const { return layoutValid_; }
-    // Lays the rows out now if needed, as the next paint would.
-    BOOL EnsureLayout();
+    BOOL EnsureLayout() override;
 
 private:
-    static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-    LRESULT OnCreate(HWND window);
+    LRESULT OnCreate() override;
+    LRESULT Dispatch(UINT message, WPARAM wParam, LPARAM lParam) override;
+    void OnNcDestroy() override;
     LRESULT OnPaint();
     LRESULT OnKeyDown(WPARAM key);
-    LRESULT OnVScroll(WPARAM wParam);
     LRESULT OnButtonDown(LPARAM point, BOOL doubleClick);
     LRESULT OnNotify(NMHDR* header);
     LRESULT OnDestroy();
 
+    UINT TopRow() override { return list_.Top(); }
+    UINT PageRows() override { return list_.PageSize(); }
+    UINT RowCount() override { return list_.VisibleCount(); }
+    void SetTopRow(UINT top) override { list_.LoadWindow(top); }
+    void OnLastPage() override;
+    void OnLineScrolled(BOOL down) override;
+
     BOOL Layout();
     void LoadColumnWidths();
     BOOL SaveColumnWidths();
-    void Notify(UINT code);
     void CursorDown();
     void CursorUp();
-    void LineDown();
-    void LineUp();
-    void PageDown();
-    void PageUp();
-    void MoveTop(UINT top);
-    void InvalidateRows(UINT row, UINT count);
     void UpdateScrollRange();
-    UINT MaxTop() const;
-    UINT PageStep() const;
 
-    HWND window_;
-    HWND scrollBar_;
     HWND header_;
-    HWND parent_;
-    UINT id_;
-    RECT frameRect_;
-    RECT listRect_;
-    HINSTANCE instance_;
-    UINT rowHeight_;
     BOOL layoutValid_;
     BOOL lineScrollKeys_;
     SubjectList list_;
     UINT fontHeight_;
     HFONT font_;
-    BOOL scrollPending_;
+    // The row marks, made once for the window's life.
+    GdiObject<HBITMAP> readGlyph_;
+    GdiObject<HBITMAP> highGlyph_;
+    GdiObject<HBITMAP> lowGlyph_;
+    MemoryDc glyphDc_;
 };

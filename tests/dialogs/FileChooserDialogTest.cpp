@@ -129,7 +129,7 @@ TEST_F(FileChooserTest, FolderModeListsFoldersInNameOrderAndReturnsTheChosenFold
         EXPECT_TRUE(OkEnabled(dialog));
         DialogDriver::Click(dialog, IDC_CHOOSER_OK);
     });
-    ASSERT_EQ(1, chooser_.Choose(GetModuleHandleW(NULL), NULL, kCaption, NULL));
+    ASSERT_EQ(IDOK, chooser_.Choose(GetModuleHandleW(NULL), NULL, kCaption, NULL));
     EXPECT_TRUE(driver.Done());
     EXPECT_EQ(relative_ + L"beta\\", chooser_.Result());
 }
@@ -142,7 +142,7 @@ TEST_F(FileChooserTest, RootIsABackslashAndCancelKeepsTheResult)
         Select(tree, TreeView_GetRoot(tree));
         DialogDriver::Click(dialog, IDC_CHOOSER_OK);
     });
-    ASSERT_EQ(1, chooser_.Choose(GetModuleHandleW(NULL), NULL, kCaption, NULL));
+    ASSERT_EQ(IDOK, chooser_.Choose(GetModuleHandleW(NULL), NULL, kCaption, NULL));
     EXPECT_EQ(std::wstring(L"\\"), chooser_.Result());
 
     DialogDriver cancel;
@@ -151,7 +151,7 @@ TEST_F(FileChooserTest, RootIsABackslashAndCancelKeepsTheResult)
         OpenTo(tree, relative_);
         DialogDriver::Click(dialog, IDCANCEL);
     });
-    EXPECT_EQ(2, chooser_.Choose(GetModuleHandleW(NULL), NULL, kCaption, NULL));
+    EXPECT_EQ(IDCANCEL, chooser_.Choose(GetModuleHandleW(NULL), NULL, kCaption, NULL));
     EXPECT_TRUE(cancel.Done());
     EXPECT_EQ(std::wstring(L"\\"), chooser_.Result());
 }
@@ -176,7 +176,7 @@ TEST_F(FileChooserTest, FileModeListsMatchingFilesAfterFoldersAndOnlyFilesCanBeC
         EXPECT_TRUE(OkEnabled(dialog));
         DialogDriver::Click(dialog, IDC_CHOOSER_OK);
     });
-    ASSERT_EQ(1, chooser_.Choose(GetModuleHandleW(NULL), NULL, L"Choose program", L"*.exe"));
+    ASSERT_EQ(IDOK, chooser_.Choose(GetModuleHandleW(NULL), NULL, L"Choose program", L"*.exe"));
     EXPECT_EQ(relative_ + L"b.exe", chooser_.Result());
 
     // The same object, now asked for a folder, is a folder chooser again.
@@ -188,7 +188,7 @@ TEST_F(FileChooserTest, FileModeListsMatchingFilesAfterFoldersAndOnlyFilesCanBeC
         EXPECT_EQ(expected, Children(tree, folder));
         DialogDriver::Click(dialog, IDCANCEL);
     });
-    EXPECT_EQ(2, chooser_.Choose(GetModuleHandleW(NULL), NULL, kCaption, NULL));
+    EXPECT_EQ(IDCANCEL, chooser_.Choose(GetModuleHandleW(NULL), NULL, kCaption, NULL));
     EXPECT_TRUE(folderMode.Done());
 }
 
@@ -220,7 +220,7 @@ TEST_F(FileChooserTest, PathsThatWouldNotFitAreRefused)
         Select(tree, fits);
         DialogDriver::Click(dialog, IDC_CHOOSER_OK);
     });
-    ASSERT_EQ(1, chooser_.Choose(GetModuleHandleW(NULL), NULL, kCaption, NULL));
+    ASSERT_EQ(IDOK, chooser_.Choose(GetModuleHandleW(NULL), NULL, kCaption, NULL));
     EXPECT_EQ(relative_ + longName + L"\\", chooser_.Result());
 }
 

@@ -43,7 +43,7 @@ protected:
 TEST_F(GroupListDialogTest, CountsEachGroupAndClosesItselfWithoutABox)
 {
     server.On("LIST active", std::string("215 list follows\r\n") + kList + ".\r\n");
-    EXPECT_EQ(1, RunDialog());
+    EXPECT_EQ(IDOK, RunDialog());
     EXPECT_EQ(std::vector<std::wstring>({L"1 group(s).", L"2 group(s).", L"3 group(s).", L"4 group(s).",
                                          L"5 group(s)."}),
               g_counterTexts);
@@ -54,7 +54,7 @@ TEST_F(GroupListDialogTest, CountsEachGroupAndClosesItselfWithoutABox)
 TEST_F(GroupListDialogTest, ShowsTheFailureOnceInAnExclamationBox)
 {
     server.On("LIST active", "215 list follows\r\nfj.a 1 1 y\r\n", true);
-    EXPECT_EQ(1, RunDialog());
+    EXPECT_EQ(IDOK, RunDialog());
     ASSERT_EQ(1u, boxes.Boxes().size());
     EXPECT_EQ(L"正常に受信できませんでした(38)", boxes.Boxes()[0].text);
     EXPECT_EQ(L"PELORA", boxes.Boxes()[0].caption);
@@ -69,14 +69,14 @@ TEST_F(GroupListDialogTest, EscapeAndCloseDoNotEndItWhileTheWorkerRuns)
     slow.pauseMs = 300;
     server.On("LIST active", slow);
     g_cancelOnFirstCount = true;
-    EXPECT_EQ(1, RunDialog());
+    EXPECT_EQ(IDOK, RunDialog());
     EXPECT_EQ(3u, g_counterTexts.size());
     EXPECT_EQ("fj.a\r\nfj.b\r\njapan.c\r\n", ReadBytes(active));
 }
 
 TEST_F(GroupListDialogTest, AFetchThatCannotStartEndsAtOnceWithAMessage)
 {
-    EXPECT_EQ(1, RunDialog(NULL));
+    EXPECT_EQ(IDOK, RunDialog(NULL));
     ASSERT_EQ(1u, boxes.Boxes().size());
     EXPECT_EQ(L"グループ一覧の取得を始められませんでした(87)。", boxes.Boxes()[0].text);
     EXPECT_EQ(0, server.Connections());

@@ -50,7 +50,7 @@ TEST_F(FilterFixture, WithoutAFileOnlyTheSubjectIsListedAndCancelWritesNothing)
         level = CheckedLevel(dialog);
         DialogDriver::Click(dialog, IDCANCEL);
     });
-    EXPECT_EQ(2, Run(L"Re: 新しい端末"));
+    EXPECT_EQ(IDCANCEL, Run(L"Re: 新しい端末"));
     EXPECT_EQ(std::vector<std::wstring>{L"Re: 新しい端末"}, items);
     EXPECT_EQ(0, level);
     EXPECT_TRUE(boxes.Boxes().empty());
@@ -71,7 +71,7 @@ TEST_F(FilterFixture, ReadsLevelsAndRewritesTheFileInListOrder)
         Pick(dialog, L"新着");
         DialogDriver::Click(dialog, IDOK);
     });
-    EXPECT_EQ(1, Run(L"新着"));
+    EXPECT_EQ(IDOK, Run(L"新着"));
     EXPECT_EQ(0, initialLevel);
     EXPECT_EQ(1, spamLevel);
     // The subject itself stays normal and is not written.
@@ -92,7 +92,7 @@ TEST_F(FilterFixture, NormalRemovesAKeywordAndATypedKeywordIsAdded)
         DialogDriver::Click(dialog, IDC_FILTER_HIGH);
         DialogDriver::Click(dialog, IDOK);
     });
-    EXPECT_EQ(1, Run(L"ﾆｭｰｽ速報"));
+    EXPECT_EQ(IDOK, Run(L"ﾆｭｰｽ速報"));
     std::string file = ReadBytes(path);
     EXPECT_EQ(std::string::npos, file.find("spam"));
     EXPECT_NE(std::string::npos, file.find("+ keep\r\n"));
@@ -106,7 +106,7 @@ TEST_F(FilterFixture, AFailedSaveKeepsTheOldFileAndSaysWhy)
     ASSERT_TRUE(CreateDirectoryW((path + L"~").c_str(), NULL));
     DialogDriver driver;
     driver.Then([&](HWND dialog) { DialogDriver::Click(dialog, IDOK); });
-    EXPECT_EQ(2, Run(L"subject"));
+    EXPECT_EQ(IDCANCEL, Run(L"subject"));
     EXPECT_EQ("+ keep\r\n", ReadBytes(path));
     ASSERT_EQ(1u, boxes.Boxes().size());
     EXPECT_EQ(path, boxes.Boxes()[0].caption);
@@ -130,7 +130,7 @@ TEST_F(FilterFixture, KeywordsThatDifferOnlyInCaseStayApart)
         DialogDriver::Click(dialog, IDC_FILTER_LOW);
         DialogDriver::Click(dialog, IDOK);
     });
-    EXPECT_EQ(1, Run(L"ABc"));
+    EXPECT_EQ(IDOK, Run(L"ABc"));
     EXPECT_EQ(L"ABc", selected);
     std::string file = ReadBytes(path);
     EXPECT_NE(std::string::npos, file.find("+ ABC\r\n")) << file;

@@ -105,7 +105,7 @@ TEST_F(PropertySheetTest, SixPagesInOrderAndOkSavesTheMainPage)
         DialogDriver::SetText(page, IDC_MAIN_LIMIT, L"300");
         DialogDriver::Click(sheet, IDOK);
     });
-    EXPECT_EQ(1, result);
+    EXPECT_EQ(IDOK, result);
     EXPECT_EQ(L"news.tidewell.jp", ReadString(kSettingsKey, L"Server"));
     EXPECT_EQ(0u, ReadDword(kSettingsKey, L"Port"));
     EXPECT_EQ(folder_ + L"\\", ReadString(kSettingsKey, L"DataPath"));
@@ -149,7 +149,7 @@ TEST_F(PropertySheetTest, RefusedMainFieldsKeepTheSheetOnThePage)
         EXPECT_EQ(kKeyPage, CurrentIndex(sheet));
         DialogDriver::Click(sheet, IDCANCEL);
     });
-    EXPECT_EQ(2, result);
+    EXPECT_EQ(IDCANCEL, result);
     // Cancel saves nothing, though the pages stored into the record.
     EXPECT_EQ(L"news.example.jp", ReadString(kSettingsKey, L"Server"));
     EXPECT_EQ(50u, ReadDword(kSettingsKey, L"Limit"));
@@ -177,7 +177,7 @@ TEST_F(PropertySheetTest, PasswordsMustMatchAndTurningTheBoxOffRemovesBoth)
         DialogDriver::SetText(page, IDC_AUTH_AGAIN, L"pass");
         DialogDriver::Click(sheet, IDOK);
     });
-    ASSERT_EQ(1, result);
+    ASSERT_EQ(IDOK, result);
     EXPECT_EQ(L"山田", ReadString(kSettingsKey, L"UserID"));
     EXPECT_EQ(L"pass", ReadString(kSettingsKey, L"Password"));
 
@@ -191,7 +191,7 @@ TEST_F(PropertySheetTest, PasswordsMustMatchAndTurningTheBoxOffRemovesBoth)
         DialogDriver::SetText(page, IDC_AUTH_AGAIN, L"");
         DialogDriver::Click(sheet, IDOK);
     });
-    ASSERT_EQ(1, result);
+    ASSERT_EQ(IDOK, result);
     EXPECT_TRUE(ReadValue(kSettingsKey, L"UserID").present);
     EXPECT_FALSE(ReadValue(kSettingsKey, L"Password").present);
 
@@ -203,7 +203,7 @@ TEST_F(PropertySheetTest, PasswordsMustMatchAndTurningTheBoxOffRemovesBoth)
         GoTo(sheet, kKeyPage);
         DialogDriver::Click(sheet, IDOK);
     });
-    ASSERT_EQ(1, result);
+    ASSERT_EQ(IDOK, result);
     EXPECT_FALSE(ReadValue(kSettingsKey, L"UserID").present);
     EXPECT_FALSE(ReadValue(kSettingsKey, L"Password").present);
 }
@@ -218,7 +218,7 @@ TEST_F(PropertySheetTest, KeyPageStoresBothBoxes)
         DialogDriver::Click(page, IDC_KEY_AUTO_NEXT);
         DialogDriver::Click(sheet, IDOK);
     });
-    ASSERT_EQ(1, result);
+    ASSERT_EQ(IDOK, result);
     EXPECT_EQ(1u, ReadDword(kSettingsKey, L"KeyMode"));
     EXPECT_EQ(0u, ReadDword(kSettingsKey, L"AutoNextArticle"));
 }
@@ -253,7 +253,7 @@ TEST_F(PropertySheetTest, ConnectionPageOffersThePhoneBookAndNeedsAnEntryForDial
         DialogDriver::SetText(page, IDC_CONN_WAIT, L"15");
         DialogDriver::Click(sheet, IDOK);
     });
-    ASSERT_EQ(1, result);
+    ASSERT_EQ(IDOK, result);
     EXPECT_EQ(1u, ReadDword(kSettingsKey, L"Dialup"));
     EXPECT_EQ(L"Home", ReadString(kSettingsKey, L"EntryName"));
     EXPECT_EQ(15u, ReadDword(kSettingsKey, L"DisconnectWaitTime"));
@@ -269,7 +269,7 @@ TEST_F(PropertySheetTest, WithoutAPhoneBookDialUpCannotBeTurnedOn)
         EXPECT_FALSE(IsWindowEnabled(GetDlgItem(page, IDC_CONN_ENTRY)));
         DialogDriver::Click(sheet, IDOK);
     });
-    ASSERT_EQ(1, result);
+    ASSERT_EQ(IDOK, result);
     EXPECT_EQ(0u, ReadDword(kSettingsKey, L"Dialup"));
     EXPECT_EQ(L"", ReadString(kSettingsKey, L"EntryName"));
 }
@@ -294,7 +294,7 @@ TEST_F(PropertySheetTest, FontPageListsFamiliesAndKeepsSizesInRange)
         chosen = families.back();
         DialogDriver::Click(sheet, IDOK);
     });
-    ASSERT_EQ(1, result);
+    ASSERT_EQ(IDOK, result);
     EXPECT_EQ(chosen, ReadString(kSettingsKey, L"FontName"));
     EXPECT_EQ(8u, ReadDword(kSettingsKey, L"FontSizeA"));
     EXPECT_EQ(12u, ReadDword(kSettingsKey, L"FontSizeS"));
@@ -309,7 +309,7 @@ TEST_F(PropertySheetTest, FontPageListsFamiliesAndKeepsSizesInRange)
         EXPECT_FALSE(IsWindowEnabled(GetDlgItem(page, IDC_FONT_SUBJECT_SIZE)));
         DialogDriver::Click(sheet, IDOK);
     });
-    ASSERT_EQ(1, result);
+    ASSERT_EQ(IDOK, result);
     EXPECT_EQ(L"", ReadString(kSettingsKey, L"FontName"));
     EXPECT_EQ(0xFFFFFFFFu, ReadDword(kSettingsKey, L"FontSizeA"));
     EXPECT_EQ(0xFFFFFFFFu, ReadDword(kSettingsKey, L"FontSizeS"));
@@ -355,7 +355,7 @@ TEST_F(PropertySheetTest, ColourBarsEditEachColourAndSwitchingKeepsTheChanges)
         Scroll(page, IDC_COLOR_GREEN, SB_LINERIGHT);
         DialogDriver::Click(sheet, IDOK);
     });
-    ASSERT_EQ(1, result);
+    ASSERT_EQ(IDOK, result);
     DWORD type = 0;
     EXPECT_EQ((DWORD)RGB(255, 1, 0), ReadDword(kSettingsKey, L"HeaderColor", &type));
     EXPECT_EQ((DWORD)REG_BINARY, type);
@@ -380,7 +380,7 @@ TEST_F(PropertySheetTest, TheFolderButtonFillsTheFieldFromTheChooser)
         ExpectRefused(page, IDC_MAIN_FOLDER);
         DialogDriver::Click(sheet, IDCANCEL);
     });
-    EXPECT_EQ(2, result);
+    EXPECT_EQ(IDCANCEL, result);
 }
 
 } // namespace

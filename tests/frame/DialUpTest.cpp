@@ -36,11 +36,11 @@ BOOL StartDownloadStub(void* arg)
 
 LRESULT CALLBACK FrameProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    if (g_frame && message == kDialConnectedMessage) {
+    if (g_frame && message == WM_DIAL_CONNECTED) {
         OnDialConnected(&g_frame->link, window, StartDownloadStub, g_frame);
         return 0;
     }
-    if (g_frame && message == kDialHangUpMessage) {
+    if (g_frame && message == WM_DIAL_HANGUP) {
         OnDialHangUp(&g_frame->link, window);
         return 0;
     }

@@ -106,7 +106,7 @@ TEST_F(FrameTest, CatchUpPendingShowsCatchupAndAFailingInitialisationIsReportedW
     EXPECT_EQ(L"OK", ListText(List(), 0, kGroupColumnState));
     Close();
 
-    // A data folder that does not exist: message 7, an empty list.
+    // A data folder that does not exist: IDS_DATA_INIT_FAILED, an empty list.
     SetString(NULL, L"DataPath", DataPath() + L"missing\\");
     boxes.Clear();
     Open();

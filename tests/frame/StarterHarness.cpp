@@ -12,7 +12,7 @@ BOOL CountReload(void* context) { ++((PatrolOutcome*)context)->reloads; return T
 
 LRESULT CALLBACK OwnerProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    if (message == kPatrolDoneMessage && g_outcome) {
+    if (message == WM_PATROL_DONE && g_outcome) {
         DownloadJob* job = (DownloadJob*)lParam;
         g_outcome->result = *job->result;
         PatrolEndSteps steps = {CountHangUp, CountReload, g_outcome};

@@ -94,14 +94,14 @@ TEST(MessageCatalog, LongTextsAreCutAt1023Characters)
 
 TEST(FormatLastError, PutsTheCodeInPlaceOfPercentD)
 {
-    SetLastError(5);
+    SetLastError(ERROR_ACCESS_DENIED);
     EXPECT_STREQ(L"\u9001\u4fe1\u306b\u5931\u6557\u3057\u307e\u3057\u305f(5).",
                  FormatLastError(MessageCatalog::Load(IDS_SEND_FAILED)));
     // A signed decimal, as the code is shown everywhere.
     SetLastError(0x80004005);
     EXPECT_STREQ(L"(-2147467259) 100%", FormatLastError(L"(%d) 100%%"));
     // A text meant for a string argument gets no stray pointer read.
-    SetLastError(3);
+    SetLastError(ERROR_PATH_NOT_FOUND);
     EXPECT_STREQ(L"x : %s", FormatLastError(L"x : %s"));
     EXPECT_STREQ(L"", FormatLastError(NULL));
     std::wstring longer(1100, L'w');
@@ -111,7 +111,7 @@ TEST(FormatLastError, PutsTheCodeInPlaceOfPercentD)
 TEST(ErrorBox, FormatsTheLastErrorIntoAHandBox)
 {
     MessageBoxRecorder boxes;
-    SetLastError(32);
+    SetLastError(ERROR_SHARING_VIOLATION);
     ShowErrorBox(IDS_DATA_INIT_FAILED);
     ASSERT_EQ(1u, boxes.Boxes().size());
     EXPECT_EQ(L"PELORA", boxes.Boxes()[0].caption);
@@ -121,7 +121,7 @@ TEST(ErrorBox, FormatsTheLastErrorIntoAHandBox)
     EXPECT_EQ(L"(32)", text.substr(text.size() - 4));
 
     // An id without a text shows the code alone, under the given caption.
-    SetLastError(2);
+    SetLastError(ERROR_FILE_NOT_FOUND);
     ShowErrorBox(19, L"fj.comp", MB_ICONEXCLAMATION);
     ASSERT_EQ(2u, boxes.Boxes().size());
     EXPECT_EQ(L"(2)", boxes.Boxes()[1].text);

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 #include "dialogs/AboutDialog.h"
-#include "dialogs/DialogGuard.h"
+#include "dialogs/ModalDialog.h"
+#include "dialogs/PropertyPage.h"
+#include <prsht.h>
 #include "resource.h"
 #include "support/MessageBoxRecorder.h"
 
@@ -27,11 +29,11 @@ int RunAboutAnswering(UINT command)
 
 }  // namespace
 
-TEST(AboutDialog, OkEndsWithOneAndCancelWithTwo)
+TEST(AboutDialog, OkAndCancelEndItWithTheirOwnCodes)
 {
     MessageBoxRecorder boxes;
-    EXPECT_EQ(1, RunAboutAnswering(IDOK));
-    EXPECT_EQ(2, RunAboutAnswering(IDCANCEL));
+    EXPECT_EQ(IDOK, RunAboutAnswering(IDOK));
+    EXPECT_EQ(IDCANCEL, RunAboutAnswering(IDCANCEL));
     EXPECT_TRUE(boxes.Boxes().empty());
 }
 
@@ -39,33 +41,55 @@ TEST(AboutDialog, ShowsItsTexts)
 {
     AboutDialog about;
     HWND dialog = CreateDialogParamW(GetModuleHandleW(NULL), MAKEINTRESOURCEW(IDD_ABOUT), NULL,
-                                     AboutDialog::Procedure, (LPARAM)&about);
+                                     ModalDialog::Procedure, (LPARAM)&about);
     ASSERT_TRUE(dialog != NULL);
     wchar_t text[64];
     GetWindowTextW(dialog, text, 64);
     EXPECT_STREQ(L"About Pelora", text);
-    EXPECT_TRUE(DialogObject(dialog) == &about);
+    EXPECT_TRUE(ModalDialog::ObjectOf(dialog) == &about);
+    EXPECT_TRUE(about.Window() == dialog);
     HWND label = FindWindowExW(dialog, NULL, L"Static", L"Pelora Version 1.1");
     EXPECT_TRUE(label != NULL);
     RECT frame;
     GetWindowRect(dialog, &frame);
     EXPECT_LE(frame.right - frame.left, 240);
     DestroyWindow(dialog);
+    // The window is gone: the object no longer names it.
+    EXPECT_TRUE(about.Window() == NULL);
 }
 
-TEST(DialogGuard, CommandWithoutObjectShowsNotInitializedAndIsIgnored)
+TEST(ModalDialog, CommandWithoutObjectShowsNotInitializedAndIsIgnored)
 {
     MessageBoxRecorder boxes;
     HWND dialog = CreateDialogParamW(GetModuleHandleW(NULL), MAKEINTRESOURCEW(IDD_ABOUT), NULL,
-                                     AboutDialog::Procedure, 0);
+                                     ModalDialog::Procedure, 0);
     ASSERT_TRUE(dialog != NULL);
     SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
     ASSERT_EQ(1u, boxes.Boxes().size());
     EXPECT_EQ(L"Not Initialized!", boxes.Boxes()[0].text);
     EXPECT_EQ(L"ERROR", boxes.Boxes()[0].caption);
-    EXPECT_EQ(0x10u, boxes.Boxes()[0].flags);
+    EXPECT_EQ((UINT)MB_ICONHAND, boxes.Boxes()[0].flags);
     EXPECT_TRUE(boxes.Boxes()[0].owner == NULL);
     // The dialog stays open.
     EXPECT_TRUE(IsWindow(dialog));
     DestroyWindow(dialog);
+}
+
+// A property page finds its object in its sheet entry; without one its
+// commands get the same guard.
+TEST(ModalDialog, PropertyPageWithoutItsObjectIsGuardedToo)
+{
+    MessageBoxRecorder boxes;
+    HWND sheet = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 240, 240, NULL, NULL, NULL, NULL);
+    PROPSHEETPAGEW entry = {};
+    entry.dwSize = sizeof entry;
+    HWND page = CreateDialogParamW(GetModuleHandleW(NULL), MAKEINTRESOURCEW(IDD_PAGE_KEY), sheet,
+                                   PropertyPage::SharedProc, (LPARAM)&entry);
+    ASSERT_TRUE(page != NULL);
+    EXPECT_TRUE(ModalDialog::ObjectOf(page) == NULL);
+    SendMessageW(page, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+    ASSERT_EQ(1u, boxes.Boxes().size());
+    EXPECT_EQ(L"Not Initialized!", boxes.Boxes()[0].text);
+    EXPECT_TRUE(IsWindow(page));
+    DestroyWindow(sheet);
 }
