@@ -40,7 +40,7 @@ struct FilterFixture : testing::Test {
 
 }  // namespace
 
-TEST_F(FilterFixture, WithoutAFileOnlyTheSubjectIsListedAndCancelWritesNothing)
+TEST_F(FilterFixture, WithoutAFileTheSubjectIsListedWithOneLevelsAreReadAndRewrittenInListOrder)
 {
     DialogDriver driver;
     std::vector<std::wstring> items;
@@ -56,13 +56,10 @@ TEST_F(FilterFixture, WithoutAFileOnlyTheSubjectIsListedAndCancelWritesNothing)
     EXPECT_TRUE(boxes.Boxes().empty());
     EXPECT_FALSE(FileExists(path));
     EXPECT_FALSE(FileExists(path + L"~"));
-}
 
-TEST_F(FilterFixture, ReadsLevelsAndRewritesTheFileInListOrder)
-{
+    // With a file: levels are read and the file rewritten in list order.
     // "x" and any other first byte read as low; empty lines are skipped.
     ASSERT_TRUE(WriteBytes(path, "+ \xC3\xBD\xC4\r\n- spam\r\n\r\nx other\r\n"));
-    DialogDriver driver;
     int spamLevel = -1, initialLevel = -1;
     driver.Then([&](HWND dialog) {
         initialLevel = CheckedLevel(dialog);

@@ -97,7 +97,7 @@ TEST_F(SubscribeFixture, SubscribingByCategoryWritesTheTablesWalkOrder)
     EXPECT_TRUE(boxes.Boxes().empty());
 }
 
-TEST_F(SubscribeFixture, LinesNotShownAreKeptAndUnsubscribingEmptiesTheFile)
+TEST_F(SubscribeFixture, LinesNotShownAreKeptUnsubscribingEmptiesTheFileAndCancelLeavesIt)
 {
     // A comment and a group the server no longer announces survive OK.
     Files("fj.comp\r\n", "fj\r\n", "# mine\r\nfj.comp\r\nold.gone\r\n");
@@ -113,12 +113,9 @@ TEST_F(SubscribeFixture, LinesNotShownAreKeptAndUnsubscribingEmptiesTheFile)
     driver.Then(ToggleFjComp);
     EXPECT_EQ(IDOK, Run());
     EXPECT_EQ("", ReadBytes(folder.File(L"group.dat")));
-}
 
-TEST_F(SubscribeFixture, CancelLeavesGroupDatAlone)
-{
+    // Cancel leaves group.dat alone.
     Files("fj.comp\r\n", "fj\r\n", "fj.comp\r\n");
-    DialogDriver driver;
     driver.Then([&](HWND dialog) {
         DoubleTap(dialog, L"fj");
         DoubleTap(dialog, L"fj.comp");

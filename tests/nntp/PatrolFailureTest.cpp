@@ -167,7 +167,7 @@ INSTANTIATE_TEST_SUITE_P(
                     NULL, NULL, L"Socket ERROR", L"受信に失敗しました(234)."}),
     [](const testing::TestParamInfo<PassFailure>& info) { return std::string(info.param.name); });
 
-TEST(PatrolFailure, ConnectRefusedNamesTheServer)
+TEST(PatrolFailure, ConnectRefusedAndGroupFilesThatCannotBeReadOrOpened)
 {
     ScriptedNntpServer server;   // started and stopped: its port is free again
     ASSERT_TRUE(server.Start(10000));
@@ -178,11 +178,7 @@ TEST(PatrolFailure, ConnectRefusedNamesTheServer)
     EXPECT_EQ((DWORD)StatusFatal, result.status);
     EXPECT_STREQ(L"127.0.0.1", result.caption);
     EXPECT_STREQ(L"サーバに接続できませんでした", result.text);
-}
 
-TEST(PatrolFailure, GroupFilesThatCannotBeReadOrOpened)
-{
-    ScriptedNntpServer server;
     ASSERT_TRUE(server.Start(10000));
     server.On("GROUP g.nolog", "211 1 1 1\r\n");
     server.On("GROUP g.busy", "211 1 1 1\r\n");

@@ -62,8 +62,9 @@ Pass RunPass(const Behaviour& behaviour, DWORD pipelining)
         harness.AddGroup(group.first, group.second, group.second);
     harness.SetPipelining(pipelining);
     pass.result = harness.RunDirect(server.Port(), behaviour.limit);
-    server.Stop();
+    // Before Stop: the list then waits for the client's closing QUIT.
     pass.wire = server.Commands();
+    server.Stop();
     for (const auto& group : behaviour.groups) {
         pass.files.push_back(harness.Group(group.first, L".idx"));
         pass.files.push_back(harness.Group(group.first, L".log"));

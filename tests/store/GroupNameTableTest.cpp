@@ -12,7 +12,7 @@ static std::vector<std::string> WalkAll(const GroupNameTable& table)
     return names;
 }
 
-TEST(GroupNameTable, BucketIsTheSignedByteXorModulo91)
+TEST(GroupNameTable, BucketIsTheSignedByteXorModulo91WalkedInOrderNewestFirst)
 {
     EXPECT_EQ(12u, GroupNameTable::BucketOf("fj"));
     EXPECT_EQ(17u, GroupNameTable::BucketOf("comp"));
@@ -20,10 +20,7 @@ TEST(GroupNameTable, BucketIsTheSignedByteXorModulo91)
     EXPECT_EQ(38u, GroupNameTable::BucketOf("\x81"));            // 0xFFFFFF81 % 91
     EXPECT_EQ(69u, GroupNameTable::BucketOf("\x82\xa0\x82"));    // 0xFFFFFFA0 % 91
     EXPECT_EQ(8u, GroupNameTable::BucketOf("\x93\xfa" "a"));     // sign bits cancel
-}
 
-TEST(GroupNameTable, WalksBucketsInOrderNewestFirstAndKeepsDuplicates)
-{
     GroupNameTable table;
     EXPECT_EQ(NULL, table.Insert("fj"));  // before init
     ASSERT_TRUE(table.Init());

@@ -62,7 +62,7 @@ TEST_F(Lines, SameLinesWhateverTheBlockSize)
     }
 }
 
-TEST_F(Lines, LongLinesAndZeroBytesFail)
+TEST_F(Lines, LongLinesAndZeroBytesFailStripRemovesTheLineEnd)
 {
     DWORD error;
     std::vector<std::string> lines = Read("ok\r\n" + std::string(63, 'x') + "\r\n", 4096, true, &error);
@@ -77,10 +77,8 @@ TEST_F(Lines, LongLinesAndZeroBytesFail)
     lines = Read(std::string("ok\r\nz\0z\r\nmore\r\n", 15), 4096, true, &error);
     EXPECT_EQ(1u, lines.size());
     EXPECT_EQ((DWORD)ERROR_INVALID_DATA, error);
-}
 
-TEST_F(Lines, StripRemovesTheLineEnd)
-{
+    // Strip removes the line end.
     SetLog("+ foo\r\nx\r\n");
     HANDLE file = CreateFileW(group.LogPath(), GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING, 0, NULL);
     LineReader reader;

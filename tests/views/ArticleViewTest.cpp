@@ -165,7 +165,7 @@ TEST_F(ArticleViewTest, CharacterWiderThanTheAreaStillAdvances)
     }
 }
 
-TEST_F(ArticleViewTest, ScrollRangeKeepsThumbPositionsInsideTheTable)
+TEST_F(ArticleViewTest, ScrollRangeKeepsThumbPositionsInsideAndKeysPageScrollAndNotify)
 {
     Open(kArticle);
     int low = -1, high = -1;
@@ -182,10 +182,7 @@ TEST_F(ArticleViewTest, ScrollRangeKeepsThumbPositionsInsideTheTable)
     EXPECT_EQ(30, GetScrollPos(view_.ScrollBar(), SB_CTL));
     Scroll(SB_THUMBPOSITION, 65535);
     EXPECT_EQ(LastTop(), view_.TopLine());
-}
 
-TEST_F(ArticleViewTest, KeysPageScrollAndNotify)
-{
     Open(Numbered(60));
     UINT step = view_.PageSize() - 2;
     Key(VK_NEXT);
@@ -250,7 +247,7 @@ TEST_F(ArticleViewTest, PagesOfFewerThanThreeRowsStillMove)
     }
 }
 
-TEST_F(ArticleViewTest, NewTextStartsOverAndCopyTakesAllOfIt)
+TEST_F(ArticleViewTest, NewTextStartsOverCopyTakesAllOfItAndColoursAreDrawn)
 {
     Open(Numbered(60));
     Key(VK_NEXT);
@@ -271,10 +268,8 @@ TEST_F(ArticleViewTest, NewTextStartsOverAndCopyTakesAllOfIt)
     text_.SetText(NULL);
     UpdateWindow(view_.Window());
     EXPECT_TRUE(Shown().empty());
-}
 
-TEST_F(ArticleViewTest, DrawsHeaderAndQuoteColours)
-{
+    // Header and quote lines are drawn in their colours.
     Open(kArticle);
     HDC dc = GetDC(view_.Window());
     auto count = [&](int row, COLORREF colour) {

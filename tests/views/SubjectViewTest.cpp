@@ -86,7 +86,7 @@ protected:
     SubjectView* view_ = NULL;
 };
 
-TEST_F(SubjectViewTest, ScrollRangeKeepsThumbPositionsOnTheList)
+TEST_F(SubjectViewTest, ScrollRangeKeepsThumbPositionsOnTheListAndTheCursorTurnsPages)
 {
     Open(40);
     EXPECT_EQ(15u, view_->List().PageSize());
@@ -102,10 +102,8 @@ TEST_F(SubjectViewTest, ScrollRangeKeepsThumbPositionsOnTheList)
     EXPECT_EQ(0, ScrollMax());
     Scroll(SB_THUMBPOSITION, 3);
     EXPECT_EQ(0u, Top());
-}
 
-TEST_F(SubjectViewTest, CursorTurnsPagesAndKeepsTheArticle)
-{
+    // The cursor turns pages and keeps the article.
     Open(40);
     for (int i = 0; i < 15; ++i)
         Key(VK_DOWN);
@@ -163,7 +161,7 @@ TEST_F(SubjectViewTest, LineModeScrollsOneRowAndDropsUnpaintedScrolls)
     EXPECT_EQ("subject 0", Selected());
 }
 
-TEST_F(SubjectViewTest, ShortAndEmptyLists)
+TEST_F(SubjectViewTest, ShortAndEmptyListsToggleReadAndFilterKeepTheIndexInStep)
 {
     Open(3);
     Key(VK_NEXT);
@@ -189,10 +187,8 @@ TEST_F(SubjectViewTest, ShortAndEmptyLists)
     Key(VK_DOWN);
     EXPECT_EQ((std::vector<UINT>{ 2, 2 }), Codes());
     EXPECT_TRUE(view_->ToggleRead());
-}
 
-TEST_F(SubjectViewTest, ToggleReadAndFilterKeepTheIndexInStep)
-{
+    // Toggling read and the filter keep the index in step.
     Open(6);
     Key(VK_DOWN);
     EXPECT_TRUE(view_->ToggleRead());
