@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Screenshots of the property pages and the file chooser in a 640x240 Wine
-# desktop under Xvfb: docs/settings/*.png. Needs a built test_dialogs.
+# desktop under Xvfb: docs/settings/*.png. Needs a built tools/shots.
 # With "ppc" the Pocket PC templates in a 240x320 desktop (ppc-*.png; needs
 # a built pelora_ppc). PELORA_SHOT_CASE and PELORA_SHOT_OUT name another
 # set of shots and folder (the other dialogs: Dialogs, docs/dialogs).
@@ -24,8 +24,8 @@ xvfb=$!
 trap 'wineserver -k >/dev/null 2>&1 || true; kill $xvfb 2>/dev/null || true; rm -rf "$work"' EXIT
 sleep 1
 export PELORA_SHOT_DIR="Z:${work//\//\\}"
-wine explorer /desktop=Pelora,$size "$BUILD_DIR/tests/test_dialogs.exe" \
-  --gtest_also_run_disabled_tests --gtest_filter="*Screens.${PELORA_SHOT_CASE:-PagesAndChooser}" >/dev/null 2>&1 &
+wine explorer /desktop=Pelora,$size "$BUILD_DIR/tools/shots.exe" \
+  "${PELORA_SHOT_CASE:-PagesAndChooser}" >/dev/null 2>&1 &
 runner=$!
 deadline=$((SECONDS + 90))
 while kill -0 $runner 2>/dev/null && [ $SECONDS -lt $deadline ]; do

@@ -1,4 +1,4 @@
-#include "support/ShotScript.h"
+#include "shots/ShotScript.h"
 #include <windows.h>
 #include <stdlib.h>
 #include "support/DialogDriver.h"

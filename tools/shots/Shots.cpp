@@ -1,0 +1,133 @@
+// Shows windows one after another so that docs/settings/shots.sh can take
+// their pictures: "PagesAndChooser" (the property pages and the file chooser)
+// or "Dialogs" (the subscription, catch-up and keyword filter dialogs).
+// PELORA_SHOT_MODULE names another program whose templates to show (the
+// Pocket PC one).
+#include <windows.h>
+#include <commctrl.h>
+#include <prsht.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+#include <wchar.h>
+#include "resource.h"
+#include "settings/Settings.h"
+#include "dialogs/PropertySheet.h"
+#include "dialogs/FileChooserDialog.h"
+#include "dialogs/CatchUpDialog.h"
+#include "dialogs/SubscribeDialog.h"
+#include "dialogs/KeywordFilterDialog.h"
+#include "text/MessageCatalog.h"
+#include "support/DialogDriver.h"
+#include "support/RegistrySandbox.h"
+#include "support/StoreFiles.h"
+#include "shots/ShotScript.h"
+
+namespace {
+
+HINSTANCE ShotModule()
+{
+    const wchar_t* module = _wgetenv(L"PELORA_SHOT_MODULE");
+    if (!module || !*module)
+        return GetModuleHandleW(NULL);
+    HINSTANCE loaded = LoadLibraryExW(module, NULL, LOAD_LIBRARY_AS_DATAFILE);
+    return loaded ? loaded : GetModuleHandleW(NULL);
+}
+
+void PagesAndChooser()
+{
+    RegistrySandbox::Clear();
+    AddPhoneBookEntry(L"Office");
+    wchar_t path[MAX_PATH];
+    GetTempPathW(MAX_PATH, path);
+    WriteString(kSettingsKey, L"Server", L"news.example.jp");
+    WriteString(kSettingsKey, L"DataPath", path);
+    WriteString(kSettingsKey, L"EntryName", L"Office");
+    WriteDword(kSettingsKey, L"Dialup", 1);
+    COLORREF blue = RGB(0, 0, 192);
+    WriteValue(kSettingsKey, L"HeaderColor", REG_BINARY, &blue, 4);
+
+    const wchar_t* names[] = { L"page-main", L"page-auth", L"page-key", L"page-connection",
+                               L"page-font", L"page-color" };
+    Settings settings;
+    DialogDriver driver;
+    driver.Then(L"プロパティ", [&](HWND sheet) {
+        for (int i = 0; i < 6; i++) {
+            SendMessageW(sheet, PSM_SETCURSEL, i, 0);
+            Shoot(names[i]);
+        }
+        DialogDriver::Click(sheet, IDCANCEL);
+    });
+    HINSTANCE module = ShotModule();
+    RunPropertySheet(&settings, module, NULL);
+
+    FileChooserDialog chooser;
+    driver.Then(L"Choose folder", [&](HWND dialog) {
+        HWND tree = GetDlgItem(dialog, IDC_CHOOSER_TREE);
+        HTREEITEM root = TreeView_GetRoot(tree);
+        TreeView_SelectItem(tree, root);
+        SendMessageW(tree, WM_KEYDOWN, VK_ADD, 0);
+        HTREEITEM first = TreeView_GetChild(tree, root);
+        if (first) {
+            TreeView_SelectItem(tree, first);
+            SendMessageW(tree, WM_KEYDOWN, VK_ADD, 0);
+        }
+        Shoot(L"file-chooser");
+        DialogDriver::Click(dialog, IDCANCEL);
+    });
+    chooser.Choose(module, NULL, L"Choose folder", NULL);
+    settings.Destroy();
+}
+
+void Dialogs()
+{
+    TempDataFolder folder;
+    WriteBytes(folder.File(L"active.dat"), "fj.rec.travel\r\nfj.comp.handheld\r\njapan.misc\r\n");
+    WriteBytes(folder.File(L"category.dat"), "fj\r\njapan\r\n");
+    WriteBytes(folder.File(L"group.dat"), "fj.comp.handheld\r\n");
+    WriteBytes(folder.File(L"fj.comp.handheld.flt"), "+ \x83\x8A\x83\x8A\x81\x5B\x83\x58\r\n- spam\r\n");
+    HINSTANCE instance = GetModuleHandleW(NULL);
+    Settings settings;
+    DialogDriver driver;
+    driver.Then([](HWND dialog) {
+        DialogDriver::DoubleTap(dialog, IDC_SUBSCRIBE_LIST, L"fj");
+        Shoot(L"subscribe");
+        SendMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
+    });
+    RunSubscribeDialog(instance, NULL, folder.Path().c_str(), &settings);
+    driver.Then([](HWND dialog) {
+        DialogDriver::Click(dialog, IDC_CATCHUP_LOCAL);
+        Shoot(L"catchup");
+        DialogDriver::Click(dialog, IDCANCEL);
+    });
+    CatchUpDialog catchUp;
+    RunCatchUpDialog(&catchUp, instance, NULL);
+    driver.Then([](HWND dialog) {
+        Shoot(L"filter");
+        DialogDriver::Click(dialog, IDCANCEL);
+    });
+    RunKeywordFilterDialog(instance, NULL, folder.File(L"fj.comp.handheld.flt").c_str(), L"Re: 新しい端末のリリース");
+}
+
+} // namespace
+
+int wmain(int argc, wchar_t** argv)
+{
+    const wchar_t* which = argc > 1 ? argv[1] : L"PagesAndChooser";
+    if (wcscmp(which, L"PagesAndChooser") != 0 && wcscmp(which, L"Dialogs") != 0) {
+        fprintf(stderr, "usage: shots PagesAndChooser|Dialogs\n");
+        return 2;
+    }
+    // The settings written for the pictures go to a private key, not the prefix's.
+    if (!RegistrySandbox::Take()) {
+        fprintf(stderr, "no private HKEY_CURRENT_USER\n");
+        return 2;
+    }
+    MessageCatalog::SetInstance(GetModuleHandleW(NULL));
+    if (wcscmp(which, L"Dialogs") == 0)
+        Dialogs();
+    else
+        PagesAndChooser();
+    RegistrySandbox::Release();
+    return 0;
+}
