@@ -96,12 +96,6 @@ void ScriptedNntpServer::On(const std::string& command, const ScriptedReply& rep
     script_[command].push_back(reply);
 }
 
-void ScriptedNntpServer::SetDefault(const std::string& bytes)
-{
-    std::lock_guard<std::mutex> lock(mutex_);
-    default_ = bytes;
-}
-
 void ScriptedNntpServer::AddArticle(unsigned number, const std::string& header, const std::string& body)
 {
     std::string n = std::to_string(number);

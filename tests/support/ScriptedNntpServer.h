@@ -43,8 +43,6 @@ public:
     // one line are used in turn; the last one keeps answering.
     void On(const std::string& command, const std::string& bytes, bool closeAfter = false);
     void On(const std::string& command, const ScriptedReply& reply);
-    // The answer to lines nobody scripted ("500 unknown command\r\n").
-    void SetDefault(const std::string& bytes);
 
     // Convenience: "HEAD n" and "BODY n" of one article. `header` and `body`
     // are raw lines with CR LF; the body is sent as given (stuff dots
@@ -74,7 +72,7 @@ private:
     bool stopping_;
     DWORD deadline_;
     ScriptedReply greeting_;
-    std::string default_;
+    std::string default_;   // the answer to lines nobody scripted
     std::map<std::string, std::deque<ScriptedReply>> script_;
     std::vector<std::string> received_;
     int connections_;
