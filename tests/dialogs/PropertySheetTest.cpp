@@ -74,7 +74,7 @@ protected:
     MessageBoxRecorder boxes_;
 };
 
-TEST_F(PropertySheetTest, SixPagesInOrderAndOkSavesTheMainPage)
+TEST_F(PropertySheetTest, SixPagesInOrderAndOkSavesTheMainAndKeyPages)
 {
     int result = Run([&](HWND sheet) {
         HWND tabs = (HWND)SendMessageW(sheet, PSM_GETTABCONTROL, 0, 0);
@@ -103,9 +103,16 @@ TEST_F(PropertySheetTest, SixPagesInOrderAndOkSavesTheMainPage)
         DialogDriver::SetText(page, IDC_MAIN_PORT, L"");
         DialogDriver::SetText(page, IDC_MAIN_FOLDER, (L"  " + folder_ + L"\\\\").c_str());
         DialogDriver::SetText(page, IDC_MAIN_LIMIT, L"300");
+        page = GoTo(sheet, kKeyPage);
+        EXPECT_EQ(BST_UNCHECKED, IsDlgButtonChecked(page, IDC_KEY_LINE_SCROLL));
+        EXPECT_EQ(BST_CHECKED, IsDlgButtonChecked(page, IDC_KEY_AUTO_NEXT));
+        DialogDriver::Click(page, IDC_KEY_LINE_SCROLL);
+        DialogDriver::Click(page, IDC_KEY_AUTO_NEXT);
         DialogDriver::Click(sheet, IDOK);
     });
     EXPECT_EQ(IDOK, result);
+    EXPECT_EQ(1u, ReadDword(kSettingsKey, L"KeyMode"));
+    EXPECT_EQ(0u, ReadDword(kSettingsKey, L"AutoNextArticle"));
     EXPECT_EQ(L"news.tidewell.jp", ReadString(kSettingsKey, L"Server"));
     EXPECT_EQ(0u, ReadDword(kSettingsKey, L"Port"));
     EXPECT_EQ(folder_ + L"\\", ReadString(kSettingsKey, L"DataPath"));
@@ -208,28 +215,26 @@ TEST_F(PropertySheetTest, PasswordsMustMatchAndTurningTheBoxOffRemovesBoth)
     EXPECT_FALSE(ReadValue(kSettingsKey, L"Password").present);
 }
 
-TEST_F(PropertySheetTest, KeyPageStoresBothBoxes)
+TEST_F(PropertySheetTest, ConnectionPageOffersThePhoneBookAndNeedsAnEntryForDialUp)
 {
+    // Without a phone book dial-up cannot be turned on.
+    WriteDword(kSettingsKey, L"Dialup", 1);
     int result = Run([&](HWND sheet) {
-        HWND page = GoTo(sheet, kKeyPage);
-        EXPECT_EQ(BST_UNCHECKED, IsDlgButtonChecked(page, IDC_KEY_LINE_SCROLL));
-        EXPECT_EQ(BST_CHECKED, IsDlgButtonChecked(page, IDC_KEY_AUTO_NEXT));
-        DialogDriver::Click(page, IDC_KEY_LINE_SCROLL);
-        DialogDriver::Click(page, IDC_KEY_AUTO_NEXT);
+        HWND page = GoTo(sheet, kConnectionPage);
+        EXPECT_EQ(BST_UNCHECKED, IsDlgButtonChecked(page, IDC_CONN_DIALUP));
+        EXPECT_FALSE(IsWindowEnabled(GetDlgItem(page, IDC_CONN_DIALUP)));
+        EXPECT_FALSE(IsWindowEnabled(GetDlgItem(page, IDC_CONN_ENTRY)));
         DialogDriver::Click(sheet, IDOK);
     });
     ASSERT_EQ(IDOK, result);
-    EXPECT_EQ(1u, ReadDword(kSettingsKey, L"KeyMode"));
-    EXPECT_EQ(0u, ReadDword(kSettingsKey, L"AutoNextArticle"));
-}
+    EXPECT_EQ(0u, ReadDword(kSettingsKey, L"Dialup"));
+    EXPECT_EQ(L"", ReadString(kSettingsKey, L"EntryName"));
 
-TEST_F(PropertySheetTest, ConnectionPageOffersThePhoneBookAndNeedsAnEntryForDialUp)
-{
     AddPhoneBookEntry(L"Home");
     AddPhoneBookEntry(L"Office");
     AddPhoneBookEntry(L"`Direct");
     WriteString(kSettingsKey, L"EntryName", L"Of");
-    int result = Run([&](HWND sheet) {
+    result = Run([&](HWND sheet) {
         HWND page = GoTo(sheet, kConnectionPage);
         HWND list = GetDlgItem(page, IDC_CONN_ENTRY);
         std::vector<std::wstring> expected{ L"Home", L"Office" };
@@ -257,21 +262,6 @@ TEST_F(PropertySheetTest, ConnectionPageOffersThePhoneBookAndNeedsAnEntryForDial
     EXPECT_EQ(1u, ReadDword(kSettingsKey, L"Dialup"));
     EXPECT_EQ(L"Home", ReadString(kSettingsKey, L"EntryName"));
     EXPECT_EQ(15u, ReadDword(kSettingsKey, L"DisconnectWaitTime"));
-}
-
-TEST_F(PropertySheetTest, WithoutAPhoneBookDialUpCannotBeTurnedOn)
-{
-    WriteDword(kSettingsKey, L"Dialup", 1);
-    int result = Run([&](HWND sheet) {
-        HWND page = GoTo(sheet, kConnectionPage);
-        EXPECT_EQ(BST_UNCHECKED, IsDlgButtonChecked(page, IDC_CONN_DIALUP));
-        EXPECT_FALSE(IsWindowEnabled(GetDlgItem(page, IDC_CONN_DIALUP)));
-        EXPECT_FALSE(IsWindowEnabled(GetDlgItem(page, IDC_CONN_ENTRY)));
-        DialogDriver::Click(sheet, IDOK);
-    });
-    ASSERT_EQ(IDOK, result);
-    EXPECT_EQ(0u, ReadDword(kSettingsKey, L"Dialup"));
-    EXPECT_EQ(L"", ReadString(kSettingsKey, L"EntryName"));
 }
 
 TEST_F(PropertySheetTest, FontPageListsFamiliesAndKeepsSizesInRange)

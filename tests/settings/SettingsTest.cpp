@@ -122,31 +122,22 @@ TEST_F(SettingsStore, SaveWritesEachValueWithItsTypeAndBytes)
     settings.UserName = _strdup("\x8e\x52\x93\x63");
     ASSERT_TRUE(settings.Save());
 
-    RegistryValue server = Read(L"Server");
-    EXPECT_EQ((DWORD)REG_SZ, server.type);
-    EXPECT_EQ(Bytes(L"news.example.jp"), server.bytes);
-    RegistryValue port = Read(L"Port");
-    EXPECT_EQ((DWORD)REG_DWORD, port.type);
-    EXPECT_EQ((std::vector<BYTE>{0x87, 0x27, 0, 0}), port.bytes);
-    RegistryValue pipelining = Read(L"Pipelining");
-    EXPECT_EQ((DWORD)REG_DWORD, pipelining.type);
-    EXPECT_EQ((std::vector<BYTE>{1, 0, 0, 0}), pipelining.bytes);
-    RegistryValue header = Read(L"HeaderColor");
-    EXPECT_EQ((DWORD)REG_BINARY, header.type);
-    EXPECT_EQ((std::vector<BYTE>{0xFF, 0, 0, 0}), header.bytes);
-    RegistryValue quote = Read(L"ReferenceLine");
-    EXPECT_EQ((DWORD)REG_BINARY, quote.type);
-    EXPECT_EQ((std::vector<BYTE>{0x56, 0x34, 0x12, 0}), quote.bytes);
-    RegistryValue convert = Read(L"ConvertMime");
-    EXPECT_EQ((DWORD)REG_DWORD, convert.type);
-    EXPECT_EQ((std::vector<BYTE>{1, 0, 0, 0}), convert.bytes);
-    EXPECT_EQ(Bytes(L"\u5c71\u7530"), Read(L"UserName").bytes);
-    EXPECT_EQ(Bytes(L"\u30d7\u30ed\u30d0\u30a4\u30c0"), Read(L"EntryName").bytes);
+    auto expectStored = [](const wchar_t* name, DWORD type, const std::vector<BYTE>& bytes) {
+        RegistryValue value = Read(name);
+        EXPECT_EQ(type, value.type) << name;
+        EXPECT_EQ(bytes, value.bytes) << name;
+    };
+    expectStored(L"Server", REG_SZ, Bytes(L"news.example.jp"));
+    expectStored(L"Port", REG_DWORD, {0x87, 0x27, 0, 0});
+    expectStored(L"Pipelining", REG_DWORD, {1, 0, 0, 0});
+    expectStored(L"HeaderColor", REG_BINARY, {0xFF, 0, 0, 0});
+    expectStored(L"ReferenceLine", REG_BINARY, {0x56, 0x34, 0x12, 0});
+    expectStored(L"ConvertMime", REG_DWORD, {1, 0, 0, 0});
+    expectStored(L"UserName", REG_SZ, Bytes(L"\u5c71\u7530"));
+    expectStored(L"EntryName", REG_SZ, Bytes(L"\u30d7\u30ed\u30d0\u30a4\u30c0"));
     // Poster fields that are none are written empty, the editor path too.
-    RegistryValue organization = Read(L"Organization");
-    EXPECT_EQ((DWORD)REG_SZ, organization.type);
-    EXPECT_EQ(Bytes(L""), organization.bytes);
-    EXPECT_EQ(Bytes(L""), Read(L"EditorPath").bytes);
+    expectStored(L"Organization", REG_SZ, Bytes(L""));
+    expectStored(L"EditorPath", REG_SZ, Bytes(L""));
 
     Settings again;
     BOOL complete = FALSE;
