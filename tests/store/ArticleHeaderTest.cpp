@@ -14,17 +14,11 @@ protected:
     std::string Subject() { char f[48]; header.SubjectField(f); return std::string(f, 48); }
     std::string Date() { char f[4]; header.DateField(f); return std::string(f, 4); }
     std::string Sender() { char f[16]; header.SenderField(f); return std::string(f, 16); }
-    std::string SenderOf(const char* from)
+    // The header holding `line` alone.
+    void Only(const std::string& line)
     {
         header.Reset();
-        header.AddHeaderLine(from);
-        return Sender();
-    }
-    std::string DateOf(const char* date)
-    {
-        header.Reset();
-        header.AddHeaderLine(date);
-        return Date();
+        header.AddHeaderLine(line.c_str());
     }
     ArticleHeader header;
 };
@@ -108,45 +102,37 @@ TEST_F(Header, LaterLinesWinAndMissingOnesGiveTheDefaults)
     EXPECT_EQ(std::string(48, '\0'), Subject());
 }
 
-TEST_F(Header, SubjectCutAt47BytesWithoutSplittingACharacterAndDateFields)
+TEST_F(Header, SubjectCutAt47BytesWithoutSplittingACharacter)
 {
-    std::string line = "Subject: " + std::string(47, 's') + "\r\n";
-    header.AddHeaderLine(line.c_str());
+    Only("Subject: " + std::string(47, 's') + "\r\n");
     EXPECT_EQ(Field(std::string(47, 's'), 48), Subject());
-    header.Reset();
-    line = "Subject: " + std::string(46, 's') + "\x82\xa0" + "\r\n";
-    header.AddHeaderLine(line.c_str());
+    Only("Subject: " + std::string(46, 's') + "\x82\xa0\r\n");
     EXPECT_EQ(Field(std::string(46, 's'), 48), Subject());
-
-    EXPECT_EQ("1205", DateOf("Date: 05 Dec 2026\r\n"));
-    EXPECT_EQ("1205", DateOf("Date: Sat, 5 Dec 2026 09:00:00 +0900\r\n"));
-    EXPECT_EQ("0131", DateOf("Date: Sat, 31 Jan 2026\r\n"));
-    EXPECT_EQ("0000", DateOf("Date: 2026-12-05\r\n"));
-    EXPECT_EQ("0000", DateOf("Date: Sat, 5 dec 2026\r\n"));
-    EXPECT_EQ("0000", DateOf("Date: Sat\r\n"));
-    EXPECT_EQ("0000", DateOf("Date: 5"));
-    EXPECT_EQ("0000", DateOf("Date: 12 D"));
 }
 
-TEST_F(Header, SenderForms)
+TEST_F(Header, DateAndSenderForms)
 {
-    EXPECT_EQ(Field("Taro", 16), SenderOf("From: Taro <t@example.jp>\r\n"));
-    EXPECT_EQ(Field("Taro Yamada", 16), SenderOf("From: \"Taro Yamada\" <t@example.jp>\r\n"));
-    EXPECT_EQ(Field("Taro", 16), SenderOf("From: t@example.jp (Taro)\r\n"));
-    EXPECT_EQ(Field("<t@example.jp.l", 16), SenderOf("From: <t@example.jp.long>\r\n"));
-    EXPECT_EQ(Field("Tar", 16), SenderOf("From: Taro<t@example.jp>\r\n"));
-    EXPECT_EQ(Field("t@example.jp", 16), SenderOf("From: t@example.jp\r\n"));
-    EXPECT_EQ(Field("(Unknown)", 16), SenderOf("From: \r\n"));
-    std::string wide = "From: ";
-    for (int i = 0; i < 16; i++)
-        wide += "\x82\xa0";
-    wide += "\r\n";
-    std::string seven;
-    for (int i = 0; i < 7; i++)
-        seven += "\x82\xa0";
-    EXPECT_EQ(Field(seven, 16), SenderOf(wide.c_str()));
-    // A double-byte character containing '>' or '(' bytes is one unit.
-    EXPECT_EQ(Field("\x83\x3e", 16), SenderOf("From: \x83\x3e\r\n"));
+    const char* dates[][2] = {
+        {"Date: 05 Dec 2026\r\n", "1205"}, {"Date: Sat, 5 Dec 2026 09:00:00 +0900\r\n", "1205"},
+        {"Date: Sat, 31 Jan 2026\r\n", "0131"}, {"Date: 2026-12-05\r\n", "0000"},
+        {"Date: Sat, 5 dec 2026\r\n", "0000"}, {"Date: Sat\r\n", "0000"}, {"Date: 5", "0000"},
+        {"Date: 12 D", "0000"}};
+    for (const auto& date : dates) {
+        Only(date[0]);
+        EXPECT_EQ(date[1], Date()) << date[0];
+    }
+    std::string kana = Sjis(std::wstring(16, L'\x3042'));
+    std::string senders[][2] = {
+        {"From: Taro <t@example.jp>\r\n", "Taro"}, {"From: \"Taro Yamada\" <t@example.jp>\r\n", "Taro Yamada"},
+        {"From: t@example.jp (Taro)\r\n", "Taro"}, {"From: <t@example.jp.long>\r\n", "<t@example.jp.l"},
+        {"From: Taro<t@example.jp>\r\n", "Tar"}, {"From: t@example.jp\r\n", "t@example.jp"},
+        {"From: \r\n", "(Unknown)"}, {"From: " + kana + "\r\n", kana.substr(0, 14)},
+        // A double-byte character containing '>' or '(' bytes is one unit.
+        {"From: \x83\x3e\r\n", "\x83\x3e"}};
+    for (const auto& sender : senders) {
+        Only(sender[0]);
+        EXPECT_EQ(Field(sender[1], 16), Sender()) << sender[0];
+    }
 }
 
 TEST(ParseNumber, ReadsDigitsUpToABlankOrCr)

@@ -1,11 +1,11 @@
 // Articles appended through the writer: the log and index bytes.
-#include "StoreTestGroup.h"
+#include "GroupFilesFixture.h"
 #include "store/ArticleWriter.h"
 #include "store/ArticleLog.h"
 
 namespace {
 
-class Writer : public StoreGroupTest {
+class Writer : public StoreTest {
 protected:
     void Open()
     {
@@ -20,22 +20,29 @@ protected:
         ASSERT_TRUE(group.WriteHeader(group.IndexHandle()));
         group.CloseIndex();
     }
-    BOOL Write(DWORD number, const char* const* header, const char* const* body)
+    // Header lines that begin with a blank are continuations.
+    BOOL Write(DWORD number, std::initializer_list<const char*> header,
+               std::initializer_list<const char*> body)
     {
         if (!writer.Begin(number))
             return FALSE;
-        for (; *header; header++) {
-            BOOL ok = (**header == ' ') ? writer.AddContinuationLine(*header)
-                                        : writer.AddHeaderLine(*header);
-            if (!ok)
+        for (const char* line : header)
+            if (!(*line == ' ' ? writer.AddContinuationLine(line) : writer.AddHeaderLine(line)))
                 return FALSE;
-        }
         if (!writer.WriteHeader())
             return FALSE;
-        for (; *body; body++)
-            if (!writer.WriteBodyLine(*body))
+        for (const char* line : body)
+            if (!writer.WriteBodyLine(line))
                 return FALSE;
         return writer.Finish();
+    }
+    // The log and index still pair up: a rebuild gives the same records.
+    void ExpectRebuildAgrees()
+    {
+        std::string index = Index();
+        group.Clear();
+        ASSERT_TRUE(RebuildIndex(&group));
+        EXPECT_EQ(index.substr(kIndexHeaderSize), Index().substr(kIndexHeaderSize));
     }
     ArticleWriter writer;
 };
@@ -44,15 +51,10 @@ TEST_F(Writer, AppendsBlocksAndRecordsWithPriorities)
 {
     SetFilter("+ foo\r\n- bar\r\n");
     Open();
-    const char* first[] = {"From: Taro <t@example.jp>\r\n", "Subject: about foo\r\n",
-                           "Date: Sat, 5 Dec 2026 15:08:39 +0900\r\n", NULL};
-    const char* firstBody[] = {"hello\r\n", "..dot\r\n", NULL};
-    ASSERT_TRUE(Write(101, first, firstBody));
-    const char* second[] = {"Subject: a\r\n", " bar\r\n", "From: x@y (Hanako)\r\n", NULL};
-    const char* secondBody[] = {NULL};
-    ASSERT_TRUE(Write(102, second, secondBody));
-    const char* third[] = {"From: nobody\r\n", NULL};
-    ASSERT_TRUE(Write(103, third, secondBody));
+    ASSERT_TRUE(Write(101, {"From: Taro <t@example.jp>\r\n", "Subject: about foo\r\n",
+                            "Date: Sat, 5 Dec 2026 15:08:39 +0900\r\n"}, {"hello\r\n", "..dot\r\n"}));
+    ASSERT_TRUE(Write(102, {"Subject: a\r\n", " bar\r\n", "From: x@y (Hanako)\r\n"}, {}));
+    ASSERT_TRUE(Write(103, {"From: nobody\r\n"}, {}));
     group.SetLastArticle(103);
     group.SetServerLast(110);
     ASSERT_TRUE(group.SetStateText(L"OK"));
@@ -75,9 +77,7 @@ TEST_F(Writer, SubjectShorterThanKeywordIsNotMatchedWithItsLineEnd)
 {
     SetFilter("+ foo\r\n");
     Open();
-    const char* header[] = {"Subject: fo\r\n", NULL};
-    const char* body[] = {NULL};
-    ASSERT_TRUE(Write(1, header, body));
+    ASSERT_TRUE(Write(1, {"Subject: fo\r\n"}, {}));
     Close();
     ASSERT_TRUE(group.ReadHeader());
     IndexRecord record;
@@ -95,47 +95,32 @@ TEST_F(Writer, SubjectShorterThanKeywordIsNotMatchedWithItsLineEnd)
 TEST_F(Writer, UnfinishedArticleIsCutOffTheLog)
 {
     Open();
-    const char* header[] = {"Subject: one\r\n", NULL};
-    const char* body[] = {"text\r\n", NULL};
-    ASSERT_TRUE(Write(1, header, body));
-    std::string whole = Log();
+    ASSERT_TRUE(Write(1, {"Subject: one\r\n"}, {"text\r\n"}));
     // The body of the next article fails half-way: the engine begins the
     // one after it, or stops the group.
     ASSERT_TRUE(writer.Begin(2));
     ASSERT_TRUE(writer.AddHeaderLine("Subject: two\r\n"));
     ASSERT_TRUE(writer.WriteHeader());
     ASSERT_TRUE(writer.WriteBodyLine("partial\r\n"));
-    ASSERT_TRUE(Write(3, header, body));
+    ASSERT_TRUE(Write(3, {"Subject: one\r\n"}, {"text\r\n"}));
     ASSERT_TRUE(writer.Begin(4));
     ASSERT_TRUE(writer.AddHeaderLine("Subject: four\r\n"));
     ASSERT_TRUE(writer.WriteHeader());
     Close();
-    std::string one = ArticleBlock("Subject: one", 1, "text");
-    std::string three = ArticleBlock("Subject: one", 3, "text");
-    EXPECT_EQ(one + three, Log());
+    EXPECT_EQ(ArticleBlock("Subject: one", 1, "text") + ArticleBlock("Subject: one", 3, "text"), Log());
     EXPECT_EQ(2u, group.RecordCount());
-    // The log and index still pair up: a rebuild gives the same records.
-    std::string index = Index();
-    group.Clear();
-    group.SetRecordCount(0);
-    ASSERT_TRUE(RebuildIndex(&group));
-    EXPECT_EQ(index.substr(100), Index().substr(100));
+    ExpectRebuildAgrees();
 }
 
 TEST_F(Writer, OverlongBodyLineIsBrokenSoTheLogStaysReadable)
 {
     Open();
     std::string longLine = std::string(1020, 'a') + "\x82\xa0" + std::string(1500, 'b') + "\r\n";
-    const char* header[] = {"Subject: long\r\n", NULL};
-    const char* body[] = {longLine.c_str(), NULL};
-    ASSERT_TRUE(Write(1, header, body));
+    ASSERT_TRUE(Write(1, {"Subject: long\r\n"}, {longLine.c_str()}));
     Close();
     EXPECT_EQ(ArticleBlock("Subject: long", 1, std::string(1020, 'a') + "\n\x82\xa0"
                            + std::string(1019, 'b') + "\n" + std::string(481, 'b')), Log());
-    std::string index = Index();
-    group.Clear();
-    ASSERT_TRUE(RebuildIndex(&group));
-    EXPECT_EQ(index.substr(100), Index().substr(100));
+    ExpectRebuildAgrees();
 }
 
 TEST_F(Writer, FailedWriteIsReported)

@@ -1,16 +1,28 @@
 // The data initialisation over a whole data folder, and the index header.
-#include "StoreTestGroup.h"
+#include "GroupFilesFixture.h"
 #include "support/MessageBoxRecorder.h"
 #include "store/DataFolder.h"
 #include "store/GroupListReader.h"
 
 namespace {
 
-class DataFolder : public testing::Test {
+class DataFolder : public StoreTest {
 protected:
-    BOOL Init() { return InitializeDataFolder(folder.Path().c_str()); }
+    BOOL Init() { return InitializeDataFolder(Dir()); }
     std::string Bytes(const wchar_t* name) const { return ReadBytes(folder.File(name)); }
-    TempDataFolder folder;
+    // The names group.dat holding `bytes` gives.
+    std::vector<std::wstring> GroupList(const std::string& bytes)
+    {
+        std::vector<std::wstring> names;
+        EXPECT_TRUE(WriteBytes(folder.File(L"group.dat"), bytes));
+        GroupListReader* reader = GroupListReader::Open(Dir());
+        EXPECT_TRUE(reader != NULL);
+        for (const wchar_t* name; reader && (name = reader->Next()) != NULL;)
+            names.push_back(name);
+        if (reader)
+            reader->Close();
+        return names;
+    }
 };
 
 TEST_F(DataFolder, EmptyFolderGetsItsListFilesAndDraftFolderAMissingOneFails)
@@ -47,22 +59,9 @@ TEST_F(DataFolder, BackupFilesInDraftAreDeleted)
 
 TEST_F(DataFolder, GroupListSkipsCommentsAndShortLines)
 {
-    ASSERT_TRUE(WriteBytes(folder.File(L"group.dat"),
-                           "# fj.comment\r\n\r\nfj.test\r\nx\r\n\x83\x65\x83\x58\x83\x67\r\nab"));
-    GroupListReader* reader = GroupListReader::Open(folder.Path().c_str());
-    ASSERT_TRUE(reader != NULL);
-    EXPECT_STREQ(L"fj.test", reader->Next());
-    EXPECT_STREQ(L"x", reader->Next());
-    EXPECT_STREQ(L"\x30C6\x30B9\x30C8", reader->Next());
-    EXPECT_EQ(NULL, reader->Next());
-    reader->Close();
-    ASSERT_TRUE(WriteBytes(folder.File(L"group.dat"), "fj.test\r\nabc"));
-    reader = GroupListReader::Open(folder.Path().c_str());
-    ASSERT_TRUE(reader != NULL);
-    EXPECT_STREQ(L"fj.test", reader->Next());
-    EXPECT_STREQ(L"abc", reader->Next());
-    EXPECT_EQ(NULL, reader->Next());
-    reader->Close();
+    EXPECT_EQ((std::vector<std::wstring>{L"fj.test", L"x", L"\x30C6\x30B9\x30C8"}),
+              GroupList("# fj.comment\r\n\r\nfj.test\r\nx\r\n\x83\x65\x83\x58\x83\x67\r\nab"));
+    EXPECT_EQ((std::vector<std::wstring>{L"fj.test", L"abc"}), GroupList("fj.test\r\nabc"));
 }
 
 TEST_F(DataFolder, NewGroupGetsAnIndexAndAnEmptyLogACurrentIndexIsLeftAlone)
@@ -113,34 +112,23 @@ TEST_F(DataFolder, IndexOpenedElsewhereFailsTheInitialisation)
     CloseHandle(held);
 }
 
-TEST_F(StoreGroupTest, HeaderRoundTripAndStateTextCut)
+TEST_F(DataFolder, HeaderRoundTripAndStateTextCut)
 {
     group.SetLastArticle(0xFFFFFFFF);
     group.SetServerLast(77);
     group.SetReservedWord(0x12345678);
-    group.SetRecordCount(0);
     group.SetSavedPosition(4);
-    group.SetUnreadCount(0);
-    std::wstring state;
-    for (int i = 0; i < 40; i++)
-        state += L'\x3042';
-    ASSERT_TRUE(group.SetStateText(state.c_str()));
+    ASSERT_TRUE(group.SetStateText(std::wstring(40, L'\x3042').c_str()));
     ASSERT_TRUE(group.WriteHeader());
     // 63 bytes would end in half a character: the field keeps 62.
-    std::string cut;
-    for (int i = 0; i < 31; i++)
-        cut += "\x82\xa0";
+    std::string cut = Sjis(std::wstring(31, L'\x3042'));
     EXPECT_EQ(IndexHeaderBytes(0xFFFFFFFF, 77, 0x12345678, 0, 4, cut, 0, 0, 0), Index());
     // The end of a pass that reached its limit: 72 bytes, with ASCII digits
     // that shift the character boundaries.
     ASSERT_TRUE(group.SetStateText(L"制限数の50件の記事を取得しました。サーバには未取得の記事が残っています。"));
     ASSERT_TRUE(group.WriteHeader());
-    EXPECT_EQ(IndexHeaderBytes(0xFFFFFFFF, 77, 0x12345678, 0, 4,
-                               "\x90\xa7\x8c\xc0\x90\x94\x82\xcc" "50"
-                               "\x8c\x8f\x82\xcc\x8b\x4c\x8e\x96\x82\xf0\x8e\xe6\x93\xbe\x82\xb5\x82\xdc\x82\xb5\x82\xbd\x81\x42"
-                               "\x83\x54\x81\x5b\x83\x6f\x82\xc9\x82\xcd\x96\xa2\x8e\xe6\x93\xbe\x82\xcc\x8b\x4c\x8e\x96\x82\xaa\x8e\x63\x82\xc1",
-                               0, 0, 0),
-              Index());
+    cut = Sjis(L"制限数の50件の記事を取得しました。サーバには未取得の記事が残っ");
+    EXPECT_EQ(IndexHeaderBytes(0xFFFFFFFF, 77, 0x12345678, 0, 4, cut, 0, 0, 0), Index());
     group.Clear();
     ASSERT_TRUE(group.ReadHeader());
     EXPECT_EQ(0xFFFFFFFFu, group.LastArticle());

@@ -6,6 +6,7 @@
 #include <string.h>
 #include <string>
 #include <vector>
+#include "store/GroupRecord.h"
 #include "store/IndexHeader.h"
 #include "support/StoreFiles.h"
 
@@ -103,18 +104,38 @@ struct HandGroup {
     }
 };
 
-// A fresh data folder per test, removed with its files afterwards.
-class DataFolderTest : public ::testing::Test {
+// A fresh data folder per test, removed with its files afterwards, and the
+// group fj.test in it.
+class StoreTest : public ::testing::Test {
 protected:
-    std::wstring Path(const wchar_t* group, const wchar_t* extension) const { return folder + group + extension; }
-    void WriteGroup(const wchar_t* name, const HandGroup& group)
+    void SetUp() override
     {
-        ASSERT_TRUE(WriteBytes(Path(name, L".idx"), group.IndexBytes()));
-        ASSERT_TRUE(WriteBytes(Path(name, L".log"), group.LogBytes()));
+        group.Reset();
+        ASSERT_TRUE(group.SetNames(Dir(), L"fj.test"));
+    }
+    void TearDown() override
+    {
+        group.CloseLog();
+        group.Release();
+    }
+    const wchar_t* Dir() const { return folder.Path().c_str(); }
+    std::wstring Path(const wchar_t* name, const wchar_t* extension) const
+    {
+        return folder.Path() + name + extension;
+    }
+    std::string Index(const wchar_t* name = L"fj.test") const { return ReadBytes(Path(name, L".idx")); }
+    std::string Log(const wchar_t* name = L"fj.test") const { return ReadBytes(Path(name, L".log")); }
+    void SetIndex(const std::string& bytes) { ASSERT_TRUE(WriteBytes(Path(L"fj.test", L".idx"), bytes)); }
+    void SetLog(const std::string& bytes) { ASSERT_TRUE(WriteBytes(Path(L"fj.test", L".log"), bytes)); }
+    void SetFilter(const std::string& bytes) { ASSERT_TRUE(WriteBytes(Path(L"fj.test", L".flt"), bytes)); }
+    void WriteGroup(const wchar_t* name, const HandGroup& hand)
+    {
+        ASSERT_TRUE(WriteBytes(Path(name, L".idx"), hand.IndexBytes()));
+        ASSERT_TRUE(WriteBytes(Path(name, L".log"), hand.LogBytes()));
     }
     // The names of the files in the folder, sorted.
-    std::vector<std::wstring> Files() const { return FilesIn(folder); }
+    std::vector<std::wstring> Files() const { return FilesIn(folder.Path()); }
 
-    TempDataFolder data;
-    const std::wstring& folder = data.Path();
+    TempDataFolder folder;
+    GroupRecord group;
 };

@@ -1,19 +1,16 @@
+// Deleting read articles, catching up, and marking a group read.
 #include "GroupFilesFixture.h"
+#include "store/ArticleLog.h"
+#include "store/ArticleWriter.h"
 #include "store/GroupMaintenance.h"
-#include "store/GroupRecord.h"
+#include "store/SubjectList.h"
 
 namespace {
 
-class GroupMaintenanceTest : public DataFolderTest {
+class GroupMaintenanceTest : public StoreTest {
 protected:
-    void SetUp() override
-    {
-        record.Reset();
-        ASSERT_TRUE(record.SetNames(folder.c_str(), L"fj.test"));
-    }
-    void TearDown() override { record.Release(); }
-    std::wstring Index() const { return Path(L"fj.test", L".idx"); }
-    std::wstring Log() const { return Path(L"fj.test", L".log"); }
+    std::wstring IndexPath() const { return Path(L"fj.test", L".idx"); }
+    std::wstring LogPath() const { return Path(L"fj.test", L".log"); }
 
     // Five articles, two read, every priority.
     static HandGroup Mixed()
@@ -24,8 +21,6 @@ protected:
         group.Add(104, "read normal", kRecordRead).Add(105, "low one", kLowFlag);
         return group;
     }
-
-    GroupRecord record;
 };
 
 }  // namespace
@@ -45,12 +40,12 @@ TEST_F(GroupMaintenanceTest, CompactionLeavesExactlyTheUnreadArticles)
     for (const HandGroup* before : cases) {
         SCOPED_TRACE(before - &none);
         WriteGroup(L"fj.test", *before);
-        ASSERT_TRUE(CompactGroup(&record)) << GetLastError();
+        ASSERT_TRUE(CompactGroup(&group)) << GetLastError();
         HandGroup after = before->Unread();
-        EXPECT_EQ(after.IndexBytes(), ReadBytes(Index()));
-        EXPECT_EQ(after.LogBytes(), ReadBytes(Log()));
+        EXPECT_EQ(after.IndexBytes(), Index());
+        EXPECT_EQ(after.LogBytes(), Log());
         EXPECT_EQ((std::vector<std::wstring>{L"fj.test.idx", L"fj.test.log"}), Files());
-        std::string log = ReadBytes(Log());
+        std::string log = Log();
         for (const IndexRecord& kept : after.Records())
             EXPECT_EQ(std::string(kept.subject), log.substr(kept.subjectOffset, kept.subjectLength));
     }
@@ -74,49 +69,49 @@ TEST_F(GroupMaintenanceTest, FailedCompactionLeavesTheGroupAsItWas)
     };
     for (const Damage& d : damages) {
         SCOPED_TRACE(&d - damages);
-        HandGroup group = Mixed();
+        HandGroup hand = Mixed();
         if (d.recordCount)
-            group.header.recordCount = d.recordCount;
-        std::string index = group.IndexBytes();
+            hand.header.recordCount = d.recordCount;
+        std::string index = hand.IndexBytes();
         if (d.record) {
             IndexRecord* bad = (IndexRecord*)&index[IndexRecordOffset(d.record)];
             bad->articleOffset = d.offset;
             bad->articleLength = d.length;
         }
-        ASSERT_TRUE(WriteBytes(Index(), index) && WriteBytes(Log(), group.LogBytes()));
+        ASSERT_TRUE(WriteBytes(IndexPath(), index) && WriteBytes(LogPath(), hand.LogBytes()));
         std::vector<std::wstring> files = Files();
         if (d.readOnly)
-            SetFileAttributesW((d.readOnly == 1 ? Log() : Index()).c_str(), FILE_ATTRIBUTE_READONLY);
-        EXPECT_FALSE(CompactGroup(&record));
+            SetFileAttributesW((d.readOnly == 1 ? LogPath() : IndexPath()).c_str(), FILE_ATTRIBUTE_READONLY);
+        EXPECT_FALSE(CompactGroup(&group));
         EXPECT_EQ(d.error, GetLastError());
-        SetFileAttributesW(Log().c_str(), FILE_ATTRIBUTE_NORMAL);
-        SetFileAttributesW(Index().c_str(), FILE_ATTRIBUTE_NORMAL);
-        EXPECT_EQ(index, ReadBytes(Index()));
-        EXPECT_EQ(group.LogBytes(), ReadBytes(Log()));
+        SetFileAttributesW(LogPath().c_str(), FILE_ATTRIBUTE_NORMAL);
+        SetFileAttributesW(IndexPath().c_str(), FILE_ATTRIBUTE_NORMAL);
+        EXPECT_EQ(index, Index());
+        EXPECT_EQ(hand.LogBytes(), Log());
         EXPECT_EQ(files, Files());
     }
 }
 
 TEST_F(GroupMaintenanceTest, CatchUpChangesOnlyReadBitsAndLastArticle)
 {
-    HandGroup group;
+    HandGroup hand;
     for (DWORD n = 1; n <= 600; ++n)  // more than one batch of records
-        group.Add(n, "s", (n % 3 ? 0u : (DWORD)kRecordRead) | (n % 5 ? 0u : kHighFlag));
-    group.header.recordCount = 650;  // a short index: what is there gets marked
-    WriteGroup(L"fj.test", group);
-    ASSERT_TRUE(CatchUpServer(&record));
-    ASSERT_TRUE(MarkAllRead(&record));
-    for (HandArticle& article : group.articles)
+        hand.Add(n, "s", (n % 3 ? 0u : (DWORD)kRecordRead) | (n % 5 ? 0u : kHighFlag));
+    hand.header.recordCount = 650;  // a short index: what is there gets marked
+    WriteGroup(L"fj.test", hand);
+    ASSERT_TRUE(CatchUpServer(&group));
+    ASSERT_TRUE(MarkAllRead(&group));
+    for (HandArticle& article : hand.articles)
         article.flags |= kRecordRead;
-    group.header.unreadCount = 0;
-    group.header.lastArticle = 0xFFFFFFFF;
-    EXPECT_EQ(group.IndexBytes(), ReadBytes(Index()));
-    EXPECT_EQ(group.LogBytes(), ReadBytes(Log()));
+    hand.header.unreadCount = 0;
+    hand.header.lastArticle = 0xFFFFFFFF;
+    EXPECT_EQ(hand.IndexBytes(), Index());
+    EXPECT_EQ(hand.LogBytes(), Log());
 
-    ASSERT_TRUE(DeleteFileW(Index().c_str()));
-    EXPECT_FALSE(MarkAllRead(&record));
+    ASSERT_TRUE(DeleteFileW(IndexPath().c_str()));
+    EXPECT_FALSE(MarkAllRead(&group));
     EXPECT_EQ((DWORD)ERROR_FILE_NOT_FOUND, GetLastError());
-    EXPECT_FALSE(CatchUpServer(&record));
+    EXPECT_FALSE(CatchUpServer(&group));
 }
 
 namespace {
@@ -130,16 +125,62 @@ TEST_F(GroupMaintenanceTest, CompactAllGroupsGoesOnPastAFailingGroup)
 {
     WriteGroup(L"fj.test", Mixed());
     WriteGroup(L"fj.other", Mixed());
-    ASSERT_TRUE(WriteBytes(folder + L"group.dat", "fj.test\r\n# comment\r\nfj.other\r\n"));
-    SetFileAttributesW(Log().c_str(), FILE_ATTRIBUTE_READONLY);
+    ASSERT_TRUE(WriteBytes(folder.File(L"group.dat"), "fj.test\r\n# comment\r\nfj.other\r\n"));
+    SetFileAttributesW(LogPath().c_str(), FILE_ATTRIBUTE_READONLY);
     std::vector<std::pair<std::wstring, DWORD>> failures;
-    ASSERT_TRUE(CompactAllGroups(folder.c_str(), RecordFailure, &failures));
-    SetFileAttributesW(Log().c_str(), FILE_ATTRIBUTE_NORMAL);
+    ASSERT_TRUE(CompactAllGroups(Dir(), RecordFailure, &failures));
+    SetFileAttributesW(LogPath().c_str(), FILE_ATTRIBUTE_NORMAL);
     ASSERT_EQ(1u, failures.size());
     EXPECT_EQ(L"fj.test", failures[0].first);
     EXPECT_EQ((DWORD)ERROR_ACCESS_DENIED, failures[0].second);
-    EXPECT_EQ(Mixed().IndexBytes(), ReadBytes(Index()));
-    EXPECT_EQ(Mixed().Unread().IndexBytes(), ReadBytes(Path(L"fj.other", L".idx")));
-    ASSERT_TRUE(DeleteFileW((folder + L"group.dat").c_str()));
-    EXPECT_FALSE(CompactAllGroups(folder.c_str(), RecordFailure, &failures));
+    EXPECT_EQ(Mixed().IndexBytes(), Index());
+    EXPECT_EQ(Mixed().Unread().IndexBytes(), Index(L"fj.other"));
+    ASSERT_TRUE(DeleteFileW(folder.File(L"group.dat").c_str()));
+    EXPECT_FALSE(CompactAllGroups(Dir(), RecordFailure, &failures));
+}
+
+// Articles written as a patrol writes them, marked through the subject list
+// and compacted: the compacted index must be what a rebuild of the compacted
+// log gives.
+TEST_F(GroupMaintenanceTest, CompactedIndexEqualsARebuildOfTheCompactedLog)
+{
+    SetFilter("+ keep\r\n- noise\r\n");
+    ASSERT_TRUE(group.WriteHeader() && group.OpenIndex() && group.OpenLog());
+    ArticleWriter writer;
+    writer.Construct(&group);
+    const char* subjects[] = {"keep this", "plain", "noise", NULL, "\x93\xfa\x96\x7b keep", "more"};
+    for (DWORD n = 0; n < 6; ++n) {
+        ASSERT_TRUE(writer.Begin(11 + n));
+        ASSERT_TRUE(writer.AddHeaderLine("From: Taro Yamada <taro@example.jp>\r\n"));
+        if (subjects[n]) {  // one article has no Subject line at all
+            ASSERT_TRUE(writer.AddHeaderLine((std::string("Subject: ") + subjects[n] + "\r\n").c_str()));
+        }
+        ASSERT_TRUE(writer.WriteHeader());
+        for (DWORD i = 0; i <= n % 4; ++i)
+            ASSERT_TRUE(writer.WriteBodyLine("> a quoted line\r\n"));
+        ASSERT_TRUE(writer.Finish());
+    }
+    writer.Destroy();
+    group.CloseLog();
+    group.CloseIndex();
+    ASSERT_TRUE(group.WriteHeader());
+
+    // Listed 11, 15 (high), 12, 14, 16, 13 (low): 15 and 12 are read.
+    SubjectList list;
+    list.SetPriorityLevel(kLevelAll);
+    ASSERT_TRUE(list.Open(Dir(), L"fj.test") && list.Load(10));
+    ASSERT_EQ(15u, list.Record(1)->articleNumber);
+    ASSERT_EQ(12u, list.Record(2)->articleNumber);
+    ASSERT_TRUE(list.SetFlags(1, kRecordRead) && list.SetFlags(2, kRecordRead) && list.Close());
+
+    ASSERT_TRUE(CompactGroup(&group)) << GetLastError();
+    ASSERT_TRUE(group.ReadHeader());
+    EXPECT_EQ(4u, group.RecordCount());
+    EXPECT_EQ(4u, group.UnreadCount());
+    EXPECT_EQ(1u, group.HighCount());
+    EXPECT_EQ(1u, group.LowCount());
+    std::string compacted = Index().substr(kIndexHeaderSize);
+    group.Clear();
+    ASSERT_TRUE(group.WriteHeader() && RebuildIndex(&group));
+    EXPECT_EQ(compacted, Index().substr(kIndexHeaderSize));
 }

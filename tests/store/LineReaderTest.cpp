@@ -1,11 +1,11 @@
 // Lines of the store's text files, across block boundaries and odd line ends.
-#include "StoreTestGroup.h"
+#include "GroupFilesFixture.h"
 #include "store/LineReader.h"
 #include <vector>
 
 namespace {
 
-class Lines : public StoreGroupTest {
+class Lines : public StoreTest {
 protected:
     // Every line of `bytes` through a reader with the given block size.
     std::vector<std::string> Read(const std::string& bytes, DWORD block, bool inPlace,

@@ -1,6 +1,6 @@
 // The index rebuilt from a log, reading articles back, reprioritising, and
 // damaged logs and indexes.
-#include "StoreTestGroup.h"
+#include "GroupFilesFixture.h"
 #include "store/ArticleLog.h"
 #include "store/KeywordFilter.h"
 #include "text/CodePage.h"
@@ -8,7 +8,7 @@
 
 namespace {
 
-class Rebuild : public StoreGroupTest {
+class Rebuild : public StoreTest {
 protected:
     BOOL Run()
     {
@@ -160,31 +160,6 @@ TEST_F(LogFile, ReadArticleGivesTheBlockAsWideTextButNothingOutsideTheLog)
     EXPECT_EQ((DWORD)ERROR_FILE_NOT_FOUND, GetLastError());
 }
 
-TEST_F(LogFile, ValidatingReadHelper)
-{
-    Fill();
-    DWORD size = (DWORD)(a.size() + b.size());
-    IndexRecord record = Record(1);
-    EXPECT_TRUE(RecordInsideLog(record, size));
-    record.articleLength += 1;
-    EXPECT_FALSE(RecordInsideLog(record, size));
-    record = Record(1);
-    record.subjectOffset = record.articleOffset - 1;
-    EXPECT_FALSE(RecordInsideLog(record, size));
-    record = Record(1);
-    record.subjectLength = 0xFFFFFFFF;
-    EXPECT_FALSE(RecordInsideLog(record, size));
-
-    HANDLE log = CreateFileW(group.LogPath(), GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING, 0, NULL);
-    ASSERT_NE(INVALID_HANDLE_VALUE, log);
-    char buffer[8];
-    EXPECT_TRUE(ReadLogRange(log, size, size - 8, 8, buffer));
-    EXPECT_EQ(std::string("======\r\n"), std::string(buffer, 8));
-    EXPECT_FALSE(ReadLogRange(log, size, size - 7, 8, buffer));
-    EXPECT_EQ((DWORD)ERROR_INVALID_DATA, GetLastError());
-    CloseHandle(log);
-}
-
 TEST_F(LogFile, ReprioritiseAppliesTheFilterToEveryRecordAndKeepsCountersTrue)
 {
     Fill();
@@ -255,7 +230,7 @@ TEST(KeywordMatch, ShorterInLonger)
     EXPECT_TRUE(KeywordMatches("\xa0\x82", 2, "\x82\xa0\x82\xa0", 4));
 }
 
-TEST_F(StoreGroupTest, FilterFileLines)
+TEST_F(Rebuild, FilterFileLines)
 {
     SetFilter("+ high\r\n+\r\n- low\r\n+x\r\n* odd\r\n" + std::string(600, 'z') + "\r\n+ late\r\n");
     KeywordFilter filter;

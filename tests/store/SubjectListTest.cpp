@@ -1,19 +1,18 @@
+// The subject list: which records it shows in which order, paging, marks.
 #include "GroupFilesFixture.h"
 #include <stdlib.h>
 #include "store/SubjectList.h"
 
 namespace {
 
-class SubjectListTest : public DataFolderTest {
+class SubjectListTest : public StoreTest {
 protected:
-    std::wstring Index() const { return Path(L"fj.test", L".idx"); }
-
-    void OpenLoaded(const HandGroup& group, DWORD pageSize, DWORD level, BOOL showRead)
+    void OpenLoaded(const HandGroup& hand, DWORD pageSize, DWORD level, BOOL showRead)
     {
-        WriteGroup(L"fj.test", group);
+        WriteGroup(L"fj.test", hand);
         list.SetPriorityLevel(level);
         list.SetShowRead(showRead);
-        ASSERT_TRUE(list.Open(folder.c_str(), L"fj.test")) << GetLastError();
+        ASSERT_TRUE(list.Open(Dir(), L"fj.test")) << GetLastError();
         ASSERT_TRUE(list.Load(pageSize)) << GetLastError();
     }
 
@@ -53,7 +52,7 @@ HandGroup GroupOf(const std::vector<DWORD>& flags)
 TEST_F(SubjectListTest, LevelsAndShowReadDecideWhatIsListedAndInWhichOrder)
 {
     // 0 normal, 1 high read, 2 low, 3 high, 4 normal read, 5 priority 3, 6 low read
-    HandGroup group = GroupOf({0, kHighFlag | kRecordRead, kLowFlag, kHighFlag, kRecordRead,
+    HandGroup hand = GroupOf({0, kHighFlag | kRecordRead, kLowFlag, kHighFlag, kRecordRead,
                                3 << kRecordPriorityShift, kLowFlag | kRecordRead});
     struct Case {
         DWORD level;
@@ -68,7 +67,7 @@ TEST_F(SubjectListTest, LevelsAndShowReadDecideWhatIsListedAndInWhichOrder)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(&c - cases);
-        OpenLoaded(group, 3, c.level, c.showRead);
+        OpenLoaded(hand, 3, c.level, c.showRead);
         EXPECT_EQ(c.listed.size(), list.VisibleCount());
         EXPECT_EQ(c.listed, AllPages());
         ASSERT_TRUE(list.Close());
@@ -99,8 +98,8 @@ TEST_F(SubjectListTest, WindowPagesThroughTheOrderWithoutOverrun)
 
 TEST_F(SubjectListTest, MarksGoToTheRecordAndTheHeaderAtClose)
 {
-    HandGroup group = GroupOf({0, kHighFlag, kRecordRead, 0});
-    OpenLoaded(group, 10, kLevelAll, TRUE);
+    HandGroup hand = GroupOf({0, kHighFlag, kRecordRead, 0});
+    OpenLoaded(hand, 10, kLevelAll, TRUE);
     ASSERT_EQ((std::vector<DWORD>{1, 0, 2, 3}), Window());
     ASSERT_TRUE(list.SetFlags(0, kRecordRead));
     ASSERT_TRUE(list.SetFlags(0, kRecordRead));    // already read: no change
@@ -109,26 +108,26 @@ TEST_F(SubjectListTest, MarksGoToTheRecordAndTheHeaderAtClose)
     ASSERT_TRUE(list.ClearFlags(3, kRecordRead));  // already unread
     EXPECT_EQ(3u, list.UnreadCount());
     EXPECT_FALSE(list.SetFlags(4, kRecordRead));
-    group.articles[1].flags |= kRecordRead;
-    group.articles[2].flags &= ~(DWORD)kRecordRead;
-    EXPECT_EQ(group.IndexBytes(), ReadBytes(Index()));  // records now, header later
+    hand.articles[1].flags |= kRecordRead;
+    hand.articles[2].flags &= ~(DWORD)kRecordRead;
+    EXPECT_EQ(hand.IndexBytes(), Index());  // records now, header later
     list.SetSelection(2);
     ASSERT_TRUE(list.Close());
-    group.header.savedPosition = 2;
-    EXPECT_EQ(group.IndexBytes(), ReadBytes(Index()));
+    hand.header.savedPosition = 2;
+    EXPECT_EQ(hand.IndexBytes(), Index());
     ASSERT_TRUE(list.Close());  // once per open
 }
 
 TEST_F(SubjectListTest, CountersThatDisagreeWithTheRecordsAreRecounted)
 {
-    HandGroup group = GroupOf({kHighFlag, 0, kHighFlag, kLowFlag, kHighFlag, kLowFlag, 0,
+    HandGroup hand = GroupOf({kHighFlag, 0, kHighFlag, kLowFlag, kHighFlag, kLowFlag, 0,
                                kHighFlag | kRecordRead});
     DWORD drifts[][3] = {{0, 0, 0}, {8, 8, 8}, {1, 7, 100}, {0xFFFFFFFF, 0xFFFFFFFF, 0}};
     for (const DWORD* drift : drifts) {
-        group.header.highCount = drift[0];
-        group.header.lowCount = drift[1];
-        group.header.unreadCount = drift[2];
-        OpenLoaded(group, 10, kLevelAll, TRUE);
+        hand.header.highCount = drift[0];
+        hand.header.lowCount = drift[1];
+        hand.header.unreadCount = drift[2];
+        OpenLoaded(hand, 10, kLevelAll, TRUE);
         EXPECT_EQ((std::vector<DWORD>{0, 2, 4, 7, 1, 6, 3, 5}), Window());
         ASSERT_TRUE(list.Close());
         ASSERT_TRUE(list.ReadHeader());
@@ -137,12 +136,12 @@ TEST_F(SubjectListTest, CountersThatDisagreeWithTheRecordsAreRecounted)
         EXPECT_EQ(7u, list.UnreadCount());
     }
     // An index shorter than its count lists the whole records it holds.
-    group = GroupOf({0, kHighFlag, kLowFlag});
-    group.header.recordCount = 1000000;
-    std::string index = group.IndexBytes();
+    hand = GroupOf({0, kHighFlag, kLowFlag});
+    hand.header.recordCount = 1000000;
+    std::string index = hand.IndexBytes();
     index.resize(index.size() - 50);
-    ASSERT_TRUE(WriteBytes(Index(), index));
-    ASSERT_TRUE(list.Open(folder.c_str(), L"fj.test"));
+    SetIndex(index);
+    ASSERT_TRUE(list.Open(Dir(), L"fj.test"));
     ASSERT_TRUE(list.Load(10));
     EXPECT_EQ((std::vector<DWORD>{1, 0}), Window());
     EXPECT_FALSE(list.Load(0xFFFFFFFF));
@@ -150,9 +149,9 @@ TEST_F(SubjectListTest, CountersThatDisagreeWithTheRecordsAreRecounted)
 
 TEST_F(SubjectListTest, SelectedSubjectTextAndWidestFields)
 {
-    HandGroup group;
-    group.Add(1, "short", 0).Add(142, "\x93\xfa\x96\x7b\x8c\xea: " + std::string(80, 'x'), 0);
-    OpenLoaded(group, 10, kLevelAll, FALSE);
+    HandGroup hand;
+    hand.Add(1, "short", 0).Add(142, "\x93\xfa\x96\x7b\x8c\xea: " + std::string(80, 'x'), 0);
+    OpenLoaded(hand, 10, kLevelAll, FALSE);
     EXPECT_EQ(8u, list.WidestSender());     // "Sender42"
     EXPECT_EQ(47u, list.WidestSubject());   // the field's limit
     list.SetSelection(1);
@@ -161,13 +160,13 @@ TEST_F(SubjectListTest, SelectedSubjectTextAndWidestFields)
     EXPECT_EQ(std::wstring(L"日本語: ") + std::wstring(80, L'x'), text);
     free(text);
 
-    std::string index = group.IndexBytes();
+    std::string index = hand.IndexBytes();
     IndexRecord* bad = (IndexRecord*)&index[IndexRecordOffset(0)];
     for (DWORD damage : {0u, 1u}) {
         bad->subjectOffset = damage ? 0 : 0x7FFFFFF0;
         bad->subjectLength = damage ? 0xFFFFFFFF : 5;
-        ASSERT_TRUE(WriteBytes(Index(), index));
-        ASSERT_TRUE(list.Open(folder.c_str(), L"fj.test"));
+        SetIndex(index);
+        ASSERT_TRUE(list.Open(Dir(), L"fj.test"));
         ASSERT_TRUE(list.Load(10));
         EXPECT_EQ(NULL, list.SelectedSubjectText());
         EXPECT_EQ((DWORD)ERROR_INVALID_DATA, GetLastError());

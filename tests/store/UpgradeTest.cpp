@@ -1,17 +1,17 @@
 // Index files of earlier releases brought to the current format, and steps
 // that fail leaving the old index in place.
-#include "StoreTestGroup.h"
+#include "GroupFilesFixture.h"
 #include "store/DataFolder.h"
 #include "store/IndexUpgrade.h"
 #include "support/KillPoints.h"
 
 namespace {
 
-class Upgrade : public StoreGroupTest {
+class Upgrade : public StoreTest {
 protected:
     void SetUp() override
     {
-        StoreGroupTest::SetUp();
+        StoreTest::SetUp();
         ASSERT_TRUE(WriteBytes(folder.File(L"group.dat"), "fj.test\r\n"));
         a = ArticleBlock("From: Taro <t@x>\nSubject: one", 1, "a");
         b = ArticleBlock("Subject: two\nDate: 5 Dec 2026", 2, "b");
@@ -53,19 +53,14 @@ protected:
         return out;
     }
     std::wstring Temp() const { return folder.File(L"fj.test.idx~"); }
-    BOOL Init() { return InitializeDataFolder(folder.Path().c_str()); }
+    BOOL Init() { return InitializeDataFolder(Dir()); }
 
     std::string a, b, c;
     DWORD bo, co;
 };
 
-TEST_F(Upgrade, Version1IsReadFieldByFieldAndRebuilt)
+TEST_F(Upgrade, Version1IsReadFieldByField)
 {
-    SetIndex("0\r\nOK\r\n250\r\n");
-    ASSERT_TRUE(Init());
-    EXPECT_EQ(IndexHeaderBytes(0, 250, 0, 3, 0, "OK", 3, 0, 0) + Records(0, 0, 0), Index());
-    EXPECT_EQ(a + b + c, Log());
-
     SetIndex("123\r\n\x82\xa0\x82\xa2\r\n77\r\n5\r\n");
     ASSERT_TRUE(ReadVersion1Index(&group));
     EXPECT_EQ(123u, group.LastArticle());
@@ -80,52 +75,26 @@ TEST_F(Upgrade, Version1IsReadFieldByFieldAndRebuilt)
     EXPECT_EQ(0u, group.ServerLast());
 }
 
-TEST_F(Upgrade, Version2To3CountsUnreadAndVersion5IsReachedInOneInitialisation)
+TEST_F(Upgrade, StepByStep)
 {
     std::string records = Short(Records(0, 1, 0), 64);
     SetIndex(OldHeader(2, 3) + records);
-    ASSERT_TRUE(UpgradeIndex2To3(folder.Path().c_str(), L"fj.test"));
+    ASSERT_TRUE(UpgradeIndex2To3(Dir(), L"fj.test"));
     EXPECT_EQ(U32(3) + OldHeader(2, 3).substr(4) + U32(2) + records, Index());
     EXPECT_FALSE(FileExists(Temp()));
 
-    // Priority bits survive; the counters are taken from the flags.
-    SetIndex(OldHeader(2, 3) + Short(Records(4, 1, 2), 64));
-    ASSERT_TRUE(Init());
-    EXPECT_EQ(IndexHeaderBytes(30, 40, 9, 3, 2, "state", 2, 1, 1) + Records(4, 1, 2), Index());
-    EXPECT_EQ(a + b + c, Log());
-}
-
-TEST_F(Upgrade, Version3DropsRecordsWithoutArticleAndCountsWhatItKept)
-{
+    // Version 3 drops the records without an article and counts what it kept.
     SetLog(a + b);
     SetIndex(OldHeader(3, 3) + U32(3) + Short(Records(0, 0, 0), 64));
-    ASSERT_TRUE(UpgradeIndex3To4(folder.Path().c_str(), L"fj.test"));
+    ASSERT_TRUE(UpgradeIndex3To4(Dir(), L"fj.test"));
     EXPECT_EQ(OldHeader(4, 2) + U32(2) + Version4(Records(0, 0, 0, 2)), Index());
-    ASSERT_TRUE(UpgradeIndex4To5(folder.Path().c_str(), L"fj.test"));
+    ASSERT_TRUE(UpgradeIndex4To5(Dir(), L"fj.test"));
     EXPECT_EQ(IndexHeaderBytes(30, 40, 9, 2, 2, "state", 2, 0, 0) + Records(0, 0, 0, 2), Index());
 }
 
-TEST_F(Upgrade, Version4WhoseLogLacksAnArticleFailsAndKeepsTheOldIndex)
+// An earlier release deleted the old index before moving the new one in.
+TEST_F(Upgrade, CompleteTemporaryFileWithoutAnIndexIsMovedIn)
 {
-    SetLog(a + b);
-    std::string old = OldHeader(4, 3) + U32(3) + Version4(Records(0, 0, 0));
-    SetIndex(old);
-    EXPECT_FALSE(Init());
-    EXPECT_EQ((DWORD)ERROR_INVALID_DATA, GetLastError());
-    EXPECT_EQ(old, Index());
-    EXPECT_FALSE(FileExists(Temp()));
-}
-
-TEST_F(Upgrade, LeftoverTemporaryFileIsDiscardedOrFinishedWhenTheOldIndexIsGone)
-{
-    SetIndex(OldHeader(4, 3) + U32(3) + Version4(Records(0, 0, 0)));
-    ASSERT_TRUE(WriteBytes(Temp(), "half"));
-    ASSERT_TRUE(Init());
-    EXPECT_EQ(IndexHeaderBytes(30, 40, 9, 3, 2, "state", 3, 0, 0) + Records(0, 0, 0), Index());
-    EXPECT_FALSE(FileExists(Temp()));
-    // The new version-4 index was complete, the old one deleted, the move
-    // not done: the read flag and priority survive.
-    ASSERT_TRUE(DeleteFileW(group.IndexPath()));
     ASSERT_TRUE(WriteBytes(Temp(), OldHeader(4, 3) + U32(2) + Version4(Records(1, 4, 0))));
     ASSERT_TRUE(Init());
     EXPECT_EQ(IndexHeaderBytes(30, 40, 9, 3, 2, "state", 2, 1, 0) + Records(1, 4, 0), Index());
@@ -169,48 +138,52 @@ TEST_F(Upgrade, EveryStepCompletesAfterAKillAtAnyPoint)
     }
 }
 
-TEST_F(Upgrade, ReadOnlyTruncatedOrUnreplaceableIndexIsLeftWhole)
+namespace {
+BOOL InitializeFolder(const wchar_t* dataPath, const wchar_t*)
 {
-    std::string old = OldHeader(4, 3) + U32(3) + Version4(Records(0, 0, 0));
-    SetIndex(old);
-    ASSERT_TRUE(SetFileAttributesW(group.IndexPath(), FILE_ATTRIBUTE_READONLY));
-    EXPECT_FALSE(UpgradeIndex4To5(folder.Path().c_str(), L"fj.test"));
-    EXPECT_EQ(old, Index());
-    EXPECT_FALSE(FileExists(Temp()));
-    SetFileAttributesW(group.IndexPath(), FILE_ATTRIBUTE_NORMAL);
-    ASSERT_TRUE(UpgradeIndex4To5(folder.Path().c_str(), L"fj.test"));
-    EXPECT_EQ(IndexHeaderBytes(30, 40, 9, 3, 2, "state", 3, 0, 0) + Records(0, 0, 0), Index());
+    return InitializeDataFolder(dataPath);
+}
+}  // namespace
 
-    // A truncated old header, and a temporary file that cannot be created.
-    SetIndex(OldHeader(4, 3).substr(0, 50));
-    EXPECT_FALSE(UpgradeIndex4To5(folder.Path().c_str(), L"fj.test"));
-    EXPECT_EQ((DWORD)ERROR_INVALID_DATA, GetLastError());
-    EXPECT_EQ(OldHeader(4, 3).substr(0, 50), Index());
-    EXPECT_FALSE(FileExists(Temp()));
+TEST_F(Upgrade, FailingStepLeavesTheOldIndexWhole)
+{
+    std::string damaged = a + std::string("Subject: z\r\n\r\nz\0z\r\n================\r\n", 37) + c;
     std::string v2 = OldHeader(2, 3) + Short(Records(0, 0, 0), 64);
-    SetIndex(v2);
-    ASSERT_TRUE(CreateDirectoryW(Temp().c_str(), NULL));
-    EXPECT_FALSE(UpgradeIndex2To3(folder.Path().c_str(), L"fj.test"));
-    EXPECT_EQ(v2, Index());
-    EXPECT_TRUE(GetFileAttributesW(Temp().c_str()) & FILE_ATTRIBUTE_DIRECTORY);
-    RemoveDirectoryW(Temp().c_str());
-}
-
-TEST_F(Upgrade, DamagedLogFailsEveryLogReadingStep)
-{
-    SetLog(a + std::string("Subject: z\r\n\r\nz\0z\r\n================\r\n", 37) + c);
     std::string v3 = OldHeader(3, 3) + U32(3) + Short(Records(0, 0, 0), 64);
-    SetIndex(v3);
-    EXPECT_FALSE(UpgradeIndex3To4(folder.Path().c_str(), L"fj.test"));
-    EXPECT_EQ((DWORD)ERROR_INVALID_DATA, GetLastError());
-    EXPECT_EQ(v3, Index());
     std::string v4 = OldHeader(4, 3) + U32(3) + Version4(Records(0, 0, 0));
-    SetIndex(v4);
-    EXPECT_FALSE(UpgradeIndex4To5(folder.Path().c_str(), L"fj.test"));
-    EXPECT_EQ(v4, Index());
-    EXPECT_FALSE(FileExists(Temp()));
+    enum { kNothing, kReadOnlyIndex, kFolderAsTemporaryFile };
+    struct Case {
+        std::string log, index;
+        BOOL (*step)(const wchar_t*, const wchar_t*);
+        int obstacle;
+        DWORD error;   // 0: whatever the system says
+    } cases[] = {
+        {a + b, v4, InitializeFolder, kNothing, ERROR_INVALID_DATA},   // the log lacks an article
+        {damaged, v3, UpgradeIndex3To4, kNothing, ERROR_INVALID_DATA},
+        {damaged, v4, UpgradeIndex4To5, kNothing, ERROR_INVALID_DATA},
+        {a + b + c, v4.substr(0, 50), UpgradeIndex4To5, kNothing, ERROR_INVALID_DATA},
+        {a + b + c, v4, UpgradeIndex4To5, kReadOnlyIndex, 0},
+        {a + b + c, v2, UpgradeIndex2To3, kFolderAsTemporaryFile, 0},
+    };
+    for (const Case& one : cases) {
+        SCOPED_TRACE(&one - cases);
+        SetLog(one.log);
+        SetIndex(one.index);
+        if (one.obstacle == kReadOnlyIndex) {
+            ASSERT_TRUE(SetFileAttributesW(group.IndexPath(), FILE_ATTRIBUTE_READONLY));
+        }
+        if (one.obstacle == kFolderAsTemporaryFile) {
+            ASSERT_TRUE(CreateDirectoryW(Temp().c_str(), NULL));
+        }
+        EXPECT_FALSE(one.step(Dir(), L"fj.test"));
+        if (one.error) {
+            EXPECT_EQ(one.error, GetLastError());
+        }
+        SetFileAttributesW(group.IndexPath(), FILE_ATTRIBUTE_NORMAL);
+        EXPECT_EQ(one.index, Index());
+        EXPECT_EQ(one.obstacle == kFolderAsTemporaryFile, FileExists(Temp()));
+        RemoveDirectoryW(Temp().c_str());
+    }
 }
-
-
 
 } // namespace
