@@ -37,14 +37,16 @@ struct HandGroup {
         strcpy(header.stateText, "OK");
     }
 
-    // Appends an article and recounts the header.
+    // Appends an article and recounts the header. An empty subject: no
+    // Subject line, and the record points at the article's start.
     HandGroup& Add(DWORD number, const std::string& subject, DWORD flags,
                    const std::string& body = "body line\r\n")
     {
         std::string head = "From: Sender" + std::to_string(number % 100) + " <s@example.jp>\r\n";
-        HandArticle article = {flags, number, subject, body, "", (DWORD)head.size() + 9};
-        article.block = head + "Subject: " + subject + "\r\nX-Local-Seq: " + std::to_string(number)
-                      + "\r\n\r\n" + body + "================\r\n";
+        HandArticle article = {flags, number, subject, body, "", subject.empty() ? 0 : (DWORD)head.size() + 9};
+        if (!subject.empty())
+            head += "Subject: " + subject + "\r\n";
+        article.block = head + "X-Local-Seq: " + std::to_string(number) + "\r\n\r\n" + body + "================\r\n";
         articles.push_back(article);
         header.recordCount = (DWORD)articles.size();
         header.unreadCount += !(flags & kRecordRead);
@@ -65,33 +67,16 @@ struct HandGroup {
         return kept;
     }
 
-    std::vector<IndexRecord> Records() const
-    {
-        std::vector<IndexRecord> records;
-        DWORD offset = 0;
-        for (const HandArticle& a : articles) {
-            IndexRecord r;
-            memset(&r, 0, sizeof r);
-            r.flags = a.flags;
-            r.articleNumber = a.number;
-            r.articleOffset = offset;
-            r.articleLength = (DWORD)a.block.size();
-            strncpy(r.subject, a.subject.c_str(), kSubjectFieldSize - 1);
-            memcpy(r.date, "1205", 4);
-            strncpy(r.sender, ("Sender" + std::to_string(a.number % 100)).c_str(), kSenderFieldSize - 1);
-            r.subjectOffset = offset + a.subjectStart;
-            r.subjectLength = (DWORD)a.subject.size();
-            records.push_back(r);
-            offset += (DWORD)a.block.size();
-        }
-        return records;
-    }
-
     std::string IndexBytes() const
     {
         std::string bytes((const char*)&header, sizeof header);
-        for (const IndexRecord& r : Records())
-            bytes.append((const char*)&r, sizeof r);
+        DWORD offset = 0;
+        for (const HandArticle& a : articles) {
+            bytes += IndexRecordBytes(a.flags, a.number, offset, (DWORD)a.block.size(), a.subject.substr(0, 47),
+                                      "1205", "Sender" + std::to_string(a.number % 100),
+                                      offset + a.subjectStart, (DWORD)a.subject.size());
+            offset += (DWORD)a.block.size();
+        }
         return bytes;
     }
 

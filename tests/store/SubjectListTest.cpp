@@ -90,9 +90,10 @@ TEST_F(SubjectListTest, WindowPagesThroughTheOrderWithoutOverrun)
     ASSERT_TRUE(list.LoadWindow(40));
     EXPECT_EQ(0u, list.LoadedCount());
     ASSERT_TRUE(list.LoadWindow(3));
-    std::vector<IndexRecord> records = GroupOf(flags).Records();
+    std::string index = GroupOf(flags).IndexBytes();
     for (DWORD row = 0; row < list.LoadedCount(); ++row)
-        EXPECT_EQ(0, memcmp(&records[list.RecordNumber(row)], list.Record(row), sizeof(IndexRecord)));
+        EXPECT_EQ(index.substr(IndexRecordOffset(list.RecordNumber(row)), kIndexRecordSize),
+                  std::string((const char*)list.Record(row), kIndexRecordSize));
     EXPECT_EQ(0xFFFFFFFFu, list.RecordNumber(10));
 }
 
