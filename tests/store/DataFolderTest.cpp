@@ -28,9 +28,8 @@ protected:
 TEST_F(DataFolder, EmptyFolderGetsItsListFilesAndDraftFolderAMissingOneFails)
 {
     ASSERT_TRUE(Init());
-    EXPECT_EQ("", Bytes(L"active.dat"));
-    EXPECT_EQ("", Bytes(L"category.dat"));
-    EXPECT_EQ("", Bytes(L"group.dat"));
+    for (const wchar_t* name : {L"active.dat", L"category.dat", L"group.dat"})
+        EXPECT_EQ("", Bytes(name)) << name;
     DWORD attributes = GetFileAttributesW(folder.File(L"draft").c_str());
     ASSERT_NE(INVALID_FILE_ATTRIBUTES, attributes);
     EXPECT_TRUE(attributes & FILE_ATTRIBUTE_DIRECTORY);
@@ -48,13 +47,10 @@ TEST_F(DataFolder, EmptyFolderGetsItsListFilesAndDraftFolderAMissingOneFails)
 TEST_F(DataFolder, BackupFilesInDraftAreDeleted)
 {
     CreateDirectoryW(folder.File(L"draft").c_str(), NULL);
-    ASSERT_TRUE(WriteBytes(folder.File(L"draft\\a.bak"), "x"));
-    ASSERT_TRUE(WriteBytes(folder.File(L"draft\\b.BAK"), "x"));
-    ASSERT_TRUE(WriteBytes(folder.File(L"draft\\keep.txt"), "x"));
+    for (const wchar_t* name : {L"draft\\a.bak", L"draft\\b.BAK", L"draft\\keep.txt"})
+        ASSERT_TRUE(WriteBytes(folder.File(name), "x"));
     ASSERT_TRUE(Init());
-    EXPECT_FALSE(FileExists(folder.File(L"draft\\a.bak")));
-    EXPECT_FALSE(FileExists(folder.File(L"draft\\b.BAK")));
-    EXPECT_TRUE(FileExists(folder.File(L"draft\\keep.txt")));
+    EXPECT_EQ(std::vector<std::wstring>{L"keep.txt"}, FilesIn(folder.File(L"draft\\")));
 }
 
 TEST_F(DataFolder, GroupListSkipsCommentsAndShortLines)

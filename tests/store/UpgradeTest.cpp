@@ -26,30 +26,18 @@ protected:
         return U32(version) + U32(30) + U32(40) + U32(9) + U32(records) + U32(2) + Field("state", 64);
     }
     // The three records as version 5 has them, with the given flags.
-    std::string Records(DWORD f1, DWORD f2, DWORD f3, int count = 3) const
+    std::string Records(DWORD f1, DWORD f2, DWORD f3) const
     {
-        std::string r[3] = {
-            IndexRecordBytes(f1, 1, 0, (DWORD)a.size(), "one", "0000", "Taro", 18 + 9, 3),
-            IndexRecordBytes(f2, 2, bo, (DWORD)b.size(), "two", "1205", "(Unknown)", bo + 9, 3),
-            IndexRecordBytes(f3, 3, co, (DWORD)c.size(), "three", "0000", "(Unknown)", co + 9, 5)};
-        std::string all;
-        for (int i = 0; i < count; i++)
-            all += r[i];
-        return all;
+        return IndexRecordBytes(f1, 1, 0, (DWORD)a.size(), "one", "0000", "Taro", 18 + 9, 3)
+             + IndexRecordBytes(f2, 2, bo, (DWORD)b.size(), "two", "1205", "(Unknown)", bo + 9, 3)
+             + IndexRecordBytes(f3, 3, co, (DWORD)c.size(), "three", "0000", "(Unknown)", co + 9, 5);
     }
-    // Versions 2 and 3 keep only the first 16 bytes of a record.
-    static std::string Short(const std::string& records, size_t size)
+    // Older records: the first `kept` bytes of each, padded to `size`.
+    static std::string Cut(const std::string& records, size_t kept, size_t size)
     {
         std::string out;
         for (size_t at = 0; at + 92 <= records.size(); at += 92)
-            out += records.substr(at, 16) + std::string(size - 16, 'g');
-        return out;
-    }
-    static std::string Version4(const std::string& records)
-    {
-        std::string out;
-        for (size_t at = 0; at + 92 <= records.size(); at += 92)
-            out += records.substr(at, 84);
+            out += records.substr(at, kept) + std::string(size - kept, 'g');
         return out;
     }
     std::wstring Temp() const { return folder.File(L"fj.test.idx~"); }
@@ -77,7 +65,7 @@ TEST_F(Upgrade, Version1IsReadFieldByField)
 
 TEST_F(Upgrade, StepByStep)
 {
-    std::string records = Short(Records(0, 1, 0), 64);
+    std::string records = Cut(Records(0, 1, 0), 16, 64);
     SetIndex(OldHeader(2, 3) + records);
     ASSERT_TRUE(UpgradeIndex2To3(Dir(), L"fj.test"));
     EXPECT_EQ(U32(3) + OldHeader(2, 3).substr(4) + U32(2) + records, Index());
@@ -85,17 +73,18 @@ TEST_F(Upgrade, StepByStep)
 
     // Version 3 drops the records without an article and counts what it kept.
     SetLog(a + b);
-    SetIndex(OldHeader(3, 3) + U32(3) + Short(Records(0, 0, 0), 64));
+    std::string two = Records(0, 0, 0).substr(0, 2 * 92);
+    SetIndex(OldHeader(3, 3) + U32(3) + Cut(Records(0, 0, 0), 16, 64));
     ASSERT_TRUE(UpgradeIndex3To4(Dir(), L"fj.test"));
-    EXPECT_EQ(OldHeader(4, 2) + U32(2) + Version4(Records(0, 0, 0, 2)), Index());
+    EXPECT_EQ(OldHeader(4, 2) + U32(2) + Cut(two, 84, 84), Index());
     ASSERT_TRUE(UpgradeIndex4To5(Dir(), L"fj.test"));
-    EXPECT_EQ(IndexHeaderBytes(30, 40, 9, 2, 2, "state", 2, 0, 0) + Records(0, 0, 0, 2), Index());
+    EXPECT_EQ(IndexHeaderBytes(30, 40, 9, 2, 2, "state", 2, 0, 0) + two, Index());
 }
 
 // An earlier release deleted the old index before moving the new one in.
 TEST_F(Upgrade, CompleteTemporaryFileWithoutAnIndexIsMovedIn)
 {
-    ASSERT_TRUE(WriteBytes(Temp(), OldHeader(4, 3) + U32(2) + Version4(Records(1, 4, 0))));
+    ASSERT_TRUE(WriteBytes(Temp(), OldHeader(4, 3) + U32(2) + Cut(Records(1, 4, 0), 84, 84)));
     ASSERT_TRUE(Init());
     EXPECT_EQ(IndexHeaderBytes(30, 40, 9, 3, 2, "state", 2, 1, 0) + Records(1, 4, 0), Index());
     EXPECT_FALSE(FileExists(Temp()));
@@ -109,11 +98,11 @@ TEST_F(Upgrade, EveryStepCompletesAfterAKillAtAnyPoint)
     } cases[] = {
         {"", IndexHeaderBytes(0, 0, 0, 3, 0, "", 3, 0, 0) + Records(0, 0, 0)},
         {"0\r\nOK\r\n250\r\n", IndexHeaderBytes(0, 250, 0, 3, 0, "OK", 3, 0, 0) + Records(0, 0, 0)},
-        {OldHeader(2, 3) + Short(Records(4, 1, 2), 64),
+        {OldHeader(2, 3) + Cut(Records(4, 1, 2), 16, 64),
          IndexHeaderBytes(30, 40, 9, 3, 2, "state", 2, 1, 1) + Records(4, 1, 2)},
-        {OldHeader(3, 3) + U32(2) + Short(Records(1, 0, 2), 64),
+        {OldHeader(3, 3) + U32(2) + Cut(Records(1, 0, 2), 16, 64),
          IndexHeaderBytes(30, 40, 9, 3, 2, "state", 2, 0, 1) + Records(1, 0, 2)},
-        {OldHeader(4, 3) + U32(3) + Version4(Records(0, 0, 0)),
+        {OldHeader(4, 3) + U32(3) + Cut(Records(0, 0, 0), 84, 84),
          IndexHeaderBytes(30, 40, 9, 3, 2, "state", 3, 0, 0) + Records(0, 0, 0)},
     };
     for (const Case& one : cases) {
@@ -148,9 +137,9 @@ BOOL InitializeFolder(const wchar_t* dataPath, const wchar_t*)
 TEST_F(Upgrade, FailingStepLeavesTheOldIndexWhole)
 {
     std::string damaged = a + std::string("Subject: z\r\n\r\nz\0z\r\n================\r\n", 37) + c;
-    std::string v2 = OldHeader(2, 3) + Short(Records(0, 0, 0), 64);
-    std::string v3 = OldHeader(3, 3) + U32(3) + Short(Records(0, 0, 0), 64);
-    std::string v4 = OldHeader(4, 3) + U32(3) + Version4(Records(0, 0, 0));
+    std::string v2 = OldHeader(2, 3) + Cut(Records(0, 0, 0), 16, 64);
+    std::string v3 = OldHeader(3, 3) + U32(3) + Cut(Records(0, 0, 0), 16, 64);
+    std::string v4 = OldHeader(4, 3) + U32(3) + Cut(Records(0, 0, 0), 84, 84);
     enum { kNothing, kReadOnlyIndex, kFolderAsTemporaryFile };
     struct Case {
         std::string log, index;
