@@ -47,20 +47,11 @@ protected:
     }
 };
 
-HandGroup Sample(DWORD base)
-{
-    HandGroup group;
-    group.Add(base + 1, "first", 0).Add(base + 2, "read high", kRecordRead | kHighFlag);
-    group.Add(base + 3, "kept high", kHighFlag, "line\r\n\r\n> quote\r\n");
-    group.Add(base + 4, "read", kRecordRead).Add(base + 5, "low", kLowFlag);
-    return group;
-}
-
 }  // namespace
 
 TEST_F(CrashSafety, DeletionOfReadArticlesOverThreeGroupsHoldsAtEveryKillPoint)
 {
-    std::vector<HandGroup> groups = {Sample(100), Sample(200), HandGroup().Add(300, "all read", kRecordRead)};
+    std::vector<HandGroup> groups = {Mixed(100), Mixed(200), HandGroup().Add(300, "all read", kRecordRead)};
     int points = ForEachKillPoint(
         [&] { Lay(groups); },
         [&] { CompactAllGroups(Dir(), NULL, NULL); },
@@ -77,7 +68,7 @@ TEST_F(CrashSafety, DeletionOfReadArticlesOverThreeGroupsHoldsAtEveryKillPoint)
 
 TEST_F(CrashSafety, AStartThatDiesWhileSettlingADeletionIsSettledByTheNext)
 {
-    std::vector<HandGroup> groups = {Sample(100), Sample(200)};
+    std::vector<HandGroup> groups = {Mixed(100), Mixed(200)};
     int inner = 0;
     ForEachKillPoint(
         [&] { Lay(groups); },
@@ -107,7 +98,7 @@ TEST_F(CrashSafety, AnEarlierReleasesInterruptedSwapIsUndone)
     // Its order: log -> lb~, lo~ -> log, index -> ib~, id~ -> index, delete
     // lb~, delete ib~. Every state after a move gives back the old pair, or
     // keeps the new one once the backup of the log is gone.
-    HandGroup old = Sample(100), fresh = old.Unread();
+    HandGroup old = Mixed(100), fresh = old.Unread();
     struct State {
         const wchar_t* index;   // file names holding the old/new index and log
         const wchar_t* oldIndex;

@@ -89,6 +89,16 @@ struct HandGroup {
     }
 };
 
+// Six articles from base + 1: two read, every priority, one without a subject.
+inline HandGroup Mixed(DWORD base = 100)
+{
+    HandGroup group;
+    group.Add(base + 1, "first normal", 0).Add(base + 2, "read high", kRecordRead | kHighFlag);
+    group.Add(base + 3, "\x93\xfa\x96\x7b\x8c\xea high", kHighFlag, "line\r\n\r\n> quote\r\n");
+    group.Add(base + 4, "read normal", kRecordRead).Add(base + 5, "low one", kLowFlag).Add(base + 6, "", 0);
+    return group;
+}
+
 // A fresh data folder per test, removed with its files afterwards, and the
 // group fj.test in it.
 class StoreTest : public ::testing::Test {

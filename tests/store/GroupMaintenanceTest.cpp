@@ -2,25 +2,7 @@
 #include "GroupFilesFixture.h"
 #include "store/GroupMaintenance.h"
 
-namespace {
-
-class GroupMaintenanceTest : public StoreTest {
-protected:
-    std::wstring IndexPath() const { return Path(L"fj.test", L".idx"); }
-    std::wstring LogPath() const { return Path(L"fj.test", L".log"); }
-
-    // Six articles, two read, every priority, one without a subject.
-    static HandGroup Mixed()
-    {
-        HandGroup group;
-        group.Add(101, "first normal", 0).Add(102, "read high", kRecordRead | kHighFlag);
-        group.Add(103, "\x93\xfa\x96\x7b\x8c\xea high", kHighFlag, "line\r\n\r\n> quote\r\n");
-        group.Add(104, "read normal", kRecordRead).Add(105, "low one", kLowFlag).Add(106, "", 0);
-        return group;
-    }
-};
-
-}  // namespace
+class GroupMaintenanceTest : public StoreTest {};
 
 TEST_F(GroupMaintenanceTest, CompactionLeavesExactlyTheUnreadArticles)
 {
@@ -72,14 +54,14 @@ TEST_F(GroupMaintenanceTest, FailedCompactionLeavesTheGroupAsItWas)
             bad->articleOffset = d.offset;
             bad->articleLength = d.length;
         }
-        ASSERT_TRUE(WriteBytes(IndexPath(), index) && WriteBytes(LogPath(), hand.LogBytes()));
+        ASSERT_TRUE(WriteBytes(group.IndexPath(), index) && WriteBytes(group.LogPath(), hand.LogBytes()));
         std::vector<std::wstring> files = Files();
         if (d.readOnly)
-            SetFileAttributesW((d.readOnly == 1 ? LogPath() : IndexPath()).c_str(), FILE_ATTRIBUTE_READONLY);
+            SetFileAttributesW(d.readOnly == 1 ? group.LogPath() : group.IndexPath(), FILE_ATTRIBUTE_READONLY);
         EXPECT_FALSE(CompactGroup(&group));
         EXPECT_EQ(d.error, GetLastError());
-        SetFileAttributesW(LogPath().c_str(), FILE_ATTRIBUTE_NORMAL);
-        SetFileAttributesW(IndexPath().c_str(), FILE_ATTRIBUTE_NORMAL);
+        SetFileAttributesW(group.LogPath(), FILE_ATTRIBUTE_NORMAL);
+        SetFileAttributesW(group.IndexPath(), FILE_ATTRIBUTE_NORMAL);
         EXPECT_EQ(index, Index());
         EXPECT_EQ(hand.LogBytes(), Log());
         EXPECT_EQ(files, Files());
@@ -102,7 +84,7 @@ TEST_F(GroupMaintenanceTest, CatchUpChangesOnlyReadBitsAndLastArticle)
     EXPECT_EQ(hand.IndexBytes(), Index());
     EXPECT_EQ(hand.LogBytes(), Log());
 
-    ASSERT_TRUE(DeleteFileW(IndexPath().c_str()));
+    ASSERT_TRUE(DeleteFileW(group.IndexPath()));
     EXPECT_FALSE(MarkAllRead(&group));
     EXPECT_EQ((DWORD)ERROR_FILE_NOT_FOUND, GetLastError());
     EXPECT_FALSE(CatchUpServer(&group));
@@ -120,10 +102,10 @@ TEST_F(GroupMaintenanceTest, CompactAllGroupsGoesOnPastAFailingGroup)
     WriteGroup(L"fj.test", Mixed());
     WriteGroup(L"fj.other", Mixed());
     ASSERT_TRUE(WriteBytes(folder.File(L"group.dat"), "fj.test\r\n# comment\r\nfj.other\r\n"));
-    SetFileAttributesW(LogPath().c_str(), FILE_ATTRIBUTE_READONLY);
+    SetFileAttributesW(group.LogPath(), FILE_ATTRIBUTE_READONLY);
     std::vector<std::pair<std::wstring, DWORD>> failures;
     ASSERT_TRUE(CompactAllGroups(Dir(), RecordFailure, &failures));
-    SetFileAttributesW(LogPath().c_str(), FILE_ATTRIBUTE_NORMAL);
+    SetFileAttributesW(group.LogPath(), FILE_ATTRIBUTE_NORMAL);
     ASSERT_EQ(1u, failures.size());
     EXPECT_EQ(L"fj.test", failures[0].first);
     EXPECT_EQ((DWORD)ERROR_ACCESS_DENIED, failures[0].second);
