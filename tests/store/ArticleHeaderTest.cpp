@@ -110,7 +110,8 @@ TEST_F(Header, DateAndSenderForms)
     }
     std::string kana = Sjis(std::wstring(16, L'\x3042'));
     std::string senders[][2] = {
-        {"From: Taro <t@example.jp>\r\n", "Taro"}, {"From: \"Taro Yamada\" <t@example.jp>\r\n", "Taro Yamada"},
+        {"From: Taro <t@example.jp>\r\n", "Taro"},
+        {"From: \"Taro Yamada\" <t@example.jp>\r\n", "Taro Yamada"},
         {"From: t@example.jp (Taro)\r\n", "Taro"}, {"From: <t@example.jp.long>\r\n", "<t@example.jp.l"},
         {"From: Taro<t@example.jp>\r\n", "Tar"}, {"From: t@example.jp\r\n", "t@example.jp"},
         {"From: \r\n", "(Unknown)"}, {"From: " + kana + "\r\n", kana.substr(0, 14)},

@@ -43,10 +43,12 @@ struct HandGroup {
                    const std::string& body = "body line\r\n")
     {
         std::string head = "From: Sender" + std::to_string(number % 100) + " <s@example.jp>\r\n";
-        HandArticle article = {flags, number, subject, body, "", subject.empty() ? 0 : (DWORD)head.size() + 9};
+        DWORD subjectStart = subject.empty() ? 0 : (DWORD)head.size() + 9;
         if (!subject.empty())
             head += "Subject: " + subject + "\r\n";
-        article.block = head + "X-Local-Seq: " + std::to_string(number) + "\r\n\r\n" + body + "================\r\n";
+        HandArticle article = {flags, number, subject, body, "", subjectStart};
+        article.block = head + "X-Local-Seq: " + std::to_string(number) + "\r\n\r\n" + body
+                      + "================\r\n";
         articles.push_back(article);
         header.recordCount = (DWORD)articles.size();
         header.unreadCount += !(flags & kRecordRead);
@@ -72,9 +74,10 @@ struct HandGroup {
         std::string bytes((const char*)&header, sizeof header);
         DWORD offset = 0;
         for (const HandArticle& a : articles) {
-            bytes += IndexRecordBytes(a.flags, a.number, offset, (DWORD)a.block.size(), a.subject.substr(0, 47),
-                                      "1205", "Sender" + std::to_string(a.number % 100),
-                                      offset + a.subjectStart, (DWORD)a.subject.size());
+            std::string sender = "Sender" + std::to_string(a.number % 100);
+            bytes += IndexRecordBytes(a.flags, a.number, offset, (DWORD)a.block.size(),
+                                      a.subject.substr(0, 47), "1205", sender, offset + a.subjectStart,
+                                      (DWORD)a.subject.size());
             offset += (DWORD)a.block.size();
         }
         return bytes;

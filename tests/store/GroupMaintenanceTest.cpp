@@ -56,8 +56,9 @@ TEST_F(GroupMaintenanceTest, FailedCompactionLeavesTheGroupAsItWas)
         }
         ASSERT_TRUE(WriteBytes(group.IndexPath(), index) && WriteBytes(group.LogPath(), hand.LogBytes()));
         std::vector<std::wstring> files = Files();
+        const wchar_t* locked = d.readOnly == 1 ? group.LogPath() : group.IndexPath();
         if (d.readOnly)
-            SetFileAttributesW(d.readOnly == 1 ? group.LogPath() : group.IndexPath(), FILE_ATTRIBUTE_READONLY);
+            SetFileAttributesW(locked, FILE_ATTRIBUTE_READONLY);
         EXPECT_FALSE(CompactGroup(&group));
         EXPECT_EQ(d.error, GetLastError());
         SetFileAttributesW(group.LogPath(), FILE_ATTRIBUTE_NORMAL);

@@ -53,7 +53,7 @@ TEST_F(SubjectListTest, LevelsAndShowReadDecideWhatIsListedAndInWhichOrder)
 {
     // 0 normal, 1 high read, 2 low, 3 high, 4 normal read, 5 priority 3, 6 low read
     HandGroup hand = GroupOf({0, kHighFlag | kRecordRead, kLowFlag, kHighFlag, kRecordRead,
-                               3 << kRecordPriorityShift, kLowFlag | kRecordRead});
+                              3 << kRecordPriorityShift, kLowFlag | kRecordRead});
     struct Case {
         DWORD level;
         BOOL showRead;
@@ -122,7 +122,7 @@ TEST_F(SubjectListTest, MarksGoToTheRecordAndTheHeaderAtClose)
 TEST_F(SubjectListTest, CountersThatDisagreeWithTheRecordsAreRecounted)
 {
     HandGroup hand = GroupOf({kHighFlag, 0, kHighFlag, kLowFlag, kHighFlag, kLowFlag, 0,
-                               kHighFlag | kRecordRead});
+                              kHighFlag | kRecordRead});
     DWORD drifts[][3] = {{0, 0, 0}, {8, 8, 8}, {1, 7, 100}, {0xFFFFFFFF, 0xFFFFFFFF, 0}};
     for (const DWORD* drift : drifts) {
         hand.header.highCount = drift[0];
