@@ -131,6 +131,15 @@ protected:
         ASSERT_TRUE(WriteBytes(Path(name, L".idx"), hand.IndexBytes()));
         ASSERT_TRUE(WriteBytes(Path(name, L".log"), hand.LogBytes()));
     }
+    // Record i of the group's index, as the group reads it.
+    IndexRecord Record(DWORD i)
+    {
+        IndexRecord record;
+        DWORD count = 1;
+        EXPECT_TRUE(group.ReadRecords(i, &record, &count));
+        EXPECT_EQ(1u, count);
+        return record;
+    }
     // The names of the files in the folder, sorted.
     std::vector<std::wstring> Files() const { return FilesIn(folder.Path()); }
 

@@ -41,14 +41,11 @@ TEST_F(Rebuild, RecordsFromEveryCompleteArticle)
     DWORD bo = (DWORD)a.size(), co = bo + (DWORD)b.size(), d1o = co + (DWORD)c.size();
     DWORD d2o = d1o + (DWORD)d1.size();
     std::string expected = IndexHeaderBytes(40, 50, 7, 5, 0, "", 5, 1, 1)
-        + IndexRecordBytes(4, 11, 0, (DWORD)a.size(), "urgent news", "1205", "Taro",
-                           29 + 9, 11)
-        + IndexRecordBytes(2, 12, bo, (DWORD)b.size(), "spammore", "0000", "(Unknown)",
-                           bo + 32 + 9, 8)
+        + IndexRecordBytes(4, 11, 0, (DWORD)a.size(), "urgent news", "1205", "Taro", 29 + 9, 11)
+        + IndexRecordBytes(2, 12, bo, (DWORD)b.size(), "spammore", "0000", "(Unknown)", bo + 32 + 9, 8)
         + IndexRecordBytes(0, 0xFFFFFFFF, co, (DWORD)c.size(), "(none)", "0000", "(Unknown)", co, 0)
         + IndexRecordBytes(0, 14, d1o, (DWORD)d1.size(), "d", "0000", "(Unknown)", d1o + 9, 1)
-        + IndexRecordBytes(0, 0xFFFFFFFF, d2o, (DWORD)d2.size(), "(none)", "0000",
-                           "(Unknown)", d2o, 0);
+        + IndexRecordBytes(0, 0xFFFFFFFF, d2o, (DWORD)d2.size(), "(none)", "0000", "(Unknown)", d2o, 0);
     EXPECT_EQ(expected, Index());
     EXPECT_EQ(log, Log());
 }
@@ -109,14 +106,6 @@ protected:
         std::string index = Index();
         index.replace(100 + 92 * i, 92, std::string((const char*)&record, 92));
         SetIndex(index);
-    }
-    IndexRecord Record(DWORD i)
-    {
-        IndexRecord record;
-        DWORD count = 1;
-        EXPECT_TRUE(group.ReadRecords(i, &record, &count));
-        EXPECT_EQ(1u, count);
-        return record;
     }
     std::string a, b;
 };
