@@ -32,7 +32,8 @@ protected:
              + IndexRecordBytes(f2, 2, bo, (DWORD)b.size(), "two", "1205", "(Unknown)", bo + 9, 3)
              + IndexRecordBytes(f3, 3, co, (DWORD)c.size(), "three", "0000", "(Unknown)", co + 9, 5);
     }
-    // Older records: the first `kept` bytes of each, padded to `size`.
+    // Records as older versions hold them: the first `kept` bytes of each in
+    // `size` (versions 2 and 3: 16 in 64, version 4: 84 in 84).
     static std::string Cut(const std::string& records, size_t kept, size_t size)
     {
         std::string out;
