@@ -1,14 +1,27 @@
+// The dial-up road: first with a stand-in frame, then around a real one. A
+// line the program dialled never stays up once the road ends without a
+// download or the frame goes, as the simulated remote access service counts it.
 #include <gtest/gtest.h>
-#include "support/DialogDriver.h"
-#include "support/RegistrySandbox.h"
-#include "support/MessageBoxRecorder.h"
+#include <winsock2.h>
+#include <windows.h>
+#include <string>
+#include <vector>
+#include "RoadFixture.h"
 #include "frame/FrameDownload.h"
 #include "host/RasService.h"
 #include "resource.h"
+#include "support/DialogDriver.h"
 #include "support/TestWindow.h"
-#include <string>
 
 namespace {
+
+// The service's counts as one value: dials, hang-ups, connected, live.
+typedef std::vector<DWORD> Counts;
+Counts RasCounts()
+{
+    RasServiceCounts counts = RasServiceGetCounts();
+    return {counts.dials, counts.hangUps, counts.connected, counts.live};
+}
 
 // Stands in for the frame: hands the two dial-up messages to the road.
 struct FakeFrame {
@@ -91,7 +104,7 @@ TEST_F(DialUpTest, WithNoConnectionItDialsAndStartsOnceConnectedThenHangsUp)
     EXPECT_EQ(L"接続しました", frame_.stateAtStart);
     EXPECT_TRUE(frame_.enabledAtStart);
     EXPECT_TRUE(frame_.link.dialConnected);
-    EXPECT_EQ(1u, RasServiceGetCounts().dials);
+    EXPECT_EQ(Counts({1, 0, 1, 1}), RasCounts());
     EXPECT_TRUE(DialogDriver::PumpUntil([&] { return DialogGone(); }, 2000));
     EXPECT_TRUE(boxes_.Boxes().empty());
 
@@ -99,8 +112,7 @@ TEST_F(DialUpTest, WithNoConnectionItDialsAndStartsOnceConnectedThenHangsUp)
     DWORD before = GetTickCount();
     HangUpAfterPatrol(&frame_.link, GetModuleHandleW(NULL), frame_.window, TRUE, 0);
     EXPECT_GE(GetTickCount() - before, 400u);
-    EXPECT_EQ(1u, RasServiceGetCounts().hangUps);
-    EXPECT_EQ(0u, RasServiceGetCounts().live);
+    EXPECT_EQ(Counts({1, 1, 1, 0}), RasCounts());
     EXPECT_FALSE(frame_.link.dialConnected);
     EXPECT_TRUE(IsWindowEnabled(frame_.window));
 }
@@ -110,9 +122,8 @@ TEST_F(DialUpTest, WithDialUpOffOrALineUpItStartsAtOnceAndNeverHangsUp)
     StartDownload(&frame_.link, GetModuleHandleW(NULL), frame_.window, FALSE, L"TestNet",
                   StartDownloadStub, &frame_);
     EXPECT_EQ(1, frame_.starts);
-    EXPECT_EQ(0u, RasServiceGetCounts().dials);
     HangUpAfterPatrol(&frame_.link, GetModuleHandleW(NULL), frame_.window, FALSE, 0);
-    EXPECT_EQ(0u, RasServiceGetCounts().hangUps);
+    EXPECT_EQ(Counts({0, 0, 0, 0}), RasCounts());
 
     // A line someone else raised is used as it is.
     HRASCONN other = NULL;
@@ -124,11 +135,9 @@ TEST_F(DialUpTest, WithDialUpOffOrALineUpItStartsAtOnceAndNeverHangsUp)
 
     Start();
     EXPECT_EQ(2, frame_.starts);
-    EXPECT_EQ(1u, RasServiceGetCounts().dials);
     EXPECT_FALSE(frame_.link.dialConnected);
     HangUpAfterPatrol(&frame_.link, GetModuleHandleW(NULL), frame_.window, TRUE, 0);
-    EXPECT_EQ(0u, RasServiceGetCounts().hangUps);
-    EXPECT_EQ(1u, RasServiceGetCounts().live);
+    EXPECT_EQ(Counts({1, 0, 1, 1}), RasCounts());
 }
 
 TEST_F(DialUpTest, CancelWhileDiallingStartsNothingAndEnablesTheFrame)
@@ -140,8 +149,7 @@ TEST_F(DialUpTest, CancelWhileDiallingStartsNothingAndEnablesTheFrame)
     EXPECT_TRUE(DialogDriver::PumpUntil([&] { return DialogGone() && IsWindowEnabled(frame_.window); }, 2000));
     DialogDriver::PumpFor(300);  // the dial would have connected by now
     EXPECT_EQ(0, frame_.starts);
-    EXPECT_EQ(1u, RasServiceGetCounts().hangUps);
-    EXPECT_EQ(0u, RasServiceGetCounts().connected);
+    EXPECT_EQ(Counts({1, 1, 0, 0}), RasCounts());
     EXPECT_FALSE(frame_.link.dialConnected);
     EXPECT_TRUE(boxes_.Boxes().empty());
 }
@@ -159,7 +167,7 @@ TEST_F(DialUpTest, AFailedDialIsReportedAndHungUp)
     EXPECT_TRUE(boxes_.Boxes()[0].owner != NULL);
     EXPECT_TRUE(IsWindowEnabled(frame_.window));
     EXPECT_EQ(0, frame_.starts);
-    EXPECT_EQ(1u, RasServiceGetCounts().hangUps);
+    EXPECT_EQ(Counts({1, 1, 0, 0}), RasCounts());
 }
 
 TEST_F(DialUpTest, ADialRefusedAtOnceOrAMissingDialogLeavesTheFrameEnabled)
@@ -176,7 +184,7 @@ TEST_F(DialUpTest, ADialRefusedAtOnceOrAMissingDialogLeavesTheFrameEnabled)
     Start(L"TestNet", GetModuleHandleW(L"kernel32.dll"));
     EXPECT_TRUE(IsWindowEnabled(frame_.window));
     EXPECT_EQ(1u, boxes_.Boxes().size());
-    EXPECT_EQ(0u, RasServiceGetCounts().dials);
+    EXPECT_EQ(Counts({0, 0, 0, 0}), RasCounts());
     EXPECT_EQ(0, frame_.starts);
 }
 
@@ -198,12 +206,11 @@ TEST_F(DialUpTest, TheCountdownHangsUpWhenItEnds)
     EXPECT_TRUE(stateOk);
     EXPECT_EQ(0u, hangUpsWhileCounting);
     EXPECT_GE(GetTickCount() - before, 1400u);
-    EXPECT_EQ(1u, RasServiceGetCounts().hangUps);
-    EXPECT_EQ(0u, RasServiceGetCounts().live);
+    EXPECT_EQ(Counts({1, 1, 1, 0}), RasCounts());
     EXPECT_FALSE(frame_.link.dialConnected);
 }
 
-TEST_F(DialUpTest, CancelDuringTheCountdownKeepsTheLineForTheNextDownload)
+TEST_F(DialUpTest, CancelDuringTheCountdownKeepsTheLineForTheNextDownloadAndTheClose)
 {
     DialAndConnect();
     DialogDriver countdown;
@@ -211,16 +218,16 @@ TEST_F(DialUpTest, CancelDuringTheCountdownKeepsTheLineForTheNextDownload)
     countdown.Then(L"切断中...", [&](HWND dialog) { DialogDriver::Click(dialog, IDCANCEL); });
     HangUpAfterPatrol(&frame_.link, GetModuleHandleW(NULL), frame_.window, TRUE, 30);
     EXPECT_TRUE(countdown.Done());
-    EXPECT_EQ(0u, RasServiceGetCounts().hangUps);
-    EXPECT_EQ(1u, RasServiceGetCounts().live);
+    EXPECT_EQ(Counts({1, 0, 1, 1}), RasCounts());
     EXPECT_FALSE(frame_.link.dialConnected);
 
-    // The next download finds the line up: no dial, and no hang-up after it.
+    // The next download finds the line up: no dial, and no hang-up after it
+    // nor when the frame closes.
     Start();
     EXPECT_EQ(2, frame_.starts);
-    EXPECT_EQ(1u, RasServiceGetCounts().dials);
     HangUpAfterPatrol(&frame_.link, GetModuleHandleW(NULL), frame_.window, TRUE, 0);
-    EXPECT_EQ(0u, RasServiceGetCounts().hangUps);
+    HangUpOnClose(&frame_.link);
+    EXPECT_EQ(Counts({1, 0, 1, 1}), RasCounts());
 }
 
 TEST_F(DialUpTest, AStartThatRunsNoPassHangsUpTheLineItDialled)
@@ -229,47 +236,84 @@ TEST_F(DialUpTest, AStartThatRunsNoPassHangsUpTheLineItDialled)
     // one, so nothing later would hang up.
     frame_.passRuns = FALSE;
     DialAndConnect();
-    EXPECT_EQ(1u, RasServiceGetCounts().hangUps);
-    EXPECT_EQ(0u, RasServiceGetCounts().live);
+    EXPECT_EQ(Counts({1, 1, 1, 0}), RasCounts());
     EXPECT_FALSE(frame_.link.dialConnected);
     EXPECT_TRUE(IsWindowEnabled(frame_.window));
 }
 
-TEST_F(DialUpTest, ClosingHangsUpWhileDiallingButNotALineTheUserKept)
+class DialUpRoadTest : public RoadFixture {
+protected:
+    void SetUp() override
+    {
+        RoadFixture::SetUp();
+        RasServiceReset();
+        RasServiceSetStepTime(20);
+        AddPhoneBookEntry(L"TestNet");
+        WriteCompleteSettings(server.Port());
+        WriteGroups({});
+        WriteDword(kSettingsKey, L"Dialup", 1);
+        WriteDword(kSettingsKey, L"DisconnectWaitTime", 30);
+        WriteString(kSettingsKey, L"EntryName", L"TestNet");
+    }
+    void TearDown() override
+    {
+        RoadFixture::TearDown();
+        RasServiceReset();
+    }
+    void OpenAndDownload()
+    {
+        window = Open()->Window();
+        SendMessageW(window, WM_COMMAND, MAKEWPARAM(IDM_DOWNLOAD, 0), 0);
+    }
+    HWND window = NULL;
+};
+
+TEST_F(DialUpRoadTest, ClosingWhileDiallingHangsUp)
 {
-    Start();
-    HangUpOnClose(&frame_.link);
+    DialogDriver driver;
+    driver.Ignore(kDialTitle);
+    OpenAndDownload();
+    ASSERT_EQ(1u, RasServiceGetCounts().dials);
+    EXPECT_FALSE(IsWindowEnabled(window));
+    PostMessageW(window, WM_CLOSE, 0, 0);
     DialogDriver::PumpFor(300);   // the dial would have connected by now
-    EXPECT_EQ(1u, RasServiceGetCounts().hangUps);
-    EXPECT_EQ(0u, RasServiceGetCounts().connected);
-    EXPECT_EQ(0u, RasServiceGetCounts().live);
-    DestroyWindow(DialogDriver::Find(kDialTitle));
-
-    RasServiceReset();
-    DialAndConnect();
-    DialogDriver countdown;
-    countdown.Ignore(kDialTitle);
-    countdown.Then(L"切断中...", [&](HWND dialog) { DialogDriver::Click(dialog, IDCANCEL); });
-    HangUpAfterPatrol(&frame_.link, GetModuleHandleW(NULL), frame_.window, TRUE, 30);
-    HangUpOnClose(&frame_.link);
-    EXPECT_EQ(0u, RasServiceGetCounts().hangUps);
-    EXPECT_EQ(1u, RasServiceGetCounts().live);
+    EXPECT_FALSE(IsWindow(window));
+    EXPECT_EQ(Counts({1, 1, 0, 0}), RasCounts());
 }
 
-TEST(RasServiceTest, EntriesComeFromThePhoneBookKey)
+TEST_F(DialUpRoadTest, ClosingDuringTheCountdownHangsUpAndReportsNothing)
 {
-    RegistrySandbox::Clear();
-    RASENTRYNAME entries[100] = {};
-    entries[0].dwSize = sizeof(RASENTRYNAME);
-    DWORD size = sizeof entries, count = 0;
-    EXPECT_EQ((DWORD)ERROR_CANNOT_OPEN_PHONEBOOK, RasEnumEntries(NULL, NULL, entries, &size, &count));
-    AddPhoneBookEntry(L"Office");
-    AddPhoneBookEntry(L"`Direct");
-    size = sizeof entries;
-    ASSERT_EQ(0u, RasEnumEntries(NULL, NULL, entries, &size, &count));
-    EXPECT_EQ(2u, count);
-    EXPECT_EQ(48u, sizeof(RASENTRYNAME));
-    EXPECT_EQ(1464u, sizeof(RASDIALPARAMS));
+    DialogDriver driver;
+    driver.Ignore(kDialTitle);
+    driver.Ignore(L"記事の取得");
+    DWORD hangUpsWhileCounting = 99;
+    driver.Then(L"切断中...", [&](HWND) {
+        hangUpsWhileCounting = RasServiceGetCounts().hangUps;
+        PostMessageW(window, WM_CLOSE, 0, 0);
+    });
+    OpenAndDownload();
+    EXPECT_TRUE(DialogDriver::PumpUntil([&] { return !IsWindow(window); }, 10000));
+    DialogDriver::PumpFor(100);
+    EXPECT_TRUE(driver.Done());
+    EXPECT_EQ(0u, hangUpsWhileCounting);
+    EXPECT_EQ(1, server.Connections());
+    EXPECT_EQ(Counts({1, 1, 1, 0}), RasCounts());
+    EXPECT_TRUE(boxes.Boxes().empty());
 }
 
-} // namespace
+TEST_F(DialUpRoadTest, ACancelledPasswordPromptHangsUpTheLineDialledForIt)
+{
+    WriteString(kSettingsKey, L"UserID", L"taro");
+    DialogDriver driver;
+    driver.Ignore(kDialTitle);
+    driver.Then(L"ﾊﾟｽﾜｰﾄﾞの入力", [](HWND prompt) { DialogDriver::Click(prompt, IDCANCEL); });
+    OpenAndDownload();
+    EXPECT_TRUE(DialogDriver::PumpUntil([&] { return driver.Done(); }, 5000));
+    DialogDriver::PumpFor(100);
+    EXPECT_EQ(0, server.Connections());
+    EXPECT_EQ(Counts({1, 1, 1, 0}), RasCounts());
+    EXPECT_TRUE(IsWindowEnabled(window));
+    EXPECT_TRUE(boxes.Boxes().empty());
+}
+
+}  // namespace

@@ -10,8 +10,6 @@
 #include "resource.h"
 #include "store/IndexRecord.h"
 #include "support/DialogDriver.h"
-#include "views/ArticleView.h"
-#include "views/SubjectView.h"
 
 namespace {
 
@@ -22,6 +20,17 @@ const char* const kSubjects[] = {
     "=?ISO-2022-JP?B?GyRCJD0kTjswGyhC?=",
 };
 
+// Runs the accelerator table over one key as the program's loop does, and
+// returns whether it was one.
+BOOL Accelerate(HWND frame, HWND focus, UINT key)
+{
+    HACCEL table = LoadAcceleratorsW(GetModuleHandleW(NULL), MAKEINTRESOURCEW(IDR_ACCELERATORS));
+    MSG msg = {focus, WM_KEYDOWN, key, 1};
+    BOOL translated = TranslateAcceleratorW(frame, table, &msg);
+    DestroyAcceleratorTable(table);
+    return translated;
+}
+
 class FirstRoadTest : public RoadFixture {
 protected:
     void SetUp() override
@@ -31,7 +40,7 @@ protected:
         server.On("GROUP fj.test", "211 3 1 3 fj.test\r\n");
         for (unsigned n = 1; n <= 3; n++) {
             std::string header = "From: user@example.jp\r\nSubject: " + std::string(kSubjects[n - 1]) +
-                                 "\r\nDate: Sun, 6 Dec 2026 10:00:00 +0900\r\n";
+                                 "\r\nDate: Sun, 6 Dec 2026 10:00:00 +0900\r\nX-Newsreader: none\r\n";
             server.AddArticle(n, header, "\x1b$BK\\J8$G$9!#\x1b(B\r\n");
         }
     }
@@ -53,7 +62,7 @@ TEST_F(FirstRoadTest, FromNothingToReadingAndDeletingWhatWasRead)
     });
     Open();
     ASSERT_EQ(1u, driver.Handled());
-    EXPECT_EQ(server.Port(), GetDword(L"", L"Port"));
+    EXPECT_EQ(server.Port(), ReadDword(kSettingsKey, L"Port"));
     EXPECT_EQ(0, ListRows(List()));
 
     // 2. Subscribe from the group list the server sends.
@@ -69,20 +78,33 @@ TEST_F(FirstRoadTest, FromNothingToReadingAndDeletingWhatWasRead)
     ASSERT_EQ(1, ListRows(List()));
     EXPECT_EQ(L"fj.test", ListText(List(), 0, kGroupColumnName));
 
-    // 3. The patrol.
-    SendMessageW(frame->Window(), WM_COMMAND, IDM_DOWNLOAD, 0);
+    // 3. The patrol: I is the download only in the group view, where it runs
+    // inside the accelerator's command, in its modal dialog.
+    OpenGroup();
+    ASSERT_EQ(kViewSubject, frame->CurrentView());
+    int connections = server.Connections();
+    EXPECT_TRUE(Accelerate(frame->Window(), frame->Subjects()->Window(), 'I'));
+    EXPECT_EQ(connections, server.Connections());
+    Key(frame->Subjects()->Window(), VK_ESCAPE);
+    ASSERT_EQ(kViewGroup, frame->CurrentView());
+    EXPECT_TRUE(Accelerate(frame->Window(), List(), 'I'));
+    // The worker's end may come just after the progress dialog has closed.
     WaitForBoxes(1);
+    EXPECT_EQ(connections + 1, server.Connections());
     ASSERT_EQ(1u, boxes.Boxes().size());
     EXPECT_EQ(L"ダウンロードが終了しました。", boxes.Boxes()[0].text);
-    EXPECT_EQ(L"3", ListText(List(), 0, kGroupColumnUnread));
+    EXPECT_EQ(L"Disconnect", boxes.Boxes()[0].caption);
+    EXPECT_EQ((UINT)MB_OK, boxes.Boxes()[0].flags);
+    EXPECT_EQ(Texts({L"fj.test", L"3", L"3", L"3件の記事を取得しました。", L"3", L"3"}), GroupRow(0));
 
-    // 4. Read the first article, then give "その二" a high priority.
-    Key(List(), VK_RETURN);
-    ASSERT_EQ(kViewSubject, frame->CurrentView());
-    frame->Subjects()->EnsureLayout();
-    Key(frame->Subjects()->Window(), VK_RETURN);
+    // 4. Read the first article (decoded, converted, only the kept header
+    // lines), then give "その二" a high priority.
+    OpenGroup();
+    OpenArticle();
     ASSERT_EQ(kViewArticle, frame->CurrentView());
-    EXPECT_NE(nullptr, wcsstr(frame->Text().Text(), L"その一"));
+    EXPECT_NE(std::wstring::npos, ArticleText().find(L"Subject: その一"));
+    EXPECT_NE(std::wstring::npos, ArticleText().find(L"本文です。"));
+    EXPECT_EQ(std::wstring::npos, ArticleText().find(L"X-Newsreader"));
     Key(frame->Article()->Window(), VK_ESCAPE);
     ASSERT_EQ(kViewSubject, frame->CurrentView());
 

@@ -2,13 +2,6 @@
 #include <commctrl.h>
 #include "app/MessageLoop.h"
 #include "resource.h"
-#include "settings/Settings.h"
-#include "support/RegistrySandbox.h"
-
-static std::wstring SettingsKey(const wchar_t* subKey)
-{
-    return subKey && *subKey ? std::wstring(kSettingsKey) + L"\\" + subKey : kSettingsKey;
-}
 
 FrameFixture::FrameFixture()
 {
@@ -46,27 +39,31 @@ void FrameFixture::Command(UINT id)
     Pump();
 }
 
+void FrameFixture::OpenGroup()
+{
+    Key(List(), VK_RETURN);
+    frame->Subjects()->EnsureLayout();
+}
+
+testing::AssertionResult FrameFixture::ShowsOnly(UINT view)
+{
+    const HWND windows[] = {List(), frame->Subjects()->Window(), frame->Article()->Window()};
+    for (UINT v : {kViewGroup, kViewSubject, kViewArticle}) {
+        bool shown = v == view;
+        if ((IsWindowVisible(windows[v]) != 0) != shown || (IsWindowVisible(frame->Bar(v)) != 0) != shown)
+            return testing::AssertionFailure() << "view " << v << " or its bar wrongly shown or hidden";
+    }
+    if (frame->CurrentView() != view)
+        return testing::AssertionFailure() << "the current view is " << frame->CurrentView();
+    return testing::AssertionSuccess();
+}
+
 void FrameFixture::WriteCompleteSettings(DWORD port)
 {
-    SetString(NULL, L"Server", L"127.0.0.1");
-    SetString(NULL, L"DataPath", DataPath());
-    SetDword(NULL, L"Port", port);
-    SetDword(NULL, L"Limit", 50);
-}
-
-void FrameFixture::SetDword(const wchar_t* subKey, const wchar_t* name, DWORD value)
-{
-    WriteDword(SettingsKey(subKey), name, value);
-}
-
-void FrameFixture::SetString(const wchar_t* subKey, const wchar_t* name, const std::wstring& value)
-{
-    WriteString(SettingsKey(subKey), name, value);
-}
-
-DWORD FrameFixture::GetDword(const wchar_t* subKey, const wchar_t* name)
-{
-    return ReadDword(SettingsKey(subKey), name);
+    WriteString(kSettingsKey, L"Server", L"127.0.0.1");
+    WriteString(kSettingsKey, L"DataPath", DataPath());
+    WriteDword(kSettingsKey, L"Port", port);
+    WriteDword(kSettingsKey, L"Limit", 50);
 }
 
 void FrameFixture::WriteGroups(const std::vector<std::string>& names)
@@ -126,6 +123,22 @@ std::wstring FrameFixture::ListText(HWND list, int row, int column)
     item.cchTextMax = 1024;
     SendMessageW(list, LVM_GETITEMTEXTW, row, (LPARAM)&item);
     return text;
+}
+
+Texts FrameFixture::GroupRow(int row)
+{
+    Texts texts;
+    for (int c = 0; c < kGroupColumnCount; c++)
+        texts.push_back(ListText(List(), row, c));
+    return texts;
+}
+
+RECT FrameFixture::Placed(HWND window)
+{
+    RECT rect;
+    GetWindowRect(window, &rect);
+    MapWindowPoints(NULL, frame->Window(), (POINT*)&rect, 2);
+    return rect;
 }
 
 std::wstring FrameFixture::ClipboardText()

@@ -9,7 +9,9 @@
 #include <vector>
 #include "frame/GroupView.h"
 #include "frame/MainFrame.h"
+#include "settings/Settings.h"
 #include "support/MessageBoxRecorder.h"
+#include "support/RegistrySandbox.h"
 #include "support/StoreFiles.h"
 #include "views/ArticleView.h"
 #include "views/SubjectView.h"
@@ -19,6 +21,11 @@ struct TestArticle {
     std::string subject;
     std::string body;      // lines joined by "\n"
 };
+
+typedef std::vector<std::wstring> Texts;
+
+// A sub-key of the settings' key.
+inline std::wstring SettingsKey(const wchar_t* subKey) { return std::wstring(kSettingsKey) + L"\\" + subKey; }
 
 class FrameFixture : public testing::Test {
 protected:
@@ -30,13 +37,16 @@ protected:
     void Close();
     HWND List() { return frame->Groups()->List(); }
     void Command(UINT id);
+    // Enter on the selected group, then on its selected subject.
+    void OpenGroup();
+    void OpenArticle() { Key(frame->Subjects()->Window(), VK_RETURN); }
+    // The view is current, and it and its bar are the only ones shown.
+    testing::AssertionResult ShowsOnly(UINT view);
+    // The article view's text, empty when none is open.
+    std::wstring ArticleText() { return frame->Text().Text() ? frame->Text().Text() : L""; }
 
     // The connection settings, so the first-start sheet is not shown.
     void WriteCompleteSettings(DWORD port = 119);
-    // Values in the settings' key or a sub-key of it (`missing` when absent).
-    void SetDword(const wchar_t* subKey, const wchar_t* name, DWORD value);
-    void SetString(const wchar_t* subKey, const wchar_t* name, const std::wstring& value);
-    DWORD GetDword(const wchar_t* subKey, const wchar_t* name);
 
     // group.dat with these names; a log for each group that has articles
     // (the data initialisation rebuilds the index from it).
@@ -50,8 +60,13 @@ protected:
     // Key down and up on `window` with the given modifiers held.
     static void Key(HWND window, UINT key, BOOL control = FALSE, BOOL alt = FALSE);
     static std::wstring ListText(HWND list, int row, int column);
+    // Every column of one row of the group list.
+    Texts GroupRow(int row);
     static int ListRows(HWND list) { return (int)SendMessageW(list, LVM_GETITEMCOUNT, 0, 0); }
     static int ListSelection(HWND list) { return (int)SendMessageW(list, LVM_GETNEXTITEM, (WPARAM)-1, LVNI_SELECTED); }
+    static BOOL Checked(HMENU menu, UINT id) { return (GetMenuState(menu, id, MF_BYCOMMAND) & MF_CHECKED) != 0; }
+    // The window's rectangle in the frame's client coordinates.
+    RECT Placed(HWND window);
     static std::wstring ClipboardText();
 
     MessageBoxRecorder boxes;

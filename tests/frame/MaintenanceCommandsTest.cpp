@@ -4,7 +4,9 @@
 #include "resource.h"
 #include "frame/FrameFixture.h"
 #include "frame/MaintenanceCommands.h"
+#include "store/IndexRecord.h"
 #include "support/DialogDriver.h"
+#include "support/TestWindow.h"
 
 namespace {
 
@@ -18,14 +20,14 @@ struct TwoArticles {
     {
         return IndexRecordBytes(1, 1, 0, firstLength, "one", "", "a@example.jp", 9, 3);
     }
-    std::string SecondRecord(DWORD offset) const
+    std::string SecondRecord(DWORD flags, DWORD offset) const
     {
-        return IndexRecordBytes(0, 2, offset, (DWORD)second.size(), "two", "", "b@example.jp", offset + 9, 3);
+        return IndexRecordBytes(flags, 2, offset, (DWORD)second.size(), "two", "", "b@example.jp", offset + 9, 3);
     }
     std::string Index() const
     {
         return IndexHeaderBytes(2, 2, 0, 2, 1, "\x82\x51\x8C\x8F", 1, 0, 0) + FirstRecord() +
-               SecondRecord(firstLength);
+               SecondRecord(0, firstLength);
     }
 };
 
@@ -43,9 +45,8 @@ struct MaintenanceFixture : FrameFixture {
 TEST_F(MaintenanceFixture, DeletingReadArticlesCompactsEveryGroupAndNamesTheOneThatFailed)
 {
     ASSERT_TRUE(WriteBytes(folder.File(L"group.dat"), "fj.a\r\nfj.b\r\nfj.c\r\n"));
-    Group(L"fj.a");
-    Group(L"fj.b");
-    Group(L"fj.c");
+    for (const wchar_t* name : {L"fj.a", L"fj.b", L"fj.c"})
+        Group(name);
     // A log that cannot be replaced.
     ASSERT_TRUE(SetFileAttributesW(folder.File(L"fj.b.log").c_str(), FILE_ATTRIBUTE_READONLY));
 
@@ -61,7 +62,7 @@ TEST_F(MaintenanceFixture, DeletingReadArticlesCompactsEveryGroupAndNamesTheOneT
     boxes.SetAnswer(IDYES);
     EXPECT_TRUE(DeleteReadArticlesCommand(folder.Path().c_str()));
     std::string compactedIndex =
-        IndexHeaderBytes(2, 2, 0, 1, 0, "\x82\x51\x8C\x8F", 1, 0, 0) + articles.SecondRecord(0);
+        IndexHeaderBytes(2, 2, 0, 1, 0, "\x82\x51\x8C\x8F", 1, 0, 0) + articles.SecondRecord(0, 0);
     for (const wchar_t* name : {L"fj.a", L"fj.c"}) {
         EXPECT_EQ(articles.second, ReadBytes(folder.File(std::wstring(name) + L".log")));
         EXPECT_EQ(compactedIndex, ReadBytes(folder.File(std::wstring(name) + L".idx")));
@@ -79,8 +80,7 @@ TEST_F(MaintenanceFixture, CatchUpMarksReadOrSkipsTheServerAsTicked)
 {
     ASSERT_TRUE(WriteBytes(folder.File(L"group.dat"), "fj.a\r\n"));
     Group(L"fj.a");
-    HWND parent = CreateWindowExW(0, L"STATIC", L"", WS_OVERLAPPEDWINDOW, 0, 0, 400, 200, NULL, NULL,
-                                  GetModuleHandleW(NULL), NULL);
+    HWND parent = MakeTestWindow(L"PeloraCatchUpTestParent", DefWindowProcW, WS_OVERLAPPEDWINDOW, 400, 200);
     GroupView view;
     RECT rect = {0, 0, 400, 200};
     ASSERT_TRUE(view.Create(L"Group", rect, parent, 101, GetModuleHandleW(NULL)));
@@ -102,10 +102,8 @@ TEST_F(MaintenanceFixture, CatchUpMarksReadOrSkipsTheServerAsTicked)
         DialogDriver::Click(dialog, IDOK);
     });
     EXPECT_TRUE(CatchUpCommand(GetModuleHandleW(NULL), parent, &view, folder.Path().c_str()));
-    EXPECT_EQ(IndexHeaderBytes(0xFFFFFFFF, 2, 0, 2, 1, "\x82\x51\x8C\x8F", 0, 0, 0) +
-                  articles.FirstRecord() +
-                  IndexRecordBytes(1, 2, articles.firstLength, (DWORD)articles.second.size(), "two", "",
-                                   "b@example.jp", articles.firstLength + 9, 3),
+    EXPECT_EQ(IndexHeaderBytes(0xFFFFFFFF, 2, 0, 2, 1, "\x82\x51\x8C\x8F", 0, 0, 0) + articles.FirstRecord() +
+                  articles.SecondRecord(kRecordRead, articles.firstLength),
               ReadBytes(folder.File(L"fj.a.idx")));
     EXPECT_EQ(L"0", ListText(view.List(), 0, kGroupColumnUnread));
     EXPECT_TRUE(boxes.Boxes().empty());

@@ -27,23 +27,16 @@ const wchar_t kOwnerClass[] = L"PeloraStarterTestOwner";
 
 }  // namespace
 
-PatrolOutcome StarterHarness::Run(ScriptedNntpServer& server, DWORD limit, const char* userId,
-                                  const char* password)
-{
-    return RunOnPort(server.Port(), limit, userId, password);
-}
-
-PatrolOutcome StarterHarness::RunOnPort(unsigned short port, DWORD limit, const char* userId,
-                                        const char* password)
+PatrolOutcome StarterHarness::Run(unsigned short port, const char* userId)
 {
     PatrolOutcome outcome;
     MessageBoxRecorder recorder;
     HWND owner = MakeTestWindow(kOwnerClass, OwnerProc);
     g_outcome = &outcome;
     StartPatrolWith(GetModuleHandleW(NULL), owner, MakeList(owner), L"127.0.0.1", port, DataPath().c_str(),
-                    limit, pipelining_, userId, password, convertMime_);
+                    100, pipelining_, userId, NULL, convertMime_);
     // The end of the pass may still be on its way when the dialog is gone.
-    DialogDriver::PumpUntil([&] { return outcome.ended; }, waitForEnd_ ? 15000 : 200);
+    DialogDriver::PumpUntil([&] { return outcome.ended; }, 15000);
     g_outcome = NULL;
     DestroyWindow(owner);
     outcome.boxes = recorder.Boxes();

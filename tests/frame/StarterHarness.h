@@ -15,15 +15,7 @@ struct PatrolOutcome {
 
 class StarterHarness : public PatrolHarness {
 public:
-    // One pass against `server` (or `port` when given), with these
-    // credentials; blocks until the pass has ended (bounded).
-    PatrolOutcome Run(ScriptedNntpServer& server, DWORD limit = 100,
-                      const char* userId = NULL, const char* password = NULL);
-    PatrolOutcome RunOnPort(unsigned short port, DWORD limit = 100,
-                            const char* userId = NULL, const char* password = NULL);
-    // For a start that is expected to start nothing.
-    void SetWaitForEnd(bool wait) { waitForEnd_ = wait; }
-
-private:
-    bool waitForEnd_ = true;
+    // One pass against the server on `port`, as `userId` without a stored
+    // password when given; blocks until the pass has ended (bounded).
+    PatrolOutcome Run(unsigned short port, const char* userId = NULL);
 };
