@@ -85,7 +85,6 @@ protected:
         for (const std::wstring& name : FilesIn(folder.Path()))
             EXPECT_NE(L'~', name.back()) << "temporary file left";
     }
-    std::wstring Stem(const wchar_t* group) { return folder.File(group); }
 
     ScriptedNntpServer server;
     TempDataFolder folder;
@@ -110,13 +109,13 @@ TEST_F(KillRoad, KilledPatrolsAndDeletionsLeaveAgreeingFiles)
         Kill(&copy);
         Restart();
         for (const wchar_t* group : kGroups)
-            ExpectAgree(Stem(group));
+            ExpectAgree(folder.File(group));
     }
 
     // Every other article read; the deletion's result made beside, in a copy.
     TempDataFolder expected;
     for (const wchar_t* group : kGroups) {
-        std::string index = ReadBytes(Stem(group) + L".idx");
+        std::string index = ReadBytes(folder.File(group) + L".idx");
         DWORD count = WordAt(index, 16), unread = 0;
         if (group == kGroups[0])
             ASSERT_GT(count, 2u) << "the patrols stored nothing";
@@ -126,16 +125,16 @@ TEST_F(KillRoad, KilledPatrolsAndDeletionsLeaveAgreeingFiles)
             unread += !(i % 2);
         }
         memcpy(&index[88], &unread, 4);
-        ASSERT_TRUE(WriteBytes(Stem(group) + L".idx", index));
+        ASSERT_TRUE(WriteBytes(folder.File(group) + L".idx", index));
         ASSERT_TRUE(WriteBytes(expected.File(group) + L".idx", index));
-        ASSERT_TRUE(WriteBytes(expected.File(group) + L".log", ReadBytes(Stem(group) + L".log")));
+        ASSERT_TRUE(WriteBytes(expected.File(group) + L".log", ReadBytes(folder.File(group) + L".log")));
     }
     ASSERT_TRUE(WriteBytes(expected.File(L"group.dat"), "fj.a\r\nfj.b\r\n"));
     ASSERT_TRUE(CompactAllGroups(expected.Path().c_str(), NULL, NULL));
 
     for (DWORD wait : {0u, 3u, 8u, 2000u}) {
         SCOPED_TRACE(wait);
-        std::string old[2] = {GroupFiles(Stem(kGroups[0])), GroupFiles(Stem(kGroups[1]))};
+        std::string old[2] = {GroupFiles(folder.File(kGroups[0])), GroupFiles(folder.File(kGroups[1]))};
         StartedCopy copy;
         HWND frame = StartCopy(&copy);
         ASSERT_TRUE(frame != NULL);
@@ -147,11 +146,11 @@ TEST_F(KillRoad, KilledPatrolsAndDeletionsLeaveAgreeingFiles)
         Kill(&copy);
         Restart();
         for (int g = 0; g < 2; ++g) {
-            std::string now = GroupFiles(Stem(kGroups[g]));
+            std::string now = GroupFiles(folder.File(kGroups[g]));
             EXPECT_TRUE(now == old[g] || now == GroupFiles(expected.File(kGroups[g]))) << g;
         }
     }
     // The last one had the time to finish.
     for (const wchar_t* group : kGroups)
-        EXPECT_EQ(GroupFiles(expected.File(group)), GroupFiles(Stem(group)));
+        EXPECT_EQ(GroupFiles(expected.File(group)), GroupFiles(folder.File(group)));
 }

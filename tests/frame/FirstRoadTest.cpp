@@ -31,23 +31,17 @@ BOOL Accelerate(HWND frame, HWND focus, UINT key)
     return translated;
 }
 
-class FirstRoadTest : public RoadFixture {
-protected:
-    void SetUp() override
-    {
-        RoadFixture::SetUp();
-        server.On("LIST active", "215 list\r\nfj.test 3 1 y\r\njapan.misc 9 1 y\r\n.\r\n");
-        server.On("GROUP fj.test", "211 3 1 3 fj.test\r\n");
-        for (unsigned n = 1; n <= 3; n++) {
-            std::string header = "From: user@example.jp\r\nSubject: " + std::string(kSubjects[n - 1]) +
-                                 "\r\nDate: Sun, 6 Dec 2026 10:00:00 +0900\r\nX-Newsreader: none\r\n";
-            server.AddArticle(n, header, "\x1b$BK\\J8$G$9!#\x1b(B\r\n");
-        }
-    }
-};
+class FirstRoadTest : public RoadFixture {};
 
 TEST_F(FirstRoadTest, FromNothingToReadingAndDeletingWhatWasRead)
 {
+    server.On("LIST active", "215 list\r\nfj.test 3 1 y\r\njapan.misc 9 1 y\r\n.\r\n");
+    server.On("GROUP fj.test", "211 3 1 3 fj.test\r\n");
+    for (unsigned n = 1; n <= 3; n++) {
+        std::string header = "From: user@example.jp\r\nSubject: " + std::string(kSubjects[n - 1]) +
+                             "\r\nDate: Sun, 6 Dec 2026 10:00:00 +0900\r\nX-Newsreader: none\r\n";
+        server.AddArticle(n, header, "\x1b$BK\\J8$G$9!#\x1b(B\r\n");
+    }
     DialogDriver driver;
     driver.Ignore(L"購読可能ｸﾞﾙｰﾌﾟの取得中..");
     driver.Ignore(L"記事の取得");

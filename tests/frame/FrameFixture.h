@@ -37,7 +37,8 @@ protected:
     void Close();
     HWND List() { return frame->Groups()->List(); }
     void Command(UINT id);
-    // Enter on the selected group, then on its selected subject.
+    // Enter on the selected group (its subjects laid out), and on the
+    // selected subject.
     void OpenGroup();
     void OpenArticle() { Key(frame->Subjects()->Window(), VK_RETURN); }
     // The view is current, and it and its bar are the only ones shown.

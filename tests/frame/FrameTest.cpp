@@ -42,7 +42,12 @@ const std::vector<TestArticle> kThreeArticles = {
 
 class FrameTest : public FrameFixture {
 protected:
-    void SetUp() override { WriteCompleteSettings(); }
+    void SetUp() override
+    {
+        WriteCompleteSettings();
+        WriteGroups({"fj.test"});
+        WriteLog("fj.test", kThreeArticles);
+    }
     // The group list's column widths.
     std::vector<int> Widths()
     {
@@ -58,7 +63,6 @@ protected:
 TEST_F(FrameTest, GroupViewListsGroupsInFileOrderWithCountersAndWidthsThatLast)
 {
     WriteGroups({"fj.test", "japan.test"});
-    WriteLog("fj.test", kThreeArticles);
     Open();
     ASSERT_TRUE(boxes.Boxes().empty()) << "unexpected box";
     EXPECT_TRUE(ShowsOnly(kViewGroup));
@@ -89,7 +93,7 @@ TEST_F(FrameTest, GroupViewListsGroupsInFileOrderWithCountersAndWidthsThatLast)
 
 TEST_F(FrameTest, CatchUpPendingShowsCatchupAndAFailingInitialisationIsReportedWithAnEmptyList)
 {
-    WriteGroups({"fj.test"});
+    DeleteFileW(folder.File(L"fj.test.log").c_str());
     WriteBytes(folder.File(L"fj.test.idx"), IndexHeaderBytes(0xFFFFFFFF, 3052, 0, 0, 0, "OK", 0, 0, 0));
     Open();
     EXPECT_EQ(Texts({L"fj.test", L"0", L"0", L"OK", L"Catchup", L"3052"}), GroupRow(0));
@@ -103,7 +107,6 @@ TEST_F(FrameTest, CatchUpPendingShowsCatchupAndAFailingInitialisationIsReportedW
     EXPECT_EQ(0u, boxes.Boxes()[0].text.find(L"データファイルの初期化に失敗しました("));
     EXPECT_EQ(L"PELORA", boxes.Boxes()[0].caption);
     EXPECT_EQ((UINT)MB_ICONHAND, boxes.Boxes()[0].flags);
-    // The empty list opens nothing.
     EXPECT_EQ(0, ListRows(List()));
     EXPECT_EQ(-1, ListSelection(List()));
     Key(List(), VK_RETURN);
@@ -114,8 +117,6 @@ TEST_F(FrameTest, CatchUpPendingShowsCatchupAndAFailingInitialisationIsReportedW
 
 TEST_F(FrameTest, ReadingMarksArticlesReadAndTheGroupRowShowsTheNewUnreadCount)
 {
-    WriteGroups({"fj.test"});
-    WriteLog("fj.test", kThreeArticles);
     Open();
     OpenGroup();
     ASSERT_TRUE(ShowsOnly(kViewSubject));
@@ -174,8 +175,6 @@ TEST_F(FrameTest, CopyWorksOnlyInTheArticleViewAndTabOnTheLastEntryKeepsTheArtic
 
 TEST_F(FrameTest, ExitAcceleratorClosesTheFrameFromAnyView)
 {
-    WriteGroups({"fj.test"});
-    WriteLog("fj.test", kThreeArticles);
     Open();
     OpenGroup();
     ASSERT_EQ(kViewSubject, frame->CurrentView());
@@ -191,7 +190,6 @@ TEST_F(FrameTest, ExitAcceleratorClosesTheFrameFromAnyView)
 
 TEST_F(FrameTest, ViewTogglesCheckPressStoreAndComeBackAtTheNextStart)
 {
-    WriteGroups({"fj.test"});
     Open();
     HMENU menu = frame->SubjectMenu();
     ASSERT_TRUE(menu != NULL);
@@ -235,7 +233,6 @@ TEST_F(FrameTest, ViewTogglesCheckPressStoreAndComeBackAtTheNextStart)
 
 TEST_F(FrameTest, BarsCarryTheirMenusButtonsAndCloseBox)
 {
-    WriteGroups({"fj.test"});
     Open();
     HWND groupBar = frame->Bar(kViewGroup);
     RECT bar = Placed(groupBar), list = Placed(List()), client;
@@ -244,13 +241,10 @@ TEST_F(FrameTest, BarsCarryTheirMenusButtonsAndCloseBox)
     EXPECT_EQ(client.right, bar.right);
     EXPECT_EQ(bar.bottom, list.top);
     EXPECT_EQ(client.bottom, list.bottom);
-    // The group bar's download button and the subject bar's filter button.
     EXPECT_NE(-1, (int)SendMessageW(groupBar, TB_COMMANDTOINDEX, IDM_DOWNLOAD, 0));
     EXPECT_NE(-1, (int)SendMessageW(frame->Bar(kViewSubject), TB_COMMANDTOINDEX, IDM_FILTER, 0));
     EXPECT_NE(-1, (int)SendMessageW(frame->Bar(kViewArticle), TB_COMMANDTOINDEX, IDM_COPY, 0));
-    // Properties is greyed outside the group view.
     EXPECT_TRUE(GetMenuState(frame->SubjectMenu(), IDM_PROPERTIES, MF_BYCOMMAND) & MF_GRAYED);
-    // The close box closes the program.
     HWND closeBox = FindWindowExW(groupBar, NULL, L"BUTTON", NULL);
     ASSERT_TRUE(closeBox != NULL);
     HWND window = frame->Window();
@@ -277,8 +271,6 @@ TEST_F(FrameTest, CancellingTheFirstStartSheetEndsTheRunWithoutSavingWidths)
 
 TEST_F(FrameTest, LeavingAGroupThatFailedToOpenKeepsItsUnreadCount)
 {
-    WriteGroups({"fj.test"});
-    WriteLog("fj.test", kThreeArticles);
     Open();
     ASSERT_EQ(L"3", ListText(List(), 0, kGroupColumnUnread));
     // Another opener holds the index, so the group cannot be opened.
@@ -296,7 +288,6 @@ TEST_F(FrameTest, LeavingAGroupThatFailedToOpenKeepsItsUnreadCount)
 
 TEST_F(FrameTest, PropertiesLeavesNoFontBehindButTheFramesOwn)
 {
-    WriteGroups({});
     Open();
     ImportPatch create("gdi32.dll", "CreateFontIndirectW", (void*)CreateFontWatched);
     ImportPatch remove("gdi32.dll", "DeleteObject", (void*)DeleteObjectWatched);

@@ -6,7 +6,6 @@
 #include "frame/MaintenanceCommands.h"
 #include "store/IndexRecord.h"
 #include "support/DialogDriver.h"
-#include "support/TestWindow.h"
 
 namespace {
 
@@ -44,7 +43,7 @@ struct MaintenanceFixture : FrameFixture {
 
 TEST_F(MaintenanceFixture, DeletingReadArticlesCompactsEveryGroupAndNamesTheOneThatFailed)
 {
-    ASSERT_TRUE(WriteBytes(folder.File(L"group.dat"), "fj.a\r\nfj.b\r\nfj.c\r\n"));
+    WriteGroups({"fj.a", "fj.b", "fj.c"});
     for (const wchar_t* name : {L"fj.a", L"fj.b", L"fj.c"})
         Group(name);
     // A log that cannot be replaced.
@@ -78,14 +77,11 @@ TEST_F(MaintenanceFixture, DeletingReadArticlesCompactsEveryGroupAndNamesTheOneT
 
 TEST_F(MaintenanceFixture, CatchUpMarksReadOrSkipsTheServerAsTicked)
 {
-    ASSERT_TRUE(WriteBytes(folder.File(L"group.dat"), "fj.a\r\n"));
+    WriteGroups({"fj.a"});
     Group(L"fj.a");
-    HWND parent = MakeTestWindow(L"PeloraCatchUpTestParent", DefWindowProcW, WS_OVERLAPPEDWINDOW, 400, 200);
-    GroupView view;
-    RECT rect = {0, 0, 400, 200};
-    ASSERT_TRUE(view.Create(L"Group", rect, parent, 101, GetModuleHandleW(NULL)));
-    ASSERT_TRUE(view.Fill(folder.Path().c_str()));
-    EXPECT_EQ(L"1", ListText(view.List(), 0, kGroupColumnUnread));
+    WriteCompleteSettings();
+    Open();
+    EXPECT_EQ(L"1", ListText(List(), 0, kGroupColumnUnread));
 
     DialogDriver driver;
     // Cancel with a box ticked changes nothing.
@@ -93,7 +89,7 @@ TEST_F(MaintenanceFixture, CatchUpMarksReadOrSkipsTheServerAsTicked)
         DialogDriver::Click(dialog, IDC_CATCHUP_LOCAL);
         DialogDriver::Click(dialog, IDCANCEL);
     });
-    EXPECT_FALSE(CatchUpCommand(GetModuleHandleW(NULL), parent, &view, folder.Path().c_str()));
+    EXPECT_FALSE(CatchUpCommand(GetModuleHandleW(NULL), frame->Window(), frame->Groups(), DataPath().c_str()));
     EXPECT_EQ(articles.Index(), ReadBytes(folder.File(L"fj.a.idx")));
 
     driver.Then([](HWND dialog) {
@@ -101,11 +97,10 @@ TEST_F(MaintenanceFixture, CatchUpMarksReadOrSkipsTheServerAsTicked)
         DialogDriver::Click(dialog, IDC_CATCHUP_SERVER);
         DialogDriver::Click(dialog, IDOK);
     });
-    EXPECT_TRUE(CatchUpCommand(GetModuleHandleW(NULL), parent, &view, folder.Path().c_str()));
+    EXPECT_TRUE(CatchUpCommand(GetModuleHandleW(NULL), frame->Window(), frame->Groups(), DataPath().c_str()));
     EXPECT_EQ(IndexHeaderBytes(0xFFFFFFFF, 2, 0, 2, 1, "\x82\x51\x8C\x8F", 0, 0, 0) + articles.FirstRecord() +
                   articles.SecondRecord(kRecordRead, articles.firstLength),
               ReadBytes(folder.File(L"fj.a.idx")));
-    EXPECT_EQ(L"0", ListText(view.List(), 0, kGroupColumnUnread));
+    EXPECT_EQ(L"0", ListText(List(), 0, kGroupColumnUnread));
     EXPECT_TRUE(boxes.Boxes().empty());
-    DestroyWindow(parent);
 }
