@@ -2,11 +2,9 @@
 // line the program dialled never stays up once the road ends without a
 // download or the frame goes, as the simulated remote access service counts it.
 #include <gtest/gtest.h>
-#include <winsock2.h>
-#include <windows.h>
 #include <string>
 #include <vector>
-#include "RoadFixture.h"
+#include "frame/FrameFixture.h"
 #include "frame/FrameDownload.h"
 #include "host/RasService.h"
 #include "resource.h"
@@ -35,6 +33,7 @@ struct FakeFrame {
 FakeFrame* g_frame;
 
 const wchar_t kDialTitle[] = L"TestNetに接続中...";
+const wchar_t kPrompt[] = L"ﾊﾟｽﾜｰﾄﾞの入力";
 
 BOOL StartDownloadStub(void* arg)
 {
@@ -114,22 +113,6 @@ TEST_F(DialUpTest, WithNoConnectionItDialsAndStartsOnceConnectedThenHangsUp)
     EXPECT_EQ(Counts({1, 1, 1, 0}), RasCounts());
     EXPECT_FALSE(frame_.link.dialConnected);
     EXPECT_TRUE(IsWindowEnabled(frame_.window));
-}
-
-TEST_F(DialUpTest, ALineSomeoneElseRaisedIsUsedAsItIsAndNeverHungUp)
-{
-    HRASCONN other = NULL;
-    RASDIALPARAMS params = {};
-    params.dwSize = sizeof params;
-    wcscpy(params.szEntryName, L"TestNet");
-    ASSERT_EQ(0u, RasDial(NULL, NULL, &params, 0xFFFFFFFF, NULL, &other));
-    ASSERT_TRUE(DialogDriver::PumpUntil([] { return RasServiceGetCounts().live == 1; }, 3000));
-
-    Start();
-    EXPECT_EQ(1, frame_.starts);
-    EXPECT_FALSE(frame_.link.dialConnected);
-    HangUpAfterPatrol(&frame_.link, GetModuleHandleW(NULL), frame_.window, TRUE, 0);
-    EXPECT_EQ(Counts({1, 0, 1, 1}), RasCounts());
 }
 
 TEST_F(DialUpTest, CancelWhileDiallingStartsNothingAndEnablesTheFrame)
@@ -281,12 +264,15 @@ TEST_F(DialUpRoadTest, ClosingDuringTheCountdownHangsUpAndReportsNothing)
     EXPECT_TRUE(boxes.Boxes().empty());
 }
 
-TEST_F(DialUpRoadTest, ACancelledPasswordPromptHangsUpTheLineDialledForIt)
+TEST_F(DialUpRoadTest, ACancelledPasswordPromptHangsUpTheLineDialledForItAndATypedOneIsUsed)
 {
     WriteString(kSettingsKey, L"UserID", L"taro");
+    server.On("authinfo user taro", "381 more\r\n");
+    server.On("authinfo pass p\x82\xa0ss", "281 ok\r\n");
     DialogDriver driver;
     driver.Ignore(kDialTitle);
-    driver.Then(L"ﾊﾟｽﾜｰﾄﾞの入力", [](HWND prompt) { DialogDriver::Click(prompt, IDCANCEL); });
+    driver.Ignore(L"記事の取得");
+    driver.Then(kPrompt, [](HWND prompt) { DialogDriver::Click(prompt, IDCANCEL); });
     OpenAndDownload();
     EXPECT_TRUE(DialogDriver::PumpUntil([&] { return driver.Done(); }, 5000));
     DialogDriver::PumpFor(100);
@@ -294,6 +280,23 @@ TEST_F(DialUpRoadTest, ACancelledPasswordPromptHangsUpTheLineDialledForIt)
     EXPECT_EQ(Counts({1, 1, 1, 0}), RasCounts());
     EXPECT_TRUE(IsWindowEnabled(window));
     EXPECT_TRUE(boxes.Boxes().empty());
+
+    // Dialled again, the typed password goes to the server in Shift_JIS.
+    std::wstring shownUser;
+    bool focusOnPassword = false;
+    driver.Then(kPrompt, [&](HWND dialog) {
+        shownUser = DialogDriver::Text(dialog, IDC_PASSWORD_USER);
+        focusOnPassword = GetFocus() == GetDlgItem(dialog, IDC_PASSWORD_EDIT);
+        DialogDriver::SetText(dialog, IDC_PASSWORD_EDIT, L"pあss");
+        DialogDriver::Click(dialog, IDOK);
+    });
+    driver.Then(L"切断中...", [](HWND countdown) { DialogDriver::Click(countdown, IDCANCEL); });
+    SendMessageW(window, WM_COMMAND, MAKEWPARAM(IDM_DOWNLOAD, 0), 0);
+    EXPECT_TRUE(DialogDriver::PumpUntil([&] { return !boxes.Boxes().empty(); }, 10000));
+    EXPECT_TRUE(driver.Done());
+    EXPECT_EQ(L"taro", shownUser);
+    EXPECT_TRUE(focusOnPassword);
+    EXPECT_EQ(std::vector<std::string>({"authinfo user taro", "authinfo pass p\x82\xa0ss", "QUIT"}), server.Commands());
 }
 
 }  // namespace

@@ -1,38 +1,8 @@
-// The road around the pass: the password prompt and the end of a pass that
-// failed outright.
+// The end of a pass that failed outright, taken back by a stand-in frame.
 #include <gtest/gtest.h>
 #include "frame/StarterHarness.h"
-#include "resource.h"
-#include "support/DialogDriver.h"
 
 namespace {
-
-typedef std::vector<std::string> Lines;
-
-TEST(Starter, TheTypedPasswordIsUsed)
-{
-    ScriptedNntpServer server;
-    ASSERT_TRUE(server.Start(15000));
-    server.On("authinfo user taro", "381 more\r\n");
-    server.On(std::string("authinfo pass ") + "p\x82\xa0ss", "281 ok\r\n");
-    StarterHarness harness;
-    DialogDriver driver;
-    driver.Ignore(L"記事の取得");
-    std::wstring shownUser;
-    bool focusOnPassword = false;
-    driver.Then(L"ﾊﾟｽﾜｰﾄﾞの入力", [&](HWND dialog) {
-        shownUser = DialogDriver::Text(dialog, IDC_PASSWORD_USER);
-        focusOnPassword = GetFocus() == GetDlgItem(dialog, IDC_PASSWORD_EDIT);
-        DialogDriver::SetText(dialog, IDC_PASSWORD_EDIT, L"pあss");
-        DialogDriver::Click(dialog, IDOK);
-    });
-    PatrolOutcome outcome = harness.Run(server.Port(), "taro");
-    ASSERT_TRUE(driver.Done());
-    EXPECT_EQ(L"taro", shownUser);
-    EXPECT_TRUE(focusOnPassword);
-    EXPECT_TRUE(outcome.ended);
-    EXPECT_EQ(Lines({"authinfo user taro", std::string("authinfo pass p\x82\xa0ss"), "QUIT"}), server.Commands());
-}
 
 TEST(Starter, FatalPassIsReportedByItsOwnBoxWithoutReload)
 {

@@ -2,11 +2,7 @@
 // group list from the server, a subscription, a patrol, reading, a keyword
 // and the deletion of what was read.
 #include <gtest/gtest.h>
-#include <winsock2.h>
-#include <windows.h>
-#include <commctrl.h>
-#include <prsht.h>
-#include "RoadFixture.h"
+#include "frame/FrameFixture.h"
 #include "resource.h"
 #include "store/IndexRecord.h"
 #include "support/DialogDriver.h"
@@ -25,7 +21,7 @@ const char* const kSubjects[] = {
 BOOL Accelerate(HWND frame, HWND focus, UINT key)
 {
     HACCEL table = LoadAcceleratorsW(GetModuleHandleW(NULL), MAKEINTRESOURCEW(IDR_ACCELERATORS));
-    MSG msg = {focus, WM_KEYDOWN, key, 1};
+    MSG msg = {focus, WM_KEYDOWN, key, 1, 0, {0, 0}};
     BOOL translated = TranslateAcceleratorW(frame, table, &msg);
     DestroyAcceleratorTable(table);
     return translated;

@@ -1,8 +1,10 @@
 // A real frame in the test process over a fresh data folder and cleared
 // settings (HKCU is the test program's private key), with a message pump
-// that translates the frame's accelerators as the program's loop does.
+// that translates the frame's accelerators as the program's loop does; and
+// the same against a scripted news server for whole roads.
 #pragma once
 #include <gtest/gtest.h>
+#include <winsock2.h>
 #include <windows.h>
 #include <commctrl.h>
 #include <string>
@@ -12,6 +14,7 @@
 #include "settings/Settings.h"
 #include "support/MessageBoxRecorder.h"
 #include "support/RegistrySandbox.h"
+#include "support/ScriptedNntpServer.h"
 #include "support/StoreFiles.h"
 #include "views/ArticleView.h"
 #include "views/SubjectView.h"
@@ -73,4 +76,29 @@ protected:
     MessageBoxRecorder boxes;
     TempDataFolder folder;
     MainFrame* frame = NULL;
+};
+
+// A server started before the test and stopped after it.
+class RoadFixture : public FrameFixture {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(server.Start(30000));
+        server.On("QUIT", "205 bye\r\n");
+    }
+    void TearDown() override
+    {
+        Close();
+        server.Stop();
+    }
+    // The frame's pump, until `count` boxes were shown or ten seconds passed.
+    void WaitForBoxes(size_t count)
+    {
+        for (int waited = 0; boxes.Boxes().size() < count && waited < 10000; waited += 20) {
+            Pump();
+            Sleep(20);
+        }
+    }
+
+    ScriptedNntpServer server;
 };

@@ -1,6 +1,4 @@
 #include <gtest/gtest.h>
-#include <windows.h>
-#include <commctrl.h>
 #include "resource.h"
 #include "frame/FrameFixture.h"
 #include "frame/MaintenanceCommands.h"

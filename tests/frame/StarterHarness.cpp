@@ -13,10 +13,8 @@ BOOL CountReload(void* context) { ++((PatrolOutcome*)context)->reloads; return T
 LRESULT CALLBACK OwnerProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
     if (message == WM_PATROL_DONE && g_outcome) {
-        DownloadJob* job = (DownloadJob*)lParam;
-        g_outcome->result = *job->result;
         PatrolEndSteps steps = {CountHangUp, CountReload, g_outcome};
-        OnPatrolDone(window, job, &steps);
+        OnPatrolDone(window, (DownloadJob*)lParam, &steps);
         g_outcome->ended = true;
         return 0;
     }
@@ -27,14 +25,14 @@ const wchar_t kOwnerClass[] = L"PeloraStarterTestOwner";
 
 }  // namespace
 
-PatrolOutcome StarterHarness::Run(unsigned short port, const char* userId)
+PatrolOutcome StarterHarness::Run(unsigned short port)
 {
     PatrolOutcome outcome;
     MessageBoxRecorder recorder;
     HWND owner = MakeTestWindow(kOwnerClass, OwnerProc);
     g_outcome = &outcome;
     StartPatrolWith(GetModuleHandleW(NULL), owner, MakeList(owner), L"127.0.0.1", port, DataPath().c_str(),
-                    100, pipelining_, userId, NULL, convertMime_);
+                    100, pipelining_, NULL, NULL, convertMime_);
     // The end of the pass may still be on its way when the dialog is gone.
     DialogDriver::PumpUntil([&] { return outcome.ended; }, 15000);
     g_outcome = NULL;
