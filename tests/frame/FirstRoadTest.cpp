@@ -66,7 +66,7 @@ TEST_F(FirstRoadTest, FromNothingToReadingAndDeletingWhatWasRead)
     EXPECT_EQ("fj.test\r\njapan.misc\r\n", ReadFileBytes("active.dat"));
     EXPECT_EQ("fj.test\r\n", ReadFileBytes("group.dat"));
     ASSERT_EQ(1, ListRows(List()));
-    EXPECT_EQ(L"fj.test", ListText(List(), 0, kGroupColumnName));
+    EXPECT_EQ(L"fj.test", GroupRow(0)[kGroupColumnName]);
 
     // 3. The patrol: I is the download only in the group view, where it runs
     // inside the accelerator's command, in its modal dialog.
@@ -79,7 +79,7 @@ TEST_F(FirstRoadTest, FromNothingToReadingAndDeletingWhatWasRead)
     ASSERT_EQ(kViewGroup, frame->CurrentView());
     EXPECT_TRUE(Accelerate(frame->Window(), List(), 'I'));
     // The worker's end may come just after the progress dialog has closed.
-    WaitForBoxes(1);
+    DialogDriver::PumpUntil([&] { return !boxes.Boxes().empty(); }, 10000);
     EXPECT_EQ(connections + 1, server.Connections());
     ASSERT_EQ(1u, boxes.Boxes().size());
     EXPECT_EQ(L"ダウンロードが終了しました。", boxes.Boxes()[0].text);
@@ -122,12 +122,12 @@ TEST_F(FirstRoadTest, FromNothingToReadingAndDeletingWhatWasRead)
     // 5. Back in the group view, delete what was read.
     Key(frame->Subjects()->Window(), VK_ESCAPE);
     ASSERT_EQ(kViewGroup, frame->CurrentView());
-    EXPECT_EQ(L"2", ListText(List(), 0, kGroupColumnUnread));
+    EXPECT_EQ(L"2", GroupRow(0)[kGroupColumnUnread]);
     boxes.SetAnswer(IDYES);
     SendMessageW(frame->Window(), WM_COMMAND, IDM_DELETE_READ, 0);
     ASSERT_EQ(2u, boxes.Boxes().size());
     EXPECT_EQ(L"既読記事を削除しますか?", boxes.Boxes()[1].text);
-    EXPECT_EQ(L"2", ListText(List(), 0, kGroupColumnArticles));
+    EXPECT_EQ(L"2", GroupRow(0)[kGroupColumnArticles]);
     index = ReadFileBytes("fj.test.idx");
     ASSERT_EQ(100u + 2 * 92, index.size());
     EXPECT_EQ(2u << kRecordPriorityShift, WordAt(index, IndexRecordOffset(0)));

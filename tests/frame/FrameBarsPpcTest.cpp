@@ -71,7 +71,7 @@ TEST_F(FrameBarsPpcTest, ImageButtonsGoOneViewBack)
     Tap(frame->Bar(kViewSubject), IDM_BACK_TO_GROUPS);
     EXPECT_TRUE(ShowsOnly(kViewGroup));
     // The group's row shows what reading left unread.
-    EXPECT_EQ(L"1", ListText(List(), 0, kGroupColumnUnread));
+    EXPECT_EQ(L"1", GroupRow(0)[kGroupColumnUnread]);
     EXPECT_TRUE(boxes.Boxes().empty());
 }
 

@@ -114,22 +114,18 @@ void FrameFixture::Key(HWND window, UINT key, BOOL control, BOOL alt)
     SetKeyboardState(state);
 }
 
-std::wstring FrameFixture::ListText(HWND list, int row, int column)
-{
-    wchar_t text[1024] = L"";
-    LVITEMW item = {};
-    item.iSubItem = column;
-    item.pszText = text;
-    item.cchTextMax = 1024;
-    SendMessageW(list, LVM_GETITEMTEXTW, row, (LPARAM)&item);
-    return text;
-}
-
 Texts FrameFixture::GroupRow(int row)
 {
     Texts texts;
-    for (int c = 0; c < kGroupColumnCount; c++)
-        texts.push_back(ListText(List(), row, c));
+    for (int c = 0; c < kGroupColumnCount; c++) {
+        wchar_t text[1024] = L"";
+        LVITEMW item = {};
+        item.iSubItem = c;
+        item.pszText = text;
+        item.cchTextMax = 1024;
+        SendMessageW(List(), LVM_GETITEMTEXTW, row, (LPARAM)&item);
+        texts.push_back(text);
+    }
     return texts;
 }
 

@@ -63,7 +63,6 @@ protected:
     static void Pump();
     // Key down and up on `window` with the given modifiers held.
     static void Key(HWND window, UINT key, BOOL control = FALSE, BOOL alt = FALSE);
-    static std::wstring ListText(HWND list, int row, int column);
     // Every column of one row of the group list.
     Texts GroupRow(int row);
     static int ListRows(HWND list) { return (int)SendMessageW(list, LVM_GETITEMCOUNT, 0, 0); }
@@ -91,14 +90,5 @@ protected:
         Close();
         server.Stop();
     }
-    // The frame's pump, until `count` boxes were shown or ten seconds passed.
-    void WaitForBoxes(size_t count)
-    {
-        for (int waited = 0; boxes.Boxes().size() < count && waited < 10000; waited += 20) {
-            Pump();
-            Sleep(20);
-        }
-    }
-
     ScriptedNntpServer server;
 };

@@ -248,7 +248,7 @@ TEST_F(FrameTest, CancellingTheFirstStartSheetEndsTheRunWithoutSavingWidths)
 TEST_F(FrameTest, LeavingAGroupThatFailedToOpenKeepsItsUnreadCount)
 {
     Open();
-    ASSERT_EQ(L"3", ListText(List(), 0, kGroupColumnUnread));
+    ASSERT_EQ(L"3", GroupRow(0)[kGroupColumnUnread]);
     // Another opener holds the index, so the group cannot be opened.
     HANDLE held = CreateFileW((DataPath() + L"fj.test.idx").c_str(), GENERIC_READ, 0, NULL,
                               OPEN_EXISTING, 0, NULL);
@@ -258,7 +258,7 @@ TEST_F(FrameTest, LeavingAGroupThatFailedToOpenKeepsItsUnreadCount)
     EXPECT_FALSE(frame->Subjects()->List().IsOpen());
     Key(frame->Subjects()->Window(), VK_ESCAPE);
     ASSERT_EQ(kViewGroup, frame->CurrentView());
-    EXPECT_EQ(L"3", ListText(List(), 0, kGroupColumnUnread));
+    EXPECT_EQ(L"3", GroupRow(0)[kGroupColumnUnread]);
     CloseHandle(held);
 }
 

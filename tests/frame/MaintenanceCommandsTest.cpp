@@ -7,8 +7,8 @@
 
 namespace {
 
-// Two articles of one group, the first one read, both of normal priority.
-struct TwoArticles {
+// Groups of two articles, the first one read, both of normal priority.
+struct MaintenanceFixture : FrameFixture {
     std::string first = ArticleBlock("Subject: one\nFrom: a@example.jp\nDate: Sun, 6 Dec 2026", 1, "first body");
     std::string second = ArticleBlock("Subject: two\nFrom: b@example.jp\nDate: Sun, 6 Dec 2026", 2, "second body");
     DWORD firstLength = (DWORD)first.size();
@@ -26,14 +26,10 @@ struct TwoArticles {
         return IndexHeaderBytes(2, 2, 0, 2, 1, "\x82\x51\x8C\x8F", 1, 0, 0) + FirstRecord() +
                SecondRecord(0, firstLength);
     }
-};
-
-struct MaintenanceFixture : FrameFixture {
-    TwoArticles articles;
     void Group(const std::wstring& name)
     {
-        ASSERT_TRUE(WriteBytes(folder.File(name + L".log"), articles.Log()));
-        ASSERT_TRUE(WriteBytes(folder.File(name + L".idx"), articles.Index()));
+        ASSERT_TRUE(WriteBytes(folder.File(name + L".log"), Log()));
+        ASSERT_TRUE(WriteBytes(folder.File(name + L".idx"), Index()));
     }
 };
 
@@ -53,19 +49,19 @@ TEST_F(MaintenanceFixture, DeletingReadArticlesCompactsEveryGroupAndNamesTheOneT
     EXPECT_EQ(L"既読記事を削除しますか?", boxes.Boxes()[0].text);
     EXPECT_EQ(L"Delete read articles", boxes.Boxes()[0].caption);
     EXPECT_EQ((UINT)(MB_YESNO | MB_ICONQUESTION), boxes.Boxes()[0].flags);
-    EXPECT_EQ(articles.Log(), ReadBytes(folder.File(L"fj.a.log")));
+    EXPECT_EQ(Log(), ReadBytes(folder.File(L"fj.a.log")));
 
     boxes.Clear();
     boxes.SetAnswer(IDYES);
     EXPECT_TRUE(DeleteReadArticlesCommand(folder.Path().c_str()));
     std::string compactedIndex =
-        IndexHeaderBytes(2, 2, 0, 1, 0, "\x82\x51\x8C\x8F", 1, 0, 0) + articles.SecondRecord(0, 0);
+        IndexHeaderBytes(2, 2, 0, 1, 0, "\x82\x51\x8C\x8F", 1, 0, 0) + SecondRecord(0, 0);
     for (const wchar_t* name : {L"fj.a", L"fj.c"}) {
-        EXPECT_EQ(articles.second, ReadBytes(folder.File(std::wstring(name) + L".log")));
+        EXPECT_EQ(second, ReadBytes(folder.File(std::wstring(name) + L".log")));
         EXPECT_EQ(compactedIndex, ReadBytes(folder.File(std::wstring(name) + L".idx")));
     }
-    EXPECT_EQ(articles.Log(), ReadBytes(folder.File(L"fj.b.log")));
-    EXPECT_EQ(articles.Index(), ReadBytes(folder.File(L"fj.b.idx")));
+    EXPECT_EQ(Log(), ReadBytes(folder.File(L"fj.b.log")));
+    EXPECT_EQ(Index(), ReadBytes(folder.File(L"fj.b.idx")));
     ASSERT_EQ(2u, boxes.Boxes().size());
     EXPECT_EQ(L"fj.b", boxes.Boxes()[1].caption);
     EXPECT_EQ(L"既読記事の削除に失敗しました(5)", boxes.Boxes()[1].text);
@@ -79,7 +75,7 @@ TEST_F(MaintenanceFixture, CatchUpMarksReadOrSkipsTheServerAsTicked)
     Group(L"fj.a");
     WriteCompleteSettings();
     Open();
-    EXPECT_EQ(L"1", ListText(List(), 0, kGroupColumnUnread));
+    EXPECT_EQ(L"1", GroupRow(0)[kGroupColumnUnread]);
 
     DialogDriver driver;
     // Cancel with a box ticked changes nothing.
@@ -88,7 +84,7 @@ TEST_F(MaintenanceFixture, CatchUpMarksReadOrSkipsTheServerAsTicked)
         DialogDriver::Click(dialog, IDCANCEL);
     });
     EXPECT_FALSE(CatchUpCommand(GetModuleHandleW(NULL), frame->Window(), frame->Groups(), DataPath().c_str()));
-    EXPECT_EQ(articles.Index(), ReadBytes(folder.File(L"fj.a.idx")));
+    EXPECT_EQ(Index(), ReadBytes(folder.File(L"fj.a.idx")));
 
     driver.Then([](HWND dialog) {
         DialogDriver::Click(dialog, IDC_CATCHUP_LOCAL);
@@ -96,9 +92,9 @@ TEST_F(MaintenanceFixture, CatchUpMarksReadOrSkipsTheServerAsTicked)
         DialogDriver::Click(dialog, IDOK);
     });
     EXPECT_TRUE(CatchUpCommand(GetModuleHandleW(NULL), frame->Window(), frame->Groups(), DataPath().c_str()));
-    EXPECT_EQ(IndexHeaderBytes(0xFFFFFFFF, 2, 0, 2, 1, "\x82\x51\x8C\x8F", 0, 0, 0) + articles.FirstRecord() +
-                  articles.SecondRecord(kRecordRead, articles.firstLength),
+    EXPECT_EQ(IndexHeaderBytes(0xFFFFFFFF, 2, 0, 2, 1, "\x82\x51\x8C\x8F", 0, 0, 0) + FirstRecord() +
+                  SecondRecord(kRecordRead, firstLength),
               ReadBytes(folder.File(L"fj.a.idx")));
-    EXPECT_EQ(L"0", ListText(List(), 0, kGroupColumnUnread));
+    EXPECT_EQ(L"0", GroupRow(0)[kGroupColumnUnread]);
     EXPECT_TRUE(boxes.Boxes().empty());
 }
