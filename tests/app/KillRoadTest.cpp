@@ -67,9 +67,7 @@ protected:
     // Starts the program and waits for its frame; the copy ends with the test.
     HWND StartCopy(StartedCopy* copy)
     {
-        if (!Start(ProgramPath(), &copy->info))
-            return NULL;
-        return WaitForFrame(copy->info.dwProcessId, 20000);
+        return Start(ProgramPath(), &copy->info) ? WaitForFrame(copy->info.dwProcessId, 20000) : NULL;
     }
     void Kill(StartedCopy* copy)
     {

@@ -103,14 +103,11 @@ void FrameFixture::Key(HWND window, UINT key, BOOL control, BOOL alt)
     state[VK_CONTROL] = control ? 0x80 : 0;
     state[VK_MENU] = alt ? 0x80 : 0;
     SetKeyboardState(state);
-    UINT down = alt ? WM_SYSKEYDOWN : WM_KEYDOWN;
-    UINT up = alt ? WM_SYSKEYUP : WM_KEYUP;
     LPARAM altBit = alt ? (1 << 29) : 0;
-    PostMessageW(window, down, key, 1 | altBit);
-    PostMessageW(window, up, key, 1 | altBit | (1u << 30) | (1u << 31));
+    PostMessageW(window, alt ? WM_SYSKEYDOWN : WM_KEYDOWN, key, 1 | altBit);
+    PostMessageW(window, alt ? WM_SYSKEYUP : WM_KEYUP, key, 1 | altBit | (1u << 30) | (1u << 31));
     Pump();
-    state[VK_CONTROL] = 0;
-    state[VK_MENU] = 0;
+    state[VK_CONTROL] = state[VK_MENU] = 0;
     SetKeyboardState(state);
 }
 
@@ -139,14 +136,12 @@ RECT FrameFixture::Placed(HWND window)
 
 std::wstring FrameFixture::ClipboardText()
 {
-    std::wstring text;
     if (!OpenClipboard(NULL))
-        return text;
+        return L"";
     HANDLE data = GetClipboardData(CF_UNICODETEXT);
     const wchar_t* p = data ? (const wchar_t*)GlobalLock(data) : NULL;
+    std::wstring text = p ? p : L"";
     if (p)
-        text = p;
-    if (data)
         GlobalUnlock(data);
     CloseClipboard();
     return text;

@@ -67,7 +67,7 @@ protected:
     Texts GroupRow(int row);
     static int ListRows(HWND list) { return (int)SendMessageW(list, LVM_GETITEMCOUNT, 0, 0); }
     static int ListSelection(HWND list) { return (int)SendMessageW(list, LVM_GETNEXTITEM, (WPARAM)-1, LVNI_SELECTED); }
-    static BOOL Checked(HMENU menu, UINT id) { return (GetMenuState(menu, id, MF_BYCOMMAND) & MF_CHECKED) != 0; }
+    static bool Checked(HMENU menu, UINT id) { return GetMenuState(menu, id, MF_BYCOMMAND) & MF_CHECKED; }
     // The window's rectangle in the frame's client coordinates.
     RECT Placed(HWND window);
     static std::wstring ClipboardText();

@@ -19,7 +19,7 @@ struct MaintenanceFixture : FrameFixture {
     }
     std::string SecondRecord(DWORD flags, DWORD offset) const
     {
-        return IndexRecordBytes(flags, 2, offset, (DWORD)second.size(), "two", "", "b@example.jp", offset + 9, 3);
+        return IndexRecordBytes(flags, 2, offset, second.size(), "two", "", "b@example.jp", offset + 9, 3);
     }
     std::string Index() const
     {
