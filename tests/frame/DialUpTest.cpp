@@ -242,7 +242,7 @@ TEST_F(DialUpTest, ACancelledPasswordPromptHangsUpTheLineDialledForItAndATypedOn
               server.Commands());
 }
 
-TEST(DialUpLink, AModuleWithoutTheDialogDialsNothingAndLeavesTheFrameEnabled)
+TEST(DialUpLink, AMissingDialogDialsNothingAndAConnectionEnablesTheFrameBeforeTheStart)
 {
     RasServiceReset();
     MessageBoxRecorder boxes;
@@ -256,6 +256,11 @@ TEST(DialUpLink, AModuleWithoutTheDialogDialsNothingAndLeavesTheFrameEnabled)
     EXPECT_EQ(1u, boxes.Boxes().size());
     EXPECT_EQ(Counts({0, 0, 0, 0}), RasCounts());
     EXPECT_EQ(0, starts);
+
+    static BOOL enabledAtStart = FALSE;
+    EnableWindow(window, FALSE);
+    OnDialConnected(&link, window, [](void* w) { return enabledAtStart = IsWindowEnabled((HWND)w); }, window);
+    EXPECT_TRUE(enabledAtStart);
     DestroyWindow(window);
 }
 

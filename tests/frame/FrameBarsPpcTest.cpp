@@ -54,7 +54,6 @@ TEST_F(FrameBarsPpcTest, MenuBarsSitUnderTheViewsAndCarryTheirMenus)
     EXPECT_FALSE(Has(SubMenu(frame->Bar(kViewArticle), IDM_PPC_ARTICLE_TOOLS), IDM_PROPERTIES));
     EXPECT_EQ(SubMenu(frame->Bar(kViewSubject), IDM_PPC_SUBJECT_POPUP), frame->SubjectMenu());
     EXPECT_EQ(SubMenu(frame->Bar(kViewArticle), IDM_PPC_ARTICLE_POPUP), frame->ArticleMenu());
-    EXPECT_TRUE(Checked(frame->SubjectMenu(), IDM_PRIORITY_LOW));
     EXPECT_TRUE(boxes.Boxes().empty());
 }
 

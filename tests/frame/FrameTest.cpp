@@ -142,7 +142,6 @@ TEST_F(FrameTest, ReadMarksReachTheFilesWhenTheExitKeyClosesTheFrameFromTheSubje
 
 TEST_F(FrameTest, CopyWorksOnlyInTheArticleViewAndTabOnTheLastEntryKeepsTheArticle)
 {
-    WriteGroups({"fj.test"});
     WriteLog("fj.test", {kThreeArticles[0]});
     Open();
     if (OpenClipboard(NULL)) {
@@ -176,7 +175,7 @@ TEST_F(FrameTest, ViewTogglesCheckPressStoreAndComeBackAtTheNextStart)
     const std::wstring subjectKey = SettingsKey(L"SubjectView");
     for (DWORD on : {1u, 0u}) {
         Command(IDM_SHOW_READ);
-        EXPECT_EQ(on != 0, Checked(menu, IDM_SHOW_READ) != 0);
+        EXPECT_EQ(on != 0, Checked(menu, IDM_SHOW_READ));
         EXPECT_EQ(on, ReadDword(subjectKey, L"ViewReadArticle"));
         LRESULT state = SendMessageW(frame->Bar(kViewSubject), TB_GETSTATE, IDM_SHOW_READ, 0);
         EXPECT_EQ(TBSTATE_ENABLED | (on ? TBSTATE_PRESSED : 0), state & (TBSTATE_PRESSED | TBSTATE_ENABLED));
@@ -190,7 +189,7 @@ TEST_F(FrameTest, ViewTogglesCheckPressStoreAndComeBackAtTheNextStart)
         Command(priority.command);
         EXPECT_EQ(priority.level, ReadDword(subjectKey, L"PriorityViewLevel"));
         for (UINT id : {IDM_PRIORITY_NORMAL, IDM_PRIORITY_HIGH, IDM_PRIORITY_LOW})
-            EXPECT_EQ(id == priority.command, Checked(menu, id) != 0) << id;
+            EXPECT_EQ(id == priority.command, Checked(menu, id)) << id;
     }
     Close();
 

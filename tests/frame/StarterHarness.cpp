@@ -21,15 +21,13 @@ LRESULT CALLBACK OwnerProc(HWND window, UINT message, WPARAM wParam, LPARAM lPar
     return DefWindowProcW(window, message, wParam, lParam);
 }
 
-const wchar_t kOwnerClass[] = L"PeloraStarterTestOwner";
-
 }  // namespace
 
 PatrolOutcome StarterHarness::Run(unsigned short port)
 {
     PatrolOutcome outcome;
     MessageBoxRecorder recorder;
-    HWND owner = MakeTestWindow(kOwnerClass, OwnerProc);
+    HWND owner = MakeTestWindow(L"PeloraStarterTestOwner", OwnerProc);
     g_outcome = &outcome;
     StartPatrolWith(GetModuleHandleW(NULL), owner, MakeList(owner), L"127.0.0.1", port, DataPath().c_str(),
                     100, pipelining_, NULL, NULL, convertMime_);
