@@ -81,7 +81,7 @@ protected:
         ASSERT_TRUE(StartCopy(&copy) != NULL) << "no frame after the kill";
         Kill(&copy);
         for (const std::wstring& name : FilesIn(folder.Path()))
-            EXPECT_NE(L'~', name.back()) << "temporary file left";
+            EXPECT_NE(L'~', name.back()) << name;
     }
 
     ScriptedNntpServer server;
