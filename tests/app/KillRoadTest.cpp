@@ -115,8 +115,7 @@ TEST_F(KillRoad, KilledPatrolsAndDeletionsLeaveAgreeingFiles)
     for (const wchar_t* group : kGroups) {
         std::string index = ReadBytes(folder.File(group) + L".idx");
         DWORD count = WordAt(index, 16), unread = 0;
-        if (group == kGroups[0])
-            ASSERT_GT(count, 2u) << "the patrols stored nothing";
+        ASSERT_TRUE(group != kGroups[0] || count > 2) << "the patrols stored nothing";
         for (DWORD i = 0; i < count; ++i) {
             DWORD* flags = (DWORD*)&index[kIndexHeaderSize + kIndexRecordSize * i];
             *flags = (*flags & ~(DWORD)kRecordRead) | (i % 2 ? (DWORD)kRecordRead : 0);
