@@ -43,14 +43,10 @@ void ExpectAgree(const std::wstring& stem)
     EXPECT_EQ(unread, WordAt(index, 88));
 }
 
-bool HasTemporaryFiles(const std::wstring& folder)
+// A group's index and log, to compare as one.
+std::string GroupFiles(const std::wstring& stem)
 {
-    WIN32_FIND_DATAW found;
-    HANDLE find = FindFirstFileW((folder + L"*~").c_str(), &found);
-    if (find == INVALID_HANDLE_VALUE)
-        return false;
-    FindClose(find);
-    return true;
+    return ReadBytes(stem + L".idx") + "\n--- log ---\n" + ReadBytes(stem + L".log");
 }
 
 class KillRoad : public testing::Test {
@@ -71,9 +67,7 @@ protected:
     // Starts the program and waits for its frame; the copy ends with the test.
     HWND StartCopy(StartedCopy* copy)
     {
-        if (!Start(ProgramPath(), &copy->info))
-            return NULL;
-        return WaitForFrame(copy->info.dwProcessId, 20000);
+        return Start(ProgramPath(), &copy->info) ? WaitForFrame(copy->info.dwProcessId, 20000) : NULL;
     }
     void Kill(StartedCopy* copy)
     {
@@ -86,9 +80,9 @@ protected:
         StartedCopy copy;
         ASSERT_TRUE(StartCopy(&copy) != NULL) << "no frame after the kill";
         Kill(&copy);
-        EXPECT_FALSE(HasTemporaryFiles(folder.Path()));
+        for (const std::wstring& name : FilesIn(folder.Path()))
+            EXPECT_NE(L'~', name.back()) << name;
     }
-    std::wstring Stem(const wchar_t* group) { return folder.File(group); }
 
     ScriptedNntpServer server;
     TempDataFolder folder;
@@ -113,36 +107,31 @@ TEST_F(KillRoad, KilledPatrolsAndDeletionsLeaveAgreeingFiles)
         Kill(&copy);
         Restart();
         for (const wchar_t* group : kGroups)
-            ExpectAgree(Stem(group));
+            ExpectAgree(folder.File(group));
     }
 
     // Every other article read; the deletion's result made beside, in a copy.
     TempDataFolder expected;
     for (const wchar_t* group : kGroups) {
-        std::string index = ReadBytes(Stem(group) + L".idx");
+        std::string index = ReadBytes(folder.File(group) + L".idx");
         DWORD count = WordAt(index, 16), unread = 0;
-        if (group == kGroups[0])
-            ASSERT_GT(count, 2u) << "the patrols stored nothing";
+        ASSERT_TRUE(group != kGroups[0] || count > 2) << "the patrols stored nothing";
         for (DWORD i = 0; i < count; ++i) {
             DWORD* flags = (DWORD*)&index[kIndexHeaderSize + kIndexRecordSize * i];
             *flags = (*flags & ~(DWORD)kRecordRead) | (i % 2 ? (DWORD)kRecordRead : 0);
             unread += !(i % 2);
         }
         memcpy(&index[88], &unread, 4);
-        ASSERT_TRUE(WriteBytes(Stem(group) + L".idx", index));
+        ASSERT_TRUE(WriteBytes(folder.File(group) + L".idx", index));
         ASSERT_TRUE(WriteBytes(expected.File(group) + L".idx", index));
-        ASSERT_TRUE(WriteBytes(expected.File(group) + L".log", ReadBytes(Stem(group) + L".log")));
+        ASSERT_TRUE(WriteBytes(expected.File(group) + L".log", ReadBytes(folder.File(group) + L".log")));
     }
     ASSERT_TRUE(WriteBytes(expected.File(L"group.dat"), "fj.a\r\nfj.b\r\n"));
     ASSERT_TRUE(CompactAllGroups(expected.Path().c_str(), NULL, NULL));
 
     for (DWORD wait : {0u, 3u, 8u, 2000u}) {
         SCOPED_TRACE(wait);
-        std::string oldIndex[2], oldLog[2];
-        for (int g = 0; g < 2; ++g) {
-            oldIndex[g] = ReadBytes(Stem(kGroups[g]) + L".idx");
-            oldLog[g] = ReadBytes(Stem(kGroups[g]) + L".log");
-        }
+        std::string old[2] = {GroupFiles(folder.File(kGroups[0])), GroupFiles(folder.File(kGroups[1]))};
         StartedCopy copy;
         HWND frame = StartCopy(&copy);
         ASSERT_TRUE(frame != NULL);
@@ -154,15 +143,11 @@ TEST_F(KillRoad, KilledPatrolsAndDeletionsLeaveAgreeingFiles)
         Kill(&copy);
         Restart();
         for (int g = 0; g < 2; ++g) {
-            std::string index = ReadBytes(Stem(kGroups[g]) + L".idx");
-            std::string log = ReadBytes(Stem(kGroups[g]) + L".log");
-            bool old = index == oldIndex[g] && log == oldLog[g];
-            bool fresh = index == ReadBytes(expected.File(kGroups[g]) + L".idx")
-                      && log == ReadBytes(expected.File(kGroups[g]) + L".log");
-            EXPECT_TRUE(old || fresh) << g;
+            std::string now = GroupFiles(folder.File(kGroups[g]));
+            EXPECT_TRUE(now == old[g] || now == GroupFiles(expected.File(kGroups[g]))) << g;
         }
     }
     // The last one had the time to finish.
     for (const wchar_t* group : kGroups)
-        EXPECT_EQ(ReadBytes(expected.File(group) + L".log"), ReadBytes(Stem(group) + L".log"));
+        EXPECT_EQ(GroupFiles(expected.File(group)), GroupFiles(folder.File(group)));
 }

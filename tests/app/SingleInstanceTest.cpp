@@ -11,16 +11,24 @@
 
 namespace {
 
+// The copy's exit code once it ended, or STILL_ACTIVE when it did not in time.
+DWORD ExitCode(HANDLE process, DWORD milliseconds)
+{
+    DWORD code = STILL_ACTIVE;
+    if (WaitForSingleObject(process, milliseconds) == WAIT_OBJECT_0)
+        GetExitCodeProcess(process, &code);
+    return code;
+}
+
 TEST(SingleInstance, ASecondCopyBringsTheFirstToTheFrontAndEndsWithZero)
 {
     TempDataFolder folder;
     RealSettings settings(folder.Path(), 119);
     std::wstring program = ProgramPath();
     ASSERT_NE(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(program.c_str())) << "build pelora_hpc first";
-    StartedCopy firstCopy;
-    PROCESS_INFORMATION& first = firstCopy.info;
-    ASSERT_TRUE(Start(program, &first));
-    HWND frame = WaitForFrame(first.dwProcessId, 20000);
+    StartedCopy first, second;
+    ASSERT_TRUE(Start(program, &first.info));
+    HWND frame = WaitForFrame(first.info.dwProcessId, 20000);
     ASSERT_TRUE(frame != NULL) << "the first copy shows no frame";
 
     // Another window in front, so that coming to the front is seen.
@@ -28,22 +36,14 @@ TEST(SingleInstance, ASecondCopyBringsTheFirstToTheFrontAndEndsWithZero)
                                  NULL, GetModuleHandleW(NULL), NULL);
     SetForegroundWindow(other);
 
-    StartedCopy secondCopy;
-    PROCESS_INFORMATION& second = secondCopy.info;
-    ASSERT_TRUE(Start(program, &second));
-    EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(second.hProcess, 20000));
-    DWORD code = 0xDEAD;
-    GetExitCodeProcess(second.hProcess, &code);
-    EXPECT_EQ(0u, code);
-    EXPECT_EQ(NULL, WaitForFrame(second.dwProcessId, 100)) << "the second copy showed a frame";
+    ASSERT_TRUE(Start(program, &second.info));
+    EXPECT_EQ(0u, ExitCode(second.info.hProcess, 20000));
+    EXPECT_EQ(NULL, WaitForFrame(second.info.dwProcessId, 100)) << "the second copy showed a frame";
     EXPECT_EQ(frame, GetForegroundWindow());
 
     DestroyWindow(other);
     PostMessageW(frame, WM_CLOSE, 0, 0);
-    EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(first.hProcess, 10000));
-    code = 0xDEAD;
-    GetExitCodeProcess(first.hProcess, &code);
-    EXPECT_EQ(0u, code) << "a normal quit ends with 0";
+    EXPECT_EQ(0u, ExitCode(first.info.hProcess, 10000)) << "a normal quit ends with 0";
 }
 
 TEST(SingleInstance, AClassThatOnlyStartsWithTheFrameNameIsNoCopy)

@@ -1,275 +1,267 @@
+// Dial-up around a real frame: the dial before a download and the hang-up
+// countdown after it. A line the program dialled never stays up once the road
+// ends without a download or the frame goes, as the remote access stand-in counts.
 #include <gtest/gtest.h>
-#include "support/DialogDriver.h"
-#include "support/RegistrySandbox.h"
-#include "support/MessageBoxRecorder.h"
+#include <string>
+#include <vector>
+#include "frame/FrameFixture.h"
 #include "frame/FrameDownload.h"
 #include "host/RasService.h"
 #include "resource.h"
+#include "support/DialogDriver.h"
 #include "support/TestWindow.h"
-#include <string>
 
 namespace {
 
-// Stands in for the frame: hands the two dial-up messages to the road.
-struct FakeFrame {
-    HWND window;
-    DialUpLink link;
-    int starts = 0;
-    std::wstring stateAtStart;
-    BOOL enabledAtStart = FALSE;
-    BOOL passRuns = TRUE;   // what the starter answers
-};
-
-FakeFrame* g_frame;
-
 const wchar_t kDialTitle[] = L"TestNetに接続中...";
+const wchar_t kCountdown[] = L"切断中...";
+const wchar_t kProgress[] = L"記事の取得";
 
-BOOL StartDownloadStub(void* arg)
+// The service's counts as one value: dials, hang-ups, connected, live.
+typedef std::vector<DWORD> Counts;
+Counts RasCounts()
 {
-    FakeFrame* frame = (FakeFrame*)arg;
-    frame->starts++;
-    frame->enabledAtStart = IsWindowEnabled(frame->window);
-    HWND dialog = DialogDriver::Find(kDialTitle);
-    frame->stateAtStart = dialog ? DialogDriver::Text(dialog, IDC_DIAL_STATE) : L"(no dialog)";
-    return frame->passRuns;
+    RasServiceCounts counts = RasServiceGetCounts();
+    return {counts.dials, counts.hangUps, counts.connected, counts.live};
 }
 
-LRESULT CALLBACK FrameProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
-{
-    if (g_frame && message == WM_DIAL_CONNECTED) {
-        OnDialConnected(&g_frame->link, window, StartDownloadStub, g_frame);
-        return 0;
-    }
-    if (g_frame && message == WM_DIAL_HANGUP) {
-        OnDialHangUp(&g_frame->link, window);
-        return 0;
-    }
-    return DefWindowProcW(window, message, wParam, lParam);
-}
-
-class DialUpTest : public testing::Test {
+class DialUpTest : public RoadFixture {
 protected:
     void SetUp() override
     {
-        RegistrySandbox::Clear();
+        RoadFixture::SetUp();
         RasServiceReset();
-        RasServiceSetStepTime(10);
+        RasServiceSetStepTime(20);
         AddPhoneBookEntry(L"TestNet");
-        frame_.window = MakeTestWindow(L"PeloraDialTestFrame", FrameProc);
-        InitDialUpLink(&frame_.link);
-        g_frame = &frame_;
+        WriteCompleteSettings(server.Port());
+        WriteGroups({});
+        WriteDword(kSettingsKey, L"Dialup", 1);
+        WriteDword(kSettingsKey, L"DisconnectWaitTime", 30);
+        WriteString(kSettingsKey, L"EntryName", L"TestNet");
     }
     void TearDown() override
     {
-        DialogDriver::PumpFor(50);
-        g_frame = NULL;
-        DestroyWindow(frame_.window);
+        RoadFixture::TearDown();
         RasServiceReset();
     }
-    void Start(const wchar_t* entry = L"TestNet", HINSTANCE instance = GetModuleHandleW(NULL))
+    void OpenAndDownload()
     {
-        StartDownload(&frame_.link, instance, frame_.window, TRUE, entry, StartDownloadStub, &frame_);
+        window = Open()->Window();
+        Download();
     }
-    bool DialogGone() { return DialogDriver::Find(kDialTitle) == NULL; }
-    // A connection raised by this program's own dial.
-    void DialAndConnect()
+    void Download() { SendMessageW(window, WM_COMMAND, MAKEWPARAM(IDM_DOWNLOAD, 0), 0); }
+    // The frame enabled again and the dial-up dialog gone, within two seconds.
+    bool Settled()
     {
-        Start();
-        ASSERT_TRUE(DialogDriver::PumpUntil([&] { return frame_.starts == 1; }, 5000));
+        auto settled = [&] { return IsWindowEnabled(window) && !DialogDriver::Find(kDialTitle); };
+        return DialogDriver::PumpUntil(settled, 2000);
     }
-    FakeFrame frame_;
-    MessageBoxRecorder boxes_;
+    // At least `count` boxes shown, within ten seconds.
+    bool Reported(size_t count)
+    {
+        return DialogDriver::PumpUntil([&] { return boxes.Boxes().size() >= count; }, 10000);
+    }
+    HWND window = NULL;
 };
 
-TEST_F(DialUpTest, WithNoConnectionItDialsAndStartsOnceConnectedThenHangsUp)
+TEST_F(DialUpTest, WithNoLineItDialsStartsOnceConnectedAndAWaitOfNoneHangsUpAtOnce)
 {
-    Start();
-    EXPECT_FALSE(IsWindowEnabled(frame_.window));
-    EXPECT_TRUE(DialogDriver::Find(kDialTitle) != NULL);
-    EXPECT_EQ(0, frame_.starts);
-    ASSERT_TRUE(DialogDriver::PumpUntil([&] { return frame_.starts == 1; }, 5000));
-    EXPECT_EQ(L"接続しました", frame_.stateAtStart);
-    EXPECT_TRUE(frame_.enabledAtStart);
-    EXPECT_TRUE(frame_.link.dialConnected);
-    EXPECT_EQ(1u, RasServiceGetCounts().dials);
-    EXPECT_TRUE(DialogDriver::PumpUntil([&] { return DialogGone(); }, 2000));
-    EXPECT_TRUE(boxes_.Boxes().empty());
-
-    // A wait of 0 hangs up as soon as the countdown opens; it closes itself.
-    DWORD before = GetTickCount();
-    HangUpAfterPatrol(&frame_.link, GetModuleHandleW(NULL), frame_.window, TRUE, 0);
-    EXPECT_GE(GetTickCount() - before, 400u);
-    EXPECT_EQ(1u, RasServiceGetCounts().hangUps);
-    EXPECT_EQ(0u, RasServiceGetCounts().live);
-    EXPECT_FALSE(frame_.link.dialConnected);
-    EXPECT_TRUE(IsWindowEnabled(frame_.window));
-}
-
-TEST_F(DialUpTest, WithDialUpOffOrALineUpItStartsAtOnceAndNeverHangsUp)
-{
-    StartDownload(&frame_.link, GetModuleHandleW(NULL), frame_.window, FALSE, L"TestNet",
-                  StartDownloadStub, &frame_);
-    EXPECT_EQ(1, frame_.starts);
-    EXPECT_EQ(0u, RasServiceGetCounts().dials);
-    HangUpAfterPatrol(&frame_.link, GetModuleHandleW(NULL), frame_.window, FALSE, 0);
-    EXPECT_EQ(0u, RasServiceGetCounts().hangUps);
-
-    // A line someone else raised is used as it is.
-    HRASCONN other = NULL;
-    RASDIALPARAMS params = {};
-    params.dwSize = sizeof params;
-    wcscpy(params.szEntryName, L"TestNet");
-    ASSERT_EQ(0u, RasDial(NULL, NULL, &params, 0xFFFFFFFF, NULL, &other));
-    ASSERT_TRUE(DialogDriver::PumpUntil([] { return RasServiceGetCounts().live == 1; }, 3000));
-
-    Start();
-    EXPECT_EQ(2, frame_.starts);
-    EXPECT_EQ(1u, RasServiceGetCounts().dials);
-    EXPECT_FALSE(frame_.link.dialConnected);
-    HangUpAfterPatrol(&frame_.link, GetModuleHandleW(NULL), frame_.window, TRUE, 0);
-    EXPECT_EQ(0u, RasServiceGetCounts().hangUps);
-    EXPECT_EQ(1u, RasServiceGetCounts().live);
+    WriteDword(kSettingsKey, L"DisconnectWaitTime", 0);
+    bool countdownShown = false;
+    DialogDriver driver;
+    driver.Ignore(kDialTitle);
+    driver.Ignore(kProgress);
+    driver.Then(kCountdown, [&](HWND) { countdownShown = true; });
+    OpenAndDownload();
+    EXPECT_FALSE(IsWindowEnabled(window));
+    // Connected, and shown so a moment before the download starts.
+    HWND dial = DialogDriver::Find(kDialTitle);
+    ASSERT_TRUE(dial != NULL);
+    EXPECT_TRUE(DialogDriver::PumpUntil([&] { return DialogDriver::Text(dial, IDC_DIAL_STATE) == L"接続しました"; },
+                                        5000));
+    EXPECT_EQ(0, server.Connections());
+    ASSERT_TRUE(Reported(1));
+    EXPECT_TRUE(Settled());
+    EXPECT_TRUE(countdownShown);
+    EXPECT_EQ(1, server.Connections());
+    EXPECT_EQ(Counts({1, 1, 1, 0}), RasCounts());
+    EXPECT_EQ(L"ダウンロードが終了しました。", boxes.Boxes()[0].text);
 }
 
 TEST_F(DialUpTest, CancelWhileDiallingStartsNothingAndEnablesTheFrame)
 {
-    Start();
-    HWND dialog = DialogDriver::Find(kDialTitle);
-    ASSERT_TRUE(dialog != NULL);
-    DialogDriver::Click(dialog, IDCANCEL);
-    EXPECT_TRUE(DialogDriver::PumpUntil([&] { return DialogGone() && IsWindowEnabled(frame_.window); }, 2000));
+    DialogDriver driver;
+    driver.Then(kDialTitle, [](HWND dialog) { DialogDriver::Click(dialog, IDCANCEL); });
+    OpenAndDownload();
+    EXPECT_TRUE(Settled());
     DialogDriver::PumpFor(300);  // the dial would have connected by now
-    EXPECT_EQ(0, frame_.starts);
-    EXPECT_EQ(1u, RasServiceGetCounts().hangUps);
-    EXPECT_EQ(0u, RasServiceGetCounts().connected);
-    EXPECT_FALSE(frame_.link.dialConnected);
-    EXPECT_TRUE(boxes_.Boxes().empty());
+    EXPECT_TRUE(driver.Done());
+    EXPECT_EQ(0, server.Connections());
+    EXPECT_EQ(Counts({1, 1, 0, 0}), RasCounts());
+    EXPECT_TRUE(boxes.Boxes().empty());
 }
 
-TEST_F(DialUpTest, AFailedDialIsReportedAndHungUp)
+TEST_F(DialUpTest, AFailedOrRefusedDialIsReportedAndLeavesTheFrameEnabled)
 {
+    // A dial that fails on its way, and one the service refuses outright (no
+    // such phone-book entry): reported, hung up, nothing started.
     AddPhoneBookEntry(L"TestNet", 1);
-    Start();
-    ASSERT_TRUE(DialogDriver::PumpUntil([&] { return !boxes_.Boxes().empty() && DialogGone(); }, 3000));
-    DialogDriver::PumpFor(50);
-    ASSERT_EQ(1u, boxes_.Boxes().size());
-    EXPECT_EQ(L"接続できませんでした", boxes_.Boxes()[0].text);
-    EXPECT_EQ(L"ﾀﾞｲｱﾙｱｯﾌﾟ接続ｴﾗｰ", boxes_.Boxes()[0].caption);
-    EXPECT_EQ((UINT)MB_ICONEXCLAMATION, boxes_.Boxes()[0].flags);
-    EXPECT_TRUE(boxes_.Boxes()[0].owner != NULL);
-    EXPECT_TRUE(IsWindowEnabled(frame_.window));
-    EXPECT_EQ(0, frame_.starts);
-    EXPECT_EQ(1u, RasServiceGetCounts().hangUps);
-}
-
-TEST_F(DialUpTest, ADialRefusedAtOnceOrAMissingDialogLeavesTheFrameEnabled)
-{
-    // No such phone-book entry: the service refuses the dial outright.
-    Start(L"Nowhere");
-    ASSERT_TRUE(DialogDriver::PumpUntil([&] { return !boxes_.Boxes().empty(); }, 3000));
-    EXPECT_TRUE(DialogDriver::PumpUntil([&] { return IsWindowEnabled(frame_.window) != 0; }, 2000));
-    EXPECT_EQ(L"接続できませんでした", boxes_.Boxes()[0].text);
-    EXPECT_EQ(0, frame_.starts);
-
-    // A module without the dialog template: nothing is dialled.
-    boxes_.Clear();
-    Start(L"TestNet", GetModuleHandleW(L"kernel32.dll"));
-    EXPECT_TRUE(IsWindowEnabled(frame_.window));
-    EXPECT_EQ(1u, boxes_.Boxes().size());
-    EXPECT_EQ(0u, RasServiceGetCounts().dials);
-    EXPECT_EQ(0, frame_.starts);
+    const struct { const wchar_t* entry; Counts counts; } dials[] = {
+        {L"TestNet", {1, 1, 0, 0}}, {L"Nowhere", {0, 0, 0, 0}}};
+    for (const auto& dial : dials) {
+        SCOPED_TRACE(dial.entry);
+        DialogDriver driver;
+        driver.Ignore((std::wstring(dial.entry) + L"に接続中...").c_str());
+        RasServiceReset();
+        boxes.Clear();
+        WriteString(kSettingsKey, L"EntryName", dial.entry);
+        OpenAndDownload();
+        ASSERT_TRUE(Reported(1));
+        EXPECT_TRUE(Settled());
+        ASSERT_EQ(1u, boxes.Boxes().size());
+        EXPECT_EQ(L"接続できませんでした", boxes.Boxes()[0].text);
+        EXPECT_EQ(L"ﾀﾞｲｱﾙｱｯﾌﾟ接続ｴﾗｰ", boxes.Boxes()[0].caption);
+        EXPECT_EQ((UINT)MB_ICONEXCLAMATION, boxes.Boxes()[0].flags);
+        EXPECT_TRUE(boxes.Boxes()[0].owner != NULL);
+        EXPECT_EQ(0, server.Connections());
+        EXPECT_EQ(dial.counts, RasCounts());
+        Close();
+    }
 }
 
 TEST_F(DialUpTest, TheCountdownHangsUpWhenItEnds)
 {
-    DialAndConnect();
+    WriteDword(kSettingsKey, L"DisconnectWaitTime", 1);
     bool stateOk = false;
-    DWORD hangUpsWhileCounting = 99;
-    DialogDriver countdown;
-    countdown.Ignore(kDialTitle);
-    countdown.Then(L"切断中...", [&](HWND dialog) {
+    DWORD hangUpsWhileCounting = 99, shownAt = 0;
+    DialogDriver driver;
+    driver.Ignore(kDialTitle);
+    driver.Ignore(kProgress);
+    driver.Then(kCountdown, [&](HWND dialog) {
         stateOk = DialogDriver::Text(dialog, IDC_DIAL_STATE) == L"切断します" &&
                   IsWindowEnabled(GetDlgItem(dialog, IDCANCEL));
         hangUpsWhileCounting = RasServiceGetCounts().hangUps;
+        shownAt = GetTickCount();
     });
-    DWORD before = GetTickCount();
-    HangUpAfterPatrol(&frame_.link, GetModuleHandleW(NULL), frame_.window, TRUE, 1);
-    EXPECT_TRUE(countdown.Done());
+    OpenAndDownload();
+    ASSERT_TRUE(Reported(1));
+    EXPECT_TRUE(driver.Done());
     EXPECT_TRUE(stateOk);
     EXPECT_EQ(0u, hangUpsWhileCounting);
-    EXPECT_GE(GetTickCount() - before, 1400u);
-    EXPECT_EQ(1u, RasServiceGetCounts().hangUps);
-    EXPECT_EQ(0u, RasServiceGetCounts().live);
-    EXPECT_FALSE(frame_.link.dialConnected);
+    EXPECT_GE(GetTickCount() - shownAt, 1400u);
+    EXPECT_EQ(Counts({1, 1, 1, 0}), RasCounts());
 }
 
-TEST_F(DialUpTest, CancelDuringTheCountdownKeepsTheLineForTheNextDownload)
+TEST_F(DialUpTest, CancelDuringTheCountdownKeepsTheLineForTheNextDownloadAndTheClose)
 {
-    DialAndConnect();
-    DialogDriver countdown;
-    countdown.Ignore(kDialTitle);
-    countdown.Then(L"切断中...", [&](HWND dialog) { DialogDriver::Click(dialog, IDCANCEL); });
-    HangUpAfterPatrol(&frame_.link, GetModuleHandleW(NULL), frame_.window, TRUE, 30);
-    EXPECT_TRUE(countdown.Done());
-    EXPECT_EQ(0u, RasServiceGetCounts().hangUps);
-    EXPECT_EQ(1u, RasServiceGetCounts().live);
-    EXPECT_FALSE(frame_.link.dialConnected);
+    DialogDriver driver;
+    driver.Ignore(kDialTitle);
+    driver.Ignore(kProgress);
+    driver.Then(kCountdown, [](HWND dialog) { DialogDriver::Click(dialog, IDCANCEL); });
+    OpenAndDownload();
+    ASSERT_TRUE(Reported(1));
+    EXPECT_TRUE(driver.Done());
+    EXPECT_EQ(Counts({1, 0, 1, 1}), RasCounts());
 
-    // The next download finds the line up: no dial, and no hang-up after it.
-    Start();
-    EXPECT_EQ(2, frame_.starts);
-    EXPECT_EQ(1u, RasServiceGetCounts().dials);
-    HangUpAfterPatrol(&frame_.link, GetModuleHandleW(NULL), frame_.window, TRUE, 0);
-    EXPECT_EQ(0u, RasServiceGetCounts().hangUps);
+    // The next download finds the line up: no dial, and no hang-up after it
+    // (no countdown) nor when the frame closes.
+    Download();
+    ASSERT_TRUE(Reported(2));
+    Close();
+    EXPECT_TRUE(driver.Unexpected().empty());
+    EXPECT_EQ(2, server.Connections());
+    EXPECT_EQ(Counts({1, 0, 1, 1}), RasCounts());
 }
 
-TEST_F(DialUpTest, AStartThatRunsNoPassHangsUpTheLineItDialled)
+TEST_F(DialUpTest, ClosingWhileDiallingHangsUp)
 {
-    // The password prompt cancelled, or no job or thread: no pass, no end of
-    // one, so nothing later would hang up.
-    frame_.passRuns = FALSE;
-    DialAndConnect();
-    EXPECT_EQ(1u, RasServiceGetCounts().hangUps);
-    EXPECT_EQ(0u, RasServiceGetCounts().live);
-    EXPECT_FALSE(frame_.link.dialConnected);
-    EXPECT_TRUE(IsWindowEnabled(frame_.window));
-}
-
-TEST_F(DialUpTest, ClosingHangsUpWhileDiallingButNotALineTheUserKept)
-{
-    Start();
-    HangUpOnClose(&frame_.link);
+    DialogDriver driver;
+    driver.Ignore(kDialTitle);
+    OpenAndDownload();
+    ASSERT_EQ(1u, RasServiceGetCounts().dials);
+    EXPECT_FALSE(IsWindowEnabled(window));
+    PostMessageW(window, WM_CLOSE, 0, 0);
     DialogDriver::PumpFor(300);   // the dial would have connected by now
-    EXPECT_EQ(1u, RasServiceGetCounts().hangUps);
-    EXPECT_EQ(0u, RasServiceGetCounts().connected);
-    EXPECT_EQ(0u, RasServiceGetCounts().live);
-    DestroyWindow(DialogDriver::Find(kDialTitle));
-
-    RasServiceReset();
-    DialAndConnect();
-    DialogDriver countdown;
-    countdown.Ignore(kDialTitle);
-    countdown.Then(L"切断中...", [&](HWND dialog) { DialogDriver::Click(dialog, IDCANCEL); });
-    HangUpAfterPatrol(&frame_.link, GetModuleHandleW(NULL), frame_.window, TRUE, 30);
-    HangUpOnClose(&frame_.link);
-    EXPECT_EQ(0u, RasServiceGetCounts().hangUps);
-    EXPECT_EQ(1u, RasServiceGetCounts().live);
+    EXPECT_FALSE(IsWindow(window));
+    EXPECT_EQ(Counts({1, 1, 0, 0}), RasCounts());
 }
 
-TEST(RasServiceTest, EntriesComeFromThePhoneBookKey)
+TEST_F(DialUpTest, ClosingDuringTheCountdownHangsUpAndReportsNothing)
 {
-    RegistrySandbox::Clear();
-    RASENTRYNAME entries[100] = {};
-    entries[0].dwSize = sizeof(RASENTRYNAME);
-    DWORD size = sizeof entries, count = 0;
-    EXPECT_EQ((DWORD)ERROR_CANNOT_OPEN_PHONEBOOK, RasEnumEntries(NULL, NULL, entries, &size, &count));
-    AddPhoneBookEntry(L"Office");
-    AddPhoneBookEntry(L"`Direct");
-    size = sizeof entries;
-    ASSERT_EQ(0u, RasEnumEntries(NULL, NULL, entries, &size, &count));
-    EXPECT_EQ(2u, count);
-    EXPECT_EQ(48u, sizeof(RASENTRYNAME));
-    EXPECT_EQ(1464u, sizeof(RASDIALPARAMS));
+    DialogDriver driver;
+    driver.Ignore(kDialTitle);
+    driver.Ignore(kProgress);
+    DWORD hangUpsWhileCounting = 99;
+    driver.Then(kCountdown, [&](HWND) {
+        hangUpsWhileCounting = RasServiceGetCounts().hangUps;
+        PostMessageW(window, WM_CLOSE, 0, 0);
+    });
+    OpenAndDownload();
+    EXPECT_TRUE(DialogDriver::PumpUntil([&] { return !IsWindow(window); }, 10000));
+    DialogDriver::PumpFor(100);
+    EXPECT_TRUE(driver.Done());
+    EXPECT_EQ(0u, hangUpsWhileCounting);
+    EXPECT_EQ(1, server.Connections());
+    EXPECT_EQ(Counts({1, 1, 1, 0}), RasCounts());
+    EXPECT_TRUE(boxes.Boxes().empty());
 }
 
-} // namespace
+TEST_F(DialUpTest, ACancelledPasswordPromptHangsUpTheLineDialledForItAndATypedOneIsUsed)
+{
+    WriteString(kSettingsKey, L"UserID", L"taro");
+    server.On("authinfo user taro", "381 more\r\n");
+    server.On("authinfo pass p\x82\xa0ss", "281 ok\r\n");
+    DialogDriver driver;
+    driver.Ignore(kDialTitle);
+    driver.Ignore(kProgress);
+    driver.Then(L"ﾊﾟｽﾜｰﾄﾞの入力", [](HWND prompt) { DialogDriver::Click(prompt, IDCANCEL); });
+    OpenAndDownload();
+    EXPECT_TRUE(DialogDriver::PumpUntil([&] { return driver.Done(); }, 5000));
+    DialogDriver::PumpFor(100);
+    EXPECT_EQ(0, server.Connections());
+    EXPECT_EQ(Counts({1, 1, 1, 0}), RasCounts());
+    EXPECT_TRUE(IsWindowEnabled(window));
+    EXPECT_TRUE(boxes.Boxes().empty());
+
+    // Dialled again, the typed password goes to the server in Shift_JIS.
+    std::wstring shownUser;
+    bool focusOnPassword = false;
+    driver.Then(L"ﾊﾟｽﾜｰﾄﾞの入力", [&](HWND dialog) {
+        shownUser = DialogDriver::Text(dialog, IDC_PASSWORD_USER);
+        focusOnPassword = GetFocus() == GetDlgItem(dialog, IDC_PASSWORD_EDIT);
+        DialogDriver::SetText(dialog, IDC_PASSWORD_EDIT, L"pあss");
+        DialogDriver::Click(dialog, IDOK);
+    });
+    driver.Then(kCountdown, [](HWND countdown) { DialogDriver::Click(countdown, IDCANCEL); });
+    Download();
+    EXPECT_TRUE(Reported(1));
+    EXPECT_TRUE(driver.Done());
+    EXPECT_EQ(L"taro", shownUser);
+    EXPECT_TRUE(focusOnPassword);
+    EXPECT_EQ(std::vector<std::string>({"authinfo user taro", "authinfo pass p\x82\xa0ss", "QUIT"}),
+              server.Commands());
+}
+
+TEST(DialUpLink, AMissingDialogDialsNothingAndAConnectionEnablesTheFrameBeforeTheStart)
+{
+    RasServiceReset();
+    MessageBoxRecorder boxes;
+    HWND window = MakeTestWindow(L"PeloraDialTestFrame", DefWindowProcW);
+    DialUpLink link;
+    InitDialUpLink(&link);
+    int starts = 0;
+    StartDownload(&link, GetModuleHandleW(L"kernel32.dll"), window, TRUE, L"TestNet",
+                  [](void* count) -> BOOL { return ++*(int*)count; }, &starts);
+    EXPECT_TRUE(IsWindowEnabled(window));
+    EXPECT_EQ(1u, boxes.Boxes().size());
+    EXPECT_EQ(Counts({0, 0, 0, 0}), RasCounts());
+    EXPECT_EQ(0, starts);
+
+    static BOOL enabledAtStart = FALSE;
+    EnableWindow(window, FALSE);
+    OnDialConnected(&link, window, [](void* w) { return enabledAtStart = IsWindowEnabled((HWND)w); }, window);
+    EXPECT_TRUE(enabledAtStart);
+    DestroyWindow(window);
+}
+
+}  // namespace

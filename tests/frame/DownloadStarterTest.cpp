@@ -1,77 +1,17 @@
-// The road around the pass: the password prompt, the progress dialog and
-// the report at the end.
+// The end of a pass that failed outright, taken back by a stand-in frame.
 #include <gtest/gtest.h>
 #include "frame/StarterHarness.h"
-#include "resource.h"
-#include "support/DialogDriver.h"
 
 namespace {
-
-typedef std::vector<std::string> Lines;
-
-const wchar_t kPrompt[] = L"ﾊﾟｽﾜｰﾄﾞの入力";
-
-TEST(Starter, TypedPasswordIsUsedAndCancelStartsNothing)
-{
-    ScriptedNntpServer server;
-    ASSERT_TRUE(server.Start(15000));
-    server.On("authinfo user taro", "381 more\r\n");
-    server.On(std::string("authinfo pass ") + "p\x82\xa0ss", "281 ok\r\n");
-    StarterHarness harness;
-    DialogDriver driver;
-    driver.Ignore(L"記事の取得");
-    std::wstring shownUser;
-    bool focusOnPassword = false;
-    driver.Then(kPrompt, [&](HWND dialog) {
-        shownUser = DialogDriver::Text(dialog, IDC_PASSWORD_USER);
-        focusOnPassword = GetFocus() == GetDlgItem(dialog, IDC_PASSWORD_EDIT);
-        DialogDriver::SetText(dialog, IDC_PASSWORD_EDIT, L"pあss");
-        DialogDriver::Click(dialog, IDOK);
-    });
-    PatrolOutcome outcome = harness.Run(server, 10, "taro", NULL);
-    ASSERT_TRUE(driver.Done());
-    EXPECT_EQ(L"taro", shownUser);
-    EXPECT_TRUE(focusOnPassword);
-    EXPECT_TRUE(outcome.ended);
-    EXPECT_EQ(Lines({"authinfo user taro", std::string("authinfo pass p\x82\xa0ss"), "QUIT"}), server.Commands());
-
-    driver.Then(kPrompt, [](HWND dialog) { DialogDriver::Click(dialog, IDCANCEL); });
-    harness.SetWaitForEnd(false);
-    outcome = harness.Run(server, 10, "taro", NULL);
-    ASSERT_TRUE(driver.Done());
-    EXPECT_FALSE(outcome.ended);
-    EXPECT_TRUE(outcome.boxes.empty());
-    EXPECT_EQ(1, server.Connections());
-}
-
-TEST(Starter, AGoodPassIsReportedOnceThenHangsUpAndReloads)
-{
-    ScriptedNntpServer server;
-    ASSERT_TRUE(server.Start(10000));
-    server.On("GROUP g.a", "211 1 1 1\r\n");
-    AddSimple(server, 1);
-    StarterHarness harness;
-    harness.AddGroup(L"g.a");
-    PatrolOutcome outcome = harness.Run(server);
-    ASSERT_TRUE(outcome.ended);
-    EXPECT_EQ((DWORD)StatusOk, outcome.result.status);
-    ASSERT_EQ(1u, outcome.boxes.size());
-    EXPECT_EQ(L"ダウンロードが終了しました。", outcome.boxes[0].text);
-    EXPECT_EQ(L"Disconnect", outcome.boxes[0].caption);
-    EXPECT_EQ((UINT)MB_OK, outcome.boxes[0].flags);
-    EXPECT_EQ(1, outcome.hangUps);
-    EXPECT_EQ(1, outcome.reloads);
-}
 
 TEST(Starter, FatalPassIsReportedByItsOwnBoxWithoutReload)
 {
     ScriptedNntpServer server;
     ASSERT_TRUE(server.Start(10000));
-    unsigned short port = server.Port();
     server.Stop();   // nobody listens: the worker ends at once, likely before the dialog opened
     StarterHarness harness;
     harness.AddGroup(L"g.a");
-    PatrolOutcome outcome = harness.RunOnPort(port);
+    PatrolOutcome outcome = harness.Run(server.Port());
     ASSERT_TRUE(outcome.ended);
     ASSERT_EQ(1u, outcome.boxes.size());
     EXPECT_EQ(L"127.0.0.1", outcome.boxes[0].caption);

@@ -2,16 +2,10 @@
 // group list from the server, a subscription, a patrol, reading, a keyword
 // and the deletion of what was read.
 #include <gtest/gtest.h>
-#include <winsock2.h>
-#include <windows.h>
-#include <commctrl.h>
-#include <prsht.h>
-#include "RoadFixture.h"
+#include "frame/FrameFixture.h"
 #include "resource.h"
 #include "store/IndexRecord.h"
 #include "support/DialogDriver.h"
-#include "views/ArticleView.h"
-#include "views/SubjectView.h"
 
 namespace {
 
@@ -22,23 +16,28 @@ const char* const kSubjects[] = {
     "=?ISO-2022-JP?B?GyRCJD0kTjswGyhC?=",
 };
 
-class FirstRoadTest : public RoadFixture {
-protected:
-    void SetUp() override
-    {
-        RoadFixture::SetUp();
-        server.On("LIST active", "215 list\r\nfj.test 3 1 y\r\njapan.misc 9 1 y\r\n.\r\n");
-        server.On("GROUP fj.test", "211 3 1 3 fj.test\r\n");
-        for (unsigned n = 1; n <= 3; n++) {
-            std::string header = "From: user@example.jp\r\nSubject: " + std::string(kSubjects[n - 1]) +
-                                 "\r\nDate: Sun, 6 Dec 2026 10:00:00 +0900\r\n";
-            server.AddArticle(n, header, "\x1b$BK\\J8$G$9!#\x1b(B\r\n");
-        }
-    }
-};
+// Runs the accelerator table over one key as the program's loop does, and
+// returns whether it was one.
+BOOL Accelerate(HWND frame, HWND focus, UINT key)
+{
+    HACCEL table = LoadAcceleratorsW(GetModuleHandleW(NULL), MAKEINTRESOURCEW(IDR_ACCELERATORS));
+    MSG msg = {focus, WM_KEYDOWN, key, 1, 0, {0, 0}};
+    BOOL translated = TranslateAcceleratorW(frame, table, &msg);
+    DestroyAcceleratorTable(table);
+    return translated;
+}
+
+class FirstRoadTest : public RoadFixture {};
 
 TEST_F(FirstRoadTest, FromNothingToReadingAndDeletingWhatWasRead)
 {
+    server.On("LIST active", "215 list\r\nfj.test 3 1 y\r\njapan.misc 9 1 y\r\n.\r\n");
+    server.On("GROUP fj.test", "211 3 1 3 fj.test\r\n");
+    for (unsigned n = 1; n <= 3; n++) {
+        std::string header = "From: user@example.jp\r\nSubject: " + std::string(kSubjects[n - 1]) +
+                             "\r\nDate: Sun, 6 Dec 2026 10:00:00 +0900\r\nX-Newsreader: none\r\n";
+        server.AddArticle(n, header, "\x1b$BK\\J8$G$9!#\x1b(B\r\n");
+    }
     DialogDriver driver;
     driver.Ignore(L"購読可能ｸﾞﾙｰﾌﾟの取得中..");
     driver.Ignore(L"記事の取得");
@@ -53,7 +52,7 @@ TEST_F(FirstRoadTest, FromNothingToReadingAndDeletingWhatWasRead)
     });
     Open();
     ASSERT_EQ(1u, driver.Handled());
-    EXPECT_EQ(server.Port(), GetDword(L"", L"Port"));
+    EXPECT_EQ(server.Port(), ReadDword(kSettingsKey, L"Port"));
     EXPECT_EQ(0, ListRows(List()));
 
     // 2. Subscribe from the group list the server sends.
@@ -67,22 +66,35 @@ TEST_F(FirstRoadTest, FromNothingToReadingAndDeletingWhatWasRead)
     EXPECT_EQ("fj.test\r\njapan.misc\r\n", ReadFileBytes("active.dat"));
     EXPECT_EQ("fj.test\r\n", ReadFileBytes("group.dat"));
     ASSERT_EQ(1, ListRows(List()));
-    EXPECT_EQ(L"fj.test", ListText(List(), 0, kGroupColumnName));
+    EXPECT_EQ(L"fj.test", GroupRow(0)[kGroupColumnName]);
 
-    // 3. The patrol.
-    SendMessageW(frame->Window(), WM_COMMAND, IDM_DOWNLOAD, 0);
-    WaitForBoxes(1);
+    // 3. The patrol: I is the download only in the group view, where it runs
+    // inside the accelerator's command, in its modal dialog.
+    OpenGroup();
+    ASSERT_EQ(kViewSubject, frame->CurrentView());
+    int connections = server.Connections();
+    EXPECT_TRUE(Accelerate(frame->Window(), frame->Subjects()->Window(), 'I'));
+    EXPECT_EQ(connections, server.Connections());
+    Key(frame->Subjects()->Window(), VK_ESCAPE);
+    ASSERT_EQ(kViewGroup, frame->CurrentView());
+    EXPECT_TRUE(Accelerate(frame->Window(), List(), 'I'));
+    // The worker's end may come just after the progress dialog has closed.
+    DialogDriver::PumpUntil([&] { return !boxes.Boxes().empty(); }, 10000);
+    EXPECT_EQ(connections + 1, server.Connections());
     ASSERT_EQ(1u, boxes.Boxes().size());
     EXPECT_EQ(L"ダウンロードが終了しました。", boxes.Boxes()[0].text);
-    EXPECT_EQ(L"3", ListText(List(), 0, kGroupColumnUnread));
+    EXPECT_EQ(L"Disconnect", boxes.Boxes()[0].caption);
+    EXPECT_EQ((UINT)MB_OK, boxes.Boxes()[0].flags);
+    EXPECT_EQ(Texts({L"fj.test", L"3", L"3", L"3件の記事を取得しました。", L"3", L"3"}), GroupRow(0));
 
-    // 4. Read the first article, then give "その二" a high priority.
-    Key(List(), VK_RETURN);
-    ASSERT_EQ(kViewSubject, frame->CurrentView());
-    frame->Subjects()->EnsureLayout();
-    Key(frame->Subjects()->Window(), VK_RETURN);
+    // 4. Read the first article (decoded, converted, only the kept header
+    // lines), then give "その二" a high priority.
+    OpenGroup();
+    OpenArticle();
     ASSERT_EQ(kViewArticle, frame->CurrentView());
-    EXPECT_NE(nullptr, wcsstr(frame->Text().Text(), L"その一"));
+    EXPECT_NE(std::wstring::npos, ArticleText().find(L"Subject: その一"));
+    EXPECT_NE(std::wstring::npos, ArticleText().find(L"本文です。"));
+    EXPECT_EQ(std::wstring::npos, ArticleText().find(L"X-Newsreader"));
     Key(frame->Article()->Window(), VK_ESCAPE);
     ASSERT_EQ(kViewSubject, frame->CurrentView());
 
@@ -110,12 +122,12 @@ TEST_F(FirstRoadTest, FromNothingToReadingAndDeletingWhatWasRead)
     // 5. Back in the group view, delete what was read.
     Key(frame->Subjects()->Window(), VK_ESCAPE);
     ASSERT_EQ(kViewGroup, frame->CurrentView());
-    EXPECT_EQ(L"2", ListText(List(), 0, kGroupColumnUnread));
+    EXPECT_EQ(L"2", GroupRow(0)[kGroupColumnUnread]);
     boxes.SetAnswer(IDYES);
     SendMessageW(frame->Window(), WM_COMMAND, IDM_DELETE_READ, 0);
     ASSERT_EQ(2u, boxes.Boxes().size());
     EXPECT_EQ(L"既読記事を削除しますか?", boxes.Boxes()[1].text);
-    EXPECT_EQ(L"2", ListText(List(), 0, kGroupColumnArticles));
+    EXPECT_EQ(L"2", GroupRow(0)[kGroupColumnArticles]);
     index = ReadFileBytes("fj.test.idx");
     ASSERT_EQ(100u + 2 * 92, index.size());
     EXPECT_EQ(2u << kRecordPriorityShift, WordAt(index, IndexRecordOffset(0)));

@@ -2,13 +2,6 @@
 #include <commctrl.h>
 #include "app/MessageLoop.h"
 #include "resource.h"
-#include "settings/Settings.h"
-#include "support/RegistrySandbox.h"
-
-static std::wstring SettingsKey(const wchar_t* subKey)
-{
-    return subKey && *subKey ? std::wstring(kSettingsKey) + L"\\" + subKey : kSettingsKey;
-}
 
 FrameFixture::FrameFixture()
 {
@@ -46,27 +39,31 @@ void FrameFixture::Command(UINT id)
     Pump();
 }
 
+void FrameFixture::OpenGroup()
+{
+    Key(List(), VK_RETURN);
+    frame->Subjects()->EnsureLayout();
+}
+
+testing::AssertionResult FrameFixture::ShowsOnly(UINT view)
+{
+    const HWND windows[] = {List(), frame->Subjects()->Window(), frame->Article()->Window()};
+    for (UINT v : {kViewGroup, kViewSubject, kViewArticle}) {
+        bool shown = v == view;
+        if ((IsWindowVisible(windows[v]) != 0) != shown || (IsWindowVisible(frame->Bar(v)) != 0) != shown)
+            return testing::AssertionFailure() << "view " << v << " or its bar wrongly shown or hidden";
+    }
+    if (frame->CurrentView() != view)
+        return testing::AssertionFailure() << "the current view is " << frame->CurrentView();
+    return testing::AssertionSuccess();
+}
+
 void FrameFixture::WriteCompleteSettings(DWORD port)
 {
-    SetString(NULL, L"Server", L"127.0.0.1");
-    SetString(NULL, L"DataPath", DataPath());
-    SetDword(NULL, L"Port", port);
-    SetDword(NULL, L"Limit", 50);
-}
-
-void FrameFixture::SetDword(const wchar_t* subKey, const wchar_t* name, DWORD value)
-{
-    WriteDword(SettingsKey(subKey), name, value);
-}
-
-void FrameFixture::SetString(const wchar_t* subKey, const wchar_t* name, const std::wstring& value)
-{
-    WriteString(SettingsKey(subKey), name, value);
-}
-
-DWORD FrameFixture::GetDword(const wchar_t* subKey, const wchar_t* name)
-{
-    return ReadDword(SettingsKey(subKey), name);
+    WriteString(kSettingsKey, L"Server", L"127.0.0.1");
+    WriteString(kSettingsKey, L"DataPath", DataPath());
+    WriteDword(kSettingsKey, L"Port", port);
+    WriteDword(kSettingsKey, L"Limit", 50);
 }
 
 void FrameFixture::WriteGroups(const std::vector<std::string>& names)
@@ -106,38 +103,45 @@ void FrameFixture::Key(HWND window, UINT key, BOOL control, BOOL alt)
     state[VK_CONTROL] = control ? 0x80 : 0;
     state[VK_MENU] = alt ? 0x80 : 0;
     SetKeyboardState(state);
-    UINT down = alt ? WM_SYSKEYDOWN : WM_KEYDOWN;
-    UINT up = alt ? WM_SYSKEYUP : WM_KEYUP;
     LPARAM altBit = alt ? (1 << 29) : 0;
-    PostMessageW(window, down, key, 1 | altBit);
-    PostMessageW(window, up, key, 1 | altBit | (1u << 30) | (1u << 31));
+    PostMessageW(window, alt ? WM_SYSKEYDOWN : WM_KEYDOWN, key, 1 | altBit);
+    PostMessageW(window, alt ? WM_SYSKEYUP : WM_KEYUP, key, 1 | altBit | (1u << 30) | (1u << 31));
     Pump();
-    state[VK_CONTROL] = 0;
-    state[VK_MENU] = 0;
+    state[VK_CONTROL] = state[VK_MENU] = 0;
     SetKeyboardState(state);
 }
 
-std::wstring FrameFixture::ListText(HWND list, int row, int column)
+Texts FrameFixture::GroupRow(int row)
 {
-    wchar_t text[1024] = L"";
-    LVITEMW item = {};
-    item.iSubItem = column;
-    item.pszText = text;
-    item.cchTextMax = 1024;
-    SendMessageW(list, LVM_GETITEMTEXTW, row, (LPARAM)&item);
-    return text;
+    Texts texts;
+    for (int c = 0; c < kGroupColumnCount; c++) {
+        wchar_t text[1024] = L"";
+        LVITEMW item = {};
+        item.iSubItem = c;
+        item.pszText = text;
+        item.cchTextMax = 1024;
+        SendMessageW(List(), LVM_GETITEMTEXTW, row, (LPARAM)&item);
+        texts.push_back(text);
+    }
+    return texts;
+}
+
+RECT FrameFixture::Placed(HWND window)
+{
+    RECT rect;
+    GetWindowRect(window, &rect);
+    MapWindowPoints(NULL, frame->Window(), (POINT*)&rect, 2);
+    return rect;
 }
 
 std::wstring FrameFixture::ClipboardText()
 {
-    std::wstring text;
     if (!OpenClipboard(NULL))
-        return text;
+        return L"";
     HANDLE data = GetClipboardData(CF_UNICODETEXT);
     const wchar_t* p = data ? (const wchar_t*)GlobalLock(data) : NULL;
+    std::wstring text = p ? p : L"";
     if (p)
-        text = p;
-    if (data)
         GlobalUnlock(data);
     CloseClipboard();
     return text;

@@ -1,15 +1,20 @@
 // A real frame in the test process over a fresh data folder and cleared
 // settings (HKCU is the test program's private key), with a message pump
-// that translates the frame's accelerators as the program's loop does.
+// that translates the frame's accelerators as the program's loop does; and
+// the same against a scripted news server for whole roads.
 #pragma once
 #include <gtest/gtest.h>
+#include <winsock2.h>
 #include <windows.h>
 #include <commctrl.h>
 #include <string>
 #include <vector>
 #include "frame/GroupView.h"
 #include "frame/MainFrame.h"
+#include "settings/Settings.h"
 #include "support/MessageBoxRecorder.h"
+#include "support/RegistrySandbox.h"
+#include "support/ScriptedNntpServer.h"
 #include "support/StoreFiles.h"
 #include "views/ArticleView.h"
 #include "views/SubjectView.h"
@@ -19,6 +24,11 @@ struct TestArticle {
     std::string subject;
     std::string body;      // lines joined by "\n"
 };
+
+typedef std::vector<std::wstring> Texts;
+
+// A sub-key of the settings' key.
+inline std::wstring SettingsKey(const wchar_t* subKey) { return std::wstring(kSettingsKey) + L"\\" + subKey; }
 
 class FrameFixture : public testing::Test {
 protected:
@@ -30,13 +40,17 @@ protected:
     void Close();
     HWND List() { return frame->Groups()->List(); }
     void Command(UINT id);
+    // Enter on the selected group (its subjects laid out), and on the
+    // selected subject.
+    void OpenGroup();
+    void OpenArticle() { Key(frame->Subjects()->Window(), VK_RETURN); }
+    // The view is current, and it and its bar are the only ones shown.
+    testing::AssertionResult ShowsOnly(UINT view);
+    // The article view's text, empty when none is open.
+    std::wstring ArticleText() { return frame->Text().Text() ? frame->Text().Text() : L""; }
 
     // The connection settings, so the first-start sheet is not shown.
     void WriteCompleteSettings(DWORD port = 119);
-    // Values in the settings' key or a sub-key of it (`missing` when absent).
-    void SetDword(const wchar_t* subKey, const wchar_t* name, DWORD value);
-    void SetString(const wchar_t* subKey, const wchar_t* name, const std::wstring& value);
-    DWORD GetDword(const wchar_t* subKey, const wchar_t* name);
 
     // group.dat with these names; a log for each group that has articles
     // (the data initialisation rebuilds the index from it).
@@ -49,12 +63,32 @@ protected:
     static void Pump();
     // Key down and up on `window` with the given modifiers held.
     static void Key(HWND window, UINT key, BOOL control = FALSE, BOOL alt = FALSE);
-    static std::wstring ListText(HWND list, int row, int column);
+    // Every column of one row of the group list.
+    Texts GroupRow(int row);
     static int ListRows(HWND list) { return (int)SendMessageW(list, LVM_GETITEMCOUNT, 0, 0); }
     static int ListSelection(HWND list) { return (int)SendMessageW(list, LVM_GETNEXTITEM, (WPARAM)-1, LVNI_SELECTED); }
+    static bool Checked(HMENU menu, UINT id) { return GetMenuState(menu, id, MF_BYCOMMAND) & MF_CHECKED; }
+    // The window's rectangle in the frame's client coordinates.
+    RECT Placed(HWND window);
     static std::wstring ClipboardText();
 
     MessageBoxRecorder boxes;
     TempDataFolder folder;
     MainFrame* frame = NULL;
+};
+
+// A server started before the test and stopped after it.
+class RoadFixture : public FrameFixture {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(server.Start(30000));
+        server.On("QUIT", "205 bye\r\n");
+    }
+    void TearDown() override
+    {
+        Close();
+        server.Stop();
+    }
+    ScriptedNntpServer server;
 };

@@ -1,15 +1,14 @@
 #include <gtest/gtest.h>
-#include <windows.h>
-#include <commctrl.h>
 #include "resource.h"
 #include "frame/FrameFixture.h"
 #include "frame/MaintenanceCommands.h"
+#include "store/IndexRecord.h"
 #include "support/DialogDriver.h"
 
 namespace {
 
-// Two articles of one group, the first one read, both of normal priority.
-struct TwoArticles {
+// Groups of two articles, the first one read, both of normal priority.
+struct MaintenanceFixture : FrameFixture {
     std::string first = ArticleBlock("Subject: one\nFrom: a@example.jp\nDate: Sun, 6 Dec 2026", 1, "first body");
     std::string second = ArticleBlock("Subject: two\nFrom: b@example.jp\nDate: Sun, 6 Dec 2026", 2, "second body");
     DWORD firstLength = (DWORD)first.size();
@@ -18,23 +17,19 @@ struct TwoArticles {
     {
         return IndexRecordBytes(1, 1, 0, firstLength, "one", "", "a@example.jp", 9, 3);
     }
-    std::string SecondRecord(DWORD offset) const
+    std::string SecondRecord(DWORD flags, DWORD offset) const
     {
-        return IndexRecordBytes(0, 2, offset, (DWORD)second.size(), "two", "", "b@example.jp", offset + 9, 3);
+        return IndexRecordBytes(flags, 2, offset, second.size(), "two", "", "b@example.jp", offset + 9, 3);
     }
     std::string Index() const
     {
         return IndexHeaderBytes(2, 2, 0, 2, 1, "\x82\x51\x8C\x8F", 1, 0, 0) + FirstRecord() +
-               SecondRecord(firstLength);
+               SecondRecord(0, firstLength);
     }
-};
-
-struct MaintenanceFixture : FrameFixture {
-    TwoArticles articles;
     void Group(const std::wstring& name)
     {
-        ASSERT_TRUE(WriteBytes(folder.File(name + L".log"), articles.Log()));
-        ASSERT_TRUE(WriteBytes(folder.File(name + L".idx"), articles.Index()));
+        ASSERT_TRUE(WriteBytes(folder.File(name + L".log"), Log()));
+        ASSERT_TRUE(WriteBytes(folder.File(name + L".idx"), Index()));
     }
 };
 
@@ -42,10 +37,9 @@ struct MaintenanceFixture : FrameFixture {
 
 TEST_F(MaintenanceFixture, DeletingReadArticlesCompactsEveryGroupAndNamesTheOneThatFailed)
 {
-    ASSERT_TRUE(WriteBytes(folder.File(L"group.dat"), "fj.a\r\nfj.b\r\nfj.c\r\n"));
-    Group(L"fj.a");
-    Group(L"fj.b");
-    Group(L"fj.c");
+    WriteGroups({"fj.a", "fj.b", "fj.c"});
+    for (const wchar_t* name : {L"fj.a", L"fj.b", L"fj.c"})
+        Group(name);
     // A log that cannot be replaced.
     ASSERT_TRUE(SetFileAttributesW(folder.File(L"fj.b.log").c_str(), FILE_ATTRIBUTE_READONLY));
 
@@ -55,19 +49,19 @@ TEST_F(MaintenanceFixture, DeletingReadArticlesCompactsEveryGroupAndNamesTheOneT
     EXPECT_EQ(L"既読記事を削除しますか?", boxes.Boxes()[0].text);
     EXPECT_EQ(L"Delete read articles", boxes.Boxes()[0].caption);
     EXPECT_EQ((UINT)(MB_YESNO | MB_ICONQUESTION), boxes.Boxes()[0].flags);
-    EXPECT_EQ(articles.Log(), ReadBytes(folder.File(L"fj.a.log")));
+    EXPECT_EQ(Log(), ReadBytes(folder.File(L"fj.a.log")));
 
     boxes.Clear();
     boxes.SetAnswer(IDYES);
     EXPECT_TRUE(DeleteReadArticlesCommand(folder.Path().c_str()));
     std::string compactedIndex =
-        IndexHeaderBytes(2, 2, 0, 1, 0, "\x82\x51\x8C\x8F", 1, 0, 0) + articles.SecondRecord(0);
+        IndexHeaderBytes(2, 2, 0, 1, 0, "\x82\x51\x8C\x8F", 1, 0, 0) + SecondRecord(0, 0);
     for (const wchar_t* name : {L"fj.a", L"fj.c"}) {
-        EXPECT_EQ(articles.second, ReadBytes(folder.File(std::wstring(name) + L".log")));
+        EXPECT_EQ(second, ReadBytes(folder.File(std::wstring(name) + L".log")));
         EXPECT_EQ(compactedIndex, ReadBytes(folder.File(std::wstring(name) + L".idx")));
     }
-    EXPECT_EQ(articles.Log(), ReadBytes(folder.File(L"fj.b.log")));
-    EXPECT_EQ(articles.Index(), ReadBytes(folder.File(L"fj.b.idx")));
+    EXPECT_EQ(Log(), ReadBytes(folder.File(L"fj.b.log")));
+    EXPECT_EQ(Index(), ReadBytes(folder.File(L"fj.b.idx")));
     ASSERT_EQ(2u, boxes.Boxes().size());
     EXPECT_EQ(L"fj.b", boxes.Boxes()[1].caption);
     EXPECT_EQ(L"既読記事の削除に失敗しました(5)", boxes.Boxes()[1].text);
@@ -77,15 +71,11 @@ TEST_F(MaintenanceFixture, DeletingReadArticlesCompactsEveryGroupAndNamesTheOneT
 
 TEST_F(MaintenanceFixture, CatchUpMarksReadOrSkipsTheServerAsTicked)
 {
-    ASSERT_TRUE(WriteBytes(folder.File(L"group.dat"), "fj.a\r\n"));
+    WriteGroups({"fj.a"});
     Group(L"fj.a");
-    HWND parent = CreateWindowExW(0, L"STATIC", L"", WS_OVERLAPPEDWINDOW, 0, 0, 400, 200, NULL, NULL,
-                                  GetModuleHandleW(NULL), NULL);
-    GroupView view;
-    RECT rect = {0, 0, 400, 200};
-    ASSERT_TRUE(view.Create(L"Group", rect, parent, 101, GetModuleHandleW(NULL)));
-    ASSERT_TRUE(view.Fill(folder.Path().c_str()));
-    EXPECT_EQ(L"1", ListText(view.List(), 0, kGroupColumnUnread));
+    WriteCompleteSettings();
+    Open();
+    EXPECT_EQ(L"1", GroupRow(0)[kGroupColumnUnread]);
 
     DialogDriver driver;
     // Cancel with a box ticked changes nothing.
@@ -93,21 +83,18 @@ TEST_F(MaintenanceFixture, CatchUpMarksReadOrSkipsTheServerAsTicked)
         DialogDriver::Click(dialog, IDC_CATCHUP_LOCAL);
         DialogDriver::Click(dialog, IDCANCEL);
     });
-    EXPECT_FALSE(CatchUpCommand(GetModuleHandleW(NULL), parent, &view, folder.Path().c_str()));
-    EXPECT_EQ(articles.Index(), ReadBytes(folder.File(L"fj.a.idx")));
+    EXPECT_FALSE(CatchUpCommand(GetModuleHandleW(NULL), frame->Window(), frame->Groups(), DataPath().c_str()));
+    EXPECT_EQ(Index(), ReadBytes(folder.File(L"fj.a.idx")));
 
     driver.Then([](HWND dialog) {
         DialogDriver::Click(dialog, IDC_CATCHUP_LOCAL);
         DialogDriver::Click(dialog, IDC_CATCHUP_SERVER);
         DialogDriver::Click(dialog, IDOK);
     });
-    EXPECT_TRUE(CatchUpCommand(GetModuleHandleW(NULL), parent, &view, folder.Path().c_str()));
-    EXPECT_EQ(IndexHeaderBytes(0xFFFFFFFF, 2, 0, 2, 1, "\x82\x51\x8C\x8F", 0, 0, 0) +
-                  articles.FirstRecord() +
-                  IndexRecordBytes(1, 2, articles.firstLength, (DWORD)articles.second.size(), "two", "",
-                                   "b@example.jp", articles.firstLength + 9, 3),
+    EXPECT_TRUE(CatchUpCommand(GetModuleHandleW(NULL), frame->Window(), frame->Groups(), DataPath().c_str()));
+    EXPECT_EQ(IndexHeaderBytes(0xFFFFFFFF, 2, 0, 2, 1, "\x82\x51\x8C\x8F", 0, 0, 0) + FirstRecord() +
+                  SecondRecord(kRecordRead, firstLength),
               ReadBytes(folder.File(L"fj.a.idx")));
-    EXPECT_EQ(L"0", ListText(view.List(), 0, kGroupColumnUnread));
+    EXPECT_EQ(L"0", GroupRow(0)[kGroupColumnUnread]);
     EXPECT_TRUE(boxes.Boxes().empty());
-    DestroyWindow(parent);
 }

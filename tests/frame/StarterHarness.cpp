@@ -13,37 +13,26 @@ BOOL CountReload(void* context) { ++((PatrolOutcome*)context)->reloads; return T
 LRESULT CALLBACK OwnerProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
     if (message == WM_PATROL_DONE && g_outcome) {
-        DownloadJob* job = (DownloadJob*)lParam;
-        g_outcome->result = *job->result;
         PatrolEndSteps steps = {CountHangUp, CountReload, g_outcome};
-        OnPatrolDone(window, job, &steps);
+        OnPatrolDone(window, (DownloadJob*)lParam, &steps);
         g_outcome->ended = true;
         return 0;
     }
     return DefWindowProcW(window, message, wParam, lParam);
 }
 
-const wchar_t kOwnerClass[] = L"PeloraStarterTestOwner";
-
 }  // namespace
 
-PatrolOutcome StarterHarness::Run(ScriptedNntpServer& server, DWORD limit, const char* userId,
-                                  const char* password)
-{
-    return RunOnPort(server.Port(), limit, userId, password);
-}
-
-PatrolOutcome StarterHarness::RunOnPort(unsigned short port, DWORD limit, const char* userId,
-                                        const char* password)
+PatrolOutcome StarterHarness::Run(unsigned short port)
 {
     PatrolOutcome outcome;
     MessageBoxRecorder recorder;
-    HWND owner = MakeTestWindow(kOwnerClass, OwnerProc);
+    HWND owner = MakeTestWindow(L"PeloraStarterTestOwner", OwnerProc);
     g_outcome = &outcome;
     StartPatrolWith(GetModuleHandleW(NULL), owner, MakeList(owner), L"127.0.0.1", port, DataPath().c_str(),
-                    limit, pipelining_, userId, password, convertMime_);
+                    100, pipelining_, NULL, NULL, convertMime_);
     // The end of the pass may still be on its way when the dialog is gone.
-    DialogDriver::PumpUntil([&] { return outcome.ended; }, waitForEnd_ ? 15000 : 200);
+    DialogDriver::PumpUntil([&] { return outcome.ended; }, 15000);
     g_outcome = NULL;
     DestroyWindow(owner);
     outcome.boxes = recorder.Boxes();
