@@ -9,19 +9,20 @@ namespace {
 
 typedef std::function<void(ScriptedNntpServer&)> Script;
 
-// g.done, then g.fail: articles 11 and 12 arrive whole, 13 goes wrong as
-// the row says.
+// g.done, then g.fail: articles 11 to 40 arrive whole but 30, which goes
+// wrong as the row says (HEAD 30 and BODY 30, BODY unscripted when kNone;
+// a reply that does not end with its terminating line closes the
+// connection), when pipelined with later articles already asked for.
 void ScriptGroups(ScriptedNntpServer& server)
 {
     server.On("GROUP g.done", "211 1 1 1 g.done\r\n");
     server.AddArticle(1, Simple(1), "b\r\n");
-    server.On("GROUP g.fail", "211 3 11 13 g.fail\r\n");
-    server.AddArticle(11, Simple(11), "b\r\n");
-    server.AddArticle(12, Simple(12), "b\r\n");
+    server.On("GROUP g.fail", "211 30 11 40 g.fail\r\n");
+    for (unsigned n = 11; n <= 40; ++n)
+        if (n != 30)
+            server.AddArticle(n, Simple(n), "b\r\n");
 }
 
-// The replies to HEAD 13 and BODY 13 (BODY unscripted when kNone); a reply
-// that does not end with its terminating line closes the connection after it.
 const std::string kNone = "(none)";
 
 struct GroupFailure {
@@ -45,9 +46,9 @@ TEST_P(GroupFailureTest, EndsThePassAndLeavesTheFailingGroupAsItWas)
     ScriptedNntpServer server;
     ASSERT_TRUE(server.Start(10000));
     ScriptGroups(server);
-    Reply(server, "HEAD 13", row.head);
+    Reply(server, "HEAD 30", row.head);
     if (row.body != kNone)
-        Reply(server, "BODY 13", row.body);
+        Reply(server, "BODY 30", row.body);
 
     PatrolHarness harness;
     harness.AddGroup(L"g.done");
@@ -73,7 +74,7 @@ TEST_P(GroupFailureTest, EndsThePassAndLeavesTheFailingGroupAsItWas)
 }
 
 std::string Long(size_t bytes) { return std::string(bytes, 'x'); }
-const std::string kHead13 = "221 13\r\n" + Simple(13) + ".\r\n";
+const std::string kHead30 = "221 30\r\n" + Simple(30) + ".\r\n";
 const wchar_t kLost[] = L"受信に失敗しました(38).", kCut[] = L"受信が正常に終了しませんでした(38).",
               kNul[] = L"受信が正常に終了しませんでした(13).", kLong[] = L"受信が正常に終了しませんでした(234).";
 
@@ -81,13 +82,14 @@ INSTANTIATE_TEST_SUITE_P(
     Rows, GroupFailureTest,
     testing::Combine(testing::Values(
         GroupFailure{"HeadStatusLost", "", kNone, kLost},
-        GroupFailure{"HeadCutOff", "221 13\r\nFrom: a@b\r\nSubj", kNone, kCut},
-        GroupFailure{"HeadNul", std::string("221 13\r\nSubject: a\0b\r\n.\r\n", 25), kNone, kNul},
-        GroupFailure{"HeadLineTooLong", "221 13\r\nSubject: " + Long(2000) + "\r\n.\r\n", kNone, kLong},
-        GroupFailure{"BodyStatusLost", kHead13, "", kLost},
-        GroupFailure{"BodyCutOff", kHead13, "222 13\r\nfirst\r\nsec", kCut},
-        GroupFailure{"BodyLine1100", kHead13, "222 13\r\n" + Long(1100) + "\r\n.\r\n", kLong},
-        GroupFailure{"BodyNul", kHead13, std::string("222 13\r\n\0\r\n.\r\n", 13), kNul}),
+        GroupFailure{"HeadCutOff", "221 30\r\nFrom: a@b\r\nSubj", kNone, kCut},
+        GroupFailure{"HeadNul", std::string("221 30\r\nSubject: a\0b\r\n.\r\n", 25), kNone, kNul},
+        GroupFailure{"HeadLineTooLong", "221 30\r\nSubject: " + Long(2000) + "\r\n.\r\n", kNone, kLong},
+        GroupFailure{"ClosedAfterARefusedHead", "423 no such article\r\n", kNone, kLost},
+        GroupFailure{"BodyStatusLost", kHead30, "", kLost},
+        GroupFailure{"BodyCutOff", kHead30, "222 30\r\nfirst\r\nsec", kCut},
+        GroupFailure{"BodyLine1100", kHead30, "222 30\r\n" + Long(1100) + "\r\n.\r\n", kLong},
+        GroupFailure{"BodyNul", kHead30, std::string("222 30\r\n\0\r\n.\r\n", 13), kNul}),
                      testing::Values(0u, 1u)),
     [](const testing::TestParamInfo<std::tuple<GroupFailure, DWORD>>& info) {
         return std::string(std::get<0>(info.param).name) + (std::get<1>(info.param) ? "Pipelined" : "");
