@@ -2,12 +2,9 @@
 // the data folder: the groups before the failure are stored, the failing
 // group is exactly as it was, so the next pass fetches it again.
 #include <gtest/gtest.h>
-#include <functional>
 #include "nntp/PatrolHarness.h"
 
 namespace {
-
-typedef std::function<void(ScriptedNntpServer&)> Script;
 
 // g.done, then g.fail: articles 11 to 40 arrive whole but 30, which goes
 // wrong as the row says (HEAD 30 and BODY 30, BODY unscripted when kNone;
@@ -95,9 +92,14 @@ INSTANTIATE_TEST_SUITE_P(
         return std::string(std::get<0>(info.param).name) + (std::get<1>(info.param) ? "Pipelined" : "");
     });
 
+// A pass that ends before any group: the greeting, the reply to one line
+// ("authinfo user u" is answered 381 unless that is the line), each closing
+// the connection after it when empty, the login, and the message.
 struct PassFailure {
     const char* name;
-    Script script;
+    std::string greeting;
+    const char* command;
+    std::string reply;
     const char* userId;
     const char* password;
     const wchar_t* caption;
@@ -111,7 +113,9 @@ TEST_P(PassFailureTest, EndsThePassBeforeAnyGroup)
     const PassFailure& row = GetParam();
     ScriptedNntpServer server;
     ASSERT_TRUE(server.Start(10000));
-    row.script(server);
+    server.SetGreeting(row.greeting, row.greeting.empty());
+    server.On(row.command, row.reply, row.reply.empty());
+    server.On("authinfo user u", "381 more\r\n");
     PatrolHarness harness;
     harness.AddGroup(L"g.done");
     std::string index = harness.Group(L"g.done", L".idx");
@@ -124,49 +128,32 @@ TEST_P(PassFailureTest, EndsThePassBeforeAnyGroup)
         EXPECT_NE(0u, command.find("HEAD")) << command;
 }
 
-void Nothing(ScriptedNntpServer&) {}
-
+const std::string kReady = "200 ready\r\n";
 // "authinfo user " and this make 4095 bytes: one too many for a command.
 const std::string kLongUser(4095 - 14, 'u');
+const wchar_t kNoReply[] = L"サーバからの応答がありません", kRefused[] = L"接続を拒否されました";
 
 INSTANTIATE_TEST_SUITE_P(
     Rows, PassFailureTest,
     testing::Values(
-        PassFailure{"GreetingNone", [](ScriptedNntpServer& s) { s.SetGreeting("", true); }, NULL, NULL,
-                    L"127.0.0.1", L"サーバからの応答がありません"},
-        PassFailure{"GreetingNul",
-                    [](ScriptedNntpServer& s) { s.SetGreeting(std::string("20\0 \r\n", 6)); }, NULL,
-                    NULL, L"127.0.0.1", L"サーバからの応答がありません"},
-        PassFailure{"GreetingGarbage", [](ScriptedNntpServer& s) { s.SetGreeting("hello there\r\n"); },
-                    NULL, NULL, L"接続を拒否されました", L"hello there\r\n"},
-        PassFailure{"GreetingRefused", [](ScriptedNntpServer& s) { s.SetGreeting("502 go away\r\n"); },
-                    NULL, NULL, L"接続を拒否されました", L"502 go away\r\n"},
-        PassFailure{"UserTooLong", Nothing, kLongUser.c_str(),
-                    "pw", L"PELORA", L"送信に失敗しました(234)."},
-        PassFailure{"UserReplyLost", [](ScriptedNntpServer& s) { s.On("authinfo user u", "", true); },
-                    "u", "p", L"PELORA", L"受信に失敗しました(38)."},
-        PassFailure{"UserRefused", [](ScriptedNntpServer& s) { s.On("authinfo user u", "482 denied\r\n"); },
-                    "u", "p", L"ユーザ名が不正です", L"482 denied\r\n"},
-        PassFailure{"PasswordWithLineBreak",
-                    [](ScriptedNntpServer& s) { s.On("authinfo user u", "381 more\r\n"); }, "u",
-                    "p\r\nQUIT", L"Socket Error", L"送信に失敗しました(87)."},
-        PassFailure{"PasswordReplyLost",
-                    [](ScriptedNntpServer& s) {
-                        s.On("authinfo user u", "381 more\r\n");
-                        s.On("authinfo pass p", "", true);
-                    },
-                    "u", "p", L"Socket Error", L"受信に失敗しました(38)."},
-        PassFailure{"PasswordRefused",
-                    [](ScriptedNntpServer& s) {
-                        s.On("authinfo user u", "381 more\r\n");
-                        s.On("authinfo pass p", "481 bad\r\n");
-                    },
-                    "u", "p", L"パスワードが不正です", L"481 bad\r\n"},
-        PassFailure{"GroupReplyLost", [](ScriptedNntpServer& s) { s.On("GROUP g.done", "", true); },
-                    NULL, NULL, L"Socket ERROR", L"受信に失敗しました(38)."},
-        PassFailure{"GroupReplyTooLong",
-                    [](ScriptedNntpServer& s) { s.On("GROUP g.done", "211 " + Long(2000) + "\r\n"); },
-                    NULL, NULL, L"Socket ERROR", L"受信に失敗しました(234)."}),
+        PassFailure{"GreetingNone", "", "", "", NULL, NULL, L"127.0.0.1", kNoReply},
+        PassFailure{"GreetingNul", std::string("20\0 \r\n", 6), "", "", NULL, NULL, L"127.0.0.1", kNoReply},
+        PassFailure{"GreetingGarbage", "hello there\r\n", "", "", NULL, NULL, kRefused, L"hello there\r\n"},
+        PassFailure{"GreetingRefused", "502 go away\r\n", "", "", NULL, NULL, kRefused, L"502 go away\r\n"},
+        PassFailure{"UserTooLong", kReady, "", "", kLongUser.c_str(), "pw", L"PELORA", L"送信に失敗しました(234)."},
+        PassFailure{"UserReplyLost", kReady, "authinfo user u", "", "u", "p", L"PELORA", L"受信に失敗しました(38)."},
+        PassFailure{"UserRefused", kReady, "authinfo user u", "482 denied\r\n", "u", "p", L"ユーザ名が不正です",
+                    L"482 denied\r\n"},
+        PassFailure{"PasswordWithLineBreak", kReady, "", "", "u", "p\r\nQUIT", L"Socket Error",
+                    L"送信に失敗しました(87)."},
+        PassFailure{"PasswordReplyLost", kReady, "authinfo pass p", "", "u", "p", L"Socket Error",
+                    L"受信に失敗しました(38)."},
+        PassFailure{"PasswordRefused", kReady, "authinfo pass p", "481 bad\r\n", "u", "p", L"パスワードが不正です",
+                    L"481 bad\r\n"},
+        PassFailure{"GroupReplyLost", kReady, "GROUP g.done", "", NULL, NULL, L"Socket ERROR",
+                    L"受信に失敗しました(38)."},
+        PassFailure{"GroupReplyTooLong", kReady, "GROUP g.done", "211 " + Long(2000) + "\r\n", NULL, NULL,
+                    L"Socket ERROR", L"受信に失敗しました(234)."}),
     [](const testing::TestParamInfo<PassFailure>& info) { return std::string(info.param.name); });
 
 TEST(PatrolFailure, ConnectRefusedAndGroupFilesThatCannotBeReadOrOpened)
