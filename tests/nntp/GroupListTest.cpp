@@ -4,16 +4,7 @@
 
 namespace {
 
-TEST_F(GroupListTest, ListActiveWritesNamesAndFirstSeenCategoriesWithoutQuit)
-{
-    server.On("LIST active", std::string("215 list follows\r\n") + kList + ".\r\n");
-    EXPECT_EQ(L"", Fetch());
-    EXPECT_EQ(Lines({"LIST active"}), server.Commands());
-    EXPECT_EQ(kActive, ReadBytes(active));
-    EXPECT_EQ(kCategory, ReadBytes(category));
-}
-
-TEST_F(GroupListTest, RefusedListActiveFallsBackToListWithTheSameFiles)
+TEST_F(GroupListTest, RefusedListActiveFallsBackToListAndWritesNamesAndFirstSeenCategories)
 {
     server.On("LIST active", "500 what?\r\n");
     server.On("LIST", std::string("215 list follows\r\n") + kList + ".\r\n");

@@ -69,7 +69,8 @@ DWORD Last(unsigned short port, const std::wstring& group)
 
 // Article n as posted (ISO-2022-JP, folded fields, lines to stuff) and the
 // block the patrol stores for it as article `number`.
-std::vector<std::string> Posted(const std::string& group, const std::string& tag, const std::string& date, int n)
+std::vector<std::string> Posted(const std::string& group, const std::string& tag, const std::string& date,
+                                int n)
 {
     std::string id = "<pelora." + tag + "." + group + "." + std::to_string(n) + "@example.test>";
     return {
@@ -123,7 +124,8 @@ TEST(Inn, PatrolAndGroupListInBothSettingsStoreWhatWasPosted)
     SYSTEMTIME now;
     GetSystemTime(&now);
     const char* const days[] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
-    const char* const months[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun", "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+    const char* const months[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                  "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
     char date[40];
     snprintf(date, sizeof date, "%s, %d %s %d %02d:%02d:%02d +0000", days[now.wDayOfWeek], now.wDay,
              months[now.wMonth - 1], now.wYear, now.wHour, now.wMinute, now.wSecond);

@@ -31,20 +31,6 @@ std::string SimpleBlock(unsigned n)
            "\r\n.dot\r\n================\r\n";
 }
 
-void ScriptRanges(ScriptedNntpServer& server)
-{
-    server.On("GROUP g.limit", "211 5 3001 3005 g.limit\r\n");
-    server.On("GROUP g.renumbered", "211 100 2901 3000 g.renumbered\r\n");
-    server.On("GROUP g.catchup", "211 3 10 12 g.catchup\r\n");
-    server.On("GROUP g.gaps", "211 4 20 23 g.gaps\r\n");
-    server.On("GROUP g.missing", "411 no such group\r\n");
-    for (unsigned n : {3001u, 3002u, 3003u, 3004u, 3005u, 20u, 23u})
-        AddSimple(server, n);
-    server.On("HEAD 21", "423 no such article\r\n");
-    server.On("HEAD 22", "221 22 <22@test>\r\n" + Simple(22) + ".\r\n");
-    server.On("BODY 22", "423 gone meanwhile\r\n");
-}
-
 void PatrolHarness::AddGroup(const std::wstring& name, DWORD lastArticle, DWORD serverLast)
 {
     GroupRecord group;

@@ -54,9 +54,5 @@ std::string Simple(unsigned n);
 // patrol stores for it.
 void AddSimple(ScriptedNntpServer& server, unsigned n);
 std::string SimpleBlock(unsigned n);
-// Groups for the range rules: g.limit (3001-3005), g.renumbered (2901-3000),
-// g.catchup (10-12), g.gaps (20-23: HEAD 21 refused, BODY 22 refused),
-// g.missing (refused).
-void ScriptRanges(ScriptedNntpServer& server);
 // "HEAD n"/"BODY n" ... as the client must send them for numbers first..last.
 std::vector<std::string> ArticleCommands(unsigned first, unsigned last);

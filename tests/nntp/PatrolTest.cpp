@@ -117,12 +117,32 @@ TEST(Patrol, StoredLinesKeepTheirStructure)
     EXPECT_EQ(7u, WordAt(index, 104));
 }
 
-TEST(Patrol, RangeRulesAcrossGroups)
+// Groups for the range rules: g.limit (3001-3005), g.renumbered (2901-3000),
+// g.catchup (10-12), g.gaps (20-23: HEAD 21 refused, BODY 22 refused),
+// g.missing (refused), g.nothing (empty).
+void ScriptRanges(ScriptedNntpServer& server)
+{
+    server.On("GROUP g.limit", "211 5 3001 3005 g.limit\r\n");
+    server.On("GROUP g.renumbered", "211 100 2901 3000 g.renumbered\r\n");
+    server.On("GROUP g.catchup", "211 3 10 12 g.catchup\r\n");
+    server.On("GROUP g.gaps", "211 4 20 23 g.gaps\r\n");
+    server.On("GROUP g.missing", "411 no such group\r\n");
+    server.On("GROUP g.nothing", "211 0 51 50 g.nothing\r\n");
+    for (unsigned n : {3001u, 3002u, 3003u, 3004u, 3005u, 20u, 23u})
+        AddSimple(server, n);
+    server.On("HEAD 21", "423 no such article\r\n");
+    server.On("HEAD 22", "221 22 <22@test>\r\n" + Simple(22) + ".\r\n");
+    server.On("BODY 22", "423 gone meanwhile\r\n");
+}
+
+// One command at a time and pipelined (the Pipelining setting).
+class RangeRulesTest : public testing::TestWithParam<DWORD> {};
+
+TEST_P(RangeRulesTest, AcrossGroups)
 {
     ScriptedNntpServer server;
     ASSERT_TRUE(server.Start(10000));
     ScriptRanges(server);
-    server.On("GROUP g.nothing", "211 0 51 50 g.nothing\r\n");
     PatrolHarness harness;
     harness.AddGroup(L"g.limit");                       // limit reached
     harness.AddGroup(L"g.renumbered", 5000, 5000);      // the device is past the server's end
@@ -130,13 +150,16 @@ TEST(Patrol, RangeRulesAcrossGroups)
     harness.AddGroup(L"g.gaps", 5, 5);                  // below the server's first, refusals
     harness.AddGroup(L"g.missing", 9, 9);               // refused, and the next one follows
     harness.AddGroup(L"g.nothing", 50, 50);
+    harness.SetPipelining(GetParam());
     DownloadResult result = harness.RunDirect(server.Port(), 2);
     EXPECT_EQ((DWORD)StatusOk, result.status);
 
+    // Pipelined, BODY 21 left before the refusal of HEAD 21 came back: the
+    // commands really are in flight together.
     EXPECT_EQ(Concat({{"GROUP g.limit"}, ArticleCommands(3001, 3002),
-                      {"GROUP g.renumbered", "GROUP g.catchup", "GROUP g.gaps",
-                       "HEAD 20", "BODY 20", "HEAD 21", "HEAD 22", "BODY 22", "HEAD 23", "BODY 23",
-                       "GROUP g.missing", "GROUP g.nothing", "QUIT"}}),
+                      {"GROUP g.renumbered", "GROUP g.catchup", "GROUP g.gaps", "HEAD 20", "BODY 20", "HEAD 21"},
+                      GetParam() ? Lines{"BODY 21"} : Lines{},
+                      {"HEAD 22", "BODY 22", "HEAD 23", "BODY 23", "GROUP g.missing", "GROUP g.nothing", "QUIT"}}),
               server.Commands());
     // 21 and 22 do not count against the limit; 22's header block is gone.
     const wchar_t* noNews = L"新規記事はありませんでした";
@@ -162,6 +185,8 @@ TEST(Patrol, RangeRulesAcrossGroups)
     EXPECT_EQ(SimpleBlock(3001) + SimpleBlock(3002), harness.Group(L"g.limit", L".log"));
     EXPECT_EQ(SimpleBlock(20) + SimpleBlock(23), harness.Group(L"g.gaps", L".log"));
 }
+
+INSTANTIATE_TEST_SUITE_P(Settings, RangeRulesTest, testing::Values(0u, 1u));
 
 TEST(Patrol, NextPassContinuesAfterTheLimit)
 {

@@ -1,28 +1,13 @@
-// The same server behaviour patrolled one command at a time and pipelined:
-// the result, every group file byte for byte, and the commands on the wire
-// must agree; pipelining may only add a BODY sent with a HEAD the server
-// then refused.
+// A server that refuses articles here and there, patrolled one command at a
+// time and pipelined under several limits: the result, every group file byte
+// for byte, and the commands on the wire must agree; pipelining may only add
+// a BODY sent with a HEAD the server then refused.
 #include <gtest/gtest.h>
-#include <functional>
 #include "PatrolHarness.h"
 
 namespace {
 
 typedef std::vector<std::string> Lines;
-
-struct Behaviour {
-    const char* name;
-    std::function<void(ScriptedNntpServer&)> script;
-    std::vector<std::pair<std::wstring, DWORD>> groups;   // name, lastArticle (= serverLast)
-    DWORD limit;
-};
-
-void PrintTo(const Behaviour& behaviour, std::ostream* out) { *out << behaviour.name; }
-
-bool StartsWith(const std::string& line, const char* prefix)
-{
-    return line.compare(0, strlen(prefix), prefix) == 0;
-}
 
 // Walks both wires together; see the comment at the top.
 ::testing::AssertionResult SameOrder(const Lines& single, const Lines& pipelined)
@@ -34,8 +19,7 @@ bool StartsWith(const std::string& line, const char* prefix)
             ++i;
             continue;
         }
-        bool bodyWithItsHead = j > 0 && StartsWith(line, "BODY ") && pipelined[j - 1] == "HEAD " + line.substr(5);
-        if (!bodyWithItsHead)
+        if (j == 0 || line.compare(0, 5, "BODY ") != 0 || pipelined[j - 1] != "HEAD " + line.substr(5))
             return ::testing::AssertionFailure() << "unexpected \"" << line << "\" at " << j;
     }
     if (i != single.size())
@@ -49,44 +33,10 @@ struct Pass {
     std::vector<std::string> files;
 };
 
-Pass RunPass(const Behaviour& behaviour, DWORD pipelining)
-{
-    Pass pass;
-    ScriptedNntpServer server;
-    EXPECT_TRUE(server.Start(15000));
-    behaviour.script(server);
-    PatrolHarness harness;
-    for (const auto& group : behaviour.groups)
-        harness.AddGroup(group.first, group.second, group.second);
-    harness.SetPipelining(pipelining);
-    pass.result = harness.RunDirect(server.Port(), behaviour.limit);
-    // Before Stop: the list then waits for the client's closing QUIT.
-    pass.wire = server.Commands();
-    server.Stop();
-    for (const auto& group : behaviour.groups) {
-        pass.files.push_back(harness.Group(group.first, L".idx"));
-        pass.files.push_back(harness.Group(group.first, L".log"));
-    }
-    return pass;
-}
+const wchar_t* const kGroups[] = {L"g.gappy", L"g.next"};
 
-class PipeliningTest : public testing::TestWithParam<Behaviour> {};
-
-TEST_P(PipeliningTest, StoresWhatTheOneAtATimePassStores)
-{
-    const Behaviour& behaviour = GetParam();
-    Pass single = RunPass(behaviour, 0);
-    Pass pipelined = RunPass(behaviour, 1);
-
-    EXPECT_EQ(single.result.status, pipelined.result.status);
-    EXPECT_STREQ(single.result.caption, pipelined.result.caption);
-    EXPECT_STREQ(single.result.text, pipelined.result.text);
-    EXPECT_EQ(single.files, pipelined.files);
-    EXPECT_TRUE(SameOrder(single.wire, pipelined.wire));
-}
-
-// A server that refuses articles here and there: HEAD 423 on every 7th,
-// BODY 423 on every 11th, and a HEAD reply cut into pieces.
+// HEAD 423 on every 7th article, BODY 423 on every 11th, and a HEAD reply
+// cut into pieces.
 void ScriptGappy(ScriptedNntpServer& server)
 {
     server.On("GROUP g.gappy", "211 60 101 160 g.gappy\r\n");
@@ -111,29 +61,45 @@ void ScriptGappy(ScriptedNntpServer& server)
         AddSimple(server, n);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Behaviours, PipeliningTest,
-    testing::Values(
-        Behaviour{"RefusalsToppedUpToTheLimit", ScriptGappy, {{L"g.gappy", 0}, {L"g.next", 0}}, 30},
-        Behaviour{"RefusalsWithoutLimit", ScriptGappy, {{L"g.gappy", 0}, {L"g.next", 0}}, 1000},
-        Behaviour{"LimitOfOne", ScriptGappy, {{L"g.gappy", 0}, {L"g.next", 0}}, 1},
-        Behaviour{"LimitOfZero", ScriptGappy, {{L"g.gappy", 0}}, 0},
-        Behaviour{"RangeRules", ScriptRanges,
-                  {{L"g.limit", 0}, {L"g.renumbered", 5000}, {L"g.catchup", 0xFFFFFFFF}, {L"g.gaps", 5},
-                   {L"g.missing", 9}},
-                  2}),
-    [](const testing::TestParamInfo<Behaviour>& info) { return std::string(info.param.name); });
-
-// The BODY of a refused HEAD can only be on the wire if it left before the
-// HEAD's reply was read: the commands really are in flight together.
-TEST(Pipelining, SendsAheadOfTheReplies)
+Pass RunPass(DWORD limit, DWORD pipelining)
 {
-    Behaviour behaviour{"", ScriptRanges, {{L"g.gaps", 5}}, 100};
-    Pass pass = RunPass(behaviour, 1);
-    EXPECT_EQ((DWORD)StatusOk, pass.result.status);
-    EXPECT_EQ(Lines({"GROUP g.gaps", "HEAD 20", "BODY 20", "HEAD 21", "BODY 21", "HEAD 22", "BODY 22",
-                     "HEAD 23", "BODY 23", "QUIT"}),
-              pass.wire);
+    Pass pass;
+    ScriptedNntpServer server;
+    EXPECT_TRUE(server.Start(15000));
+    ScriptGappy(server);
+    PatrolHarness harness;
+    for (const wchar_t* group : kGroups)
+        harness.AddGroup(group);
+    harness.SetPipelining(pipelining);
+    pass.result = harness.RunDirect(server.Port(), limit);
+    // Before Stop: the list then waits for the client's closing QUIT.
+    pass.wire = server.Commands();
+    server.Stop();
+    for (const wchar_t* group : kGroups) {
+        pass.files.push_back(harness.Group(group, L".idx"));
+        pass.files.push_back(harness.Group(group, L".log"));
+    }
+    return pass;
 }
+
+class PipeliningTest : public testing::TestWithParam<DWORD> {};
+
+TEST_P(PipeliningTest, StoresWhatTheOneAtATimePassStores)
+{
+    Pass single = RunPass(GetParam(), 0);
+    Pass pipelined = RunPass(GetParam(), 1);
+
+    EXPECT_EQ(single.result.status, pipelined.result.status);
+    EXPECT_STREQ(single.result.caption, pipelined.result.caption);
+    EXPECT_STREQ(single.result.text, pipelined.result.text);
+    EXPECT_EQ(single.files, pipelined.files);
+    EXPECT_TRUE(SameOrder(single.wire, pipelined.wire));
+}
+
+// Refusals topped up to the limit, none, the smallest limits.
+INSTANTIATE_TEST_SUITE_P(Limits, PipeliningTest, testing::Values(30u, 1000u, 1u, 0u),
+                         [](const testing::TestParamInfo<DWORD>& info) {
+                             return "Limit" + std::to_string(info.param);
+                         });
 
 }  // namespace
