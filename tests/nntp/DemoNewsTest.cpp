@@ -9,6 +9,7 @@
 #include <vector>
 #include "nntp/GroupListJob.h"
 #include "nntp/NntpConnection.h"
+#include "support/RealProgram.h"
 #include "support/ScriptedNntpServer.h"
 #include "support/StoreFiles.h"
 
@@ -42,15 +43,6 @@ protected:
         if (GetFileAttributesW(tool.c_str()) == INVALID_FILE_ATTRIBUTES)
             GTEST_SKIP() << "demonews.exe not built";
     }
-    void TearDown() override
-    {
-        if (server.hProcess) {
-            TerminateProcess(server.hProcess, 0);
-            WaitForSingleObject(server.hProcess, 5000);
-            CloseHandle(server.hProcess);
-            CloseHandle(server.hThread);
-        }
-    }
     void StartServer(const std::wstring& spool, const std::wstring& login = L"")
     {
         port = ScriptedNntpServer::UnusedPort();
@@ -58,7 +50,7 @@ protected:
         STARTUPINFOW startup = {};
         startup.cb = sizeof startup;
         ASSERT_TRUE(CreateProcessW(NULL, &line[0], NULL, NULL, FALSE, CREATE_NO_WINDOW, NULL, NULL, &startup,
-                                   &server));
+                                   &server.info));
         for (int attempt = 0; attempt < 200 && !connection.Connect("127.0.0.1", port); ++attempt) {
             connection.Close();
             Sleep(25);
@@ -83,7 +75,7 @@ protected:
     }
     std::wstring tool;
     TempDataFolder scratch;
-    PROCESS_INFORMATION server = {};
+    StartedCopy server;
     unsigned short port = 0;
     NntpConnection connection;
 };
