@@ -5,16 +5,6 @@
 #include "store/GroupRecord.h"
 #include "support/TestWindow.h"
 
-std::vector<std::string> ArticleCommands(unsigned first, unsigned last)
-{
-    std::vector<std::string> commands;
-    for (unsigned n = first; n <= last; ++n) {
-        commands.push_back("HEAD " + std::to_string(n));
-        commands.push_back("BODY " + std::to_string(n));
-    }
-    return commands;
-}
-
 std::string Simple(unsigned n)
 {
     return "From: a@b\r\nSubject: s" + std::to_string(n) + "\r\n";
@@ -94,7 +84,7 @@ GroupHeader PatrolHarness::Header(const std::wstring& group) const
     std::string bytes = Group(group, L".idx");
     EXPECT_GE(bytes.size(), 100u);
     EXPECT_EQ(5u, WordAt(bytes, 0));
-    GroupHeader header = {WordAt(bytes, 4), WordAt(bytes, 8), WordAt(bytes, 16), WordAt(bytes, 88), ""};
+    GroupHeader header = {WordAt(bytes, 4), WordAt(bytes, 8), WordAt(bytes, 16), ""};
     if (bytes.size() >= 88)
         header.stateText = std::string(bytes.c_str() + 24, strnlen(bytes.c_str() + 24, 64));
     return header;

@@ -15,7 +15,6 @@ struct GroupHeader {
     DWORD lastArticle;
     DWORD serverLast;
     DWORD recordCount;
-    DWORD unreadCount;
     std::string stateText;   // bytes as stored, zero padding removed
 };
 
@@ -54,5 +53,3 @@ std::string Simple(unsigned n);
 // patrol stores for it.
 void AddSimple(ScriptedNntpServer& server, unsigned n);
 std::string SimpleBlock(unsigned n);
-// "HEAD n"/"BODY n" ... as the client must send them for numbers first..last.
-std::vector<std::string> ArticleCommands(unsigned first, unsigned last);
