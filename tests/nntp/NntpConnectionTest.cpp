@@ -32,7 +32,7 @@ protected:
     NntpConnection connection;
 };
 
-TEST_F(ConnectionTest, ConnectsByAddressAndByNameUsingTheLow16BitsOfThePort)
+TEST_F(ConnectionTest, ConnectsByAddressAndNameWithThePortsLow16BitsAndFailsWithTheSocketsCode)
 {
     ASSERT_TRUE(connection.Connect("127.0.0.1", 0x10000u + server.Port()));
     connection.Close();
@@ -42,22 +42,14 @@ TEST_F(ConnectionTest, ConnectsByAddressAndByNameUsingTheLow16BitsOfThePort)
     ASSERT_TRUE(byName.ReadLine(line, sizeof line, TRUE));
     EXPECT_STREQ("200 ready", line);
     EXPECT_EQ(2, server.Connections());
-}
 
-TEST(ConnectionFailure, RefusedAndUnknownHostFailWithTheSocketsCode)
-{
-    ScriptedNntpServer unused;   // only for WSAStartup
-    unsigned short port = ScriptedNntpServer::UnusedPort();
-
-    NntpConnection connection;
     SetLastError(0);
-    EXPECT_FALSE(connection.Connect("127.0.0.1", port));
+    EXPECT_FALSE(connection.Connect("127.0.0.1", ScriptedNntpServer::UnusedPort()));
     EXPECT_NE(0u, GetLastError());
     EXPECT_TRUE(connection.HasSocket());
     connection.Close();
     connection.Close();
     EXPECT_FALSE(connection.HasSocket());
-
     NntpConnection unknown;
     EXPECT_FALSE(unknown.Connect("no-such-host.invalid", 119));
 }
