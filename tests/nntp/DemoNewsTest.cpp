@@ -15,14 +15,6 @@
 
 namespace {
 
-std::wstring SiblingTool()
-{
-    wchar_t path[MAX_PATH];
-    std::wstring self(path, GetModuleFileNameW(NULL, path, MAX_PATH));
-    std::wstring folder = self.substr(0, self.find_last_of(L"\\/"));       // build/tests
-    return folder.substr(0, folder.find_last_of(L"\\/")) + L"\\tools\\demonews.exe";
-}
-
 // The sample spool of the source tree, through the host's Z: drive.
 std::wstring SampleSpool()
 {
@@ -39,7 +31,8 @@ protected:
     {
         WSADATA data;
         WSAStartup(MAKEWORD(2, 2), &data);
-        tool = SiblingTool();
+        tool = ProgramPath();
+        tool = tool.substr(0, tool.rfind(L'\\')) + L"\\tools\\demonews.exe";
         if (GetFileAttributesW(tool.c_str()) == INVALID_FILE_ATTRIBUTES)
             GTEST_SKIP() << "demonews.exe not built";
     }

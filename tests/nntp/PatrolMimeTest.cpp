@@ -107,49 +107,34 @@ const char* const kConverted[] = {
     "X-Local-Seq: 3006\r\n\r\n",
 };
 
-// And with it off: the kept fields as they come, unfolded without the
-// fold's blank, the bodies only unstuffed (3006's is its base64 as sent).
-const char* const kAsTheyCome[] = {
-    "From: =?Utf-8?q?=E5=B1=B1=E7=94=B0?= <yamada@example.jp>\r\n"
-    "Subject: =?UTF-8?B?5pel5pys6Kqe?==?utf-8?B?8J+YgA==?=\r\n"
-    "Newsgroups: fj.test\r\n"
-    "Date: Sun, 6 Dec 2026 10:00:00 +0900\r\n"
-    "Message-ID: <u1@example.jp>\r\n"
-    "X-Local-Seq: 3001\r\n\r\n"
-    "\xe6\x97\xa5\xe6\x9c\xac\xe8\xaa\x9e\xe3\x80\x9c\r\n"
-    "a\xff\xc3(\r\n"
-    ".\xe6\x97\xa5\r\n",
+// And 3002 and 3003 with it off: the kept fields and the bodies as they
+// come (an encoded-word in a charset other than ISO-2022-JP is left alone).
+const char kAsTheyCome[] =
     "Subject: \xe3\x83\x86\xe3\x82\xb9\xe3\x83\x88 =?UTF-8?B?5pel5pys?=\r\n"
     "From: q@example.jp\r\n"
     "X-Local-Seq: 3002\r\n\r\n"
     "=E3=83=86=E3=82=\r\n"
-    "=B9=E3=83=88 ok\r\n",
+    "=B9=E3=83=88 ok\r\n"
+    "================\r\n"
     "Subject: =?EUC-JP?B?xvzL3A==?=\r\n"
     "X-Local-Seq: 3003\r\n\r\n"
     "xvzL3I+woQphYg==\r\n"
-    "YW\r\n",
-    "Subject: \x93\xfa\x96\x7b\r\n"
-    "X-Local-Seq: 3004\r\n\r\n"
-    "\x93\xfa\x96\x7b\r\n",
-    "Subject: =?big5?B?pKSk5A==?= =?UTF-8?Q?a=0D=0Ab?=\r\n"
-    "X-Local-Seq: 3005\r\n\r\n"
-    "=A4=A4\r\n",
-    "Subject: long\r\n"
-    "X-Local-Seq: 3006\r\n\r\n",
-};
+    "YW\r\n"
+    "================\r\n";
 
-std::string Patrol(bool convert, PatrolHarness& harness)
+// The log after `count` articles from `first` on.
+std::string Patrol(PatrolHarness& harness, bool convert, DWORD first, DWORD count)
 {
     ScriptedNntpServer server;
     EXPECT_TRUE(server.Start(10000));
     server.On("GROUP fj.test", "211 6 3001 3006 fj.test\r\n");
     for (const Article& article : kArticles)
         server.AddArticle(article.number, article.header, article.body);
-    harness.AddGroup(L"fj.test");
+    harness.AddGroup(L"fj.test", first - 1, first - 1);
     harness.SetConvertMime(convert);
-    DownloadResult result = harness.RunDirect(server.Port());
+    DownloadResult result = harness.RunDirect(server.Port(), count);
     EXPECT_EQ(StatusOk, (int)result.status) << std::wstring(result.text).c_str();
-    EXPECT_EQ(6u, harness.Header(L"fj.test").recordCount);
+    EXPECT_EQ(count, harness.Header(L"fj.test").recordCount);
     return harness.Group(L"fj.test", L".log");
 }
 
@@ -158,7 +143,7 @@ std::string Patrol(bool convert, PatrolHarness& harness)
 TEST(PatrolMime, OnConvertsEachKindIntoShiftJis)
 {
     PatrolHarness harness;
-    std::string log = Patrol(true, harness);
+    std::string log = Patrol(harness, true, 3001, 6);
     std::string expected;
     for (const char* block : kConverted)
         expected += block + (block == kConverted[5] ? "" : kSeparator);
@@ -193,9 +178,5 @@ TEST(PatrolMime, OnConvertsEachKindIntoShiftJis)
 TEST(PatrolMime, OffStoresTheArticlesAsTheyCome)
 {
     PatrolHarness harness;
-    std::string log = Patrol(false, harness);
-    std::string expected;
-    for (const char* block : kAsTheyCome)
-        expected += block + (block == kAsTheyCome[5] ? LongBase64Body() : "") + kSeparator;
-    EXPECT_EQ(expected, log);
+    EXPECT_EQ(kAsTheyCome, Patrol(harness, false, 3002, 2));
 }
