@@ -61,8 +61,8 @@ TEST_P(GroupFailureTest, EndsThePassAndLeavesTheFailingGroupAsItWas)
     EXPECT_STREQ(L"g.fail", result.caption);
     EXPECT_STREQ(row.text, result.text);
 
-    EXPECT_EQ(1u, harness.Header(L"g.done").lastArticle);
-    EXPECT_EQ(1u, harness.Header(L"g.done").recordCount);
+    EXPECT_EQ(IndexHeaderBytes(1, 1, 0, 1, 0, Sjis(L"1件の記事を取得しました。"), 1, 0, 0),
+              harness.Group(L"g.done", L".idx").substr(0, 100));
     EXPECT_EQ(oldIndex, harness.Group(L"g.fail", L".idx"));
     // No record covers those bytes: the pass cut them before it began.
     EXPECT_EQ("", harness.Group(L"g.fail", L".log"));
@@ -186,7 +186,7 @@ TEST(PatrolFailure, ConnectRefusedAndGroupFilesThatCannotBeReadOrOpened)
         EXPECT_STREQ(L"g.nolog", result.caption);
         EXPECT_EQ(0u, std::wstring(result.text).find(L"ファイルが開けませんでした("));
         RemoveDirectoryW((harness.DataPath() + L"g.nolog.log").c_str());
-        EXPECT_EQ(0u, harness.Header(L"g.nolog").lastArticle);
+        EXPECT_EQ(IndexHeaderBytes(0, 0, 0, 0, 0, "old", 0, 0, 0), harness.Group(L"g.nolog", L".idx"));
     }
     {
         PatrolHarness harness;
@@ -218,15 +218,13 @@ TEST(PatrolFailure, MalformedGroupRepliesSkipTheGroupAndKeepItsNumbers)
 
     DownloadResult result = harness.RunDirect(server.Port());
     EXPECT_EQ((DWORD)StatusOk, result.status);
-    EXPECT_EQ(1u, harness.Header(L"g.ok").recordCount);
+    EXPECT_EQ(IndexHeaderBytes(1, 1, 0, 1, 0, Sjis(L"1件の記事を取得しました。"), 1, 0, 0),
+              harness.Group(L"g.ok", L".idx").substr(0, 100));
     const wchar_t* replies[] = {L"211 52 3001", L"211 1 3001 99999999999 g.huge",
                                 L"211 1 3001 4294967295 g.allbits", L"2xx what"};
     for (int i = 0; i < 4; ++i) {
-        GroupHeader header = harness.Header(names[i]);
-        EXPECT_EQ(3000u, header.lastArticle) << i;
-        EXPECT_EQ(3000u, header.serverLast) << i;
-        EXPECT_EQ(Sjis(std::wstring(L"予期せぬ文字列が返りました : ") + replies[i]).substr(0, 63),
-                  header.stateText) << i;
+        std::string state = Sjis(std::wstring(L"予期せぬ文字列が返りました : ") + replies[i]).substr(0, 63);
+        EXPECT_EQ(IndexHeaderBytes(3000, 3000, 0, 0, 0, state, 0, 0, 0), harness.Group(names[i], L".idx")) << i;
         EXPECT_EQ("", harness.Group(names[i], L".log")) << i;
     }
     for (const std::string& command : server.Commands())

@@ -78,14 +78,3 @@ DownloadResult PatrolHarness::RunDirect(unsigned short port, DWORD limit, const 
     DestroyWindow(owner);
     return result;
 }
-
-GroupHeader PatrolHarness::Header(const std::wstring& group) const
-{
-    std::string bytes = Group(group, L".idx");
-    EXPECT_GE(bytes.size(), 100u);
-    EXPECT_EQ(5u, WordAt(bytes, 0));
-    GroupHeader header = {WordAt(bytes, 4), WordAt(bytes, 8), WordAt(bytes, 16), ""};
-    if (bytes.size() >= 88)
-        header.stateText = std::string(bytes.c_str() + 24, strnlen(bytes.c_str() + 24, 64));
-    return header;
-}

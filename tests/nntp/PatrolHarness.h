@@ -11,13 +11,6 @@
 #include "support/ScriptedNntpServer.h"
 #include "support/StoreFiles.h"
 
-struct GroupHeader {
-    DWORD lastArticle;
-    DWORD serverLast;
-    DWORD recordCount;
-    std::string stateText;   // bytes as stored, zero padding removed
-};
-
 class PatrolHarness {
 public:
     // A group with an index header; no log yet.
@@ -36,7 +29,6 @@ public:
     // A whole file of the data folder, "" when missing.
     std::string File(const std::wstring& name) const { return ReadBytes(folder_.File(name), ""); }
     std::string Group(const std::wstring& group, const wchar_t* extension) const { return File(group + extension); }
-    GroupHeader Header(const std::wstring& group) const;
 
 protected:
     // The list view of the rows in a hidden owner window.

@@ -134,7 +134,6 @@ std::string Patrol(PatrolHarness& harness, bool convert, DWORD first, DWORD coun
     harness.SetConvertMime(convert);
     DownloadResult result = harness.RunDirect(server.Port(), count);
     EXPECT_EQ(StatusOk, (int)result.status) << std::wstring(result.text).c_str();
-    EXPECT_EQ(count, harness.Header(L"fj.test").recordCount);
     return harness.Group(L"fj.test", L".log");
 }
 
