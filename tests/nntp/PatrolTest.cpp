@@ -184,18 +184,4 @@ TEST_P(RangeRulesTest, AcrossGroups)
 
 INSTANTIATE_TEST_SUITE_P(Settings, RangeRulesTest, testing::Values(0u, 1u));
 
-// Without groups the pass still greets, logs in and quits; no user id, no
-// login.
-TEST(Patrol, NoGroupsStillAuthenticatesAndQuitsButOnlyWithAUserId)
-{
-    ScriptedNntpServer server;
-    ASSERT_TRUE(server.Start(10000));
-    server.On("authinfo user taro", "381 more\r\n");
-    server.On("authinfo pass secret", "281 ok\r\n");
-    PatrolHarness harness;
-    EXPECT_EQ((DWORD)StatusOk, harness.RunDirect(server.Port(), 10, "taro", "secret").status);
-    harness.RunDirect(server.Port(), 10, NULL, "secret");
-    EXPECT_EQ(Lines({"authinfo user taro", "authinfo pass secret", "QUIT", "QUIT"}), server.Commands());
-}
-
 }  // namespace
