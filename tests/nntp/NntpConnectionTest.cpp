@@ -13,19 +13,20 @@ protected:
     void Connect()
     {
         ASSERT_TRUE(connection.Connect("127.0.0.1", server.Port()));
-        char line[1024];
-        ASSERT_TRUE(connection.ReadLine(line, sizeof line, TRUE));
-        ASSERT_STREQ("200 ready", line);
+        ASSERT_EQ("200 ready", Read(TRUE));
     }
-    // Sends `command` and expects the server to have replied `reply`.
-    std::string Ask(const char* command, DWORD capacity = 1024, BOOL strip = FALSE)
+    // The next line, or the failure and its code.
+    std::string Read(BOOL strip = FALSE)
     {
-        char line[4096];
-        if (!connection.SendLine(command))
-            return "<send failed>";
-        if (!connection.ReadLine(line, capacity, strip))
+        char line[1024];
+        if (!connection.ReadLine(line, sizeof line, strip))
             return "<read failed " + std::to_string(GetLastError()) + ">";
         return line;
+    }
+    // Sends `command`; the first line of the reply.
+    std::string Ask(const char* command, BOOL strip = FALSE)
+    {
+        return connection.SendLine(command) ? Read(strip) : "<send failed>";
     }
 
     ScriptedNntpServer server;
@@ -71,8 +72,7 @@ TEST_F(ConnectionTest, CommandLengthLimitAndLineBreaksInCommands)
     server.On("DATE", "111 20261206\r\n");
     EXPECT_EQ("111 20261206\r\n", Ask("DATE"));
     // Nothing of the refused commands reached the server.
-    std::vector<std::string> expected = {longest, "DATE"};
-    EXPECT_EQ(expected, server.Commands());
+    EXPECT_EQ(std::vector<std::string>({longest, "DATE"}), server.Commands());
 
     char line[kCommandLineSize];
     EXPECT_FALSE(JoinCommand(line, "GROUP ", std::string(4089, 'g').c_str()));
@@ -93,21 +93,16 @@ TEST_F(ConnectionTest, SegmentsAndLineEndRules)
     server.On("HIGH", std::string("x\xE0\xFFy\r\n"));
 
     EXPECT_EQ("221 ab\r\n", Ask("SPLIT"));
-    char line[1024];
-    ASSERT_TRUE(connection.ReadLine(line, sizeof line, FALSE));
-    EXPECT_STREQ("second\r\n", line);
+    EXPECT_EQ("second\r\n", Read());
 
     EXPECT_EQ("one\r\n", Ask("MANY"));
-    ASSERT_TRUE(connection.ReadLine(line, sizeof line, FALSE));
-    EXPECT_STREQ("two\r\n", line);
-    ASSERT_TRUE(connection.ReadLine(line, sizeof line, TRUE));
-    EXPECT_STREQ("three", line);
+    EXPECT_EQ("two\r\n", Read());
+    EXPECT_EQ("three", Read(TRUE));
 
     EXPECT_EQ("abc\ndef\r\n", Ask("BARELF"));
     // The line ends at the first LF after a CR; strip drops the byte before it.
-    EXPECT_EQ("ab\rc", Ask("CRINSIDE", 1024, TRUE));
-    ASSERT_TRUE(connection.ReadLine(line, sizeof line, TRUE));
-    EXPECT_STREQ("next", line);
+    EXPECT_EQ("ab\rc", Ask("CRINSIDE", TRUE));
+    EXPECT_EQ("next", Read(TRUE));
     EXPECT_EQ(std::string("x\xE0\xFFy\r\n"), Ask("HIGH"));
 }
 
@@ -122,12 +117,10 @@ TEST_F(ConnectionTest, LineLengthLimitsLeaveTheRestInTheStream)
 
     EXPECT_EQ(fits + "\r\n", Ask("FITS"));
     EXPECT_EQ("<read failed 234>", Ask("OVER"));
-    char line[1024];
     // The CR went into the full buffer; the LF left behind is data of the
     // next line, since no CR precedes it there.
-    ASSERT_TRUE(connection.ReadLine(line, sizeof line, FALSE));
-    EXPECT_STREQ("\nafter\r\n", line);
-    EXPECT_EQ(over, Ask("STRIPFITS", 1024, TRUE));
+    EXPECT_EQ("\nafter\r\n", Read());
+    EXPECT_EQ(over, Ask("STRIPFITS", TRUE));
 
     // A 2,000-byte line never writes past the buffer.
     char guarded[1040];
@@ -146,9 +139,7 @@ TEST_F(ConnectionTest, NulByteAndClosedConnectionAreFailures)
     Connect();
     server.On("NUL", std::string("21\0 x\r\n", 7));
     EXPECT_EQ("<read failed 13>", Ask("NUL"));
-    char rest[64];
-    ASSERT_TRUE(connection.ReadLine(rest, sizeof rest, FALSE));
-    EXPECT_STREQ(" x\r\n", rest);
+    EXPECT_EQ(" x\r\n", Read());
 
     server.On("BYE", "205 bye\r\n", true);
     EXPECT_EQ("205 bye\r\n", Ask("BYE"));
