@@ -6,8 +6,8 @@
 #include <stdlib.h>
 #include <string>
 #include "PatrolHarness.h"
+#include "ReaderSession.h"
 #include "nntp/GroupListJob.h"
-#include "nntp/NntpConnection.h"
 
 namespace {
 
@@ -16,54 +16,15 @@ const int kPerGroup = 4;
 
 std::string Narrow(const std::wstring& text) { return std::string(text.begin(), text.end()); }
 
-// A reader session.
-class Inn {
-public:
-    bool Open(unsigned short port)
-    {
-        char line[1024];
-        bool ok = connection_.Connect("127.0.0.1", port) && connection_.ReadLine(line, sizeof line, FALSE) &&
-                  line[0] == '2';
-        Ask("MODE READER");
-        return ok;
-    }
-    // The status line of the reply to `command`.
-    std::string Ask(const std::string& command)
-    {
-        char line[1024] = "";
-        if (!connection_.SendLine(command.c_str()) || !connection_.ReadLine(line, sizeof line, FALSE))
-            return "(no reply)";
-        return line;
-    }
-    // Posts `lines` (without CR LF, dot-stuffed here); the final reply.
-    std::string Post(const std::vector<std::string>& lines)
-    {
-        std::string reply = Ask("POST");
-        for (size_t i = 0; i < lines.size() && reply[0] == '3'; ++i) {
-            std::string stuffed = (!lines[i].empty() && lines[i][0] == '.') ? "." + lines[i] : lines[i];
-            if (!connection_.SendLine(stuffed.c_str()))
-                return "(send failed)";
-        }
-        return reply[0] == '3' ? Ask(".") : reply;
-    }
-    ~Inn()
-    {
-        connection_.SendLine("QUIT");
-        connection_.Close();
-    }
-
-private:
-    NntpConnection connection_;
-};
-
 // The last article number of `group` (its first less one when empty) as a
 // new session sees it: a session sees a group's new end only when it starts.
 DWORD Last(unsigned short port, const std::wstring& group)
 {
-    Inn inn;
+    ReaderSession inn;
+    inn.Open(port);
+    inn.Ask("MODE READER");
     unsigned long code = 0, count = 0, first = 0, last = 0;
-    if (inn.Open(port))
-        sscanf(inn.Ask("GROUP " + Narrow(group)).c_str(), "%lu %lu %lu %lu", &code, &count, &first, &last);
+    sscanf(inn.Ask("GROUP " + Narrow(group)).c_str(), "%lu %lu %lu %lu", &code, &count, &first, &last);
     return count ? (DWORD)last : (DWORD)first - 1;
 }
 
@@ -131,8 +92,9 @@ TEST(Inn, PatrolAndGroupListInBothSettingsStoreWhatWasPosted)
              months[now.wMonth - 1], now.wYear, now.wHour, now.wMinute, now.wSecond);
     DWORD before[3];
     {
-        Inn inn;
-        ASSERT_TRUE(inn.Open(port)) << "INN named in PELORA_INN_PORT does not answer on 127.0.0.1:" << port;
+        ReaderSession inn;
+        ASSERT_EQ('2', inn.Open(port)[0]) << "INN named in PELORA_INN_PORT does not answer on 127.0.0.1:" << port;
+        inn.Ask("MODE READER");
         for (int g = 0; g < 3; ++g) {
             before[g] = Last(port, kGroups[g]);
             for (int n = 1; n <= kPerGroup; ++n) {
