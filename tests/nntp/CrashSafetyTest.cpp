@@ -17,12 +17,8 @@ void Serve(ScriptedNntpServer& server)
 {
     server.On("GROUP fj.a", "211 3 1 3 fj.a\r\n");
     server.On("GROUP fj.b", "211 2 7 8 fj.b\r\n");
-    for (unsigned n : {1u, 2u, 3u, 7u, 8u}) {
-        std::string body;
-        for (unsigned line = 0; line < n % 3 + 1; ++line)
-            body += "body " + std::to_string(n) + "." + std::to_string(line) + "\r\n";
-        server.AddArticle(n, "From: a@b\r\nSubject: s" + std::to_string(n) + "\r\n", body);
-    }
+    for (unsigned n : {1u, 2u, 3u, 7u, 8u})
+        AddSimple(server, n);
 }
 
 std::unique_ptr<PatrolHarness> NewStore()
