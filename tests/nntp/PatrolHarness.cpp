@@ -31,11 +31,6 @@ HWND PatrolHarness::MakeList(HWND owner)
 {
     HWND list = CreateWindowW(WC_LISTVIEWW, L"Group", WS_CHILD | LVS_REPORT, 0, 0, 200, 100,
                               owner, (HMENU)101, GetModuleHandleW(NULL), NULL);
-    LVCOLUMNW column = {};
-    column.mask = LVCF_TEXT | LVCF_WIDTH;
-    column.cx = 100;
-    column.pszText = (wchar_t*)L"name";
-    SendMessageW(list, LVM_INSERTCOLUMNW, 0, (LPARAM)&column);
     for (size_t i = 0; i < rows_.size(); ++i) {
         LVITEMW item = {};
         item.mask = LVIF_TEXT;
