@@ -13,14 +13,6 @@ namespace {
 
 const wchar_t* const kGroups[] = {L"fj.a", L"fj.b"};
 
-void Serve(ScriptedNntpServer& server)
-{
-    server.On("GROUP fj.a", "211 3 1 3 fj.a\r\n");
-    server.On("GROUP fj.b", "211 2 7 8 fj.b\r\n");
-    for (unsigned n : {1u, 2u, 3u, 7u, 8u})
-        AddSimple(server, n);
-}
-
 std::unique_ptr<PatrolHarness> NewStore()
 {
     std::unique_ptr<PatrolHarness> harness(new PatrolHarness);
@@ -45,7 +37,10 @@ TEST(CrashSafety, PatrolOfTwoGroupsHoldsAtEveryKillPoint)
 {
     ScriptedNntpServer server;
     ASSERT_TRUE(server.Start(120000));
-    Serve(server);
+    server.On("GROUP fj.a", "211 3 1 3 fj.a\r\n");
+    server.On("GROUP fj.b", "211 2 7 8 fj.b\r\n");
+    for (unsigned n : {1u, 2u, 3u, 7u, 8u})
+        AddSimple(server, n);
     std::unique_ptr<PatrolHarness> reference = NewStore();
     ASSERT_EQ((DWORD)StatusOk, reference->RunDirect(server.Port()).status);
 
