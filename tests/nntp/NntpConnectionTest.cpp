@@ -78,7 +78,7 @@ TEST_F(ConnectionTest, CommandLengthLimitAndLineBreaksInCommands)
     EXPECT_TRUE(JoinCommand(line, "GROUP ", std::string(4088, 'g').c_str()));
 }
 
-TEST_F(ConnectionTest, SegmentsAndLineEndRules)
+TEST_F(ConnectionTest, SegmentsLineEndsNulBytesAndTheServerClosing)
 {
     Connect();
     ScriptedReply split;
@@ -102,6 +102,19 @@ TEST_F(ConnectionTest, SegmentsAndLineEndRules)
     EXPECT_EQ("ab\rc", Ask("CRINSIDE", TRUE));
     EXPECT_EQ("next", Read(TRUE));
     EXPECT_EQ(std::string("x\xE0\xFFy\r\n"), Ask("HIGH"));
+
+    server.On("NUL", std::string("21\0 x\r\n", 7));
+    EXPECT_EQ("<read failed 13>", Ask("NUL"));
+    EXPECT_EQ(" x\r\n", Read());
+
+    server.On("BYE", "205 bye\r\n", true);
+    EXPECT_EQ("205 bye\r\n", Ask("BYE"));
+    char line[64];
+    for (int i = 0; i < 3; ++i) {
+        SetLastError(0);
+        EXPECT_FALSE(connection.ReadLine(line, sizeof line, FALSE));
+        EXPECT_EQ((DWORD)ERROR_HANDLE_EOF, GetLastError());
+    }
 }
 
 TEST_F(ConnectionTest, LineLengthLimitsLeaveTheRestInTheStream)
@@ -130,23 +143,6 @@ TEST_F(ConnectionTest, LineLengthLimitsLeaveTheRestInTheStream)
     EXPECT_EQ(0, guarded[1023]);
     for (size_t i = 1024; i < sizeof guarded; ++i)
         ASSERT_EQ(0x5A, guarded[i]);
-}
-
-TEST_F(ConnectionTest, NulByteAndClosedConnectionAreFailures)
-{
-    Connect();
-    server.On("NUL", std::string("21\0 x\r\n", 7));
-    EXPECT_EQ("<read failed 13>", Ask("NUL"));
-    EXPECT_EQ(" x\r\n", Read());
-
-    server.On("BYE", "205 bye\r\n", true);
-    EXPECT_EQ("205 bye\r\n", Ask("BYE"));
-    char line[64];
-    for (int i = 0; i < 3; ++i) {
-        SetLastError(0);
-        EXPECT_FALSE(connection.ReadLine(line, sizeof line, FALSE));
-        EXPECT_EQ((DWORD)ERROR_HANDLE_EOF, GetLastError());
-    }
 }
 
 }  // namespace
