@@ -4,27 +4,22 @@
 
 namespace {
 
-TEST_F(GroupListTest, RefusedListActiveFallsBackToListAndWritesNamesAndFirstSeenCategories)
+// Each fetch replaces both files whole or leaves them as they were.
+TEST_F(GroupListTest, RefusedListActiveFallsBackToListThenRefusedListKeepsTheFilesAndAnEmptyListEmptiesThem)
 {
     server.On("LIST active", "500 what?\r\n");
     server.On("LIST", std::string("215 list follows\r\n") + kList + ".\r\n");
+    server.On("LIST", "503 not now\r\n");
+    server.On("LIST", "215 list follows\r\n.\r\n");
     EXPECT_EQ(L"", Fetch());
     EXPECT_EQ(Lines({"LIST active", "LIST"}), server.Commands());
     EXPECT_EQ(kActive, ReadBytes(active));
     EXPECT_EQ(kCategory, ReadBytes(category));
-}
 
-TEST_F(GroupListTest, NeitherListAcceptedQuotesTheReplyAndKeepsTheOldFiles)
-{
-    server.On("LIST active", "500 what?\r\n");
-    server.On("LIST", "503 not now\r\n");
     EXPECT_EQ(L"サーバが予期せぬ応答をしました。:503 not now\r\n", Fetch());
-    ExpectOldFilesKept();
-}
+    EXPECT_EQ(kActive, ReadBytes(active));
+    EXPECT_EQ(kCategory, ReadBytes(category));
 
-TEST_F(GroupListTest, EmptyListLeavesBothFilesEmptyAndNoMessage)
-{
-    server.On("LIST active", "215 list follows\r\n.\r\n");
     EXPECT_EQ(L"", Fetch());
     EXPECT_EQ("", ReadBytes(active));
     EXPECT_EQ("", ReadBytes(category));
