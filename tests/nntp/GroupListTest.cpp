@@ -59,26 +59,21 @@ TEST_F(GroupListTest, ConnectionFailuresKeepTheOldFiles)
     ExpectOldFilesKept();
 }
 
-TEST_F(GroupListTest, LongNamesAreKeptWholeAndOverlongLinesStopTheFetch)
+TEST_F(GroupListTest, OverlongLinesAndAListBrokenOffStopTheFetchButLongNamesAreKeptWhole)
 {
     std::string longName = "fj." + std::string(1010, 'x');       // 1013 bytes, line 1020 with CR LF
     std::string overlong = "japan." + std::string(1100, 'y');
     server.On("LIST active", "215 list follows\r\n" + longName + " 1 1 y\r\n" + "fj.b\r\n" + overlong +
                                  " 1 1 y\r\nfj.c 1 1 y\r\n.\r\n");
+    server.On("LIST active", "215 list follows\r\nfj.a 1 1 y\r\njapan.b 1 1 y\r\n", true);
     server.On("LIST active", "215 list follows\r\n" + longName + " 1 1 y\r\nfj.b\r\n.\r\n");
     EXPECT_EQ(L"正常に受信できませんでした(234)", Fetch());
-    ExpectOldFilesKept();
-    EXPECT_EQ(L"", Fetch());
-    EXPECT_EQ(longName + "\r\nfj.b\r\n", ReadBytes(active));
-    EXPECT_EQ("fj\r\n", ReadBytes(category));
-}
-
-TEST_F(GroupListTest, ListBrokenOffKeepsTheOldListsAndSaysWhy)
-{
-    server.On("LIST active", "215 list follows\r\nfj.a 1 1 y\r\njapan.b 1 1 y\r\n", true);
     EXPECT_EQ(L"正常に受信できませんでした(38)", Fetch());
     ExpectOldFilesKept();
     EXPECT_FALSE(FileExists(active + L"~") || FileExists(category + L"~"));
+    EXPECT_EQ(L"", Fetch());
+    EXPECT_EQ(longName + "\r\nfj.b\r\n", ReadBytes(active));
+    EXPECT_EQ("fj\r\n", ReadBytes(category));
 }
 
 TEST_F(GroupListTest, UnwritableFilesAreReported)
