@@ -25,26 +25,22 @@ TEST_F(GroupListTest, RefusedListActiveFallsBackToListThenRefusedListKeepsTheFil
     EXPECT_EQ("", ReadBytes(category));
 }
 
-TEST_F(GroupListTest, AuthenticatesOnlyWithUserAndPassword)
+TEST_F(GroupListTest, LogsInOnlyWithUserAndPasswordAndARefusedLoginKeepsTheFiles)
 {
     server.On("authinfo user alice", "381 more\r\n");
     server.On("authinfo pass secret", "281 ok\r\n");
+    server.On("authinfo pass wrong", "481 no way\r\n");
+    server.On("authinfo user mallory", "482 who?\r\n");
     server.On("LIST active", "215 list follows\r\nfj.a 1 1 y\r\n.\r\n");
     EXPECT_EQ(L"", Fetch("alice", "secret"));
     EXPECT_EQ(L"", Fetch("alice", NULL));
-    EXPECT_EQ(Lines({"authinfo user alice", "authinfo pass secret", "LIST active", "LIST active"}),
-              server.Commands());
-}
-
-TEST_F(GroupListTest, RefusedLoginShowsTheServersLineAndKeepsTheOldFiles)
-{
-    server.On("authinfo user alice", "381 more\r\n");
-    server.On("authinfo pass wrong", "481 no way\r\n");
-    server.On("authinfo user mallory", "482 who?\r\n");
     EXPECT_EQ(L"481 no way\r\n", Fetch("alice", "wrong"));
     EXPECT_EQ(L"482 who?\r\n", Fetch("mallory", "x"));
-    EXPECT_EQ(Lines({"authinfo user alice", "authinfo pass wrong", "authinfo user mallory"}), server.Commands());
-    ExpectOldFilesKept();
+    EXPECT_EQ(Lines({"authinfo user alice", "authinfo pass secret", "LIST active", "LIST active",
+                     "authinfo user alice", "authinfo pass wrong", "authinfo user mallory"}),
+              server.Commands());
+    EXPECT_EQ("fj.a\r\n", ReadBytes(active));
+    EXPECT_EQ("fj\r\n", ReadBytes(category));
 }
 
 TEST_F(GroupListTest, ConnectionFailuresKeepTheOldFiles)
