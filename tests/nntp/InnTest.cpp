@@ -84,12 +84,11 @@ TEST(Inn, PatrolAndGroupListInBothSettingsStoreWhatWasPosted)
     std::string tag = std::to_string(GetTickCount()) + "x" + std::to_string(GetCurrentProcessId());
     SYSTEMTIME now;
     GetSystemTime(&now);
-    const char* const days[] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
-    const char* const months[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
-                                  "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
-    char date[40];
-    snprintf(date, sizeof date, "%s, %d %s %d %02d:%02d:%02d +0000", days[now.wDayOfWeek], now.wDay,
-             months[now.wMonth - 1], now.wYear, now.wHour, now.wMinute, now.wSecond);
+    const LCID english = MAKELCID(MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US), SORT_DEFAULT);
+    char day[32], time[16];
+    GetDateFormatA(english, 0, &now, "ddd, d MMM yyyy", day, sizeof day);
+    GetTimeFormatA(english, 0, &now, "HH':'mm':'ss", time, sizeof time);
+    std::string date = std::string(day) + " " + time + " +0000";
     DWORD before[3];
     {
         ReaderSession inn;

@@ -169,9 +169,9 @@ INSTANTIATE_TEST_SUITE_P(Settings, RangeRulesTest, testing::Values(0u, 1u));
 // with it off.
 const std::string kSeparator = "================\r\n";
 
+// Articles 3002 to 3005 as the server sends them.
 struct Article {
-    unsigned number;
-    std::string header, body;   // as the server sends them
+    std::string header, body;
 };
 
 // A line of 3,006 bytes of UTF-8, quoted-printable in soft-broken lines.
@@ -186,8 +186,7 @@ std::string LongBody()
 }
 
 const Article kArticles[] = {
-    {3002,
-     "Subject: \xe3\x83\x86\xe3\x82\xb9\xe3\x83\x88 =?UTF-8?B?5pel\r\n"
+    {"Subject: \xe3\x83\x86\xe3\x82\xb9\xe3\x83\x88 =?UTF-8?B?5pel\r\n"
      " 5pys?=\r\n"
      "From: =?Utf-8?q?=E5=B1=B1=E7=94=B0?= <q@example.jp>\r\n"
      "Content-Type: text/plain; charset=utf-8\r\n"
@@ -195,19 +194,16 @@ const Article kArticles[] = {
      "=E3=83=86=E3=82=\r\n"
      "=B9=E3=83=88 ok\r\n"
      "..=E6=97=A5\r\n"},
-    {3003,
-     "Subject: =?EUC-JP?B?xvzL3A==?=\r\n"
+    {"Subject: =?EUC-JP?B?xvzL3A==?=\r\n"
      "Content-Type: text/plain; charset=EUC-JP\r\n"
      "Content-Transfer-Encoding: base64\r\n",
      "xvzL3I+woQphYg==\r\n"
      "YW\r\n"},
-    {3004,
-     "Subject: =?big5?B?pKSk5A==?= =?UTF-8?Q?a=0D=0Ab?=\r\n"
+    {"Subject: =?big5?B?pKSk5A==?= =?UTF-8?Q?a=0D=0Ab?=\r\n"
      "Content-Type: text/plain; charset=big5\r\n"
      "Content-Transfer-Encoding: quoted-printable\r\n",
      "=A4=A4\r\n"},
-    {3005,
-     "Subject: long\r\n"
+    {"Subject: long\r\n"
      "Content-Type: text/plain; charset=UTF-8\r\n"
      "Content-Transfer-Encoding: quoted-printable\r\n",
      LongBody()},
@@ -254,8 +250,8 @@ std::string Patrol(PatrolHarness& harness, bool convert, DWORD first, DWORD coun
     ScriptedNntpServer server;
     EXPECT_TRUE(server.Start(10000));
     server.On("GROUP fj.test", "211 4 3002 3005 fj.test\r\n");
-    for (const Article& article : kArticles)
-        server.AddArticle(article.number, article.header, article.body);
+    for (unsigned i = 0; i < 4; ++i)
+        server.AddArticle(3002 + i, kArticles[i].header, kArticles[i].body);
     harness.AddGroup(L"fj.test", first - 1, first - 1);
     harness.SetConvertMime(convert);
     DownloadResult result = harness.RunDirect(server.Port(), count);
