@@ -57,11 +57,10 @@ TEST_F(ConnectionTest, CommandLengthLimitAndLineBreaksInCommands)
 {
     Connect();
     std::string longest(4094, 'a');
-    std::string tooLong(4095, 'b');
     server.On(longest, "211 longest\r\n");
     EXPECT_EQ("211 longest\r\n", Ask(longest.c_str()));
 
-    EXPECT_FALSE(connection.SendLine(tooLong.c_str()));
+    EXPECT_FALSE(connection.SendLine(std::string(4095, 'b').c_str()));
     EXPECT_EQ((DWORD)ERROR_MORE_DATA, GetLastError());
     EXPECT_FALSE(connection.SendLine("GROUP a\r\nQUIT"));
     EXPECT_EQ((DWORD)ERROR_INVALID_PARAMETER, GetLastError());
