@@ -92,11 +92,19 @@ TEST(Patrol, StoresKeptFieldsDecodedAndBodiesUnstuffedWithTheirIndexRecord)
               index.substr(0, 100 + 92));
 }
 
-// Groups for the range rules: g.limit (3001-3005), g.renumbered (2901-3000),
-// g.catchup (10-12), g.gaps (20-23: HEAD 21 refused, BODY 22 refused),
-// g.missing (refused), g.nothing (empty).
-void ScriptRanges(ScriptedNntpServer& server)
+// One command at a time and pipelined (the Pipelining setting).
+class RangeRulesTest : public testing::TestWithParam<DWORD> {};
+
+// The range rules group by group: g.limit (3001-3005) stops at the limit;
+// g.renumbered (2901-3000) where the device is past the server's end;
+// g.catchup (10-12) with a catch-up pending; g.gaps (20-23) below the
+// server's first, HEAD 21 and BODY 22 refused and not counted against the
+// limit (22's header block is gone); g.missing refused, and the next group
+// follows; g.nothing empty.
+TEST_P(RangeRulesTest, AcrossGroups)
 {
+    ScriptedNntpServer server;
+    ASSERT_TRUE(server.Start(10000));
     server.On("GROUP g.limit", "211 5 3001 3005 g.limit\r\n");
     server.On("GROUP g.renumbered", "211 100 2901 3000 g.renumbered\r\n");
     server.On("GROUP g.catchup", "211 3 10 12 g.catchup\r\n");
@@ -108,23 +116,22 @@ void ScriptRanges(ScriptedNntpServer& server)
     server.On("HEAD 21", "423 no such article\r\n");
     server.On("HEAD 22", "221 22 <22@test>\r\n" + Simple(22) + ".\r\n");
     server.On("BODY 22", "423 gone meanwhile\r\n");
-}
-
-// One command at a time and pipelined (the Pipelining setting).
-class RangeRulesTest : public testing::TestWithParam<DWORD> {};
-
-TEST_P(RangeRulesTest, AcrossGroups)
-{
-    ScriptedNntpServer server;
-    ASSERT_TRUE(server.Start(10000));
-    ScriptRanges(server);
+    const wchar_t* noNews = L"新規記事はありませんでした";
+    struct {
+        const wchar_t* group;
+        DWORD lastBefore, serverLastBefore, last, serverLast, records;
+        const wchar_t* state;
+    } groups[] = {
+        {L"g.limit", 0, 0, 3002, 3005, 2, L"制限数の2件の記事を取得しました。サーバには未取得の記事が残っています。"},
+        {L"g.renumbered", 5000, 5000, 3000, 3000, 0, noNews},
+        {L"g.catchup", 0xFFFFFFFF, 7, 12, 12, 0, noNews},
+        {L"g.gaps", 5, 5, 23, 23, 2, L"2件の記事を取得しました。"},
+        {L"g.missing", 9, 9, 9, 9, 0, L"グループへ移動できませんでした : 411 no such group"},
+        {L"g.nothing", 50, 50, 50, 50, 0, noNews},
+    };
     PatrolHarness harness;
-    harness.AddGroup(L"g.limit");                       // limit reached
-    harness.AddGroup(L"g.renumbered", 5000, 5000);      // the device is past the server's end
-    harness.AddGroup(L"g.catchup", 0xFFFFFFFF, 7);      // catch-up pending
-    harness.AddGroup(L"g.gaps", 5, 5);                  // below the server's first, refusals
-    harness.AddGroup(L"g.missing", 9, 9);               // refused, and the next one follows
-    harness.AddGroup(L"g.nothing", 50, 50);
+    for (const auto& g : groups)
+        harness.AddGroup(g.group, g.lastBefore, g.serverLastBefore);
     harness.SetPipelining(GetParam());
     DownloadResult result = harness.RunDirect(server.Port(), 2);
     EXPECT_EQ((DWORD)StatusOk, result.status);
@@ -138,24 +145,10 @@ TEST_P(RangeRulesTest, AcrossGroups)
     wire.insert(wire.end(), {"HEAD 22", "BODY 22", "HEAD 23", "BODY 23", "GROUP g.missing", "GROUP g.nothing",
                              "QUIT"});
     EXPECT_EQ(wire, server.Commands());
-    // 21 and 22 do not count against the limit; 22's header block is gone.
-    const wchar_t* noNews = L"新規記事はありませんでした";
-    struct {
-        const wchar_t* group;
-        DWORD last, serverLast, records;
-        const wchar_t* state;
-    } expected[] = {
-        {L"g.limit", 3002, 3005, 2, L"制限数の2件の記事を取得しました。サーバには未取得の記事が残っています。"},
-        {L"g.renumbered", 3000, 3000, 0, noNews},
-        {L"g.catchup", 12, 12, 0, noNews},
-        {L"g.gaps", 23, 23, 2, L"2件の記事を取得しました。"},
-        {L"g.missing", 9, 9, 0, L"グループへ移動できませんでした : 411 no such group"},
-        {L"g.nothing", 50, 50, 0, noNews},
-    };
-    for (const auto& e : expected) {
-        std::string state = Sjis(e.state).substr(0, 63);
-        EXPECT_EQ(IndexHeaderBytes(e.last, e.serverLast, 0, e.records, 0, state, e.records, 0, 0),
-                  harness.Group(e.group, L".idx").substr(0, 100)) << e.group;
+    for (const auto& g : groups) {
+        std::string state = Sjis(g.state).substr(0, 63);
+        EXPECT_EQ(IndexHeaderBytes(g.last, g.serverLast, 0, g.records, 0, state, g.records, 0, 0),
+                  harness.Group(g.group, L".idx").substr(0, 100)) << g.group;
     }
     EXPECT_EQ(SimpleBlock(3001) + SimpleBlock(3002), harness.Group(L"g.limit", L".log"));
     EXPECT_EQ(SimpleBlock(20) + SimpleBlock(23), harness.Group(L"g.gaps", L".log"));
