@@ -42,7 +42,6 @@ std::vector<std::string> Posted(const std::string& group, const std::string& tag
         "Message-ID: " + id,
         "References: <first." + tag + "@example.test>",
         "\t<second." + tag + "@example.test>",
-        "MIME-Version: 1.0",
         "Content-Type: text/plain; charset=ISO-2022-JP",
         "X-Folded: one",
         " two",
