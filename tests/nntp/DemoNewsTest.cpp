@@ -102,11 +102,11 @@ TEST_F(DemoNewsTest, ArticlesCopiedInShowUpAtTheNextGroupAndLongLinesAreRefused)
     EXPECT_EQ("211 2 5 6 fj.test", news.Ask("GROUP fj.test"));
     ASSERT_EQ("222 6 <0> body", news.Ask("BODY 6"));
     EXPECT_EQ(std::vector<std::string>({"..\r\n"}), news.ReadList());
-    ASSERT_EQ("221 5 <5@x> head", news.Ask("HEAD 5"));                       // LF-only file, CR LF on the wire
+    ASSERT_EQ("221 5 <5@x> head", news.Ask("HEAD 5"));             // LF-only file, CR LF on the wire
     EXPECT_EQ(std::vector<std::string>({"Subject: five\r\n", "Message-ID: <5@x>\r\n"}), news.ReadList());
-    EXPECT_EQ("501 command line too long", news.Ask(std::string(3000, 'X').c_str()));
+    EXPECT_EQ("501 command line too long", news.Ask(std::string(3000, 'X')));
     EXPECT_EQ("411 no such group", news.Ask("GROUP ..\\fj.test"));
-    EXPECT_EQ("211 2 5 6 fj.test", news.Ask("GROUP fj.test"));               // still serving
+    EXPECT_EQ("211 2 5 6 fj.test", news.Ask("GROUP fj.test"));     // still serving
 }
 
 }  // namespace

@@ -91,7 +91,7 @@ TEST(Inn, PatrolAndGroupListInBothSettingsStoreWhatWasPosted)
     DWORD before[3];
     {
         ReaderSession inn;
-        ASSERT_EQ('2', inn.Open(port)[0]) << "INN named in PELORA_INN_PORT does not answer on 127.0.0.1:" << port;
+        ASSERT_EQ('2', inn.Open(port)[0]) << "INN does not answer on 127.0.0.1:" << port;
         inn.Ask("MODE READER");
         for (int g = 0; g < 3; ++g) {
             before[g] = Last(port, kGroups[g]);

@@ -7,9 +7,9 @@
 namespace {
 
 // g.done, then g.fail: articles 11 to 40 arrive whole but 35, which goes
-// wrong as the row says (the replies to HEAD 35 and BODY 35; one that does
-// not end with its terminating line closes the connection), when pipelined
-// with later articles already asked for.
+// wrong as the row says (a reply that does not end with its terminating line
+// closes the connection). 35 opens the last window: pipelined, 36 to 40 go
+// out with it, so the server has read every command when it closes.
 void ScriptGroups(ScriptedNntpServer& server)
 {
     server.On("GROUP g.done", "211 1 1 1 g.done\r\n");
