@@ -13,18 +13,6 @@ namespace {
 
 const wchar_t* const kGroups[] = {L"fj.a", L"fj.b"};
 
-void Serve(ScriptedNntpServer& server)
-{
-    server.On("GROUP fj.a", "211 3 1 3 fj.a\r\n");
-    server.On("GROUP fj.b", "211 2 7 8 fj.b\r\n");
-    for (unsigned n : {1u, 2u, 3u, 7u, 8u}) {
-        std::string body;
-        for (unsigned line = 0; line < n % 3 + 1; ++line)
-            body += "body " + std::to_string(n) + "." + std::to_string(line) + "\r\n";
-        server.AddArticle(n, "From: a@b\r\nSubject: s" + std::to_string(n) + "\r\n", body);
-    }
-}
-
 std::unique_ptr<PatrolHarness> NewStore()
 {
     std::unique_ptr<PatrolHarness> harness(new PatrolHarness);
@@ -49,7 +37,10 @@ TEST(CrashSafety, PatrolOfTwoGroupsHoldsAtEveryKillPoint)
 {
     ScriptedNntpServer server;
     ASSERT_TRUE(server.Start(120000));
-    Serve(server);
+    server.On("GROUP fj.a", "211 3 1 3 fj.a\r\n");
+    server.On("GROUP fj.b", "211 2 7 8 fj.b\r\n");
+    for (unsigned n : {1u, 2u, 3u, 7u, 8u})
+        AddSimple(server, n);
     std::unique_ptr<PatrolHarness> reference = NewStore();
     ASSERT_EQ((DWORD)StatusOk, reference->RunDirect(server.Port()).status);
 

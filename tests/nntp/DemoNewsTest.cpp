@@ -8,19 +8,12 @@
 #include <string>
 #include <vector>
 #include "nntp/GroupListJob.h"
-#include "nntp/NntpConnection.h"
+#include "ReaderSession.h"
+#include "support/RealProgram.h"
 #include "support/ScriptedNntpServer.h"
 #include "support/StoreFiles.h"
 
 namespace {
-
-std::wstring SiblingTool()
-{
-    wchar_t path[MAX_PATH];
-    std::wstring self(path, GetModuleFileNameW(NULL, path, MAX_PATH));
-    std::wstring folder = self.substr(0, self.find_last_of(L"\\/"));       // build/tests
-    return folder.substr(0, folder.find_last_of(L"\\/")) + L"\\tools\\demonews.exe";
-}
 
 // The sample spool of the source tree, through the host's Z: drive.
 std::wstring SampleSpool()
@@ -38,18 +31,10 @@ protected:
     {
         WSADATA data;
         WSAStartup(MAKEWORD(2, 2), &data);
-        tool = SiblingTool();
+        tool = ProgramPath();
+        tool = tool.substr(0, tool.rfind(L'\\')) + L"\\tools\\demonews.exe";
         if (GetFileAttributesW(tool.c_str()) == INVALID_FILE_ATTRIBUTES)
             GTEST_SKIP() << "demonews.exe not built";
-    }
-    void TearDown() override
-    {
-        if (server.hProcess) {
-            TerminateProcess(server.hProcess, 0);
-            WaitForSingleObject(server.hProcess, 5000);
-            CloseHandle(server.hProcess);
-            CloseHandle(server.hThread);
-        }
     }
     void StartServer(const std::wstring& spool, const std::wstring& login = L"")
     {
@@ -58,58 +43,38 @@ protected:
         STARTUPINFOW startup = {};
         startup.cb = sizeof startup;
         ASSERT_TRUE(CreateProcessW(NULL, &line[0], NULL, NULL, FALSE, CREATE_NO_WINDOW, NULL, NULL, &startup,
-                                   &server));
-        for (int attempt = 0; attempt < 200 && !connection.Connect("127.0.0.1", port); ++attempt) {
-            connection.Close();
-            Sleep(25);
-        }
-        ASSERT_EQ("200", Read().substr(0, 3));
-    }
-    std::string Read(BOOL strip = TRUE)
-    {
-        char line[1024];
-        return connection.ReadLine(line, sizeof line, strip) ? line : "<failed " + std::to_string(GetLastError()) + ">";
-    }
-    std::string Ask(const char* command)
-    {
-        return connection.SendLine(command) ? Read() : "<send failed>";
-    }
-    std::vector<std::string> ReadList()
-    {
-        std::vector<std::string> lines;
-        for (std::string line = Read(FALSE); line != ".\r\n" && line[0] != '<'; line = Read(FALSE))
-            lines.push_back(line);
-        return lines;
+                                   &server.info));
+        ASSERT_EQ("200", news.Open(port, 200).substr(0, 3));
     }
     std::wstring tool;
     TempDataFolder scratch;
-    PROCESS_INFORMATION server = {};
+    StartedCopy server;
     unsigned short port = 0;
-    NntpConnection connection;
+    ReaderSession news;
 };
 
 TEST_F(DemoNewsTest, SampleSpoolListsThreeGroupsAndStuffsDotsInBodies)
 {
     StartServer(SampleSpool());
-    EXPECT_EQ("500 command not recognized", Ask("ARTICLE 1"));
-    EXPECT_EQ("211 12 3001 3013 japan.comp.handheld", Ask("group japan.comp.handheld"));
-    EXPECT_EQ("423", Ask("HEAD 3006").substr(0, 3));   // a hole in the numbering
-    ASSERT_EQ("222", Ask("body 3007").substr(0, 3));
-    std::vector<std::string> body = ReadList();
+    EXPECT_EQ("500 command not recognized", news.Ask("ARTICLE 1"));
+    EXPECT_EQ("211 12 3001 3013 japan.comp.handheld", news.Ask("group japan.comp.handheld"));
+    EXPECT_EQ("423", news.Ask("HEAD 3006").substr(0, 3));   // a hole in the numbering
+    ASSERT_EQ("222", news.Ask("body 3007").substr(0, 3));
+    std::vector<std::string> body = news.ReadList();
     ASSERT_EQ(7u, body.size());
     EXPECT_EQ("..", body[5].substr(0, 2));                 // a line that began with "."
     EXPECT_EQ("...", body[6].substr(0, 3));                // and one that began with ".."
-    ASSERT_EQ("221", Ask("HEAD 3007").substr(0, 3));
-    std::vector<std::string> head = ReadList();
+    ASSERT_EQ("221", news.Ask("HEAD 3007").substr(0, 3));
+    std::vector<std::string> head = news.ReadList();
     EXPECT_TRUE(std::any_of(head.begin(), head.end(), [](const std::string& l) { return l[0] == ' '; }))
         << "the long Subject is folded";
-    EXPECT_EQ("205 closing connection", Ask("QUIT"));
+    EXPECT_EQ("205 closing connection", news.Ask("QUIT"));
 }
 
 TEST_F(DemoNewsTest, GroupListFetchThroughItsLoginStoresTheSampleGroups)
 {
     StartServer(SampleSpool(), L"-u demo -w pelora");
-    EXPECT_EQ("480 authentication required", Ask("LIST"));
+    EXPECT_EQ("480 authentication required", news.Ask("LIST"));
     std::wstring active = scratch.File(L"active.dat"), category = scratch.File(L"category.dat");
     GroupListJob* job = CreateGroupListJob(active.c_str(), category.c_str(), L"127.0.0.1", port, "demo", "nope",
                                            NULL, 103, NULL);
@@ -132,16 +97,16 @@ TEST_F(DemoNewsTest, ArticlesCopiedInShowUpAtTheNextGroupAndLongLinesAreRefused)
     CreateDirectoryW(folder.c_str(), NULL);
     WriteBytes(folder + L"5", "Subject: five\nMessage-ID: <5@x>\n\nbody\n");
     StartServer(scratch.Path().substr(0, scratch.Path().size() - 1));
-    EXPECT_EQ("211 1 5 5 fj.test", Ask("GROUP fj.test"));
+    EXPECT_EQ("211 1 5 5 fj.test", news.Ask("GROUP fj.test"));
     WriteBytes(folder + L"6", "Subject: six\r\n\r\n.\r\n");
-    EXPECT_EQ("211 2 5 6 fj.test", Ask("GROUP fj.test"));
-    ASSERT_EQ("222 6 <0> body", Ask("BODY 6"));
-    EXPECT_EQ(std::vector<std::string>({"..\r\n"}), ReadList());
-    ASSERT_EQ("221 5 <5@x> head", Ask("HEAD 5"));                       // LF-only file, CR LF on the wire
-    EXPECT_EQ(std::vector<std::string>({"Subject: five\r\n", "Message-ID: <5@x>\r\n"}), ReadList());
-    EXPECT_EQ("501 command line too long", Ask(std::string(3000, 'X').c_str()));
-    EXPECT_EQ("411 no such group", Ask("GROUP ..\\fj.test"));
-    EXPECT_EQ("211 2 5 6 fj.test", Ask("GROUP fj.test"));               // still serving
+    EXPECT_EQ("211 2 5 6 fj.test", news.Ask("GROUP fj.test"));
+    ASSERT_EQ("222 6 <0> body", news.Ask("BODY 6"));
+    EXPECT_EQ(std::vector<std::string>({"..\r\n"}), news.ReadList());
+    ASSERT_EQ("221 5 <5@x> head", news.Ask("HEAD 5"));             // LF-only file, CR LF on the wire
+    EXPECT_EQ(std::vector<std::string>({"Subject: five\r\n", "Message-ID: <5@x>\r\n"}), news.ReadList());
+    EXPECT_EQ("501 command line too long", news.Ask(std::string(3000, 'X')));
+    EXPECT_EQ("411 no such group", news.Ask("GROUP ..\\fj.test"));
+    EXPECT_EQ("211 2 5 6 fj.test", news.Ask("GROUP fj.test"));     // still serving
 }
 
 }  // namespace

@@ -4,110 +4,72 @@
 
 namespace {
 
-TEST_F(GroupListTest, ListActiveWritesNamesAndFirstSeenCategoriesWithoutQuit)
-{
-    server.On("LIST active", std::string("215 list follows\r\n") + kList + ".\r\n");
-    EXPECT_EQ(L"", Fetch());
-    EXPECT_EQ(Lines({"LIST active"}), server.Commands());
-    EXPECT_EQ(kActive, ReadBytes(active));
-    EXPECT_EQ(kCategory, ReadBytes(category));
-}
-
-TEST_F(GroupListTest, RefusedListActiveFallsBackToListWithTheSameFiles)
+// Each fetch replaces both files whole or leaves them as they were.
+TEST_F(GroupListTest, RefusedListActiveFallsBackToListThenRefusedListKeepsTheFilesAndAnEmptyListEmptiesThem)
 {
     server.On("LIST active", "500 what?\r\n");
     server.On("LIST", std::string("215 list follows\r\n") + kList + ".\r\n");
+    server.On("LIST", "503 not now\r\n");
+    server.On("LIST", "215 list follows\r\n.\r\n");
     EXPECT_EQ(L"", Fetch());
     EXPECT_EQ(Lines({"LIST active", "LIST"}), server.Commands());
     EXPECT_EQ(kActive, ReadBytes(active));
     EXPECT_EQ(kCategory, ReadBytes(category));
-}
 
-TEST_F(GroupListTest, NeitherListAcceptedQuotesTheReplyAndKeepsTheOldFiles)
-{
-    server.On("LIST active", "500 what?\r\n");
-    server.On("LIST", "503 not now\r\n");
     EXPECT_EQ(L"サーバが予期せぬ応答をしました。:503 not now\r\n", Fetch());
-    ExpectOldFilesKept();
-}
+    EXPECT_EQ(kActive, ReadBytes(active));
+    EXPECT_EQ(kCategory, ReadBytes(category));
 
-TEST_F(GroupListTest, EmptyListLeavesBothFilesEmptyAndNoMessage)
-{
-    server.On("LIST active", "215 list follows\r\n.\r\n");
     EXPECT_EQ(L"", Fetch());
     EXPECT_EQ("", ReadBytes(active));
     EXPECT_EQ("", ReadBytes(category));
 }
 
-TEST_F(GroupListTest, AuthenticatesOnlyWithUserAndPassword)
+TEST_F(GroupListTest, LogsInOnlyWithUserAndPasswordAndARefusedLoginKeepsTheFiles)
 {
     server.On("authinfo user alice", "381 more\r\n");
     server.On("authinfo pass secret", "281 ok\r\n");
+    server.On("authinfo pass wrong", "481 no way\r\n");
+    server.On("authinfo user mallory", "482 who?\r\n");
     server.On("LIST active", "215 list follows\r\nfj.a 1 1 y\r\n.\r\n");
     EXPECT_EQ(L"", Fetch("alice", "secret"));
-    EXPECT_EQ(Lines({"authinfo user alice", "authinfo pass secret", "LIST active"}), server.Commands());
-
-    ScriptedNntpServer second;
-    ASSERT_TRUE(second.Start());
-    second.On("LIST active", "215 list follows\r\n.\r\n");
-    EXPECT_EQ(L"", Fetch("alice", NULL, second.Port()));
-    EXPECT_EQ(Lines({"LIST active"}), second.Commands());
-}
-
-TEST_F(GroupListTest, RefusedLoginShowsTheServersLineAndKeepsTheOldFiles)
-{
-    server.On("authinfo user alice", "381 more\r\n");
-    server.On("authinfo pass wrong", "481 no way\r\n");
+    EXPECT_EQ(L"", Fetch("alice", NULL));
     EXPECT_EQ(L"481 no way\r\n", Fetch("alice", "wrong"));
-    ExpectOldFilesKept();
-
-    ScriptedNntpServer second;
-    ASSERT_TRUE(second.Start());
-    second.On("authinfo user mallory", "482 who?\r\n");
-    EXPECT_EQ(L"482 who?\r\n", Fetch("mallory", "x", second.Port()));
-    EXPECT_EQ(Lines({"authinfo user mallory"}), second.Commands());
-    ExpectOldFilesKept();
+    EXPECT_EQ(L"482 who?\r\n", Fetch("mallory", "x"));
+    EXPECT_EQ(Lines({"authinfo user alice", "authinfo pass secret", "LIST active", "LIST active",
+                     "authinfo user alice", "authinfo pass wrong", "authinfo user mallory"}),
+              server.Commands());
+    EXPECT_EQ("fj.a\r\n", ReadBytes(active));
+    EXPECT_EQ("fj\r\n", ReadBytes(category));
 }
 
 TEST_F(GroupListTest, ConnectionFailuresKeepTheOldFiles)
 {
     server.SetGreeting("502 go away\r\n");
     EXPECT_EQ(L"Connection refused : 502 go away\r\n", Fetch());
-    ExpectOldFilesKept();
-
-    ScriptedNntpServer silent;
-    ASSERT_TRUE(silent.Start());
-    silent.SetGreeting("", true);
-    EXPECT_EQ(L"Recv fail: Can't connect to server", Fetch(NULL, NULL, silent.Port()));
-
-    DWORD port = silent.Port();
-    silent.Stop();
+    server.SetGreeting("", true);
+    EXPECT_EQ(L"Recv fail: Can't connect to server", Fetch());
+    DWORD port = server.Port();
+    server.Stop();
     EXPECT_EQ(L"Can't connect to server", Fetch(NULL, NULL, port));
     ExpectOldFilesKept();
 }
 
-TEST_F(GroupListTest, LongNamesAreKeptWholeAndOverlongLinesStopTheFetch)
+TEST_F(GroupListTest, OverlongLinesAndAListBrokenOffStopTheFetchButLongNamesAreKeptWhole)
 {
     std::string longName = "fj." + std::string(1010, 'x');       // 1013 bytes, line 1020 with CR LF
     std::string overlong = "japan." + std::string(1100, 'y');
     server.On("LIST active", "215 list follows\r\n" + longName + " 1 1 y\r\n" + "fj.b\r\n" + overlong +
                                  " 1 1 y\r\nfj.c 1 1 y\r\n.\r\n");
-    EXPECT_EQ(L"正常に受信できませんでした(234)", Fetch());
-    ExpectOldFilesKept();
-    ScriptedNntpServer again;
-    ASSERT_TRUE(again.Start());
-    again.On("LIST active", "215 list follows\r\n" + longName + " 1 1 y\r\nfj.b\r\n.\r\n");
-    EXPECT_EQ(L"", Fetch(NULL, NULL, again.Port()));
-    EXPECT_EQ(longName + "\r\nfj.b\r\n", ReadBytes(active));
-    EXPECT_EQ("fj\r\n", ReadBytes(category));
-}
-
-TEST_F(GroupListTest, ListBrokenOffKeepsTheOldListsAndSaysWhy)
-{
     server.On("LIST active", "215 list follows\r\nfj.a 1 1 y\r\njapan.b 1 1 y\r\n", true);
+    server.On("LIST active", "215 list follows\r\n" + longName + " 1 1 y\r\nfj.b\r\n.\r\n");
+    EXPECT_EQ(L"正常に受信できませんでした(234)", Fetch());
     EXPECT_EQ(L"正常に受信できませんでした(38)", Fetch());
     ExpectOldFilesKept();
     EXPECT_FALSE(FileExists(active + L"~") || FileExists(category + L"~"));
+    EXPECT_EQ(L"", Fetch());
+    EXPECT_EQ(longName + "\r\nfj.b\r\n", ReadBytes(active));
+    EXPECT_EQ("fj\r\n", ReadBytes(category));
 }
 
 TEST_F(GroupListTest, UnwritableFilesAreReported)
@@ -116,16 +78,10 @@ TEST_F(GroupListTest, UnwritableFilesAreReported)
     // A folder where the new list must grow.
     ASSERT_TRUE(CreateDirectoryW((category + L"~").c_str(), NULL));
     EXPECT_EQ(L"Can't open category file(5)", Fetch());
-    RemoveDirectoryW((category + L"~").c_str());
     ExpectOldFilesKept();
     EXPECT_FALSE(FileExists(active + L"~"));
-    std::wstring missing = folder.File(L"no-such-folder\\active.dat");
-    GroupListJob* job = CreateGroupListJob(missing.c_str(), category.c_str(), L"127.0.0.1", server.Port(), NULL,
-                                           NULL, NULL, 103, NULL);
-    ASSERT_NE(nullptr, job);
-    EXPECT_FALSE(RunGroupListJob(job));
-    EXPECT_EQ(L"Can't open active file(3)", std::wstring(job->errorText));
-    DestroyGroupListJob(job);
+    active = folder.File(L"no-such-folder\\active.dat");
+    EXPECT_EQ(L"Can't open active file(3)", Fetch());
 }
 
 }  // namespace

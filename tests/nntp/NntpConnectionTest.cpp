@@ -13,51 +13,42 @@ protected:
     void Connect()
     {
         ASSERT_TRUE(connection.Connect("127.0.0.1", server.Port()));
-        char line[1024];
-        ASSERT_TRUE(connection.ReadLine(line, sizeof line, TRUE));
-        ASSERT_STREQ("200 ready", line);
+        ASSERT_EQ("200 ready", Read(TRUE));
     }
-    // Sends `command` and expects the server to have replied `reply`.
-    std::string Ask(const char* command, DWORD capacity = 1024, BOOL strip = FALSE)
+    // The next line, or the failure and its code.
+    std::string Read(BOOL strip = FALSE)
     {
-        char line[4096];
-        if (!connection.SendLine(command))
-            return "<send failed>";
-        if (!connection.ReadLine(line, capacity, strip))
+        char line[1024];
+        if (!connection.ReadLine(line, sizeof line, strip))
             return "<read failed " + std::to_string(GetLastError()) + ">";
         return line;
+    }
+    // Sends `command`; the first line of the reply.
+    std::string Ask(const char* command, BOOL strip = FALSE)
+    {
+        return connection.SendLine(command) ? Read(strip) : "<send failed>";
     }
 
     ScriptedNntpServer server;
     NntpConnection connection;
 };
 
-TEST_F(ConnectionTest, ConnectsByAddressAndByNameUsingTheLow16BitsOfThePort)
+TEST_F(ConnectionTest, ConnectsByAddressAndNameWithThePortsLow16BitsAndFailsWithTheSocketsCode)
 {
     ASSERT_TRUE(connection.Connect("127.0.0.1", 0x10000u + server.Port()));
     connection.Close();
-    NntpConnection byName;
-    ASSERT_TRUE(byName.Connect("localhost", server.Port()));
-    char line[64];
-    ASSERT_TRUE(byName.ReadLine(line, sizeof line, TRUE));
-    EXPECT_STREQ("200 ready", line);
+    ASSERT_TRUE(connection.Connect("localhost", server.Port()));
+    EXPECT_EQ("200 ready", Read(TRUE));
     EXPECT_EQ(2, server.Connections());
-}
+    connection.Close();
 
-TEST(ConnectionFailure, RefusedAndUnknownHostFailWithTheSocketsCode)
-{
-    ScriptedNntpServer unused;   // only for WSAStartup
-    unsigned short port = ScriptedNntpServer::UnusedPort();
-
-    NntpConnection connection;
     SetLastError(0);
-    EXPECT_FALSE(connection.Connect("127.0.0.1", port));
+    EXPECT_FALSE(connection.Connect("127.0.0.1", ScriptedNntpServer::UnusedPort()));
     EXPECT_NE(0u, GetLastError());
     EXPECT_TRUE(connection.HasSocket());
     connection.Close();
     connection.Close();
     EXPECT_FALSE(connection.HasSocket());
-
     NntpConnection unknown;
     EXPECT_FALSE(unknown.Connect("no-such-host.invalid", 119));
 }
@@ -66,11 +57,10 @@ TEST_F(ConnectionTest, CommandLengthLimitAndLineBreaksInCommands)
 {
     Connect();
     std::string longest(4094, 'a');
-    std::string tooLong(4095, 'b');
     server.On(longest, "211 longest\r\n");
     EXPECT_EQ("211 longest\r\n", Ask(longest.c_str()));
 
-    EXPECT_FALSE(connection.SendLine(tooLong.c_str()));
+    EXPECT_FALSE(connection.SendLine(std::string(4095, 'b').c_str()));
     EXPECT_EQ((DWORD)ERROR_MORE_DATA, GetLastError());
     EXPECT_FALSE(connection.SendLine("GROUP a\r\nQUIT"));
     EXPECT_EQ((DWORD)ERROR_INVALID_PARAMETER, GetLastError());
@@ -79,8 +69,7 @@ TEST_F(ConnectionTest, CommandLengthLimitAndLineBreaksInCommands)
     server.On("DATE", "111 20261206\r\n");
     EXPECT_EQ("111 20261206\r\n", Ask("DATE"));
     // Nothing of the refused commands reached the server.
-    std::vector<std::string> expected = {longest, "DATE"};
-    EXPECT_EQ(expected, server.Commands());
+    EXPECT_EQ(std::vector<std::string>({longest, "DATE"}), server.Commands());
 
     char line[kCommandLineSize];
     EXPECT_FALSE(JoinCommand(line, "GROUP ", std::string(4089, 'g').c_str()));
@@ -88,7 +77,7 @@ TEST_F(ConnectionTest, CommandLengthLimitAndLineBreaksInCommands)
     EXPECT_TRUE(JoinCommand(line, "GROUP ", std::string(4088, 'g').c_str()));
 }
 
-TEST_F(ConnectionTest, SegmentsAndLineEndRules)
+TEST_F(ConnectionTest, SegmentsLineEndsNulBytesAndTheServerClosing)
 {
     Connect();
     ScriptedReply split;
@@ -101,22 +90,30 @@ TEST_F(ConnectionTest, SegmentsAndLineEndRules)
     server.On("HIGH", std::string("x\xE0\xFFy\r\n"));
 
     EXPECT_EQ("221 ab\r\n", Ask("SPLIT"));
-    char line[1024];
-    ASSERT_TRUE(connection.ReadLine(line, sizeof line, FALSE));
-    EXPECT_STREQ("second\r\n", line);
+    EXPECT_EQ("second\r\n", Read());
 
     EXPECT_EQ("one\r\n", Ask("MANY"));
-    ASSERT_TRUE(connection.ReadLine(line, sizeof line, FALSE));
-    EXPECT_STREQ("two\r\n", line);
-    ASSERT_TRUE(connection.ReadLine(line, sizeof line, TRUE));
-    EXPECT_STREQ("three", line);
+    EXPECT_EQ("two\r\n", Read());
+    EXPECT_EQ("three", Read(TRUE));
 
     EXPECT_EQ("abc\ndef\r\n", Ask("BARELF"));
     // The line ends at the first LF after a CR; strip drops the byte before it.
-    EXPECT_EQ("ab\rc", Ask("CRINSIDE", 1024, TRUE));
-    ASSERT_TRUE(connection.ReadLine(line, sizeof line, TRUE));
-    EXPECT_STREQ("next", line);
+    EXPECT_EQ("ab\rc", Ask("CRINSIDE", TRUE));
+    EXPECT_EQ("next", Read(TRUE));
     EXPECT_EQ(std::string("x\xE0\xFFy\r\n"), Ask("HIGH"));
+
+    server.On("NUL", std::string("21\0 x\r\n", 7));
+    EXPECT_EQ("<read failed 13>", Ask("NUL"));
+    EXPECT_EQ(" x\r\n", Read());
+
+    server.On("BYE", "205 bye\r\n", true);
+    EXPECT_EQ("205 bye\r\n", Ask("BYE"));
+    char line[64];
+    for (int i = 0; i < 3; ++i) {
+        SetLastError(0);
+        EXPECT_FALSE(connection.ReadLine(line, sizeof line, FALSE));
+        EXPECT_EQ((DWORD)ERROR_HANDLE_EOF, GetLastError());
+    }
 }
 
 TEST_F(ConnectionTest, LineLengthLimitsLeaveTheRestInTheStream)
@@ -130,12 +127,10 @@ TEST_F(ConnectionTest, LineLengthLimitsLeaveTheRestInTheStream)
 
     EXPECT_EQ(fits + "\r\n", Ask("FITS"));
     EXPECT_EQ("<read failed 234>", Ask("OVER"));
-    char line[1024];
     // The CR went into the full buffer; the LF left behind is data of the
     // next line, since no CR precedes it there.
-    ASSERT_TRUE(connection.ReadLine(line, sizeof line, FALSE));
-    EXPECT_STREQ("\nafter\r\n", line);
-    EXPECT_EQ(over, Ask("STRIPFITS", 1024, TRUE));
+    EXPECT_EQ("\nafter\r\n", Read());
+    EXPECT_EQ(over, Ask("STRIPFITS", TRUE));
 
     // A 2,000-byte line never writes past the buffer.
     char guarded[1040];
@@ -147,25 +142,6 @@ TEST_F(ConnectionTest, LineLengthLimitsLeaveTheRestInTheStream)
     EXPECT_EQ(0, guarded[1023]);
     for (size_t i = 1024; i < sizeof guarded; ++i)
         ASSERT_EQ(0x5A, guarded[i]);
-}
-
-TEST_F(ConnectionTest, NulByteAndClosedConnectionAreFailures)
-{
-    Connect();
-    server.On("NUL", std::string("21\0 x\r\n", 7));
-    EXPECT_EQ("<read failed 13>", Ask("NUL"));
-    char rest[64];
-    ASSERT_TRUE(connection.ReadLine(rest, sizeof rest, FALSE));
-    EXPECT_STREQ(" x\r\n", rest);
-
-    server.On("BYE", "205 bye\r\n", true);
-    EXPECT_EQ("205 bye\r\n", Ask("BYE"));
-    char line[64];
-    for (int i = 0; i < 3; ++i) {
-        SetLastError(0);
-        EXPECT_FALSE(connection.ReadLine(line, sizeof line, FALSE));
-        EXPECT_EQ((DWORD)ERROR_HANDLE_EOF, GetLastError());
-    }
 }
 
 }  // namespace

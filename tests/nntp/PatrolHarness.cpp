@@ -2,18 +2,7 @@
 #include <commctrl.h>
 #include <gtest/gtest.h>
 #include "nntp/Patrol.h"
-#include "store/GroupRecord.h"
 #include "support/TestWindow.h"
-
-std::vector<std::string> ArticleCommands(unsigned first, unsigned last)
-{
-    std::vector<std::string> commands;
-    for (unsigned n = first; n <= last; ++n) {
-        commands.push_back("HEAD " + std::to_string(n));
-        commands.push_back("BODY " + std::to_string(n));
-    }
-    return commands;
-}
 
 std::string Simple(unsigned n)
 {
@@ -31,31 +20,10 @@ std::string SimpleBlock(unsigned n)
            "\r\n.dot\r\n================\r\n";
 }
 
-void ScriptRanges(ScriptedNntpServer& server)
-{
-    server.On("GROUP g.limit", "211 5 3001 3005 g.limit\r\n");
-    server.On("GROUP g.renumbered", "211 100 2901 3000 g.renumbered\r\n");
-    server.On("GROUP g.catchup", "211 3 10 12 g.catchup\r\n");
-    server.On("GROUP g.gaps", "211 4 20 23 g.gaps\r\n");
-    server.On("GROUP g.missing", "411 no such group\r\n");
-    for (unsigned n : {3001u, 3002u, 3003u, 3004u, 3005u, 20u, 23u})
-        AddSimple(server, n);
-    server.On("HEAD 21", "423 no such article\r\n");
-    server.On("HEAD 22", "221 22 <22@test>\r\n" + Simple(22) + ".\r\n");
-    server.On("BODY 22", "423 gone meanwhile\r\n");
-}
-
 void PatrolHarness::AddGroup(const std::wstring& name, DWORD lastArticle, DWORD serverLast)
 {
-    GroupRecord group;
-    group.Reset();
-    ASSERT_TRUE(group.SetNames(DataPath().c_str(), name.c_str()));
-    group.Clear();
-    group.SetLastArticle(lastArticle);
-    group.SetServerLast(serverLast);
-    ASSERT_TRUE(group.SetStateText(L"old"));
-    ASSERT_TRUE(group.WriteHeader());
-    group.Release();
+    ASSERT_TRUE(WriteBytes(folder_.File(name + L".idx"),
+                           IndexHeaderBytes(lastArticle, serverLast, 0, 0, 0, "old", 0, 0, 0)));
     rows_.push_back(name);
 }
 
@@ -63,11 +31,6 @@ HWND PatrolHarness::MakeList(HWND owner)
 {
     HWND list = CreateWindowW(WC_LISTVIEWW, L"Group", WS_CHILD | LVS_REPORT, 0, 0, 200, 100,
                               owner, (HMENU)101, GetModuleHandleW(NULL), NULL);
-    LVCOLUMNW column = {};
-    column.mask = LVCF_TEXT | LVCF_WIDTH;
-    column.cx = 100;
-    column.pszText = (wchar_t*)L"name";
-    SendMessageW(list, LVM_INSERTCOLUMNW, 0, (LPARAM)&column);
     for (size_t i = 0; i < rows_.size(); ++i) {
         LVITEMW item = {};
         item.mask = LVIF_TEXT;
@@ -101,15 +64,4 @@ DownloadResult PatrolHarness::RunDirect(unsigned short port, DWORD limit, const 
     RunPatrol(&job);
     DestroyWindow(owner);
     return result;
-}
-
-GroupHeader PatrolHarness::Header(const std::wstring& group) const
-{
-    std::string bytes = Group(group, L".idx");
-    EXPECT_GE(bytes.size(), 100u);
-    EXPECT_EQ(5u, WordAt(bytes, 0));
-    GroupHeader header = {WordAt(bytes, 4), WordAt(bytes, 8), WordAt(bytes, 16), WordAt(bytes, 88), ""};
-    if (bytes.size() >= 88)
-        header.stateText = std::string(bytes.c_str() + 24, strnlen(bytes.c_str() + 24, 64));
-    return header;
 }

@@ -11,14 +11,6 @@
 #include "support/ScriptedNntpServer.h"
 #include "support/StoreFiles.h"
 
-struct GroupHeader {
-    DWORD lastArticle;
-    DWORD serverLast;
-    DWORD recordCount;
-    DWORD unreadCount;
-    std::string stateText;   // bytes as stored, zero padding removed
-};
-
 class PatrolHarness {
 public:
     // A group with an index header; no log yet.
@@ -37,7 +29,6 @@ public:
     // A whole file of the data folder, "" when missing.
     std::string File(const std::wstring& name) const { return ReadBytes(folder_.File(name), ""); }
     std::string Group(const std::wstring& group, const wchar_t* extension) const { return File(group + extension); }
-    GroupHeader Header(const std::wstring& group) const;
 
 protected:
     // The list view of the rows in a hidden owner window.
@@ -54,9 +45,3 @@ std::string Simple(unsigned n);
 // patrol stores for it.
 void AddSimple(ScriptedNntpServer& server, unsigned n);
 std::string SimpleBlock(unsigned n);
-// Groups for the range rules: g.limit (3001-3005), g.renumbered (2901-3000),
-// g.catchup (10-12), g.gaps (20-23: HEAD 21 refused, BODY 22 refused),
-// g.missing (refused).
-void ScriptRanges(ScriptedNntpServer& server);
-// "HEAD n"/"BODY n" ... as the client must send them for numbers first..last.
-std::vector<std::string> ArticleCommands(unsigned first, unsigned last);

@@ -7,21 +7,15 @@ namespace {
 
 typedef std::vector<std::string> Lines;
 
-Lines Concat(std::initializer_list<Lines> parts)
-{
-    Lines all;
-    for (const Lines& part : parts)
-        all.insert(all.end(), part.begin(), part.end());
-    return all;
-}
-
+// 3003: whatever the server sends, every stored line ends in exactly one
+// CR LF and no header line can break into several: the index rebuild relies
+// on it.
 TEST(Patrol, StoresKeptFieldsDecodedAndBodiesUnstuffedWithTheirIndexRecord)
 {
     ScriptedNntpServer server;
     ASSERT_TRUE(server.Start(10000));
-    server.On("GROUP fj.test", "211 2 3001 3002 fj.test\r\n");
+    server.On("GROUP fj.test", "211 3 3001 3003 fj.test\r\n");
     server.AddArticle(3001,
-        "Path: x!y\r\n"
         "From: Taro <taro@example.jp>\r\n"
         "Subject: =?ISO-2022-JP?B?GyRCJEYkOSRIGyhC?= and\r\n"
         " =?iso-2022-jp?B?GyRCJEYkOSRIGyhC?=\r\n"
@@ -31,20 +25,29 @@ TEST(Patrol, StoresKeptFieldsDecodedAndBodiesUnstuffedWithTheirIndexRecord)
         "Newsgroups: fj.test\r\n"
         "Date: Sat, 5 Dec 2026 15:08:39 +0900\r\n"
         "Message-ID: <1@example.jp>\r\n"
-        "References: <0@example.jp>\r\n"
-        "Lines: 3\r\n",
+        "References: <0@example.jp>\r\n",
         "\x1b$B$3$s$K$A$O\x1b(B\r\n"
         "..dotted\r\n");
     // 3002: an encoded-word with a mixed-case charset stays as it came.
     server.AddArticle(3002, "Subject: =?Iso-2022-Jp?B?GyRCJEYkOSRIGyhC?=\r\nFrom: b@c\r\n",
                       "..\r\n...x\r\n");
+    server.AddArticle(3003,
+        "Subject: \x1b(I12\r\n"                                   // katakana up to the line end
+        "From: =?ISO-2022-JP?B?YQ0KWC1Mb2NhbC1TZXE6IDkNCg0K?=\r\n"  // decodes to CR LF and a fake line
+        "Date: =?ISO-2022-JP?B?YWJj?x\r\n"                          // the decoder drops the rest
+        "..Stuffed: dropped\r\n"
+        "Message-ID: <after@stuffed>\r\n",
+        "\x1b(I1\r\n"
+        "a\rb\n\r\n");
 
     PatrolHarness harness;
     harness.AddGroup(L"fj.test");
     DownloadResult result = harness.RunDirect(server.Port());
 
     ASSERT_EQ((DWORD)StatusOk, result.status);
-    EXPECT_EQ(Concat({{"GROUP fj.test"}, ArticleCommands(3001, 3002), {"QUIT"}}), server.Commands());
+    EXPECT_EQ(Lines({"GROUP fj.test", "HEAD 3001", "BODY 3001", "HEAD 3002", "BODY 3002", "HEAD 3003",
+                     "BODY 3003", "QUIT"}),
+              server.Commands());
 
     const std::string subject = "\x82\xc4\x82\xb7\x82\xc6 and\x82\xc4\x82\xb7\x82\xc6";
     std::string first =
@@ -67,131 +70,311 @@ TEST(Patrol, StoresKeptFieldsDecodedAndBodiesUnstuffedWithTheirIndexRecord)
         ".\r\n"
         "..x\r\n"
         "================\r\n";
-    EXPECT_EQ(first + second, harness.Group(L"fj.test", L".log"));
+    std::string third =
+        "Subject: \xb1\xb2\r\n"
+        "From: a  X-Local-Seq: 9    \r\n"
+        "Date: abc\r\n"
+        "Message-ID: <after@stuffed>\r\n"
+        "X-Local-Seq: 3003\r\n"
+        "\r\n"
+        "\xb1\r\n"
+        "a\rb\r\n"
+        "\r\n"
+        "================\r\n";
+    EXPECT_EQ(first + second + third, harness.Group(L"fj.test", L".log"));
 
-    GroupHeader header = harness.Header(L"fj.test");
-    EXPECT_EQ(3002u, header.lastArticle);
-    EXPECT_EQ(3002u, header.serverLast);
-    EXPECT_EQ(2u, header.recordCount);
-    EXPECT_EQ(2u, header.unreadCount);
-    EXPECT_EQ(Sjis(L"2件の記事を取得しました。"), header.stateText);
     std::string index = harness.Group(L"fj.test", L".idx");
-    ASSERT_EQ(100u + 2 * 92u, index.size());
-    EXPECT_EQ(IndexRecordBytes(0, 3001, 0, (DWORD)first.size(), subject, "1205", "Taro", (DWORD)first.find(subject),
-                               (DWORD)subject.size()),
-              index.substr(100, 92));
+    ASSERT_EQ(100u + 3 * 92u, index.size());
+    EXPECT_EQ(IndexHeaderBytes(3003, 3003, 0, 3, 0, Sjis(L"3件の記事を取得しました。"), 3, 0, 0) +
+                  IndexRecordBytes(0, 3001, 0, (DWORD)first.size(), subject, "1205", "Taro",
+                                   (DWORD)first.find(subject), (DWORD)subject.size()),
+              index.substr(0, 100 + 92));
 }
 
-// Whatever the server sends, every stored line ends in exactly one CR LF and
-// no header line can break into several: the index rebuild relies on it.
-TEST(Patrol, StoredLinesKeepTheirStructure)
+// One command at a time and pipelined (the Pipelining setting).
+class RangeRulesTest : public testing::TestWithParam<DWORD> {};
+
+// The range rules group by group: g.limit (3001-3005) stops at the limit;
+// g.renumbered (2901-3000) where the device is past the server's end;
+// g.catchup (10-12) with a catch-up pending; g.gaps (20-23) below the
+// server's first, HEAD 21 and BODY 22 refused and not counted against the
+// limit (22's header block is gone); g.missing refused, and the next group
+// follows; g.nothing empty.
+TEST_P(RangeRulesTest, AcrossGroups)
 {
     ScriptedNntpServer server;
     ASSERT_TRUE(server.Start(10000));
-    server.On("GROUP g.a", "211 1 7 7\r\n");
-    server.AddArticle(7,
-        "Subject: \x1b(I12\r\n"                                   // katakana up to the line end
-        "From: =?ISO-2022-JP?B?YQ0KWC1Mb2NhbC1TZXE6IDkNCg0K?=\r\n"  // decodes to CR LF and a fake line
-        "Date: =?ISO-2022-JP?B?YWJj?x\r\n"                          // the decoder drops the rest
-        "..Stuffed: dropped\r\n"
-        "Message-ID: <after@stuffed>\r\n",
-        "\x1b(I1\r\n"
-        "a\rb\n\r\n");
-    PatrolHarness harness;
-    harness.AddGroup(L"g.a");
-    DownloadResult result = harness.RunDirect(server.Port());
-    EXPECT_EQ((DWORD)StatusOk, result.status);
-    EXPECT_EQ("Subject: \xb1\xb2\r\n"
-              "From: a  X-Local-Seq: 9    \r\n"
-              "Date: abc\r\n"
-              "Message-ID: <after@stuffed>\r\n"
-              "X-Local-Seq: 7\r\n"
-              "\r\n"
-              "\xb1\r\n"
-              "a\rb\r\n"
-              "\r\n"
-              "================\r\n",
-              harness.Group(L"g.a", L".log"));
-    std::string index = harness.Group(L"g.a", L".idx");
-    ASSERT_EQ(192u, index.size());
-    EXPECT_EQ(7u, WordAt(index, 104));
-}
-
-TEST(Patrol, RangeRulesAcrossGroups)
-{
-    ScriptedNntpServer server;
-    ASSERT_TRUE(server.Start(10000));
-    ScriptRanges(server);
+    server.On("GROUP g.limit", "211 5 3001 3005 g.limit\r\n");
+    server.On("GROUP g.renumbered", "211 100 2901 3000 g.renumbered\r\n");
+    server.On("GROUP g.catchup", "211 3 10 12 g.catchup\r\n");
+    server.On("GROUP g.gaps", "211 4 20 23 g.gaps\r\n");
+    server.On("GROUP g.missing", "411 no such group\r\n");
     server.On("GROUP g.nothing", "211 0 51 50 g.nothing\r\n");
-    PatrolHarness harness;
-    harness.AddGroup(L"g.limit");                       // limit reached
-    harness.AddGroup(L"g.renumbered", 5000, 5000);      // the device is past the server's end
-    harness.AddGroup(L"g.catchup", 0xFFFFFFFF, 7);      // catch-up pending
-    harness.AddGroup(L"g.gaps", 5, 5);                  // below the server's first, refusals
-    harness.AddGroup(L"g.missing", 9, 9);               // refused, and the next one follows
-    harness.AddGroup(L"g.nothing", 50, 50);
-    DownloadResult result = harness.RunDirect(server.Port(), 2);
-    EXPECT_EQ((DWORD)StatusOk, result.status);
-
-    EXPECT_EQ(Concat({{"GROUP g.limit"}, ArticleCommands(3001, 3002),
-                      {"GROUP g.renumbered", "GROUP g.catchup", "GROUP g.gaps",
-                       "HEAD 20", "BODY 20", "HEAD 21", "HEAD 22", "BODY 22", "HEAD 23", "BODY 23",
-                       "GROUP g.missing", "GROUP g.nothing", "QUIT"}}),
-              server.Commands());
-    // 21 and 22 do not count against the limit; 22's header block is gone.
+    for (unsigned n : {3001u, 3002u, 3003u, 3004u, 3005u, 20u, 23u})
+        AddSimple(server, n);
+    server.On("HEAD 21", "423 no such article\r\n");
+    server.On("HEAD 22", "221 22 <22@test>\r\n" + Simple(22) + ".\r\n");
+    server.On("BODY 22", "423 gone meanwhile\r\n");
     const wchar_t* noNews = L"新規記事はありませんでした";
     struct {
         const wchar_t* group;
-        DWORD last, serverLast;
+        DWORD lastBefore, serverLastBefore, last, serverLast, records;
         const wchar_t* state;
-    } expected[] = {
-        {L"g.limit", 3002, 3005, L"制限数の2件の記事を取得しました。サーバには未取得の記事が残っています。"},
-        {L"g.renumbered", 3000, 3000, noNews},
-        {L"g.catchup", 12, 12, noNews},
-        {L"g.gaps", 23, 23, L"2件の記事を取得しました。"},
-        {L"g.missing", 9, 9, L"グループへ移動できませんでした : 411 no such group"},
-        {L"g.nothing", 50, 50, noNews},
+    } groups[] = {
+        {L"g.limit", 0, 0, 3002, 3005, 2, L"制限数の2件の記事を取得しました。サーバには未取得の記事が残っています。"},
+        {L"g.renumbered", 5000, 5000, 3000, 3000, 0, noNews},
+        {L"g.catchup", 0xFFFFFFFF, 7, 12, 12, 0, noNews},
+        {L"g.gaps", 5, 5, 23, 23, 2, L"2件の記事を取得しました。"},
+        {L"g.missing", 9, 9, 9, 9, 0, L"グループへ移動できませんでした : 411 no such group"},
+        {L"g.nothing", 50, 50, 50, 50, 0, noNews},
     };
-    for (const auto& e : expected) {
-        GroupHeader header = harness.Header(e.group);
-        EXPECT_EQ(e.last, header.lastArticle) << e.group;
-        EXPECT_EQ(e.serverLast, header.serverLast) << e.group;
-        EXPECT_EQ(Sjis(e.state).substr(0, 63), header.stateText) << e.group;
+    PatrolHarness harness;
+    for (const auto& g : groups)
+        harness.AddGroup(g.group, g.lastBefore, g.serverLastBefore);
+    harness.SetPipelining(GetParam());
+    DownloadResult result = harness.RunDirect(server.Port(), 2);
+    EXPECT_EQ((DWORD)StatusOk, result.status);
+
+    // Pipelined, BODY 21 left before the refusal of HEAD 21 came back: the
+    // commands really are in flight together.
+    Lines wire = {"GROUP g.limit", "HEAD 3001", "BODY 3001", "HEAD 3002", "BODY 3002", "GROUP g.renumbered",
+                  "GROUP g.catchup", "GROUP g.gaps", "HEAD 20", "BODY 20", "HEAD 21"};
+    if (GetParam())
+        wire.push_back("BODY 21");
+    wire.insert(wire.end(), {"HEAD 22", "BODY 22", "HEAD 23", "BODY 23", "GROUP g.missing", "GROUP g.nothing",
+                             "QUIT"});
+    EXPECT_EQ(wire, server.Commands());
+    for (const auto& g : groups) {
+        std::string state = Sjis(g.state).substr(0, 63);
+        EXPECT_EQ(IndexHeaderBytes(g.last, g.serverLast, 0, g.records, 0, state, g.records, 0, 0),
+                  harness.Group(g.group, L".idx").substr(0, 100)) << g.group;
     }
-    EXPECT_EQ(2u, harness.Header(L"g.gaps").recordCount);
     EXPECT_EQ(SimpleBlock(3001) + SimpleBlock(3002), harness.Group(L"g.limit", L".log"));
     EXPECT_EQ(SimpleBlock(20) + SimpleBlock(23), harness.Group(L"g.gaps", L".log"));
 }
 
-TEST(Patrol, NextPassContinuesAfterTheLimit)
+INSTANTIATE_TEST_SUITE_P(Settings, RangeRulesTest, testing::Values(0u, 1u));
+
+// Today's articles (UTF-8, EUC-JP, big5; quoted-printable and base64)
+// through whole patrols: converted with ConvertMime on, stored as they come
+// with it off.
+const std::string kSeparator = "================\r\n";
+
+// Articles 3002 to 3005 as the server sends them.
+struct Article {
+    std::string header, body;
+};
+
+// A line of 3,006 bytes of UTF-8, quoted-printable in soft-broken lines.
+std::string LongBody()
 {
-    ScriptedNntpServer server;
-    ASSERT_TRUE(server.Start(10000));
-    server.On("GROUP g.a", "211 3 1 3 g.a\r\n");
-    for (unsigned n = 1; n <= 3; ++n)
-        AddSimple(server, n);
-    PatrolHarness harness;
-    harness.AddGroup(L"g.a");
-    harness.RunDirect(server.Port(), 2);
-    EXPECT_EQ((DWORD)StatusOk, harness.RunDirect(server.Port(), 2).status);
-    EXPECT_EQ(Concat({{"GROUP g.a"}, ArticleCommands(1, 2), {"QUIT", "GROUP g.a"}, ArticleCommands(3, 3), {"QUIT"}}),
-              server.Commands());
-    EXPECT_EQ(SimpleBlock(1) + SimpleBlock(2) + SimpleBlock(3), harness.Group(L"g.a", L".log"));
-    EXPECT_EQ(3u, harness.Header(L"g.a").recordCount);
+    std::string encoded, body;
+    for (int i = 0; i < 334; ++i)
+        encoded += "=E6=97=A5=E6=9C=AC=E8=AA=9E";
+    for (size_t at = 0; at < encoded.size(); at += 72)
+        body += encoded.substr(at, 72) + (at + 72 < encoded.size() ? "=\r\n" : "\r\n");
+    return body;
 }
 
-// Without groups the pass still greets, logs in and quits; no user id, no
-// login.
-TEST(Patrol, NoGroupsStillAuthenticatesAndQuitsButOnlyWithAUserId)
+const Article kArticles[] = {
+    {"Subject: \xe3\x83\x86\xe3\x82\xb9\xe3\x83\x88 =?UTF-8?B?5pel\r\n"
+     " 5pys?=\r\n"
+     "From: =?Utf-8?q?=E5=B1=B1=E7=94=B0?= <q@example.jp>\r\n"
+     "Content-Type: text/plain; charset=utf-8\r\n"
+     "Content-Transfer-Encoding: quoted-printable\r\n",
+     "=E3=83=86=E3=82=\r\n"
+     "=B9=E3=83=88 ok\r\n"
+     "..=E6=97=A5\r\n"},
+    {"Subject: =?EUC-JP?B?xvzL3A==?=\r\n"
+     "Content-Type: text/plain; charset=EUC-JP\r\n"
+     "Content-Transfer-Encoding: base64\r\n",
+     "xvzL3I+woQphYg==\r\n"
+     "YW\r\n"},
+    {"Subject: =?big5?B?pKSk5A==?= =?UTF-8?Q?a=0D=0Ab?=\r\n"
+     "Content-Type: text/plain; charset=big5\r\n"
+     "Content-Transfer-Encoding: quoted-printable\r\n",
+     "=A4=A4\r\n"},
+    {"Subject: long\r\n"
+     "Content-Type: text/plain; charset=UTF-8\r\n"
+     "Content-Transfer-Encoding: quoted-printable\r\n",
+     LongBody()},
+};
+
+// What each article's block in the log is with ConvertMime on (3005's body
+// is checked on its own).
+const char* const kConverted[] = {
+    "Subject: \x83\x65\x83\x58\x83\x67 \x93\xfa\x96\x7b\r\n"
+    "From: \x8e\x52\x93\x63 <q@example.jp>\r\n"
+    "X-Local-Seq: 3002\r\n\r\n"
+    "\x83\x65\x83\x58\x83\x67 ok\r\n"
+    ".\x93\xfa\r\n",
+    "Subject: \x93\xfa\x96\x7b\r\n"
+    "X-Local-Seq: 3003\r\n\r\n"
+    "\x93\xfa\x96\x7b\x81\xac\r\n"
+    "aba\r\n",
+    "Subject: =?big5?B?pKSk5A==?= a  b\r\n"   // a decoded CR LF is no line end
+    "X-Local-Seq: 3004\r\n\r\n"
+    "=A4=A4\r\n",
+    "Subject: long\r\n"
+    "X-Local-Seq: 3005\r\n\r\n",
+};
+
+// And 3002 and 3003 with it off: the kept fields and the bodies as they
+// come (an encoded-word in a charset other than ISO-2022-JP is left alone).
+const char kAsTheyCome[] =
+    "Subject: \xe3\x83\x86\xe3\x82\xb9\xe3\x83\x88 =?UTF-8?B?5pel5pys?=\r\n"
+    "From: =?Utf-8?q?=E5=B1=B1=E7=94=B0?= <q@example.jp>\r\n"
+    "X-Local-Seq: 3002\r\n\r\n"
+    "=E3=83=86=E3=82=\r\n"
+    "=B9=E3=83=88 ok\r\n"
+    ".=E6=97=A5\r\n"
+    "================\r\n"
+    "Subject: =?EUC-JP?B?xvzL3A==?=\r\n"
+    "X-Local-Seq: 3003\r\n\r\n"
+    "xvzL3I+woQphYg==\r\n"
+    "YW\r\n"
+    "================\r\n";
+
+// The log after `count` articles from `first` on.
+std::string Patrol(PatrolHarness& harness, bool convert, DWORD first, DWORD count)
 {
     ScriptedNntpServer server;
-    ASSERT_TRUE(server.Start(10000));
-    server.On("authinfo user taro", "381 more\r\n");
-    server.On("authinfo pass secret", "281 ok\r\n");
-    PatrolHarness harness;
-    EXPECT_EQ((DWORD)StatusOk, harness.RunDirect(server.Port(), 10, "taro", "secret").status);
-    harness.RunDirect(server.Port(), 10, NULL, "secret");
-    EXPECT_EQ(Lines({"authinfo user taro", "authinfo pass secret", "QUIT", "QUIT"}), server.Commands());
+    EXPECT_TRUE(server.Start(10000));
+    server.On("GROUP fj.test", "211 4 3002 3005 fj.test\r\n");
+    for (unsigned i = 0; i < 4; ++i)
+        server.AddArticle(3002 + i, kArticles[i].header, kArticles[i].body);
+    harness.AddGroup(L"fj.test", first - 1, first - 1);
+    harness.SetConvertMime(convert);
+    DownloadResult result = harness.RunDirect(server.Port(), count);
+    EXPECT_EQ(StatusOk, (int)result.status) << std::wstring(result.text).c_str();
+    return harness.Group(L"fj.test", L".log");
 }
+
+TEST(PatrolMime, OnConvertsEachKindIntoShiftJisOffStoresThemAsTheyCome)
+{
+    PatrolHarness harness;
+    std::string log = Patrol(harness, true, 3002, 4);
+    std::string expected;
+    for (const char* block : kConverted)
+        expected += block + (block == kConverted[3] ? "" : kSeparator);
+    ASSERT_EQ(expected, log.substr(0, expected.size()));
+
+    // The long line in stored lines cut at character boundaries.
+    ASSERT_EQ(kSeparator, log.substr(log.size() - kSeparator.size()));
+    std::string rest = log.substr(expected.size(), log.size() - expected.size() - kSeparator.size());
+    std::string whole, joined;
+    for (size_t at = 0, end; at < rest.size(); at = end + 2) {
+        end = rest.find("\r\n", at);
+        ASSERT_NE(std::string::npos, end);
+        ASSERT_LT(end - at + 2, 1024u);
+        ASSERT_EQ(0u, (end - at) % 2);
+        joined += rest.substr(at, end - at);
+    }
+    for (int i = 0; i < 334; ++i)
+        whole += kSjisNihongo;
+    EXPECT_EQ(whole, joined);
+
+    // The index record's subject field holds the converted subject.
+    std::string index = harness.Group(L"fj.test", L".idx");
+    ASSERT_GE(index.size(), 100u + 92u);
+    EXPECT_EQ(Field("\x83\x65\x83\x58\x83\x67 \x93\xfa\x96\x7b", 48), index.substr(100 + 16, 48));
+
+    PatrolHarness off;
+    EXPECT_EQ(kAsTheyCome, Patrol(off, false, 3002, 2));
+}
+
+// A server that refuses articles here and there, patrolled one command at a
+// time and pipelined under several limits: the result, every group file byte
+// for byte, and the commands on the wire must agree; pipelining may only add
+// a BODY sent with a HEAD the server then refused. SameOrder walks both wires
+// together.
+::testing::AssertionResult SameOrder(const Lines& single, const Lines& pipelined)
+{
+    size_t i = 0;
+    for (size_t j = 0; j < pipelined.size(); ++j) {
+        const std::string& line = pipelined[j];
+        if (i < single.size() && line == single[i]) {
+            ++i;
+            continue;
+        }
+        if (j == 0 || line.compare(0, 5, "BODY ") != 0 || pipelined[j - 1] != "HEAD " + line.substr(5))
+            return ::testing::AssertionFailure() << "unexpected \"" << line << "\" at " << j;
+    }
+    if (i != single.size())
+        return ::testing::AssertionFailure() << "missing \"" << single[i] << "\"";
+    return ::testing::AssertionSuccess();
+}
+
+struct Pass {
+    DownloadResult result;
+    Lines wire;
+    std::vector<std::string> files;
+};
+
+const wchar_t* const kGroups[] = {L"g.gappy", L"g.next"};
+
+// HEAD 423 on every 7th article, BODY 423 on every 11th, and a HEAD reply
+// cut into pieces.
+void ScriptGappy(ScriptedNntpServer& server)
+{
+    server.On("GROUP g.gappy", "211 60 101 160 g.gappy\r\n");
+    // The first answer scripted for a line is used first.
+    ScriptedReply split;
+    split.pieces = {"221 1", "17 <x>\r\nFrom: a@b\r\nSub", "ject: split\r\n.\r\n"};
+    server.On("HEAD 117", split);
+    for (unsigned n = 101; n <= 160; ++n) {
+        if (n % 7 == 0) {
+            server.On("HEAD " + std::to_string(n), "423 no such article\r\n");
+            // Its BODY, sent ahead when pipelining, still answers.
+            server.On("BODY " + std::to_string(n), "222 " + std::to_string(n) + "\r\nstray\r\n.\r\n");
+        } else if (n % 11 == 0) {
+            server.On("HEAD " + std::to_string(n), "221 " + std::to_string(n) + "\r\n" + Simple(n) + ".\r\n");
+            server.On("BODY " + std::to_string(n), "423 gone meanwhile\r\n");
+        } else {
+            AddSimple(server, n);
+        }
+    }
+    server.On("GROUP g.next", "211 3 1 3 g.next\r\n");
+    for (unsigned n = 1; n <= 3; ++n)
+        AddSimple(server, n);
+}
+
+Pass RunPass(DWORD limit, DWORD pipelining)
+{
+    Pass pass;
+    ScriptedNntpServer server;
+    EXPECT_TRUE(server.Start(15000));
+    ScriptGappy(server);
+    PatrolHarness harness;
+    for (const wchar_t* group : kGroups)
+        harness.AddGroup(group);
+    harness.SetPipelining(pipelining);
+    pass.result = harness.RunDirect(server.Port(), limit);
+    // Before Stop: the list then waits for the client's closing QUIT.
+    pass.wire = server.Commands();
+    server.Stop();
+    for (const wchar_t* group : kGroups) {
+        pass.files.push_back(harness.Group(group, L".idx"));
+        pass.files.push_back(harness.Group(group, L".log"));
+    }
+    return pass;
+}
+
+class PipeliningTest : public testing::TestWithParam<DWORD> {};
+
+TEST_P(PipeliningTest, StoresWhatTheOneAtATimePassStores)
+{
+    Pass single = RunPass(GetParam(), 0);
+    Pass pipelined = RunPass(GetParam(), 1);
+
+    EXPECT_EQ(single.result.status, pipelined.result.status);
+    EXPECT_STREQ(single.result.caption, pipelined.result.caption);
+    EXPECT_STREQ(single.result.text, pipelined.result.text);
+    EXPECT_EQ(single.files, pipelined.files);
+    EXPECT_TRUE(SameOrder(single.wire, pipelined.wire));
+}
+
+// Refusals topped up to the limit, none, the smallest limits.
+INSTANTIATE_TEST_SUITE_P(Limits, PipeliningTest, testing::Values(30u, 1000u, 1u, 0u));
 
 }  // namespace
