@@ -2,9 +2,13 @@
 // scroll messages, clicks and header notifications.
 #include <gtest/gtest.h>
 #include "ViewTestWindow.h"
+#include "store/DataFolder.h"
+#include "store/IndexHeader.h"
 #include "views/SubjectView.h"
 #include "support/RegistrySandbox.h"
+#include "support/StoreFiles.h"
 #include <commctrl.h>
+#include <string>
 
 namespace {
 
@@ -28,15 +32,33 @@ protected:
     void Open(int count, BOOL lineMode = FALSE, int height = 240)
     {
         Close();   // its close writes the header of the group
-        ASSERT_TRUE(data_.WriteGroup(kGroup, NumberedArticles(count)));
+        std::vector<std::string> subjects;
+        for (int i = 0; i < count; ++i)
+            subjects.push_back("subject " + std::to_string(i));
+        ASSERT_TRUE(WriteGroup(subjects));
         OpenView(lineMode, height);
     }
+    // The log and the filter file; the index is rebuilt from them as at a
+    // start. Article N is from "sender N".
+    bool WriteGroup(const std::vector<std::string>& subjects, const std::string& filter = std::string())
+    {
+        std::string log;
+        for (DWORD n = 0; n < subjects.size(); ++n)
+            log += ArticleBlock("From: sender " + std::to_string(n) + "\nSubject: " + subjects[n]
+                                    + "\nDate: Sat, 5 Dec 2026 15:08:39 +0900", n + 1, "body");
+        DeleteFileW(File(L".idx").c_str());
+        return WriteBytes(File(L".flt"), filter) && WriteBytes(File(L".log"), log)
+               && WriteBytes(data_.File(L"group.dat"), Sjis(kGroup) + "\r\n")
+               && InitializeDataFolder(data_.Path().c_str());
+    }
+    std::wstring File(const wchar_t* extension) { return data_.File(kGroup + std::wstring(extension)); }
+    std::string Index() { return ReadBytes(File(L".idx")); }
     void OpenView(BOOL lineMode = FALSE, int height = 240, BOOL showRead = FALSE)
     {
         Close();
         view_ = new SubjectView();
         RECT r = { 0, 0, 640, height };
-        ASSERT_TRUE(view_->Create(GetModuleHandleW(NULL), parent_.Handle(), 106, r, showRead, 1));
+        ASSERT_TRUE(view_->Create(GetModuleHandleW(NULL), parent_, 106, r, showRead, 1));
         ASSERT_TRUE(view_->OpenGroup(data_.Path().c_str(), kGroup));
         view_->SetFont(font_, 14);
         view_->SetLineScrollKeys(lineMode);
@@ -82,7 +104,7 @@ protected:
         SendMessageW(view_->Header(), HDM_GETITEMW, item, (LPARAM)&hd);
         return hd.cxy;
     }
-    TestDataFolder data_;
+    TempDataFolder data_;
     SubjectView* view_ = NULL;
 };
 
@@ -192,10 +214,7 @@ TEST_F(SubjectViewTest, ShortAndEmptyListsToggleReadAndFilterKeepTheIndexInStep)
     Open(6);
     Key(VK_DOWN);
     EXPECT_TRUE(view_->ToggleRead());
-    std::vector<IndexRecord> records;
-    DWORD unread = 0;
-    ASSERT_TRUE(data_.ReadIndex(kGroup, &records, &unread));
-    EXPECT_EQ(1u, records[1].flags & kRecordRead);
+    EXPECT_EQ((DWORD)kRecordRead, WordAt(Index(), IndexRecordOffset(1)) & kRecordRead);
     EXPECT_EQ(5u, view_->List().UnreadCount());
     // Hidden once read, but the row stays until the next layout.
     UpdateWindow(view_->Window());
@@ -205,16 +224,17 @@ TEST_F(SubjectViewTest, ShortAndEmptyListsToggleReadAndFilterKeepTheIndexInStep)
 
     // The filter reorders from the first entry and keeps this visit's marks.
     std::string filter = "+ subject 4\r\n";
-    WriteBytes(data_.File(std::wstring(kGroup) + L".flt"), filter);
+    WriteBytes(File(L".flt"), filter);
     EXPECT_TRUE(view_->ReapplyFilter());
     UpdateWindow(view_->Window());
     EXPECT_EQ(0u, Position());
     EXPECT_EQ("subject 4", Selected());
     EXPECT_EQ(5u, view_->List().VisibleCount());
     view_->List().Close();
-    ASSERT_TRUE(data_.ReadIndex(kGroup, &records, &unread));
-    EXPECT_EQ(5u, unread);
-    EXPECT_EQ((DWORD)kPriorityHigh, RecordPriority(records[4]));
+    std::string index = Index();
+    EXPECT_EQ(5u, WordAt(index, offsetof(IndexHeader, unreadCount)));
+    EXPECT_EQ((DWORD)kPriorityHigh << kRecordPriorityShift,
+              WordAt(index, IndexRecordOffset(4)) & kRecordPriorityMask);
 
     ASSERT_TRUE(view_->OpenGroup(data_.Path().c_str(), kGroup));
     view_->SetShowRead(TRUE);
@@ -283,17 +303,11 @@ TEST_F(SubjectViewTest, ColumnWidthsPersistInTheRegistry)
 // R for read, up for high, down for low and for priority 3, nothing else.
 TEST_F(SubjectViewTest, DrawsGlyphsForReadAndPriority)
 {
-    std::vector<TestArticle> articles = NumberedArticles(4);
-    articles[1].subject = "high one";
-    articles[2].subject = "low one";
-    ASSERT_TRUE(data_.WriteGroup(kGroup, articles, "+ high\r\n- low\r\n"));
-    std::vector<IndexRecord> records;
-    DWORD unread;
-    ASSERT_TRUE(data_.ReadIndex(kGroup, &records, &unread));
-    records[3].flags = 3 << 1;
-    std::string index = ReadBytes(data_.File(std::wstring(kGroup) + L".idx"));
-    index.replace(IndexRecordOffset(3), sizeof records[3], (const char*)&records[3], sizeof records[3]);
-    WriteBytes(data_.File(std::wstring(kGroup) + L".idx"), index);
+    ASSERT_TRUE(WriteGroup({ "subject 0", "high one", "low one", "subject 3" }, "+ high\r\n- low\r\n"));
+    // Priority 3, which no filter gives.
+    std::string index = Index();
+    index.replace(IndexRecordOffset(3), 4, U32(3 << kRecordPriorityShift));
+    WriteBytes(File(L".idx"), index);
     OpenView(FALSE, 240, TRUE);
     // Rows: high, normal (read below), low, priority 3.
     Click(1);
