@@ -96,9 +96,31 @@ protected:
     FileChooserDialog chooser_;
 };
 
-TEST_F(FileChooserTest, FolderModeListsFoldersInNameOrderAndReturnsTheChosenFolder)
+TEST_F(FileChooserTest, FilesComeAfterFoldersOnlyInFileModeAndOnlyWhatTheModeChoosesEnablesOk)
 {
     DialogDriver driver;
+    driver.Then(L"Choose program", [&](HWND dialog) {
+        HWND tree = GetDlgItem(dialog, IDC_CHOOSER_TREE);
+        HTREEITEM folder = OpenTo(tree, relative_);
+        ASSERT_TRUE(folder != NULL);
+        std::vector<std::wstring> expected{ L"Alpha", L"beta", L"gamma", L"a.exe", L"b.exe",
+                                            L"Beta.exe" };
+        EXPECT_EQ(expected, Children(tree, folder));
+        int image = -1;
+        ItemLabel(tree, Child(tree, folder, L"a.exe"), &image);
+        EXPECT_EQ(2, image);
+
+        Select(tree, Child(tree, folder, L"gamma"));
+        EXPECT_FALSE(OkEnabled(dialog));
+        Select(tree, Child(tree, folder, L"b.exe"));
+        EXPECT_TRUE(OkEnabled(dialog));
+        DialogDriver::Click(dialog, IDC_CHOOSER_OK);
+    });
+    ASSERT_EQ(IDOK, chooser_.Choose(GetModuleHandleW(NULL), NULL, L"Choose program", L"*.exe"));
+    EXPECT_EQ(relative_ + L"b.exe", chooser_.Result());
+
+    // The same object, now asked for a folder, lists folders only; cancelled,
+    // it keeps the last result.
     driver.Then(kCaption, [&](HWND dialog) {
         HWND tree = GetDlgItem(dialog, IDC_CHOOSER_TREE);
         // OK follows the selection (the tree may select its root on focus).
@@ -124,51 +146,10 @@ TEST_F(FileChooserTest, FolderModeListsFoldersInNameOrderAndReturnsTheChosenFold
         Expand(tree, folder);
         expected = { L"Alpha", L"beta", L"delta", L"gamma" };
         EXPECT_EQ(expected, Children(tree, folder));
-
-        Select(tree, Child(tree, folder, L"beta"));
-        EXPECT_TRUE(OkEnabled(dialog));
-        DialogDriver::Click(dialog, IDC_CHOOSER_OK);
-    });
-    ASSERT_EQ(IDOK, chooser_.Choose(GetModuleHandleW(NULL), NULL, kCaption, NULL));
-    EXPECT_TRUE(driver.Done());
-    EXPECT_EQ(relative_ + L"beta\\", chooser_.Result());
-}
-
-TEST_F(FileChooserTest, FileModeListsMatchingFilesAfterFoldersAndOnlyFilesCanBeChosen)
-{
-    DialogDriver driver;
-    driver.Then(L"Choose program", [&](HWND dialog) {
-        HWND tree = GetDlgItem(dialog, IDC_CHOOSER_TREE);
-        HTREEITEM folder = OpenTo(tree, relative_);
-        ASSERT_TRUE(folder != NULL);
-        std::vector<std::wstring> expected{ L"Alpha", L"beta", L"gamma", L"a.exe", L"b.exe",
-                                            L"Beta.exe" };
-        EXPECT_EQ(expected, Children(tree, folder));
-        int image = -1;
-        ItemLabel(tree, Child(tree, folder, L"a.exe"), &image);
-        EXPECT_EQ(2, image);
-
-        Select(tree, Child(tree, folder, L"gamma"));
-        EXPECT_FALSE(OkEnabled(dialog));
-        Select(tree, Child(tree, folder, L"b.exe"));
-        EXPECT_TRUE(OkEnabled(dialog));
-        DialogDriver::Click(dialog, IDC_CHOOSER_OK);
-    });
-    ASSERT_EQ(IDOK, chooser_.Choose(GetModuleHandleW(NULL), NULL, L"Choose program", L"*.exe"));
-    EXPECT_EQ(relative_ + L"b.exe", chooser_.Result());
-
-    // The same object, now asked for a folder, is a folder chooser again;
-    // cancelled, it keeps the last result.
-    DialogDriver folderMode;
-    folderMode.Then(kCaption, [&](HWND dialog) {
-        HWND tree = GetDlgItem(dialog, IDC_CHOOSER_TREE);
-        HTREEITEM folder = OpenTo(tree, relative_);
-        std::vector<std::wstring> expected{ L"Alpha", L"beta", L"gamma" };
-        EXPECT_EQ(expected, Children(tree, folder));
         DialogDriver::Click(dialog, IDCANCEL);
     });
     EXPECT_EQ(IDCANCEL, chooser_.Choose(GetModuleHandleW(NULL), NULL, kCaption, NULL));
-    EXPECT_TRUE(folderMode.Done());
+    EXPECT_TRUE(driver.Done());
     EXPECT_EQ(relative_ + L"b.exe", chooser_.Result());
 }
 
