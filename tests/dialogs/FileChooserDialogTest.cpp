@@ -13,11 +13,7 @@ const wchar_t kCaption[] = L"Choose folder";
 std::wstring ItemLabel(HWND tree, HTREEITEM item, int* image = NULL)
 {
     wchar_t text[300] = L"";
-    TVITEMW tv = {};
-    tv.mask = TVIF_TEXT | TVIF_IMAGE;
-    tv.hItem = item;
-    tv.pszText = text;
-    tv.cchTextMax = 300;
+    TVITEMW tv = { TVIF_TEXT | TVIF_IMAGE, item, 0, 0, text, 300 };
     SendMessageW(tree, TVM_GETITEMW, 0, (LPARAM)&tv);
     if (image)
         *image = tv.iImage;
@@ -40,17 +36,12 @@ HTREEITEM Child(HWND tree, HTREEITEM parent, const std::wstring& name)
     return NULL;
 }
 
-// As the user does: select the item, then the expand or collapse key.
+// As the user does: select the item, then the expand or the collapse key.
 void Select(HWND tree, HTREEITEM item) { TreeView_SelectItem(tree, item); }
-void Expand(HWND tree, HTREEITEM item)
+void Press(HWND tree, HTREEITEM item, WPARAM key)
 {
     Select(tree, item);
-    SendMessageW(tree, WM_KEYDOWN, VK_ADD, 0);
-}
-void Collapse(HWND tree, HTREEITEM item)
-{
-    Select(tree, item);
-    SendMessageW(tree, WM_KEYDOWN, VK_SUBTRACT, 0);
+    SendMessageW(tree, WM_KEYDOWN, key, 0);
 }
 
 // Opens the tree from the root down to `folder` (a full path ending in a
@@ -58,13 +49,13 @@ void Collapse(HWND tree, HTREEITEM item)
 HTREEITEM OpenTo(HWND tree, const std::wstring& folder)
 {
     HTREEITEM item = TreeView_GetRoot(tree);
-    Expand(tree, item);
+    Press(tree, item, VK_ADD);
     size_t start = folder.find(L'\\') + 1;
     while (item && start < folder.size()) {
         size_t end = folder.find(L'\\', start);
         item = Child(tree, item, folder.substr(start, end - start));
         if (item)
-            Expand(tree, item);
+            Press(tree, item, VK_ADD);
         start = end + 1;
     }
     return item;
@@ -141,9 +132,9 @@ TEST_F(FileChooserTest, FilesComeAfterFoldersOnlyInFileModeAndOnlyWhatTheModeCho
 
         // A folder made while the branch is open shows after close and reopen.
         CreateDirectoryW((base_ + L"delta").c_str(), NULL);
-        Collapse(tree, folder);
+        Press(tree, folder, VK_SUBTRACT);
         EXPECT_EQ(std::vector<std::wstring>{ L"DUMMY" }, Children(tree, folder));
-        Expand(tree, folder);
+        Press(tree, folder, VK_ADD);
         expected = { L"Alpha", L"beta", L"delta", L"gamma" };
         EXPECT_EQ(expected, Children(tree, folder));
         DialogDriver::Click(dialog, IDCANCEL);
@@ -169,12 +160,12 @@ TEST_F(FileChooserTest, PathsThatWouldNotFitAreRefused)
         HTREEITEM folder = OpenTo(tree, relative_);
         HTREEITEM fits = Child(tree, folder, longName);
         ASSERT_TRUE(fits != NULL);
-        Expand(tree, fits);
+        Press(tree, fits, VK_ADD);
         HTREEITEM over = Child(tree, fits, std::wstring(30, L'M'));
         ASSERT_TRUE(over != NULL);
         Select(tree, fits);
         EXPECT_TRUE(OkEnabled(dialog));
-        Expand(tree, over);
+        Press(tree, over, VK_ADD);
         EXPECT_TRUE(Children(tree, over).empty());
         Select(tree, over);
         EXPECT_FALSE(OkEnabled(dialog));

@@ -4,13 +4,9 @@
 #include "support/MessageBoxRecorder.h"
 #include "support/StoreFiles.h"
 #include "dialogs/PropertySheet.h"
-#include "host/RasService.h"
 #include "resource.h"
 #include <commctrl.h>
 #include <prsht.h>
-#include <stdlib.h>
-#include <string>
-#include <vector>
 
 namespace {
 
@@ -60,13 +56,13 @@ protected:
         DeleteObject(settings_.ArticleFont);
         DeleteObject(settings_.SubjectFont);
     }
-    int Run(std::function<void(HWND)> act)
+    // Runs the sheet with `act` for it; it must end with `expected`.
+    void Run(int expected, std::function<void(HWND)> act)
     {
         DialogDriver driver;
         driver.Then(kSheetCaption, act);
-        int result = RunPropertySheet(&settings_, GetModuleHandleW(NULL), NULL);
+        ASSERT_EQ(expected, RunPropertySheet(&settings_, GetModuleHandleW(NULL), NULL));
         EXPECT_TRUE(driver.Done());
-        return result;
     }
     TempDataFolder data_;
     std::wstring folder_ = data_.Path().substr(0, data_.Path().size() - 1);   // without its backslash
@@ -76,16 +72,13 @@ protected:
 
 TEST_F(PropertySheetTest, SixPagesInOrderAndOkSavesTheMainAndKeyPages)
 {
-    int result = Run([&](HWND sheet) {
+    Run(IDOK, [&](HWND sheet) {
         HWND tabs = (HWND)SendMessageW(sheet, PSM_GETTABCONTROL, 0, 0);
         ASSERT_EQ(6, TabCtrl_GetItemCount(tabs));
         const wchar_t* titles[] = { L"メイン", L"認証", L"キー", L"接続", L"文字", L"色" };
         for (int i = 0; i < 6; i++) {
             wchar_t text[64] = L"";
-            TCITEMW item = {};
-            item.mask = TCIF_TEXT;
-            item.pszText = text;
-            item.cchTextMax = 64;
+            TCITEMW item = { TCIF_TEXT, 0, 0, text, 64 };
             SendMessageW(tabs, TCM_GETITEMW, i, (LPARAM)&item);
             EXPECT_EQ(std::wstring(titles[i]), text);
         }
@@ -110,7 +103,6 @@ TEST_F(PropertySheetTest, SixPagesInOrderAndOkSavesTheMainAndKeyPages)
         DialogDriver::Click(page, IDC_KEY_AUTO_NEXT);
         DialogDriver::Click(sheet, IDOK);
     });
-    EXPECT_EQ(IDOK, result);
     EXPECT_EQ(1u, ReadDword(kSettingsKey, L"KeyMode"));
     EXPECT_EQ(0u, ReadDword(kSettingsKey, L"AutoNextArticle"));
     EXPECT_EQ(L"news.tidewell.jp", ReadString(kSettingsKey, L"Server"));
@@ -124,7 +116,7 @@ TEST_F(PropertySheetTest, SixPagesInOrderAndOkSavesTheMainAndKeyPages)
 
 TEST_F(PropertySheetTest, RefusedMainFieldsKeepTheSheetOnThePage)
 {
-    int result = Run([&](HWND sheet) {
+    Run(IDCANCEL, [&](HWND sheet) {
         HWND page = Page(sheet);
         struct { int field; std::wstring text; } refused[] = {
             { IDC_MAIN_SERVER, L"   " }, { IDC_MAIN_PORT, L"119 " }, { IDC_MAIN_FOLDER, folder_ + L"\\missing" },
@@ -161,7 +153,6 @@ TEST_F(PropertySheetTest, RefusedMainFieldsKeepTheSheetOnThePage)
         EXPECT_EQ(kKeyPage, CurrentIndex(sheet));
         DialogDriver::Click(sheet, IDCANCEL);
     });
-    EXPECT_EQ(IDCANCEL, result);
     // Cancel saves nothing, though the pages stored into the record.
     EXPECT_EQ(L"news.example.jp", ReadString(kSettingsKey, L"Server"));
     EXPECT_EQ(50u, ReadDword(kSettingsKey, L"Limit"));
@@ -170,7 +161,7 @@ TEST_F(PropertySheetTest, RefusedMainFieldsKeepTheSheetOnThePage)
 
 TEST_F(PropertySheetTest, PasswordsMustMatchAndTurningTheBoxOffRemovesBoth)
 {
-    int result = Run([&](HWND sheet) {
+    Run(IDOK, [&](HWND sheet) {
         HWND page = GoTo(sheet, kAuthPage);
         EXPECT_FALSE(IsWindowEnabled(GetDlgItem(page, IDC_AUTH_ID)));
         DialogDriver::Click(page, IDC_AUTH_USE);
@@ -189,12 +180,11 @@ TEST_F(PropertySheetTest, PasswordsMustMatchAndTurningTheBoxOffRemovesBoth)
         DialogDriver::SetText(page, IDC_AUTH_AGAIN, L"pass");
         DialogDriver::Click(sheet, IDOK);
     });
-    ASSERT_EQ(IDOK, result);
     EXPECT_EQ(L"山田", ReadString(kSettingsKey, L"UserID"));
     EXPECT_EQ(L"pass", ReadString(kSettingsKey, L"Password"));
 
     // The stored values show again; an empty pair stores no password.
-    result = Run([&](HWND sheet) {
+    Run(IDOK, [&](HWND sheet) {
         HWND page = GoTo(sheet, kAuthPage);
         EXPECT_EQ(BST_CHECKED, IsDlgButtonChecked(page, IDC_AUTH_USE));
         EXPECT_EQ(L"山田", DialogDriver::Text(page, IDC_AUTH_ID));
@@ -203,19 +193,17 @@ TEST_F(PropertySheetTest, PasswordsMustMatchAndTurningTheBoxOffRemovesBoth)
         DialogDriver::SetText(page, IDC_AUTH_AGAIN, L"");
         DialogDriver::Click(sheet, IDOK);
     });
-    ASSERT_EQ(IDOK, result);
     EXPECT_TRUE(ReadValue(kSettingsKey, L"UserID").present);
     EXPECT_FALSE(ReadValue(kSettingsKey, L"Password").present);
 
     WriteString(kSettingsKey, L"Password", L"secret");
-    result = Run([&](HWND sheet) {
+    Run(IDOK, [&](HWND sheet) {
         HWND page = GoTo(sheet, kAuthPage);
         DialogDriver::Click(page, IDC_AUTH_USE);
         EXPECT_FALSE(IsWindowEnabled(GetDlgItem(page, IDC_AUTH_PASSWORD)));
         GoTo(sheet, kKeyPage);
         DialogDriver::Click(sheet, IDOK);
     });
-    ASSERT_EQ(IDOK, result);
     EXPECT_FALSE(ReadValue(kSettingsKey, L"UserID").present);
     EXPECT_FALSE(ReadValue(kSettingsKey, L"Password").present);
 }
@@ -224,14 +212,13 @@ TEST_F(PropertySheetTest, ConnectionPageOffersThePhoneBookAndNeedsAnEntryForDial
 {
     // Without a phone book dial-up cannot be turned on.
     WriteDword(kSettingsKey, L"Dialup", 1);
-    int result = Run([&](HWND sheet) {
+    Run(IDOK, [&](HWND sheet) {
         HWND page = GoTo(sheet, kConnectionPage);
         EXPECT_EQ(BST_UNCHECKED, IsDlgButtonChecked(page, IDC_CONN_DIALUP));
         EXPECT_FALSE(IsWindowEnabled(GetDlgItem(page, IDC_CONN_DIALUP)));
         EXPECT_FALSE(IsWindowEnabled(GetDlgItem(page, IDC_CONN_ENTRY)));
         DialogDriver::Click(sheet, IDOK);
     });
-    ASSERT_EQ(IDOK, result);
     EXPECT_EQ(0u, ReadDword(kSettingsKey, L"Dialup"));
     EXPECT_EQ(L"", ReadString(kSettingsKey, L"EntryName"));
 
@@ -239,7 +226,7 @@ TEST_F(PropertySheetTest, ConnectionPageOffersThePhoneBookAndNeedsAnEntryForDial
     AddPhoneBookEntry(L"Office");
     AddPhoneBookEntry(L"`Direct");
     WriteString(kSettingsKey, L"EntryName", L"Of");
-    result = Run([&](HWND sheet) {
+    Run(IDOK, [&](HWND sheet) {
         HWND page = GoTo(sheet, kConnectionPage);
         HWND list = GetDlgItem(page, IDC_CONN_ENTRY);
         std::vector<std::wstring> expected{ L"Home", L"Office" };
@@ -263,7 +250,6 @@ TEST_F(PropertySheetTest, ConnectionPageOffersThePhoneBookAndNeedsAnEntryForDial
         DialogDriver::SetText(page, IDC_CONN_WAIT, L"15");
         DialogDriver::Click(sheet, IDOK);
     });
-    ASSERT_EQ(IDOK, result);
     EXPECT_EQ(1u, ReadDword(kSettingsKey, L"Dialup"));
     EXPECT_EQ(L"Home", ReadString(kSettingsKey, L"EntryName"));
     EXPECT_EQ(15u, ReadDword(kSettingsKey, L"DisconnectWaitTime"));
@@ -274,7 +260,7 @@ TEST_F(PropertySheetTest, FontPageListsFamiliesAndKeepsSizesInRange)
     WriteDword(kSettingsKey, L"FontSizeA", 30);
     WriteDword(kSettingsKey, L"FontSizeS", 12);
     std::wstring chosen;
-    int result = Run([&](HWND sheet) {
+    Run(IDOK, [&](HWND sheet) {
         HWND page = GoTo(sheet, kFontPage);
         HWND names = GetDlgItem(page, IDC_FONT_NAME);
         std::vector<std::wstring> families = DialogDriver::ComboItems(names);
@@ -289,7 +275,6 @@ TEST_F(PropertySheetTest, FontPageListsFamiliesAndKeepsSizesInRange)
         chosen = families.back();
         DialogDriver::Click(sheet, IDOK);
     });
-    ASSERT_EQ(IDOK, result);
     EXPECT_EQ(chosen, ReadString(kSettingsKey, L"FontName"));
     EXPECT_EQ(8u, ReadDword(kSettingsKey, L"FontSizeA"));
     EXPECT_EQ(12u, ReadDword(kSettingsKey, L"FontSizeS"));
@@ -297,14 +282,13 @@ TEST_F(PropertySheetTest, FontPageListsFamiliesAndKeepsSizesInRange)
 
     // Sizes of -1 mean no own fonts: the box is on and the lists are off.
     WriteDword(kSettingsKey, L"FontSizeA", 0xFFFFFFFF);
-    result = Run([&](HWND sheet) {
+    Run(IDOK, [&](HWND sheet) {
         HWND page = GoTo(sheet, kFontPage);
         EXPECT_EQ(BST_CHECKED, IsDlgButtonChecked(page, IDC_FONT_NO_OWN));
         EXPECT_FALSE(IsWindowEnabled(GetDlgItem(page, IDC_FONT_NAME)));
         EXPECT_FALSE(IsWindowEnabled(GetDlgItem(page, IDC_FONT_SUBJECT_SIZE)));
         DialogDriver::Click(sheet, IDOK);
     });
-    ASSERT_EQ(IDOK, result);
     EXPECT_EQ(L"", ReadString(kSettingsKey, L"FontName"));
     EXPECT_EQ(0xFFFFFFFFu, ReadDword(kSettingsKey, L"FontSizeA"));
     EXPECT_EQ(0xFFFFFFFFu, ReadDword(kSettingsKey, L"FontSizeS"));
@@ -320,7 +304,7 @@ TEST_F(PropertySheetTest, ColourBarsEditEachColourAndSwitchingKeepsTheChanges)
 {
     COLORREF header = RGB(128, 0, 3);
     WriteValue(kSettingsKey, L"HeaderColor", REG_BINARY, &header, 4);
-    int result = Run([&](HWND sheet) {
+    Run(IDOK, [&](HWND sheet) {
         HWND page = GoTo(sheet, kColorPage);
         HWND which = GetDlgItem(page, IDC_COLOR_WHICH);
         std::vector<std::wstring> expected{ L"ヘッダ行", L"引用行" };
@@ -350,7 +334,6 @@ TEST_F(PropertySheetTest, ColourBarsEditEachColourAndSwitchingKeepsTheChanges)
         Scroll(page, IDC_COLOR_GREEN, SB_LINERIGHT);
         DialogDriver::Click(sheet, IDOK);
     });
-    ASSERT_EQ(IDOK, result);
     DWORD type = 0;
     EXPECT_EQ((DWORD)RGB(255, 1, 0), ReadDword(kSettingsKey, L"HeaderColor", &type));
     EXPECT_EQ((DWORD)REG_BINARY, type);

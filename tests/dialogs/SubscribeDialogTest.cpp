@@ -7,7 +7,6 @@
 #include "support/DialogDriver.h"
 #include "support/KillPoints.h"
 #include "support/MessageBoxRecorder.h"
-#include "support/ScriptedNntpServer.h"
 #include "support/StoreFiles.h"
 
 namespace {
@@ -23,11 +22,7 @@ Rows Shown(HWND dialog)
     int count = (int)SendMessageW(List(dialog), LVM_GETITEMCOUNT, 0, 0);
     for (int i = 0; i < count; ++i) {
         wchar_t text[1024];
-        LVITEMW item = {};
-        item.mask = LVIF_TEXT | LVIF_IMAGE;
-        item.iItem = i;
-        item.pszText = text;
-        item.cchTextMax = 1024;
+        LVITEMW item = { LVIF_TEXT | LVIF_IMAGE, i, 0, 0, 0, text, 1024 };
         SendMessageW(List(dialog), LVM_GETITEMW, 0, (LPARAM)&item);
         rows.push_back(text + (L":" + std::to_wstring(item.iImage)));
     }
@@ -142,28 +137,4 @@ TEST_F(SubscribeFixture, AKillWhileSavingLeavesTheOldListOrTheNew)
             EXPECT_FALSE(FileExists(list + L"~"));
         });
     EXPECT_GT(points, 4);
-}
-
-TEST_F(SubscribeFixture, DownloadFetchesTheGroupListAndShowsItsCategories)
-{
-    Files("", "", "");
-    ScriptedNntpServer server;
-    ASSERT_TRUE(server.Start());
-    server.On("LIST active", "215 list follows\r\nfj.comp 10 1 y\r\njapan.misc 5 1 y\r\nfj.rec 3 1 m\r\n.\r\n");
-    wcscpy(settings.Server, L"127.0.0.1");
-    settings.Port = server.Port();
-    DialogDriver driver;
-    // The group list dialog is driven by its worker.
-    driver.Ignore(L"購読可能ｸﾞﾙｰﾌﾟの取得中..");
-    Rows after;
-    driver.Then([&](HWND dialog) {
-        DialogDriver::Click(dialog, IDC_SUBSCRIBE_DOWNLOAD);
-        after = Shown(dialog);
-        DialogDriver::Click(dialog, IDOK);
-    });
-    EXPECT_EQ(IDOK, Run());
-    EXPECT_EQ((Rows{L"fj:0", L"japan:0"}), after);
-    EXPECT_EQ("fj.comp\r\njapan.misc\r\nfj.rec\r\n", ReadBytes(folder.File(L"active.dat")));
-    EXPECT_EQ("fj\r\njapan\r\n", ReadBytes(folder.File(L"category.dat")));
-    EXPECT_TRUE(boxes.Boxes().empty());
 }
