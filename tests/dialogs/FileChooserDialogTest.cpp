@@ -3,8 +3,6 @@
 #include "support/StoreFiles.h"
 #include "dialogs/FileChooserDialog.h"
 #include "resource.h"
-#include <string>
-#include <vector>
 
 namespace {
 

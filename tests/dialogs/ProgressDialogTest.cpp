@@ -1,7 +1,6 @@
 // The progress dialog must close however early the worker ends, and only
 // the worker may end it.
 #include <gtest/gtest.h>
-#include <string>
 #include <thread>
 #include "dialogs/ProgressDialog.h"
 #include "resource.h"

@@ -1,6 +1,4 @@
 #include <gtest/gtest.h>
-#include <string>
-#include <vector>
 #include "settings/Settings.h"
 #include "settings/ViewFlags.h"
 #include "support/RegistrySandbox.h"

@@ -6,8 +6,6 @@
 #include "views/ArticleView.h"
 #include "settings/GdiScope.h"
 #include "support/ImportPatch.h"
-#include <stdlib.h>
-#include <wchar.h>
 
 namespace {
 
@@ -193,22 +191,14 @@ TEST_F(ArticleViewTest, ScrollRangeThumbAndKeysStayInsideTheTextAndNewTextStarts
 
     Scroll(SB_THUMBPOSITION, 0);
     UINT step = view_.PageSize() - 2;
-    Key(VK_NEXT);
-    Key(VK_SPACE);
-    Key(VK_RIGHT);
+    Keys({ VK_NEXT, VK_SPACE, VK_RIGHT });
     EXPECT_EQ(3 * step, view_.TopLine());
-    Key(VK_PRIOR);
-    Key(VK_LEFT);
-    Key(VK_UP);   // page mode: Up pages
-    Key(VK_UP);
+    Keys({ VK_PRIOR, VK_LEFT, VK_UP, VK_UP });   // page mode: Up pages
     EXPECT_EQ(0u, view_.TopLine());
-    Key(VK_TAB);
-    Key(VK_RETURN);
-    Key(VK_ESCAPE);
+    Keys({ VK_TAB, VK_RETURN, VK_ESCAPE });
     EXPECT_EQ((std::vector<UINT>{ 2, 2, 1 }), Codes());
     // Without auto next paging stops at the blank page; with it, it asks on.
-    for (int i = 0; i < 20; ++i)
-        Key(VK_DOWN);
+    Keys({ VK_DOWN }, 20);
     EXPECT_EQ(LastTop(), view_.TopLine());
     EXPECT_TRUE(Codes().empty());
     view_.SetAutoNext(TRUE);

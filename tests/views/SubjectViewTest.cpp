@@ -7,7 +7,6 @@
 #include "support/RegistrySandbox.h"
 #include "support/StoreFiles.h"
 #include <commctrl.h>
-#include <string>
 
 namespace {
 
@@ -120,21 +119,18 @@ TEST_F(SubjectViewTest, ScrollRangeKeepsThumbPositionsOnTheListAndTheCursorTurns
 
     // The cursor turns pages and keeps the article.
     Open(40);
-    for (int i = 0; i < 15; ++i)
-        Key(VK_DOWN);
+    Keys({ VK_DOWN }, 15);
     EXPECT_EQ(13u, Top());
     EXPECT_EQ(1u, Row());
     EXPECT_EQ("subject 14", Selected());
-    Key(VK_UP);
-    Key(VK_UP);
+    Keys({ VK_UP, VK_UP });
     EXPECT_EQ(0u, Top());
     EXPECT_EQ("subject 13", Selected());
     // Next row moves on even where Down only turns the page.
     Click(14);
     EXPECT_TRUE(view_->NextRow());
     EXPECT_EQ("subject 15", Selected());
-    for (int i = 0; i < 60; ++i)
-        Key(VK_DOWN);
+    Keys({ VK_DOWN }, 60);
     EXPECT_EQ("subject 39", Selected());
     EXPECT_FALSE(view_->NextRow());
     Codes();
@@ -151,17 +147,14 @@ TEST_F(SubjectViewTest, ScrollRangeKeepsThumbPositionsOnTheListAndTheCursorTurns
     Key(VK_LEFT);
     Scroll(SB_PAGEUP);
     EXPECT_EQ(0u, Top());
-    Key(VK_RETURN);
-    Key(VK_SPACE);
-    Key(VK_ESCAPE);
+    Keys({ VK_RETURN, VK_SPACE, VK_ESCAPE });
     EXPECT_EQ((std::vector<UINT>{ 2, 3, 3, 1 }), Codes());
 }
 
 TEST_F(SubjectViewTest, LineModeScrollsOneRowAndDropsUnpaintedScrolls)
 {
     Open(40, TRUE);
-    for (int i = 0; i < 14; ++i)
-        Key(VK_DOWN);
+    Keys({ VK_DOWN }, 14);
     Key(VK_DOWN, false);
     Key(VK_DOWN, false);
     Scroll(SB_LINEDOWN);
@@ -181,8 +174,7 @@ TEST_F(SubjectViewTest, ShortAndEmptyListsToggleReadFilterAndLevels)
     Open(3);
     Key(VK_NEXT);
     EXPECT_EQ(std::vector<UINT>{ 2 }, Codes());
-    for (int i = 0; i < 3; ++i)
-        Key(VK_DOWN);
+    Keys({ VK_DOWN }, 3);
     EXPECT_EQ("subject 2", Selected());
     EXPECT_EQ(std::vector<UINT>{ 2 }, Codes());   // Down at the end is a Page Down
     Click(1);
@@ -196,10 +188,7 @@ TEST_F(SubjectViewTest, ShortAndEmptyListsToggleReadFilterAndLevels)
     EXPECT_TRUE(Codes().empty());
 
     Open(0);
-    Key(VK_RETURN);
-    Key(VK_SPACE);
-    Key(VK_NEXT);
-    Key(VK_DOWN);
+    Keys({ VK_RETURN, VK_SPACE, VK_NEXT, VK_DOWN });
     EXPECT_EQ((std::vector<UINT>{ 2, 2 }), Codes());
     EXPECT_TRUE(view_->ToggleRead());
 
@@ -241,11 +230,9 @@ TEST_F(SubjectViewTest, PagesOfFewerThanThreeRowsStillMove)
             EXPECT_EQ(i, Position());
             EXPECT_LT(Row(), page);
         }
-        for (int i = 0; i < 12; ++i)
-            Key(VK_UP);
+        Keys({ VK_UP }, 12);
         EXPECT_EQ(0u, Position());
-        for (int i = 0; i < 10; ++i)
-            Key(VK_NEXT);
+        Keys({ VK_NEXT }, 10);
         EXPECT_EQ(7u - page, Top());
         EXPECT_FALSE(Codes().empty());
     }

@@ -37,6 +37,13 @@ protected:
         if (paint)
             UpdateWindow(View());
     }
+    // Each key in turn, all of them `times` over, painted after each.
+    void Keys(std::initializer_list<WPARAM> keys, int times = 1)
+    {
+        for (int i = 0; i < times; ++i)
+            for (WPARAM key : keys)
+                Key(key);
+    }
     void Scroll(WORD code, WORD position = 0)
     {
         SendMessageW(View(), WM_VSCROLL, MAKEWPARAM(code, position), 0);
