@@ -11,8 +11,6 @@ namespace {
 
 HWND Combo(HWND dialog) { return GetDlgItem(dialog, IDC_FILTER_KEYWORDS); }
 
-std::vector<std::wstring> Items(HWND dialog) { return DialogDriver::ComboItems(Combo(dialog)); }
-
 void Pick(HWND dialog, const wchar_t* keyword)
 {
     LRESULT item = SendMessageW(Combo(dialog), CB_FINDSTRINGEXACT, (WPARAM)-1, (LPARAM)keyword);
@@ -50,16 +48,12 @@ struct FilterFixture : testing::Test {
 TEST_F(FilterFixture, WithoutAFileTheSubjectIsListedWithOneLevelsAreReadAndRewrittenInListOrder)
 {
     DialogDriver driver;
-    std::vector<std::wstring> items;
-    int level = -1;
     driver.Then([&](HWND dialog) {
-        items = Items(dialog);
-        level = CheckedLevel(dialog);
+        EXPECT_EQ(std::vector<std::wstring>{L"Re: 新しい端末"}, DialogDriver::ComboItems(Combo(dialog)));
+        EXPECT_EQ(0, CheckedLevel(dialog));
         DialogDriver::Click(dialog, IDCANCEL);
     });
     EXPECT_EQ(IDCANCEL, Run(L"Re: 新しい端末"));
-    EXPECT_EQ(std::vector<std::wstring>{L"Re: 新しい端末"}, items);
-    EXPECT_EQ(0, level);
     EXPECT_TRUE(boxes.Boxes().empty());
     EXPECT_FALSE(FileExists(path));
     EXPECT_FALSE(FileExists(path + L"~"));
@@ -67,17 +61,15 @@ TEST_F(FilterFixture, WithoutAFileTheSubjectIsListedWithOneLevelsAreReadAndRewri
     // With a file: levels are read and the file rewritten in list order.
     // "x" and any other first byte read as low; empty lines are skipped.
     ASSERT_TRUE(WriteBytes(path, "+ \xC3\xBD\xC4\r\n- spam\r\n\r\nx other\r\n"));
-    int spamLevel = -1, initialLevel = -1;
     driver.Then([&](HWND dialog) {
-        initialLevel = CheckedLevel(dialog);
+        EXPECT_EQ(0, CheckedLevel(dialog));
         Pick(dialog, L"spam");
-        spamLevel = CheckedLevel(dialog);
+        EXPECT_EQ(1, CheckedLevel(dialog));
         Pick(dialog, L"新着");
         DialogDriver::Click(dialog, IDOK);
     });
     EXPECT_EQ(IDOK, Run(L"新着"));
-    EXPECT_EQ(0, initialLevel);
-    EXPECT_EQ(1, spamLevel);
+    EXPECT_TRUE(driver.Done());
     // The subject itself stays normal and is not written.
     EXPECT_EQ("- other\r\n- spam\r\n+ \xC3\xBD\xC4\r\n", ReadBytes(path));
     EXPECT_FALSE(FileExists(path + L"~"));
@@ -87,9 +79,8 @@ TEST_F(FilterFixture, NormalRemovesAKeywordAndTypedOnesAreAddedCaseAndAll)
 {
     ASSERT_TRUE(WriteBytes(path, "- spam\r\n+ ABC\r\n"));
     DialogDriver driver;
-    std::wstring selected;
     driver.Then([&](HWND dialog) {
-        selected = DialogDriver::Text(dialog, IDC_FILTER_KEYWORDS);
+        EXPECT_EQ(L"ABc", DialogDriver::Text(dialog, IDC_FILTER_KEYWORDS));
         Pick(dialog, L"spam");
         DialogDriver::Click(dialog, IDC_FILTER_NORMAL);
         // Typed, not picked: "abc" is a keyword of its own beside "ABC".
@@ -98,7 +89,7 @@ TEST_F(FilterFixture, NormalRemovesAKeywordAndTypedOnesAreAddedCaseAndAll)
         DialogDriver::Click(dialog, IDOK);
     });
     EXPECT_EQ(IDOK, Run(L"ABc"));
-    EXPECT_EQ(L"ABc", selected);
+    EXPECT_TRUE(driver.Done());
     std::string file = ReadBytes(path);
     EXPECT_EQ(14u, file.size()) << file;
     for (const char* line : { "+ ABC\r\n", "- abc\r\n" })

@@ -59,7 +59,6 @@ TEST(ModalDialog, CommandWithoutObjectShowsNotInitializedAndIsIgnored)
     HWND page = CreateDialogParamW(GetModuleHandleW(NULL), MAKEINTRESOURCEW(IDD_PAGE_KEY), sheet,
                                    PropertyPage::SharedProc, (LPARAM)&entry);
     ASSERT_TRUE(page != NULL);
-    EXPECT_TRUE(ModalDialog::ObjectOf(page) == NULL);
     SendMessageW(page, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
     ASSERT_EQ(2u, boxes.Boxes().size());
     EXPECT_EQ(L"Not Initialized!", boxes.Boxes()[1].text);

@@ -28,9 +28,13 @@ int CurrentIndex(HWND sheet)
     return TabCtrl_GetCurSel((HWND)SendMessageW(sheet, PSM_GETTABCONTROL, 0, 0));
 }
 
-// The field has the focus and all its text is selected.
-void ExpectRefused(HWND page, int id)
+// OK pressed, after `text` is typed into the field when given: the sheet
+// stays, the field has the focus and all its text is selected.
+void ExpectRefused(HWND sheet, HWND page, int id, const wchar_t* text = NULL)
 {
+    if (text)
+        DialogDriver::SetText(page, id, text);
+    DialogDriver::Click(sheet, IDOK);
     HWND field = GetDlgItem(page, id);
     EXPECT_EQ(field, GetFocus()) << "field " << id;
     DWORD start = 0, end = 0;
@@ -123,15 +127,12 @@ TEST_F(PropertySheetTest, RefusedMainFieldsKeepTheSheetOnThePage)
             { IDC_MAIN_FOLDER, L"  " }, { IDC_MAIN_LIMIT, L"4294967296" } };
         for (const auto& value : refused) {
             std::wstring good = DialogDriver::Text(page, value.field);
-            DialogDriver::SetText(page, value.field, value.text.c_str());
-            DialogDriver::Click(sheet, IDOK);
-            ExpectRefused(page, value.field);
+            ExpectRefused(sheet, page, value.field, value.text.c_str());
             DialogDriver::SetText(page, value.field, good.c_str());
         }
         DialogDriver::SetText(page, IDC_MAIN_PORT, L"119 ");
         EXPECT_EQ(page, GoTo(sheet, kKeyPage));  // leaving is refused too
         EXPECT_EQ(kMainPage, CurrentIndex(sheet));
-        ExpectRefused(page, IDC_MAIN_PORT);
         DialogDriver::SetText(page, IDC_MAIN_PORT, L"119");
 
         // The folder button fills the field from the chooser; the root alone is refused.
@@ -144,8 +145,7 @@ TEST_F(PropertySheetTest, RefusedMainFieldsKeepTheSheetOnThePage)
         DialogDriver::Click(page, IDC_MAIN_BROWSE);
         EXPECT_TRUE(chooser.Done());
         EXPECT_EQ(L"\\", DialogDriver::Text(page, IDC_MAIN_FOLDER));
-        DialogDriver::Click(sheet, IDOK);
-        ExpectRefused(page, IDC_MAIN_FOLDER);
+        ExpectRefused(sheet, page, IDC_MAIN_FOLDER);
 
         DialogDriver::SetText(page, IDC_MAIN_FOLDER, folder_.c_str());
         DialogDriver::SetText(page, IDC_MAIN_LIMIT, L"4294967295");
@@ -166,17 +166,12 @@ TEST_F(PropertySheetTest, PasswordsMustMatchAndTurningTheBoxOffRemovesBoth)
         EXPECT_FALSE(IsWindowEnabled(GetDlgItem(page, IDC_AUTH_ID)));
         DialogDriver::Click(page, IDC_AUTH_USE);
         EXPECT_TRUE(IsWindowEnabled(GetDlgItem(page, IDC_AUTH_ID)));
-        DialogDriver::SetText(page, IDC_AUTH_ID, L"   ");
-        DialogDriver::Click(sheet, IDOK);
-        ExpectRefused(page, IDC_AUTH_ID);
+        ExpectRefused(sheet, page, IDC_AUTH_ID, L"   ");
         DialogDriver::SetText(page, IDC_AUTH_ID, L"山田");
         DialogDriver::SetText(page, IDC_AUTH_PASSWORD, L"pass");
-        DialogDriver::SetText(page, IDC_AUTH_AGAIN, L"pasx");
-        DialogDriver::Click(sheet, IDOK);
-        ExpectRefused(page, IDC_AUTH_AGAIN);
+        ExpectRefused(sheet, page, IDC_AUTH_AGAIN, L"pasx");
         DialogDriver::SetText(page, IDC_AUTH_AGAIN, L"");
-        DialogDriver::Click(sheet, IDOK);
-        ExpectRefused(page, IDC_AUTH_PASSWORD);
+        ExpectRefused(sheet, page, IDC_AUTH_PASSWORD);
         DialogDriver::SetText(page, IDC_AUTH_AGAIN, L"pass");
         DialogDriver::Click(sheet, IDOK);
     });
@@ -244,9 +239,7 @@ TEST_F(PropertySheetTest, ConnectionPageOffersThePhoneBookAndNeedsAnEntryForDial
         SendMessageW(list, CB_SHOWDROPDOWN, FALSE, 0);
 
         SendMessageW(list, CB_SETCURSEL, 0, 0);
-        DialogDriver::SetText(page, IDC_CONN_WAIT, L"1x");
-        DialogDriver::Click(sheet, IDOK);
-        ExpectRefused(page, IDC_CONN_WAIT);
+        ExpectRefused(sheet, page, IDC_CONN_WAIT, L"1x");
         DialogDriver::SetText(page, IDC_CONN_WAIT, L"15");
         DialogDriver::Click(sheet, IDOK);
     });

@@ -4,6 +4,7 @@
 #include "ViewTestWindow.h"
 #include "store/DataFolder.h"
 #include "views/SubjectView.h"
+#include "settings/GdiScope.h"
 #include "support/RegistrySandbox.h"
 #include "support/StoreFiles.h"
 #include <commctrl.h>
@@ -283,13 +284,13 @@ TEST_F(SubjectViewTest, DrawsGlyphsForReadAndPriority)
     Click(1);
     EXPECT_TRUE(view_->ToggleRead());
     Click(3);   // row 3 inverted
-    HDC dc = GetDC(view_->Window());
     auto glyph = [&](int row, int column, bool inverted = false) {
+        WindowDc dc(view_->Window());
         std::string bits;
         int top = view_->ListRect().top + row * 14 + 2, left = view_->ListRect().left + column * 10;
         for (int y = top; y < top + 10; ++y)
             for (int x = left; x < left + 10; ++x)
-                bits += (GetPixel(dc, x, y) == RGB(0, 0, 0)) != inverted ? '#' : '.';
+                bits += (GetPixel(dc.Get(), x, y) == RGB(0, 0, 0)) != inverted ? '#' : '.';
         return bits;
     };
     std::string blank(100, '.');
@@ -308,7 +309,6 @@ TEST_F(SubjectViewTest, DrawsGlyphsForReadAndPriority)
     }
     EXPECT_EQ(high, glyph(0, 1));
     EXPECT_EQ(read, glyph(1, 0));
-    ReleaseDC(view_->Window(), dc);
 }
 
 } // namespace
