@@ -85,8 +85,15 @@ protected:
     FileChooserDialog chooser_;
 };
 
-TEST_F(FileChooserTest, FilesComeAfterFoldersOnlyInFileModeAndOnlyWhatTheModeChoosesEnablesOk)
+TEST_F(FileChooserTest, EachModeListsAndEnablesOnlyWhatItChoosesAndPathsThatWouldNotFitAreRefused)
 {
+    // In gamma, a folder whose path stays inside the limit, holding one that does not.
+    std::wstring longName(240 - relative_.size() - 6, L'L');
+    std::wstring inside = base_ + L"gamma\\" + longName + L"\\";
+    std::wstring tooLong = inside + std::wstring(30, L'M') + L"\\";
+    ASSERT_TRUE(CreateDirectoryW((L"\\\\?\\" + inside).c_str(), NULL));
+    ASSERT_TRUE(CreateDirectoryW((L"\\\\?\\" + tooLong).c_str(), NULL));
+    ASSERT_TRUE(CreateDirectoryW((L"\\\\?\\" + tooLong + L"x").c_str(), NULL));
     DialogDriver driver;
     driver.Then(L"Choose program", [&](HWND dialog) {
         HWND tree = GetDlgItem(dialog, IDC_CHOOSER_TREE);
@@ -108,8 +115,8 @@ TEST_F(FileChooserTest, FilesComeAfterFoldersOnlyInFileModeAndOnlyWhatTheModeCho
     ASSERT_EQ(IDOK, chooser_.Choose(GetModuleHandleW(NULL), NULL, L"Choose program", L"*.exe"));
     EXPECT_EQ(relative_ + L"b.exe", chooser_.Result());
 
-    // The same object, now asked for a folder, lists folders only; cancelled,
-    // it keeps the last result.
+    // The same object, now asked for a folder, lists folders only; a path
+    // that would not fit cannot be chosen.
     driver.Then(kCaption, [&](HWND dialog) {
         HWND tree = GetDlgItem(dialog, IDC_CHOOSER_TREE);
         // OK follows the selection (the tree may select its root on focus).
@@ -135,28 +142,10 @@ TEST_F(FileChooserTest, FilesComeAfterFoldersOnlyInFileModeAndOnlyWhatTheModeCho
         Press(tree, folder, VK_ADD);
         expected = { L"Alpha", L"beta", L"delta", L"gamma" };
         EXPECT_EQ(expected, Children(tree, folder));
-        DialogDriver::Click(dialog, IDCANCEL);
-    });
-    EXPECT_EQ(IDCANCEL, chooser_.Choose(GetModuleHandleW(NULL), NULL, kCaption, NULL));
-    EXPECT_TRUE(driver.Done());
-    EXPECT_EQ(relative_ + L"b.exe", chooser_.Result());
-}
 
-TEST_F(FileChooserTest, PathsThatWouldNotFitAreRefused)
-{
-    // A folder whose path stays inside the limit, holding one that does not.
-    std::wstring longName(240 - relative_.size(), L'L');
-    std::wstring inside = base_ + longName + L"\\";
-    std::wstring tooLong = inside + std::wstring(30, L'M') + L"\\";
-    ASSERT_TRUE(CreateDirectoryW((L"\\\\?\\" + inside).c_str(), NULL));
-    ASSERT_TRUE(CreateDirectoryW((L"\\\\?\\" + tooLong).c_str(), NULL));
-    ASSERT_TRUE(CreateDirectoryW((L"\\\\?\\" + tooLong + L"x").c_str(), NULL));
-
-    DialogDriver driver;
-    driver.Then(kCaption, [&](HWND dialog) {
-        HWND tree = GetDlgItem(dialog, IDC_CHOOSER_TREE);
-        HTREEITEM folder = OpenTo(tree, relative_);
-        HTREEITEM fits = Child(tree, folder, longName);
+        HTREEITEM gamma = Child(tree, folder, L"gamma");
+        Press(tree, gamma, VK_ADD);
+        HTREEITEM fits = Child(tree, gamma, longName);
         ASSERT_TRUE(fits != NULL);
         Press(tree, fits, VK_ADD);
         HTREEITEM over = Child(tree, fits, std::wstring(30, L'M'));
@@ -171,7 +160,8 @@ TEST_F(FileChooserTest, PathsThatWouldNotFitAreRefused)
         DialogDriver::Click(dialog, IDC_CHOOSER_OK);
     });
     ASSERT_EQ(IDOK, chooser_.Choose(GetModuleHandleW(NULL), NULL, kCaption, NULL));
-    EXPECT_EQ(relative_ + longName + L"\\", chooser_.Result());
+    EXPECT_TRUE(driver.Done());
+    EXPECT_EQ(relative_ + L"gamma\\" + longName + L"\\", chooser_.Result());
 }
 
 } // namespace

@@ -123,8 +123,9 @@ TEST_F(PropertySheetTest, RefusedMainFieldsKeepTheSheetOnThePage)
     Run(IDCANCEL, [&](HWND sheet) {
         HWND page = Page(sheet);
         struct { int field; std::wstring text; } refused[] = {
-            { IDC_MAIN_SERVER, L"   " }, { IDC_MAIN_PORT, L"119 " }, { IDC_MAIN_FOLDER, folder_ + L"\\missing" },
-            { IDC_MAIN_FOLDER, L"  " }, { IDC_MAIN_LIMIT, L"4294967296" } };
+            { IDC_MAIN_SERVER, L"   " }, { IDC_MAIN_PORT, L"119 " },
+            { IDC_MAIN_FOLDER, folder_ + L"\\missing" }, { IDC_MAIN_FOLDER, L"  " },
+            { IDC_MAIN_LIMIT, L"4294967296" } };
         for (const auto& value : refused) {
             std::wstring good = DialogDriver::Text(page, value.field);
             ExpectRefused(sheet, page, value.field, value.text.c_str());
