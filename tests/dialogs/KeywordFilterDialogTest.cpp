@@ -109,7 +109,6 @@ TEST_F(FilterFixture, AFailedSaveKeepsTheOldFileAndSaysWhy)
     EXPECT_EQ(path, boxes.Boxes()[0].caption);
     EXPECT_EQ(0u, boxes.Boxes()[0].text.find(L"ファイルが開けませんでした("));
     EXPECT_EQ((UINT)MB_ICONHAND, boxes.Boxes()[0].flags);
-    RemoveDirectoryW((path + L"~").c_str());
 }
 
 TEST_F(FilterFixture, AKillWhileSavingLeavesTheOldFilterOrTheNew)

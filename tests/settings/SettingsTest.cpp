@@ -76,13 +76,9 @@ TEST_F(SettingsStore, EmptyKeyLoadsTheDefaultsAndIsIncomplete)
 
 TEST_F(SettingsStore, CompletenessNeedsAllFourConnectionValues)
 {
-    WriteComplete();
-    BOOL complete = FALSE;
-    ASSERT_TRUE(settings.Load(&complete));
-    EXPECT_TRUE(complete);
-    EXPECT_STREQ(L"news.example.jp", settings.Server);
-
     // A string too long for its field counts as missing.
+    WriteComplete();
+    BOOL complete = TRUE;
     WriteText(L"Server", std::wstring(300, L's'));
     ASSERT_TRUE(settings.Load(&complete));
     EXPECT_FALSE(complete);

@@ -26,20 +26,17 @@ protected:
     void Open(int count, BOOL lineMode = FALSE, int height = 240)
     {
         Close();   // its close writes the header of the group
-        std::vector<std::string> subjects;
-        for (int i = 0; i < count; ++i)
-            subjects.push_back("subject " + std::to_string(i));
-        ASSERT_TRUE(WriteGroup(subjects));
+        ASSERT_TRUE(WriteGroup(count));
         OpenView(lineMode, height);
     }
     // The log and the filter file; the index is rebuilt from them as at a
-    // start. Article N is from "sender N".
-    bool WriteGroup(const std::vector<std::string>& subjects, const std::string& filter = std::string())
+    // start. Article N is "subject N" from "sender N".
+    bool WriteGroup(DWORD count, const std::string& filter = std::string())
     {
         std::string log;
-        for (DWORD n = 0; n < subjects.size(); ++n)
-            log += ArticleBlock("From: sender " + std::to_string(n) + "\nSubject: " + subjects[n]
-                                    + "\nDate: Sat, 5 Dec 2026 15:08:39 +0900", n + 1, "body");
+        for (DWORD n = 0; n < count; ++n)
+            log += ArticleBlock("From: sender " + std::to_string(n) + "\nSubject: subject "
+                                    + std::to_string(n) + "\nDate: Sat, 5 Dec 2026 15:08:39 +0900", n + 1, "body");
         DeleteFileW(File(L".idx").c_str());
         return WriteBytes(File(L".flt"), filter) && WriteBytes(File(L".log"), log)
                && WriteBytes(data_.File(L"group.dat"), Sjis(kGroup) + "\r\n")
@@ -274,7 +271,7 @@ TEST_F(SubjectViewTest, ColumnWidthsPersistInTheRegistry)
 // R for read, up for high, down for low and for priority 3, nothing else.
 TEST_F(SubjectViewTest, DrawsGlyphsForReadAndPriority)
 {
-    ASSERT_TRUE(WriteGroup({ "subject 0", "high one", "low one", "subject 3" }, "+ high\r\n- low\r\n"));
+    ASSERT_TRUE(WriteGroup(4, "+ subject 1\r\n- subject 2\r\n"));
     // Priority 3, which no filter gives.
     std::string index = ReadBytes(File(L".idx"));
     index.replace(IndexRecordOffset(3), 4, U32(3 << kRecordPriorityShift));
