@@ -40,7 +40,6 @@ std::wstring Numbered(int count)
 
 class ArticleViewTest : public ViewTest {
 protected:
-    ArticleViewTest() : ViewTest(104) {}
     HWND View() override { return view_.Window(); }
     void TearDown() override
     {

@@ -16,7 +16,6 @@ const wchar_t kWidthKey[] = L"Software\\tidewell\\Pelora\\SubjectView";
 
 class SubjectViewTest : public ViewTest {
 protected:
-    SubjectViewTest() : ViewTest(106) {}
     HWND View() override { return view_->Window(); }
     void TearDown() override
     {

@@ -20,7 +20,6 @@ inline void PumpMessages() { DialogDriver::PumpFor(0); }
 
 class ViewTest : public testing::Test {
 protected:
-    explicit ViewTest(UINT id) : id_(id) {}
     void SetUp() override
     {
         RegisterViewClasses();
@@ -49,12 +48,12 @@ protected:
         SendMessageW(View(), WM_VSCROLL, MAKEWPARAM(code, position), 0);
         UpdateWindow(View());
     }
-    // The notification codes the view sent as `id` since the last call.
+    // The notification codes the view sent, as its control id, since the last call.
     std::vector<UINT> Codes()
     {
         std::vector<UINT> codes;
         for (const Notification& n : ViewNotifications()) {
-            EXPECT_TRUE(n.id == id_ && n.from == View());
+            EXPECT_TRUE(n.id == (UINT)GetDlgCtrlID(View()) && n.from == View());
             codes.push_back(n.code);
         }
         ViewNotifications().clear();
@@ -62,5 +61,4 @@ protected:
     }
     HWND parent_ = ViewParent();
     HFONT font_ = NULL;
-    UINT id_;
 };
