@@ -7,6 +7,7 @@
 namespace {
 
 const wchar_t kCaption[] = L"Choose folder";
+typedef std::vector<std::wstring> Names;
 
 std::wstring ItemLabel(HWND tree, HTREEITEM item, int* image = NULL)
 {
@@ -18,9 +19,9 @@ std::wstring ItemLabel(HWND tree, HTREEITEM item, int* image = NULL)
     return text;
 }
 
-std::vector<std::wstring> Children(HWND tree, HTREEITEM parent)
+Names Children(HWND tree, HTREEITEM parent)
 {
-    std::vector<std::wstring> names;
+    Names names;
     for (HTREEITEM c = TreeView_GetChild(tree, parent); c; c = TreeView_GetNextSibling(tree, c))
         names.push_back(ItemLabel(tree, c));
     return names;
@@ -99,9 +100,8 @@ TEST_F(FileChooserTest, EachModeListsAndEnablesOnlyWhatItChoosesAndPathsThatWoul
         HWND tree = GetDlgItem(dialog, IDC_CHOOSER_TREE);
         HTREEITEM folder = OpenTo(tree, relative_);
         ASSERT_TRUE(folder != NULL);
-        std::vector<std::wstring> expected{ L"Alpha", L"beta", L"gamma", L"a.exe", L"b.exe",
-                                            L"Beta.exe" };
-        EXPECT_EQ(expected, Children(tree, folder));
+        EXPECT_EQ((Names{ L"Alpha", L"beta", L"gamma", L"a.exe", L"b.exe", L"Beta.exe" }),
+                  Children(tree, folder));
         int image = -1;
         ItemLabel(tree, Child(tree, folder, L"a.exe"), &image);
         EXPECT_EQ(2, image);
@@ -123,25 +123,23 @@ TEST_F(FileChooserTest, EachModeListsAndEnablesOnlyWhatItChoosesAndPathsThatWoul
         EXPECT_EQ(TreeView_GetSelection(tree) != NULL, OkEnabled(dialog));
         HTREEITEM root = TreeView_GetRoot(tree);
         EXPECT_EQ(L"\\", ItemLabel(tree, root));
-        EXPECT_EQ(std::vector<std::wstring>{ L"DUMMY" }, Children(tree, root));
+        EXPECT_EQ(Names{ L"DUMMY" }, Children(tree, root));
 
         HTREEITEM folder = OpenTo(tree, relative_);
         ASSERT_TRUE(folder != NULL);
-        std::vector<std::wstring> expected{ L"Alpha", L"beta", L"gamma" };
-        EXPECT_EQ(expected, Children(tree, folder));
+        EXPECT_EQ((Names{ L"Alpha", L"beta", L"gamma" }), Children(tree, folder));
         for (const std::wstring& name : Children(tree, root))
             EXPECT_TRUE(name != L"." && name != L"..");
         // Every unread folder shows an expand button through its placeholder.
         HTREEITEM beta = Child(tree, folder, L"beta");
-        EXPECT_EQ(std::vector<std::wstring>{ L"DUMMY" }, Children(tree, beta));
+        EXPECT_EQ(Names{ L"DUMMY" }, Children(tree, beta));
 
         // A folder made while the branch is open shows after close and reopen.
         CreateDirectoryW((base_ + L"delta").c_str(), NULL);
         Press(tree, folder, VK_SUBTRACT);
-        EXPECT_EQ(std::vector<std::wstring>{ L"DUMMY" }, Children(tree, folder));
+        EXPECT_EQ(Names{ L"DUMMY" }, Children(tree, folder));
         Press(tree, folder, VK_ADD);
-        expected = { L"Alpha", L"beta", L"delta", L"gamma" };
-        EXPECT_EQ(expected, Children(tree, folder));
+        EXPECT_EQ((Names{ L"Alpha", L"beta", L"delta", L"gamma" }), Children(tree, folder));
 
         HTREEITEM gamma = Child(tree, folder, L"gamma");
         Press(tree, gamma, VK_ADD);

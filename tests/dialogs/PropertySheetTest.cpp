@@ -225,8 +225,7 @@ TEST_F(PropertySheetTest, ConnectionPageOffersThePhoneBookAndNeedsAnEntryForDial
     Run(IDOK, [&](HWND sheet) {
         HWND page = GoTo(sheet, kConnectionPage);
         HWND list = GetDlgItem(page, IDC_CONN_ENTRY);
-        std::vector<std::wstring> expected{ L"Home", L"Office" };
-        EXPECT_EQ(expected, DialogDriver::ComboItems(list));
+        EXPECT_EQ((std::vector<std::wstring>{ L"Home", L"Office" }), DialogDriver::ComboItems(list));
         EXPECT_EQ(1, SendMessageW(list, CB_GETCURSEL, 0, 0));
         EXPECT_FALSE(IsWindowEnabled(list));
         EXPECT_EQ(L"0", DialogDriver::Text(page, IDC_CONN_WAIT));
@@ -301,8 +300,7 @@ TEST_F(PropertySheetTest, ColourBarsEditEachColourAndSwitchingKeepsTheChanges)
     Run(IDOK, [&](HWND sheet) {
         HWND page = GoTo(sheet, kColorPage);
         HWND which = GetDlgItem(page, IDC_COLOR_WHICH);
-        std::vector<std::wstring> expected{ L"ヘッダ行", L"引用行" };
-        EXPECT_EQ(expected, DialogDriver::ComboItems(which));
+        EXPECT_EQ((std::vector<std::wstring>{ L"ヘッダ行", L"引用行" }), DialogDriver::ComboItems(which));
         EXPECT_EQ(L"128", DialogDriver::Text(page, IDC_COLOR_RED_VALUE));
         EXPECT_EQ(L"3", DialogDriver::Text(page, IDC_COLOR_BLUE_VALUE));
         Scroll(page, IDC_COLOR_RED, SB_LINERIGHT);
