@@ -37,9 +37,14 @@ struct FilterFixture : testing::Test {
     TempDataFolder folder;
     std::wstring path = folder.File(L"fj.test.flt");
     MessageBoxRecorder boxes;
-    INT_PTR Run(const wchar_t* initial)
+    // Runs the dialog with `act` for it.
+    INT_PTR Run(const wchar_t* initial, DialogDriver::Action act)
     {
-        return RunKeywordFilterDialog(GetModuleHandleW(NULL), NULL, path.c_str(), initial);
+        DialogDriver driver;
+        driver.Then(act);
+        INT_PTR result = RunKeywordFilterDialog(GetModuleHandleW(NULL), NULL, path.c_str(), initial);
+        EXPECT_TRUE(driver.Done());
+        return result;
     }
 };
 
@@ -47,13 +52,11 @@ struct FilterFixture : testing::Test {
 
 TEST_F(FilterFixture, WithoutAFileTheSubjectIsListedWithOneLevelsAreReadAndRewrittenInListOrder)
 {
-    DialogDriver driver;
-    driver.Then([&](HWND dialog) {
+    EXPECT_EQ(IDCANCEL, Run(L"Re: 新しい端末", [&](HWND dialog) {
         EXPECT_EQ(std::vector<std::wstring>{L"Re: 新しい端末"}, DialogDriver::ComboItems(Combo(dialog)));
         EXPECT_EQ(0, CheckedLevel(dialog));
         DialogDriver::Click(dialog, IDCANCEL);
-    });
-    EXPECT_EQ(IDCANCEL, Run(L"Re: 新しい端末"));
+    }));
     EXPECT_TRUE(boxes.Boxes().empty());
     EXPECT_FALSE(FileExists(path));
     EXPECT_FALSE(FileExists(path + L"~"));
@@ -61,15 +64,13 @@ TEST_F(FilterFixture, WithoutAFileTheSubjectIsListedWithOneLevelsAreReadAndRewri
     // With a file: levels are read and the file rewritten in list order.
     // "x" and any other first byte read as low; empty lines are skipped.
     ASSERT_TRUE(WriteBytes(path, "+ \xC3\xBD\xC4\r\n- spam\r\n\r\nx other\r\n"));
-    driver.Then([&](HWND dialog) {
+    EXPECT_EQ(IDOK, Run(L"新着", [&](HWND dialog) {
         EXPECT_EQ(0, CheckedLevel(dialog));
         Pick(dialog, L"spam");
         EXPECT_EQ(1, CheckedLevel(dialog));
         Pick(dialog, L"新着");
         DialogDriver::Click(dialog, IDOK);
-    });
-    EXPECT_EQ(IDOK, Run(L"新着"));
-    EXPECT_TRUE(driver.Done());
+    }));
     // The subject itself stays normal and is not written.
     EXPECT_EQ("- other\r\n- spam\r\n+ \xC3\xBD\xC4\r\n", ReadBytes(path));
     EXPECT_FALSE(FileExists(path + L"~"));
@@ -78,8 +79,7 @@ TEST_F(FilterFixture, WithoutAFileTheSubjectIsListedWithOneLevelsAreReadAndRewri
 TEST_F(FilterFixture, NormalRemovesAKeywordAndTypedOnesAreAddedCaseAndAll)
 {
     ASSERT_TRUE(WriteBytes(path, "- spam\r\n+ ABC\r\n"));
-    DialogDriver driver;
-    driver.Then([&](HWND dialog) {
+    EXPECT_EQ(IDOK, Run(L"ABc", [&](HWND dialog) {
         EXPECT_EQ(L"ABc", DialogDriver::Text(dialog, IDC_FILTER_KEYWORDS));
         Pick(dialog, L"spam");
         DialogDriver::Click(dialog, IDC_FILTER_NORMAL);
@@ -87,9 +87,7 @@ TEST_F(FilterFixture, NormalRemovesAKeywordAndTypedOnesAreAddedCaseAndAll)
         Type(dialog, L"abc");
         DialogDriver::Click(dialog, IDC_FILTER_LOW);
         DialogDriver::Click(dialog, IDOK);
-    });
-    EXPECT_EQ(IDOK, Run(L"ABc"));
-    EXPECT_TRUE(driver.Done());
+    }));
     std::string file = ReadBytes(path);
     EXPECT_EQ(14u, file.size()) << file;
     for (const char* line : { "+ ABC\r\n", "- abc\r\n" })
@@ -101,9 +99,7 @@ TEST_F(FilterFixture, AFailedSaveKeepsTheOldFileAndSaysWhy)
     ASSERT_TRUE(WriteBytes(path, "+ keep\r\n"));
     // A folder where the temporary file must go cannot be created as a file.
     ASSERT_TRUE(CreateDirectoryW((path + L"~").c_str(), NULL));
-    DialogDriver driver;
-    driver.Then([&](HWND dialog) { DialogDriver::Click(dialog, IDOK); });
-    EXPECT_EQ(IDCANCEL, Run(L"subject"));
+    EXPECT_EQ(IDCANCEL, Run(L"subject", [&](HWND dialog) { DialogDriver::Click(dialog, IDOK); }));
     EXPECT_EQ("+ keep\r\n", ReadBytes(path));
     ASSERT_EQ(1u, boxes.Boxes().size());
     EXPECT_EQ(path, boxes.Boxes()[0].caption);
@@ -119,12 +115,10 @@ TEST_F(FilterFixture, AKillWhileSavingLeavesTheOldFilterOrTheNew)
             ASSERT_TRUE(WriteBytes(path, "+ keep\r\n"));
         },
         [&] {
-            DialogDriver driver;
-            driver.Then([&](HWND dialog) {
+            Run(L"subject", [&](HWND dialog) {
                 DialogDriver::Click(dialog, IDC_FILTER_LOW);
                 DialogDriver::Click(dialog, IDOK);
             });
-            Run(L"subject");
         },
         [&](int k) {
             SCOPED_TRACE(k);

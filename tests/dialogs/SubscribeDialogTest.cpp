@@ -52,7 +52,15 @@ struct SubscribeFixture : testing::Test {
         ASSERT_TRUE(WriteBytes(folder.File(L"category.dat"), category));
         ASSERT_TRUE(WriteBytes(folder.File(L"group.dat"), groups));
     }
-    INT_PTR Run() { return RunSubscribeDialog(GetModuleHandleW(NULL), NULL, folder.Path().c_str(), &settings); }
+    // Runs the dialog with `act` for it.
+    INT_PTR Run(DialogDriver::Action act)
+    {
+        DialogDriver driver;
+        driver.Then(act);
+        INT_PTR result = RunSubscribeDialog(GetModuleHandleW(NULL), NULL, folder.Path().c_str(), &settings);
+        EXPECT_TRUE(driver.Done());
+        return result;
+    }
 };
 
 }  // namespace
@@ -60,8 +68,7 @@ struct SubscribeFixture : testing::Test {
 TEST_F(SubscribeFixture, SubscribingByCategoryWritesTheTablesWalkOrder)
 {
     Files("fj.rec.travel\r\nfj.comp\r\njapan.misc\r\nfjx.test\r\n", "fj\r\njapan\r\nfjx\r\n", "");
-    DialogDriver driver;
-    driver.Then([&](HWND dialog) {
+    EXPECT_EQ(IDOK, Run([&](HWND dialog) {
         EXPECT_EQ((Rows{L"fj:0", L"fjx:0", L"japan:0"}), Shown(dialog));
         EXPECT_FALSE(IsWindowEnabled(GetDlgItem(dialog, IDC_SUBSCRIBE_CATEGORY)));
         DoubleTap(dialog, L"fj");
@@ -74,9 +81,7 @@ TEST_F(SubscribeFixture, SubscribingByCategoryWritesTheTablesWalkOrder)
         DoubleTap(dialog, L"fj");
         EXPECT_EQ((Rows{L"fj.comp:1", L"fj.rec.travel:1", L"fjx.test:0"}), Shown(dialog));
         DialogDriver::Click(dialog, IDOK);
-    });
-    EXPECT_EQ(IDOK, Run());
-    EXPECT_TRUE(driver.Done());
+    }));
     // The table's walk order, not the order of subscription: bucket 5
     // ("fj.rec.travel") before bucket 51 ("fj.comp").
     EXPECT_EQ("fj.rec.travel\r\nfj.comp\r\n", ReadBytes(folder.File(L"group.dat")));
@@ -87,27 +92,23 @@ TEST_F(SubscribeFixture, LinesNotShownAreKeptUnsubscribingEmptiesTheFileAndCance
 {
     // A comment and a group the server no longer announces survive OK.
     Files("fj.comp\r\n", "fj\r\n", "# mine\r\nfj.comp\r\nold.gone\r\n");
-    DialogDriver driver;
-    driver.Then(ToggleFjComp);
-    EXPECT_EQ(IDOK, Run());
+    EXPECT_EQ(IDOK, Run(ToggleFjComp));
     std::string kept = ReadBytes(folder.File(L"group.dat"));
     EXPECT_NE(std::string::npos, kept.find("# mine\r\n"));
     EXPECT_NE(std::string::npos, kept.find("old.gone\r\n"));
     EXPECT_EQ(std::string::npos, kept.find("fj.comp"));
 
     Files("fj.comp\r\n", "fj\r\n", "fj.comp\r\n");
-    driver.Then(ToggleFjComp);
-    EXPECT_EQ(IDOK, Run());
+    EXPECT_EQ(IDOK, Run(ToggleFjComp));
     EXPECT_EQ("", ReadBytes(folder.File(L"group.dat")));
 
     // Cancel leaves group.dat alone.
     Files("fj.comp\r\n", "fj\r\n", "fj.comp\r\n");
-    driver.Then([&](HWND dialog) {
+    EXPECT_EQ(IDCANCEL, Run([&](HWND dialog) {
         DoubleTap(dialog, L"fj");
         DoubleTap(dialog, L"fj.comp");
         SendMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
-    });
-    EXPECT_EQ(IDCANCEL, Run());
+    }));
     EXPECT_EQ("fj.comp\r\n", ReadBytes(folder.File(L"group.dat")));
 }
 
@@ -117,9 +118,7 @@ TEST_F(SubscribeFixture, AKillWhileSavingLeavesTheOldListOrTheNew)
     int points = ForEachKillPoint(
         [&] { Files("fj.comp\r\n", "fj\r\n", "old.one\r\n"); },
         [&] {
-            DialogDriver driver;
-            driver.Then(ToggleFjComp);
-            Run();
+            Run(ToggleFjComp);
         },
         [&](int k) {
             SCOPED_TRACE(k);
