@@ -96,16 +96,11 @@ TEST_F(SettingsStore, SaveWritesEachValueWithItsTypeAndBytes)
     settings.Load(NULL);
     wcscpy(settings.Server, L"news.example.jp");
     settings.Port = 10119;
-    wcscpy(settings.DataPath, L"\\News\\");
-    settings.Limit = 300;
-    settings.KeyMode = 1;
     wcscpy(settings.EntryName, L"\u30d7\u30ed\u30d0\u30a4\u30c0");
-    settings.DisconnectWaitTime = 30;
     settings.Pipelining = 1;
     settings.HeaderColor = 0x0000FF;
     settings.ReferenceLine = 0x123456;
     settings.ConvertMime = 1;
-    settings.UserID = _strdup("user");
     // "山田" in Shift_JIS: stored as its wide text.
     settings.UserName = _strdup("\x8e\x52\x93\x63");
     ASSERT_TRUE(settings.Save());

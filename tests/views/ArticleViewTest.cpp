@@ -176,13 +176,10 @@ TEST_F(ArticleViewTest, CharacterWiderThanTheAreaStillAdvances)
 TEST_F(ArticleViewTest, ScrollRangeThumbAndKeysStayInsideTheTextAndNewTextStartsAtItsTop)
 {
     Open(kArticle);
-    int low = -1, high = -1;
-    GetScrollRange(view_.ScrollBar(), SB_CTL, &low, &high);
-    EXPECT_EQ(0, high);
+    EXPECT_EQ(0, ScrollMax(view_.ScrollBar()));
 
     Open(Numbered(60));
-    GetScrollRange(view_.ScrollBar(), SB_CTL, &low, &high);
-    EXPECT_EQ((int)(view_.LineCount() - 2 * view_.PageSize()), high);
+    EXPECT_EQ((int)(view_.LineCount() - 2 * view_.PageSize()), ScrollMax(view_.ScrollBar()));
     Scroll(SB_THUMBPOSITION, 30);
     EXPECT_EQ(30u, view_.TopLine());
     EXPECT_EQ(30, GetScrollPos(view_.ScrollBar(), SB_CTL));

@@ -80,12 +80,6 @@ protected:
         const IndexRecord* r = view_->List().SelectedRecord();
         return r ? std::string(r->subject) : std::string();
     }
-    int ScrollMax()
-    {
-        int low = -1, high = -1;
-        GetScrollRange(view_->ScrollBar(), SB_CTL, &low, &high);
-        return high;
-    }
     int ColumnWidth(int item)
     {
         HDITEMW hd = { HDI_WIDTH };
@@ -101,7 +95,7 @@ TEST_F(SubjectViewTest, ScrollRangeKeepsThumbPositionsOnTheListAndTheCursorTurns
 {
     Open(40);
     EXPECT_EQ(15u, view_->List().PageSize());
-    EXPECT_EQ(25, ScrollMax());
+    EXPECT_EQ(25, ScrollMax(view_->ScrollBar()));
     Scroll(SB_THUMBPOSITION, 20);
     EXPECT_EQ("subject 20", Selected());
     Scroll(SB_THUMBPOSITION, 60000);
@@ -110,7 +104,7 @@ TEST_F(SubjectViewTest, ScrollRangeKeepsThumbPositionsOnTheListAndTheCursorTurns
     EXPECT_EQ(25, GetScrollPos(view_->ScrollBar(), SB_CTL));
 
     Open(5);
-    EXPECT_EQ(0, ScrollMax());
+    EXPECT_EQ(0, ScrollMax(view_->ScrollBar()));
     Scroll(SB_THUMBPOSITION, 3);
     EXPECT_EQ(0u, Top());
 

@@ -48,6 +48,12 @@ protected:
         SendMessageW(View(), WM_VSCROLL, MAKEWPARAM(code, position), 0);
         UpdateWindow(View());
     }
+    static int ScrollMax(HWND bar)
+    {
+        int low = -1, high = -1;
+        GetScrollRange(bar, SB_CTL, &low, &high);
+        return high;
+    }
     // The notification codes the view sent, as its control id, since the last call.
     std::vector<UINT> Codes()
     {
