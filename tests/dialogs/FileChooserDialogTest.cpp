@@ -12,7 +12,11 @@ typedef std::vector<std::wstring> Names;
 std::wstring ItemLabel(HWND tree, HTREEITEM item, int* image = NULL)
 {
     wchar_t text[300] = L"";
-    TVITEMW tv = { TVIF_TEXT | TVIF_IMAGE, item, 0, 0, text, 300 };
+    TVITEMW tv = {};
+    tv.mask = TVIF_TEXT | TVIF_IMAGE;
+    tv.hItem = item;
+    tv.pszText = text;
+    tv.cchTextMax = 300;
     SendMessageW(tree, TVM_GETITEMW, 0, (LPARAM)&tv);
     if (image)
         *image = tv.iImage;

@@ -82,7 +82,10 @@ TEST_F(PropertySheetTest, SixPagesInOrderAndOkSavesTheMainAndKeyPages)
         const wchar_t* titles[] = { L"メイン", L"認証", L"キー", L"接続", L"文字", L"色" };
         for (int i = 0; i < 6; i++) {
             wchar_t text[64] = L"";
-            TCITEMW item = { TCIF_TEXT, 0, 0, text, 64 };
+            TCITEMW item = {};
+            item.mask = TCIF_TEXT;
+            item.pszText = text;
+            item.cchTextMax = 64;
             SendMessageW(tabs, TCM_GETITEMW, i, (LPARAM)&item);
             EXPECT_EQ(std::wstring(titles[i]), text);
         }

@@ -22,7 +22,11 @@ Rows Shown(HWND dialog)
     int count = (int)SendMessageW(List(dialog), LVM_GETITEMCOUNT, 0, 0);
     for (int i = 0; i < count; ++i) {
         wchar_t text[1024];
-        LVITEMW item = { LVIF_TEXT | LVIF_IMAGE, i, 0, 0, 0, text, 1024 };
+        LVITEMW item = {};
+        item.mask = LVIF_TEXT | LVIF_IMAGE;
+        item.iItem = i;
+        item.pszText = text;
+        item.cchTextMax = 1024;
         SendMessageW(List(dialog), LVM_GETITEMW, 0, (LPARAM)&item);
         rows.push_back(text + (L":" + std::to_wstring(item.iImage)));
     }

@@ -149,8 +149,9 @@ TEST_F(ArticleViewTest, WrapsBeforeTheCharacterThatReachesTheWidth)
         if (joined.empty() || joined.back() == L'\n')
             quoted = !lines[i].empty() && lines[i][0] == L'>';
         EXPECT_LT(Width(lines[i]), 100) << i;
-        if (goesOn)
+        if (goesOn) {
             EXPECT_GE(Width(lines[i] + lines[i + 1][0]), 100) << i;
+        }
         EXPECT_EQ(quoted, table[i].quoted != 0) << i;
         joined += lines[i] + (goesOn ? L"" : L"\n");
     }

@@ -82,7 +82,8 @@ protected:
     }
     int ColumnWidth(int item)
     {
-        HDITEMW hd = { HDI_WIDTH };
+        HDITEMW hd = {};
+        hd.mask = HDI_WIDTH;
         SendMessageW(view_->Header(), HDM_GETITEMW, item, (LPARAM)&hd);
         return hd.cxy;
     }
@@ -239,7 +240,9 @@ TEST_F(SubjectViewTest, ColumnWidthsPersistInTheRegistry)
     EXPECT_EQ(111, ColumnWidth(2));
     EXPECT_EQ(400, ColumnWidth(3));
 
-    HDITEMW hd = { HDI_WIDTH, 77 };
+    HDITEMW hd = {};
+    hd.mask = HDI_WIDTH;
+    hd.cxy = 77;
     SendMessageW(view_->Header(), HDM_SETITEMW, 1, (LPARAM)&hd);
     // Dividers double-clicked on the header: date, sender, subject.
     for (int item = 1; item < 4; ++item) {
