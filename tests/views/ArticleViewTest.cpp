@@ -30,11 +30,12 @@ const wchar_t kArticle[] =
     L"Date: Sat, 5 Dec 2026 15:08:39 +0900\r\nSubject: 巡回のテスト\r\n\r\n"
     L"本文です。\r\n> 引用です。\r\n＞ 全角の引用\r\n > 空白の後\r\n";
 
+// A body of `count` lines that differ, so that a scroll shows.
 std::wstring Numbered(int count)
 {
     std::wstring text = L"From: a\r\n\r\n";
     for (int i = 0; i < count; ++i)
-        text += L"行\r\n";
+        text += L"行" + std::to_wstring(i) + L" 日本語\r\n";
     return text;
 }
 
@@ -57,7 +58,7 @@ protected:
         view_.SetColors(RGB(255, 0, 0), RGB(0, 0, 255));
         text_.SetText(wcsdup(text.c_str()));
         view_.Show(SW_SHOW);
-        PumpMessages();
+        DialogDriver::PumpFor(0);
         ASSERT_TRUE(view_.LayoutValid());
     }
     // The display lines before the blank page that follows the text.
@@ -215,9 +216,7 @@ TEST_F(ArticleViewTest, ScrollRangeThumbAndKeysStayInsideTheTextAndNewTextStarts
 // screen is what a full repaint of the same position draws.
 TEST_F(ArticleViewTest, LineScrollsLeaveNothingStaleUnderTheLastRow)
 {
-    std::wstring text = L"From: a\r\n\r\n";
-    for (int i = 0; i < 40; ++i)
-        text += L"行" + std::to_wstring(i) + L" 日本語\r\n";
+    std::wstring text = Numbered(40);
     Open(text);
     int lh = (int)view_.LineHeight();
     // Five whole rows and more than half of one.

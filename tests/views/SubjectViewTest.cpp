@@ -52,7 +52,7 @@ protected:
         view_->SetFont(font_, 14);
         view_->SetLineScrollKeys(lineMode);
         view_->Show(SW_SHOW);
-        PumpMessages();
+        DialogDriver::PumpFor(0);
         ASSERT_TRUE(view_->LayoutValid());
     }
     void Close()

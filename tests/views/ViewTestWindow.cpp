@@ -16,7 +16,7 @@ HWND ViewParent()
     static HWND parent = NULL;
     if (!parent) {
         parent = MakeTestWindow(L"PeloraViewTestParent", ParentProc, WS_POPUP | WS_VISIBLE, 640, 240);
-        PumpMessages();
+        DialogDriver::PumpFor(0);
     }
     return parent;
 }

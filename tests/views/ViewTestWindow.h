@@ -16,7 +16,6 @@ struct Notification {
 HWND ViewParent();
 std::vector<Notification>& ViewNotifications();
 void RegisterViewClasses();
-inline void PumpMessages() { DialogDriver::PumpFor(0); }
 
 class ViewTest : public testing::Test {
 protected:
