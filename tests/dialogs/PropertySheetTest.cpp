@@ -6,7 +6,6 @@
 #include "dialogs/PropertySheet.h"
 #include "resource.h"
 #include <commctrl.h>
-#include <prsht.h>
 
 namespace {
 
