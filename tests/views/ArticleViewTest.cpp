@@ -124,7 +124,7 @@ TEST_F(ArticleViewTest, HeaderHidingAndQuotedLines)
     EXPECT_EQ(L"two", lines.back());
 }
 
-TEST_F(ArticleViewTest, WrapsBeforeTheCharacterThatReachesTheWidth)
+TEST_F(ArticleViewTest, WrapsBeforeTheCharacterThatReachesTheWidthAndAlwaysAdvances)
 {
     std::wstring para, subject = L"Subject: ", date = L"Date: ", quote = L">";
     for (int i = 0; i < 12; ++i)
@@ -159,20 +159,18 @@ TEST_F(ArticleViewTest, WrapsBeforeTheCharacterThatReachesTheWidth)
     EXPECT_EQ(L"From: a\n" + subject + L"\n\n" + para + L"\n" + quote + L"\nend\n", joined);
     EXPECT_EQ(std::find(lines.begin(), lines.end(), L"") - lines.begin(), (ptrdiff_t)view_.HeaderLines());
 
+    // A character wider than the area still gets a line, in areas of 4 and of 0 pixels.
+    for (int width : { 22, 18 }) {
+        Open(L"From: x\r\n\r\n日本\r\n", TRUE, width, 240);
+        EXPECT_EQ((Lines{ L"F", L"r", L"o", L"m", L":", L" ", L"x", L"", L"日", L"本" }), Shown());
+    }
+
     // The same lines from the extents Windows fills, those of the characters that fit.
     ImportPatch patch("gdi32.dll", "GetTextExtentExPointW", (void*)MeasureAsDocumented);
     ASSERT_TRUE(patch.Active());
     g_measure = &patch;
     Open(text, FALSE, 117, 240);
     EXPECT_EQ(lines, Shown());
-}
-
-TEST_F(ArticleViewTest, CharacterWiderThanTheAreaStillAdvances)
-{
-    for (int width : { 22, 18 }) {   // text areas of 4 and of 0 pixels
-        Open(L"From: x\r\n\r\n日本\r\n", TRUE, width, 240);
-        EXPECT_EQ((Lines{ L"F", L"r", L"o", L"m", L":", L" ", L"x", L"", L"日", L"本" }), Shown());
-    }
 }
 
 TEST_F(ArticleViewTest, ScrollRangeThumbAndKeysStayInsideTheTextAndNewTextStartsAtItsTop)

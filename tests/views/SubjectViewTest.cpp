@@ -33,9 +33,11 @@ protected:
     bool WriteGroup(DWORD count, const std::string& filter = std::string())
     {
         std::string log;
-        for (DWORD n = 0; n < count; ++n)
-            log += ArticleBlock("From: sender " + std::to_string(n) + "\nSubject: subject "
-                                    + std::to_string(n) + "\nDate: Sat, 5 Dec 2026 15:08:39 +0900", n + 1, "body");
+        for (DWORD n = 0; n < count; ++n) {
+            std::string number = std::to_string(n);
+            log += ArticleBlock("From: sender " + number + "\nSubject: subject " + number
+                                    + "\nDate: Sat, 5 Dec 2026 15:08:39 +0900", n + 1, "body");
+        }
         DeleteFileW(File(L".idx").c_str());
         return WriteBytes(File(L".flt"), filter) && WriteBytes(File(L".log"), log)
                && WriteBytes(data_.File(L"group.dat"), Sjis(kGroup) + "\r\n")
@@ -92,7 +94,7 @@ protected:
     SubjectView* view_ = NULL;
 };
 
-TEST_F(SubjectViewTest, ScrollRangeKeepsThumbPositionsOnTheListAndTheCursorTurnsPages)
+TEST_F(SubjectViewTest, ScrollRangeKeepsThumbPositionsOnTheListAndTheCursorTurnsPagesOrRows)
 {
     Open(40);
     EXPECT_EQ(15u, view_->List().PageSize());
@@ -141,11 +143,10 @@ TEST_F(SubjectViewTest, ScrollRangeKeepsThumbPositionsOnTheListAndTheCursorTurns
     EXPECT_EQ(0u, Top());
     Keys({ VK_RETURN, VK_SPACE, VK_ESCAPE });
     EXPECT_EQ((std::vector<UINT>{ 2, 3, 3, 1 }), Codes());
-}
 
-TEST_F(SubjectViewTest, LineModeScrollsOneRowAndDropsUnpaintedScrolls)
-{
-    Open(40, TRUE);
+    // Line mode: Down on the last row scrolls one row; scrolls not painted yet are dropped.
+    view_->SetLineScrollKeys(TRUE);
+    Click(0);
     Keys({ VK_DOWN }, 14);
     Key(VK_DOWN, false);
     Key(VK_DOWN, false);
