@@ -3,12 +3,11 @@
 #include "support/StoreFiles.h"
 #include "dialogs/FileChooserDialog.h"
 #include "resource.h"
-#include <string>
-#include <vector>
 
 namespace {
 
 const wchar_t kCaption[] = L"Choose folder";
+typedef std::vector<std::wstring> Names;
 
 std::wstring ItemLabel(HWND tree, HTREEITEM item, int* image = NULL)
 {
@@ -24,9 +23,9 @@ std::wstring ItemLabel(HWND tree, HTREEITEM item, int* image = NULL)
     return text;
 }
 
-std::vector<std::wstring> Children(HWND tree, HTREEITEM parent)
+Names Children(HWND tree, HTREEITEM parent)
 {
-    std::vector<std::wstring> names;
+    Names names;
     for (HTREEITEM c = TreeView_GetChild(tree, parent); c; c = TreeView_GetNextSibling(tree, c))
         names.push_back(ItemLabel(tree, c));
     return names;
@@ -40,17 +39,12 @@ HTREEITEM Child(HWND tree, HTREEITEM parent, const std::wstring& name)
     return NULL;
 }
 
-// As the user does: select the item, then the expand or collapse key.
+// As the user does: select the item, then the expand or the collapse key.
 void Select(HWND tree, HTREEITEM item) { TreeView_SelectItem(tree, item); }
-void Expand(HWND tree, HTREEITEM item)
+void Press(HWND tree, HTREEITEM item, WPARAM key)
 {
     Select(tree, item);
-    SendMessageW(tree, WM_KEYDOWN, VK_ADD, 0);
-}
-void Collapse(HWND tree, HTREEITEM item)
-{
-    Select(tree, item);
-    SendMessageW(tree, WM_KEYDOWN, VK_SUBTRACT, 0);
+    SendMessageW(tree, WM_KEYDOWN, key, 0);
 }
 
 // Opens the tree from the root down to `folder` (a full path ending in a
@@ -58,13 +52,13 @@ void Collapse(HWND tree, HTREEITEM item)
 HTREEITEM OpenTo(HWND tree, const std::wstring& folder)
 {
     HTREEITEM item = TreeView_GetRoot(tree);
-    Expand(tree, item);
+    Press(tree, item, VK_ADD);
     size_t start = folder.find(L'\\') + 1;
     while (item && start < folder.size()) {
         size_t end = folder.find(L'\\', start);
         item = Child(tree, item, folder.substr(start, end - start));
         if (item)
-            Expand(tree, item);
+            Press(tree, item, VK_ADD);
         start = end + 1;
     }
     return item;
@@ -96,54 +90,22 @@ protected:
     FileChooserDialog chooser_;
 };
 
-TEST_F(FileChooserTest, FolderModeListsFoldersInNameOrderAndReturnsTheChosenFolder)
+TEST_F(FileChooserTest, EachModeListsAndEnablesOnlyWhatItChoosesAndPathsThatWouldNotFitAreRefused)
 {
-    DialogDriver driver;
-    driver.Then(kCaption, [&](HWND dialog) {
-        HWND tree = GetDlgItem(dialog, IDC_CHOOSER_TREE);
-        // OK follows the selection (the tree may select its root on focus).
-        EXPECT_EQ(TreeView_GetSelection(tree) != NULL, OkEnabled(dialog));
-        HTREEITEM root = TreeView_GetRoot(tree);
-        EXPECT_EQ(L"\\", ItemLabel(tree, root));
-        EXPECT_EQ(std::vector<std::wstring>{ L"DUMMY" }, Children(tree, root));
-
-        HTREEITEM folder = OpenTo(tree, relative_);
-        ASSERT_TRUE(folder != NULL);
-        std::vector<std::wstring> expected{ L"Alpha", L"beta", L"gamma" };
-        EXPECT_EQ(expected, Children(tree, folder));
-        for (const std::wstring& name : Children(tree, root))
-            EXPECT_TRUE(name != L"." && name != L"..");
-        // Every unread folder shows an expand button through its placeholder.
-        HTREEITEM beta = Child(tree, folder, L"beta");
-        EXPECT_EQ(std::vector<std::wstring>{ L"DUMMY" }, Children(tree, beta));
-
-        // A folder made while the branch is open shows after close and reopen.
-        CreateDirectoryW((base_ + L"delta").c_str(), NULL);
-        Collapse(tree, folder);
-        EXPECT_EQ(std::vector<std::wstring>{ L"DUMMY" }, Children(tree, folder));
-        Expand(tree, folder);
-        expected = { L"Alpha", L"beta", L"delta", L"gamma" };
-        EXPECT_EQ(expected, Children(tree, folder));
-
-        Select(tree, Child(tree, folder, L"beta"));
-        EXPECT_TRUE(OkEnabled(dialog));
-        DialogDriver::Click(dialog, IDC_CHOOSER_OK);
-    });
-    ASSERT_EQ(IDOK, chooser_.Choose(GetModuleHandleW(NULL), NULL, kCaption, NULL));
-    EXPECT_TRUE(driver.Done());
-    EXPECT_EQ(relative_ + L"beta\\", chooser_.Result());
-}
-
-TEST_F(FileChooserTest, FileModeListsMatchingFilesAfterFoldersAndOnlyFilesCanBeChosen)
-{
+    // In gamma, a folder whose path stays inside the limit, holding one that does not.
+    std::wstring longName(240 - relative_.size() - 6, L'L');
+    std::wstring inside = base_ + L"gamma\\" + longName + L"\\";
+    std::wstring tooLong = inside + std::wstring(30, L'M') + L"\\";
+    ASSERT_TRUE(CreateDirectoryW((L"\\\\?\\" + inside).c_str(), NULL));
+    ASSERT_TRUE(CreateDirectoryW((L"\\\\?\\" + tooLong).c_str(), NULL));
+    ASSERT_TRUE(CreateDirectoryW((L"\\\\?\\" + tooLong + L"x").c_str(), NULL));
     DialogDriver driver;
     driver.Then(L"Choose program", [&](HWND dialog) {
         HWND tree = GetDlgItem(dialog, IDC_CHOOSER_TREE);
         HTREEITEM folder = OpenTo(tree, relative_);
         ASSERT_TRUE(folder != NULL);
-        std::vector<std::wstring> expected{ L"Alpha", L"beta", L"gamma", L"a.exe", L"b.exe",
-                                            L"Beta.exe" };
-        EXPECT_EQ(expected, Children(tree, folder));
+        EXPECT_EQ((Names{ L"Alpha", L"beta", L"gamma", L"a.exe", L"b.exe", L"Beta.exe" }),
+                  Children(tree, folder));
         int image = -1;
         ItemLabel(tree, Child(tree, folder, L"a.exe"), &image);
         EXPECT_EQ(2, image);
@@ -157,43 +119,42 @@ TEST_F(FileChooserTest, FileModeListsMatchingFilesAfterFoldersAndOnlyFilesCanBeC
     ASSERT_EQ(IDOK, chooser_.Choose(GetModuleHandleW(NULL), NULL, L"Choose program", L"*.exe"));
     EXPECT_EQ(relative_ + L"b.exe", chooser_.Result());
 
-    // The same object, now asked for a folder, is a folder chooser again;
-    // cancelled, it keeps the last result.
-    DialogDriver folderMode;
-    folderMode.Then(kCaption, [&](HWND dialog) {
-        HWND tree = GetDlgItem(dialog, IDC_CHOOSER_TREE);
-        HTREEITEM folder = OpenTo(tree, relative_);
-        std::vector<std::wstring> expected{ L"Alpha", L"beta", L"gamma" };
-        EXPECT_EQ(expected, Children(tree, folder));
-        DialogDriver::Click(dialog, IDCANCEL);
-    });
-    EXPECT_EQ(IDCANCEL, chooser_.Choose(GetModuleHandleW(NULL), NULL, kCaption, NULL));
-    EXPECT_TRUE(folderMode.Done());
-    EXPECT_EQ(relative_ + L"b.exe", chooser_.Result());
-}
-
-TEST_F(FileChooserTest, PathsThatWouldNotFitAreRefused)
-{
-    // A folder whose path stays inside the limit, holding one that does not.
-    std::wstring longName(240 - relative_.size(), L'L');
-    std::wstring inside = base_ + longName + L"\\";
-    std::wstring tooLong = inside + std::wstring(30, L'M') + L"\\";
-    ASSERT_TRUE(CreateDirectoryW((L"\\\\?\\" + inside).c_str(), NULL));
-    ASSERT_TRUE(CreateDirectoryW((L"\\\\?\\" + tooLong).c_str(), NULL));
-    ASSERT_TRUE(CreateDirectoryW((L"\\\\?\\" + tooLong + L"x").c_str(), NULL));
-
-    DialogDriver driver;
+    // The same object, now asked for a folder, lists folders only; a path
+    // that would not fit cannot be chosen.
     driver.Then(kCaption, [&](HWND dialog) {
         HWND tree = GetDlgItem(dialog, IDC_CHOOSER_TREE);
+        // OK follows the selection (the tree may select its root on focus).
+        EXPECT_EQ(TreeView_GetSelection(tree) != NULL, OkEnabled(dialog));
+        HTREEITEM root = TreeView_GetRoot(tree);
+        EXPECT_EQ(L"\\", ItemLabel(tree, root));
+        EXPECT_EQ(Names{ L"DUMMY" }, Children(tree, root));
+
         HTREEITEM folder = OpenTo(tree, relative_);
-        HTREEITEM fits = Child(tree, folder, longName);
+        ASSERT_TRUE(folder != NULL);
+        EXPECT_EQ((Names{ L"Alpha", L"beta", L"gamma" }), Children(tree, folder));
+        for (const std::wstring& name : Children(tree, root))
+            EXPECT_TRUE(name != L"." && name != L"..");
+        // Every unread folder shows an expand button through its placeholder.
+        HTREEITEM beta = Child(tree, folder, L"beta");
+        EXPECT_EQ(Names{ L"DUMMY" }, Children(tree, beta));
+
+        // A folder made while the branch is open shows after close and reopen.
+        CreateDirectoryW((base_ + L"delta").c_str(), NULL);
+        Press(tree, folder, VK_SUBTRACT);
+        EXPECT_EQ(Names{ L"DUMMY" }, Children(tree, folder));
+        Press(tree, folder, VK_ADD);
+        EXPECT_EQ((Names{ L"Alpha", L"beta", L"delta", L"gamma" }), Children(tree, folder));
+
+        HTREEITEM gamma = Child(tree, folder, L"gamma");
+        Press(tree, gamma, VK_ADD);
+        HTREEITEM fits = Child(tree, gamma, longName);
         ASSERT_TRUE(fits != NULL);
-        Expand(tree, fits);
+        Press(tree, fits, VK_ADD);
         HTREEITEM over = Child(tree, fits, std::wstring(30, L'M'));
         ASSERT_TRUE(over != NULL);
         Select(tree, fits);
         EXPECT_TRUE(OkEnabled(dialog));
-        Expand(tree, over);
+        Press(tree, over, VK_ADD);
         EXPECT_TRUE(Children(tree, over).empty());
         Select(tree, over);
         EXPECT_FALSE(OkEnabled(dialog));
@@ -201,7 +162,8 @@ TEST_F(FileChooserTest, PathsThatWouldNotFitAreRefused)
         DialogDriver::Click(dialog, IDC_CHOOSER_OK);
     });
     ASSERT_EQ(IDOK, chooser_.Choose(GetModuleHandleW(NULL), NULL, kCaption, NULL));
-    EXPECT_EQ(relative_ + longName + L"\\", chooser_.Result());
+    EXPECT_TRUE(driver.Done());
+    EXPECT_EQ(relative_ + L"gamma\\" + longName + L"\\", chooser_.Result());
 }
 
 } // namespace

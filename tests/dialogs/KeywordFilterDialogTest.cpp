@@ -11,14 +11,19 @@ namespace {
 
 HWND Combo(HWND dialog) { return GetDlgItem(dialog, IDC_FILTER_KEYWORDS); }
 
-std::vector<std::wstring> Items(HWND dialog) { return DialogDriver::ComboItems(Combo(dialog)); }
-
 void Pick(HWND dialog, const wchar_t* keyword)
 {
     LRESULT item = SendMessageW(Combo(dialog), CB_FINDSTRINGEXACT, (WPARAM)-1, (LPARAM)keyword);
     ASSERT_NE(CB_ERR, item);
     SendMessageW(Combo(dialog), CB_SETCURSEL, item, 0);
     SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDC_FILTER_KEYWORDS, CBN_SELCHANGE), (LPARAM)Combo(dialog));
+}
+
+// A keyword typed into the field, not picked from the list.
+void Type(HWND dialog, const wchar_t* keyword)
+{
+    SendMessageW(Combo(dialog), CB_SETCURSEL, (WPARAM)-1, 0);
+    SetWindowTextW(Combo(dialog), keyword);
 }
 
 int CheckedLevel(HWND dialog)
@@ -32,9 +37,14 @@ struct FilterFixture : testing::Test {
     TempDataFolder folder;
     std::wstring path = folder.File(L"fj.test.flt");
     MessageBoxRecorder boxes;
-    INT_PTR Run(const wchar_t* initial)
+    // Runs the dialog with `act` for it.
+    INT_PTR Run(const wchar_t* initial, DialogDriver::Action act)
     {
-        return RunKeywordFilterDialog(GetModuleHandleW(NULL), NULL, path.c_str(), initial);
+        DialogDriver driver;
+        driver.Then(act);
+        INT_PTR result = RunKeywordFilterDialog(GetModuleHandleW(NULL), NULL, path.c_str(), initial);
+        EXPECT_TRUE(driver.Done());
+        return result;
     }
 };
 
@@ -42,17 +52,11 @@ struct FilterFixture : testing::Test {
 
 TEST_F(FilterFixture, WithoutAFileTheSubjectIsListedWithOneLevelsAreReadAndRewrittenInListOrder)
 {
-    DialogDriver driver;
-    std::vector<std::wstring> items;
-    int level = -1;
-    driver.Then([&](HWND dialog) {
-        items = Items(dialog);
-        level = CheckedLevel(dialog);
+    EXPECT_EQ(IDCANCEL, Run(L"Re: 新しい端末", [&](HWND dialog) {
+        EXPECT_EQ(std::vector<std::wstring>{L"Re: 新しい端末"}, DialogDriver::ComboItems(Combo(dialog)));
+        EXPECT_EQ(0, CheckedLevel(dialog));
         DialogDriver::Click(dialog, IDCANCEL);
-    });
-    EXPECT_EQ(IDCANCEL, Run(L"Re: 新しい端末"));
-    EXPECT_EQ(std::vector<std::wstring>{L"Re: 新しい端末"}, items);
-    EXPECT_EQ(0, level);
+    }));
     EXPECT_TRUE(boxes.Boxes().empty());
     EXPECT_FALSE(FileExists(path));
     EXPECT_FALSE(FileExists(path + L"~"));
@@ -60,40 +64,34 @@ TEST_F(FilterFixture, WithoutAFileTheSubjectIsListedWithOneLevelsAreReadAndRewri
     // With a file: levels are read and the file rewritten in list order.
     // "x" and any other first byte read as low; empty lines are skipped.
     ASSERT_TRUE(WriteBytes(path, "+ \xC3\xBD\xC4\r\n- spam\r\n\r\nx other\r\n"));
-    int spamLevel = -1, initialLevel = -1;
-    driver.Then([&](HWND dialog) {
-        initialLevel = CheckedLevel(dialog);
+    EXPECT_EQ(IDOK, Run(L"新着", [&](HWND dialog) {
+        EXPECT_EQ(0, CheckedLevel(dialog));
         Pick(dialog, L"spam");
-        spamLevel = CheckedLevel(dialog);
+        EXPECT_EQ(1, CheckedLevel(dialog));
         Pick(dialog, L"新着");
         DialogDriver::Click(dialog, IDOK);
-    });
-    EXPECT_EQ(IDOK, Run(L"新着"));
-    EXPECT_EQ(0, initialLevel);
-    EXPECT_EQ(1, spamLevel);
+    }));
     // The subject itself stays normal and is not written.
     EXPECT_EQ("- other\r\n- spam\r\n+ \xC3\xBD\xC4\r\n", ReadBytes(path));
     EXPECT_FALSE(FileExists(path + L"~"));
 }
 
-TEST_F(FilterFixture, NormalRemovesAKeywordAndATypedKeywordIsAdded)
+TEST_F(FilterFixture, NormalRemovesAKeywordAndTypedOnesAreAddedCaseAndAll)
 {
-    ASSERT_TRUE(WriteBytes(path, "- spam\r\n+ keep\r\n"));
-    DialogDriver driver;
-    driver.Then([&](HWND dialog) {
+    ASSERT_TRUE(WriteBytes(path, "- spam\r\n+ ABC\r\n"));
+    EXPECT_EQ(IDOK, Run(L"ABc", [&](HWND dialog) {
+        EXPECT_EQ(L"ABc", DialogDriver::Text(dialog, IDC_FILTER_KEYWORDS));
         Pick(dialog, L"spam");
         DialogDriver::Click(dialog, IDC_FILTER_NORMAL);
-        // A keyword cut down from the subject in the edit field.
-        SendMessageW(Combo(dialog), CB_SETCURSEL, (WPARAM)-1, 0);
-        SetWindowTextW(Combo(dialog), L"ﾆｭｰｽ");
-        DialogDriver::Click(dialog, IDC_FILTER_HIGH);
+        // Typed, not picked: "abc" is a keyword of its own beside "ABC".
+        Type(dialog, L"abc");
+        DialogDriver::Click(dialog, IDC_FILTER_LOW);
         DialogDriver::Click(dialog, IDOK);
-    });
-    EXPECT_EQ(IDOK, Run(L"ﾆｭｰｽ速報"));
+    }));
     std::string file = ReadBytes(path);
-    EXPECT_EQ(std::string::npos, file.find("spam"));
-    EXPECT_NE(std::string::npos, file.find("+ keep\r\n"));
-    EXPECT_NE(std::string::npos, file.find("+ \xC6\xAD\xB0\xBD\r\n"));
+    EXPECT_EQ(14u, file.size()) << file;
+    for (const char* line : { "+ ABC\r\n", "- abc\r\n" })
+        EXPECT_NE(std::string::npos, file.find(line)) << file;
 }
 
 TEST_F(FilterFixture, AFailedSaveKeepsTheOldFileAndSaysWhy)
@@ -101,37 +99,12 @@ TEST_F(FilterFixture, AFailedSaveKeepsTheOldFileAndSaysWhy)
     ASSERT_TRUE(WriteBytes(path, "+ keep\r\n"));
     // A folder where the temporary file must go cannot be created as a file.
     ASSERT_TRUE(CreateDirectoryW((path + L"~").c_str(), NULL));
-    DialogDriver driver;
-    driver.Then([&](HWND dialog) { DialogDriver::Click(dialog, IDOK); });
-    EXPECT_EQ(IDCANCEL, Run(L"subject"));
+    EXPECT_EQ(IDCANCEL, Run(L"subject", [&](HWND dialog) { DialogDriver::Click(dialog, IDOK); }));
     EXPECT_EQ("+ keep\r\n", ReadBytes(path));
     ASSERT_EQ(1u, boxes.Boxes().size());
     EXPECT_EQ(path, boxes.Boxes()[0].caption);
     EXPECT_EQ(0u, boxes.Boxes()[0].text.find(L"ファイルが開けませんでした("));
     EXPECT_EQ((UINT)MB_ICONHAND, boxes.Boxes()[0].flags);
-    RemoveDirectoryW((path + L"~").c_str());
-}
-
-TEST_F(FilterFixture, KeywordsThatDifferOnlyInCaseStayApart)
-{
-    ASSERT_TRUE(WriteBytes(path, "+ ABC\r\n"));
-    DialogDriver driver;
-    std::wstring selected;
-    driver.Then([&](HWND dialog) {
-        wchar_t text[64] = L"";
-        SendMessageW(Combo(dialog), CB_GETLBTEXT, SendMessageW(Combo(dialog), CB_GETCURSEL, 0, 0), (LPARAM)text);
-        selected = text;
-        // Typed, not picked: "abc" is a keyword of its own.
-        SendMessageW(Combo(dialog), CB_SETCURSEL, (WPARAM)-1, 0);
-        SetWindowTextW(Combo(dialog), L"abc");
-        DialogDriver::Click(dialog, IDC_FILTER_LOW);
-        DialogDriver::Click(dialog, IDOK);
-    });
-    EXPECT_EQ(IDOK, Run(L"ABc"));
-    EXPECT_EQ(L"ABc", selected);
-    std::string file = ReadBytes(path);
-    EXPECT_NE(std::string::npos, file.find("+ ABC\r\n")) << file;
-    EXPECT_NE(std::string::npos, file.find("- abc\r\n")) << file;
 }
 
 TEST_F(FilterFixture, AKillWhileSavingLeavesTheOldFilterOrTheNew)
@@ -142,12 +115,10 @@ TEST_F(FilterFixture, AKillWhileSavingLeavesTheOldFilterOrTheNew)
             ASSERT_TRUE(WriteBytes(path, "+ keep\r\n"));
         },
         [&] {
-            DialogDriver driver;
-            driver.Then([&](HWND dialog) {
+            Run(L"subject", [&](HWND dialog) {
                 DialogDriver::Click(dialog, IDC_FILTER_LOW);
                 DialogDriver::Click(dialog, IDOK);
             });
-            Run(L"subject");
         },
         [&](int k) {
             SCOPED_TRACE(k);

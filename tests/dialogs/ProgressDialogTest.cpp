@@ -1,7 +1,6 @@
 // The progress dialog must close however early the worker ends, and only
 // the worker may end it.
 #include <gtest/gtest.h>
-#include <string>
 #include <thread>
 #include "dialogs/ProgressDialog.h"
 #include "resource.h"
@@ -13,9 +12,7 @@ TEST(ProgressDialog, ClosesWhenTheWorkerEndedBeforeItOpened)
     ProgressState state;
     InitProgressState(&state);
     ProgressWorkerDone(&state);
-    DWORD start = GetTickCount();
     EXPECT_EQ(IDOK, RunProgressDialog(GetModuleHandleW(NULL), NULL, &state));
-    EXPECT_LT(GetTickCount() - start, 5000u);
     EXPECT_EQ((HWND)NULL, state.dialog);
 }
 

@@ -4,13 +4,8 @@
 #include "support/MessageBoxRecorder.h"
 #include "support/StoreFiles.h"
 #include "dialogs/PropertySheet.h"
-#include "host/RasService.h"
 #include "resource.h"
 #include <commctrl.h>
-#include <prsht.h>
-#include <stdlib.h>
-#include <string>
-#include <vector>
 
 namespace {
 
@@ -32,9 +27,13 @@ int CurrentIndex(HWND sheet)
     return TabCtrl_GetCurSel((HWND)SendMessageW(sheet, PSM_GETTABCONTROL, 0, 0));
 }
 
-// The field has the focus and all its text is selected.
-void ExpectRefused(HWND page, int id)
+// OK pressed, after `text` is typed into the field when given: the sheet
+// stays, the field has the focus and all its text is selected.
+void ExpectRefused(HWND sheet, HWND page, int id, const wchar_t* text = NULL)
 {
+    if (text)
+        DialogDriver::SetText(page, id, text);
+    DialogDriver::Click(sheet, IDOK);
     HWND field = GetDlgItem(page, id);
     EXPECT_EQ(field, GetFocus()) << "field " << id;
     DWORD start = 0, end = 0;
@@ -60,13 +59,13 @@ protected:
         DeleteObject(settings_.ArticleFont);
         DeleteObject(settings_.SubjectFont);
     }
-    int Run(std::function<void(HWND)> act)
+    // Runs the sheet with `act` for it; it must end with `expected`.
+    void Run(int expected, std::function<void(HWND)> act)
     {
         DialogDriver driver;
         driver.Then(kSheetCaption, act);
-        int result = RunPropertySheet(&settings_, GetModuleHandleW(NULL), NULL);
+        ASSERT_EQ(expected, RunPropertySheet(&settings_, GetModuleHandleW(NULL), NULL));
         EXPECT_TRUE(driver.Done());
-        return result;
     }
     TempDataFolder data_;
     std::wstring folder_ = data_.Path().substr(0, data_.Path().size() - 1);   // without its backslash
@@ -76,7 +75,7 @@ protected:
 
 TEST_F(PropertySheetTest, SixPagesInOrderAndOkSavesTheMainAndKeyPages)
 {
-    int result = Run([&](HWND sheet) {
+    Run(IDOK, [&](HWND sheet) {
         HWND tabs = (HWND)SendMessageW(sheet, PSM_GETTABCONTROL, 0, 0);
         ASSERT_EQ(6, TabCtrl_GetItemCount(tabs));
         const wchar_t* titles[] = { L"メイン", L"認証", L"キー", L"接続", L"文字", L"色" };
@@ -110,7 +109,6 @@ TEST_F(PropertySheetTest, SixPagesInOrderAndOkSavesTheMainAndKeyPages)
         DialogDriver::Click(page, IDC_KEY_AUTO_NEXT);
         DialogDriver::Click(sheet, IDOK);
     });
-    EXPECT_EQ(IDOK, result);
     EXPECT_EQ(1u, ReadDword(kSettingsKey, L"KeyMode"));
     EXPECT_EQ(0u, ReadDword(kSettingsKey, L"AutoNextArticle"));
     EXPECT_EQ(L"news.tidewell.jp", ReadString(kSettingsKey, L"Server"));
@@ -124,39 +122,40 @@ TEST_F(PropertySheetTest, SixPagesInOrderAndOkSavesTheMainAndKeyPages)
 
 TEST_F(PropertySheetTest, RefusedMainFieldsKeepTheSheetOnThePage)
 {
-    int result = Run([&](HWND sheet) {
+    Run(IDCANCEL, [&](HWND sheet) {
         HWND page = Page(sheet);
-        DialogDriver::SetText(page, IDC_MAIN_SERVER, L"   ");
-        DialogDriver::Click(sheet, IDOK);
-        ExpectRefused(page, IDC_MAIN_SERVER);
-
-        DialogDriver::SetText(page, IDC_MAIN_SERVER, L"news");
+        struct { int field; std::wstring text; } refused[] = {
+            { IDC_MAIN_SERVER, L"   " }, { IDC_MAIN_PORT, L"119 " },
+            { IDC_MAIN_FOLDER, folder_ + L"\\missing" }, { IDC_MAIN_FOLDER, L"  " },
+            { IDC_MAIN_LIMIT, L"4294967296" } };
+        for (const auto& value : refused) {
+            std::wstring good = DialogDriver::Text(page, value.field);
+            ExpectRefused(sheet, page, value.field, value.text.c_str());
+            DialogDriver::SetText(page, value.field, good.c_str());
+        }
         DialogDriver::SetText(page, IDC_MAIN_PORT, L"119 ");
         EXPECT_EQ(page, GoTo(sheet, kKeyPage));  // leaving is refused too
         EXPECT_EQ(kMainPage, CurrentIndex(sheet));
-        ExpectRefused(page, IDC_MAIN_PORT);
-
         DialogDriver::SetText(page, IDC_MAIN_PORT, L"119");
-        DialogDriver::SetText(page, IDC_MAIN_FOLDER, (folder_ + L"\\missing").c_str());
-        DialogDriver::Click(sheet, IDOK);
-        ExpectRefused(page, IDC_MAIN_FOLDER);
-        DialogDriver::SetText(page, IDC_MAIN_FOLDER, L"\\");
-        DialogDriver::Click(sheet, IDOK);
-        ExpectRefused(page, IDC_MAIN_FOLDER);
-        DialogDriver::SetText(page, IDC_MAIN_FOLDER, L"  ");
-        DialogDriver::Click(sheet, IDOK);
-        ExpectRefused(page, IDC_MAIN_FOLDER);
+
+        // The folder button fills the field from the chooser; the root alone is refused.
+        DialogDriver chooser;
+        chooser.Then(L"Choose folder", [&](HWND dialog) {
+            HWND tree = GetDlgItem(dialog, IDC_CHOOSER_TREE);
+            TreeView_SelectItem(tree, TreeView_GetRoot(tree));
+            DialogDriver::Click(dialog, IDC_CHOOSER_OK);
+        });
+        DialogDriver::Click(page, IDC_MAIN_BROWSE);
+        EXPECT_TRUE(chooser.Done());
+        EXPECT_EQ(L"\\", DialogDriver::Text(page, IDC_MAIN_FOLDER));
+        ExpectRefused(sheet, page, IDC_MAIN_FOLDER);
 
         DialogDriver::SetText(page, IDC_MAIN_FOLDER, folder_.c_str());
-        DialogDriver::SetText(page, IDC_MAIN_LIMIT, L"4294967296");
-        DialogDriver::Click(sheet, IDOK);
-        ExpectRefused(page, IDC_MAIN_LIMIT);
         DialogDriver::SetText(page, IDC_MAIN_LIMIT, L"4294967295");
         EXPECT_NE(page, GoTo(sheet, kKeyPage));
         EXPECT_EQ(kKeyPage, CurrentIndex(sheet));
         DialogDriver::Click(sheet, IDCANCEL);
     });
-    EXPECT_EQ(IDCANCEL, result);
     // Cancel saves nothing, though the pages stored into the record.
     EXPECT_EQ(L"news.example.jp", ReadString(kSettingsKey, L"Server"));
     EXPECT_EQ(50u, ReadDword(kSettingsKey, L"Limit"));
@@ -165,31 +164,25 @@ TEST_F(PropertySheetTest, RefusedMainFieldsKeepTheSheetOnThePage)
 
 TEST_F(PropertySheetTest, PasswordsMustMatchAndTurningTheBoxOffRemovesBoth)
 {
-    int result = Run([&](HWND sheet) {
+    Run(IDOK, [&](HWND sheet) {
         HWND page = GoTo(sheet, kAuthPage);
         EXPECT_FALSE(IsWindowEnabled(GetDlgItem(page, IDC_AUTH_ID)));
         DialogDriver::Click(page, IDC_AUTH_USE);
         EXPECT_TRUE(IsWindowEnabled(GetDlgItem(page, IDC_AUTH_ID)));
-        DialogDriver::SetText(page, IDC_AUTH_ID, L"   ");
-        DialogDriver::Click(sheet, IDOK);
-        ExpectRefused(page, IDC_AUTH_ID);
+        ExpectRefused(sheet, page, IDC_AUTH_ID, L"   ");
         DialogDriver::SetText(page, IDC_AUTH_ID, L"山田");
         DialogDriver::SetText(page, IDC_AUTH_PASSWORD, L"pass");
-        DialogDriver::SetText(page, IDC_AUTH_AGAIN, L"pasx");
-        DialogDriver::Click(sheet, IDOK);
-        ExpectRefused(page, IDC_AUTH_AGAIN);
+        ExpectRefused(sheet, page, IDC_AUTH_AGAIN, L"pasx");
         DialogDriver::SetText(page, IDC_AUTH_AGAIN, L"");
-        DialogDriver::Click(sheet, IDOK);
-        ExpectRefused(page, IDC_AUTH_PASSWORD);
+        ExpectRefused(sheet, page, IDC_AUTH_PASSWORD);
         DialogDriver::SetText(page, IDC_AUTH_AGAIN, L"pass");
         DialogDriver::Click(sheet, IDOK);
     });
-    ASSERT_EQ(IDOK, result);
     EXPECT_EQ(L"山田", ReadString(kSettingsKey, L"UserID"));
     EXPECT_EQ(L"pass", ReadString(kSettingsKey, L"Password"));
 
     // The stored values show again; an empty pair stores no password.
-    result = Run([&](HWND sheet) {
+    Run(IDOK, [&](HWND sheet) {
         HWND page = GoTo(sheet, kAuthPage);
         EXPECT_EQ(BST_CHECKED, IsDlgButtonChecked(page, IDC_AUTH_USE));
         EXPECT_EQ(L"山田", DialogDriver::Text(page, IDC_AUTH_ID));
@@ -198,19 +191,17 @@ TEST_F(PropertySheetTest, PasswordsMustMatchAndTurningTheBoxOffRemovesBoth)
         DialogDriver::SetText(page, IDC_AUTH_AGAIN, L"");
         DialogDriver::Click(sheet, IDOK);
     });
-    ASSERT_EQ(IDOK, result);
     EXPECT_TRUE(ReadValue(kSettingsKey, L"UserID").present);
     EXPECT_FALSE(ReadValue(kSettingsKey, L"Password").present);
 
     WriteString(kSettingsKey, L"Password", L"secret");
-    result = Run([&](HWND sheet) {
+    Run(IDOK, [&](HWND sheet) {
         HWND page = GoTo(sheet, kAuthPage);
         DialogDriver::Click(page, IDC_AUTH_USE);
         EXPECT_FALSE(IsWindowEnabled(GetDlgItem(page, IDC_AUTH_PASSWORD)));
         GoTo(sheet, kKeyPage);
         DialogDriver::Click(sheet, IDOK);
     });
-    ASSERT_EQ(IDOK, result);
     EXPECT_FALSE(ReadValue(kSettingsKey, L"UserID").present);
     EXPECT_FALSE(ReadValue(kSettingsKey, L"Password").present);
 }
@@ -219,14 +210,13 @@ TEST_F(PropertySheetTest, ConnectionPageOffersThePhoneBookAndNeedsAnEntryForDial
 {
     // Without a phone book dial-up cannot be turned on.
     WriteDword(kSettingsKey, L"Dialup", 1);
-    int result = Run([&](HWND sheet) {
+    Run(IDOK, [&](HWND sheet) {
         HWND page = GoTo(sheet, kConnectionPage);
         EXPECT_EQ(BST_UNCHECKED, IsDlgButtonChecked(page, IDC_CONN_DIALUP));
         EXPECT_FALSE(IsWindowEnabled(GetDlgItem(page, IDC_CONN_DIALUP)));
         EXPECT_FALSE(IsWindowEnabled(GetDlgItem(page, IDC_CONN_ENTRY)));
         DialogDriver::Click(sheet, IDOK);
     });
-    ASSERT_EQ(IDOK, result);
     EXPECT_EQ(0u, ReadDword(kSettingsKey, L"Dialup"));
     EXPECT_EQ(L"", ReadString(kSettingsKey, L"EntryName"));
 
@@ -234,11 +224,10 @@ TEST_F(PropertySheetTest, ConnectionPageOffersThePhoneBookAndNeedsAnEntryForDial
     AddPhoneBookEntry(L"Office");
     AddPhoneBookEntry(L"`Direct");
     WriteString(kSettingsKey, L"EntryName", L"Of");
-    result = Run([&](HWND sheet) {
+    Run(IDOK, [&](HWND sheet) {
         HWND page = GoTo(sheet, kConnectionPage);
         HWND list = GetDlgItem(page, IDC_CONN_ENTRY);
-        std::vector<std::wstring> expected{ L"Home", L"Office" };
-        EXPECT_EQ(expected, DialogDriver::ComboItems(list));
+        EXPECT_EQ((std::vector<std::wstring>{ L"Home", L"Office" }), DialogDriver::ComboItems(list));
         EXPECT_EQ(1, SendMessageW(list, CB_GETCURSEL, 0, 0));
         EXPECT_FALSE(IsWindowEnabled(list));
         EXPECT_EQ(L"0", DialogDriver::Text(page, IDC_CONN_WAIT));
@@ -252,13 +241,10 @@ TEST_F(PropertySheetTest, ConnectionPageOffersThePhoneBookAndNeedsAnEntryForDial
         SendMessageW(list, CB_SHOWDROPDOWN, FALSE, 0);
 
         SendMessageW(list, CB_SETCURSEL, 0, 0);
-        DialogDriver::SetText(page, IDC_CONN_WAIT, L"1x");
-        DialogDriver::Click(sheet, IDOK);
-        ExpectRefused(page, IDC_CONN_WAIT);
+        ExpectRefused(sheet, page, IDC_CONN_WAIT, L"1x");
         DialogDriver::SetText(page, IDC_CONN_WAIT, L"15");
         DialogDriver::Click(sheet, IDOK);
     });
-    ASSERT_EQ(IDOK, result);
     EXPECT_EQ(1u, ReadDword(kSettingsKey, L"Dialup"));
     EXPECT_EQ(L"Home", ReadString(kSettingsKey, L"EntryName"));
     EXPECT_EQ(15u, ReadDword(kSettingsKey, L"DisconnectWaitTime"));
@@ -269,7 +255,7 @@ TEST_F(PropertySheetTest, FontPageListsFamiliesAndKeepsSizesInRange)
     WriteDword(kSettingsKey, L"FontSizeA", 30);
     WriteDword(kSettingsKey, L"FontSizeS", 12);
     std::wstring chosen;
-    int result = Run([&](HWND sheet) {
+    Run(IDOK, [&](HWND sheet) {
         HWND page = GoTo(sheet, kFontPage);
         HWND names = GetDlgItem(page, IDC_FONT_NAME);
         std::vector<std::wstring> families = DialogDriver::ComboItems(names);
@@ -284,7 +270,6 @@ TEST_F(PropertySheetTest, FontPageListsFamiliesAndKeepsSizesInRange)
         chosen = families.back();
         DialogDriver::Click(sheet, IDOK);
     });
-    ASSERT_EQ(IDOK, result);
     EXPECT_EQ(chosen, ReadString(kSettingsKey, L"FontName"));
     EXPECT_EQ(8u, ReadDword(kSettingsKey, L"FontSizeA"));
     EXPECT_EQ(12u, ReadDword(kSettingsKey, L"FontSizeS"));
@@ -292,14 +277,13 @@ TEST_F(PropertySheetTest, FontPageListsFamiliesAndKeepsSizesInRange)
 
     // Sizes of -1 mean no own fonts: the box is on and the lists are off.
     WriteDword(kSettingsKey, L"FontSizeA", 0xFFFFFFFF);
-    result = Run([&](HWND sheet) {
+    Run(IDOK, [&](HWND sheet) {
         HWND page = GoTo(sheet, kFontPage);
         EXPECT_EQ(BST_CHECKED, IsDlgButtonChecked(page, IDC_FONT_NO_OWN));
         EXPECT_FALSE(IsWindowEnabled(GetDlgItem(page, IDC_FONT_NAME)));
         EXPECT_FALSE(IsWindowEnabled(GetDlgItem(page, IDC_FONT_SUBJECT_SIZE)));
         DialogDriver::Click(sheet, IDOK);
     });
-    ASSERT_EQ(IDOK, result);
     EXPECT_EQ(L"", ReadString(kSettingsKey, L"FontName"));
     EXPECT_EQ(0xFFFFFFFFu, ReadDword(kSettingsKey, L"FontSizeA"));
     EXPECT_EQ(0xFFFFFFFFu, ReadDword(kSettingsKey, L"FontSizeS"));
@@ -315,11 +299,10 @@ TEST_F(PropertySheetTest, ColourBarsEditEachColourAndSwitchingKeepsTheChanges)
 {
     COLORREF header = RGB(128, 0, 3);
     WriteValue(kSettingsKey, L"HeaderColor", REG_BINARY, &header, 4);
-    int result = Run([&](HWND sheet) {
+    Run(IDOK, [&](HWND sheet) {
         HWND page = GoTo(sheet, kColorPage);
         HWND which = GetDlgItem(page, IDC_COLOR_WHICH);
-        std::vector<std::wstring> expected{ L"ヘッダ行", L"引用行" };
-        EXPECT_EQ(expected, DialogDriver::ComboItems(which));
+        EXPECT_EQ((std::vector<std::wstring>{ L"ヘッダ行", L"引用行" }), DialogDriver::ComboItems(which));
         EXPECT_EQ(L"128", DialogDriver::Text(page, IDC_COLOR_RED_VALUE));
         EXPECT_EQ(L"3", DialogDriver::Text(page, IDC_COLOR_BLUE_VALUE));
         Scroll(page, IDC_COLOR_RED, SB_LINERIGHT);
@@ -345,32 +328,10 @@ TEST_F(PropertySheetTest, ColourBarsEditEachColourAndSwitchingKeepsTheChanges)
         Scroll(page, IDC_COLOR_GREEN, SB_LINERIGHT);
         DialogDriver::Click(sheet, IDOK);
     });
-    ASSERT_EQ(IDOK, result);
     DWORD type = 0;
     EXPECT_EQ((DWORD)RGB(255, 1, 0), ReadDword(kSettingsKey, L"HeaderColor", &type));
     EXPECT_EQ((DWORD)REG_BINARY, type);
     EXPECT_EQ((DWORD)RGB(0, 64, 0), ReadDword(kSettingsKey, L"ReferenceLine"));
-}
-
-TEST_F(PropertySheetTest, TheFolderButtonFillsTheFieldFromTheChooser)
-{
-    int result = Run([&](HWND sheet) {
-        HWND page = Page(sheet);
-        DialogDriver chooser;
-        chooser.Then(L"Choose folder", [&](HWND dialog) {
-            HWND tree = GetDlgItem(dialog, IDC_CHOOSER_TREE);
-            TreeView_SelectItem(tree, TreeView_GetRoot(tree));
-            DialogDriver::Click(dialog, IDC_CHOOSER_OK);
-        });
-        DialogDriver::Click(page, IDC_MAIN_BROWSE);
-        EXPECT_TRUE(chooser.Done());
-        EXPECT_EQ(L"\\", DialogDriver::Text(page, IDC_MAIN_FOLDER));
-        // The root alone is refused as data folder.
-        DialogDriver::Click(sheet, IDOK);
-        ExpectRefused(page, IDC_MAIN_FOLDER);
-        DialogDriver::Click(sheet, IDCANCEL);
-    });
-    EXPECT_EQ(IDCANCEL, result);
 }
 
 } // namespace

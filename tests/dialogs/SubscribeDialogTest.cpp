@@ -7,22 +7,18 @@
 #include "support/DialogDriver.h"
 #include "support/KillPoints.h"
 #include "support/MessageBoxRecorder.h"
-#include "support/ScriptedNntpServer.h"
 #include "support/StoreFiles.h"
 
 namespace {
 
 HWND List(HWND dialog) { return GetDlgItem(dialog, IDC_SUBSCRIBE_LIST); }
 
-struct Row {
-    std::wstring text;
-    int icon;
-    bool operator==(const Row& other) const { return text == other.text && icon == other.icon; }
-};
+typedef std::vector<std::wstring> Rows;
 
-std::vector<Row> Rows(HWND dialog)
+// The list's rows as "text:icon" (1: subscribed).
+Rows Shown(HWND dialog)
 {
-    std::vector<Row> rows;
+    Rows rows;
     int count = (int)SendMessageW(List(dialog), LVM_GETITEMCOUNT, 0, 0);
     for (int i = 0; i < count; ++i) {
         wchar_t text[1024];
@@ -32,7 +28,7 @@ std::vector<Row> Rows(HWND dialog)
         item.pszText = text;
         item.cchTextMax = 1024;
         SendMessageW(List(dialog), LVM_GETITEMW, 0, (LPARAM)&item);
-        rows.push_back({text, item.iImage});
+        rows.push_back(text + (L":" + std::to_wstring(item.iImage)));
     }
     return rows;
 }
@@ -60,7 +56,15 @@ struct SubscribeFixture : testing::Test {
         ASSERT_TRUE(WriteBytes(folder.File(L"category.dat"), category));
         ASSERT_TRUE(WriteBytes(folder.File(L"group.dat"), groups));
     }
-    INT_PTR Run() { return RunSubscribeDialog(GetModuleHandleW(NULL), NULL, folder.Path().c_str(), &settings); }
+    // Runs the dialog with `act` for it.
+    INT_PTR Run(DialogDriver::Action act)
+    {
+        DialogDriver driver;
+        driver.Then(act);
+        INT_PTR result = RunSubscribeDialog(GetModuleHandleW(NULL), NULL, folder.Path().c_str(), &settings);
+        EXPECT_TRUE(driver.Done());
+        return result;
+    }
 };
 
 }  // namespace
@@ -68,29 +72,20 @@ struct SubscribeFixture : testing::Test {
 TEST_F(SubscribeFixture, SubscribingByCategoryWritesTheTablesWalkOrder)
 {
     Files("fj.rec.travel\r\nfj.comp\r\njapan.misc\r\nfjx.test\r\n", "fj\r\njapan\r\nfjx\r\n", "");
-    DialogDriver driver;
-    std::vector<Row> categories, groups, again;
-    bool backEnabledInGroups = false, backEnabledInCategories = true;
-    driver.Then([&](HWND dialog) {
-        categories = Rows(dialog);
-        backEnabledInCategories = IsWindowEnabled(GetDlgItem(dialog, IDC_SUBSCRIBE_CATEGORY));
+    EXPECT_EQ(IDOK, Run([&](HWND dialog) {
+        EXPECT_EQ((Rows{L"fj:0", L"fjx:0", L"japan:0"}), Shown(dialog));
+        EXPECT_FALSE(IsWindowEnabled(GetDlgItem(dialog, IDC_SUBSCRIBE_CATEGORY)));
         DoubleTap(dialog, L"fj");
-        groups = Rows(dialog);
-        backEnabledInGroups = IsWindowEnabled(GetDlgItem(dialog, IDC_SUBSCRIBE_CATEGORY));
+        // A plain prefix: "fj" also lists "fjx.test"; the list sorts.
+        EXPECT_EQ((Rows{L"fj.comp:0", L"fj.rec.travel:0", L"fjx.test:0"}), Shown(dialog));
+        EXPECT_TRUE(IsWindowEnabled(GetDlgItem(dialog, IDC_SUBSCRIBE_CATEGORY)));
         DoubleTap(dialog, L"fj.comp");
         DoubleTap(dialog, L"fj.rec.travel");
         DialogDriver::Click(dialog, IDC_SUBSCRIBE_CATEGORY);
         DoubleTap(dialog, L"fj");
-        again = Rows(dialog);
+        EXPECT_EQ((Rows{L"fj.comp:1", L"fj.rec.travel:1", L"fjx.test:0"}), Shown(dialog));
         DialogDriver::Click(dialog, IDOK);
-    });
-    EXPECT_EQ(IDOK, Run());
-    EXPECT_EQ((std::vector<Row>{{L"fj", 0}, {L"fjx", 0}, {L"japan", 0}}), categories);
-    EXPECT_FALSE(backEnabledInCategories);
-    EXPECT_TRUE(backEnabledInGroups);
-    // A plain prefix: "fj" also lists "fjx.test"; the list sorts.
-    EXPECT_EQ((std::vector<Row>{{L"fj.comp", 0}, {L"fj.rec.travel", 0}, {L"fjx.test", 0}}), groups);
-    EXPECT_EQ((std::vector<Row>{{L"fj.comp", 1}, {L"fj.rec.travel", 1}, {L"fjx.test", 0}}), again);
+    }));
     // The table's walk order, not the order of subscription: bucket 5
     // ("fj.rec.travel") before bucket 51 ("fj.comp").
     EXPECT_EQ("fj.rec.travel\r\nfj.comp\r\n", ReadBytes(folder.File(L"group.dat")));
@@ -101,27 +96,23 @@ TEST_F(SubscribeFixture, LinesNotShownAreKeptUnsubscribingEmptiesTheFileAndCance
 {
     // A comment and a group the server no longer announces survive OK.
     Files("fj.comp\r\n", "fj\r\n", "# mine\r\nfj.comp\r\nold.gone\r\n");
-    DialogDriver driver;
-    driver.Then(ToggleFjComp);
-    EXPECT_EQ(IDOK, Run());
+    EXPECT_EQ(IDOK, Run(ToggleFjComp));
     std::string kept = ReadBytes(folder.File(L"group.dat"));
     EXPECT_NE(std::string::npos, kept.find("# mine\r\n"));
     EXPECT_NE(std::string::npos, kept.find("old.gone\r\n"));
     EXPECT_EQ(std::string::npos, kept.find("fj.comp"));
 
     Files("fj.comp\r\n", "fj\r\n", "fj.comp\r\n");
-    driver.Then(ToggleFjComp);
-    EXPECT_EQ(IDOK, Run());
+    EXPECT_EQ(IDOK, Run(ToggleFjComp));
     EXPECT_EQ("", ReadBytes(folder.File(L"group.dat")));
 
     // Cancel leaves group.dat alone.
     Files("fj.comp\r\n", "fj\r\n", "fj.comp\r\n");
-    driver.Then([&](HWND dialog) {
+    EXPECT_EQ(IDCANCEL, Run([&](HWND dialog) {
         DoubleTap(dialog, L"fj");
         DoubleTap(dialog, L"fj.comp");
         SendMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
-    });
-    EXPECT_EQ(IDCANCEL, Run());
+    }));
     EXPECT_EQ("fj.comp\r\n", ReadBytes(folder.File(L"group.dat")));
 }
 
@@ -131,9 +122,7 @@ TEST_F(SubscribeFixture, AKillWhileSavingLeavesTheOldListOrTheNew)
     int points = ForEachKillPoint(
         [&] { Files("fj.comp\r\n", "fj\r\n", "old.one\r\n"); },
         [&] {
-            DialogDriver driver;
-            driver.Then(ToggleFjComp);
-            Run();
+            Run(ToggleFjComp);
         },
         [&](int k) {
             SCOPED_TRACE(k);
@@ -145,30 +134,4 @@ TEST_F(SubscribeFixture, AKillWhileSavingLeavesTheOldListOrTheNew)
             EXPECT_FALSE(FileExists(list + L"~"));
         });
     EXPECT_GT(points, 4);
-}
-
-TEST_F(SubscribeFixture, DownloadFetchesTheGroupListAndShowsItsCategories)
-{
-    Files("", "", "");
-    ScriptedNntpServer server;
-    ASSERT_TRUE(server.Start());
-    server.On("LIST active", "215 list follows\r\nfj.comp 10 1 y\r\njapan.misc 5 1 y\r\nfj.rec 3 1 m\r\n.\r\n");
-    wcscpy(settings.Server, L"127.0.0.1");
-    settings.Port = server.Port();
-    DialogDriver driver;
-    // The group list dialog is driven by its worker.
-    driver.Ignore(L"購読可能ｸﾞﾙｰﾌﾟの取得中..");
-    std::vector<Row> before, after;
-    driver.Then([&](HWND dialog) {
-        before = Rows(dialog);
-        DialogDriver::Click(dialog, IDC_SUBSCRIBE_DOWNLOAD);
-        after = Rows(dialog);
-        DialogDriver::Click(dialog, IDOK);
-    });
-    EXPECT_EQ(IDOK, Run());
-    EXPECT_TRUE(before.empty());
-    EXPECT_EQ((std::vector<Row>{{L"fj", 0}, {L"japan", 0}}), after);
-    EXPECT_EQ("fj.comp\r\njapan.misc\r\nfj.rec\r\n", ReadBytes(folder.File(L"active.dat")));
-    EXPECT_EQ("fj\r\njapan\r\n", ReadBytes(folder.File(L"category.dat")));
-    EXPECT_TRUE(boxes.Boxes().empty());
 }

@@ -4,9 +4,9 @@
 #include "ViewTestWindow.h"
 #include "views/ArticleText.h"
 #include "views/ArticleView.h"
+#include "settings/GdiScope.h"
 #include "support/ImportPatch.h"
-#include <stdlib.h>
-#include <wchar.h>
+#include <algorithm>
 
 namespace {
 
@@ -30,17 +30,17 @@ const wchar_t kArticle[] =
     L"Date: Sat, 5 Dec 2026 15:08:39 +0900\r\nSubject: 巡回のテスト\r\n\r\n"
     L"本文です。\r\n> 引用です。\r\n＞ 全角の引用\r\n > 空白の後\r\n";
 
+// A body of `count` lines that differ, so that a scroll shows.
 std::wstring Numbered(int count)
 {
     std::wstring text = L"From: a\r\n\r\n";
     for (int i = 0; i < count; ++i)
-        text += L"行\r\n";
+        text += L"行" + std::to_wstring(i) + L" 日本語\r\n";
     return text;
 }
 
 class ArticleViewTest : public ViewTest {
 protected:
-    ArticleViewTest() : ViewTest(104) {}
     HWND View() override { return view_.Window(); }
     void TearDown() override
     {
@@ -51,14 +51,14 @@ protected:
     {
         view_.Destroy();
         RECT r = { 0, 0, width, height };
-        ASSERT_TRUE(view_.Create(GetModuleHandleW(NULL), parent_.Handle(), 104, r, showHeader));
+        ASSERT_TRUE(view_.Create(GetModuleHandleW(NULL), parent_, 104, r, showHeader));
         view_.AttachText(&text_);
         text_.Attach(&view_);
         view_.SetFont(font_);
         view_.SetColors(RGB(255, 0, 0), RGB(0, 0, 255));
         text_.SetText(wcsdup(text.c_str()));
         view_.Show(SW_SHOW);
-        PumpMessages();
+        DialogDriver::PumpFor(0);
         ASSERT_TRUE(view_.LayoutValid());
     }
     // The display lines before the blank page that follows the text.
@@ -71,12 +71,10 @@ protected:
     }
     int Width(const std::wstring& text)
     {
-        HDC dc = GetDC(NULL);
-        HGDIOBJ old = SelectObject(dc, font_);
+        WindowDc dc(NULL);
+        SelectedObject font(dc.Get(), font_);
         SIZE size = {};
-        GetTextExtentPoint32W(dc, text.c_str(), (int)text.size(), &size);
-        SelectObject(dc, old);
-        ReleaseDC(NULL, dc);
+        GetTextExtentPoint32W(dc.Get(), text.c_str(), (int)text.size(), &size);
         return size.cx;
     }
     UINT LastTop() { return view_.LineCount() - view_.PageSize(); }
@@ -92,11 +90,22 @@ TEST_F(ArticleViewTest, HeaderHidingAndQuotedLines)
                        L"本文です。", L"> 引用です。", L"＞ 全角の引用", L" > 空白の後" };
     EXPECT_EQ(expected, Shown());
     EXPECT_EQ(2u, view_.HeaderLines());
-    std::vector<int> quoted;
-    for (UINT i = 0; i < 7; ++i)
-        quoted.push_back(view_.Lines()[i].quoted);
-    EXPECT_EQ((std::vector<int>{ 0, 0, 0, 0, 1, 1, 0 }), quoted);
-    EXPECT_EQ(nullptr, view_.Lines()[view_.LineCount()].text);   // end marker after the blank page
+    // Header and quote lines are drawn in their colours.
+    auto count = [&](int row, COLORREF colour) {
+        WindowDc dc(view_.Window());
+        int n = 0, top = 1 + row * (int)view_.LineHeight();
+        for (int y = top; y < top + (int)view_.LineHeight(); ++y)
+            for (int x = 1; x < 300; ++x)
+                n += GetPixel(dc.Get(), x, y) == colour;
+        return n;
+    };
+    EXPECT_GT(count(0, RGB(255, 0, 0)), 20);
+    EXPECT_GT(count(1, RGB(255, 0, 0)), 20);
+    EXPECT_EQ(0, count(3, RGB(255, 0, 0)));
+    EXPECT_GT(count(3, RGB(0, 0, 0)), 20);
+    EXPECT_GT(count(4, RGB(0, 0, 255)), 20);
+    EXPECT_GT(count(5, RGB(0, 0, 255)), 20);
+    EXPECT_EQ(0, count(6, RGB(0, 0, 255)));
 
     view_.SetShowHeader(TRUE);
     UpdateWindow(view_.Window());
@@ -115,7 +124,7 @@ TEST_F(ArticleViewTest, HeaderHidingAndQuotedLines)
     EXPECT_EQ(L"two", lines.back());
 }
 
-TEST_F(ArticleViewTest, WrapsBeforeTheCharacterThatReachesTheWidth)
+TEST_F(ArticleViewTest, WrapsBeforeTheCharacterThatReachesTheWidthAndAlwaysAdvances)
 {
     std::wstring para, subject = L"Subject: ", date = L"Date: ", quote = L">";
     for (int i = 0; i < 12; ++i)
@@ -126,182 +135,78 @@ TEST_F(ArticleViewTest, WrapsBeforeTheCharacterThatReachesTheWidth)
         quote += L"引";
     }
     // A text area of 100 pixels: 117 less the border and the scroll bar.
-    Open(L"From: a\r\n" + date + L"\r\n" + subject + L"\r\n\r\n" + para + L"\r\n" + quote + L"\r\nend\r\n",
-         FALSE, 117, 240);
+    std::wstring text = L"From: a\r\n" + date + L"\r\n" + subject + L"\r\n\r\n" + para + L"\r\n" + quote
+                        + L"\r\nend\r\n";
+    Open(text, FALSE, 117, 240);
     Lines lines = Shown();
-    // Parts: the Subject (the Date line and its continuations are hidden),
-    // the paragraph, the quote; each wraps where one more character would
-    // reach the width.
-    std::vector<std::vector<size_t>> parts(1);
-    for (size_t i = 1; i < lines.size(); ++i) {
-        if (lines[i].empty() || lines[i][0] == L'>' || lines[i] == L"end")
-            parts.emplace_back();
-        if (!lines[i].empty())
-            parts.back().push_back(i);
-    }
-    ASSERT_EQ(4u, parts.size());
-    std::wstring whole[4] = { subject, para, quote, L"end" };
-    for (int p = 0; p < 4; ++p) {
-        std::wstring joined;
-        for (size_t k = 0; k < parts[p].size(); ++k) {
-            const std::wstring& line = lines[parts[p][k]];
-            joined += line;
-            EXPECT_LT(Width(line), 100);
-            if (k + 1 < parts[p].size())
-                EXPECT_GE(Width(line + lines[parts[p][k + 1]][0]), 100);
-            EXPECT_EQ(p == 2, view_.Lines()[parts[p][k]].quoted != 0);
-            EXPECT_EQ(p == 0, parts[p][k] < view_.HeaderLines());
+    // A line whose text goes on in the next was cut where one more character
+    // would reach the width. Joined again, the lines give back the text
+    // without its hidden Date line; a quote stays quoted to its end.
+    const DisplayLine* table = view_.Lines();
+    std::wstring joined;
+    bool quoted = false;
+    for (size_t i = 0; i < lines.size(); ++i) {
+        bool goesOn = i + 1 < lines.size() && table[i + 1].text == table[i].text + table[i].length;
+        if (joined.empty() || joined.back() == L'\n')
+            quoted = !lines[i].empty() && lines[i][0] == L'>';
+        EXPECT_LT(Width(lines[i]), 100) << i;
+        if (goesOn) {
+            EXPECT_GE(Width(lines[i] + lines[i + 1][0]), 100) << i;
         }
-        EXPECT_EQ(whole[p], joined);
-        EXPECT_GE(parts[p].size(), p < 3 ? 3u : 1u);
+        EXPECT_EQ(quoted, table[i].quoted != 0) << i;
+        joined += lines[i] + (goesOn ? L"" : L"\n");
     }
-}
+    EXPECT_EQ(L"From: a\n" + subject + L"\n\n" + para + L"\n" + quote + L"\nend\n", joined);
+    EXPECT_EQ(std::find(lines.begin(), lines.end(), L"") - lines.begin(), (ptrdiff_t)view_.HeaderLines());
 
-TEST_F(ArticleViewTest, CharacterWiderThanTheAreaStillAdvances)
-{
-    for (int width : { 22, 18 }) {   // text areas of 4 and of 0 pixels
+    // A character wider than the area still gets a line, in areas of 4 and of 0 pixels.
+    for (int width : { 22, 18 }) {
         Open(L"From: x\r\n\r\n日本\r\n", TRUE, width, 240);
         EXPECT_EQ((Lines{ L"F", L"r", L"o", L"m", L":", L" ", L"x", L"", L"日", L"本" }), Shown());
     }
+
+    // The same lines from the extents Windows fills, those of the characters that fit.
+    ImportPatch patch("gdi32.dll", "GetTextExtentExPointW", (void*)MeasureAsDocumented);
+    ASSERT_TRUE(patch.Active());
+    g_measure = &patch;
+    Open(text, FALSE, 117, 240);
+    EXPECT_EQ(lines, Shown());
 }
 
-TEST_F(ArticleViewTest, ScrollRangeKeepsThumbPositionsInsideAndKeysPageScrollAndNotify)
+TEST_F(ArticleViewTest, ScrollRangeThumbAndKeysStayInsideTheTextAndNewTextStartsAtItsTop)
 {
     Open(kArticle);
-    int low = -1, high = -1;
-    GetScrollRange(view_.ScrollBar(), SB_CTL, &low, &high);
-    EXPECT_EQ(0, high);
-    Scroll(SB_THUMBPOSITION, 500);
-    EXPECT_EQ(LastTop(), view_.TopLine());
+    EXPECT_EQ(0, ScrollMax(view_.ScrollBar()));
 
-    Open(Numbered(100));
-    GetScrollRange(view_.ScrollBar(), SB_CTL, &low, &high);
-    EXPECT_EQ((int)(view_.LineCount() - 2 * view_.PageSize()), high);
+    Open(Numbered(60));
+    EXPECT_EQ((int)(view_.LineCount() - 2 * view_.PageSize()), ScrollMax(view_.ScrollBar()));
     Scroll(SB_THUMBPOSITION, 30);
     EXPECT_EQ(30u, view_.TopLine());
     EXPECT_EQ(30, GetScrollPos(view_.ScrollBar(), SB_CTL));
     Scroll(SB_THUMBPOSITION, 65535);
     EXPECT_EQ(LastTop(), view_.TopLine());
 
-    Open(Numbered(60));
+    Scroll(SB_THUMBPOSITION, 0);
     UINT step = view_.PageSize() - 2;
-    Key(VK_NEXT);
-    Key(VK_SPACE);
-    Key(VK_RIGHT);
+    Keys({ VK_NEXT, VK_SPACE, VK_RIGHT });
     EXPECT_EQ(3 * step, view_.TopLine());
-    Key(VK_PRIOR);
-    Key(VK_LEFT);
-    Key(VK_UP);   // page mode: Up pages
-    Key(VK_UP);
+    Keys({ VK_PRIOR, VK_LEFT, VK_UP, VK_UP });   // page mode: Up pages
     EXPECT_EQ(0u, view_.TopLine());
-    Key(VK_TAB);
-    Key(VK_RETURN);
-    Key(VK_ESCAPE);
+    Keys({ VK_TAB, VK_RETURN, VK_ESCAPE });
     EXPECT_EQ((std::vector<UINT>{ 2, 2, 1 }), Codes());
-    // Without auto next paging stops at the blank page; with it, it asks on.
-    for (int i = 0; i < 20; ++i)
-        Key(VK_DOWN);
+    // Without auto next paging stops at the blank page.
+    Keys({ VK_DOWN }, 20);
     EXPECT_EQ(LastTop(), view_.TopLine());
     EXPECT_TRUE(Codes().empty());
-    view_.SetAutoNext(TRUE);
-    Key(VK_NEXT);
-    EXPECT_EQ(std::vector<UINT>{ 2 }, Codes());
 
-    // Line mode: one line a key, and none more until painted.
-    view_.SetLineScrollKeys(TRUE);
-    view_.SetAutoNext(FALSE);
-    Scroll(SB_THUMBPOSITION, 0);
-    Key(VK_DOWN, false);
-    Key(VK_DOWN, false);
-    Scroll(SB_LINEDOWN);
-    EXPECT_EQ(1u, view_.TopLine());
-    Scroll(SB_LINEDOWN);
-    Key(VK_UP, false);
-    Scroll(SB_LINEUP);
-    EXPECT_EQ(1u, view_.TopLine());
-
-    // A short text with auto next asks at once.
-    Open(kArticle);
-    view_.SetAutoNext(TRUE);
-    Key(VK_NEXT);
-    EXPECT_EQ(std::vector<UINT>{ 2 }, Codes());
-    view_.SetAutoNext(FALSE);
-    Key(VK_NEXT);
-    Key(VK_NEXT);
-    EXPECT_EQ(7u, view_.TopLine());   // the blank page after seven lines
-    EXPECT_TRUE(Codes().empty());
-}
-
-TEST_F(ArticleViewTest, PagesOfFewerThanThreeRowsStillMove)
-{
-    for (int height : { 30, 16 }) {   // two rows, one row
-        Open(Numbered(10), FALSE, 640, height);
-        EXPECT_EQ(height == 30 ? 2u : 1u, view_.PageSize());
-        for (UINT i = 1; i < LastTop(); ++i) {
-            Key(VK_NEXT);
-            EXPECT_EQ(i, view_.TopLine());
-        }
-        for (int i = 0; i < 20; ++i)
-            Key(VK_PRIOR);
-        EXPECT_EQ(0u, view_.TopLine());
-    }
-}
-
-TEST_F(ArticleViewTest, NewTextStartsOverCopyTakesAllOfItAndColoursAreDrawn)
-{
-    Open(Numbered(60));
-    Key(VK_NEXT);
+    // New text starts at its top; none shows nothing.
     text_.SetText(wcsdup(kArticle));
     EXPECT_EQ(0u, view_.TopLine());
-    EXPECT_EQ(nullptr, view_.Lines());
     UpdateWindow(view_.Window());
     EXPECT_EQ(7u, Shown().size());
-
-    view_.Copy(parent_.Handle());
-    ASSERT_TRUE(OpenClipboard(parent_.Handle()));
-    HANDLE data = GetClipboardData(CF_UNICODETEXT);
-    ASSERT_NE(nullptr, data);
-    EXPECT_EQ(std::wstring(kArticle), std::wstring((const wchar_t*)GlobalLock(data)));
-    GlobalUnlock(data);
-    CloseClipboard();
-
     text_.SetText(NULL);
     UpdateWindow(view_.Window());
     EXPECT_TRUE(Shown().empty());
-
-    // Header and quote lines are drawn in their colours.
-    Open(kArticle);
-    HDC dc = GetDC(view_.Window());
-    auto count = [&](int row, COLORREF colour) {
-        int n = 0, top = 1 + row * (int)view_.LineHeight();
-        for (int y = top; y < top + (int)view_.LineHeight(); ++y)
-            for (int x = 1; x < 300; ++x)
-                n += GetPixel(dc, x, y) == colour;
-        return n;
-    };
-    EXPECT_GT(count(0, RGB(255, 0, 0)), 20);
-    EXPECT_GT(count(1, RGB(255, 0, 0)), 20);
-    EXPECT_EQ(0, count(3, RGB(255, 0, 0)));
-    EXPECT_GT(count(3, RGB(0, 0, 0)), 20);
-    EXPECT_GT(count(4, RGB(0, 0, 255)), 20);
-    EXPECT_GT(count(5, RGB(0, 0, 255)), 20);
-    EXPECT_EQ(0, count(6, RGB(0, 0, 255)));
-    ReleaseDC(view_.Window(), dc);
-}
-
-TEST_F(ArticleViewTest, BreaksLinesFromDocumentedExtentsOnly)
-{
-    std::wstring text = L"From: a\r\n\r\n";
-    for (int i = 0; i < 8; ++i)
-        text += L"日本語の文章と English words ";
-    Open(text, FALSE, 217, 240);
-    Lines wrapped = Shown();
-    ASSERT_GT(wrapped.size(), 4u);
-    ImportPatch patch("gdi32.dll", "GetTextExtentExPointW", (void*)MeasureAsDocumented);
-    ASSERT_TRUE(patch.Active());
-    g_measure = &patch;
-    Open(text, FALSE, 217, 240);
-    EXPECT_EQ(wrapped, Shown());
 }
 
 // The strip under the last whole row stays blank: line scrolls move whole
@@ -309,53 +214,39 @@ TEST_F(ArticleViewTest, BreaksLinesFromDocumentedExtentsOnly)
 // screen is what a full repaint of the same position draws.
 TEST_F(ArticleViewTest, LineScrollsLeaveNothingStaleUnderTheLastRow)
 {
-    std::wstring text = L"From: a\r\n\r\n";
-    for (int i = 0; i < 40; ++i)
-        text += L"行" + std::to_wstring(i) + L" 日本語\r\n";
+    std::wstring text = Numbered(40);
     Open(text);
     int lh = (int)view_.LineHeight();
     // Five whole rows and more than half of one.
     Open(text, FALSE, 640, 2 + 5 * lh + lh * 2 / 3);
     ASSERT_EQ(5u, view_.PageSize());
+    RECT client;
+    GetClientRect(view_.Window(), &client);
     auto pixels = [&] {
-        RECT r;
-        GetClientRect(view_.Window(), &r);
-        HDC dc = GetDC(view_.Window());
-        HDC memory = CreateCompatibleDC(dc);
-        BITMAPINFO info = {};
-        info.bmiHeader.biSize = sizeof info.bmiHeader;
-        info.bmiHeader.biWidth = 600;
-        info.bmiHeader.biHeight = -r.bottom;
-        info.bmiHeader.biPlanes = 1;
-        info.bmiHeader.biBitCount = 32;
-        void* bits = NULL;
-        HBITMAP bitmap = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, NULL, 0);
-        HGDIOBJ old = SelectObject(memory, bitmap);
-        BitBlt(memory, 0, 0, 600, r.bottom, dc, 0, 0, SRCCOPY);
-        std::vector<DWORD> copy((DWORD*)bits, (DWORD*)bits + 600 * r.bottom);
-        SelectObject(memory, old);
-        DeleteObject(bitmap);
-        DeleteDC(memory);
-        ReleaseDC(view_.Window(), dc);
-        return copy;
+        WindowDc dc(view_.Window());
+        std::vector<COLORREF> screen;
+        for (int y = 0; y < client.bottom; ++y)
+            for (int x = 0; x < 600; ++x)
+                screen.push_back(GetPixel(dc.Get(), x, y));
+        return screen;
     };
     auto repainted = [&] {
         InvalidateRect(view_.Window(), NULL, TRUE);
         UpdateWindow(view_.Window());
         return pixels();
     };
-    auto stripInk = [&](const std::vector<DWORD>& screen) {
+    auto stripInk = [&](const std::vector<COLORREF>& screen) {
         int ink = 0;
         for (int y = 1 + 5 * lh; y < 1 + 5 * lh + lh * 2 / 3; ++y)
             for (int x = 1; x < 600; ++x)
-                ink += (screen[y * 600 + x] & 0xFFFFFF) != 0xFFFFFF;
+                ink += screen[y * 600 + x] != RGB(255, 255, 255);
         return ink;
     };
     EXPECT_EQ(0, stripInk(pixels()));
     view_.SetLineScrollKeys(TRUE);
     for (WPARAM key : { VK_DOWN, VK_DOWN, VK_DOWN, VK_UP }) {
         Key(key);
-        std::vector<DWORD> scrolled = pixels();
+        std::vector<COLORREF> scrolled = pixels();
         EXPECT_EQ(0, stripInk(scrolled)) << "after key " << key;
         EXPECT_TRUE(scrolled == repainted()) << "after key " << key << ", top line " << view_.TopLine();
     }

@@ -2,8 +2,11 @@
 // scroll messages, clicks and header notifications.
 #include <gtest/gtest.h>
 #include "ViewTestWindow.h"
+#include "store/DataFolder.h"
 #include "views/SubjectView.h"
+#include "settings/GdiScope.h"
 #include "support/RegistrySandbox.h"
+#include "support/StoreFiles.h"
 #include <commctrl.h>
 
 namespace {
@@ -13,13 +16,7 @@ const wchar_t kWidthKey[] = L"Software\\tidewell\\Pelora\\SubjectView";
 
 class SubjectViewTest : public ViewTest {
 protected:
-    SubjectViewTest() : ViewTest(106) {}
     HWND View() override { return view_->Window(); }
-    void SetUp() override
-    {
-        ViewTest::SetUp();
-        RegDeleteKeyW(HKEY_CURRENT_USER, kWidthKey);
-    }
     void TearDown() override
     {
         Close();
@@ -28,20 +25,36 @@ protected:
     void Open(int count, BOOL lineMode = FALSE, int height = 240)
     {
         Close();   // its close writes the header of the group
-        ASSERT_TRUE(data_.WriteGroup(kGroup, NumberedArticles(count)));
+        ASSERT_TRUE(WriteGroup(count));
         OpenView(lineMode, height);
     }
+    // The log and the filter file; the index is rebuilt from them as at a
+    // start. Article N is "subject N" from "sender N".
+    bool WriteGroup(DWORD count, const std::string& filter = std::string())
+    {
+        std::string log;
+        for (DWORD n = 0; n < count; ++n) {
+            std::string number = std::to_string(n);
+            log += ArticleBlock("From: sender " + number + "\nSubject: subject " + number
+                                    + "\nDate: Sat, 5 Dec 2026 15:08:39 +0900", n + 1, "body");
+        }
+        DeleteFileW(File(L".idx").c_str());
+        return WriteBytes(File(L".flt"), filter) && WriteBytes(File(L".log"), log)
+               && WriteBytes(data_.File(L"group.dat"), Sjis(kGroup) + "\r\n")
+               && InitializeDataFolder(data_.Path().c_str());
+    }
+    std::wstring File(const wchar_t* extension) { return data_.File(kGroup + std::wstring(extension)); }
     void OpenView(BOOL lineMode = FALSE, int height = 240, BOOL showRead = FALSE)
     {
         Close();
         view_ = new SubjectView();
         RECT r = { 0, 0, 640, height };
-        ASSERT_TRUE(view_->Create(GetModuleHandleW(NULL), parent_.Handle(), 106, r, showRead, 1));
+        ASSERT_TRUE(view_->Create(GetModuleHandleW(NULL), parent_, 106, r, showRead, 1));
         ASSERT_TRUE(view_->OpenGroup(data_.Path().c_str(), kGroup));
         view_->SetFont(font_, 14);
         view_->SetLineScrollKeys(lineMode);
         view_->Show(SW_SHOW);
-        PumpMessages();
+        DialogDriver::PumpFor(0);
         ASSERT_TRUE(view_->LayoutValid());
     }
     void Close()
@@ -69,12 +82,6 @@ protected:
         const IndexRecord* r = view_->List().SelectedRecord();
         return r ? std::string(r->subject) : std::string();
     }
-    int ScrollMax()
-    {
-        int low = -1, high = -1;
-        GetScrollRange(view_->ScrollBar(), SB_CTL, &low, &high);
-        return high;
-    }
     int ColumnWidth(int item)
     {
         HDITEMW hd = {};
@@ -82,15 +89,16 @@ protected:
         SendMessageW(view_->Header(), HDM_GETITEMW, item, (LPARAM)&hd);
         return hd.cxy;
     }
-    TestDataFolder data_;
+    RegistrySandbox sandbox_;   // no column widths of an earlier test
+    TempDataFolder data_;
     SubjectView* view_ = NULL;
 };
 
-TEST_F(SubjectViewTest, ScrollRangeKeepsThumbPositionsOnTheListAndTheCursorTurnsPages)
+TEST_F(SubjectViewTest, ScrollRangeKeepsThumbPositionsOnTheListAndTheCursorTurnsPagesOrRows)
 {
     Open(40);
     EXPECT_EQ(15u, view_->List().PageSize());
-    EXPECT_EQ(25, ScrollMax());
+    EXPECT_EQ(25, ScrollMax(view_->ScrollBar()));
     Scroll(SB_THUMBPOSITION, 20);
     EXPECT_EQ("subject 20", Selected());
     Scroll(SB_THUMBPOSITION, 60000);
@@ -99,27 +107,24 @@ TEST_F(SubjectViewTest, ScrollRangeKeepsThumbPositionsOnTheListAndTheCursorTurns
     EXPECT_EQ(25, GetScrollPos(view_->ScrollBar(), SB_CTL));
 
     Open(5);
-    EXPECT_EQ(0, ScrollMax());
+    EXPECT_EQ(0, ScrollMax(view_->ScrollBar()));
     Scroll(SB_THUMBPOSITION, 3);
     EXPECT_EQ(0u, Top());
 
     // The cursor turns pages and keeps the article.
     Open(40);
-    for (int i = 0; i < 15; ++i)
-        Key(VK_DOWN);
+    Keys({ VK_DOWN }, 15);
     EXPECT_EQ(13u, Top());
     EXPECT_EQ(1u, Row());
     EXPECT_EQ("subject 14", Selected());
-    Key(VK_UP);
-    Key(VK_UP);
+    Keys({ VK_UP, VK_UP });
     EXPECT_EQ(0u, Top());
     EXPECT_EQ("subject 13", Selected());
     // Next row moves on even where Down only turns the page.
     Click(14);
     EXPECT_TRUE(view_->NextRow());
     EXPECT_EQ("subject 15", Selected());
-    for (int i = 0; i < 60; ++i)
-        Key(VK_DOWN);
+    Keys({ VK_DOWN }, 60);
     EXPECT_EQ("subject 39", Selected());
     EXPECT_FALSE(view_->NextRow());
     Codes();
@@ -136,17 +141,13 @@ TEST_F(SubjectViewTest, ScrollRangeKeepsThumbPositionsOnTheListAndTheCursorTurns
     Key(VK_LEFT);
     Scroll(SB_PAGEUP);
     EXPECT_EQ(0u, Top());
-    Key(VK_RETURN);
-    Key(VK_SPACE);
-    Key(VK_ESCAPE);
+    Keys({ VK_RETURN, VK_SPACE, VK_ESCAPE });
     EXPECT_EQ((std::vector<UINT>{ 2, 3, 3, 1 }), Codes());
-}
 
-TEST_F(SubjectViewTest, LineModeScrollsOneRowAndDropsUnpaintedScrolls)
-{
-    Open(40, TRUE);
-    for (int i = 0; i < 14; ++i)
-        Key(VK_DOWN);
+    // Line mode: Down on the last row scrolls one row; scrolls not painted yet are dropped.
+    view_->SetLineScrollKeys(TRUE);
+    Click(0);
+    Keys({ VK_DOWN }, 14);
     Key(VK_DOWN, false);
     Key(VK_DOWN, false);
     Scroll(SB_LINEDOWN);
@@ -161,13 +162,12 @@ TEST_F(SubjectViewTest, LineModeScrollsOneRowAndDropsUnpaintedScrolls)
     EXPECT_EQ("subject 0", Selected());
 }
 
-TEST_F(SubjectViewTest, ShortAndEmptyListsToggleReadAndFilterKeepTheIndexInStep)
+TEST_F(SubjectViewTest, ShortAndEmptyListsToggleReadFilterAndLevels)
 {
     Open(3);
     Key(VK_NEXT);
     EXPECT_EQ(std::vector<UINT>{ 2 }, Codes());
-    for (int i = 0; i < 3; ++i)
-        Key(VK_DOWN);
+    Keys({ VK_DOWN }, 3);
     EXPECT_EQ("subject 2", Selected());
     EXPECT_EQ(std::vector<UINT>{ 2 }, Codes());   // Down at the end is a Page Down
     Click(1);
@@ -181,40 +181,27 @@ TEST_F(SubjectViewTest, ShortAndEmptyListsToggleReadAndFilterKeepTheIndexInStep)
     EXPECT_TRUE(Codes().empty());
 
     Open(0);
-    Key(VK_RETURN);
-    Key(VK_SPACE);
-    Key(VK_NEXT);
-    Key(VK_DOWN);
+    Keys({ VK_RETURN, VK_SPACE, VK_NEXT, VK_DOWN });
     EXPECT_EQ((std::vector<UINT>{ 2, 2 }), Codes());
     EXPECT_TRUE(view_->ToggleRead());
 
-    // Toggling read and the filter keep the index in step.
     Open(6);
     Key(VK_DOWN);
     EXPECT_TRUE(view_->ToggleRead());
-    std::vector<IndexRecord> records;
-    DWORD unread = 0;
-    ASSERT_TRUE(data_.ReadIndex(kGroup, &records, &unread));
-    EXPECT_EQ(1u, records[1].flags & kRecordRead);
     EXPECT_EQ(5u, view_->List().UnreadCount());
     // Hidden once read, but the row stays until the next layout.
     UpdateWindow(view_->Window());
     EXPECT_EQ("subject 1", Selected());
     EXPECT_TRUE(view_->ToggleRead());
     EXPECT_TRUE(view_->ToggleRead());
-
-    // The filter reorders from the first entry and keeps this visit's marks.
-    std::string filter = "+ subject 4\r\n";
-    WriteBytes(data_.File(std::wstring(kGroup) + L".flt"), filter);
+    // The filter reorders from the first entry.
+    WriteBytes(File(L".flt"), "+ subject 4\r\n");
     EXPECT_TRUE(view_->ReapplyFilter());
     UpdateWindow(view_->Window());
     EXPECT_EQ(0u, Position());
     EXPECT_EQ("subject 4", Selected());
     EXPECT_EQ(5u, view_->List().VisibleCount());
     view_->List().Close();
-    ASSERT_TRUE(data_.ReadIndex(kGroup, &records, &unread));
-    EXPECT_EQ(5u, unread);
-    EXPECT_EQ((DWORD)kPriorityHigh, RecordPriority(records[4]));
 
     ASSERT_TRUE(view_->OpenGroup(data_.Path().c_str(), kGroup));
     view_->SetShowRead(TRUE);
@@ -236,11 +223,9 @@ TEST_F(SubjectViewTest, PagesOfFewerThanThreeRowsStillMove)
             EXPECT_EQ(i, Position());
             EXPECT_LT(Row(), page);
         }
-        for (int i = 0; i < 12; ++i)
-            Key(VK_UP);
+        Keys({ VK_UP }, 12);
         EXPECT_EQ(0u, Position());
-        for (int i = 0; i < 10; ++i)
-            Key(VK_NEXT);
+        Keys({ VK_NEXT }, 10);
         EXPECT_EQ(7u - page, Top());
         EXPECT_FALSE(Codes().empty());
     }
@@ -283,29 +268,23 @@ TEST_F(SubjectViewTest, ColumnWidthsPersistInTheRegistry)
 // R for read, up for high, down for low and for priority 3, nothing else.
 TEST_F(SubjectViewTest, DrawsGlyphsForReadAndPriority)
 {
-    std::vector<TestArticle> articles = NumberedArticles(4);
-    articles[1].subject = "high one";
-    articles[2].subject = "low one";
-    ASSERT_TRUE(data_.WriteGroup(kGroup, articles, "+ high\r\n- low\r\n"));
-    std::vector<IndexRecord> records;
-    DWORD unread;
-    ASSERT_TRUE(data_.ReadIndex(kGroup, &records, &unread));
-    records[3].flags = 3 << 1;
-    std::string index = ReadBytes(data_.File(std::wstring(kGroup) + L".idx"));
-    index.replace(IndexRecordOffset(3), sizeof records[3], (const char*)&records[3], sizeof records[3]);
-    WriteBytes(data_.File(std::wstring(kGroup) + L".idx"), index);
+    ASSERT_TRUE(WriteGroup(4, "+ subject 1\r\n- subject 2\r\n"));
+    // Priority 3, which no filter gives.
+    std::string index = ReadBytes(File(L".idx"));
+    index.replace(IndexRecordOffset(3), 4, U32(3 << kRecordPriorityShift));
+    WriteBytes(File(L".idx"), index);
     OpenView(FALSE, 240, TRUE);
     // Rows: high, normal (read below), low, priority 3.
     Click(1);
     EXPECT_TRUE(view_->ToggleRead());
     Click(3);   // row 3 inverted
-    HDC dc = GetDC(view_->Window());
     auto glyph = [&](int row, int column, bool inverted = false) {
+        WindowDc dc(view_->Window());
         std::string bits;
         int top = view_->ListRect().top + row * 14 + 2, left = view_->ListRect().left + column * 10;
         for (int y = top; y < top + 10; ++y)
             for (int x = left; x < left + 10; ++x)
-                bits += (GetPixel(dc, x, y) == RGB(0, 0, 0)) != inverted ? '#' : '.';
+                bits += (GetPixel(dc.Get(), x, y) == RGB(0, 0, 0)) != inverted ? '#' : '.';
         return bits;
     };
     std::string blank(100, '.');
@@ -324,7 +303,6 @@ TEST_F(SubjectViewTest, DrawsGlyphsForReadAndPriority)
     }
     EXPECT_EQ(high, glyph(0, 1));
     EXPECT_EQ(read, glyph(1, 0));
-    ReleaseDC(view_->Window(), dc);
 }
 
 } // namespace
