@@ -16,17 +16,25 @@ ScriptedNntpServer::~ScriptedNntpServer()
     WSACleanup();
 }
 
-unsigned short ScriptedNntpServer::UnusedPort()
+// Binds `socket` to an ephemeral loopback port: that port, 0 on failure.
+static unsigned short BindLoopback(SOCKET socket)
 {
-    SOCKET probe = socket(AF_INET, SOCK_STREAM, 0);
     sockaddr_in address = {};
     address.sin_family = AF_INET;
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    bind(probe, (sockaddr*)&address, sizeof address);
     int length = sizeof address;
-    getsockname(probe, (sockaddr*)&address, &length);
-    closesocket(probe);
+    if (bind(socket, (sockaddr*)&address, sizeof address) == SOCKET_ERROR ||
+        getsockname(socket, (sockaddr*)&address, &length) == SOCKET_ERROR)
+        return 0;
     return ntohs(address.sin_port);
+}
+
+unsigned short ScriptedNntpServer::UnusedPort()
+{
+    SOCKET probe = socket(AF_INET, SOCK_STREAM, 0);
+    unsigned short port = BindLoopback(probe);
+    closesocket(probe);
+    return port;
 }
 
 bool ScriptedNntpServer::Start(DWORD watchdogMs)
@@ -34,19 +42,12 @@ bool ScriptedNntpServer::Start(DWORD watchdogMs)
     listener_ = socket(AF_INET, SOCK_STREAM, 0);
     if (listener_ == INVALID_SOCKET)
         return false;
-    sockaddr_in address = {};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    address.sin_port = 0;
-    int length = sizeof address;
-    if (bind(listener_, (sockaddr*)&address, sizeof address) == SOCKET_ERROR ||
-        listen(listener_, 4) == SOCKET_ERROR ||
-        getsockname(listener_, (sockaddr*)&address, &length) == SOCKET_ERROR) {
+    port_ = BindLoopback(listener_);
+    if (!port_ || listen(listener_, 4) == SOCKET_ERROR) {
         closesocket(listener_);
         listener_ = INVALID_SOCKET;
         return false;
     }
-    port_ = ntohs(address.sin_port);
     stopping_ = false;
     deadline_ = GetTickCount() + watchdogMs;
     thread_ = std::thread(&ScriptedNntpServer::Run, this);
