@@ -57,17 +57,6 @@ BOOL RangeInsideLog(DWORD offset, DWORD length, DWORD size)
     return offset <= size && length <= size - offset;
 }
 
-BOOL RecordInsideLog(const IndexRecord& record, DWORD logSize)
-{
-    if (!RangeInsideLog(record.articleOffset, record.articleLength, logSize))
-        return FALSE;
-    if (record.subjectLength == 0)
-        return TRUE;
-    return record.subjectOffset >= record.articleOffset
-        && RangeInsideLog(record.subjectOffset - record.articleOffset, record.subjectLength,
-                          record.articleLength);
-}
-
 BOOL SeekTo(HANDLE file, ULONGLONG offset)
 {
     LARGE_INTEGER to;

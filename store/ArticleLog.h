@@ -49,8 +49,6 @@ BOOL RangeInsideLog(DWORD offset, DWORD length, DWORD size);
 // ERROR_HANDLE_EOF for a short read.
 // `buffer` holds at least `length` bytes.
 BOOL ReadLogRange(HANDLE log, DWORD logSize, DWORD offset, DWORD length, char* buffer);
-// Whether a record's article and subject ranges lie inside the log.
-BOOL RecordInsideLog(const IndexRecord& record, DWORD logSize);
 
 // Parses the next article block (header lines, unfolded, up to the empty
 // line, then the body through the separator line) into `header`, which it
