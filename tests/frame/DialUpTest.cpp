@@ -88,6 +88,27 @@ TEST_F(DialUpTest, WithNoLineItDialsStartsOnceConnectedAndAWaitOfNoneHangsUpAtOn
     EXPECT_EQ(L"ダウンロードが終了しました。", boxes.Boxes()[0].text);
 }
 
+TEST_F(DialUpTest, APassThatFailsOutrightHasItsOwnBoxHangsUpAndReloadsNothing)
+{
+    WriteDword(kSettingsKey, L"DisconnectWaitTime", 0);
+    WriteGroups({"g.a"});
+    server.Stop();   // nobody listens: the pass fails at once
+    DialogDriver driver;
+    for (const wchar_t* caption : {kDialTitle, kProgress, kCountdown})
+        driver.Ignore(caption);
+    window = Open()->Window();
+    WriteGroups({"g.a", "g.b"});   // a reload would show both
+    Download();
+    ASSERT_TRUE(Reported(1));
+    EXPECT_TRUE(Settled());
+    ASSERT_EQ(1u, boxes.Boxes().size());
+    EXPECT_EQ(L"127.0.0.1", boxes.Boxes()[0].caption);
+    EXPECT_EQ(L"サーバに接続できませんでした", boxes.Boxes()[0].text);
+    EXPECT_EQ((UINT)MB_ICONHAND, boxes.Boxes()[0].flags);
+    EXPECT_EQ(Counts({1, 1, 1, 0}), RasCounts());
+    EXPECT_EQ(1, ListRows(List()));
+}
+
 TEST_F(DialUpTest, CancelWhileDiallingStartsNothingAndEnablesTheFrame)
 {
     DialogDriver driver;
