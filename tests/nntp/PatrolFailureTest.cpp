@@ -184,33 +184,4 @@ TEST(PatrolFailure, GroupFilesThatCannotBeReadOrOpened)
     }
 }
 
-TEST(PatrolFailure, MalformedGroupRepliesSkipTheGroupAndKeepItsNumbers)
-{
-    const std::string replies[] = {"211 52 3001", "211 1 3001 99999999999 g.1", "211 1 3001 4294967295 g.2",
-                                   "2xx what"};
-    ScriptedNntpServer server;
-    ASSERT_TRUE(server.Start(10000));
-    PatrolHarness harness;
-    for (int i = 0; i < 4; ++i) {
-        server.On("GROUP g." + std::to_string(i), replies[i] + "\r\n");
-        harness.AddGroup(L"g." + std::to_wstring(i), 3000, 3000);
-    }
-    server.On("GROUP g.ok", "211 1 1 1\r\n");
-    server.AddArticle(1, Simple(1), "b\r\n");
-    harness.AddGroup(L"g.ok");
-
-    DownloadResult result = harness.RunDirect(server.Port());
-    EXPECT_EQ((DWORD)StatusOk, result.status);
-    EXPECT_EQ(IndexHeaderBytes(1, 1, 0, 1, 0, Sjis(L"1件の記事を取得しました。"), 1, 0, 0),
-              harness.Group(L"g.ok", L".idx").substr(0, 100));
-    for (int i = 0; i < 4; ++i) {
-        std::string state = (Sjis(L"予期せぬ文字列が返りました : ") + replies[i]).substr(0, 63);
-        EXPECT_EQ(IndexHeaderBytes(3000, 3000, 0, 0, 0, state, 0, 0, 0),
-                  harness.Group(L"g." + std::to_wstring(i), L".idx")) << i;
-        EXPECT_EQ("", harness.Group(L"g." + std::to_wstring(i), L".log")) << i;
-    }
-    for (const std::string& command : server.Commands())
-        EXPECT_EQ(std::string::npos, command.find("HEAD 30")) << command;
-}
-
 }  // namespace

@@ -96,7 +96,8 @@ class RangeRulesTest : public testing::TestWithParam<DWORD> {};
 
 // The range rules group by group: g.limit (3001-3005) stops at the limit;
 // g.renumbered (2901-3000) where the device is past the server's end;
-// g.catchup (10-12) with a catch-up pending; g.gaps (20-23) below the
+// g.catchup (10-12) with a catch-up pending; g.short to g.odd answer GROUP
+// malformed, are skipped and keep their numbers; g.gaps (20-23) below the
 // server's first, HEAD 21 and BODY 22 refused and not counted against the
 // limit (22's header block is gone); g.missing refused, and the next group
 // follows; g.nothing empty.
@@ -107,6 +108,10 @@ TEST_P(RangeRulesTest, AcrossGroups)
     server.On("GROUP g.limit", "211 5 3001 3005 g.limit\r\n");
     server.On("GROUP g.renumbered", "211 100 2901 3000 g.renumbered\r\n");
     server.On("GROUP g.catchup", "211 3 10 12 g.catchup\r\n");
+    server.On("GROUP g.short", "211 52 3001\r\n");
+    server.On("GROUP g.huge", "211 1 3001 99999999999 g.huge\r\n");
+    server.On("GROUP g.max", "211 1 3001 4294967295 g.max\r\n");
+    server.On("GROUP g.odd", "2xx what\r\n");
     server.On("GROUP g.gaps", "211 4 20 23 g.gaps\r\n");
     server.On("GROUP g.missing", "411 no such group\r\n");
     server.On("GROUP g.nothing", "211 0 51 50 g.nothing\r\n");
@@ -124,6 +129,10 @@ TEST_P(RangeRulesTest, AcrossGroups)
         {L"g.limit", 0, 0, 3002, 3005, 2, L"制限数の2件の記事を取得しました。サーバには未取得の記事が残っています。"},
         {L"g.renumbered", 5000, 5000, 3000, 3000, 0, noNews},
         {L"g.catchup", 0xFFFFFFFF, 7, 12, 12, 0, noNews},
+        {L"g.short", 3000, 3000, 3000, 3000, 0, L"予期せぬ文字列が返りました : 211 52 3001"},
+        {L"g.huge", 3000, 3000, 3000, 3000, 0, L"予期せぬ文字列が返りました : 211 1 3001 99999999999 g.huge"},
+        {L"g.max", 3000, 3000, 3000, 3000, 0, L"予期せぬ文字列が返りました : 211 1 3001 4294967295 g.max"},
+        {L"g.odd", 3000, 3000, 3000, 3000, 0, L"予期せぬ文字列が返りました : 2xx what"},
         {L"g.gaps", 5, 5, 23, 23, 2, L"2件の記事を取得しました。"},
         {L"g.missing", 9, 9, 9, 9, 0, L"グループへ移動できませんでした : 411 no such group"},
         {L"g.nothing", 50, 50, 50, 50, 0, noNews},
@@ -138,7 +147,8 @@ TEST_P(RangeRulesTest, AcrossGroups)
     // Pipelined, BODY 21 left before the refusal of HEAD 21 came back: the
     // commands really are in flight together.
     Lines wire = {"GROUP g.limit", "HEAD 3001", "BODY 3001", "HEAD 3002", "BODY 3002", "GROUP g.renumbered",
-                  "GROUP g.catchup", "GROUP g.gaps", "HEAD 20", "BODY 20", "HEAD 21"};
+                  "GROUP g.catchup", "GROUP g.short", "GROUP g.huge", "GROUP g.max", "GROUP g.odd",
+                  "GROUP g.gaps", "HEAD 20", "BODY 20", "HEAD 21"};
     if (GetParam())
         wire.push_back("BODY 21");
     wire.insert(wire.end(), {"HEAD 22", "BODY 22", "HEAD 23", "BODY 23", "GROUP g.missing", "GROUP g.nothing",
@@ -157,24 +167,10 @@ INSTANTIATE_TEST_SUITE_P(Settings, RangeRulesTest, testing::Values(0u, 1u));
 
 // Today's articles (UTF-8, EUC-JP, big5; quoted-printable and base64)
 // through whole patrols: converted with ConvertMime on, stored as they come
-// with it off.
-const std::string kSeparator = "================\r\n";
-
-// Articles 3002 to 3005 as the server sends them.
+// with it off. Articles 3002 to 3004 as the server sends them:
 struct Article {
     std::string header, body;
 };
-
-// A line of 3,006 bytes of UTF-8, quoted-printable in soft-broken lines.
-std::string LongBody()
-{
-    std::string encoded, body;
-    for (int i = 0; i < 334; ++i)
-        encoded += "=E6=97=A5=E6=9C=AC=E8=AA=9E";
-    for (size_t at = 0; at < encoded.size(); at += 72)
-        body += encoded.substr(at, 72) + (at + 72 < encoded.size() ? "=\r\n" : "\r\n");
-    return body;
-}
 
 const Article kArticles[] = {
     {"Subject: \xe3\x83\x86\xe3\x82\xb9\xe3\x83\x88 =?UTF-8?B?5pel\r\n"
@@ -194,30 +190,25 @@ const Article kArticles[] = {
      "Content-Type: text/plain; charset=big5\r\n"
      "Content-Transfer-Encoding: quoted-printable\r\n",
      "=A4=A4\r\n"},
-    {"Subject: long\r\n"
-     "Content-Type: text/plain; charset=UTF-8\r\n"
-     "Content-Transfer-Encoding: quoted-printable\r\n",
-     LongBody()},
 };
 
-// What each article's block in the log is with ConvertMime on (3005's body
-// is checked on its own).
-const char* const kConverted[] = {
+// The log with ConvertMime on.
+const char kConverted[] =
     "Subject: \x83\x65\x83\x58\x83\x67 \x93\xfa\x96\x7b\r\n"
     "From: \x8e\x52\x93\x63 <q@example.jp>\r\n"
     "X-Local-Seq: 3002\r\n\r\n"
     "\x83\x65\x83\x58\x83\x67 ok\r\n"
-    ".\x93\xfa\r\n",
+    ".\x93\xfa\r\n"
+    "================\r\n"
     "Subject: \x93\xfa\x96\x7b\r\n"
     "X-Local-Seq: 3003\r\n\r\n"
     "\x93\xfa\x96\x7b\x81\xac\r\n"
-    "aba\r\n",
+    "aba\r\n"
+    "================\r\n"
     "Subject: =?big5?B?pKSk5A==?= a  b\r\n"   // a decoded CR LF is no line end
     "X-Local-Seq: 3004\r\n\r\n"
-    "=A4=A4\r\n",
-    "Subject: long\r\n"
-    "X-Local-Seq: 3005\r\n\r\n",
-};
+    "=A4=A4\r\n"
+    "================\r\n";
 
 // And 3002 and 3003 with it off: the kept fields and the bodies as they
 // come (an encoded-word in a charset other than ISO-2022-JP is left alone).
@@ -235,15 +226,15 @@ const char kAsTheyCome[] =
     "YW\r\n"
     "================\r\n";
 
-// The log after `count` articles from `first` on.
-std::string Patrol(PatrolHarness& harness, bool convert, DWORD first, DWORD count)
+// The log after `count` articles from 3002 on.
+std::string Patrol(PatrolHarness& harness, bool convert, DWORD count)
 {
     ScriptedNntpServer server;
     EXPECT_TRUE(server.Start(10000));
-    server.On("GROUP fj.test", "211 4 3002 3005 fj.test\r\n");
-    for (unsigned i = 0; i < 4; ++i)
-        server.AddArticle(3002 + i, kArticles[i].header, kArticles[i].body);
-    harness.AddGroup(L"fj.test", first - 1, first - 1);
+    server.On("GROUP fj.test", "211 3 3002 3004 fj.test\r\n");
+    for (const Article& article : kArticles)
+        server.AddArticle(3002 + unsigned(&article - kArticles), article.header, article.body);
+    harness.AddGroup(L"fj.test", 3001, 3001);
     harness.SetConvertMime(convert);
     DownloadResult result = harness.RunDirect(server.Port(), count);
     EXPECT_EQ(StatusOk, (int)result.status) << std::wstring(result.text).c_str();
@@ -253,26 +244,7 @@ std::string Patrol(PatrolHarness& harness, bool convert, DWORD first, DWORD coun
 TEST(PatrolMime, OnConvertsEachKindIntoShiftJisOffStoresThemAsTheyCome)
 {
     PatrolHarness harness;
-    std::string log = Patrol(harness, true, 3002, 4);
-    std::string expected;
-    for (const char* block : kConverted)
-        expected += block + (block == kConverted[3] ? "" : kSeparator);
-    ASSERT_EQ(expected, log.substr(0, expected.size()));
-
-    // The long line in stored lines cut at character boundaries.
-    ASSERT_EQ(kSeparator, log.substr(log.size() - kSeparator.size()));
-    std::string rest = log.substr(expected.size(), log.size() - expected.size() - kSeparator.size());
-    std::string whole, joined;
-    for (size_t at = 0, end; at < rest.size(); at = end + 2) {
-        end = rest.find("\r\n", at);
-        ASSERT_NE(std::string::npos, end);
-        ASSERT_LT(end - at + 2, 1024u);
-        ASSERT_EQ(0u, (end - at) % 2);
-        joined += rest.substr(at, end - at);
-    }
-    for (int i = 0; i < 334; ++i)
-        whole += kSjisNihongo;
-    EXPECT_EQ(whole, joined);
+    EXPECT_EQ(kConverted, Patrol(harness, true, 3));
 
     // The index record's subject field holds the converted subject.
     std::string index = harness.Group(L"fj.test", L".idx");
@@ -280,7 +252,7 @@ TEST(PatrolMime, OnConvertsEachKindIntoShiftJisOffStoresThemAsTheyCome)
     EXPECT_EQ(Field("\x83\x65\x83\x58\x83\x67 \x93\xfa\x96\x7b", 48), index.substr(100 + 16, 48));
 
     PatrolHarness off;
-    EXPECT_EQ(kAsTheyCome, Patrol(off, false, 3002, 2));
+    EXPECT_EQ(kAsTheyCome, Patrol(off, false, 2));
 }
 
 // A server that refuses articles here and there, patrolled one command at a
