@@ -1,10 +1,8 @@
-// A patrol and a group list fetch dying at every file call: after the next
-// start the files hold the old state or the new one, and a patrol run then
+// A patrol dying at every file call: after the next start a patrol run
 // stores exactly what one uninterrupted run stores.
 #include <gtest/gtest.h>
 #include <memory>
 #include "nntp/PatrolHarness.h"
-#include "nntp/GroupListJob.h"
 #include "store/DataFolder.h"
 #include "support/KillPoints.h"
 #include "support/StoreFiles.h"
@@ -58,34 +56,4 @@ TEST(CrashSafety, PatrolOfTwoGroupsHoldsAtEveryKillPoint)
             }
         });
     EXPECT_GT(points, 20);
-}
-
-TEST(CrashSafety, GroupListFetchLeavesTheOldListsOrTheNew)
-{
-    ScriptedNntpServer server;
-    ASSERT_TRUE(server.Start(60000));
-    server.On("LIST active", "215 list\r\nfj.comp 2 1 y\r\njapan.misc 1 1 y\r\nfj.rec 1 1 y\r\n.\r\n");
-    TempDataFolder folder;
-    std::wstring active = folder.File(L"active.dat"), category = folder.File(L"category.dat");
-    int points = ForEachKillPoint(
-        [&] {
-            WriteBytes(active, "old.group\r\n");
-            WriteBytes(category, "old\r\n");
-        },
-        [&] {
-            GroupListJob* job = CreateGroupListJob(active.c_str(), category.c_str(), L"127.0.0.1",
-                                                   server.Port(), NULL, NULL, NULL, 103, NULL);
-            ASSERT_TRUE(job);
-            RunGroupListJob(job);
-            DestroyGroupListJob(job);
-        },
-        [&](int k) {
-            SCOPED_TRACE(k);
-            ASSERT_TRUE(InitializeDataFolder(folder.Path().c_str())) << GetLastError();
-            std::string lists = ReadBytes(active) + "|" + ReadBytes(category);
-            EXPECT_TRUE(lists == "old.group\r\n|old\r\n" || lists == "fj.comp\r\njapan.misc\r\nfj.rec\r\n|fj\r\njapan\r\n")
-                << lists;
-            EXPECT_FALSE(FileExists(active + L"~") || FileExists(category + L"~"));
-        });
-    EXPECT_GT(points, 6);
 }

@@ -1,6 +1,8 @@
 // The group list fetch against the scripted server: the lines it sends, the
 // exact bytes of active.dat and category.dat, and how each failure ends.
 #include "nntp/GroupListFixture.h"
+#include "store/DataFolder.h"
+#include "support/KillPoints.h"
 
 namespace {
 
@@ -82,6 +84,26 @@ TEST_F(GroupListTest, UnwritableFilesAreReported)
     EXPECT_FALSE(FileExists(active + L"~"));
     active = folder.File(L"no-such-folder\\active.dat");
     EXPECT_EQ(L"Can't open active file(3)", Fetch());
+}
+
+TEST_F(GroupListTest, AFetchDyingAtAnyFileCallLeavesTheOldListsOrTheNewAfterTheNextStart)
+{
+    server.On("LIST active", std::string("215 list follows\r\n") + kList + ".\r\n");
+    int points = ForEachKillPoint(
+        [&] {
+            WriteBytes(active, "old.group\r\n");
+            WriteBytes(category, "old\r\n");
+        },
+        [&] { Fetch(); },
+        [&](int k) {
+            SCOPED_TRACE(k);
+            ASSERT_TRUE(InitializeDataFolder(folder.Path().c_str())) << GetLastError();
+            std::string lists = ReadBytes(active) + "|" + ReadBytes(category);
+            EXPECT_TRUE(lists == "old.group\r\n|old\r\n" || lists == std::string(kActive) + "|" + kCategory)
+                << lists;
+            EXPECT_FALSE(FileExists(active + L"~") || FileExists(category + L"~"));
+        });
+    EXPECT_GT(points, 6);
 }
 
 }  // namespace
