@@ -27,8 +27,10 @@ void PatrolHarness::AddGroup(const std::wstring& name, DWORD lastArticle, DWORD 
     rows_.push_back(name);
 }
 
-HWND PatrolHarness::MakeList(HWND owner)
+DownloadResult PatrolHarness::RunDirect(unsigned short port, DWORD limit, const char* userId,
+                                        const char* password)
 {
+    HWND owner = MakeTestWindow(L"PeloraPatrolTestOwner", DefWindowProcW);
     HWND list = CreateWindowW(WC_LISTVIEWW, L"Group", WS_CHILD | LVS_REPORT, 0, 0, 200, 100,
                               owner, (HMENU)101, GetModuleHandleW(NULL), NULL);
     for (size_t i = 0; i < rows_.size(); ++i) {
@@ -38,15 +40,8 @@ HWND PatrolHarness::MakeList(HWND owner)
         item.pszText = (wchar_t*)rows_[i].c_str();
         SendMessageW(list, LVM_INSERTITEMW, 0, (LPARAM)&item);
     }
-    return list;
-}
-
-DownloadResult PatrolHarness::RunDirect(unsigned short port, DWORD limit, const char* userId,
-                                        const char* password)
-{
-    HWND owner = MakeTestWindow(L"PeloraPatrolTestOwner", DefWindowProcW);
     GroupCursor cursor;
-    cursor.Init(MakeList(owner));
+    cursor.Init(list);
     DownloadResult result = {};
     DownloadJob job = {};
     job.server = L"127.0.0.1";

@@ -30,9 +30,7 @@ public:
     std::string File(const std::wstring& name) const { return ReadBytes(folder_.File(name), ""); }
     std::string Group(const std::wstring& group, const wchar_t* extension) const { return File(group + extension); }
 
-protected:
-    // The list view of the rows in a hidden owner window.
-    HWND MakeList(HWND owner);
+private:
     TempDataFolder folder_;
     std::vector<std::wstring> rows_;
     DWORD pipelining_ = 0;
