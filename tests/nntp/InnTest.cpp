@@ -4,7 +4,6 @@
 // passes store exactly what was posted.
 #include <gtest/gtest.h>
 #include <stdlib.h>
-#include <string>
 #include "PatrolHarness.h"
 #include "ReaderSession.h"
 #include "nntp/GroupListJob.h"
