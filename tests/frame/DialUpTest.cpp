@@ -2,8 +2,6 @@
 // countdown after it. A line the program dialled never stays up once the road
 // ends without a download or the frame goes, as the remote access stand-in counts.
 #include <gtest/gtest.h>
-#include <string>
-#include <vector>
 #include "frame/FrameFixture.h"
 #include "frame/FrameDownload.h"
 #include "host/RasService.h"
@@ -38,6 +36,8 @@ protected:
         WriteDword(kSettingsKey, L"Dialup", 1);
         WriteDword(kSettingsKey, L"DisconnectWaitTime", 30);
         WriteString(kSettingsKey, L"EntryName", L"TestNet");
+        driver.Ignore(kDialTitle);
+        driver.Ignore(kProgress);
     }
     void TearDown() override
     {
@@ -62,15 +62,15 @@ protected:
         return DialogDriver::PumpUntil([&] { return boxes.Boxes().size() >= count; }, 10000);
     }
     HWND window = NULL;
+    // Dial-up and progress dialogs end by themselves; a test that acts on
+    // the dial-up dialog makes a driver of its own.
+    DialogDriver driver;
 };
 
 TEST_F(DialUpTest, WithNoLineItDialsStartsOnceConnectedAndAWaitOfNoneHangsUpAtOnce)
 {
     WriteDword(kSettingsKey, L"DisconnectWaitTime", 0);
     bool countdownShown = false;
-    DialogDriver driver;
-    driver.Ignore(kDialTitle);
-    driver.Ignore(kProgress);
     driver.Then(kCountdown, [&](HWND) { countdownShown = true; });
     OpenAndDownload();
     EXPECT_FALSE(IsWindowEnabled(window));
@@ -93,9 +93,7 @@ TEST_F(DialUpTest, APassThatFailsOutrightHasItsOwnBoxHangsUpAndReloadsNothing)
     WriteDword(kSettingsKey, L"DisconnectWaitTime", 0);
     WriteGroups({"g.a"});
     server.Stop();   // nobody listens: the pass fails at once
-    DialogDriver driver;
-    for (const wchar_t* caption : {kDialTitle, kProgress, kCountdown})
-        driver.Ignore(caption);
+    driver.Ignore(kCountdown);
     window = Open()->Window();
     WriteGroups({"g.a", "g.b"});   // a reload would show both
     Download();
@@ -111,12 +109,12 @@ TEST_F(DialUpTest, APassThatFailsOutrightHasItsOwnBoxHangsUpAndReloadsNothing)
 
 TEST_F(DialUpTest, CancelWhileDiallingStartsNothingAndEnablesTheFrame)
 {
-    DialogDriver driver;
-    driver.Then(kDialTitle, [](HWND dialog) { DialogDriver::Click(dialog, IDCANCEL); });
+    DialogDriver canceller;
+    canceller.Then(kDialTitle, [](HWND dialog) { DialogDriver::Click(dialog, IDCANCEL); });
     OpenAndDownload();
     EXPECT_TRUE(Settled());
     DialogDriver::PumpFor(300);  // the dial would have connected by now
-    EXPECT_TRUE(driver.Done());
+    EXPECT_TRUE(canceller.Done());
     EXPECT_EQ(0, server.Connections());
     EXPECT_EQ(Counts({1, 1, 0, 0}), RasCounts());
     EXPECT_TRUE(boxes.Boxes().empty());
@@ -129,10 +127,9 @@ TEST_F(DialUpTest, AFailedOrRefusedDialIsReportedAndLeavesTheFrameEnabled)
     AddPhoneBookEntry(L"TestNet", 1);
     const struct { const wchar_t* entry; Counts counts; } dials[] = {
         {L"TestNet", {1, 1, 0, 0}}, {L"Nowhere", {0, 0, 0, 0}}};
+    driver.Ignore(L"Nowhereに接続中...");
     for (const auto& dial : dials) {
         SCOPED_TRACE(dial.entry);
-        DialogDriver driver;
-        driver.Ignore((std::wstring(dial.entry) + L"に接続中...").c_str());
         RasServiceReset();
         boxes.Clear();
         WriteString(kSettingsKey, L"EntryName", dial.entry);
@@ -155,9 +152,6 @@ TEST_F(DialUpTest, TheCountdownHangsUpWhenItEnds)
     WriteDword(kSettingsKey, L"DisconnectWaitTime", 1);
     bool stateOk = false;
     DWORD hangUpsWhileCounting = 99, shownAt = 0;
-    DialogDriver driver;
-    driver.Ignore(kDialTitle);
-    driver.Ignore(kProgress);
     driver.Then(kCountdown, [&](HWND dialog) {
         stateOk = DialogDriver::Text(dialog, IDC_DIAL_STATE) == L"切断します" &&
                   IsWindowEnabled(GetDlgItem(dialog, IDCANCEL));
@@ -175,9 +169,6 @@ TEST_F(DialUpTest, TheCountdownHangsUpWhenItEnds)
 
 TEST_F(DialUpTest, CancelDuringTheCountdownKeepsTheLineForTheNextDownloadAndTheClose)
 {
-    DialogDriver driver;
-    driver.Ignore(kDialTitle);
-    driver.Ignore(kProgress);
     driver.Then(kCountdown, [](HWND dialog) { DialogDriver::Click(dialog, IDCANCEL); });
     OpenAndDownload();
     ASSERT_TRUE(Reported(1));
@@ -196,8 +187,6 @@ TEST_F(DialUpTest, CancelDuringTheCountdownKeepsTheLineForTheNextDownloadAndTheC
 
 TEST_F(DialUpTest, ClosingWhileDiallingHangsUp)
 {
-    DialogDriver driver;
-    driver.Ignore(kDialTitle);
     OpenAndDownload();
     ASSERT_EQ(1u, RasServiceGetCounts().dials);
     EXPECT_FALSE(IsWindowEnabled(window));
@@ -209,9 +198,6 @@ TEST_F(DialUpTest, ClosingWhileDiallingHangsUp)
 
 TEST_F(DialUpTest, ClosingDuringTheCountdownHangsUpAndReportsNothing)
 {
-    DialogDriver driver;
-    driver.Ignore(kDialTitle);
-    driver.Ignore(kProgress);
     DWORD hangUpsWhileCounting = 99;
     driver.Then(kCountdown, [&](HWND) {
         hangUpsWhileCounting = RasServiceGetCounts().hangUps;
@@ -232,9 +218,6 @@ TEST_F(DialUpTest, ACancelledPasswordPromptHangsUpTheLineDialledForItAndATypedOn
     WriteString(kSettingsKey, L"UserID", L"taro");
     server.On("authinfo user taro", "381 more\r\n");
     server.On("authinfo pass p\x82\xa0ss", "281 ok\r\n");
-    DialogDriver driver;
-    driver.Ignore(kDialTitle);
-    driver.Ignore(kProgress);
     driver.Then(L"ﾊﾟｽﾜｰﾄﾞの入力", [](HWND prompt) { DialogDriver::Click(prompt, IDCANCEL); });
     OpenAndDownload();
     EXPECT_TRUE(DialogDriver::PumpUntil([&] { return driver.Done(); }, 5000));
