@@ -11,20 +11,15 @@ namespace {
 struct MaintenanceFixture : FrameFixture {
     std::string first = ArticleBlock("Subject: one\nFrom: a@example.jp\nDate: Sun, 6 Dec 2026", 1, "first body");
     std::string second = ArticleBlock("Subject: two\nFrom: b@example.jp\nDate: Sun, 6 Dec 2026", 2, "second body");
-    DWORD firstLength = (DWORD)first.size();
     std::string Log() const { return first + second; }
-    std::string FirstRecord() const
+    // The index as written, or as a catch-up of both kinds leaves it.
+    std::string Index(bool caughtUp = false) const
     {
-        return IndexRecordBytes(1, 1, 0, firstLength, "one", "", "a@example.jp", 9, 3);
-    }
-    std::string SecondRecord(DWORD flags, DWORD offset) const
-    {
-        return IndexRecordBytes(flags, 2, offset, second.size(), "two", "", "b@example.jp", offset + 9, 3);
-    }
-    std::string Index() const
-    {
-        return IndexHeaderBytes(2, 2, 0, 2, 1, "\x82\x51\x8C\x8F", 1, 0, 0) + FirstRecord() +
-               SecondRecord(0, firstLength);
+        DWORD length = (DWORD)first.size();
+        return IndexHeaderBytes(caughtUp ? 0xFFFFFFFF : 2, 2, 0, 2, 1, "\x82\x51\x8C\x8F", caughtUp ? 0 : 1, 0, 0) +
+               IndexRecordBytes(1, 1, 0, length, "one", "", "a@example.jp", 9, 3) +
+               IndexRecordBytes(caughtUp ? kRecordRead : 0, 2, length, second.size(), "two", "", "b@example.jp",
+                                length + 9, 3);
     }
     void Group(const std::wstring& name)
     {
@@ -35,11 +30,11 @@ struct MaintenanceFixture : FrameFixture {
 
 }  // namespace
 
-TEST_F(MaintenanceFixture, DeletingReadArticlesCompactsEveryGroupAndNamesTheOneThatFailed)
+TEST_F(MaintenanceFixture, DeletingReadArticlesAsksFirstAndNamesTheGroupThatFailed)
 {
-    WriteGroups({"fj.a", "fj.b", "fj.c"});
-    for (const wchar_t* name : {L"fj.a", L"fj.b", L"fj.c"})
-        Group(name);
+    WriteGroups({"fj.a", "fj.b"});
+    Group(L"fj.a");
+    Group(L"fj.b");
     // A log that cannot be replaced.
     ASSERT_TRUE(SetFileAttributesW(folder.File(L"fj.b.log").c_str(), FILE_ATTRIBUTE_READONLY));
 
@@ -54,14 +49,8 @@ TEST_F(MaintenanceFixture, DeletingReadArticlesCompactsEveryGroupAndNamesTheOneT
     boxes.Clear();
     boxes.SetAnswer(IDYES);
     EXPECT_TRUE(DeleteReadArticlesCommand(folder.Path().c_str()));
-    std::string compactedIndex =
-        IndexHeaderBytes(2, 2, 0, 1, 0, "\x82\x51\x8C\x8F", 1, 0, 0) + SecondRecord(0, 0);
-    for (const wchar_t* name : {L"fj.a", L"fj.c"}) {
-        EXPECT_EQ(second, ReadBytes(folder.File(std::wstring(name) + L".log")));
-        EXPECT_EQ(compactedIndex, ReadBytes(folder.File(std::wstring(name) + L".idx")));
-    }
-    EXPECT_EQ(Log(), ReadBytes(folder.File(L"fj.b.log")));
-    EXPECT_EQ(Index(), ReadBytes(folder.File(L"fj.b.idx")));
+    // The bytes of a compaction, failed or not, are the store's to check.
+    EXPECT_EQ(second, ReadBytes(folder.File(L"fj.a.log")));
     ASSERT_EQ(2u, boxes.Boxes().size());
     EXPECT_EQ(L"fj.b", boxes.Boxes()[1].caption);
     EXPECT_EQ(L"既読記事の削除に失敗しました(5)", boxes.Boxes()[1].text);
@@ -92,9 +81,7 @@ TEST_F(MaintenanceFixture, CatchUpMarksReadOrSkipsTheServerAsTicked)
         DialogDriver::Click(dialog, IDOK);
     });
     EXPECT_TRUE(CatchUpCommand(GetModuleHandleW(NULL), frame->Window(), frame->Groups(), DataPath().c_str()));
-    EXPECT_EQ(IndexHeaderBytes(0xFFFFFFFF, 2, 0, 2, 1, "\x82\x51\x8C\x8F", 0, 0, 0) + FirstRecord() +
-                  SecondRecord(kRecordRead, firstLength),
-              ReadBytes(folder.File(L"fj.a.idx")));
+    EXPECT_EQ(Index(true), ReadBytes(folder.File(L"fj.a.idx")));
     EXPECT_EQ(L"0", GroupRow(0)[kGroupColumnUnread]);
     EXPECT_TRUE(boxes.Boxes().empty());
 }
