@@ -1,5 +1,4 @@
 #include "frame/FrameFixture.h"
-#include <commctrl.h>
 #include "app/MessageLoop.h"
 #include "resource.h"
 
