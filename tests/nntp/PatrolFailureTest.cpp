@@ -6,20 +6,6 @@
 
 namespace {
 
-// g.done, then g.fail: articles 11 to 40 arrive whole but 35, which goes
-// wrong as the row says (a reply that does not end with its terminating line
-// closes the connection). 35 opens the last window: pipelined, 36 to 40 go
-// out with it, so the server has read every command when it closes.
-void ScriptGroups(ScriptedNntpServer& server)
-{
-    server.On("GROUP g.done", "211 1 1 1 g.done\r\n");
-    server.AddArticle(1, Simple(1), "b\r\n");
-    server.On("GROUP g.fail", "211 30 11 40 g.fail\r\n");
-    for (unsigned n = 11; n <= 40; ++n)
-        if (n != 35)
-            server.AddArticle(n, Simple(n), "b\r\n");
-}
-
 struct GroupFailure {
     const char* name;
     std::string head, body;
@@ -35,12 +21,21 @@ void Reply(ScriptedNntpServer& server, const std::string& command, const std::st
 // Each row one command at a time and pipelined (the Pipelining setting).
 class GroupFailureTest : public testing::TestWithParam<std::tuple<GroupFailure, DWORD>> {};
 
+// g.done, then g.fail: articles 11 to 40 arrive whole but 35, which goes
+// wrong as the row says (a reply that does not end with its terminating line
+// closes the connection). 35 opens the last window: pipelined, 36 to 40 go
+// out with it, so the server has read every command when it closes.
 TEST_P(GroupFailureTest, EndsThePassAndLeavesTheFailingGroupAsItWas)
 {
     const GroupFailure& row = std::get<0>(GetParam());
     ScriptedNntpServer server;
     ASSERT_TRUE(server.Start(10000));
-    ScriptGroups(server);
+    server.On("GROUP g.done", "211 1 1 1 g.done\r\n");
+    server.AddArticle(1, Simple(1), "b\r\n");
+    server.On("GROUP g.fail", "211 30 11 40 g.fail\r\n");
+    for (unsigned n = 11; n <= 40; ++n)
+        if (n != 35)
+            server.AddArticle(n, Simple(n), "b\r\n");
     Reply(server, "HEAD 35", row.head);
     Reply(server, "BODY 35", row.body);
 
