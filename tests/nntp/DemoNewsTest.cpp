@@ -51,23 +51,10 @@ protected:
     ReaderSession news;
 };
 
-TEST_F(DemoNewsTest, SampleSpoolListsThreeGroupsAndStuffsDotsInBodies)
-{
-    StartServer(SampleSpool());
-    EXPECT_EQ("500 command not recognized", news.Ask("ARTICLE 1"));
-    EXPECT_EQ("211 12 3001 3013 japan.comp.handheld", news.Ask("group japan.comp.handheld"));
-    EXPECT_EQ("423", news.Ask("HEAD 3006").substr(0, 3));   // a hole in the numbering
-    ASSERT_EQ("222", news.Ask("body 3007").substr(0, 3));
-    std::vector<std::string> body = news.ReadList();
-    ASSERT_EQ(7u, body.size());
-    EXPECT_EQ("..", body[5].substr(0, 2));                 // a line that began with "."
-    EXPECT_EQ("...", body[6].substr(0, 3));                // and one that began with ".."
-    EXPECT_EQ("205 closing connection", news.Ask("QUIT"));
-}
-
-TEST_F(DemoNewsTest, GroupListFetchThroughItsLoginStoresTheSampleGroups)
+TEST_F(DemoNewsTest, SampleSpoolBehindItsLoginListsThreeGroupsAndStuffsDotsInBodies)
 {
     StartServer(SampleSpool(), L"-u demo -w pelora");
+    EXPECT_EQ("500 command not recognized", news.Ask("ARTICLE 1"));
     EXPECT_EQ("480 authentication required", news.Ask("LIST"));
     std::wstring active = scratch.File(L"active.dat"), category = scratch.File(L"category.dat");
     GroupListJob* job = CreateGroupListJob(active.c_str(), category.c_str(), L"127.0.0.1", port, "demo", "nope",
@@ -78,11 +65,21 @@ TEST_F(DemoNewsTest, GroupListFetchThroughItsLoginStoresTheSampleGroups)
     job->password = "pelora";
     ASSERT_TRUE(RunGroupListJob(job)) << std::wstring(job->errorText);
     DestroyGroupListJob(job);
-
     std::string list = ReadBytes(active);
     for (const char* group : {"japan.comp.handheld\r\n", "japan.comp.misc\r\n", "fj.rec.travel\r\n"})
         EXPECT_NE(std::string::npos, list.find(group)) << group;
     EXPECT_EQ(strlen("japan.comp.handheld\r\njapan.comp.misc\r\nfj.rec.travel\r\n"), list.size());
+
+    EXPECT_EQ("381 password required", news.Ask("authinfo user demo"));
+    EXPECT_EQ("281 authentication accepted", news.Ask("authinfo pass pelora"));
+    EXPECT_EQ("211 12 3001 3013 japan.comp.handheld", news.Ask("group japan.comp.handheld"));
+    EXPECT_EQ("423", news.Ask("HEAD 3006").substr(0, 3));   // a hole in the numbering
+    ASSERT_EQ("222", news.Ask("body 3007").substr(0, 3));
+    std::vector<std::string> body = news.ReadList();
+    ASSERT_EQ(7u, body.size());
+    EXPECT_EQ("..", body[5].substr(0, 2));                 // a line that began with "."
+    EXPECT_EQ("...", body[6].substr(0, 3));                // and one that began with ".."
+    EXPECT_EQ("205 closing connection", news.Ask("QUIT"));
 }
 
 TEST_F(DemoNewsTest, ArticlesCopiedInShowUpAtTheNextGroupAndLongLinesAreRefused)
