@@ -1,7 +1,5 @@
-// Drives whole patrols without the frame: a hidden owner window stands in for
-// the frame, a hidden list view holds the group rows, and a data folder of
-// its own holds the group files. The road through the starter is the
-// frame's (tests/frame).
+// Whole patrols without the frame: a hidden owner window and list view of
+// the group rows, and a data folder of its own for the group files.
 #pragma once
 #include <winsock2.h>
 #include <windows.h>
