@@ -107,17 +107,29 @@ TEST_F(DialUpTest, APassThatFailsOutrightHasItsOwnBoxHangsUpAndReloadsNothing)
     EXPECT_EQ(1, ListRows(List()));
 }
 
-TEST_F(DialUpTest, CancelWhileDiallingStartsNothingAndEnablesTheFrame)
+TEST_F(DialUpTest, CancelWhileDiallingStartsNothingAndClosingWhileDiallingHangsUp)
 {
-    DialogDriver canceller;
-    canceller.Then(kDialTitle, [](HWND dialog) { DialogDriver::Click(dialog, IDCANCEL); });
-    OpenAndDownload();
-    EXPECT_TRUE(Settled());
-    DialogDriver::PumpFor(300);  // the dial would have connected by now
-    EXPECT_TRUE(canceller.Done());
+    {
+        DialogDriver canceller;
+        canceller.Then(kDialTitle, [](HWND dialog) { DialogDriver::Click(dialog, IDCANCEL); });
+        OpenAndDownload();
+        EXPECT_TRUE(Settled());
+        DialogDriver::PumpFor(300);  // the dial would have connected by now
+        EXPECT_TRUE(canceller.Done());
+    }
     EXPECT_EQ(0, server.Connections());
     EXPECT_EQ(Counts({1, 1, 0, 0}), RasCounts());
     EXPECT_TRUE(boxes.Boxes().empty());
+
+    // Dialling again, the frame is closed.
+    Download();
+    ASSERT_EQ(2u, RasServiceGetCounts().dials);
+    EXPECT_FALSE(IsWindowEnabled(window));
+    PostMessageW(window, WM_CLOSE, 0, 0);
+    DialogDriver::PumpFor(300);
+    EXPECT_FALSE(IsWindow(window));
+    EXPECT_EQ(0, server.Connections());
+    EXPECT_EQ(Counts({2, 2, 0, 0}), RasCounts());
 }
 
 TEST_F(DialUpTest, AFailedOrRefusedDialIsReportedAndLeavesTheFrameEnabled)
@@ -183,17 +195,6 @@ TEST_F(DialUpTest, CancelDuringTheCountdownKeepsTheLineForTheNextDownloadAndTheC
     EXPECT_TRUE(driver.Unexpected().empty());
     EXPECT_EQ(2, server.Connections());
     EXPECT_EQ(Counts({1, 0, 1, 1}), RasCounts());
-}
-
-TEST_F(DialUpTest, ClosingWhileDiallingHangsUp)
-{
-    OpenAndDownload();
-    ASSERT_EQ(1u, RasServiceGetCounts().dials);
-    EXPECT_FALSE(IsWindowEnabled(window));
-    PostMessageW(window, WM_CLOSE, 0, 0);
-    DialogDriver::PumpFor(300);   // the dial would have connected by now
-    EXPECT_FALSE(IsWindow(window));
-    EXPECT_EQ(Counts({1, 1, 0, 0}), RasCounts());
 }
 
 TEST_F(DialUpTest, ClosingDuringTheCountdownHangsUpAndReportsNothing)
