@@ -1,8 +1,7 @@
 // The line connection against the scripted server: what goes on the wire and
 // how the server's bytes come back as lines.
 #include <gtest/gtest.h>
-#include <string>
-#include "nntp/NntpConnection.h"
+#include "ReaderSession.h"
 #include "support/ScriptedNntpServer.h"
 
 namespace {
@@ -10,27 +9,11 @@ namespace {
 class ConnectionTest : public testing::Test {
 protected:
     void SetUp() override { ASSERT_TRUE(server.Start()); }
-    void Connect()
-    {
-        ASSERT_TRUE(connection.Connect("127.0.0.1", server.Port()));
-        ASSERT_EQ("200 ready", Read(TRUE));
-    }
-    // The next line, or the failure and its code.
-    std::string Read(BOOL strip = FALSE)
-    {
-        char line[1024];
-        if (!connection.ReadLine(line, sizeof line, strip))
-            return "<read failed " + std::to_string(GetLastError()) + ">";
-        return line;
-    }
-    // Sends `command`; the first line of the reply.
-    std::string Ask(const char* command, BOOL strip = FALSE)
-    {
-        return connection.SendLine(command) ? Read(strip) : "<send failed>";
-    }
+    void Connect() { ASSERT_EQ("200 ready", session.Open(server.Port())); }
 
     ScriptedNntpServer server;
-    NntpConnection connection;
+    ReaderSession session;
+    NntpConnection& connection = session.Connection();
 };
 
 TEST_F(ConnectionTest, ConnectsByAddressAndNameWithThePortsLow16BitsAndFailsWithTheSocketsCode)
@@ -38,7 +21,7 @@ TEST_F(ConnectionTest, ConnectsByAddressAndNameWithThePortsLow16BitsAndFailsWith
     ASSERT_TRUE(connection.Connect("127.0.0.1", 0x10000u + server.Port()));
     connection.Close();
     ASSERT_TRUE(connection.Connect("localhost", server.Port()));
-    EXPECT_EQ("200 ready", Read(TRUE));
+    EXPECT_EQ("200 ready", session.Read());
     EXPECT_EQ(2, server.Connections());
     connection.Close();
 
@@ -58,7 +41,7 @@ TEST_F(ConnectionTest, CommandLengthLimitAndLineBreaksInCommands)
     Connect();
     std::string longest(4094, 'a');
     server.On(longest, "211 longest\r\n");
-    EXPECT_EQ("211 longest\r\n", Ask(longest.c_str()));
+    EXPECT_EQ("211 longest\r\n", session.Ask(longest, FALSE));
 
     EXPECT_FALSE(connection.SendLine(std::string(4095, 'b').c_str()));
     EXPECT_EQ((DWORD)ERROR_MORE_DATA, GetLastError());
@@ -67,7 +50,7 @@ TEST_F(ConnectionTest, CommandLengthLimitAndLineBreaksInCommands)
     EXPECT_FALSE(connection.SendLine("GROUP a\nb"));
 
     server.On("DATE", "111 20261206\r\n");
-    EXPECT_EQ("111 20261206\r\n", Ask("DATE"));
+    EXPECT_EQ("111 20261206\r\n", session.Ask("DATE", FALSE));
     // Nothing of the refused commands reached the server.
     EXPECT_EQ(std::vector<std::string>({longest, "DATE"}), server.Commands());
 
@@ -89,25 +72,25 @@ TEST_F(ConnectionTest, SegmentsLineEndsNulBytesAndTheServerClosing)
     server.On("CRINSIDE", "ab\rcd\nnext\r\n");
     server.On("HIGH", std::string("x\xE0\xFFy\r\n"));
 
-    EXPECT_EQ("221 ab\r\n", Ask("SPLIT"));
-    EXPECT_EQ("second\r\n", Read());
+    EXPECT_EQ("221 ab\r\n", session.Ask("SPLIT", FALSE));
+    EXPECT_EQ("second\r\n", session.Read(FALSE));
 
-    EXPECT_EQ("one\r\n", Ask("MANY"));
-    EXPECT_EQ("two\r\n", Read());
-    EXPECT_EQ("three", Read(TRUE));
+    EXPECT_EQ("one\r\n", session.Ask("MANY", FALSE));
+    EXPECT_EQ("two\r\n", session.Read(FALSE));
+    EXPECT_EQ("three", session.Read());
 
-    EXPECT_EQ("abc\ndef\r\n", Ask("BARELF"));
+    EXPECT_EQ("abc\ndef\r\n", session.Ask("BARELF", FALSE));
     // The line ends at the first LF after a CR; strip drops the byte before it.
-    EXPECT_EQ("ab\rc", Ask("CRINSIDE", TRUE));
-    EXPECT_EQ("next", Read(TRUE));
-    EXPECT_EQ(std::string("x\xE0\xFFy\r\n"), Ask("HIGH"));
+    EXPECT_EQ("ab\rc", session.Ask("CRINSIDE"));
+    EXPECT_EQ("next", session.Read());
+    EXPECT_EQ(std::string("x\xE0\xFFy\r\n"), session.Ask("HIGH", FALSE));
 
     server.On("NUL", std::string("21\0 x\r\n", 7));
-    EXPECT_EQ("<read failed 13>", Ask("NUL"));
-    EXPECT_EQ(" x\r\n", Read());
+    EXPECT_EQ("<failed 13>", session.Ask("NUL", FALSE));
+    EXPECT_EQ(" x\r\n", session.Read(FALSE));
 
     server.On("BYE", "205 bye\r\n", true);
-    EXPECT_EQ("205 bye\r\n", Ask("BYE"));
+    EXPECT_EQ("205 bye\r\n", session.Ask("BYE", FALSE));
     char line[64];
     for (int i = 0; i < 3; ++i) {
         SetLastError(0);
@@ -125,12 +108,12 @@ TEST_F(ConnectionTest, LineLengthLimitsLeaveTheRestInTheStream)
     server.On("OVER", over + "\r\nafter\r\n");
     server.On("STRIPFITS", over + "\r\n");
 
-    EXPECT_EQ(fits + "\r\n", Ask("FITS"));
-    EXPECT_EQ("<read failed 234>", Ask("OVER"));
+    EXPECT_EQ(fits + "\r\n", session.Ask("FITS", FALSE));
+    EXPECT_EQ("<failed 234>", session.Ask("OVER", FALSE));
     // The CR went into the full buffer; the LF left behind is data of the
     // next line, since no CR precedes it there.
-    EXPECT_EQ("\nafter\r\n", Read());
-    EXPECT_EQ(over, Ask("STRIPFITS", TRUE));
+    EXPECT_EQ("\nafter\r\n", session.Read(FALSE));
+    EXPECT_EQ(over, session.Ask("STRIPFITS"));
 
     // A 2,000-byte line never writes past the buffer.
     char guarded[1040];

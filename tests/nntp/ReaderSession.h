@@ -1,5 +1,5 @@
-// A reader's session with a news server the tests run (the demo server,
-// INN): the first line of each reply, the lines of a list, posting.
+// A reader's session with a news server the tests run (scripted, the demo
+// server, INN): the first line of each reply, the lines of a list, posting.
 #pragma once
 #include <winsock2.h>
 #include <string>
@@ -30,9 +30,9 @@ public:
             return "<failed " + std::to_string(GetLastError()) + ">";
         return line;
     }
-    std::string Ask(const std::string& command)
+    std::string Ask(const std::string& command, BOOL strip = TRUE)
     {
-        return connection_.SendLine(command.c_str()) ? Read() : "<send failed>";
+        return connection_.SendLine(command.c_str()) ? Read(strip) : "<send failed>";
     }
     // The lines of a list up to its terminating line, each with its CR LF.
     std::vector<std::string> ReadList()
@@ -53,6 +53,8 @@ public:
         }
         return reply[0] == '3' ? Ask(".") : reply;
     }
+
+    NntpConnection& Connection() { return connection_; }
 
 private:
     NntpConnection connection_;
