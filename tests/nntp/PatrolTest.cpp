@@ -168,11 +168,12 @@ INSTANTIATE_TEST_SUITE_P(Settings, RangeRulesTest, testing::Values(0u, 1u));
 
 // Today's articles (UTF-8, EUC-JP, big5; quoted-printable and base64)
 // through whole patrols: converted with ConvertMime on, stored as they come
-// with it off. Articles 3002 to 3004 as the server sends them:
+// with it off.
 struct Article {
     std::string header, body;
 };
 
+// Articles 3002 to 3004 as the server sends them.
 const Article kArticles[] = {
     {"Subject: \xe3\x83\x86\xe3\x82\xb9\xe3\x83\x88 =?UTF-8?B?5pel\r\n"
      " 5pys?=\r\n"
@@ -233,8 +234,8 @@ std::string Patrol(PatrolHarness& harness, bool convert, DWORD count)
     ScriptedNntpServer server;
     EXPECT_TRUE(server.Start(10000));
     server.On("GROUP fj.test", "211 3 3002 3004 fj.test\r\n");
-    for (const Article& article : kArticles)
-        server.AddArticle(3002 + unsigned(&article - kArticles), article.header, article.body);
+    for (unsigned i = 0; i < 3; ++i)
+        server.AddArticle(3002 + i, kArticles[i].header, kArticles[i].body);
     harness.AddGroup(L"fj.test", 3001, 3001);
     harness.SetConvertMime(convert);
     DownloadResult result = harness.RunDirect(server.Port(), count);
