@@ -5,11 +5,9 @@
 #include <gtest/gtest.h>
 #include <string.h>
 #include <algorithm>
-#include "nntp/GroupListJob.h"
+#include "nntp/GroupListFixture.h"
 #include "ReaderSession.h"
 #include "support/RealProgram.h"
-#include "support/ScriptedNntpServer.h"
-#include "support/StoreFiles.h"
 
 namespace {
 
@@ -57,14 +55,8 @@ TEST_F(DemoNewsTest, SampleSpoolBehindItsLoginListsThreeGroupsAndStuffsDotsInBod
     EXPECT_EQ("500 command not recognized", news.Ask("ARTICLE 1"));
     EXPECT_EQ("480 authentication required", news.Ask("LIST"));
     std::wstring active = scratch.File(L"active.dat"), category = scratch.File(L"category.dat");
-    GroupListJob* job = CreateGroupListJob(active.c_str(), category.c_str(), L"127.0.0.1", port, "demo", "nope",
-                                           NULL, 103, NULL);
-    ASSERT_NE(nullptr, job);
-    EXPECT_FALSE(RunGroupListJob(job));
-    EXPECT_EQ(L"481 authentication failed\r\n", std::wstring(job->errorText));
-    job->password = "pelora";
-    ASSERT_TRUE(RunGroupListJob(job)) << std::wstring(job->errorText);
-    DestroyGroupListJob(job);
+    EXPECT_EQ(L"481 authentication failed\r\n", FetchGroupList(active, category, port, "demo", "nope"));
+    ASSERT_EQ(L"", FetchGroupList(active, category, port, "demo", "pelora"));
     std::string list = ReadBytes(active);
     for (const char* group : {"japan.comp.handheld\r\n", "japan.comp.misc\r\n", "fj.rec.travel\r\n"})
         EXPECT_NE(std::string::npos, list.find(group)) << group;

@@ -1,5 +1,6 @@
-// The group list fetch's fixture: a scripted server, and active.dat and
-// category.dat in a folder of their own holding old contents.
+// The group list fetch run on this thread, and its fixture: a scripted
+// server, and active.dat and category.dat in a folder of their own holding
+// old contents.
 #pragma once
 #include <winsock2.h>
 #include <gtest/gtest.h>
@@ -20,6 +21,22 @@ const char kList[] =
 const char kActive[] = "fj.comp.lang.c\r\njapan.misc\r\nfj.rec\r\ncontrol\r\n\x93\xfa\x96\x7b.\x8c\xea\r\n";
 const char kCategory[] = "fj\r\njapan\r\ncontrol\r\n\x93\xfa\x96\x7b\r\n";
 
+// Runs one fetch from 127.0.0.1 into these files on this thread; the error
+// text it ended with.
+inline std::wstring FetchGroupList(const std::wstring& active, const std::wstring& category, DWORD port,
+                                   const char* user = NULL, const char* password = NULL)
+{
+    GroupListJob* job = CreateGroupListJob(active.c_str(), category.c_str(), L"127.0.0.1", port, user, password,
+                                           NULL, 103, NULL);
+    if (!job)
+        return L"<no job>";
+    BOOL ok = RunGroupListJob(job);
+    std::wstring text = job->errorText;
+    DestroyGroupListJob(job);
+    EXPECT_EQ(ok != FALSE, text.empty()) << "success and error text disagree";
+    return text;
+}
+
 class GroupListTest : public testing::Test {
 protected:
     void SetUp() override
@@ -28,18 +45,9 @@ protected:
         WriteBytes(active, "old.group\r\n");
         WriteBytes(category, "old\r\n");
     }
-    // Runs one fetch on this thread; the error text it ended with.
     std::wstring Fetch(const char* user = NULL, const char* password = NULL, DWORD port = 0)
     {
-        GroupListJob* job = CreateGroupListJob(active.c_str(), category.c_str(), L"127.0.0.1",
-                                               port ? port : server.Port(), user, password, NULL, 103, NULL);
-        if (!job)
-            return L"<no job>";
-        BOOL ok = RunGroupListJob(job);
-        std::wstring text = job->errorText;
-        DestroyGroupListJob(job);
-        EXPECT_EQ(ok != FALSE, text.empty()) << "success and error text disagree";
-        return text;
+        return FetchGroupList(active, category, port ? port : server.Port(), user, password);
     }
     void ExpectOldFilesKept()
     {

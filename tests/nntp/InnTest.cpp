@@ -6,7 +6,7 @@
 #include <stdlib.h>
 #include "PatrolHarness.h"
 #include "ReaderSession.h"
-#include "nntp/GroupListJob.h"
+#include "nntp/GroupListFixture.h"
 
 namespace {
 
@@ -129,11 +129,7 @@ TEST(Inn, PatrolAndGroupListInBothSettingsStoreWhatWasPosted)
     }
 
     std::wstring active = single.DataPath() + L"active.dat", category = single.DataPath() + L"category.dat";
-    GroupListJob* job = CreateGroupListJob(active.c_str(), category.c_str(), L"127.0.0.1", port, NULL, NULL,
-                                           NULL, 0, NULL);
-    ASSERT_TRUE(job != NULL);
-    EXPECT_TRUE(RunGroupListJob(job)) << Narrow(job->errorText);
-    DestroyGroupListJob(job);
+    EXPECT_EQ(L"", FetchGroupList(active, category, port));
     std::string list = "\r\n" + single.File(L"active.dat");
     for (const wchar_t* group : kGroups)
         EXPECT_NE(std::string::npos, list.find("\r\n" + Narrow(group) + "\r\n")) << Narrow(group);
