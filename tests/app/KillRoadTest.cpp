@@ -43,7 +43,6 @@ void ExpectAgree(const std::wstring& stem)
     EXPECT_EQ(unread, WordAt(index, 88));
 }
 
-// A group's index and log, to compare as one.
 std::string GroupFiles(const std::wstring& stem)
 {
     return ReadBytes(stem + L".idx") + "\n--- log ---\n" + ReadBytes(stem + L".log");

@@ -121,7 +121,6 @@ TEST_F(DialUpTest, CancelWhileDiallingStartsNothingAndClosingWhileDiallingHangsU
     EXPECT_EQ(Counts({1, 1, 0, 0}), RasCounts());
     EXPECT_TRUE(boxes.Boxes().empty());
 
-    // Dialling again, the frame is closed.
     Download();
     ASSERT_EQ(2u, RasServiceGetCounts().dials);
     EXPECT_FALSE(IsWindowEnabled(window));

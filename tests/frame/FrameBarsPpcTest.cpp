@@ -52,7 +52,6 @@ TEST_F(FrameBarsPpcTest, MenuBarsSitUnderTheViewsCarryTheirMenusAndGoOneViewBack
     EXPECT_EQ(SubMenu(frame->Bar(kViewSubject), IDM_PPC_SUBJECT_POPUP), frame->SubjectMenu());
     EXPECT_EQ(SubMenu(frame->Bar(kViewArticle), IDM_PPC_ARTICLE_POPUP), frame->ArticleMenu());
 
-    // The image buttons go one view back.
     OpenGroup();
     EXPECT_TRUE(ShowsOnly(kViewSubject));
     OpenArticle();

@@ -27,7 +27,6 @@ struct TestArticle {
 
 typedef std::vector<std::wstring> Texts;
 
-// A sub-key of the settings' key.
 inline std::wstring SettingsKey(const wchar_t* subKey) { return std::wstring(kSettingsKey) + L"\\" + subKey; }
 
 class FrameFixture : public testing::Test {

@@ -44,7 +44,6 @@ protected:
         WriteGroups({"fj.test"});
         WriteLog("fj.test", kThreeArticles);
     }
-    // The group list's column widths.
     std::vector<int> Widths()
     {
         std::vector<int> widths;

@@ -15,11 +15,10 @@ struct MaintenanceFixture : FrameFixture {
     // The index as written, or as a catch-up of both kinds leaves it.
     std::string Index(bool caughtUp = false) const
     {
-        DWORD length = (DWORD)first.size();
+        DWORD length = (DWORD)first.size(), flags = caughtUp ? (DWORD)kRecordRead : 0;
         return IndexHeaderBytes(caughtUp ? 0xFFFFFFFF : 2, 2, 0, 2, 1, "\x82\x51\x8C\x8F", caughtUp ? 0 : 1, 0, 0) +
                IndexRecordBytes(1, 1, 0, length, "one", "", "a@example.jp", 9, 3) +
-               IndexRecordBytes(caughtUp ? kRecordRead : 0, 2, length, second.size(), "two", "", "b@example.jp",
-                                length + 9, 3);
+               IndexRecordBytes(flags, 2, length, second.size(), "two", "", "b@example.jp", length + 9, 3);
     }
     void Group(const std::wstring& name)
     {
