@@ -27,13 +27,10 @@ protected:
     {
         return ReadValue(subKey ? std::wstring(kSettingsKey) + L"\\" + subKey : kSettingsKey, name);
     }
-    static void Write(const wchar_t* name, DWORD type, const void* data, DWORD size)
-    {
-        WriteValue(kSettingsKey, name, type, data, size);
-    }
     static void WriteText(const wchar_t* name, const std::wstring& text, bool terminated = true)
     {
-        Write(name, REG_SZ, text.c_str(), (DWORD)((text.size() + (terminated ? 1 : 0)) * sizeof(wchar_t)));
+        DWORD size = (DWORD)((text.size() + (terminated ? 1 : 0)) * sizeof(wchar_t));
+        WriteValue(kSettingsKey, name, REG_SZ, text.c_str(), size);
     }
     static std::vector<BYTE> Bytes(const std::wstring& text)
     {
@@ -54,7 +51,7 @@ protected:
 
 }  // namespace
 
-TEST_F(SettingsStore, EmptyKeyLoadsTheDefaultsAndIsIncomplete)
+TEST_F(SettingsStore, EmptyKeyLoadsTheDefaultsAndCompletenessNeedsAllFourConnectionValues)
 {
     BOOL complete = TRUE;
     ASSERT_TRUE(settings.Load(&complete));
@@ -72,13 +69,10 @@ TEST_F(SettingsStore, EmptyKeyLoadsTheDefaultsAndIsIncomplete)
     EXPECT_STREQ(L"", settings.EditorPath);
     EXPECT_TRUE(settings.ArticleFont != NULL);
     EXPECT_TRUE(settings.SubjectFont != NULL);
-}
 
-TEST_F(SettingsStore, CompletenessNeedsAllFourConnectionValues)
-{
     // A string too long for its field counts as missing.
     WriteComplete();
-    BOOL complete = TRUE;
+    complete = TRUE;
     WriteText(L"Server", std::wstring(300, L's'));
     ASSERT_TRUE(settings.Load(&complete));
     EXPECT_FALSE(complete);
@@ -121,6 +115,11 @@ TEST_F(SettingsStore, SaveWritesEachValueWithItsTypeAndBytes)
     // Poster fields that are none are written empty, the editor path too.
     expectStored(L"Organization", REG_SZ, Bytes(L""));
     expectStored(L"EditorPath", REG_SZ, Bytes(L""));
+    // The view flags, read back at the next start by the frame's tests.
+    ASSERT_TRUE(SavePriorityViewLevel(2) && SaveViewReadArticle(1) && SaveShowArticleHeader(1));
+    EXPECT_EQ((DWORD)REG_DWORD, Read(L"PriorityViewLevel", L"SubjectView").type);
+    EXPECT_EQ((DWORD)REG_DWORD, Read(L"ViewReadArticle", L"SubjectView").type);
+    EXPECT_EQ((DWORD)REG_DWORD, Read(L"ShowArticleHeader", L"ArticleView").type);
 
     Settings again;
     ASSERT_TRUE(again.Load(NULL));
@@ -211,19 +210,10 @@ TEST_F(SettingsStore, OddValuesLoadAsNoneWholeOrAsStored)
     WriteDword(kSettingsKey, L"FontSizeA", 0xFFFFFFFF);
     WriteDword(kSettingsKey, L"Limit", 70000);
     WORD shortNumber = 7;
-    Write(L"KeyMode", REG_BINARY, &shortNumber, 2);
+    WriteValue(kSettingsKey, L"KeyMode", REG_BINARY, &shortNumber, 2);
     ASSERT_TRUE(settings.Load(NULL));
     EXPECT_TRUE(settings.ArticleFont == NULL);
     EXPECT_TRUE(settings.SubjectFont != NULL);
     EXPECT_EQ(70000u, settings.Limit);
     EXPECT_EQ(0u, settings.KeyMode);
-}
-
-// Read back at the next start by the frame's tests; here their type.
-TEST_F(SettingsStore, ViewFlagsAreDwordsInTheirSubKeys)
-{
-    ASSERT_TRUE(SavePriorityViewLevel(2) && SaveViewReadArticle(1) && SaveShowArticleHeader(1));
-    EXPECT_EQ((DWORD)REG_DWORD, Read(L"PriorityViewLevel", L"SubjectView").type);
-    EXPECT_EQ((DWORD)REG_DWORD, Read(L"ViewReadArticle", L"SubjectView").type);
-    EXPECT_EQ((DWORD)REG_DWORD, Read(L"ShowArticleHeader", L"ArticleView").type);
 }
