@@ -7,18 +7,15 @@
 
 namespace {
 
-TEST(ProgressDialog, ClosesWhenTheWorkerEndedBeforeItOpened)
+TEST(ProgressDialog, ClosesWhenTheWorkerEndedBeforeItOpenedAndEscapeWaitsForTheWorker)
 {
     ProgressState state;
     InitProgressState(&state);
     ProgressWorkerDone(&state);
     EXPECT_EQ(IDOK, RunProgressDialog(GetModuleHandleW(NULL), NULL, &state));
     EXPECT_EQ((HWND)NULL, state.dialog);
-}
 
-TEST(ProgressDialog, EscapeWaitsForTheWorkerAndTheWorkerUpdatesIt)
-{
-    ProgressState state;
+    // The worker updates the open dialog; Escape does not end it.
     InitProgressState(&state);
     std::wstring shownGroup;
     bool openAfterEscape = false;
