@@ -1,6 +1,5 @@
 // The article view driven as a user would, checked against its line table,
 // its notifications and the pixels it draws.
-#include <gtest/gtest.h>
 #include "ViewTestWindow.h"
 #include "views/ArticleText.h"
 #include "views/ArticleView.h"
@@ -42,11 +41,7 @@ std::wstring Numbered(int count)
 class ArticleViewTest : public ViewTest {
 protected:
     HWND View() override { return view_.Window(); }
-    void TearDown() override
-    {
-        view_.Destroy();
-        ViewTest::TearDown();
-    }
+    void TearDown() override { view_.Destroy(); }
     void Open(const std::wstring& text, BOOL showHeader = FALSE, int width = 640, int height = 240)
     {
         view_.Destroy();

@@ -1,10 +1,8 @@
 // The subject view over group files written by the store, driven with keys,
 // scroll messages, clicks and header notifications.
-#include <gtest/gtest.h>
 #include "ViewTestWindow.h"
 #include "store/DataFolder.h"
 #include "views/SubjectView.h"
-#include "settings/GdiScope.h"
 #include "support/RegistrySandbox.h"
 #include "support/StoreFiles.h"
 #include <commctrl.h>
@@ -17,11 +15,7 @@ const wchar_t kWidthKey[] = L"Software\\tidewell\\Pelora\\SubjectView";
 class SubjectViewTest : public ViewTest {
 protected:
     HWND View() override { return view_->Window(); }
-    void TearDown() override
-    {
-        Close();
-        ViewTest::TearDown();
-    }
+    void TearDown() override { Close(); }
     void Open(int count, int height = 240)
     {
         Close();   // its close writes the header of the group

@@ -20,7 +20,8 @@ extern std::vector<Notification> g_viewNotifications;
 class ViewTest : public testing::Test {
 protected:
     void SetUp() override { g_viewNotifications.clear(); }
-    void TearDown() override { DeleteObject(font_); }
+    // After the view, which the fixtures close in TearDown.
+    ~ViewTest() override { DeleteObject(font_); }
     virtual HWND View() = 0;
     void Key(WPARAM key, bool paint = true)
     {
