@@ -23,7 +23,6 @@ struct FilterFixture : testing::Test {
     TempDataFolder folder;
     std::wstring path = folder.File(L"fj.test.flt");
     MessageBoxRecorder boxes;
-    // Runs the dialog with `act` for it.
     INT_PTR Run(const wchar_t* initial, DialogDriver::Action act)
     {
         DialogDriver driver;

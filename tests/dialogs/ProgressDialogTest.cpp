@@ -4,6 +4,7 @@
 #include <thread>
 #include "dialogs/ProgressDialog.h"
 #include "resource.h"
+#include "support/DialogDriver.h"
 
 namespace {
 
@@ -27,9 +28,7 @@ TEST(ProgressDialog, ClosesWhenTheWorkerEndedBeforeItOpenedAndEscapeWaitsForTheW
         if (dialog) {
             ProgressShowGroup(&state, L"fj.test", 5);
             ProgressStep(&state);
-            wchar_t text[64] = L"";
-            GetDlgItemTextW(dialog, IDC_PROGRESS_GROUP, text, 64);
-            shownGroup = text;
+            shownGroup = DialogDriver::Text(dialog, IDC_PROGRESS_GROUP);
             SendMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
             openAfterEscape = IsWindow(dialog) && state.dialog == dialog;
         }

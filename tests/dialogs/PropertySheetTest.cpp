@@ -9,8 +9,6 @@
 
 namespace {
 
-const wchar_t kSheetCaption[] = L"プロパティ";
-
 enum { kMainPage, kAuthPage, kKeyPage, kConnectionPage, kFontPage, kColorPage };
 
 HWND Page(HWND sheet) { return (HWND)SendMessageW(sheet, PSM_GETCURRENTPAGEHWND, 0, 0); }
@@ -58,7 +56,7 @@ protected:
     void Run(int expected, std::function<void(HWND)> act)
     {
         DialogDriver driver;
-        driver.Then(kSheetCaption, act);
+        driver.Then(L"プロパティ", act);
         ASSERT_EQ(expected, RunPropertySheet(&settings_, GetModuleHandleW(NULL), NULL));
         EXPECT_TRUE(driver.Done());
     }

@@ -1,5 +1,4 @@
 #include <gtest/gtest.h>
-#include <commctrl.h>
 #include "resource.h"
 #include "settings/Settings.h"
 #include "store/DataFolder.h"
@@ -54,7 +53,6 @@ struct SubscribeFixture : testing::Test {
         ASSERT_TRUE(WriteBytes(folder.File(L"category.dat"), category));
         ASSERT_TRUE(WriteBytes(folder.File(L"group.dat"), groups));
     }
-    // Runs the dialog with `act` for it.
     INT_PTR Run(DialogDriver::Action act)
     {
         DialogDriver driver;
