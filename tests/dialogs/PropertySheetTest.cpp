@@ -150,7 +150,7 @@ TEST_F(PropertySheetTest, RefusedMainFieldsKeepTheSheetOnThePage)
     EXPECT_TRUE(boxes_.Boxes().empty());
 }
 
-TEST_F(PropertySheetTest, PasswordsMustMatchAndTurningTheBoxOffRemovesBoth)
+TEST_F(PropertySheetTest, PasswordsMustMatchAndTurningTheBoxOffRemovesTheUserId)
 {
     Run(IDOK, [&](HWND sheet) {
         HWND page = GoTo(sheet, kAuthPage);
