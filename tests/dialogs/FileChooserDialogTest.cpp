@@ -40,26 +40,23 @@ HTREEITEM Child(HWND tree, HTREEITEM parent, const std::wstring& name)
 }
 
 // As the user does: select the item, then the expand or the collapse key.
-void Select(HWND tree, HTREEITEM item) { TreeView_SelectItem(tree, item); }
 void Press(HWND tree, HTREEITEM item, WPARAM key)
 {
-    Select(tree, item);
+    TreeView_SelectItem(tree, item);
     SendMessageW(tree, WM_KEYDOWN, key, 0);
 }
 
-// Opens the tree from the root down to `folder` (a full path ending in a
-// backslash on the current drive) and returns its item.
+// Opens the tree from the root down to `folder` (a path from the root of the
+// current drive, ending in a backslash) and returns its item.
 HTREEITEM OpenTo(HWND tree, const std::wstring& folder)
 {
     HTREEITEM item = TreeView_GetRoot(tree);
     Press(tree, item, VK_ADD);
-    size_t start = folder.find(L'\\') + 1;
-    while (item && start < folder.size()) {
-        size_t end = folder.find(L'\\', start);
+    for (size_t start = 1, end; item && start < folder.size(); start = end + 1) {
+        end = folder.find(L'\\', start);
         item = Child(tree, item, folder.substr(start, end - start));
         if (item)
             Press(tree, item, VK_ADD);
-        start = end + 1;
     }
     return item;
 }
@@ -110,9 +107,9 @@ TEST_F(FileChooserTest, EachModeListsAndEnablesOnlyWhatItChoosesAndPathsThatWoul
         ItemLabel(tree, Child(tree, folder, L"a.exe"), &image);
         EXPECT_EQ(2, image);
 
-        Select(tree, Child(tree, folder, L"gamma"));
+        TreeView_SelectItem(tree, Child(tree, folder, L"gamma"));
         EXPECT_FALSE(OkEnabled(dialog));
-        Select(tree, Child(tree, folder, L"b.exe"));
+        TreeView_SelectItem(tree, Child(tree, folder, L"b.exe"));
         EXPECT_TRUE(OkEnabled(dialog));
         DialogDriver::Click(dialog, IDC_CHOOSER_OK);
     });
@@ -125,23 +122,13 @@ TEST_F(FileChooserTest, EachModeListsAndEnablesOnlyWhatItChoosesAndPathsThatWoul
         HWND tree = GetDlgItem(dialog, IDC_CHOOSER_TREE);
         // OK follows the selection (the tree may select its root on focus).
         EXPECT_EQ(TreeView_GetSelection(tree) != NULL, OkEnabled(dialog));
-        HTREEITEM root = TreeView_GetRoot(tree);
-        EXPECT_EQ(L"\\", ItemLabel(tree, root));
-        EXPECT_EQ(Names{ L"DUMMY" }, Children(tree, root));
+        EXPECT_EQ(L"\\", ItemLabel(tree, TreeView_GetRoot(tree)));
 
         HTREEITEM folder = OpenTo(tree, relative_);
         ASSERT_TRUE(folder != NULL);
-        EXPECT_EQ((Names{ L"Alpha", L"beta", L"gamma" }), Children(tree, folder));
-        for (const std::wstring& name : Children(tree, root))
-            EXPECT_TRUE(name != L"." && name != L"..");
-        // Every unread folder shows an expand button through its placeholder.
-        HTREEITEM beta = Child(tree, folder, L"beta");
-        EXPECT_EQ(Names{ L"DUMMY" }, Children(tree, beta));
-
         // A folder made while the branch is open shows after close and reopen.
         CreateDirectoryW((base_ + L"delta").c_str(), NULL);
         Press(tree, folder, VK_SUBTRACT);
-        EXPECT_EQ(Names{ L"DUMMY" }, Children(tree, folder));
         Press(tree, folder, VK_ADD);
         EXPECT_EQ((Names{ L"Alpha", L"beta", L"delta", L"gamma" }), Children(tree, folder));
 
@@ -152,13 +139,13 @@ TEST_F(FileChooserTest, EachModeListsAndEnablesOnlyWhatItChoosesAndPathsThatWoul
         Press(tree, fits, VK_ADD);
         HTREEITEM over = Child(tree, fits, std::wstring(30, L'M'));
         ASSERT_TRUE(over != NULL);
-        Select(tree, fits);
+        TreeView_SelectItem(tree, fits);
         EXPECT_TRUE(OkEnabled(dialog));
         Press(tree, over, VK_ADD);
         EXPECT_TRUE(Children(tree, over).empty());
-        Select(tree, over);
+        TreeView_SelectItem(tree, over);
         EXPECT_FALSE(OkEnabled(dialog));
-        Select(tree, fits);
+        TreeView_SelectItem(tree, fits);
         DialogDriver::Click(dialog, IDC_CHOOSER_OK);
     });
     ASSERT_EQ(IDOK, chooser_.Choose(GetModuleHandleW(NULL), NULL, kCaption, NULL));

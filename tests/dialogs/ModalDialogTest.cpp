@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 #include "dialogs/AboutDialog.h"
-#include "dialogs/ModalDialog.h"
 #include "dialogs/PropertyPage.h"
 #include <prsht.h>
 #include "resource.h"

@@ -4,21 +4,19 @@
 #include <thread>
 #include "dialogs/ProgressDialog.h"
 #include "resource.h"
+#include "support/DialogDriver.h"
 
 namespace {
 
-TEST(ProgressDialog, ClosesWhenTheWorkerEndedBeforeItOpened)
+TEST(ProgressDialog, ClosesWhenTheWorkerEndedBeforeItOpenedAndEscapeWaitsForTheWorker)
 {
     ProgressState state;
     InitProgressState(&state);
     ProgressWorkerDone(&state);
     EXPECT_EQ(IDOK, RunProgressDialog(GetModuleHandleW(NULL), NULL, &state));
     EXPECT_EQ((HWND)NULL, state.dialog);
-}
 
-TEST(ProgressDialog, EscapeWaitsForTheWorkerAndTheWorkerUpdatesIt)
-{
-    ProgressState state;
+    // The worker updates the open dialog; Escape does not end it.
     InitProgressState(&state);
     std::wstring shownGroup;
     bool openAfterEscape = false;
@@ -30,9 +28,7 @@ TEST(ProgressDialog, EscapeWaitsForTheWorkerAndTheWorkerUpdatesIt)
         if (dialog) {
             ProgressShowGroup(&state, L"fj.test", 5);
             ProgressStep(&state);
-            wchar_t text[64] = L"";
-            GetDlgItemTextW(dialog, IDC_PROGRESS_GROUP, text, 64);
-            shownGroup = text;
+            shownGroup = DialogDriver::Text(dialog, IDC_PROGRESS_GROUP);
             SendMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
             openAfterEscape = IsWindow(dialog) && state.dialog == dialog;
         }

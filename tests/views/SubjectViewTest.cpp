@@ -1,10 +1,8 @@
 // The subject view over group files written by the store, driven with keys,
 // scroll messages, clicks and header notifications.
-#include <gtest/gtest.h>
 #include "ViewTestWindow.h"
 #include "store/DataFolder.h"
 #include "views/SubjectView.h"
-#include "settings/GdiScope.h"
 #include "support/RegistrySandbox.h"
 #include "support/StoreFiles.h"
 #include <commctrl.h>
@@ -17,16 +15,12 @@ const wchar_t kWidthKey[] = L"Software\\tidewell\\Pelora\\SubjectView";
 class SubjectViewTest : public ViewTest {
 protected:
     HWND View() override { return view_->Window(); }
-    void TearDown() override
-    {
-        Close();
-        ViewTest::TearDown();
-    }
-    void Open(int count, BOOL lineMode = FALSE, int height = 240)
+    void TearDown() override { Close(); }
+    void Open(int count, int height = 240)
     {
         Close();   // its close writes the header of the group
         ASSERT_TRUE(WriteGroup(count));
-        OpenView(lineMode, height);
+        OpenView(height);
     }
     // The log and the filter file; the index is rebuilt from them as at a
     // start. Article N is "subject N" from "sender N".
@@ -44,7 +38,7 @@ protected:
                && InitializeDataFolder(data_.Path().c_str());
     }
     std::wstring File(const wchar_t* extension) { return data_.File(kGroup + std::wstring(extension)); }
-    void OpenView(BOOL lineMode = FALSE, int height = 240, BOOL showRead = FALSE)
+    void OpenView(int height = 240, BOOL showRead = FALSE)
     {
         Close();
         view_ = new SubjectView();
@@ -52,7 +46,6 @@ protected:
         ASSERT_TRUE(view_->Create(GetModuleHandleW(NULL), parent_, 106, r, showRead, 1));
         ASSERT_TRUE(view_->OpenGroup(data_.Path().c_str(), kGroup));
         view_->SetFont(font_, 14);
-        view_->SetLineScrollKeys(lineMode);
         view_->Show(SW_SHOW);
         DialogDriver::PumpFor(0);
         ASSERT_TRUE(view_->LayoutValid());
@@ -215,7 +208,7 @@ TEST_F(SubjectViewTest, ShortAndEmptyListsToggleReadFilterAndLevels)
 TEST_F(SubjectViewTest, PagesOfFewerThanThreeRowsStillMove)
 {
     for (int height : { 21 + 28 + 1, 21 + 14 + 1 }) {   // two rows, one row
-        Open(7, FALSE, height);
+        Open(7, height);
         UINT page = view_->List().PageSize();
         EXPECT_EQ(height > 40 ? 2u : 1u, page);
         for (DWORD i = 1; i < 7; ++i) {
@@ -273,7 +266,7 @@ TEST_F(SubjectViewTest, DrawsGlyphsForReadAndPriority)
     std::string index = ReadBytes(File(L".idx"));
     index.replace(IndexRecordOffset(3), 4, U32(3 << kRecordPriorityShift));
     WriteBytes(File(L".idx"), index);
-    OpenView(FALSE, 240, TRUE);
+    OpenView(240, TRUE);
     // Rows: high, normal (read below), low, priority 3.
     Click(1);
     EXPECT_TRUE(view_->ToggleRead());

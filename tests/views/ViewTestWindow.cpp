@@ -3,11 +3,13 @@
 #include "views/SubjectView.h"
 #include "support/TestWindow.h"
 
+std::vector<Notification> g_viewNotifications;
+
 static LRESULT CALLBACK ParentProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
     if (message != WM_COMMAND)
         return DefWindowProcW(window, message, wParam, lParam);
-    ViewNotifications().push_back({ LOWORD(wParam), HIWORD(wParam), (HWND)lParam });
+    g_viewNotifications.push_back({ LOWORD(wParam), HIWORD(wParam), (HWND)lParam });
     return 0;
 }
 
@@ -15,21 +17,10 @@ HWND ViewParent()
 {
     static HWND parent = NULL;
     if (!parent) {
+        SubjectView::RegisterClass(GetModuleHandleW(NULL));
+        ArticleView::RegisterClass(GetModuleHandleW(NULL));
         parent = MakeTestWindow(L"PeloraViewTestParent", ParentProc, WS_POPUP | WS_VISIBLE, 640, 240);
         DialogDriver::PumpFor(0);
     }
     return parent;
-}
-
-std::vector<Notification>& ViewNotifications()
-{
-    static std::vector<Notification> notifications;
-    return notifications;
-}
-
-void RegisterViewClasses()
-{
-    static bool done = SubjectView::RegisterClass(GetModuleHandleW(NULL))
-                       && ArticleView::RegisterClass(GetModuleHandleW(NULL));
-    (void)done;
 }

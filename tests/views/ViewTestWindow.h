@@ -12,22 +12,16 @@ struct Notification {
 };
 
 // One parent for the whole program (top-level windows are slow under Wine):
-// 640 x 240, shown, keeping the WM_COMMAND messages of its children.
+// 640 x 240, shown, keeping the WM_COMMAND messages of its children in
+// g_viewNotifications; the view classes are registered with it.
 HWND ViewParent();
-std::vector<Notification>& ViewNotifications();
-void RegisterViewClasses();
+extern std::vector<Notification> g_viewNotifications;
 
 class ViewTest : public testing::Test {
 protected:
-    void SetUp() override
-    {
-        RegisterViewClasses();
-        // "Tahoma" by cell height, as the settings make it.
-        font_ = CreateFontW(14, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, 0, 0, 0, 0,
-                            L"Tahoma");
-        ViewNotifications().clear();
-    }
-    void TearDown() override { DeleteObject(font_); }
+    void SetUp() override { g_viewNotifications.clear(); }
+    // After the view, which the fixtures close in TearDown.
+    ~ViewTest() override { DeleteObject(font_); }
     virtual HWND View() = 0;
     void Key(WPARAM key, bool paint = true)
     {
@@ -57,13 +51,15 @@ protected:
     std::vector<UINT> Codes()
     {
         std::vector<UINT> codes;
-        for (const Notification& n : ViewNotifications()) {
+        for (const Notification& n : g_viewNotifications) {
             EXPECT_TRUE(n.id == (UINT)GetDlgCtrlID(View()) && n.from == View());
             codes.push_back(n.code);
         }
-        ViewNotifications().clear();
+        g_viewNotifications.clear();
         return codes;
     }
     HWND parent_ = ViewParent();
-    HFONT font_ = NULL;
+    // "Tahoma" by cell height, as the settings make it.
+    HFONT font_ = CreateFontW(14, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, 0, 0, 0, 0,
+                              L"Tahoma");
 };
