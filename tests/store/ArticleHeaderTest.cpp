@@ -125,29 +125,25 @@ TEST_F(Header, DateAndSenderForms)
 
 TEST(ParseNumber, ReadsDigitsUpToABlankOrCr)
 {
-    const char* cursor = "123  rest";
-    EXPECT_EQ(123u, ParseNumber(&cursor));
-    EXPECT_STREQ("rest", cursor);
-    cursor = "42\r\n";
-    EXPECT_EQ(42u, ParseNumber(&cursor));
-    EXPECT_STREQ("\r\n", cursor);
-    cursor = "";
-    EXPECT_EQ(0u, ParseNumber(&cursor));
-    cursor = "7x";
-    EXPECT_EQ(0xFFFFFFFFu, ParseNumber(&cursor));
-    EXPECT_EQ(NULL, cursor);
+    struct { const char* text; DWORD value; const char* rest; } cases[] = {
+        {"123  rest", 123, "rest"}, {"42\r\n", 42, "\r\n"}, {"", 0, ""}, {"7x", 0xFFFFFFFF, NULL}};
+    for (const auto& c : cases) {
+        const char* cursor = c.text;
+        EXPECT_EQ(c.value, ParseNumber(&cursor)) << c.text;
+        EXPECT_STREQ(c.rest, cursor) << c.text;
+    }
 }
 
 TEST(BoundedCopy, StopsAtLineEndsAndKeepsCharactersWhole)
 {
-    char out[8] = {};
-    BoundedCopy(out, "ab\r\ncd", 5);
-    EXPECT_STREQ("ab", out);
-    BoundedCopy(out, "a\x82\xa0\x82\xa0", 4);
-    EXPECT_STREQ("a\x82\xa0", out);
-    memset(out, 0, sizeof out);
-    BoundedCopy(out, "ab\x82", 5);   // a lead byte at the very end
-    EXPECT_STREQ("ab\x82", out);
+    // The last ends in a lead byte.
+    struct { const char* source; DWORD length; const char* copied; } cases[] = {
+        {"ab\r\ncd", 5, "ab"}, {"a\x82\xa0\x82\xa0", 4, "a\x82\xa0"}, {"ab\x82", 5, "ab\x82"}};
+    for (const auto& c : cases) {
+        char out[8] = {};
+        BoundedCopy(out, c.source, c.length);
+        EXPECT_STREQ(c.copied, out) << c.source;
+    }
 }
 
 } // namespace

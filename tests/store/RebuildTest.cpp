@@ -100,13 +100,6 @@ protected:
         SetLog(a + b);
         ASSERT_TRUE(Run());
     }
-    std::string RecordBytes(DWORD i) const { return Index().substr(100 + 92 * i, 92); }
-    void PutRecord(DWORD i, const IndexRecord& record)
-    {
-        std::string index = Index();
-        index.replace(100 + 92 * i, 92, std::string((const char*)&record, 92));
-        SetIndex(index);
-    }
     std::string a, b;
 };
 
@@ -163,11 +156,12 @@ TEST_F(LogFile, ReprioritiseAppliesTheFilterToEveryRecordAndKeepsCountersTrue)
 
     // On a damaged record it fails and keeps the counters true.
     Fill();
-    IndexRecord bad = Record(0);
-    bad.subjectOffset = 0x7FFFFFF0;
-    bad.subjectLength = 0x40000000;
-    SetRecordPriority(bad, kPriorityLow);
-    PutRecord(0, bad);
+    std::string index = Index();
+    IndexRecord* bad = (IndexRecord*)&index[IndexRecordOffset(0)];
+    bad->subjectOffset = 0x7FFFFFF0;
+    bad->subjectLength = 0x40000000;
+    SetRecordPriority(*bad, kPriorityLow);
+    SetIndex(index);
     SetFilter("+ second\r\n");
     SetLastError(0);
     EXPECT_FALSE(Reprioritise(&group));
@@ -176,7 +170,8 @@ TEST_F(LogFile, ReprioritiseAppliesTheFilterToEveryRecordAndKeepsCountersTrue)
     ASSERT_TRUE(group.ReadHeader());
     EXPECT_EQ(1u, group.HighCount());
     EXPECT_EQ(1u, group.LowCount());
-    EXPECT_EQ(std::string((const char*)&bad, 92), RecordBytes(0));
+    EXPECT_EQ(index.substr(kIndexHeaderSize, kIndexRecordSize),
+              Index().substr(kIndexHeaderSize, kIndexRecordSize));
 }
 
 TEST_F(LogFile, IndexShorterThanItsCount)
