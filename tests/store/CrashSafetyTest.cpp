@@ -25,13 +25,13 @@ protected:
         std::string list;
         for (size_t g = 0; g < groups.size(); ++g) {
             list += Sjis(Name(g)) + "\r\n";
-            WriteGroup(Name(g).c_str(), groups[g]);
+            WriteGroup(Name(g), groups[g]);
         }
         ASSERT_TRUE(WriteBytes(folder.File(L"group.dat"), list));
     }
     bool Holds(const std::wstring& name, const HandGroup& hand) const
     {
-        return Index(name.c_str()) == hand.IndexBytes() && Log(name.c_str()) == hand.LogBytes();
+        return Index(name) == hand.IndexBytes() && Log(name) == hand.LogBytes();
     }
     // Each group whole, before or after the deletion, and no other file.
     void ExpectOldOrNew(const std::vector<HandGroup>& groups) const
