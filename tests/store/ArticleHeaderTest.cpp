@@ -89,16 +89,13 @@ TEST_F(Header, LaterLinesWinAndTheArticleNumber)
     EXPECT_EQ(0xFFFFFFFFu, header.ArticleNumber());
 }
 
-TEST_F(Header, SubjectCutAt47BytesWithoutSplittingACharacter)
+TEST_F(Header, SubjectCutDateAndSenderForms)
 {
+    // The subject field keeps 47 bytes and no half character.
     Only("Subject: " + std::string(47, 's') + "\r\n");
     EXPECT_EQ(Field(std::string(47, 's'), 48), Subject());
     Only("Subject: " + std::string(46, 's') + "\x82\xa0\r\n");
     EXPECT_EQ(Field(std::string(46, 's'), 48), Subject());
-}
-
-TEST_F(Header, DateAndSenderForms)
-{
     const char* dates[][2] = {
         {"Date: 05 Dec 2026\r\n", "1205"}, {"Date: Sat, 5 Dec 2026 09:00:00 +0900\r\n", "1205"},
         {"Date: Sat, 31 Jan 2026\r\n", "0131"}, {"Date: 2026-12-05\r\n", "0000"},
