@@ -107,9 +107,6 @@ TEST(ArticleConverter, BodiesByTransferEncodingAndCharset)
     EXPECT_EQ(Lines({kSjisNihongo, "ab", "c"}), Body("text/plain; charset=UTF-8", "BASE64", {"5pel5p", "ys6Kqe", "CmFiDQpj"}));
     // A broken last group: the whole bytes it has.
     EXPECT_EQ(Lines({"ab"}), Body("text/plain; charset=UTF-8", "base64", {"YWJ"}));
-    EXPECT_EQ(Lines({kSjisNihongo.substr(0, 4) + "\xb1"}),
-              Body("text/plain; charset=EUC-JP", "7bit", {"\xc6\xfc\xcb\xdc\x8e\xb1"}));
-    EXPECT_EQ(Lines({kSjisNihongo, "x" + kGeta}), Body("text/plain; charset=Shift_JIS", "8bit", {kSjisNihongo, "x\xff"}));
     // ISO-2022-JP in base64 is decoded, then read as JIS.
     EXPECT_EQ(Lines({kSjisNihongo}), Body("text/plain; charset=ISO-2022-JP", "base64", {"GyRCRnxLXDhsGyhC"}));
 }

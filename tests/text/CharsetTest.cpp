@@ -34,16 +34,14 @@ std::string Text(MimeCharset charset, const std::string& source)
 
 TEST(Charset, NamesInAnyCaseAndTheAliases)
 {
-    const char* names[] = {"ISO-2022-JP", "utf-8", "Shift_JIS", "SHIFT-JIS", "x-sjis", "CP932",
-                           "windows-31j", "EUC-JP", "US-ASCII", "iso-8859-1"};
-    MimeCharset expected[] = {kCharsetJis, kCharsetUtf8, kCharsetShiftJis, kCharsetShiftJis,
-                              kCharsetShiftJis, kCharsetShiftJis, kCharsetShiftJis, kCharsetEucJp,
-                              kCharsetAscii, kCharsetLatin1};
-    for (size_t i = 0; i < sizeof names / sizeof names[0]; ++i)
-        EXPECT_EQ(expected[i], CharsetFromName(names[i], strlen(names[i]))) << names[i];
-    EXPECT_EQ(kCharsetUnknown, CharsetFromName("big5", 4));
-    EXPECT_EQ(kCharsetUnknown, CharsetFromName("utf-8x", 6));
-    EXPECT_EQ(kCharsetNone, CharsetFromName("", 0));
+    struct { const char* name; MimeCharset charset; } names[] = {
+        {"ISO-2022-JP", kCharsetJis}, {"utf-8", kCharsetUtf8}, {"Shift_JIS", kCharsetShiftJis},
+        {"SHIFT-JIS", kCharsetShiftJis}, {"x-sjis", kCharsetShiftJis}, {"CP932", kCharsetShiftJis},
+        {"windows-31j", kCharsetShiftJis}, {"EUC-JP", kCharsetEucJp}, {"US-ASCII", kCharsetAscii},
+        {"iso-8859-1", kCharsetLatin1}, {"big5", kCharsetUnknown}, {"utf-8x", kCharsetUnknown},
+        {"", kCharsetNone}};
+    for (const auto& n : names)
+        EXPECT_EQ(n.charset, CharsetFromName(n.name, strlen(n.name))) << n.name;
 }
 
 TEST(Charset, Utf8IntoShiftJisWithTheJapaneseFormsAndGetaForTheRest)

@@ -61,7 +61,7 @@ TEST(MessageCatalog, LongTextsAreCutAt1023Characters)
     DeleteFileW(copy);
 }
 
-TEST(FormatLastError, PutsTheCodeInPlaceOfPercentD)
+TEST(FormatLastError, PutsTheCodeInPlaceOfPercentDAlsoInTheErrorBox)
 {
     SetLastError(ERROR_ACCESS_DENIED);
     EXPECT_STREQ(L"送信に失敗しました(5).", FormatLastError(MessageCatalog::Load(IDS_SEND_FAILED)));
@@ -74,10 +74,8 @@ TEST(FormatLastError, PutsTheCodeInPlaceOfPercentD)
     EXPECT_STREQ(L"", FormatLastError(NULL));
     std::wstring longer(1100, L'w');
     EXPECT_EQ(1023u, wcslen(FormatLastError(longer.c_str())));
-}
 
-TEST(ErrorBox, FormatsTheLastErrorIntoAHandBox)
-{
+    // The error box: the last error formatted into a hand box.
     MessageBoxRecorder boxes;
     SetLastError(ERROR_SHARING_VIOLATION);
     ShowErrorBox(IDS_DATA_INIT_FAILED);
