@@ -121,6 +121,8 @@ TEST_F(SubjectListTest, CountersThatDisagreeWithTheRecordsAreRecounted)
 {
     HandGroup hand = GroupOf({kHighFlag, 0, kHighFlag, kLowFlag, kHighFlag, kLowFlag, 0,
                               kHighFlag | kRecordRead});
+    HandGroup recounted = hand;
+    recounted.header.savedPosition = 0;
     DWORD drifts[][3] = {{0, 0, 0}, {8, 8, 8}, {1, 7, 100}, {0xFFFFFFFF, 0xFFFFFFFF, 0}};
     for (const DWORD* drift : drifts) {
         hand.header.highCount = drift[0];
@@ -129,10 +131,7 @@ TEST_F(SubjectListTest, CountersThatDisagreeWithTheRecordsAreRecounted)
         OpenLoaded(hand, 10, kLevelAll, TRUE);
         EXPECT_EQ((std::vector<DWORD>{0, 2, 4, 7, 1, 6, 3, 5}), Window());
         ASSERT_TRUE(list.Close());
-        ASSERT_TRUE(list.ReadHeader());
-        EXPECT_EQ(4u, list.HighCount());
-        EXPECT_EQ(2u, list.LowCount());
-        EXPECT_EQ(7u, list.UnreadCount());
+        EXPECT_EQ(recounted.IndexBytes(), Index());
     }
     // An index shorter than its count lists the whole records it holds.
     hand = GroupOf({0, kHighFlag, kLowFlag});
