@@ -36,6 +36,7 @@ TEST_F(Rebuild, RecordsFromEveryCompleteArticle)
     std::string cut = "Subject: cut off\r\nX-Local-Seq: 15\r\n\r\nhalf a bod";
     std::string log = a + b + c + d1 + d2 + cut;
     SetLog(log);
+    SetIndex(std::string(1000, 'x'));   // longer than the index rebuilt
     ASSERT_TRUE(Run());
 
     DWORD bo = (DWORD)a.size(), co = bo + (DWORD)b.size(), d1o = co + (DWORD)c.size();
@@ -50,16 +51,11 @@ TEST_F(Rebuild, RecordsFromEveryCompleteArticle)
     EXPECT_EQ(log, Log());
 }
 
-TEST_F(Rebuild, EmptyLogGivesHeaderOnlyAndEverythingAfterTheRecordsGoes)
+TEST_F(Rebuild, NoLogGivesAnEmptyOneAndAHeaderOnly)
 {
     ASSERT_TRUE(Run());
     EXPECT_EQ(IndexHeaderBytes(40, 50, 7, 0, 0, "", 0, 0, 0), Index());
     EXPECT_EQ("", Log());
-
-    SetIndex(std::string(1000, 'x'));
-    SetLog(ArticleBlock("Subject: s", 1, "b"));
-    ASSERT_TRUE(Run());
-    EXPECT_EQ(100u + 92u, Index().size());
 }
 
 TEST_F(Rebuild, DamagedLogFailsAndKeepsTheArticlesBefore)
@@ -70,7 +66,6 @@ TEST_F(Rebuild, DamagedLogFailsAndKeepsTheArticlesBefore)
         DWORD error;
     } cases[] = {
         {ArticleBlock("Subject: long", 2, std::string(1022, 'l')), ERROR_MORE_DATA},
-        {"Subject: lf\nX-Local-Seq: 3\n\n" + std::string(1100, 'b') + "\n", ERROR_MORE_DATA},
         {ArticleBlock("Subject: zero", 4, std::string("a\0b", 3)), ERROR_INVALID_DATA},
     };
     for (const Case& c : cases) {
@@ -84,11 +79,6 @@ TEST_F(Rebuild, DamagedLogFailsAndKeepsTheArticlesBefore)
                   + IndexRecordBytes(0, 1, 0, (DWORD)good.size(), "good", "0000", "(Unknown)", 9, 4),
                   Index());
     }
-    // 1023 bytes with CR LF is the longest line that fits.
-    std::string longest = ArticleBlock("Subject: long", 2, std::string(1021, 'l'));
-    SetLog(good + longest);
-    EXPECT_TRUE(Run());
-    EXPECT_EQ(2u, group.RecordCount());
 }
 
 class LogFile : public Rebuild {

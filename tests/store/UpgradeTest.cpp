@@ -101,13 +101,6 @@ TEST_F(Upgrade, EveryStepCompletesAfterAKillAtAnyPoint)
     }
 }
 
-namespace {
-BOOL InitializeFolder(const wchar_t* dataPath, const wchar_t*)
-{
-    return InitializeDataFolder(dataPath);
-}
-}  // namespace
-
 TEST_F(Upgrade, FailingStepLeavesTheOldIndexWhole)
 {
     std::string damaged = a + std::string("Subject: z\r\n\r\nz\0z\r\n================\r\n", 37) + c;
@@ -115,14 +108,15 @@ TEST_F(Upgrade, FailingStepLeavesTheOldIndexWhole)
     std::string v3 = OldHeader(3, 3) + U32(3) + Cut(Records(0, 0, 0), 16, 64);
     std::string v4 = OldHeader(4, 3) + U32(3) + Cut(Records(0, 0, 0), 84, 84);
     enum { kNothing, kReadOnlyIndex, kFolderAsTemporaryFile };
+    auto start = [](const wchar_t* dataPath, const wchar_t*) { return InitializeDataFolder(dataPath); };
     struct Case {
         std::string log, index;
         BOOL (*step)(const wchar_t*, const wchar_t*);
         int obstacle;
         DWORD error;   // 0: whatever the system says
     } cases[] = {
-        {a + b, v4, InitializeFolder, kNothing, ERROR_INVALID_DATA},   // the log lacks an article
-        {a + b + c, "12x\r\nstate\r\n", InitializeFolder, kNothing, ERROR_INVALID_DATA},
+        {a + b, v4, start, kNothing, ERROR_INVALID_DATA},   // the log lacks an article
+        {a + b + c, "12x\r\nstate\r\n", start, kNothing, ERROR_INVALID_DATA},
         {damaged, v3, UpgradeIndex3To4, kNothing, ERROR_INVALID_DATA},
         {damaged, v4, UpgradeIndex4To5, kNothing, ERROR_INVALID_DATA},
         {a + b + c, v4.substr(0, 50), UpgradeIndex4To5, kNothing, ERROR_INVALID_DATA},
