@@ -12,7 +12,7 @@ protected:
     std::string Bytes(const wchar_t* name) const { return ReadBytes(folder.File(name)); }
 };
 
-TEST_F(DataFolder, EmptyFolderGetsItsListFilesAndDraftFolderBackupsGoAMissingFolderFails)
+TEST_F(DataFolder, InitialisationMakesTheFolderAndItsGroupsWholeAMissingFolderFails)
 {
     ASSERT_TRUE(Init());
     for (const wchar_t* name : {L"active.dat", L"category.dat", L"group.dat"})
@@ -20,13 +20,21 @@ TEST_F(DataFolder, EmptyFolderGetsItsListFilesAndDraftFolderBackupsGoAMissingFol
     DWORD attributes = GetFileAttributesW(folder.File(L"draft").c_str());
     ASSERT_NE(INVALID_FILE_ATTRIBUTES, attributes);
     EXPECT_TRUE(attributes & FILE_ATTRIBUTE_DIRECTORY);
-    // A second run changes nothing but the backup files in the draft folder.
+    // A second run keeps the lists and deletes the backups in the draft
+    // folder; a new group gets an index and an empty log, and an index too
+    // short to hold a version is rebuilt from the log.
     ASSERT_TRUE(WriteBytes(folder.File(L"active.dat"), "fj.test\r\n"));
     for (const wchar_t* name : {L"draft\\a.bak", L"draft\\b.BAK", L"draft\\keep.txt"})
         ASSERT_TRUE(WriteBytes(folder.File(name), "x"));
+    ASSERT_TRUE(WriteBytes(folder.File(L"group.dat"), "fj.test\r\nfj.other\r\n"));
+    ASSERT_TRUE(WriteBytes(folder.File(L"fj.other.log"), ArticleBlock("Subject: s", 5, "b")));
+    ASSERT_TRUE(WriteBytes(folder.File(L"fj.other.idx"), "\x05"));
     ASSERT_TRUE(Init());
     EXPECT_EQ("fj.test\r\n", Bytes(L"active.dat"));
     EXPECT_EQ(std::vector<std::wstring>{L"keep.txt"}, FilesIn(folder.File(L"draft\\")));
+    EXPECT_EQ(IndexHeaderBytes(0, 0, 0, 0, 0, "", 0, 0, 0), Index());
+    EXPECT_EQ("", Log());
+    EXPECT_EQ(kIndexHeaderSize + kIndexRecordSize, Index(L"fj.other").size());
 
     // A missing data folder fails.
     std::wstring missing = folder.Path() + L"nowhere\\";
@@ -48,18 +56,6 @@ TEST_F(DataFolder, GroupListSkipsCommentsAndShortLines)
         reader->Close();
         EXPECT_EQ(expected[i], names);
     }
-}
-
-TEST_F(DataFolder, NewGroupGetsAnIndexAndAnEmptyLogAShortIndexIsRebuilt)
-{
-    ASSERT_TRUE(WriteBytes(folder.File(L"group.dat"), "fj.test\r\nfj.other\r\n"));
-    ASSERT_TRUE(WriteBytes(folder.File(L"fj.other.log"), ArticleBlock("Subject: s", 5, "b")));
-    // Too short to hold a version: rebuilt from the log.
-    ASSERT_TRUE(WriteBytes(folder.File(L"fj.other.idx"), "\x05"));
-    ASSERT_TRUE(Init());
-    EXPECT_EQ(IndexHeaderBytes(0, 0, 0, 0, 0, "", 0, 0, 0), Index());
-    EXPECT_EQ("", Log());
-    EXPECT_EQ(kIndexHeaderSize + kIndexRecordSize, Index(L"fj.other").size());
 }
 
 TEST_F(DataFolder, UnknownVersionStopsWithMessage5AndAHeldIndexFails)
