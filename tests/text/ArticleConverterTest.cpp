@@ -96,7 +96,7 @@ TEST(ArticleConverter, HeaderFieldsWaitForTheContentTypeAndAreUnfolded)
     EXPECT_EQ((first + fold).substr(0, kConvertedLineSize - 3), r.header[0]);
 }
 
-TEST(ArticleConverter, BodiesByTransferEncodingAndCharset)
+TEST(ArticleConverter, BodiesByTransferEncodingAndCharsetAndWhatWeCannotRead)
 {
     EXPECT_EQ(Lines({kSjisNihongo, "", "a"}), Body("text/plain; charset=UTF-8", "8bit", {kUtf8Nihongo, "", "a"}));
     // Quoted-printable: a soft break inside a character, "=0D=0A" inside a line.
@@ -109,10 +109,8 @@ TEST(ArticleConverter, BodiesByTransferEncodingAndCharset)
     EXPECT_EQ(Lines({"ab"}), Body("text/plain; charset=UTF-8", "base64", {"YWJ"}));
     // ISO-2022-JP in base64 is decoded, then read as JIS.
     EXPECT_EQ(Lines({kSjisNihongo}), Body("text/plain; charset=ISO-2022-JP", "base64", {"GyRCRnxLXDhsGyhC"}));
-}
 
-TEST(ArticleConverter, WhatWeCannotReadComesAsToday)
-{
+    // What we cannot read comes as it came.
     EXPECT_EQ(Lines({"=E6=97=A5", "\xa4\xa4"}), Body("text/plain; charset=big5", "quoted-printable", {"=E6=97=A5", "\xa4\xa4"}));
     EXPECT_EQ(Lines({"5pel"}), Body("application/octet-stream", "base64", {"5pel"}));
     EXPECT_EQ(Lines({"5pel"}), Body("text/plain; charset=utf-8", "x-uuencode", {"5pel"}));

@@ -44,7 +44,7 @@ TEST(Charset, NamesInAnyCaseAndTheAliases)
         EXPECT_EQ(n.charset, CharsetFromName(n.name, strlen(n.name))) << n.name;
 }
 
-TEST(Charset, Utf8IntoShiftJisWithTheJapaneseFormsAndGetaForTheRest)
+TEST(Charset, Utf8IntoShiftJisGetaForWhatItLacksOrCannotReadAndTheOutputLimit)
 {
     EXPECT_EQ("abc " + kSjisNihongo, Text(kCharsetUtf8, "abc \xe6\x97\xa5\xe6\x9c\xac\xe8\xaa\x9e"));
     EXPECT_EQ("\xb1", Text(kCharsetUtf8, "\xef\xbd\xb1"));   // half-width katakana
@@ -54,10 +54,8 @@ TEST(Charset, Utf8IntoShiftJisWithTheJapaneseFormsAndGetaForTheRest)
     // No best fit: e-acute, a hangul syllable, a C1 control, an emoji.
     EXPECT_EQ("caf" + kGeta + kGeta + kGeta + "!" + kGeta,
               Text(kCharsetUtf8, "caf\xc3\xa9\xed\x95\x9c\xc2\x80!\xf0\x9f\x98\x80"));
-}
 
-TEST(Charset, InvalidUtf8BecomesGetaAndOutputStopsBeforeWhatDoesNotFit)
-{
+    // Invalid UTF-8 becomes geta.
     EXPECT_EQ(kGeta + "(", Text(kCharsetUtf8, "\xc3("));
     EXPECT_EQ(kGeta + "a" + kGeta, Text(kCharsetUtf8, "\xff" "a\x80"));
     EXPECT_EQ(kGeta + kGeta + kGeta, Text(kCharsetUtf8, "\xed\xa0\x80"));   // a surrogate

@@ -43,7 +43,7 @@ TEST(JisToSjis, ConvertsKanjiKanaAndAsciiKeepingLineEnds)
     EXPECT_EQ("\x88\x9f \x88\x9f", Jis("\x1b$B\x30\x21 \x30\x21"));
 }
 
-TEST(JisToSjis, BrokenInputEndsCleanly)
+TEST(JisToSjis, BrokenInputEndsCleanlyAndOutputStaysInsideAlsoInPlace)
 {
     // An unknown or cut escape is an ordinary byte.
     EXPECT_EQ("\x1b" "Zab", Jis("\x1bZab"));
@@ -56,10 +56,8 @@ TEST(JisToSjis, BrokenInputEndsCleanly)
     EXPECT_EQ("\x88\x9f\x30" "abc", Jis("\x1b$B\x30\x21\x30\x1b(Babc"));
     // A pair with a bad second byte is copied as it stands.
     EXPECT_EQ("\x30\x80", Jis("\x1b$B\x30\x80"));
-}
 
-TEST(JisToSjis, StaysInsideTheDestinationAlsoInPlace)
-{
+    // Output stays inside the destination.
     EXPECT_EQ("ab", Jis("abcdef", 3));
     EXPECT_EQ("", Jis("abc", 1));
     // A kanji pair is never cut in half.
@@ -97,7 +95,7 @@ TEST(DecodeEncodedWords, DecodesBothSpellingsIntoJisThatBecomesShiftJis)
               Decode("=?ISO-2022-JP?B?GyRCRnxLXDhsGyhC?= =?iso-2022-jp?B?GyRCJUslZSE8JTkbKEI=?="));
 }
 
-TEST(DecodeEncodedWords, PaddingShortGroupsAndBrokenWords)
+TEST(DecodeEncodedWords, PaddingShortGroupsBrokenWordsAndTheDestinationsEnd)
 {
     EXPECT_EQ("ab", Decode("=?ISO-2022-JP?B?YWI=?="));
     EXPECT_EQ("a", Decode("=?ISO-2022-JP?B?YQ==?="));
@@ -119,10 +117,7 @@ TEST(DecodeEncodedWords, PaddingShortGroupsAndBrokenWords)
     EXPECT_EQ("", Decode("=?ISO-2022-JP?B?"));
     EXPECT_EQ("x=?ISO-2022", Decode("x=?ISO-2022"));
     EXPECT_EQ("x=?", Decode("x=?"));
-}
-
-TEST(DecodeEncodedWords, StaysInsideTheDestinationAlsoInPlace)
-{
+    // Output stays inside the destination.
     EXPECT_EQ("Subj", Decode("Subject: =?ISO-2022-JP?B?YWJj?=", 5));
     EXPECT_EQ("S: ", Decode("S: =?ISO-2022-JP?B?YWJj?=", 5));  // "abc" does not fit whole
     std::string longer = std::string(1100, 'c');

@@ -39,7 +39,7 @@ TEST(MimeWords, CharsetsEncodingsLanguageTagsAndBlanksBetweenWords)
               Decode("=?UTF-8?B?5pel?= - =?UTF-8?B?5pys?="));
 }
 
-TEST(MimeWords, MalformedWordsStayAndOutputIsCutAtACharacter)
+TEST(MimeWords, MalformedWordsStayRawTextInTheArticlesCharsetAndTheOutputLimit)
 {
     for (const char* kept : {"=?big5?B?pKSk5A==?=", "=?UTF-8?X?abc?=", "=?UTF-8?B?5p el?=", "=?UTF-8?B?5pel",
                              "=??B?YQ==?=", "a=?b", "=?UTF-8?B?5p*l?="})
@@ -49,10 +49,8 @@ TEST(MimeWords, MalformedWordsStayAndOutputIsCutAtACharacter)
     EXPECT_EQ("a", Decode("=?UTF-8?B?YQ?="));
     // Invalid UTF-8 inside a word; a NUL decoded is dropped.
     EXPECT_EQ(kGeta + "x", Decode("=?UTF-8?Q?=FFx=00?="));
-}
 
-TEST(MimeWords, RawTextIsReadInTheArticlesCharset)
-{
+    // Raw text is read in the article's charset.
     const std::string utf8 = "Subject: \xe6\x97\xa5\xe6\x9c\xac\xe8\xaa\x9e";
     EXPECT_EQ("Subject: " + kSjisNihongo, Decode(utf8, kCharsetUtf8));
     EXPECT_EQ(utf8, Decode(utf8, kCharsetNone));   // as it comes
