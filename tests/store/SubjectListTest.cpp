@@ -25,17 +25,6 @@ protected:
         return numbers;
     }
 
-    std::vector<DWORD> AllPages()
-    {
-        std::vector<DWORD> numbers;
-        for (DWORD top = 0; top < list.VisibleCount(); top += list.PageSize()) {
-            EXPECT_TRUE(list.LoadWindow(top));
-            std::vector<DWORD> page = Window();
-            numbers.insert(numbers.end(), page.begin(), page.end());
-        }
-        return numbers;
-    }
-
     SubjectList list;
 };
 
@@ -69,7 +58,13 @@ TEST_F(SubjectListTest, LevelsAndShowReadDecideWhatIsListedAndInWhichOrder)
         SCOPED_TRACE(&c - cases);
         OpenLoaded(hand, 3, c.level, c.showRead);
         EXPECT_EQ(c.listed.size(), list.VisibleCount());
-        EXPECT_EQ(c.listed, AllPages());
+        std::vector<DWORD> listed;   // page by page
+        for (DWORD top = 0; top < list.VisibleCount(); top += list.PageSize()) {
+            ASSERT_TRUE(list.LoadWindow(top));
+            std::vector<DWORD> page = Window();
+            listed.insert(listed.end(), page.begin(), page.end());
+        }
+        EXPECT_EQ(c.listed, listed);
         ASSERT_TRUE(list.Close());
     }
     OpenLoaded(GroupOf({kRecordRead, kRecordRead | kHighFlag}), 10, kLevelAll, FALSE);
