@@ -91,9 +91,10 @@ TEST_F(GroupMaintenanceTest, CatchUpChangesOnlyReadBitsAndLastArticle)
 }
 
 namespace {
+typedef std::vector<std::pair<std::wstring, DWORD>> Failures;
 void RecordFailure(const wchar_t* name, DWORD error, void* context)
 {
-    ((std::vector<std::pair<std::wstring, DWORD>>*)context)->push_back({name, error});
+    ((Failures*)context)->push_back({name, error});
 }
 }  // namespace
 
@@ -103,12 +104,10 @@ TEST_F(GroupMaintenanceTest, CompactAllGroupsGoesOnPastAFailingGroup)
     WriteGroup(L"fj.other", Mixed());
     ASSERT_TRUE(WriteBytes(folder.File(L"group.dat"), "fj.test\r\n# comment\r\nfj.other\r\n"));
     SetFileAttributesW(group.LogPath(), FILE_ATTRIBUTE_READONLY);
-    std::vector<std::pair<std::wstring, DWORD>> failures;
+    Failures failures;
     ASSERT_TRUE(CompactAllGroups(Dir(), RecordFailure, &failures));
     SetFileAttributesW(group.LogPath(), FILE_ATTRIBUTE_NORMAL);
-    ASSERT_EQ(1u, failures.size());
-    EXPECT_EQ(L"fj.test", failures[0].first);
-    EXPECT_EQ((DWORD)ERROR_ACCESS_DENIED, failures[0].second);
+    EXPECT_EQ(Failures({{L"fj.test", (DWORD)ERROR_ACCESS_DENIED}}), failures);
     EXPECT_EQ(Mixed().IndexBytes(), Index());
     EXPECT_EQ(Mixed().Unread().IndexBytes(), Index(L"fj.other"));
     ASSERT_TRUE(DeleteFileW(folder.File(L"group.dat").c_str()));
