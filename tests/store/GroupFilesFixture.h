@@ -25,6 +25,7 @@ struct HandArticle {
 struct HandGroup {
     IndexHeader header;
     std::vector<HandArticle> articles;
+    std::string log;
 
     HandGroup()
     {
@@ -50,6 +51,7 @@ struct HandGroup {
         article.block = head + "X-Local-Seq: " + std::to_string(number) + "\r\n\r\n" + body
                       + "================\r\n";
         articles.push_back(article);
+        log += article.block;
         header.recordCount = (DWORD)articles.size();
         header.unreadCount += !(flags & kRecordRead);
         header.highCount += (flags & kRecordPriorityMask) == kHighFlag;
@@ -83,13 +85,7 @@ struct HandGroup {
         return bytes;
     }
 
-    std::string LogBytes() const
-    {
-        std::string bytes;
-        for (const HandArticle& a : articles)
-            bytes += a.block;
-        return bytes;
-    }
+    std::string LogBytes() const { return log; }
 };
 
 // Six articles from base + 1: two read, every priority, one without a subject.

@@ -81,6 +81,11 @@ TEST_F(Rebuild, DamagedLogFailsAndKeepsTheArticlesBefore)
 
 class LogFile : public Rebuild {
 protected:
+    void SetUp() override
+    {
+        Rebuild::SetUp();
+        Fill();
+    }
     void Fill()
     {
         a = ArticleBlock("Subject: first", 1, "\x82\xa0 text");
@@ -93,7 +98,6 @@ protected:
 
 TEST_F(LogFile, ReadArticleGivesTheBlockAsWideTextButNothingOutsideTheLog)
 {
-    Fill();
     IndexRecord record = Record(0);
     wchar_t* text = ReadArticle(&group, record.articleOffset, record.articleLength);
     ASSERT_TRUE(text != NULL);
@@ -129,7 +133,6 @@ TEST_F(LogFile, ReadArticleGivesTheBlockAsWideTextButNothingOutsideTheLog)
 
 TEST_F(LogFile, ReprioritiseAppliesTheFilterToEveryRecordAndKeepsCountersTrue)
 {
-    Fill();
     SetFilter("+ sec\r\n- first\r\n- second\r\n");
     ASSERT_TRUE(Reprioritise(&group));
     EXPECT_EQ(1u, group.HighCount());
@@ -164,7 +167,6 @@ TEST_F(LogFile, ReprioritiseAppliesTheFilterToEveryRecordAndKeepsCountersTrue)
 
 TEST_F(LogFile, IndexShorterThanItsCount)
 {
-    Fill();
     std::string index = Index();
     index.replace(16, 4, U32(5));   // claims five records, holds two
     SetIndex(index);
