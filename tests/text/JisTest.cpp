@@ -78,7 +78,7 @@ TEST(JisToSjis, BrokenInputEndsCleanlyAndOutputStaysInsideAlsoInPlace)
     EXPECT_STREQ("Re: \x93\xfa\x96\x7b\x8c\xea!\r\n", inPlace);
 }
 
-TEST(DecodeEncodedWords, DecodesBothSpellingsIntoJisThatBecomesShiftJis)
+TEST(DecodeEncodedWords, BothSpellingsIntoJisPaddingBrokenWordsAndTheDestinationsEnd)
 {
     EXPECT_EQ("Subject: abc", Decode("Subject: =?ISO-2022-JP?B?YWJj?="));
     EXPECT_EQ("Subject: abc", Decode("Subject: =?iso-2022-jp?B?YWJj?="));
@@ -93,10 +93,8 @@ TEST(DecodeEncodedWords, DecodesBothSpellingsIntoJisThatBecomesShiftJis)
     // Two words keep the blank between them.
     EXPECT_EQ("\x1b$BF|K\\8l\x1b(B \x1b$B%K%e!<%9\x1b(B",
               Decode("=?ISO-2022-JP?B?GyRCRnxLXDhsGyhC?= =?iso-2022-jp?B?GyRCJUslZSE8JTkbKEI=?="));
-}
 
-TEST(DecodeEncodedWords, PaddingShortGroupsBrokenWordsAndTheDestinationsEnd)
-{
+    // Padding and short groups.
     EXPECT_EQ("ab", Decode("=?ISO-2022-JP?B?YWI=?="));
     EXPECT_EQ("a", Decode("=?ISO-2022-JP?B?YQ==?="));
     // Unpadded short last groups still end at "?=" and keep what follows.
@@ -123,7 +121,7 @@ TEST(DecodeEncodedWords, PaddingShortGroupsBrokenWordsAndTheDestinationsEnd)
     std::string longer = std::string(1100, 'c');
     EXPECT_EQ(std::string(1023, 'c'), Decode(longer, 1024));
 
-    char line[80] = "Subject: =?ISO-2022-JP?B?GyRCRnxLXDhsGyhC?=\r\n";
-    DecodeEncodedWords(line, sizeof line, line);
-    EXPECT_STREQ("Subject: \x1b$BF|K\\8l\x1b(B\r\n", line);
+    char inPlace[80] = "Subject: =?ISO-2022-JP?B?GyRCRnxLXDhsGyhC?=\r\n";
+    DecodeEncodedWords(inPlace, sizeof inPlace, inPlace);
+    EXPECT_STREQ("Subject: \x1b$BF|K\\8l\x1b(B\r\n", inPlace);
 }

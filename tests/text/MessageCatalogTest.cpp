@@ -83,8 +83,7 @@ TEST(FormatLastError, PutsTheCodeInPlaceOfPercentDAlsoInTheErrorBox)
     EXPECT_EQ(L"PELORA", boxes.Boxes()[0].caption);
     EXPECT_EQ((UINT)MB_ICONHAND, boxes.Boxes()[0].flags);
     EXPECT_TRUE(boxes.Boxes()[0].owner == NULL);
-    std::wstring text = boxes.Boxes()[0].text;
-    EXPECT_EQ(L"(32)", text.substr(text.size() - 4));
+    EXPECT_EQ(L"データファイルの初期化に失敗しました(32)", boxes.Boxes()[0].text);
 
     // An id without a text shows the code alone, under the given caption.
     SetLastError(ERROR_FILE_NOT_FOUND);

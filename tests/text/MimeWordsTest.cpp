@@ -18,7 +18,7 @@ std::string Decode(const std::string& source, MimeCharset raw = kCharsetNone, si
 
 }  // namespace
 
-TEST(MimeWords, CharsetsEncodingsLanguageTagsAndBlanksBetweenWords)
+TEST(MimeWords, WordsRawTextInTheArticlesCharsetAndTheOutputLimit)
 {
     // "日本語" in UTF-8: B and Q, upper and lower case, a language tag.
     EXPECT_EQ("Subject: " + kSjisNihongo, Decode("Subject: =?UTF-8?B?5pel5pys6Kqe?="));
@@ -37,10 +37,8 @@ TEST(MimeWords, CharsetsEncodingsLanguageTagsAndBlanksBetweenWords)
     // Text between words stays, and so do the blanks around it.
     EXPECT_EQ(kSjisNihongo.substr(0, 2) + " - " + kSjisNihongo.substr(2, 2),
               Decode("=?UTF-8?B?5pel?= - =?UTF-8?B?5pys?="));
-}
 
-TEST(MimeWords, MalformedWordsStayRawTextInTheArticlesCharsetAndTheOutputLimit)
-{
+    // Malformed words stay.
     for (const char* kept : {"=?big5?B?pKSk5A==?=", "=?UTF-8?X?abc?=", "=?UTF-8?B?5p el?=", "=?UTF-8?B?5pel",
                              "=??B?YQ==?=", "a=?b", "=?UTF-8?B?5p*l?="})
         EXPECT_EQ(kept, Decode(kept)) << kept;
