@@ -40,7 +40,7 @@ TEST(Charset, NamesInAnyCaseAndTheAliases)
         EXPECT_EQ(n.charset, CharsetFromName(n.name, strlen(n.name))) << n.name;
 }
 
-TEST(Charset, Utf8IntoShiftJisGetaForWhatItLacksOrCannotReadAndTheOutputLimit)
+TEST(Charset, IntoShiftJisGetaForWhatItLacksOrCannotReadAndTheOutputLimit)
 {
     EXPECT_EQ("abc " + kSjisNihongo, Text(kCharsetUtf8, "abc \xe6\x97\xa5\xe6\x9c\xac\xe8\xaa\x9e"));
     EXPECT_EQ("\xb1", Text(kCharsetUtf8, "\xef\xbd\xb1"));   // half-width katakana
@@ -65,10 +65,8 @@ TEST(Charset, Utf8IntoShiftJisGetaForWhatItLacksOrCannotReadAndTheOutputLimit)
     EXPECT_EQ(Converted(kSjisNihongo.substr(0, 2), 3), Convert(kCharsetUtf8, nihongo, true, 4));
     EXPECT_EQ(Converted(kSjisNihongo.substr(0, 4), 6), Convert(kCharsetUtf8, nihongo, true, 5));
     EXPECT_EQ(Converted("ab\x81\x92", 3), Convert(kCharsetLatin1, "ab\xa3\xa3", true, 6));
-}
 
-TEST(Charset, EucShiftJisAsciiAndLatin1)
-{
+    // EUC-JP, Shift_JIS, ASCII and Latin-1.
     EXPECT_EQ("a" + kSjisNihongo.substr(0, 4) + "\xb1", Text(kCharsetEucJp, "a\xc6\xfc\xcb\xdc\x8e\xb1"));
     EXPECT_EQ(kGeta + "x", Text(kCharsetEucJp, "\x8f\xb0\xa1x"));   // JIS X 0212
     EXPECT_EQ(kGeta + "a", Text(kCharsetEucJp, "\xc6" "a"));

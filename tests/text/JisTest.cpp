@@ -27,7 +27,7 @@ const std::string kSjisNihongo = "\x93\xfa\x96\x7b\x8c\xea\x82\xcc\x83\x65\x83\x
 
 }  // namespace
 
-TEST(JisToSjis, ConvertsKanjiKanaAndAsciiKeepingLineEnds)
+TEST(JisToSjis, KanjiKanaAndAsciiBrokenInputAndTheOutputLimitAlsoInPlace)
 {
     EXPECT_EQ("Re: " + kSjisNihongo + " (1)", Jis("Re: " + kJisNihongo + " (1)"));
     // "漢字かな" introduced by the older ESC $ @, ended by ESC ( J.
@@ -41,10 +41,7 @@ TEST(JisToSjis, ConvertsKanjiKanaAndAsciiKeepingLineEnds)
     EXPECT_EQ("\xb6\xc0\xb6\xc5\r\n", Jis("\x1b(I\x36\x40\x36\x45\r\n"));
     EXPECT_EQ("\x88\x9f\r\n", Jis("\x1b$B\x30\x21\r\n"));
     EXPECT_EQ("\x88\x9f \x88\x9f", Jis("\x1b$B\x30\x21 \x30\x21"));
-}
 
-TEST(JisToSjis, BrokenInputEndsCleanlyAndOutputStaysInsideAlsoInPlace)
-{
     // An unknown or cut escape is an ordinary byte.
     EXPECT_EQ("\x1b" "Zab", Jis("\x1bZab"));
     EXPECT_EQ("a\x1b", Jis("a\x1b"));
