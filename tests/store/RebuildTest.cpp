@@ -19,7 +19,7 @@ protected:
     }
 };
 
-TEST_F(Rebuild, RecordsFromEveryCompleteArticle)
+TEST_F(Rebuild, RecordsFromEveryCompleteArticleADamagedLogFails)
 {
     // No log: an empty one, and a header alone.
     ASSERT_TRUE(Run());
@@ -54,10 +54,8 @@ TEST_F(Rebuild, RecordsFromEveryCompleteArticle)
         + IndexRecordBytes(0, 0xFFFFFFFF, d2o, (DWORD)d2.size(), "(none)", "0000", "(Unknown)", d2o, 0);
     EXPECT_EQ(expected, Index());
     EXPECT_EQ(log, Log());
-}
 
-TEST_F(Rebuild, DamagedLogFailsAndKeepsTheArticlesBefore)
-{
+    // A damaged log fails the rebuild, which keeps the articles before.
     std::string good = ArticleBlock("Subject: good", 1, "fine");
     struct Case {
         std::string bad;
@@ -67,12 +65,11 @@ TEST_F(Rebuild, DamagedLogFailsAndKeepsTheArticlesBefore)
         {ArticleBlock("Subject: zero", 4, std::string("a\0b", 3)), ERROR_INVALID_DATA},
     };
     for (const Case& c : cases) {
-        std::string log = good + c.bad + good;
-        SetLog(log);
+        SetLog(good + c.bad + good);
         SetLastError(0);
         EXPECT_FALSE(Run());
         EXPECT_EQ(c.error, GetLastError());
-        EXPECT_EQ(log, Log());
+        EXPECT_EQ(good + c.bad + good, Log());
         EXPECT_EQ(IndexHeaderBytes(40, 50, 7, 1, 0, "", 1, 0, 0)
                   + IndexRecordBytes(0, 1, 0, (DWORD)good.size(), "good", "0000", "(Unknown)", 9, 4),
                   Index());
