@@ -55,7 +55,7 @@ Lines Body(const std::string& type, const std::string& encoding, const std::vect
 
 }  // namespace
 
-TEST(ArticleConverter, OffConvertsEachLineAsJisAndKeepsTheFolds)
+TEST(ArticleConverter, HeaderLinesOffAsJisWithTheirFoldsOnUnfoldedInTheirCharset)
 {
     Recorder r = Convert(FALSE,
                          {{"Subject: =?ISO-2022-JP?B?GyRCRnxLXDhsGyhC?=", true},
@@ -65,11 +65,10 @@ TEST(ArticleConverter, OffConvertsEachLineAsJisAndKeepsTheFolds)
                          {kUtf8Nihongo, "=E6=97", "\x1b$BF|\x1b(B"});
     EXPECT_EQ(Lines({"Subject: " + kSjisNihongo, "+ =?UTF-8?B?5pel?="}), r.header);
     EXPECT_EQ(Lines({kUtf8Nihongo, "=E6=97", kSjisNihongo.substr(0, 2)}), r.body);
-}
 
-TEST(ArticleConverter, HeaderFieldsWaitForTheContentTypeAndAreUnfolded)
-{
-    Recorder r = Convert(TRUE,
+    // With conversion on, header fields wait for the Content-Type and are
+    // unfolded.
+    r = Convert(TRUE,
                          {{"From: \xe6\x97\xa5 <a@b>", true},
                           {"Subject: =?UTF-8?B?5pel?=", true},
                           {"\t=?UTF-8?B?5pys?=", true},

@@ -4,7 +4,7 @@
 #include "resource.h"
 #include "support/MessageBoxRecorder.h"
 
-TEST(MessageCatalog, TableHoldsEveryOddIdButNineteenSixtyOneAndSixtyNineInOneBuffer)
+TEST(MessageCatalog, TableHoldsEveryOddIdButNineteenSixtyOneAndSixtyNineInOneBufferCutAt1023)
 {
     // 69 was never given a text either.
     for (UINT id = 0; id <= 160; ++id) {
@@ -20,12 +20,9 @@ TEST(MessageCatalog, TableHoldsEveryOddIdButNineteenSixtyOneAndSixtyNineInOneBuf
     const wchar_t* second = MessageCatalog::Load(IDS_PAGE_AUTH);
     EXPECT_EQ(first, second);
     EXPECT_STREQ(L"認証", second);
-}
 
-// Long texts go into a copy of this program whose string table is rewritten,
-// so that the cut is seen through the real resource lookup.
-TEST(MessageCatalog, LongTextsAreCutAt1023Characters)
-{
+    // Long texts go into a copy of this program whose string table is
+    // rewritten, so that the cut is seen through the real resource lookup.
     wchar_t self[MAX_PATH], directory[MAX_PATH], copy[MAX_PATH];
     ASSERT_TRUE(GetModuleFileNameW(NULL, self, MAX_PATH));
     ASSERT_TRUE(GetTempPathW(MAX_PATH, directory));
