@@ -114,7 +114,7 @@ TEST_F(Header, LaterLinesWinTheArticleNumberAndFieldForms)
     }
 }
 
-TEST(ParseNumber, ReadsDigitsUpToABlankOrCr)
+TEST(HeaderHelpers, NumbersUpToABlankOrCrAndCopiesThatKeepCharactersWhole)
 {
     struct { const char* text; DWORD value; const char* rest; } cases[] = {
         {"123  rest", 123, "rest"}, {"42\r\n", 42, "\r\n"}, {"", 0, ""}, {"7x", 0xFFFFFFFF, NULL}};
@@ -123,14 +123,11 @@ TEST(ParseNumber, ReadsDigitsUpToABlankOrCr)
         EXPECT_EQ(c.value, ParseNumber(&cursor)) << c.text;
         EXPECT_STREQ(c.rest, cursor) << c.text;
     }
-}
 
-TEST(BoundedCopy, StopsAtLineEndsAndKeepsCharactersWhole)
-{
-    // The last ends in a lead byte.
-    struct { const char* source; DWORD length; const char* copied; } cases[] = {
+    // Bounded copies; the last ends in a lead byte.
+    struct { const char* source; DWORD length; const char* copied; } copies[] = {
         {"ab\r\ncd", 5, "ab"}, {"a\x82\xa0\x82\xa0", 4, "a\x82\xa0"}, {"ab\x82", 5, "ab\x82"}};
-    for (const auto& c : cases) {
+    for (const auto& c : copies) {
         char out[8] = {};
         BoundedCopy(out, c.source, c.length);
         EXPECT_STREQ(c.copied, out) << c.source;

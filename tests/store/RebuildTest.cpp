@@ -85,12 +85,9 @@ protected:
     }
     void Fill()
     {
-        a = ArticleBlock("Subject: first", 1, "\x82\xa0 text");
-        b = ArticleBlock("Subject: second", 2, "more");
-        SetLog(a + b);
+        SetLog(ArticleBlock("Subject: first", 1, "\x82\xa0 text") + ArticleBlock("Subject: second", 2, "more"));
         ASSERT_TRUE(Run());
     }
-    std::string a, b;
 };
 
 TEST_F(LogFile, ReadArticleGivesTheBlockAsWideTextButNothingOutsideTheLog)
@@ -102,7 +99,7 @@ TEST_F(LogFile, ReadArticleGivesTheBlockAsWideTextButNothingOutsideTheLog)
     free(text);
 
     // Ranges outside the log fail without reading.
-    DWORD size = (DWORD)(a.size() + b.size());
+    DWORD size = (DWORD)Log().size();
     struct { DWORD offset, length; } bad[] = {
         {size, 1}, {0, size + 1}, {size - 1, 0xFFFFFFFF}, {0xFFFFFFF0, 0x20}, {0, 0x7FFFFFFF}};
     for (auto& r : bad) {
@@ -128,7 +125,7 @@ TEST_F(LogFile, ReadArticleGivesTheBlockAsWideTextButNothingOutsideTheLog)
     EXPECT_EQ((DWORD)ERROR_FILE_NOT_FOUND, GetLastError());
 }
 
-TEST_F(LogFile, ReprioritiseAppliesTheFilterToEveryRecordAndKeepsCountersTrue)
+TEST_F(LogFile, ReprioritiseKeepsCountersTrueAndAShortIndexIsReadAsFarAsItGoes)
 {
     SetFilter("+ sec\r\n- first\r\n- second\r\n");
     ASSERT_TRUE(Reprioritise(&group));
@@ -160,11 +157,10 @@ TEST_F(LogFile, ReprioritiseAppliesTheFilterToEveryRecordAndKeepsCountersTrue)
     EXPECT_EQ(1u, group.LowCount());
     EXPECT_EQ(index.substr(kIndexHeaderSize, kIndexRecordSize),
               Index().substr(kIndexHeaderSize, kIndexRecordSize));
-}
 
-TEST_F(LogFile, IndexShorterThanItsCount)
-{
-    std::string index = Index();
+    // An index shorter than its count.
+    Fill();
+    index = Index();
     index.replace(16, 4, U32(5));   // claims five records, holds two
     SetIndex(index);
     ASSERT_TRUE(group.ReadHeader());

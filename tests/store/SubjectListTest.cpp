@@ -89,7 +89,7 @@ TEST_F(SubjectListTest, LevelsAndShowReadDecideWhatIsListedInWhichOrderAndWindow
     EXPECT_EQ(0xFFFFFFFFu, list.RecordNumber(10));
 }
 
-TEST_F(SubjectListTest, MarksGoToTheRecordAndTheHeaderAtClose)
+TEST_F(SubjectListTest, MarksGoToTheRecordAndTheHeaderAtCloseWithCountersRecounted)
 {
     HandGroup hand = GroupOf({0, kHighFlag, kRecordRead, 0});
     OpenLoaded(hand, 10, kLevelAll, TRUE);
@@ -109,12 +109,9 @@ TEST_F(SubjectListTest, MarksGoToTheRecordAndTheHeaderAtClose)
     hand.header.savedPosition = 2;
     EXPECT_EQ(hand.IndexBytes(), Index());
     ASSERT_TRUE(list.Close());  // once per open
-}
 
-TEST_F(SubjectListTest, CountersThatDisagreeWithTheRecordsAreRecounted)
-{
-    HandGroup hand = GroupOf({kHighFlag, 0, kHighFlag, kLowFlag, kHighFlag, kLowFlag, 0,
-                              kHighFlag | kRecordRead});
+    // Counters that disagree with the records are recounted.
+    hand = GroupOf({kHighFlag, 0, kHighFlag, kLowFlag, kHighFlag, kLowFlag, 0, kHighFlag | kRecordRead});
     HandGroup recounted = hand;
     recounted.header.savedPosition = 0;
     DWORD drifts[][3] = {{0, 0, 0}, {8, 8, 8}, {1, 7, 100}, {0xFFFFFFFF, 0xFFFFFFFF, 0}};
