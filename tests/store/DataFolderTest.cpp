@@ -43,7 +43,8 @@ TEST_F(DataFolder, InitialisationMakesTheFolderAndItsGroupsWholeAMissingFolderFa
 
 TEST_F(DataFolder, GroupListSkipsCommentsAndShortLines)
 {
-    const char* lists[] = {"# fj.comment\r\n\r\nfj.test\r\nx\r\n\x83\x65\x83\x58\x83\x67\r\nab", "fj.test\r\nabc"};
+    const char* lists[] = {"# fj.comment\r\n\r\nfj.test\r\nx\r\n\x83\x65\x83\x58\x83\x67\r\nab",
+                           "fj.test\r\nabc"};
     std::vector<std::wstring> expected[] = {{L"fj.test", L"x", L"\x30C6\x30B9\x30C8"}, {L"fj.test", L"abc"}};
     for (int i = 0; i < 2; ++i) {
         ASSERT_TRUE(WriteBytes(folder.File(L"group.dat"), lists[i]));

@@ -85,7 +85,8 @@ protected:
     }
     void Fill()
     {
-        SetLog(ArticleBlock("Subject: first", 1, "\x82\xa0 text") + ArticleBlock("Subject: second", 2, "more"));
+        SetLog(ArticleBlock("Subject: first", 1, "\x82\xa0 text")
+               + ArticleBlock("Subject: second", 2, "more"));
         ASSERT_TRUE(Run());
     }
 };
