@@ -69,17 +69,17 @@ TEST(ArticleConverter, HeaderLinesOffAsJisWithTheirFoldsOnUnfoldedInTheirCharset
     // With conversion on, header fields wait for the Content-Type and are
     // unfolded.
     r = Convert(TRUE,
-                         {{"From: \xe6\x97\xa5 <a@b>", true},
-                          {"Subject: =?UTF-8?B?5pel?=", true},
-                          {"\t=?UTF-8?B?5pys?=", true},
-                          {" tail", true},
-                          {"References: <1@x>", true},
-                          {" <2@x>", true},
-                          {"X-Newsreader: y", false},
-                          {" =?UTF-8?B?5pel?=", false},
-                          {"Content-Type: text/plain;", false},
-                          {" charset=\"utf-8\"", false}},
-                         {});
+                {{"From: \xe6\x97\xa5 <a@b>", true},
+                 {"Subject: =?UTF-8?B?5pel?=", true},
+                 {"\t=?UTF-8?B?5pys?=", true},
+                 {" tail", true},
+                 {"References: <1@x>", true},
+                 {" <2@x>", true},
+                 {"X-Newsreader: y", false},
+                 {" =?UTF-8?B?5pel?=", false},
+                 {"Content-Type: text/plain;", false},
+                 {" charset=\"utf-8\"", false}},
+                {});
     EXPECT_EQ(Lines({"From: " + kSjisNihongo.substr(0, 2) + " <a@b>",
                      "Subject: " + kSjisNihongo.substr(0, 4) + " tail", "References: <1@x> <2@x>"}),
               r.header);
