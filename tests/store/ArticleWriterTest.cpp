@@ -87,7 +87,7 @@ TEST_F(Writer, SubjectShorterThanKeywordIsNotMatchedWithItsLineEnd)
     EXPECT_EQ(2u, RecordPriority(Record(0)));
 }
 
-TEST_F(Writer, UnfinishedArticleIsCutOffTheLog)
+TEST_F(Writer, UnfinishedArticleIsCutOffTheLogAndAFailedWriteIsReported)
 {
     Open();
     ASSERT_TRUE(Write(1, {"Subject: one\r\n"}, {"text\r\n"}));
@@ -105,6 +105,12 @@ TEST_F(Writer, UnfinishedArticleIsCutOffTheLog)
     EXPECT_EQ(ArticleBlock("Subject: one", 1, "text") + ArticleBlock("Subject: one", 3, "text"), Log());
     EXPECT_EQ(2u, group.RecordCount());
     ExpectRebuildAgrees();
+
+    Open();
+    group.CloseLog();   // every log write now fails
+    EXPECT_FALSE(writer.Begin(5));
+    writer.Destroy();
+    group.CloseIndex();
 }
 
 TEST_F(Writer, OverlongBodyLineIsBrokenSoTheLogStaysReadable)
@@ -116,15 +122,6 @@ TEST_F(Writer, OverlongBodyLineIsBrokenSoTheLogStaysReadable)
     EXPECT_EQ(ArticleBlock("Subject: long", 1, std::string(1020, 'a') + "\n\x82\xa0"
                            + std::string(1019, 'b') + "\n" + std::string(481, 'b')), Log());
     ExpectRebuildAgrees();
-}
-
-TEST_F(Writer, FailedWriteIsReported)
-{
-    Open();
-    group.CloseLog();   // every log write now fails
-    EXPECT_FALSE(writer.Begin(1));
-    writer.Destroy();
-    group.CloseIndex();
 }
 
 } // namespace

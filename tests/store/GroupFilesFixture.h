@@ -25,6 +25,7 @@ struct HandArticle {
 struct HandGroup {
     IndexHeader header;
     std::vector<HandArticle> articles;
+    std::string log;
 
     HandGroup()
     {
@@ -50,6 +51,7 @@ struct HandGroup {
         article.block = head + "X-Local-Seq: " + std::to_string(number) + "\r\n\r\n" + body
                       + "================\r\n";
         articles.push_back(article);
+        log += article.block;
         header.recordCount = (DWORD)articles.size();
         header.unreadCount += !(flags & kRecordRead);
         header.highCount += (flags & kRecordPriorityMask) == kHighFlag;
@@ -83,13 +85,7 @@ struct HandGroup {
         return bytes;
     }
 
-    std::string LogBytes() const
-    {
-        std::string bytes;
-        for (const HandArticle& a : articles)
-            bytes += a.block;
-        return bytes;
-    }
+    std::string LogBytes() const { return log; }
 };
 
 // Six articles from base + 1: two read, every priority, one without a subject.
@@ -117,19 +113,15 @@ protected:
         group.Release();
     }
     const wchar_t* Dir() const { return folder.Path().c_str(); }
-    std::wstring Path(const wchar_t* name, const wchar_t* extension) const
+    std::string Index(std::wstring name = L"fj.test") const { return ReadBytes(folder.File(name + L".idx")); }
+    std::string Log(std::wstring name = L"fj.test") const { return ReadBytes(folder.File(name + L".log")); }
+    void SetIndex(const std::string& bytes) { ASSERT_TRUE(WriteBytes(group.IndexPath(), bytes)); }
+    void SetLog(const std::string& bytes) { ASSERT_TRUE(WriteBytes(group.LogPath(), bytes)); }
+    void SetFilter(const std::string& bytes) { ASSERT_TRUE(WriteBytes(group.FilterPath(), bytes)); }
+    void WriteGroup(const std::wstring& name, const HandGroup& hand)
     {
-        return folder.Path() + name + extension;
-    }
-    std::string Index(const wchar_t* name = L"fj.test") const { return ReadBytes(Path(name, L".idx")); }
-    std::string Log(const wchar_t* name = L"fj.test") const { return ReadBytes(Path(name, L".log")); }
-    void SetIndex(const std::string& bytes) { ASSERT_TRUE(WriteBytes(Path(L"fj.test", L".idx"), bytes)); }
-    void SetLog(const std::string& bytes) { ASSERT_TRUE(WriteBytes(Path(L"fj.test", L".log"), bytes)); }
-    void SetFilter(const std::string& bytes) { ASSERT_TRUE(WriteBytes(Path(L"fj.test", L".flt"), bytes)); }
-    void WriteGroup(const wchar_t* name, const HandGroup& hand)
-    {
-        ASSERT_TRUE(WriteBytes(Path(name, L".idx"), hand.IndexBytes()));
-        ASSERT_TRUE(WriteBytes(Path(name, L".log"), hand.LogBytes()));
+        ASSERT_TRUE(WriteBytes(folder.File(name + L".idx"), hand.IndexBytes()));
+        ASSERT_TRUE(WriteBytes(folder.File(name + L".log"), hand.LogBytes()));
     }
     // Record i of the group's index, as the group reads it.
     IndexRecord Record(DWORD i)

@@ -18,7 +18,6 @@ protected:
         c = ArticleBlock("Subject: three", 3, "c");
         bo = (DWORD)a.size();
         co = bo + (DWORD)b.size();
-        SetLog(a + b + c);
     }
     // Header fields common to versions 2 to 4.
     std::string OldHeader(DWORD version, DWORD records) const
@@ -48,69 +47,37 @@ protected:
     DWORD bo, co;
 };
 
-TEST_F(Upgrade, Version1IsReadFieldByField)
-{
-    SetIndex("123\r\n\x82\xa0\x82\xa2\r\n77\r\n5\r\n");
-    ASSERT_TRUE(ReadVersion1Index(&group));
-    EXPECT_EQ(123u, group.LastArticle());
-    EXPECT_STREQ(L"\x3042\x3044", group.StateText());
-    EXPECT_EQ(77u, group.ServerLast());
-    EXPECT_EQ(5u, group.ReservedWord());
-    SetIndex("12x\r\nstate\r\n");
-    EXPECT_FALSE(ReadVersion1Index(&group));
-    EXPECT_EQ((DWORD)ERROR_INVALID_DATA, GetLastError());
-    SetIndex("12\r\nstate\r\nnot a number\r\n");
-    ASSERT_TRUE(ReadVersion1Index(&group));
-    EXPECT_EQ(0u, group.ServerLast());
-}
-
-TEST_F(Upgrade, StepByStep)
-{
-    std::string records = Cut(Records(0, 1, 0), 16, 64);
-    SetIndex(OldHeader(2, 3) + records);
-    ASSERT_TRUE(UpgradeIndex2To3(Dir(), L"fj.test"));
-    EXPECT_EQ(U32(3) + OldHeader(2, 3).substr(4) + U32(2) + records, Index());
-    EXPECT_FALSE(FileExists(Temp()));
-
-    // Version 3 drops the records without an article and counts what it kept.
-    SetLog(a + b);
-    std::string two = Records(0, 0, 0).substr(0, 2 * 92);
-    SetIndex(OldHeader(3, 3) + U32(3) + Cut(Records(0, 0, 0), 16, 64));
-    ASSERT_TRUE(UpgradeIndex3To4(Dir(), L"fj.test"));
-    EXPECT_EQ(OldHeader(4, 2) + U32(2) + Cut(two, 84, 84), Index());
-    ASSERT_TRUE(UpgradeIndex4To5(Dir(), L"fj.test"));
-    EXPECT_EQ(IndexHeaderBytes(30, 40, 9, 2, 2, "state", 2, 0, 0) + two, Index());
-}
-
-// An earlier release deleted the old index before moving the new one in.
-TEST_F(Upgrade, CompleteTemporaryFileWithoutAnIndexIsMovedIn)
-{
-    ASSERT_TRUE(WriteBytes(Temp(), OldHeader(4, 3) + U32(2) + Cut(Records(1, 4, 0), 84, 84)));
-    ASSERT_TRUE(Init());
-    EXPECT_EQ(IndexHeaderBytes(30, 40, 9, 3, 2, "state", 2, 1, 0) + Records(1, 4, 0), Index());
-    EXPECT_FALSE(FileExists(Temp()));
-}
-
 TEST_F(Upgrade, EveryStepCompletesAfterAKillAtAnyPoint)
 {
+    // Version 3 drops the records whose article the log lacks, and counts
+    // what it kept.
+    std::string all = a + b + c;
     struct Case {
-        std::string index;      // empty: no index at all
-        std::string upgraded;
+        std::string log, index, upgraded;   // an empty index: none at all
+        std::string temp = "";
     } cases[] = {
-        {"", IndexHeaderBytes(0, 0, 0, 3, 0, "", 3, 0, 0) + Records(0, 0, 0)},
-        {"0\r\nOK\r\n250\r\n", IndexHeaderBytes(0, 250, 0, 3, 0, "OK", 3, 0, 0) + Records(0, 0, 0)},
-        {OldHeader(2, 3) + Cut(Records(4, 1, 2), 16, 64),
+        {all, "", IndexHeaderBytes(0, 0, 0, 3, 0, "", 3, 0, 0) + Records(0, 0, 0)},
+        {all, "123\r\n\x82\xa0\x82\xa2\r\n77\r\n5\r\n",
+         IndexHeaderBytes(123, 77, 5, 3, 0, "\x82\xa0\x82\xa2", 3, 0, 0) + Records(0, 0, 0)},
+        {all, "0\r\nOK\r\nx250\r\n", IndexHeaderBytes(0, 0, 0, 3, 0, "OK", 3, 0, 0) + Records(0, 0, 0)},
+        {all, OldHeader(2, 3) + Cut(Records(4, 1, 2), 16, 64),
          IndexHeaderBytes(30, 40, 9, 3, 2, "state", 2, 1, 1) + Records(4, 1, 2)},
-        {OldHeader(3, 3) + U32(2) + Cut(Records(1, 0, 2), 16, 64),
-         IndexHeaderBytes(30, 40, 9, 3, 2, "state", 2, 0, 1) + Records(1, 0, 2)},
-        {OldHeader(4, 3) + U32(3) + Cut(Records(0, 0, 0), 84, 84),
+        {a + b, OldHeader(3, 3) + U32(2) + Cut(Records(1, 0, 2), 16, 64),
+         IndexHeaderBytes(30, 40, 9, 2, 2, "state", 1, 0, 0) + Records(1, 0, 2).substr(0, 2 * 92)},
+        {all, OldHeader(4, 3) + U32(3) + Cut(Records(0, 0, 0), 84, 84),
          IndexHeaderBytes(30, 40, 9, 3, 2, "state", 3, 0, 0) + Records(0, 0, 0)},
+        // An earlier release deleted the old index before moving the new one in.
+        {all, "", IndexHeaderBytes(30, 40, 9, 3, 2, "state", 2, 1, 0) + Records(1, 4, 0),
+         OldHeader(4, 3) + U32(2) + Cut(Records(1, 4, 0), 84, 84)},
     };
     for (const Case& one : cases) {
-        SCOPED_TRACE(one.index.substr(0, 4));
+        SCOPED_TRACE(&one - cases);
         int points = ForEachKillPoint(
             [&] {
+                SetLog(one.log);
                 DeleteFileW(Temp().c_str());
+                if (!one.temp.empty())
+                    ASSERT_TRUE(WriteBytes(Temp(), one.temp));
                 if (one.index.empty())
                     DeleteFileW(group.IndexPath());
                 else
@@ -121,19 +88,12 @@ TEST_F(Upgrade, EveryStepCompletesAfterAKillAtAnyPoint)
                 SCOPED_TRACE(k);
                 ASSERT_TRUE(Init()) << GetLastError();
                 EXPECT_EQ(one.upgraded, Index());
-                EXPECT_EQ(a + b + c, Log());
+                EXPECT_EQ(one.log, Log());
                 EXPECT_FALSE(FileExists(Temp()));
             });
         EXPECT_GT(points, 5);
     }
 }
-
-namespace {
-BOOL InitializeFolder(const wchar_t* dataPath, const wchar_t*)
-{
-    return InitializeDataFolder(dataPath);
-}
-}  // namespace
 
 TEST_F(Upgrade, FailingStepLeavesTheOldIndexWhole)
 {
@@ -142,13 +102,15 @@ TEST_F(Upgrade, FailingStepLeavesTheOldIndexWhole)
     std::string v3 = OldHeader(3, 3) + U32(3) + Cut(Records(0, 0, 0), 16, 64);
     std::string v4 = OldHeader(4, 3) + U32(3) + Cut(Records(0, 0, 0), 84, 84);
     enum { kNothing, kReadOnlyIndex, kFolderAsTemporaryFile };
+    auto start = [](const wchar_t* dataPath, const wchar_t*) { return InitializeDataFolder(dataPath); };
     struct Case {
         std::string log, index;
         BOOL (*step)(const wchar_t*, const wchar_t*);
         int obstacle;
         DWORD error;   // 0: whatever the system says
     } cases[] = {
-        {a + b, v4, InitializeFolder, kNothing, ERROR_INVALID_DATA},   // the log lacks an article
+        {a + b, v4, start, kNothing, ERROR_INVALID_DATA},   // the log lacks an article
+        {a + b + c, "12x\r\nstate\r\n", start, kNothing, ERROR_INVALID_DATA},
         {damaged, v3, UpgradeIndex3To4, kNothing, ERROR_INVALID_DATA},
         {damaged, v4, UpgradeIndex4To5, kNothing, ERROR_INVALID_DATA},
         {a + b + c, v4.substr(0, 50), UpgradeIndex4To5, kNothing, ERROR_INVALID_DATA},
@@ -159,12 +121,10 @@ TEST_F(Upgrade, FailingStepLeavesTheOldIndexWhole)
         SCOPED_TRACE(&one - cases);
         SetLog(one.log);
         SetIndex(one.index);
-        if (one.obstacle == kReadOnlyIndex) {
-            ASSERT_TRUE(SetFileAttributesW(group.IndexPath(), FILE_ATTRIBUTE_READONLY));
-        }
-        if (one.obstacle == kFolderAsTemporaryFile) {
-            ASSERT_TRUE(CreateDirectoryW(Temp().c_str(), NULL));
-        }
+        if (one.obstacle == kReadOnlyIndex)
+            SetFileAttributesW(group.IndexPath(), FILE_ATTRIBUTE_READONLY);
+        if (one.obstacle == kFolderAsTemporaryFile)
+            CreateDirectoryW(Temp().c_str(), NULL);
         EXPECT_FALSE(one.step(Dir(), L"fj.test"));
         if (one.error) {
             EXPECT_EQ(one.error, GetLastError());

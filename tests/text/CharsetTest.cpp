@@ -5,48 +5,42 @@
 
 namespace {
 
-
-struct Converted {
-    std::string text;
-    size_t consumed;
-};
+// The text written and the source bytes consumed.
+typedef std::pair<std::string, size_t> Converted;
 
 Converted Convert(MimeCharset charset, const std::string& source, bool final = true,
                   size_t capacity = 256)
 {
     std::string out(capacity + 8, '\x7f');
-    Converted result;
+    size_t consumed;
     size_t length = ConvertToSjis(charset, source.data(), source.size(), final, &out[0], capacity,
-                                  &result.consumed);
+                                  &consumed);
     EXPECT_LT(length, capacity);
     EXPECT_EQ('\0', out[length]);
     EXPECT_EQ('\x7f', out[capacity]) << "wrote past the capacity";
-    result.text = out.substr(0, length);
-    return result;
+    return Converted(out.substr(0, length), consumed);
 }
 
 std::string Text(MimeCharset charset, const std::string& source)
 {
-    return Convert(charset, source).text;
+    return Convert(charset, source).first;
 }
 
 }  // namespace
 
 TEST(Charset, NamesInAnyCaseAndTheAliases)
 {
-    const char* names[] = {"ISO-2022-JP", "utf-8", "Shift_JIS", "SHIFT-JIS", "x-sjis", "CP932",
-                           "windows-31j", "EUC-JP", "US-ASCII", "iso-8859-1"};
-    MimeCharset expected[] = {kCharsetJis, kCharsetUtf8, kCharsetShiftJis, kCharsetShiftJis,
-                              kCharsetShiftJis, kCharsetShiftJis, kCharsetShiftJis, kCharsetEucJp,
-                              kCharsetAscii, kCharsetLatin1};
-    for (size_t i = 0; i < sizeof names / sizeof names[0]; ++i)
-        EXPECT_EQ(expected[i], CharsetFromName(names[i], strlen(names[i]))) << names[i];
-    EXPECT_EQ(kCharsetUnknown, CharsetFromName("big5", 4));
-    EXPECT_EQ(kCharsetUnknown, CharsetFromName("utf-8x", 6));
-    EXPECT_EQ(kCharsetNone, CharsetFromName("", 0));
+    struct { const char* name; MimeCharset charset; } names[] = {
+        {"ISO-2022-JP", kCharsetJis}, {"utf-8", kCharsetUtf8}, {"Shift_JIS", kCharsetShiftJis},
+        {"SHIFT-JIS", kCharsetShiftJis}, {"x-sjis", kCharsetShiftJis}, {"CP932", kCharsetShiftJis},
+        {"windows-31j", kCharsetShiftJis}, {"EUC-JP", kCharsetEucJp}, {"US-ASCII", kCharsetAscii},
+        {"iso-8859-1", kCharsetLatin1}, {"big5", kCharsetUnknown}, {"utf-8x", kCharsetUnknown},
+        {"", kCharsetNone}};
+    for (const auto& n : names)
+        EXPECT_EQ(n.charset, CharsetFromName(n.name, strlen(n.name))) << n.name;
 }
 
-TEST(Charset, Utf8IntoShiftJisWithTheJapaneseFormsAndGetaForTheRest)
+TEST(Charset, IntoShiftJisGetaForWhatItLacksOrCannotReadAndTheOutputLimit)
 {
     EXPECT_EQ("abc " + kSjisNihongo, Text(kCharsetUtf8, "abc \xe6\x97\xa5\xe6\x9c\xac\xe8\xaa\x9e"));
     EXPECT_EQ("\xb1", Text(kCharsetUtf8, "\xef\xbd\xb1"));   // half-width katakana
@@ -56,43 +50,29 @@ TEST(Charset, Utf8IntoShiftJisWithTheJapaneseFormsAndGetaForTheRest)
     // No best fit: e-acute, a hangul syllable, a C1 control, an emoji.
     EXPECT_EQ("caf" + kGeta + kGeta + kGeta + "!" + kGeta,
               Text(kCharsetUtf8, "caf\xc3\xa9\xed\x95\x9c\xc2\x80!\xf0\x9f\x98\x80"));
-}
 
-TEST(Charset, InvalidUtf8BecomesGetaAndOutputStopsBeforeWhatDoesNotFit)
-{
+    // Invalid UTF-8 becomes geta.
     EXPECT_EQ(kGeta + "(", Text(kCharsetUtf8, "\xc3("));
     EXPECT_EQ(kGeta + "a" + kGeta, Text(kCharsetUtf8, "\xff" "a\x80"));
     EXPECT_EQ(kGeta + kGeta + kGeta, Text(kCharsetUtf8, "\xed\xa0\x80"));   // a surrogate
     EXPECT_EQ(kGeta + kGeta, Text(kCharsetUtf8, "\xc0\xaf"));               // overlong
     // An unfinished character waits unless the text has ended.
-    Converted open = Convert(kCharsetUtf8, "a\xe6\x97", false);
-    EXPECT_EQ("a", open.text);
-    EXPECT_EQ(1u, open.consumed);
-    Converted closed = Convert(kCharsetUtf8, "a\xe6\x97", true);
-    EXPECT_EQ("a" + kGeta, closed.text);
-    EXPECT_EQ(3u, closed.consumed);
+    EXPECT_EQ(Converted("a", 1), Convert(kCharsetUtf8, "a\xe6\x97", false));
+    EXPECT_EQ(Converted("a" + kGeta, 3), Convert(kCharsetUtf8, "a\xe6\x97", true));
 
     // Output stops before a character that does not fit.
     const std::string nihongo = "\xe6\x97\xa5\xe6\x9c\xac\xe8\xaa\x9e";
-    Converted three = Convert(kCharsetUtf8, nihongo, true, 4);
-    EXPECT_EQ(kSjisNihongo.substr(0, 2), three.text);
-    EXPECT_EQ(3u, three.consumed);
-    Converted five = Convert(kCharsetUtf8, nihongo, true, 5);
-    EXPECT_EQ(kSjisNihongo.substr(0, 4), five.text);
-    EXPECT_EQ(6u, five.consumed);
-    Converted latin = Convert(kCharsetLatin1, "ab\xa3\xa3", true, 6);
-    EXPECT_EQ("ab\x81\x92", latin.text);
-    EXPECT_EQ(3u, latin.consumed);
-}
+    EXPECT_EQ(Converted(kSjisNihongo.substr(0, 2), 3), Convert(kCharsetUtf8, nihongo, true, 4));
+    EXPECT_EQ(Converted(kSjisNihongo.substr(0, 4), 6), Convert(kCharsetUtf8, nihongo, true, 5));
+    EXPECT_EQ(Converted("ab\x81\x92", 3), Convert(kCharsetLatin1, "ab\xa3\xa3", true, 6));
 
-TEST(Charset, EucShiftJisAsciiAndLatin1)
-{
+    // EUC-JP, Shift_JIS, ASCII and Latin-1.
     EXPECT_EQ("a" + kSjisNihongo.substr(0, 4) + "\xb1", Text(kCharsetEucJp, "a\xc6\xfc\xcb\xdc\x8e\xb1"));
     EXPECT_EQ(kGeta + "x", Text(kCharsetEucJp, "\x8f\xb0\xa1x"));   // JIS X 0212
     EXPECT_EQ(kGeta + "a", Text(kCharsetEucJp, "\xc6" "a"));
     EXPECT_EQ(kSjisNihongo + "\xb1", Text(kCharsetShiftJis, kSjisNihongo + "\xb1"));
     EXPECT_EQ(kGeta + " " + kGeta, Text(kCharsetShiftJis, "\x81 \xfd"));
-    EXPECT_EQ("", Convert(kCharsetShiftJis, "\x93", false).text);
+    EXPECT_EQ("", Convert(kCharsetShiftJis, "\x93", false).first);
     EXPECT_EQ("caf" + kGeta, Text(kCharsetAscii, "caf\xe9"));
     EXPECT_EQ("caf" + kGeta + "\x81\x92\x81\x7e", Text(kCharsetLatin1, "caf\xe9\xa3\xd7"));
 }

@@ -27,10 +27,8 @@ const std::string kSjisNihongo = "\x93\xfa\x96\x7b\x8c\xea\x82\xcc\x83\x65\x83\x
 
 }  // namespace
 
-TEST(JisToSjis, ConvertsKanjiKanaAndAsciiKeepingLineEnds)
+TEST(JisToSjis, KanjiKanaAndAsciiBrokenInputAndTheOutputLimitAlsoInPlace)
 {
-    EXPECT_EQ("abc", Jis("abc"));
-    EXPECT_EQ("\x88\x9f", Jis("\x1b$B\x30\x21\x1b(B"));
     EXPECT_EQ("Re: " + kSjisNihongo + " (1)", Jis("Re: " + kJisNihongo + " (1)"));
     // "漢字かな" introduced by the older ESC $ @, ended by ESC ( J.
     EXPECT_EQ("\x8a\xbf\x8e\x9a\x82\xa9\x82\xc8.", Jis("\x1b$@4A;z$+$J\x1b(J."));
@@ -38,17 +36,12 @@ TEST(JisToSjis, ConvertsKanjiKanaAndAsciiKeepingLineEnds)
     EXPECT_EQ("\x88\x9fz", Jis("\x1bK\x30\x21\x1bHz"));
     // EUC-JP bytes inside kanji mode: 0xB0 0xA1 is the pair 0x30 0x21.
     EXPECT_EQ("\x88\x9f", Jis("\x1b$B\xb0\xa1"));
-    // Half-width katakana and kanji keep line ends, blanks and control bytes.
-    EXPECT_EQ("\xb1", Jis("\x1b(I\x31"));
-    // "ｶﾀｶﾅ" with the CR LF of a body line and no return to ASCII.
+    // Half-width "ｶﾀｶﾅ" and kanji keep line ends and blanks, with no return
+    // to ASCII.
     EXPECT_EQ("\xb6\xc0\xb6\xc5\r\n", Jis("\x1b(I\x36\x40\x36\x45\r\n"));
-
     EXPECT_EQ("\x88\x9f\r\n", Jis("\x1b$B\x30\x21\r\n"));
     EXPECT_EQ("\x88\x9f \x88\x9f", Jis("\x1b$B\x30\x21 \x30\x21"));
-}
 
-TEST(JisToSjis, BrokenInputEndsCleanly)
-{
     // An unknown or cut escape is an ordinary byte.
     EXPECT_EQ("\x1b" "Zab", Jis("\x1bZab"));
     EXPECT_EQ("a\x1b", Jis("a\x1b"));
@@ -60,10 +53,8 @@ TEST(JisToSjis, BrokenInputEndsCleanly)
     EXPECT_EQ("\x88\x9f\x30" "abc", Jis("\x1b$B\x30\x21\x30\x1b(Babc"));
     // A pair with a bad second byte is copied as it stands.
     EXPECT_EQ("\x30\x80", Jis("\x1b$B\x30\x80"));
-}
 
-TEST(JisToSjis, StaysInsideTheDestinationAlsoInPlace)
-{
+    // Output stays inside the destination.
     EXPECT_EQ("ab", Jis("abcdef", 3));
     EXPECT_EQ("", Jis("abc", 1));
     // A kanji pair is never cut in half.
@@ -84,7 +75,7 @@ TEST(JisToSjis, StaysInsideTheDestinationAlsoInPlace)
     EXPECT_STREQ("Re: \x93\xfa\x96\x7b\x8c\xea!\r\n", inPlace);
 }
 
-TEST(DecodeEncodedWords, DecodesBothSpellingsIntoJisThatBecomesShiftJis)
+TEST(DecodeEncodedWords, BothSpellingsIntoJisPaddingBrokenWordsAndTheDestinationsEnd)
 {
     EXPECT_EQ("Subject: abc", Decode("Subject: =?ISO-2022-JP?B?YWJj?="));
     EXPECT_EQ("Subject: abc", Decode("Subject: =?iso-2022-jp?B?YWJj?="));
@@ -99,10 +90,8 @@ TEST(DecodeEncodedWords, DecodesBothSpellingsIntoJisThatBecomesShiftJis)
     // Two words keep the blank between them.
     EXPECT_EQ("\x1b$BF|K\\8l\x1b(B \x1b$B%K%e!<%9\x1b(B",
               Decode("=?ISO-2022-JP?B?GyRCRnxLXDhsGyhC?= =?iso-2022-jp?B?GyRCJUslZSE8JTkbKEI=?="));
-}
 
-TEST(DecodeEncodedWords, PaddingShortGroupsAndBrokenWords)
-{
+    // Padding and short groups.
     EXPECT_EQ("ab", Decode("=?ISO-2022-JP?B?YWI=?="));
     EXPECT_EQ("a", Decode("=?ISO-2022-JP?B?YQ==?="));
     // Unpadded short last groups still end at "?=" and keep what follows.
@@ -123,16 +112,13 @@ TEST(DecodeEncodedWords, PaddingShortGroupsAndBrokenWords)
     EXPECT_EQ("", Decode("=?ISO-2022-JP?B?"));
     EXPECT_EQ("x=?ISO-2022", Decode("x=?ISO-2022"));
     EXPECT_EQ("x=?", Decode("x=?"));
-}
-
-TEST(DecodeEncodedWords, StaysInsideTheDestinationAlsoInPlace)
-{
+    // Output stays inside the destination.
     EXPECT_EQ("Subj", Decode("Subject: =?ISO-2022-JP?B?YWJj?=", 5));
     EXPECT_EQ("S: ", Decode("S: =?ISO-2022-JP?B?YWJj?=", 5));  // "abc" does not fit whole
     std::string longer = std::string(1100, 'c');
     EXPECT_EQ(std::string(1023, 'c'), Decode(longer, 1024));
 
-    char line[80] = "Subject: =?ISO-2022-JP?B?GyRCRnxLXDhsGyhC?=\r\n";
-    DecodeEncodedWords(line, sizeof line, line);
-    EXPECT_STREQ("Subject: \x1b$BF|K\\8l\x1b(B\r\n", line);
+    char inPlace[80] = "Subject: =?ISO-2022-JP?B?GyRCRnxLXDhsGyhC?=\r\n";
+    DecodeEncodedWords(inPlace, sizeof inPlace, inPlace);
+    EXPECT_STREQ("Subject: \x1b$BF|K\\8l\x1b(B\r\n", inPlace);
 }

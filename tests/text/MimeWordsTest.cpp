@@ -18,7 +18,7 @@ std::string Decode(const std::string& source, MimeCharset raw = kCharsetNone, si
 
 }  // namespace
 
-TEST(MimeWords, CharsetsEncodingsLanguageTagsAndBlanksBetweenWords)
+TEST(MimeWords, WordsRawTextInTheArticlesCharsetAndTheOutputLimit)
 {
     // "日本語" in UTF-8: B and Q, upper and lower case, a language tag.
     EXPECT_EQ("Subject: " + kSjisNihongo, Decode("Subject: =?UTF-8?B?5pel5pys6Kqe?="));
@@ -37,10 +37,8 @@ TEST(MimeWords, CharsetsEncodingsLanguageTagsAndBlanksBetweenWords)
     // Text between words stays, and so do the blanks around it.
     EXPECT_EQ(kSjisNihongo.substr(0, 2) + " - " + kSjisNihongo.substr(2, 2),
               Decode("=?UTF-8?B?5pel?= - =?UTF-8?B?5pys?="));
-}
 
-TEST(MimeWords, MalformedWordsStayAndOutputIsCutAtACharacter)
-{
+    // Malformed words stay.
     for (const char* kept : {"=?big5?B?pKSk5A==?=", "=?UTF-8?X?abc?=", "=?UTF-8?B?5p el?=", "=?UTF-8?B?5pel",
                              "=??B?YQ==?=", "a=?b", "=?UTF-8?B?5p*l?="})
         EXPECT_EQ(kept, Decode(kept)) << kept;
@@ -49,10 +47,8 @@ TEST(MimeWords, MalformedWordsStayAndOutputIsCutAtACharacter)
     EXPECT_EQ("a", Decode("=?UTF-8?B?YQ?="));
     // Invalid UTF-8 inside a word; a NUL decoded is dropped.
     EXPECT_EQ(kGeta + "x", Decode("=?UTF-8?Q?=FFx=00?="));
-}
 
-TEST(MimeWords, RawTextIsReadInTheArticlesCharset)
-{
+    // Raw text is read in the article's charset.
     const std::string utf8 = "Subject: \xe6\x97\xa5\xe6\x9c\xac\xe8\xaa\x9e";
     EXPECT_EQ("Subject: " + kSjisNihongo, Decode(utf8, kCharsetUtf8));
     EXPECT_EQ(utf8, Decode(utf8, kCharsetNone));   // as it comes
