@@ -54,10 +54,7 @@ TEST_F(GroupListDialogTest, ShowsTheFailureOnceInAnExclamationBox)
 {
     server.On("LIST active", "215 list follows\r\nfj.a 1 1 y\r\n", true);
     EXPECT_EQ(IDOK, RunDialog());
-    ASSERT_EQ(1u, boxes.Boxes().size());
-    EXPECT_EQ(L"正常に受信できませんでした(38)", boxes.Boxes()[0].text);
-    EXPECT_EQ(L"PELORA", boxes.Boxes()[0].caption);
-    EXPECT_EQ((UINT)MB_ICONEXCLAMATION, boxes.Boxes()[0].flags);
+    ASSERT_TRUE(boxes.Showed(1, 0, L"正常に受信できませんでした(38)", L"PELORA", MB_ICONEXCLAMATION));
     EXPECT_EQ(nullptr, boxes.Boxes()[0].owner);
 }
 

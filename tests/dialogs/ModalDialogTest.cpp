@@ -44,10 +44,7 @@ TEST(ModalDialog, CommandWithoutObjectShowsNotInitializedAndIsIgnored)
                                      ModalDialog::Procedure, 0);
     ASSERT_TRUE(dialog != NULL);
     SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
-    ASSERT_EQ(1u, boxes.Boxes().size());
-    EXPECT_EQ(L"Not Initialized!", boxes.Boxes()[0].text);
-    EXPECT_EQ(L"ERROR", boxes.Boxes()[0].caption);
-    EXPECT_EQ((UINT)MB_ICONHAND, boxes.Boxes()[0].flags);
+    ASSERT_TRUE(boxes.Showed(1, 0, L"Not Initialized!", L"ERROR", MB_ICONHAND));
     EXPECT_TRUE(boxes.Boxes()[0].owner == NULL);
     EXPECT_TRUE(IsWindow(dialog));
     DestroyWindow(dialog);

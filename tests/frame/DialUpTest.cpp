@@ -99,10 +99,7 @@ TEST_F(DialUpTest, APassThatFailsOutrightHasItsOwnBoxHangsUpAndReloadsNothing)
     Download();
     ASSERT_TRUE(Reported(1));
     EXPECT_TRUE(Settled());
-    ASSERT_EQ(1u, boxes.Boxes().size());
-    EXPECT_EQ(L"127.0.0.1", boxes.Boxes()[0].caption);
-    EXPECT_EQ(L"サーバに接続できませんでした", boxes.Boxes()[0].text);
-    EXPECT_EQ((UINT)MB_ICONHAND, boxes.Boxes()[0].flags);
+    EXPECT_TRUE(boxes.Showed(1, 0, L"サーバに接続できませんでした", L"127.0.0.1", MB_ICONHAND));
     EXPECT_EQ(Counts({1, 1, 1, 0}), RasCounts());
     EXPECT_EQ(1, ListRows(List()));
 }
@@ -147,10 +144,7 @@ TEST_F(DialUpTest, AFailedOrRefusedDialIsReportedAndLeavesTheFrameEnabled)
         OpenAndDownload();
         ASSERT_TRUE(Reported(1));
         EXPECT_TRUE(Settled());
-        ASSERT_EQ(1u, boxes.Boxes().size());
-        EXPECT_EQ(L"接続できませんでした", boxes.Boxes()[0].text);
-        EXPECT_EQ(L"ﾀﾞｲｱﾙｱｯﾌﾟ接続ｴﾗｰ", boxes.Boxes()[0].caption);
-        EXPECT_EQ((UINT)MB_ICONEXCLAMATION, boxes.Boxes()[0].flags);
+        ASSERT_TRUE(boxes.Showed(1, 0, L"接続できませんでした", L"ﾀﾞｲｱﾙｱｯﾌﾟ接続ｴﾗｰ", MB_ICONEXCLAMATION));
         EXPECT_TRUE(boxes.Boxes()[0].owner != NULL);
         EXPECT_EQ(0, server.Connections());
         EXPECT_EQ(dial.counts, RasCounts());

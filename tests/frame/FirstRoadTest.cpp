@@ -78,10 +78,7 @@ TEST_F(FirstRoadTest, FromNothingToReadingAndDeletingWhatWasRead)
     // The worker's end may come just after the progress dialog has closed.
     DialogDriver::PumpUntil([&] { return !boxes.Boxes().empty(); }, 10000);
     EXPECT_EQ(connections + 1, server.Connections());
-    ASSERT_EQ(1u, boxes.Boxes().size());
-    EXPECT_EQ(L"ダウンロードが終了しました。", boxes.Boxes()[0].text);
-    EXPECT_EQ(L"Disconnect", boxes.Boxes()[0].caption);
-    EXPECT_EQ((UINT)MB_OK, boxes.Boxes()[0].flags);
+    EXPECT_TRUE(boxes.Showed(1, 0, L"ダウンロードが終了しました。", L"Disconnect", MB_OK));
     EXPECT_EQ(Texts({L"fj.test", L"3", L"3", L"3件の記事を取得しました。", L"3", L"3"}), GroupRow(0));
 
     // 4. Read the first article, then give "その二" (a decoded subject) a

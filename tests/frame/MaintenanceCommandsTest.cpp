@@ -39,10 +39,7 @@ TEST_F(MaintenanceFixture, DeletingReadArticlesAsksFirstAndNamesTheGroupThatFail
 
     boxes.SetAnswer(IDNO);
     EXPECT_FALSE(DeleteReadArticlesCommand(folder.Path().c_str()));
-    ASSERT_EQ(1u, boxes.Boxes().size());
-    EXPECT_EQ(L"既読記事を削除しますか?", boxes.Boxes()[0].text);
-    EXPECT_EQ(L"Delete read articles", boxes.Boxes()[0].caption);
-    EXPECT_EQ((UINT)(MB_YESNO | MB_ICONQUESTION), boxes.Boxes()[0].flags);
+    EXPECT_TRUE(boxes.Showed(1, 0, L"既読記事を削除しますか?", L"Delete read articles", MB_YESNO | MB_ICONQUESTION));
     EXPECT_EQ(Log(), ReadBytes(folder.File(L"fj.a.log")));
 
     boxes.Clear();
@@ -50,10 +47,7 @@ TEST_F(MaintenanceFixture, DeletingReadArticlesAsksFirstAndNamesTheGroupThatFail
     EXPECT_TRUE(DeleteReadArticlesCommand(folder.Path().c_str()));
     // The bytes of a compaction, failed or not, are the store's to check.
     EXPECT_EQ(second, ReadBytes(folder.File(L"fj.a.log")));
-    ASSERT_EQ(2u, boxes.Boxes().size());
-    EXPECT_EQ(L"fj.b", boxes.Boxes()[1].caption);
-    EXPECT_EQ(L"既読記事の削除に失敗しました(5)", boxes.Boxes()[1].text);
-    EXPECT_EQ((UINT)MB_ICONEXCLAMATION, boxes.Boxes()[1].flags);
+    EXPECT_TRUE(boxes.Showed(2, 1, L"既読記事の削除に失敗しました(5)", L"fj.b", MB_ICONEXCLAMATION));
     SetFileAttributesW(folder.File(L"fj.b.log").c_str(), FILE_ATTRIBUTE_NORMAL);
 }
 

@@ -35,11 +35,8 @@ protected:
     void StartServer(const std::wstring& spool, const std::wstring& login = L"")
     {
         port = ScriptedNntpServer::UnusedPort();
-        std::wstring line = L"\"" + tool + L"\" -p " + std::to_wstring(port) + L" -s \"" + spool + L"\" " + login;
-        STARTUPINFOW startup = {};
-        startup.cb = sizeof startup;
-        ASSERT_TRUE(CreateProcessW(NULL, &line[0], NULL, NULL, FALSE, CREATE_NO_WINDOW, NULL, NULL, &startup,
-                                   &server.info));
+        std::wstring arguments = L"-p " + std::to_wstring(port) + L" -s \"" + spool + L"\" " + login;
+        ASSERT_TRUE(Start(tool, &server.info, arguments, CREATE_NO_WINDOW));
         ASSERT_EQ("200", news.Open(port, 200).substr(0, 3));
     }
     std::wstring tool;

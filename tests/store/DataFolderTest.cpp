@@ -65,10 +65,7 @@ TEST_F(DataFolder, UnknownVersionStopsWithMessage5AndAHeldIndexFails)
     std::string index = U32(6) + std::string(96, '\0');
     ASSERT_TRUE(WriteBytes(folder.File(L"fj.test.idx"), index));
     EXPECT_FALSE(Init());
-    ASSERT_EQ(1u, boxes.Boxes().size());
-    EXPECT_EQ(L"インデックスが不正です。", boxes.Boxes()[0].text);
-    EXPECT_EQ(L"PELORA", boxes.Boxes()[0].caption);
-    EXPECT_EQ((UINT)MB_ICONEXCLAMATION, boxes.Boxes()[0].flags);
+    EXPECT_TRUE(boxes.Showed(1, 0, L"インデックスが不正です。", L"PELORA", MB_ICONEXCLAMATION));
     EXPECT_EQ(index, ReadBytes(folder.File(L"fj.test.idx")));
     EXPECT_FALSE(FileExists(folder.File(L"fj.after.idx")));
 

@@ -24,3 +24,15 @@ int MessageBoxRecorder::Hook(HWND owner, const wchar_t* text, const wchar_t* cap
     self->boxes_.push_back(box);
     return self->answer_;
 }
+
+testing::AssertionResult MessageBoxRecorder::Showed(size_t count, size_t index, const std::wstring& text,
+                                                    const std::wstring& caption, UINT flags) const
+{
+    if (boxes_.size() != count || index >= count)
+        return testing::AssertionFailure() << boxes_.size() << " boxes shown, not " << count;
+    const RecordedBox& box = boxes_[index];
+    if (box.text == text && box.caption == caption && box.flags == flags)
+        return testing::AssertionSuccess();
+    return testing::AssertionFailure() << "box " << index << " is " << testing::PrintToString(box.text) << " under "
+                                       << testing::PrintToString(box.caption) << " with flags " << box.flags;
+}

@@ -1,5 +1,6 @@
 // Records every message box the code under test shows, and answers it.
 #pragma once
+#include <gtest/gtest.h>
 #include <windows.h>
 #include <string>
 #include <vector>
@@ -18,6 +19,9 @@ public:
     ~MessageBoxRecorder();
     void SetAnswer(int answer) { answer_ = answer; }
     const std::vector<RecordedBox>& Boxes() const { return boxes_; }
+    // `count` boxes were shown, and box `index` of them is this one.
+    testing::AssertionResult Showed(size_t count, size_t index, const std::wstring& text,
+                                    const std::wstring& caption, UINT flags) const;
     void Clear() { boxes_.clear(); }
 
 private:

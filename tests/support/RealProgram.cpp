@@ -12,12 +12,12 @@ std::wstring ProgramPath()
     return p + L"pelora_hpc.exe";
 }
 
-BOOL Start(const std::wstring& program, PROCESS_INFORMATION* process)
+BOOL Start(const std::wstring& program, PROCESS_INFORMATION* process, const std::wstring& arguments, DWORD flags)
 {
     STARTUPINFOW startup = {};
     startup.cb = sizeof startup;
-    std::wstring command = L"\"" + program + L"\"";
-    return CreateProcessW(program.c_str(), &command[0], NULL, NULL, FALSE, 0, NULL, NULL, &startup, process);
+    std::wstring command = L"\"" + program + L"\" " + arguments;
+    return CreateProcessW(program.c_str(), &command[0], NULL, NULL, FALSE, flags, NULL, NULL, &startup, process);
 }
 
 StartedCopy::~StartedCopy()

@@ -6,7 +6,9 @@
 
 // pelora_hpc.exe of this build.
 std::wstring ProgramPath();
-BOOL Start(const std::wstring& program, PROCESS_INFORMATION* process);
+// `arguments` follow the quoted program on its command line.
+BOOL Start(const std::wstring& program, PROCESS_INFORMATION* process, const std::wstring& arguments = L"",
+           DWORD flags = 0);
 // A visible top-level window of the copy with this class, or none after
 // `milliseconds`.
 HWND WaitForWindow(DWORD process, const wchar_t* className, DWORD milliseconds);

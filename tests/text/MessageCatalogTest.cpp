@@ -76,17 +76,11 @@ TEST(FormatLastError, PutsTheCodeInPlaceOfPercentDAlsoInTheErrorBox)
     MessageBoxRecorder boxes;
     SetLastError(ERROR_SHARING_VIOLATION);
     ShowErrorBox(IDS_DATA_INIT_FAILED);
-    ASSERT_EQ(1u, boxes.Boxes().size());
-    EXPECT_EQ(L"PELORA", boxes.Boxes()[0].caption);
-    EXPECT_EQ((UINT)MB_ICONHAND, boxes.Boxes()[0].flags);
+    ASSERT_TRUE(boxes.Showed(1, 0, L"データファイルの初期化に失敗しました(32)", L"PELORA", MB_ICONHAND));
     EXPECT_TRUE(boxes.Boxes()[0].owner == NULL);
-    EXPECT_EQ(L"データファイルの初期化に失敗しました(32)", boxes.Boxes()[0].text);
 
     // An id without a text shows the code alone, under the given caption.
     SetLastError(ERROR_FILE_NOT_FOUND);
     ShowErrorBox(19, L"fj.comp", MB_ICONEXCLAMATION);
-    ASSERT_EQ(2u, boxes.Boxes().size());
-    EXPECT_EQ(L"(2)", boxes.Boxes()[1].text);
-    EXPECT_EQ(L"fj.comp", boxes.Boxes()[1].caption);
-    EXPECT_EQ((UINT)MB_ICONEXCLAMATION, boxes.Boxes()[1].flags);
+    EXPECT_TRUE(boxes.Showed(2, 1, L"(2)", L"fj.comp", MB_ICONEXCLAMATION));
 }
