@@ -65,7 +65,6 @@ protected:
     // Every column of one row of the group list.
     Texts GroupRow(int row);
     static int ListRows(HWND list) { return (int)SendMessageW(list, LVM_GETITEMCOUNT, 0, 0); }
-    static int ListSelection(HWND list) { return (int)SendMessageW(list, LVM_GETNEXTITEM, (WPARAM)-1, LVNI_SELECTED); }
     static bool Checked(HMENU menu, UINT id) { return GetMenuState(menu, id, MF_BYCOMMAND) & MF_CHECKED; }
     // The window's rectangle in the frame's client coordinates.
     RECT Placed(HWND window);
