@@ -194,7 +194,6 @@ const Article kArticles[] = {
      "=A4=A4\r\n"},
 };
 
-// The log with ConvertMime on.
 const char kConverted[] =
     "Subject: \x83\x65\x83\x58\x83\x67 \x93\xfa\x96\x7b\r\n"
     "From: \x8e\x52\x93\x63 <q@example.jp>\r\n"

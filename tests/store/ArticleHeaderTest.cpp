@@ -75,7 +75,6 @@ TEST_F(Header, LaterLinesWinTheArticleNumberAndFieldForms)
     Only("Subject: \r\n");
     EXPECT_EQ(std::string(48, '\0'), Subject());
 
-    // The article number from the X-Local-Seq line.
     Only("X-Local-Seq: 1234\r\n");
     EXPECT_EQ(1234u, header.ArticleNumber());
     header.AddHeaderLine("X-Local-Seq: 12a\r\n");

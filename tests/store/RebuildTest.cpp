@@ -159,7 +159,6 @@ TEST_F(LogFile, ReprioritiseKeepsCountersTrueAndAShortIndexIsReadAsFarAsItGoes)
     EXPECT_EQ(index.substr(kIndexHeaderSize, kIndexRecordSize),
               Index().substr(kIndexHeaderSize, kIndexRecordSize));
 
-    // An index shorter than its count.
     Fill();
     index = Index();
     index.replace(16, 4, U32(5));   // claims five records, holds two
