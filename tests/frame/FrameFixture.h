@@ -68,7 +68,6 @@ protected:
     static bool Checked(HMENU menu, UINT id) { return GetMenuState(menu, id, MF_BYCOMMAND) & MF_CHECKED; }
     // The window's rectangle in the frame's client coordinates.
     RECT Placed(HWND window);
-    static std::wstring ClipboardText();
 
     MessageBoxRecorder boxes;
     TempDataFolder folder;

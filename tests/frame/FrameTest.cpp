@@ -30,6 +30,19 @@ BOOL WINAPI DeleteObjectWatched(HGDIOBJ object)
     return ((BOOL(WINAPI*)(HGDIOBJ))g_deleteObject->Original())(object);
 }
 
+std::wstring ClipboardText()
+{
+    if (!OpenClipboard(NULL))
+        return L"";
+    HANDLE data = GetClipboardData(CF_UNICODETEXT);
+    const wchar_t* p = data ? (const wchar_t*)GlobalLock(data) : NULL;
+    std::wstring text = p ? p : L"";
+    if (p)
+        GlobalUnlock(data);
+    CloseClipboard();
+    return text;
+}
+
 const std::vector<TestArticle> kThreeArticles = {
     {"山田 太郎 <taro@example.jp>", "最初の記事", "本文その一\n> 引用です"},
     {"佐藤 花子 <hanako@example.jp>", "二番目の記事", "本文その二"},
