@@ -27,6 +27,12 @@ struct TestArticle {
 
 typedef std::vector<std::wstring> Texts;
 
+const std::vector<TestArticle> kThreeArticles = {
+    {"山田 太郎 <taro@example.jp>", "最初の記事", "本文その一\n> 引用です"},
+    {"佐藤 花子 <hanako@example.jp>", "二番目の記事", "本文その二"},
+    {"鈴木 一郎 <ichiro@example.jp>", "三番目の記事", "本文その三"},
+};
+
 inline std::wstring SettingsKey(const wchar_t* subKey) { return std::wstring(kSettingsKey) + L"\\" + subKey; }
 
 class FrameFixture : public testing::Test {
