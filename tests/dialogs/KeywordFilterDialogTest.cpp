@@ -35,14 +35,13 @@ struct FilterFixture : testing::Test {
 
 }  // namespace
 
-TEST_F(FilterFixture, WithoutAFileTheSubjectIsListedWithOneLevelsAreReadAndRewrittenInListOrder)
+TEST_F(FilterFixture, WithoutAFileTheSubjectIsListedWithOneLevelsAreReadChangedAndRewrittenInListOrder)
 {
     EXPECT_EQ(IDCANCEL, Run(L"Re: 新しい端末", [&](HWND dialog) {
         EXPECT_EQ(std::vector<std::wstring>{L"Re: 新しい端末"}, DialogDriver::ComboItems(Combo(dialog)));
         EXPECT_TRUE(IsDlgButtonChecked(dialog, IDC_FILTER_NORMAL));
         DialogDriver::Click(dialog, IDCANCEL);
     }));
-    EXPECT_TRUE(boxes.Boxes().empty());
     EXPECT_FALSE(FileExists(path));
 
     // With a file: levels are read and the file rewritten in list order.
@@ -58,10 +57,8 @@ TEST_F(FilterFixture, WithoutAFileTheSubjectIsListedWithOneLevelsAreReadAndRewri
     // The subject itself stays normal and is not written.
     EXPECT_EQ("- other\r\n- spam\r\n+ \xC3\xBD\xC4\r\n", ReadBytes(path));
     EXPECT_FALSE(FileExists(path + L"~"));
-}
 
-TEST_F(FilterFixture, NormalRemovesAKeywordAndTypedOnesAreAddedCaseAndAll)
-{
+    // Normal removes a keyword; typed ones are added, case and all.
     ASSERT_TRUE(WriteBytes(path, "- spam\r\n+ ABC\r\n"));
     EXPECT_EQ(IDOK, Run(L"ABc", [&](HWND dialog) {
         EXPECT_EQ(L"ABc", DialogDriver::Text(dialog, IDC_FILTER_KEYWORDS));
@@ -77,6 +74,7 @@ TEST_F(FilterFixture, NormalRemovesAKeywordAndTypedOnesAreAddedCaseAndAll)
     EXPECT_EQ(14u, file.size()) << file;
     for (const char* line : { "+ ABC\r\n", "- abc\r\n" })
         EXPECT_NE(std::string::npos, file.find(line)) << file;
+    EXPECT_TRUE(boxes.Boxes().empty());
 }
 
 TEST_F(FilterFixture, AFailedSaveKeepsTheOldFileAndSaysWhy)

@@ -98,14 +98,13 @@ TEST_F(PropertySheetTest, SixPagesInOrderAndOkSavesTheMainAndKeyPages)
         DialogDriver::Click(page, IDC_KEY_AUTO_NEXT);
         DialogDriver::Click(sheet, IDOK);
     });
-    EXPECT_EQ(1u, ReadDword(kSettingsKey, L"KeyMode"));
-    EXPECT_EQ(0u, ReadDword(kSettingsKey, L"AutoNextArticle"));
+    const struct { const wchar_t* name; DWORD value; } numbers[] = {
+        {L"KeyMode", 1}, {L"AutoNextArticle", 0}, {L"Port", 0}, {L"Limit", 300}, {L"Pipelining", 1},
+        {L"ConvertMime", 1}};
+    for (const auto& number : numbers)
+        EXPECT_EQ(number.value, ReadDword(kSettingsKey, number.name)) << number.name;
     EXPECT_EQ(L"news.tidewell.jp", ReadString(kSettingsKey, L"Server"));
-    EXPECT_EQ(0u, ReadDword(kSettingsKey, L"Port"));
     EXPECT_EQ(folder_ + L"\\", ReadString(kSettingsKey, L"DataPath"));
-    EXPECT_EQ(300u, ReadDword(kSettingsKey, L"Limit"));
-    EXPECT_EQ(1u, ReadDword(kSettingsKey, L"Pipelining"));
-    EXPECT_EQ(1u, ReadDword(kSettingsKey, L"ConvertMime"));
     EXPECT_TRUE(boxes_.Boxes().empty());
 }
 

@@ -13,8 +13,7 @@ protected:
     {
         WriteCompleteSettings();
         WriteGroups({"fj.test"});
-        WriteLog("fj.test", {{"山田 太郎 <taro@example.jp>", "最初の記事", "本文その一"},
-                             {"佐藤 花子 <hanako@example.jp>", "二番目の記事", "本文その二"}});
+        WriteLog("fj.test", kThreeArticles);
         ASSERT_TRUE(Open()->Window() != NULL);
     }
     static BOOL Has(HMENU menu, UINT id) { return GetMenuState(menu, id, MF_BYCOMMAND) != (UINT)-1; }
@@ -63,7 +62,7 @@ TEST_F(FrameBarsPpcTest, MenuBarsSitUnderTheViewsCarryTheirMenusAndGoOneViewBack
     Tap(frame->Bar(kViewSubject), IDM_BACK_TO_GROUPS);
     EXPECT_TRUE(ShowsOnly(kViewGroup));
     // The group's row shows what reading left unread.
-    EXPECT_EQ(L"1", GroupRow(0)[kGroupColumnUnread]);
+    EXPECT_EQ(L"2", GroupRow(0)[kGroupColumnUnread]);
     EXPECT_TRUE(boxes.Boxes().empty());
 }
 

@@ -132,16 +132,3 @@ RECT FrameFixture::Placed(HWND window)
     MapWindowPoints(NULL, frame->Window(), (POINT*)&rect, 2);
     return rect;
 }
-
-std::wstring FrameFixture::ClipboardText()
-{
-    if (!OpenClipboard(NULL))
-        return L"";
-    HANDLE data = GetClipboardData(CF_UNICODETEXT);
-    const wchar_t* p = data ? (const wchar_t*)GlobalLock(data) : NULL;
-    std::wstring text = p ? p : L"";
-    if (p)
-        GlobalUnlock(data);
-    CloseClipboard();
-    return text;
-}

@@ -27,6 +27,12 @@ struct TestArticle {
 
 typedef std::vector<std::wstring> Texts;
 
+const std::vector<TestArticle> kThreeArticles = {
+    {"山田 太郎 <taro@example.jp>", "最初の記事", "本文その一\n> 引用です"},
+    {"佐藤 花子 <hanako@example.jp>", "二番目の記事", "本文その二"},
+    {"鈴木 一郎 <ichiro@example.jp>", "三番目の記事", "本文その三"},
+};
+
 inline std::wstring SettingsKey(const wchar_t* subKey) { return std::wstring(kSettingsKey) + L"\\" + subKey; }
 
 class FrameFixture : public testing::Test {
@@ -65,11 +71,9 @@ protected:
     // Every column of one row of the group list.
     Texts GroupRow(int row);
     static int ListRows(HWND list) { return (int)SendMessageW(list, LVM_GETITEMCOUNT, 0, 0); }
-    static int ListSelection(HWND list) { return (int)SendMessageW(list, LVM_GETNEXTITEM, (WPARAM)-1, LVNI_SELECTED); }
     static bool Checked(HMENU menu, UINT id) { return GetMenuState(menu, id, MF_BYCOMMAND) & MF_CHECKED; }
     // The window's rectangle in the frame's client coordinates.
     RECT Placed(HWND window);
-    static std::wstring ClipboardText();
 
     MessageBoxRecorder boxes;
     TempDataFolder folder;

@@ -36,7 +36,7 @@ TEST_F(ConnectionTest, ConnectsByAddressAndNameWithThePortsLow16BitsAndFailsWith
     EXPECT_FALSE(unknown.Connect("no-such-host.invalid", 119));
 }
 
-TEST_F(ConnectionTest, CommandLengthLimitAndLineBreaksInCommands)
+TEST_F(ConnectionTest, CommandAndReplyLineLengthLimitsAndLineBreaksInCommands)
 {
     Connect();
     std::string longest(4094, 'a');
@@ -58,6 +58,31 @@ TEST_F(ConnectionTest, CommandLengthLimitAndLineBreaksInCommands)
     EXPECT_FALSE(JoinCommand(line, "GROUP ", std::string(4089, 'g').c_str()));
     EXPECT_EQ((DWORD)ERROR_MORE_DATA, GetLastError());
     EXPECT_TRUE(JoinCommand(line, "GROUP ", std::string(4088, 'g').c_str()));
+
+    // Reply lines too long for the buffer fail and leave the rest in the stream.
+    std::string fits(1021, 'f');
+    std::string over(1022, 'o');
+    server.On("FITS", fits + "\r\n");
+    server.On("OVER", over + "\r\nafter\r\n");
+    server.On("STRIPFITS", over + "\r\n");
+
+    EXPECT_EQ(fits + "\r\n", session.Ask("FITS", FALSE));
+    EXPECT_EQ("<failed 234>", session.Ask("OVER", FALSE));
+    // The CR went into the full buffer; the LF left behind is data of the
+    // next line, since no CR precedes it there.
+    EXPECT_EQ("\nafter\r\n", session.Read(FALSE));
+    EXPECT_EQ(over, session.Ask("STRIPFITS"));
+
+    // A 2,000-byte line never writes past the buffer.
+    char guarded[1040];
+    memset(guarded, 0x5A, sizeof guarded);
+    server.On("HUGE", std::string(2000, 'h') + "\r\n");
+    ASSERT_TRUE(connection.SendLine("HUGE"));
+    EXPECT_FALSE(connection.ReadLine(guarded, 1024, FALSE));
+    EXPECT_EQ((DWORD)ERROR_MORE_DATA, GetLastError());
+    EXPECT_EQ(0, guarded[1023]);
+    for (size_t i = 1024; i < sizeof guarded; ++i)
+        ASSERT_EQ(0x5A, guarded[i]);
 }
 
 TEST_F(ConnectionTest, SegmentsLineEndsNulBytesAndTheServerClosing)
@@ -97,34 +122,6 @@ TEST_F(ConnectionTest, SegmentsLineEndsNulBytesAndTheServerClosing)
         EXPECT_FALSE(connection.ReadLine(line, sizeof line, FALSE));
         EXPECT_EQ((DWORD)ERROR_HANDLE_EOF, GetLastError());
     }
-}
-
-TEST_F(ConnectionTest, LineLengthLimitsLeaveTheRestInTheStream)
-{
-    Connect();
-    std::string fits(1021, 'f');
-    std::string over(1022, 'o');
-    server.On("FITS", fits + "\r\n");
-    server.On("OVER", over + "\r\nafter\r\n");
-    server.On("STRIPFITS", over + "\r\n");
-
-    EXPECT_EQ(fits + "\r\n", session.Ask("FITS", FALSE));
-    EXPECT_EQ("<failed 234>", session.Ask("OVER", FALSE));
-    // The CR went into the full buffer; the LF left behind is data of the
-    // next line, since no CR precedes it there.
-    EXPECT_EQ("\nafter\r\n", session.Read(FALSE));
-    EXPECT_EQ(over, session.Ask("STRIPFITS"));
-
-    // A 2,000-byte line never writes past the buffer.
-    char guarded[1040];
-    memset(guarded, 0x5A, sizeof guarded);
-    server.On("HUGE", std::string(2000, 'h') + "\r\n");
-    ASSERT_TRUE(connection.SendLine("HUGE"));
-    EXPECT_FALSE(connection.ReadLine(guarded, 1024, FALSE));
-    EXPECT_EQ((DWORD)ERROR_MORE_DATA, GetLastError());
-    EXPECT_EQ(0, guarded[1023]);
-    for (size_t i = 1024; i < sizeof guarded; ++i)
-        ASSERT_EQ(0x5A, guarded[i]);
 }
 
 }  // namespace

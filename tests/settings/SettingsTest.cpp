@@ -83,7 +83,7 @@ TEST_F(SettingsStore, EmptyKeyLoadsTheDefaultsAndCompletenessNeedsAllFourConnect
     EXPECT_EQ(std::wstring(259, L't'), settings.Server);
 }
 
-TEST_F(SettingsStore, SaveWritesEachValueWithItsTypeAndBytes)
+TEST_F(SettingsStore, SaveWritesEachValueWithItsTypeAndBytesAndTheDataPathWithItsBackslash)
 {
     settings.Load(NULL);
     wcscpy(settings.Server, L"news.example.jp");
@@ -127,10 +127,7 @@ TEST_F(SettingsStore, SaveWritesEachValueWithItsTypeAndBytes)
     EXPECT_STREQ("\x8e\x52\x93\x63", again.UserName);
     DeleteFonts(again);
     again.Destroy();
-}
 
-TEST_F(SettingsStore, DataPathGetsItsTrailingBackslash)
-{
     // With or without its backslash a path is stored with one; none stays none.
     const wchar_t* paths[][2] = { { L"\\News", L"\\News\\" }, { L"\\News\\", L"\\News\\" }, { L"", L"" } };
     for (const auto& path : paths) {

@@ -37,16 +37,14 @@ TEST_F(Header, UnfoldsContinuationLinesIntoTheLineBeforeAndGrows)
     EXPECT_EQ(Field("ABC", 48), Subject());
 
     // A continuation of another line leaves the subject length.
-    header.Reset();
-    header.AddHeaderLine("Subject: A\r\n");
+    Only("Subject: A\r\n");
     header.AddHeaderLine("References: <a@b>\r\n");
     header.AddContinuationLine(" <c@d>\r\n");
     EXPECT_EQ(12u, header.SubjectLength());
     EXPECT_EQ("Subject: A\r\nReferences: <a@b><c@d>\r\n", Stored());
 
     // Unfolding never makes a line of 1024 bytes.
-    header.Reset();
-    header.AddHeaderLine("Subject: x\r\n");
+    Only("Subject: x\r\n");
     std::string piece = " " + std::string(600, 'y') + "\r\n";
     header.AddContinuationLine(piece.c_str());
     header.AddContinuationLine(piece.c_str());
@@ -77,7 +75,6 @@ TEST_F(Header, LaterLinesWinTheArticleNumberAndFieldForms)
     Only("Subject: \r\n");
     EXPECT_EQ(std::string(48, '\0'), Subject());
 
-    // The article number from the X-Local-Seq line.
     Only("X-Local-Seq: 1234\r\n");
     EXPECT_EQ(1234u, header.ArticleNumber());
     header.AddHeaderLine("X-Local-Seq: 12a\r\n");

@@ -15,7 +15,7 @@ protected:
     static std::wstring Name(size_t g) { return L"fj." + std::wstring(1, (wchar_t)(L'a' + g)); }
     void Clean()
     {
-        for (const std::wstring& name : Files())
+        for (const std::wstring& name : FilesIn(folder.Path()))
             DeleteFileW(folder.File(name).c_str());
     }
     // Groups fj.a, fj.b, ... listed in group.dat, and nothing else.
@@ -43,7 +43,7 @@ protected:
             names.push_back(Name(g) + L".log");
         }
         std::sort(names.begin(), names.end());
-        EXPECT_EQ(names, Files());
+        EXPECT_EQ(names, FilesIn(folder.Path()));
     }
 };
 
@@ -59,7 +59,7 @@ TEST_F(CrashSafety, DeletionOfReadArticlesAndTheStartAfterItHoldAtEveryKillPoint
         [&] { CompactAllGroups(Dir(), NULL, NULL); },
         [&](int k) {
             std::map<std::wstring, std::string> interrupted;
-            for (const std::wstring& name : Files())
+            for (const std::wstring& name : FilesIn(folder.Path()))
                 interrupted[name] = ReadBytes(folder.File(name));
             inner += ForEachKillPoint(
                 [&] {

@@ -132,8 +132,6 @@ protected:
         EXPECT_EQ(1u, count);
         return record;
     }
-    // The names of the files in the folder, sorted.
-    std::vector<std::wstring> Files() const { return FilesIn(folder.Path()); }
 
     TempDataFolder folder;
     GroupRecord group;

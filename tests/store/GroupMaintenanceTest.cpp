@@ -22,17 +22,9 @@ TEST_F(GroupMaintenanceTest, CompactionLeavesExactlyTheUnreadArticles)
         HandGroup after = before->Unread();
         EXPECT_EQ(after.IndexBytes(), Index());
         EXPECT_EQ(after.LogBytes(), Log());
-        EXPECT_EQ((std::vector<std::wstring>{L"fj.test.idx", L"fj.test.log"}), Files());
+        EXPECT_EQ((std::vector<std::wstring>{L"fj.test.idx", L"fj.test.log"}), FilesIn(folder.Path()));
     }
 }
-
-namespace {
-typedef std::vector<std::pair<std::wstring, DWORD>> Failures;
-void RecordFailure(const wchar_t* name, DWORD error, void* context)
-{
-    ((Failures*)context)->push_back({name, error});
-}
-}  // namespace
 
 TEST_F(GroupMaintenanceTest, FailedCompactionLeavesTheGroupAsItWasAndTheOthersGoOn)
 {
@@ -62,7 +54,7 @@ TEST_F(GroupMaintenanceTest, FailedCompactionLeavesTheGroupAsItWasAndTheOthersGo
             bad->articleLength = d.length;
         }
         ASSERT_TRUE(WriteBytes(group.IndexPath(), index) && WriteBytes(group.LogPath(), hand.LogBytes()));
-        std::vector<std::wstring> files = Files();
+        std::vector<std::wstring> files = FilesIn(folder.Path());
         const wchar_t* locked = d.readOnly == 1 ? group.LogPath() : group.IndexPath();
         if (d.readOnly)
             SetFileAttributesW(locked, FILE_ATTRIBUTE_READONLY);
@@ -72,7 +64,7 @@ TEST_F(GroupMaintenanceTest, FailedCompactionLeavesTheGroupAsItWasAndTheOthersGo
         SetFileAttributesW(group.IndexPath(), FILE_ATTRIBUTE_NORMAL);
         EXPECT_EQ(index, Index());
         EXPECT_EQ(hand.LogBytes(), Log());
-        EXPECT_EQ(files, Files());
+        EXPECT_EQ(files, FilesIn(folder.Path()));
     }
 
     // Deleting the read articles of every group goes on past a failing one.
@@ -80,14 +72,18 @@ TEST_F(GroupMaintenanceTest, FailedCompactionLeavesTheGroupAsItWasAndTheOthersGo
     WriteGroup(L"fj.other", Mixed());
     ASSERT_TRUE(WriteBytes(folder.File(L"group.dat"), "fj.test\r\n# comment\r\nfj.other\r\n"));
     SetFileAttributesW(group.LogPath(), FILE_ATTRIBUTE_READONLY);
+    typedef std::vector<std::pair<std::wstring, DWORD>> Failures;
     Failures failures;
-    ASSERT_TRUE(CompactAllGroups(Dir(), RecordFailure, &failures));
+    CompactFailureHandler record = [](const wchar_t* name, DWORD error, void* context) {
+        ((Failures*)context)->push_back({name, error});
+    };
+    ASSERT_TRUE(CompactAllGroups(Dir(), record, &failures));
     SetFileAttributesW(group.LogPath(), FILE_ATTRIBUTE_NORMAL);
     EXPECT_EQ(Failures({{L"fj.test", (DWORD)ERROR_ACCESS_DENIED}}), failures);
     EXPECT_EQ(Mixed().IndexBytes(), Index());
     EXPECT_EQ(Mixed().Unread().IndexBytes(), Index(L"fj.other"));
     ASSERT_TRUE(DeleteFileW(folder.File(L"group.dat").c_str()));
-    EXPECT_FALSE(CompactAllGroups(Dir(), RecordFailure, &failures));
+    EXPECT_FALSE(CompactAllGroups(Dir(), record, &failures));
 }
 
 TEST_F(GroupMaintenanceTest, CatchUpChangesOnlyReadBitsAndLastArticle)

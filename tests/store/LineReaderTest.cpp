@@ -61,7 +61,6 @@ TEST_F(Lines, SameLinesWhateverTheBlockSizeLongLinesAndZeroBytesFail)
         }
     }
 
-    // Long lines and zero bytes fail.
     std::vector<std::string> lines = Read("ok\r\n" + std::string(63, 'x') + "\r\n", 4096, true, &error);
     EXPECT_EQ(1u, lines.size());
     EXPECT_EQ((DWORD)ERROR_MORE_DATA, error);

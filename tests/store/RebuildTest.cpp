@@ -159,7 +159,6 @@ TEST_F(LogFile, ReprioritiseKeepsCountersTrueAndAShortIndexIsReadAsFarAsItGoes)
     EXPECT_EQ(index.substr(kIndexHeaderSize, kIndexRecordSize),
               Index().substr(kIndexHeaderSize, kIndexRecordSize));
 
-    // An index shorter than its count.
     Fill();
     index = Index();
     index.replace(16, 4, U32(5));   // claims five records, holds two
@@ -206,16 +205,15 @@ TEST_F(Rebuild, FilterFileLinesAndKeywordMatching)
     EXPECT_EQ(NULL, filter.Low());
     filter.Free();
 
-    // A keyword matches a subject it is in, or one that is in it.
-    EXPECT_TRUE(KeywordMatches("foo", 3, "about foo\r\n", 11));
-    EXPECT_TRUE(KeywordMatches("about foo bar", 13, "foo", 3));
-    EXPECT_FALSE(KeywordMatches("foo", 3, "fo\r\n", 4));
-    EXPECT_TRUE(KeywordMatches("foo", 3, "fo", 2));
-    EXPECT_TRUE(KeywordMatches("", 0, "x", 1));
-    EXPECT_TRUE(KeywordMatches("x", 1, "", 0));
-    EXPECT_FALSE(KeywordMatches("Foo", 3, "foo", 3));
-    // Byte-wise: the trail byte of one character and the lead of the next.
-    EXPECT_TRUE(KeywordMatches("\xa0\x82", 2, "\x82\xa0\x82\xa0", 4));
+    // A keyword matches a subject it is in, or one that is in it; byte-wise,
+    // so the trail byte of one character and the lead of the next match too.
+    struct { const char* keyword; const char* subject; BOOL matches; } pairs[] = {
+        {"foo", "about foo\r\n", TRUE}, {"about foo bar", "foo", TRUE}, {"foo", "fo\r\n", FALSE},
+        {"foo", "fo", TRUE}, {"", "x", TRUE}, {"x", "", TRUE}, {"Foo", "foo", FALSE},
+        {"\xa0\x82", "\x82\xa0\x82\xa0", TRUE}};
+    for (const auto& p : pairs)
+        EXPECT_EQ(p.matches, KeywordMatches(p.keyword, strlen(p.keyword), p.subject, strlen(p.subject)))
+            << p.keyword << " in " << p.subject;
 }
 
 } // namespace

@@ -16,8 +16,6 @@ protected:
         a = ArticleBlock("From: Taro <t@x>\nSubject: one", 1, "a");
         b = ArticleBlock("Subject: two\nDate: 5 Dec 2026", 2, "b");
         c = ArticleBlock("Subject: three", 3, "c");
-        bo = (DWORD)a.size();
-        co = bo + (DWORD)b.size();
     }
     // Header fields common to versions 2 to 4.
     std::string OldHeader(DWORD version, DWORD records) const
@@ -27,6 +25,7 @@ protected:
     // The three records as version 5 has them, with the given flags.
     std::string Records(DWORD f1, DWORD f2, DWORD f3) const
     {
+        DWORD bo = (DWORD)a.size(), co = bo + (DWORD)b.size();
         return IndexRecordBytes(f1, 1, 0, (DWORD)a.size(), "one", "0000", "Taro", 18 + 9, 3)
              + IndexRecordBytes(f2, 2, bo, (DWORD)b.size(), "two", "1205", "(Unknown)", bo + 9, 3)
              + IndexRecordBytes(f3, 3, co, (DWORD)c.size(), "three", "0000", "(Unknown)", co + 9, 5);
@@ -41,10 +40,8 @@ protected:
         return out;
     }
     std::wstring Temp() const { return folder.File(L"fj.test.idx~"); }
-    BOOL Init() { return InitializeDataFolder(Dir()); }
 
     std::string a, b, c;
-    DWORD bo, co;
 };
 
 TEST_F(Upgrade, EveryStepCompletesAfterAKillAtAnyPoint)
@@ -83,10 +80,10 @@ TEST_F(Upgrade, EveryStepCompletesAfterAKillAtAnyPoint)
                 else
                     SetIndex(one.index);
             },
-            [&] { Init(); },
+            [&] { InitializeDataFolder(Dir()); },
             [&](int k) {
                 SCOPED_TRACE(k);
-                ASSERT_TRUE(Init()) << GetLastError();
+                ASSERT_TRUE(InitializeDataFolder(Dir())) << GetLastError();
                 EXPECT_EQ(one.upgraded, Index());
                 EXPECT_EQ(one.log, Log());
                 EXPECT_FALSE(FileExists(Temp()));

@@ -26,7 +26,6 @@ const char* const kSeeds[] = {
     "Subject: =?UTF-8?B?5pel5pys6Kqe?= =?utf-8*ja?q?=E6=97=A5_x?= \xe6\x97\xa5 =?EUC-JP?B?xvzL3A==?=",
     "=E3=83=86=E3=82= \xc6\xfc\x8e\xb1\x8f\xb0\xa1\xf0\x9f\x98\x80\x93\xfa\xa3 =?ISO-8859-1?Q?=A3?=",
 };
-const size_t kSeedCount = sizeof kSeeds / sizeof kSeeds[0];
 
 // Bytes that steer the decoders into their special paths.
 const unsigned char kInteresting[] = {0x1b, '$', '(', 'B', '@', 'I', 'J', 'H', 'K', '=', '?',
@@ -44,7 +43,7 @@ TEST(ConversionBounds, MutatedInputsStayInsideTheDestination)
     unsigned char source[160];
     unsigned char buffer[160 + kGuard];
     for (int round = 0; round < 300000; ++round) {
-        const char* seed = kSeeds[random.Next() % kSeedCount];
+        const char* seed = kSeeds[random.Next() % (sizeof kSeeds / sizeof kSeeds[0])];
         size_t length = strlen(seed);
         if (length > sizeof source - 1)
             length = sizeof source - 1;

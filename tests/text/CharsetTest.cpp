@@ -66,7 +66,6 @@ TEST(Charset, IntoShiftJisGetaForWhatItLacksOrCannotReadAndTheOutputLimit)
     EXPECT_EQ(Converted(kSjisNihongo.substr(0, 4), 6), Convert(kCharsetUtf8, nihongo, true, 5));
     EXPECT_EQ(Converted("ab\x81\x92", 3), Convert(kCharsetLatin1, "ab\xa3\xa3", true, 6));
 
-    // EUC-JP, Shift_JIS, ASCII and Latin-1.
     EXPECT_EQ("a" + kSjisNihongo.substr(0, 4) + "\xb1", Text(kCharsetEucJp, "a\xc6\xfc\xcb\xdc\x8e\xb1"));
     EXPECT_EQ(kGeta + "x", Text(kCharsetEucJp, "\x8f\xb0\xa1x"));   // JIS X 0212
     EXPECT_EQ(kGeta + "a", Text(kCharsetEucJp, "\xc6" "a"));

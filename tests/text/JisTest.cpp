@@ -91,7 +91,6 @@ TEST(DecodeEncodedWords, BothSpellingsIntoJisPaddingBrokenWordsAndTheDestination
     EXPECT_EQ("\x1b$BF|K\\8l\x1b(B \x1b$B%K%e!<%9\x1b(B",
               Decode("=?ISO-2022-JP?B?GyRCRnxLXDhsGyhC?= =?iso-2022-jp?B?GyRCJUslZSE8JTkbKEI=?="));
 
-    // Padding and short groups.
     EXPECT_EQ("ab", Decode("=?ISO-2022-JP?B?YWI=?="));
     EXPECT_EQ("a", Decode("=?ISO-2022-JP?B?YQ==?="));
     // Unpadded short last groups still end at "?=" and keep what follows.

@@ -159,7 +159,7 @@ TEST_F(ArticleViewTest, WrapsBeforeTheCharacterThatReachesTheWidthAndAlwaysAdvan
     EXPECT_EQ(lines, Shown());
 }
 
-TEST_F(ArticleViewTest, ScrollRangeThumbAndKeysStayInsideTheTextAndNewTextStartsAtItsTop)
+TEST_F(ArticleViewTest, ScrollsStayInsideTheTextNewTextStartsAtItsTopAndLineScrollsLeaveNothingStale)
 {
     Open(kArticle);
     EXPECT_EQ(0, ScrollMax(view_.ScrollBar()));
@@ -193,18 +193,13 @@ TEST_F(ArticleViewTest, ScrollRangeThumbAndKeysStayInsideTheTextAndNewTextStarts
     text_.SetText(NULL);
     UpdateWindow(view_.Window());
     EXPECT_TRUE(Shown().empty());
-}
 
-// The strip under the last whole row stays blank: line scrolls move whole
-// rows only, so a line drawn there would go stale. After each scroll the
-// screen is what a full repaint of the same position draws, strip and all.
-TEST_F(ArticleViewTest, LineScrollsLeaveNothingStaleUnderTheLastRow)
-{
-    std::wstring text = Numbered(40);
-    Open(text);
+    // The strip under the last whole row stays blank: line scrolls move whole
+    // rows only, so a line drawn there would go stale. After each scroll the
+    // screen is what a full repaint of the same position draws, strip and all.
     int lh = (int)view_.LineHeight();
     // Five whole rows and more than half of one.
-    Open(text, FALSE, 640, 2 + 5 * lh + lh * 2 / 3);
+    Open(Numbered(40), FALSE, 640, 2 + 5 * lh + lh * 2 / 3);
     ASSERT_EQ(5u, view_.PageSize());
     RECT client;
     GetClientRect(view_.Window(), &client);

@@ -87,7 +87,7 @@ protected:
     SubjectView* view_ = NULL;
 };
 
-TEST_F(SubjectViewTest, ScrollRangeKeepsThumbPositionsOnTheListAndTheCursorTurnsPagesOrRows)
+TEST_F(SubjectViewTest, ScrollRangeKeepsThumbPositionsOnTheListAndTheCursorTurnsPagesOrRowsOfAnyPageSize)
 {
     Open(40);
     EXPECT_EQ(15u, view_->List().PageSize());
@@ -153,6 +153,23 @@ TEST_F(SubjectViewTest, ScrollRangeKeepsThumbPositionsOnTheListAndTheCursorTurns
     Click(0);
     Key(VK_UP);
     EXPECT_EQ("subject 0", Selected());
+
+    // Pages of fewer than three rows still move.
+    for (int height : { 21 + 28 + 1, 21 + 14 + 1 }) {   // two rows, one row
+        Open(7, height);
+        UINT page = view_->List().PageSize();
+        EXPECT_EQ(height > 40 ? 2u : 1u, page);
+        for (DWORD i = 1; i < 7; ++i) {
+            EXPECT_TRUE(view_->NextRow());
+            EXPECT_EQ(i, Position());
+            EXPECT_LT(Row(), page);
+        }
+        Keys({ VK_UP }, 12);
+        EXPECT_EQ(0u, Position());
+        Keys({ VK_NEXT }, 10);
+        EXPECT_EQ(7u - page, Top());
+        EXPECT_FALSE(Codes().empty());
+    }
 }
 
 TEST_F(SubjectViewTest, ShortAndEmptyListsToggleReadFilterAndLevels)
@@ -203,25 +220,6 @@ TEST_F(SubjectViewTest, ShortAndEmptyListsToggleReadFilterAndLevels)
     view_->SetPriorityLevel(2);
     UpdateWindow(view_->Window());
     EXPECT_EQ(1u, view_->List().VisibleCount());
-}
-
-TEST_F(SubjectViewTest, PagesOfFewerThanThreeRowsStillMove)
-{
-    for (int height : { 21 + 28 + 1, 21 + 14 + 1 }) {   // two rows, one row
-        Open(7, height);
-        UINT page = view_->List().PageSize();
-        EXPECT_EQ(height > 40 ? 2u : 1u, page);
-        for (DWORD i = 1; i < 7; ++i) {
-            EXPECT_TRUE(view_->NextRow());
-            EXPECT_EQ(i, Position());
-            EXPECT_LT(Row(), page);
-        }
-        Keys({ VK_UP }, 12);
-        EXPECT_EQ(0u, Position());
-        Keys({ VK_NEXT }, 10);
-        EXPECT_EQ(7u - page, Top());
-        EXPECT_FALSE(Codes().empty());
-    }
 }
 
 TEST_F(SubjectViewTest, ColumnWidthsPersistInTheRegistry)
