@@ -109,8 +109,9 @@ TEST_F(CrashSafety, AnEarlierReleasesInterruptedSwapIsUndone)
                 ASSERT_TRUE(WriteBytes(folder.File(s.index), fresh.IndexBytes()));
                 ASSERT_TRUE(WriteBytes(folder.File(s.oldIndex), old.IndexBytes()));
                 ASSERT_TRUE(WriteBytes(folder.File(s.log), fresh.LogBytes()));
-                if (s.oldLog)
+                if (s.oldLog) {
                     ASSERT_TRUE(WriteBytes(folder.File(s.oldLog), old.LogBytes()));
+                }
             },
             [&] { InitializeDataFolder(Dir()); },
             [&](int k) {

@@ -73,8 +73,9 @@ TEST_F(Upgrade, EveryStepCompletesAfterAKillAtAnyPoint)
             [&] {
                 SetLog(one.log);
                 DeleteFileW(Temp().c_str());
-                if (!one.temp.empty())
+                if (!one.temp.empty()) {
                     ASSERT_TRUE(WriteBytes(Temp(), one.temp));
+                }
                 if (one.index.empty())
                     DeleteFileW(group.IndexPath());
                 else
