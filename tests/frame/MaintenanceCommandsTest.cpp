@@ -39,7 +39,8 @@ TEST_F(MaintenanceFixture, DeletingReadArticlesAsksFirstAndNamesTheGroupThatFail
 
     boxes.SetAnswer(IDNO);
     EXPECT_FALSE(DeleteReadArticlesCommand(folder.Path().c_str()));
-    EXPECT_TRUE(boxes.Showed(1, 0, L"既読記事を削除しますか?", L"Delete read articles", MB_YESNO | MB_ICONQUESTION));
+    EXPECT_TRUE(boxes.Showed(1, 0, L"既読記事を削除しますか?", L"Delete read articles",
+                             MB_YESNO | MB_ICONQUESTION));
     EXPECT_EQ(Log(), ReadBytes(folder.File(L"fj.a.log")));
 
     boxes.Clear();

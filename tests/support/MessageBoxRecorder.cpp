@@ -33,6 +33,7 @@ testing::AssertionResult MessageBoxRecorder::Showed(size_t count, size_t index, 
     const RecordedBox& box = boxes_[index];
     if (box.text == text && box.caption == caption && box.flags == flags)
         return testing::AssertionSuccess();
-    return testing::AssertionFailure() << "box " << index << " is " << testing::PrintToString(box.text) << " under "
-                                       << testing::PrintToString(box.caption) << " with flags " << box.flags;
+    return testing::AssertionFailure() << "box " << index << " is " << testing::PrintToString(box.text)
+                                       << " under " << testing::PrintToString(box.caption)
+                                       << " with flags " << box.flags;
 }
