@@ -77,8 +77,10 @@ void DialUpDialog::OnTimer(WPARAM timer)
     if (timer != kConnectedTimer)
         return;
     KillTimer(dialog_, kConnectedTimer);
-    PostMessageW(frame, WM_DIAL_CONNECTED, 0, 0);
+    // Closed first: the download's modal loop, once told to end, drops the
+    // message it fetches next, and this close could be that message.
     PostMessageW(dialog_, WM_CLOSE, 0, 0);
+    PostMessageW(frame, WM_DIAL_CONNECTED, 0, 0);
 }
 
 BOOL DialUpDialog::OnCommand(WORD id, WORD code, LPARAM lParam)
