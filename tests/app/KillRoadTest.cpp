@@ -135,7 +135,7 @@ TEST_F(KillRoad, KilledPatrolsAndDeletionsLeaveAgreeingFiles)
         HWND frame = StartCopy(&copy);
         ASSERT_TRUE(frame != NULL);
         PostMessageW(frame, WM_COMMAND, IDM_DELETE_READ, 0);
-        HWND box = WaitForWindow(copy.info.dwProcessId, L"#32770", 5000);
+        HWND box = WaitForWindow(copy.info.dwProcessId, L"#32770", 20000);
         ASSERT_TRUE(box != NULL) << "no confirmation";
         PostMessageW(box, WM_COMMAND, IDYES, 0);
         Sleep(wait);
