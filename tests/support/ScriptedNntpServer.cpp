@@ -156,13 +156,28 @@ void ScriptedNntpServer::Run()
             serving_ = true;
         }
         Serve(client);
-        closesocket(client);
+        Close(client);
         {
             std::lock_guard<std::mutex> lock(mutex_);
             serving_ = false;
         }
         changed_.notify_all();
     }
+}
+
+// Closes as a real server does: the client may still be sending commands,
+// and a socket closed with those unread answers them with a reset, which the
+// client can read before the end of the replies. So the sending side ends
+// first, and what comes in is read and dropped until the client closes.
+void ScriptedNntpServer::Close(SOCKET client)
+{
+    shutdown(client, SD_SEND);
+    char chunk[4096];
+    DWORD start = GetTickCount();
+    for (int ready; GetTickCount() - start < 1000 && (ready = WaitReadable(client)) >= 0;)
+        if (ready && recv(client, chunk, sizeof chunk, 0) <= 0)
+            break;
+    closesocket(client);
 }
 
 bool ScriptedNntpServer::SendReply(SOCKET client, const ScriptedReply& reply)

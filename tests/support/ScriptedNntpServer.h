@@ -61,6 +61,7 @@ private:
     int WaitReadable(SOCKET socket);
     void Run();
     void Serve(SOCKET client);
+    void Close(SOCKET client);
     bool SendReply(SOCKET client, const ScriptedReply& reply);
     bool Expired() const;
 
