@@ -3,36 +3,27 @@
 
 void NntpConnection::Init()
 {
-    socket_ = INVALID_SOCKET;
+    socket_.Init();
+    top_ = &socket_;
     reader_.Init();
 }
 
 BOOL NntpConnection::Connect(const char* host, DWORD port)
 {
-    socket_ = socket(AF_INET, SOCK_STREAM, 0);
-    if (socket_ == INVALID_SOCKET)
+    if (!socket_.Connect(host, port))
         return FALSE;
+    reader_.Attach(top_);
+    return TRUE;
+}
 
-    sockaddr_in address;
-    memset(&address, 0, sizeof address);
-    unsigned long dotted = inet_addr(host);
-    if (dotted == INADDR_NONE) {
-        hostent* entry = gethostbyname(host);
-        if (!entry || !entry->h_addr_list || !entry->h_addr_list[0])
-            return FALSE;
-        const char* first = entry->h_addr_list[0];
-        unsigned char* target = (unsigned char*)&address.sin_addr;
-        for (int i = 0; i < 4; ++i)
-            target[i] = (unsigned char)first[i];
-    } else {
-        address.sin_addr.s_addr = dotted;
+BOOL NntpConnection::PushLayer(StreamLayer* layer)
+{
+    if (reader_.HasUnread()) {
+        SetLastError(ERROR_INVALID_DATA);
+        return FALSE;
     }
-    address.sin_family = AF_INET;
-    address.sin_port = htons((u_short)(port & 0xFFFF));
-
-    if (connect(socket_, (sockaddr*)&address, sizeof address) == SOCKET_ERROR)
-        return FALSE;   // the socket stays stored until Close
-    reader_.Attach(socket_);
+    top_ = layer;
+    reader_.Attach(top_);
     return TRUE;
 }
 
@@ -60,23 +51,13 @@ BOOL NntpConnection::SendLines(const char* lines, DWORD length)
         SetLastError(ERROR_MORE_DATA);
         return FALSE;
     }
-    // A blocking send hands over the whole block or fails; the loop only
-    // guards against a stack that takes less.
-    for (DWORD sent = 0; sent < length;) {
-        int count = send(socket_, lines + sent, (int)(length - sent), 0);
-        if (count == SOCKET_ERROR || count <= 0)
-            return FALSE;
-        sent += (DWORD)count;
-    }
-    return TRUE;
+    return top_->Send(lines, length);
 }
 
 void NntpConnection::Close()
 {
-    if (socket_ != INVALID_SOCKET) {
-        closesocket(socket_);
-        socket_ = INVALID_SOCKET;
-    }
+    socket_.Close();
+    top_ = &socket_;
     reader_.Init();
 }
 

@@ -1,10 +1,11 @@
 // One blocking TCP connection to the news server: one command line out, the
 // answer back one line at a time. No time-outs: a silent server holds the
-// calling thread until the connection breaks.
+// calling thread until the connection breaks. Commands and replies pass
+// through the top of a stack of stream layers, the socket at its bottom.
 #pragma once
-#include <winsock2.h>
 #include <windows.h>
 #include "nntp/ResponseReader.h"
+#include "nntp/SocketLayer.h"
 
 enum { kCommandLineSize = 4096, kCommandTextMax = kCommandLineSize - 2 };
 
@@ -31,10 +32,18 @@ public:
         return reader_.ReadLine(destination, capacity, strip);
     }
     void Close();                      // harmless when repeated
-    BOOL HasSocket() const { return socket_ != INVALID_SOCKET; }
+    BOOL HasSocket() const { return socket_.IsOpen(); }
+
+    // The layer everything passes through now; a new layer is built on it.
+    StreamLayer* Top() const { return top_; }
+    // Makes `layer`, built on Top(), the new top, from the byte after the
+    // last reply read. A server that sent more than that reply has sent
+    // bytes the new layer would never see: ERROR_INVALID_DATA, unchanged.
+    BOOL PushLayer(StreamLayer* layer);
 
 private:
-    SOCKET socket_;
+    SocketLayer socket_;
+    StreamLayer* top_;
     ResponseReader reader_;
 };
 

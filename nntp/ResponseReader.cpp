@@ -2,15 +2,15 @@
 
 void ResponseReader::Init()
 {
-    socket_ = INVALID_SOCKET;
+    source_ = NULL;
     read_ = buffer_;
     end_ = buffer_;
     endOfStream_ = 0;
 }
 
-void ResponseReader::Attach(SOCKET socket)
+void ResponseReader::Attach(StreamLayer* source)
 {
-    socket_ = socket;
+    source_ = source;
     read_ = buffer_;
     end_ = buffer_;
     endOfStream_ = 0;
@@ -31,14 +31,14 @@ char ResponseReader::ReadByte()
                 SetLastError(ERROR_INVALID_DATA);
             return byte;
         }
-        int count = recv(socket_, buffer_, kResponseBufferSize, 0);
+        DWORD count;
+        if (!source_ || !source_->Receive(buffer_, kResponseBufferSize, &count)) {
+            SetLastError(ERROR_INVALID_DATA);
+            return 0;
+        }
         if (count == 0) {
             endOfStream_ = 1;
             SetLastError(ERROR_HANDLE_EOF);
-            return 0;
-        }
-        if (count == SOCKET_ERROR || count < 0) {
-            SetLastError(ERROR_INVALID_DATA);
             return 0;
         }
         read_ = buffer_;

@@ -1,19 +1,22 @@
 // The receive side of a news server connection: bytes come in chunks of up
 // to 4096 and go out one CR LF-terminated line at a time.
 #pragma once
-#include <winsock2.h>
 #include <windows.h>
+#include "nntp/StreamLayer.h"
 
 enum { kResponseBufferSize = 4096 };
 
 class ResponseReader {
 public:
-    void Init();                      // no socket, empty buffer
-    void Attach(SOCKET socket);       // after a connect: empty buffer, stream open
+    void Init();                      // no source, empty buffer
+    void Attach(StreamLayer* source); // after a connect: empty buffer, stream open
+    // A layer that starts after a reply owns every byte past it; bytes
+    // already read beyond that reply would bypass it.
+    BOOL HasUnread() const { return read_ < end_; }
 
     // The next byte as a signed value; 0 on failure: ERROR_HANDLE_EOF once
     // the peer has closed (and at once on every later call),
-    // ERROR_INVALID_DATA when recv fails. A NUL byte from the server also
+    // ERROR_INVALID_DATA when the source fails. A NUL byte from the server also
     // gives 0, with last error ERROR_INVALID_DATA.
     char ReadByte();
 
@@ -26,7 +29,7 @@ public:
     BOOL ReadLine(char* destination, DWORD capacity, BOOL strip);
 
 private:
-    SOCKET socket_;
+    StreamLayer* source_;
     char buffer_[kResponseBufferSize];
     char* read_;
     char* end_;
