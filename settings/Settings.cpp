@@ -346,12 +346,12 @@ BOOL Settings::Save()
 
 BOOL Settings::MakeFont(HFONT* handle, const wchar_t* faceName, DWORD height)
 {
+    if (*handle)
+        DeleteObject(*handle);
     if (height == kNoFont) {
         *handle = NULL;
         return TRUE;
     }
-    if (*handle)
-        DeleteObject(*handle);
     LOGFONTW font;
     memset(&font, 0, sizeof font);
     font.lfHeight = (LONG)height;

@@ -292,8 +292,8 @@ void BoundedCopy(char* destination, const char* source, DWORD limit)
             if (copied + 2 > limit)
                 break;
             if (!source[copied + 1]) {
-                destination[copied] = (char)b;
-                return;
+                destination[copied++] = (char)b;
+                break;
             }
             destination[copied] = (char)b;
             destination[copied + 1] = source[copied + 1];

@@ -199,14 +199,17 @@ TEST_F(SettingsStore, OddValuesLoadAsNoneWholeOrAsStored)
     EXPECT_TRUE(settings.Organization == NULL);
     EXPECT_STREQ(L"\\Windows\\pword.exe", settings.EditorPath);
 
-    // Numbers are taken as stored; one of the wrong size is as good as missing.
-    DeleteFonts(settings);
+    // Numbers are taken as stored; one of the wrong size is as good as
+    // missing. "No font" lets the old one go.
+    HFONT oldFont = settings.ArticleFont;
+    ASSERT_TRUE(oldFont != NULL);
     WriteDword(kSettingsKey, L"FontSizeA", 0xFFFFFFFF);
     WriteDword(kSettingsKey, L"Limit", 70000);
     WORD shortNumber = 7;
     WriteValue(kSettingsKey, L"KeyMode", REG_BINARY, &shortNumber, 2);
     ASSERT_TRUE(settings.Load(NULL));
     EXPECT_TRUE(settings.ArticleFont == NULL);
+    EXPECT_EQ(0u, GetObjectType(oldFont));
     EXPECT_TRUE(settings.SubjectFont != NULL);
     EXPECT_EQ(70000u, settings.Limit);
     EXPECT_EQ(0u, settings.KeyMode);

@@ -125,7 +125,7 @@ TEST(HeaderHelpers, NumbersUpToABlankOrCrAndCopiesThatKeepCharactersWhole)
     struct { const char* source; DWORD length; const char* copied; } copies[] = {
         {"ab\r\ncd", 5, "ab"}, {"a\x82\xa0\x82\xa0", 4, "a\x82\xa0"}, {"ab\x82", 5, "ab\x82"}};
     for (const auto& c : copies) {
-        char out[8] = {};
+        char out[8] = "xxxxxxx";
         BoundedCopy(out, c.source, c.length);
         EXPECT_STREQ(c.copied, out) << c.source;
     }
