@@ -125,10 +125,25 @@ BOOL ParseReplyNumber(const char** cursor, DWORD* value)
 }
 
 // The converted lines of an article, made whole for the store and handed to
-// the article writer.
+// the article writer. The header block goes to the log once, before the
+// first body line, since the converter may hold header lines until then.
 class WriterLines : public ConvertedLines {
 public:
-    explicit WriterLines(ArticleWriter* writer) : writer_(writer) {}
+    explicit WriterLines(ArticleWriter* writer) : writer_(writer), headerWritten_(FALSE), headerFailed_(FALSE) {}
+    void BeginArticle()
+    {
+        headerWritten_ = FALSE;
+        headerFailed_ = FALSE;
+    }
+    BOOL WriteHeader()
+    {
+        if (headerWritten_)
+            return TRUE;
+        headerWritten_ = TRUE;
+        headerFailed_ = !writer_->WriteHeader();
+        return !headerFailed_;
+    }
+    BOOL HeaderFailed() const { return headerFailed_; }
     BOOL HeaderLine(char* line, BOOL continuation) override
     {
         BlankLineBreaks(line);
@@ -138,11 +153,13 @@ public:
     BOOL BodyLine(char* line) override
     {
         EndLine(line);
-        return writer_->WriteBodyLine(line);
+        return WriteHeader() && writer_->WriteBodyLine(line);
     }
 
 private:
     ArticleWriter* writer_;
+    BOOL headerWritten_;
+    BOOL headerFailed_;
 };
 
 class Patrol {
@@ -460,12 +477,13 @@ FetchResult Patrol::FetchArticle(DWORD number)
         FailWithCode(groupName_, IDS_INDEX_WRITE_FAILED);
         return kFailed;
     }
+    lines_.BeginArticle();
     FetchResult fetch = FetchHeader(number);
     if (fetch == kUnavailable && pipelined_ && !DropBody())
         return kFailed;
     if (fetch != kFetched)
         return fetch;
-    if (!writer_.WriteHeader()) {
+    if (!converter_.HoldsHeader() && !lines_.WriteHeader()) {
         FailWithCode(groupName_, IDS_INDEX_WRITE_FAILED);
         return kFailed;
     }
@@ -481,7 +499,7 @@ FetchResult Patrol::FetchArticle(DWORD number)
     }
     if (fetch != kFetched)
         return fetch;
-    if (!writer_.Finish()) {
+    if (!lines_.WriteHeader() || !writer_.Finish()) {
         FailWithCode(groupName_, IDS_INDEX_WRITE_FAILED);
         return kFailed;
     }
@@ -605,7 +623,7 @@ FetchResult Patrol::FetchBody(DWORD number)
         char* text = line_[0] == '.' ? line_ + 1 : line_;
         CutLineEnd(text);
         if (!(end ? converter_.EndBody(&lines_) : converter_.PutBodyLine(text, &lines_))) {
-            FailWithCode(groupName_, IDS_LOG_WRITE_FAILED);
+            FailWithCode(groupName_, lines_.HeaderFailed() ? IDS_INDEX_WRITE_FAILED : IDS_LOG_WRITE_FAILED);
             return kFailed;
         }
         if (end)

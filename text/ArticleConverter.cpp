@@ -47,6 +47,8 @@ void ArticleConverter::BeginArticle()
     fieldStart_ = 0;
     inField_ = FALSE;
     rawCharset_ = kCharsetNone;
+    deferred_ = false;
+    bodyStart_ = 0;
     section_.text = false;
     section_.charset = kCharsetNone;
     section_.encoding = kEncodingNone;
@@ -90,9 +92,7 @@ BOOL ArticleConverter::PutHeaderLine(const char* line, BOOL kept, ConvertedLines
         held_[heldLength_] = '\0';
         return TRUE;
     }
-    if (inField_)
-        ++heldLength_;   // past the terminator of the field before
-    inField_ = FALSE;
+    CloseField();
     if (kHeldSize - heldLength_ < kFieldMax + 2 && !FlushHeld(lines))
         return FALSE;
     fieldStart_ = heldLength_;
@@ -103,13 +103,25 @@ BOOL ArticleConverter::PutHeaderLine(const char* line, BOOL kept, ConvertedLines
     return TRUE;
 }
 
+void ArticleConverter::CloseField()
+{
+    if (inField_)
+        ++heldLength_;   // past the terminator of the field
+    inField_ = FALSE;
+}
+
 // Converts the fields held so far; a header too large to hold whole is
 // converted in pieces, before its Content-Type may be known.
 BOOL ArticleConverter::FlushHeld(ConvertedLines* lines)
 {
-    size_t end = inField_ ? heldLength_ + 1 : heldLength_;
+    CloseField();
+    size_t end = heldLength_;
     heldLength_ = 0;
-    inField_ = FALSE;
+    return FlushFields(end, lines);
+}
+
+BOOL ArticleConverter::FlushFields(size_t end, ConvertedLines* lines)
+{
     for (size_t at = 0; at < end; at += strlen(held_ + at) + 1) {
         DecodeMimeWords(held_ + at, rawCharset_, out_, kPendingSize + 1);
         if (!lines->HeaderLine(out_, FALSE))
@@ -123,15 +135,42 @@ BOOL ArticleConverter::EndHeader(ConvertedLines* lines)
     if (!convert_)
         return TRUE;
     article_.Parse();
-    rawCharset_ = IsConvertibleCharset(article_.Charset()) ? article_.Charset() : kCharsetNone;
-    if (!FlushHeld(lines))
+    CloseField();
+    bool eightBit = false;
+    for (size_t i = 0; i < heldLength_ && !eightBit; ++i)
+        eightBit = (unsigned char)held_[i] >= 0x80;
+    bool multipart = article_.Kind() == kMimeMultipart && article_.Boundary()[0];
+    if (IsConvertibleCharset(article_.Charset()))
+        rawCharset_ = article_.Charset();
+    else if (eightBit && IsValidUtf8(held_, heldLength_))
+        rawCharset_ = kCharsetUtf8;
+    deferred_ = eightBit && multipart && rawCharset_ == kCharsetNone;
+    bodyStart_ = heldLength_;
+    if (!deferred_ && !FlushHeld(lines))
         return FALSE;
-    if (article_.Kind() == kMimeMultipart && article_.Boundary()[0]) {
+    if (multipart) {
         strcpy(boundaries_[0], article_.Boundary());
         depth_ = 1;
         partState_ = kPartBody;   // the preamble
     } else {
         Choose(article_);
+    }
+    return TRUE;
+}
+
+// The held fields in `charset` (when we read it, else as they are), then
+// the body lines held after them.
+BOOL ArticleConverter::EndDeferral(MimeCharset charset, ConvertedLines* lines)
+{
+    deferred_ = false;
+    rawCharset_ = IsConvertibleCharset(charset) ? charset : kCharsetNone;
+    size_t end = heldLength_;
+    heldLength_ = 0;
+    if (!FlushFields(bodyStart_, lines))
+        return FALSE;
+    for (size_t at = bodyStart_; at < end; at += strlen(held_ + at) + 1) {
+        if (!PlainLine(held_ + at, lines))
+            return FALSE;
     }
     return TRUE;
 }
@@ -153,9 +192,39 @@ void ArticleConverter::Choose(const MimeFields& fields)
     skipLineFeed_ = false;
 }
 
+// A line as JIS; one longer than a stored line goes out in pieces, split
+// between characters.
 BOOL ArticleConverter::PlainLine(const char* line, ConvertedLines* lines)
 {
-    JisToSjis(line, out_, sizeof out_);
+    if (deferred_) {
+        size_t length = strlen(line);
+        if (heldLength_ + length < kHeldSize) {
+            memcpy(held_ + heldLength_, line, length + 1);
+            heldLength_ += length + 1;
+            return TRUE;
+        }
+        // No room to wait longer: the header is kept as it came.
+        if (!EndDeferral(kCharsetNone, lines))
+            return FALSE;
+    }
+    size_t length = JisToSjis(line, work_, sizeof work_);
+    const char* rest = work_;
+    while (length > kPendingSize) {
+        size_t piece = 0;
+        while (piece < kPendingSize) {
+            size_t step = IsShiftJisLead((unsigned char)rest[piece]) ? 2 : 1;
+            if (piece + step > kPendingSize)
+                break;
+            piece += step;
+        }
+        memcpy(out_, rest, piece);
+        out_[piece] = '\0';
+        if (!lines->BodyLine(out_))
+            return FALSE;
+        rest += piece;
+        length -= piece;
+    }
+    memcpy(out_, rest, length + 1);
     return lines->BodyLine(out_);
 }
 
@@ -203,6 +272,10 @@ BOOL ArticleConverter::PutBodyLine(const char* line, ConvertedLines* lines)
             } else {
                 part_.Parse();
                 partState_ = kPartBody;
+                MimeKind kind = part_.Kind();
+                if (deferred_ && (kind == kMimeText || kind == kMimeNoType) &&
+                    !EndDeferral(part_.Charset(), lines))
+                    return FALSE;
                 if (part_.Kind() == kMimeMultipart && part_.Boundary()[0] && depth_ < kMaxDepth)
                     strcpy(boundaries_[depth_++], part_.Boundary());
                 else
@@ -229,7 +302,9 @@ BOOL ArticleConverter::SectionLine(const char* line, ConvertedLines* lines)
     case kEncodingQuotedPrintable: {
         bool soft = false;
         size_t decoded = DecodeQuotedPrintable(line, length, false, work_, &soft);
-        return Append(work_, decoded, lines) && (soft || Append("\n", 1, lines));
+        // A line that ends in an encoded line break ("=0D=0A") has ended.
+        bool ended = decoded && work_[decoded - 1] == '\n';
+        return Append(work_, decoded, lines) && (soft || ended || Append("\n", 1, lines));
     }
     case kEncodingBase64: {
         // A line of n characters holds at most 3n/4 bytes, plus what the
@@ -273,16 +348,24 @@ BOOL ArticleConverter::EmitPending(bool final, ConvertedLines* lines)
 {
     do {
         size_t used = pendingLength_;
-        if (IsConvertibleCharset(section_.charset)) {
+        char resume[4] = "";
+        if (IsConvertibleCharset(section_.charset) && !LooksLikeJis(pending_, pendingLength_)) {
             ConvertToSjis(section_.charset, pending_, pendingLength_, final, out_, kPendingSize + 1, &used);
         } else {
-            pending_[pendingLength_] = '\0';
+            // The rest of a long line goes on in the mode this piece ends in.
+            if (!final)
+                used = JisPieceLength(pending_, pendingLength_, resume);
+            char next = pending_[used];
+            pending_[used] = '\0';
             JisToSjis(pending_, out_, kPendingSize + 1);
+            pending_[used] = next;
         }
         if (!lines->BodyLine(out_))
             return FALSE;
-        memmove(pending_, pending_ + used, pendingLength_ - used);
-        pendingLength_ -= used;
+        size_t prefix = strlen(resume);
+        memmove(pending_ + prefix, pending_ + used, pendingLength_ - used);
+        memcpy(pending_, resume, prefix);
+        pendingLength_ = pendingLength_ - used + prefix;
         if (used == 0)
             break;
     } while (final && pendingLength_ > 0);
@@ -308,5 +391,7 @@ BOOL ArticleConverter::EndSection(ConvertedLines* lines)
 
 BOOL ArticleConverter::EndBody(ConvertedLines* lines)
 {
+    if (deferred_ && !EndDeferral(kCharsetNone, lines))
+        return FALSE;
     return convert_ ? EndSection(lines) : TRUE;
 }

@@ -4,9 +4,13 @@
 // body line. With it on, the kept header lines wait until the header has
 // ended, since the article's Content-Type (which may come after them) says
 // how to read raw 8-bit text; each field is then unfolded and its
-// encoded-words decoded (DecodeMimeWords). The body is decoded by its
-// Content-Transfer-Encoding and converted from its charset, each text part
-// of a multipart body by its own part header.
+// encoded-words decoded (DecodeMimeWords). Raw 8-bit header text is read in
+// the article's charset, else as UTF-8 when it is valid UTF-8, else, in a
+// multipart article, in the charset of its first text part: the header
+// then waits for that part's header, and so do the body lines before it.
+// The body is decoded by its Content-Transfer-Encoding and converted from
+// its charset, each text part of a multipart body by its own part header;
+// 7-bit text with escape sequences is read as ISO-2022-JP whatever its label.
 #pragma once
 #include <windows.h>
 #include "text/Base64.h"
@@ -17,8 +21,10 @@ enum { kConvertedLineSize = 1024 };
 
 // Where the converted lines go. Each comes without line end in a buffer of
 // kConvertedLineSize bytes that the receiver may change, and is shorter than
-// kConvertedLineSize - 2 bytes, so that CR LF still fits. False stops the
-// conversion (the receiver sets the last error).
+// kConvertedLineSize - 2 bytes, so that CR LF still fits. All header lines
+// come before the first body line, but may come as late as it or EndBody
+// (HoldsHeader). False stops the conversion (the receiver sets the last
+// error).
 class ConvertedLines {
 public:
     virtual BOOL HeaderLine(char* line, BOOL continuation) = 0;
@@ -36,6 +42,8 @@ public:
     // the store keeps.
     BOOL PutHeaderLine(const char* line, BOOL kept, ConvertedLines* lines);
     BOOL EndHeader(ConvertedLines* lines);
+    // After EndHeader: whether header lines are still to come.
+    BOOL HoldsHeader() const { return deferred_; }
     BOOL PutBodyLine(const char* line, ConvertedLines* lines);
     BOOL EndBody(ConvertedLines* lines);
 
@@ -49,7 +57,10 @@ private:
         TransferEncoding encoding;
     };
 
+    void CloseField();
     BOOL FlushHeld(ConvertedLines* lines);
+    BOOL FlushFields(size_t end, ConvertedLines* lines);
+    BOOL EndDeferral(MimeCharset charset, ConvertedLines* lines);
     void Choose(const MimeFields& fields);
     BOOL PlainLine(const char* line, ConvertedLines* lines);
     BOOL SectionLine(const char* line, ConvertedLines* lines);
@@ -66,6 +77,10 @@ private:
     size_t fieldStart_;
     BOOL inField_;
     MimeCharset rawCharset_;
+    // The fields wait in held_ for the first text part; the body lines
+    // before it follow them there from bodyStart_ on.
+    bool deferred_;
+    size_t bodyStart_;
 
     Section section_;
     Base64Decoder base64_;

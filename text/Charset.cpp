@@ -15,10 +15,10 @@ struct CharsetName {
 };
 
 const CharsetName kCharsetNames[] = {
-    {"iso-2022-jp", kCharsetJis},   {"utf-8", kCharsetUtf8},       {"shift_jis", kCharsetShiftJis},
-    {"shift-jis", kCharsetShiftJis}, {"x-sjis", kCharsetShiftJis},  {"cp932", kCharsetShiftJis},
-    {"windows-31j", kCharsetShiftJis}, {"euc-jp", kCharsetEucJp},   {"us-ascii", kCharsetAscii},
-    {"iso-8859-1", kCharsetLatin1},
+    {"iso-2022-jp", kCharsetJis},   {"utf-8", kCharsetUtf8},       {"utf8", kCharsetUtf8},
+    {"shift_jis", kCharsetShiftJis}, {"shift-jis", kCharsetShiftJis}, {"x-sjis", kCharsetShiftJis},
+    {"cp932", kCharsetShiftJis},    {"windows-31j", kCharsetShiftJis}, {"euc-jp", kCharsetEucJp},
+    {"x-euc-jp", kCharsetEucJp},    {"us-ascii", kCharsetAscii},   {"iso-8859-1", kCharsetLatin1},
 };
 
 // Where the converted bytes go; Room keeps the place of the NUL.
@@ -49,7 +49,10 @@ struct Sink {
 
 bool IsSjisTrail(unsigned char b) { return b >= 0x40 && b <= 0xFC && b != 0x7F; }
 
-// The forms Japanese readers expect where converters disagree.
+// The forms Japanese readers expect where converters disagree, and what
+// code page 932 writes otherwise for characters common in Japanese text;
+// kDropped for one that stands for nothing.
+const wchar_t kDropped = 0xFEFF;   // byte-order mark
 wchar_t JapaneseForm(wchar_t c)
 {
     switch (c) {
@@ -59,6 +62,10 @@ wchar_t JapaneseForm(wchar_t c)
     case 0x00A2: return 0xFFE0;   // cent
     case 0x00A3: return 0xFFE1;   // pound
     case 0x00AC: return 0xFFE2;   // not sign
+    case 0x2014: return 0x2015;   // em dash: 932 has the horizontal bar
+    case 0x00A5: return 0xFFE5;   // yen sign
+    case 0x203E: return 0xFFE3;   // overline
+    case 0x00A0: return 0x0020;   // no-break space
     default: return c;
     }
 }
@@ -67,43 +74,74 @@ wchar_t JapaneseForm(wchar_t c)
 // have; none of them is Shift_JIS text.
 bool IsStrayByte(unsigned char b) { return b == 0x80 || b == 0xA0 || b >= 0xFD; }
 
+// One character into the sink (room for two bytes): its Shift_JIS code when
+// the system's code survives the way back, else "〓". The device knows no
+// flag that forbids a best fit ("e" for "é"), so the way back tells.
+void CharToSjis(wchar_t c, Sink& sink)
+{
+    char bytes[2];
+    wchar_t back = 0;
+    int length = WideCharToMultiByte(kShiftJisCodePage, 0, &c, 1, bytes, 2, NULL, NULL);
+    if (length > 0 && MultiByteToWideChar(kShiftJisCodePage, 0, bytes, length, &back, 1) == 1 &&
+        back == c && !(length == 1 && IsStrayByte((unsigned char)bytes[0]))) {
+        for (int i = 0; i < length; ++i)
+            sink.Put((unsigned char)bytes[i]);
+    } else {
+        sink.Geta();
+    }
+}
+
 // `count` wide characters into the sink, which has room for two bytes each.
+// A whole run goes through the system there and back at once; only when
+// the two sides do not pair up character by character is each converted
+// alone.
 void WideToSjis(wchar_t* wide, size_t count, Sink& sink)
 {
-    for (size_t i = 0; i < count; ++i)
-        wide[i] = JapaneseForm(wide[i]);
-    unsigned char* start = sink.out + sink.length;
-    // 0xFF marks a character without a Shift_JIS code; it is never part of
-    // one, so the pass below finds each mark.
-    int written = WideCharToMultiByte(kShiftJisCodePage, WC_NO_BEST_FIT_CHARS, wide, (int)count,
-                                      (char*)start, (int)(sink.capacity - 1 - sink.length), "\xff", NULL);
-    if (written <= 0) {
+    size_t kept = 0;
+    for (size_t i = 0; i < count; ++i) {
+        wchar_t c = JapaneseForm(wide[i]);
+        if (c != kDropped)
+            wide[kept++] = c;
+    }
+    count = kept;
+    if (count == 0)
+        return;
+    char bytes[2 * kWideChunk];
+    wchar_t back[kWideChunk];
+    int written = WideCharToMultiByte(kShiftJisCodePage, 0, wide, (int)count, bytes, (int)sizeof bytes, NULL, NULL);
+    int returned = written > 0 ? MultiByteToWideChar(kShiftJisCodePage, 0, bytes, written, back, (int)kWideChunk) : 0;
+    if (returned != (int)count) {
         for (size_t i = 0; i < count; ++i)
-            sink.Geta();
+            CharToSjis(wide[i], sink);
         return;
     }
-    // Lead bytes are only known from the front; mark the strays, then
-    // widen each to "〓" from the end backwards (count <= kWideChunk).
-    unsigned char isStray[2 * kWideChunk];
-    size_t stray = 0;
-    for (int i = 0; i < written; ++i) {
-        isStray[i] = 0;
-        if (IsShiftJisLead(start[i]) && i + 1 < written) {
-            isStray[++i] = 0;
-        } else if (IsStrayByte(start[i])) {
-            isStray[i] = 1;
-            ++stray;
-        }
-    }
-    for (int from = written - 1, to = written + (int)stray - 1; stray && from >= 0; --from) {
-        if (isStray[from]) {
-            start[to--] = kGeta[1];
-            start[to--] = kGeta[0];
+    int at = 0;
+    for (size_t i = 0; i < count; ++i) {
+        int length = at + 1 < written && IsShiftJisLead((unsigned char)bytes[at]) ? 2 : 1;
+        if (at < written && back[i] == wide[i] && !(length == 1 && IsStrayByte((unsigned char)bytes[at]))) {
+            for (int b = 0; b < length; ++b)
+                sink.Put((unsigned char)bytes[at + b]);
         } else {
-            start[to--] = start[from];
+            sink.Geta();
         }
+        at += length;
     }
-    sink.length += (size_t)written + stray;
+}
+
+// Whether a Shift_JIS pair is a character of code page 932. The system gives
+// a pair it lacks the same mark as 0x85 0x40, from a row that holds none;
+// only the mark's own code turns that mark back into itself.
+bool IsCodePagePair(unsigned char b1, unsigned char b2)
+{
+    const char pair[2] = {(char)b1, (char)b2}, empty[2] = {(char)0x85, 0x40};
+    wchar_t c, mark;
+    if (MultiByteToWideChar(kShiftJisCodePage, 0, pair, 2, &c, 1) != 1)
+        return false;
+    if (MultiByteToWideChar(kShiftJisCodePage, 0, empty, 2, &mark, 1) != 1 || c != mark)
+        return true;
+    char back[2];
+    return WideCharToMultiByte(kShiftJisCodePage, 0, &c, 1, back, 2, NULL, NULL) == 2 && back[0] == pair[0] &&
+           back[1] == pair[1];
 }
 
 enum SequenceState { kValid, kIncomplete, kInvalid };
@@ -280,8 +318,12 @@ size_t EucToSjis(const unsigned char* s, size_t length, bool final, Sink& sink)
         } else if (IsEucByte(b) && i + 1 < length && IsEucByte(s[i + 1])) {
             unsigned char b1 = b & 0x7F, b2 = s[i + 1] & 0x7F;
             JisPairToSjis(b1, b2);
-            sink.Put(b1);
-            sink.Put(b2);
+            if (IsCodePagePair(b1, b2)) {
+                sink.Put(b1);
+                sink.Put(b2);
+            } else {
+                sink.Geta();   // a user-defined row or an empty cell
+            }
             i += 2;
         } else {
             sink.Geta();
@@ -302,6 +344,17 @@ MimeCharset CharsetFromName(const char* name, size_t length)
             return known.charset;
     }
     return kCharsetUnknown;
+}
+
+bool IsValidUtf8(const char* text, size_t length)
+{
+    const unsigned char* s = (const unsigned char*)text;
+    size_t step;
+    for (size_t i = 0; i < length; i += step) {
+        if (Utf8Sequence(s + i, length - i, &step) != kValid)
+            return false;
+    }
+    return true;
 }
 
 bool IsConvertibleCharset(MimeCharset charset)

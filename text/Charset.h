@@ -20,6 +20,9 @@ MimeCharset CharsetFromName(const char* name, size_t length);
 // A first byte of a double-byte Shift_JIS character.
 inline bool IsShiftJisLead(unsigned char b) { return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC); }
 
+// Whether `length` bytes are UTF-8 throughout (NULs included).
+bool IsValidUtf8(const char* text, size_t length);
+
 // True for the charsets that ConvertToSjis reads.
 bool IsConvertibleCharset(MimeCharset charset);
 

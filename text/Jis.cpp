@@ -112,6 +112,43 @@ size_t JisToSjis(const char* source, char* destination, size_t capacity)
     return length;
 }
 
+bool LooksLikeJis(const char* text, size_t length)
+{
+    bool escape = false;
+    for (size_t i = 0; i < length; ++i) {
+        if ((unsigned char)text[i] >= 0x80)
+            return false;
+        escape = escape || text[i] == kEsc;
+    }
+    return escape;
+}
+
+size_t JisPieceLength(const char* source, size_t length, char* resume)
+{
+    const unsigned char* s = (const unsigned char*)source;
+    JisMode mode = kAscii;
+    size_t i = 0;
+    while (i < length) {
+        if (s[i] == kEsc) {
+            if (i + 2 >= length)
+                break;
+            size_t skip = ReadEscape(s + i, mode);
+            if (skip) {
+                i += skip;
+                continue;
+            }
+        }
+        // Paired as JisToSjis pairs them.
+        bool pair = mode == kKanji && (IsJisByte(s[i]) || IsEucByte(s[i]));
+        if (pair && i + 1 == length)
+            break;
+        i += pair && s[i + 1] != kEsc ? 2 : 1;
+    }
+    const char* sequence = mode == kKanji ? "\x1b$B" : mode == kKatakana ? "\x1b(I" : "";
+    strcpy(resume, sequence);
+    return i;
+}
+
 size_t DecodeEncodedWords(char* destination, size_t capacity, const char* source)
 {
     if (capacity == 0)

@@ -10,6 +10,16 @@
 
 size_t JisToSjis(const char* source, char* destination, size_t capacity);
 
+// 7-bit text with escape sequences: ISO-2022-JP whatever its label says.
+bool LooksLikeJis(const char* text, size_t length);
+
+// How much of `length` bytes of JIS text (not terminated) JisToSjis may take
+// as a piece of a longer line: its whole characters, without a first kanji
+// byte or an escape sequence that the rest of the line completes. `resume`
+// (4 bytes) receives the escape sequence that puts the rest of the line in
+// the mode the piece ends in ("" for ASCII).
+size_t JisPieceLength(const char* source, size_t length, char* resume);
+
 // A byte of an EUC-JP double-byte character: its JIS byte with the high bit.
 inline bool IsEucByte(unsigned char b) { return b >= 0xA1 && b <= 0xFE; }
 

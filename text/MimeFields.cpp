@@ -45,6 +45,40 @@ size_t ReadValue(const char** p, char* value, size_t capacity)
     return length;
 }
 
+// The text with each comment ("(...)", nested, "\" escaping) outside quoted
+// strings made a blank: "utf-8(Japanese)" names utf-8.
+void BlankComments(char* text)
+{
+    bool quoted = false;
+    int depth = 0;
+    for (char* p = text; *p; ++p) {
+        if (*p == '\\' && p[1] && (quoted || depth)) {
+            if (depth)
+                p[0] = p[1] = ' ';
+            ++p;
+        } else if (depth) {
+            depth += *p == '(' ? 1 : *p == ')' ? -1 : 0;
+            *p = ' ';
+        } else if (*p == '"') {
+            quoted = !quoted;
+        } else if (*p == '(' && !quoted) {
+            depth = 1;
+            *p = ' ';
+        }
+    }
+}
+
+// The charset an RFC 2231 value names: "utf-8''" or "us-ascii'en'utf-8".
+MimeCharset ExtendedCharset(const char* value, size_t length)
+{
+    const char* first = (const char*)memchr(value, '\'', length);
+    const char* second = first ? (const char*)memchr(first + 1, '\'', length - (size_t)(first + 1 - value)) : NULL;
+    if (!second)
+        return CharsetFromName(value, length);
+    size_t rest = length - (size_t)(second + 1 - value);
+    return rest ? CharsetFromName(second + 1, rest) : CharsetFromName(value, (size_t)(first - value));
+}
+
 }  // namespace
 
 void MimeFields::Reset()
@@ -95,6 +129,7 @@ void MimeFields::AddLine(const char* line)
 
 void MimeFields::Parse()
 {
+    BlankComments(type_);
     const char* p = type_;
     while (IsHeaderBlank(*p))
         ++p;
@@ -136,6 +171,8 @@ void MimeFields::Parse()
         size_t valueLength = ReadValue(&p, value, sizeof value);
         if (Equals(name, nameLength, "charset"))
             charset_ = valueLength ? CharsetFromName(value, valueLength) : kCharsetNone;
+        else if (Equals(name, nameLength, "charset*"))
+            charset_ = valueLength ? ExtendedCharset(value, valueLength) : kCharsetNone;
         else if (Equals(name, nameLength, "boundary") && valueLength <= kBoundaryMax)
             memcpy(boundary_, value, valueLength + 1);
     }

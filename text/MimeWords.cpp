@@ -62,7 +62,7 @@ class WordDecoder {
 public:
     WordDecoder(MimeCharset rawCharset, char* destination, size_t capacity)
         : raw_(rawCharset), out_(destination), capacity_(capacity), length_(0), decoded_(0),
-          charset_(kCharsetNone)
+          charset_(kCharsetNone), full_(false)
     {
     }
     void Raw(const char* text, size_t length);
@@ -78,6 +78,7 @@ public:
 
 private:
     void Convert(MimeCharset charset, const char* text, size_t length);
+    void Put(const char* bytes, size_t length);
 
     MimeCharset raw_;
     char* out_;
@@ -86,24 +87,44 @@ private:
     char bytes_[kDecodedSize + 1];   // decoded words of one run
     size_t decoded_;
     MimeCharset charset_;            // of the run; none when there is none
+    // Something did not fit: nothing after it may follow, or the text would
+    // have a hole instead of being cut short.
+    bool full_;
 };
+
+// Shift_JIS bytes, as many whole characters as fit.
+void WordDecoder::Put(const char* bytes, size_t length)
+{
+    size_t room = capacity_ - 1 - length_, take = 0;
+    while (take < length) {
+        size_t step = IsShiftJisLead((unsigned char)bytes[take]) && take + 1 < length ? 2 : 1;
+        if (take + step > room)
+            break;
+        take += step;
+    }
+    memcpy(out_ + length_, bytes, take);
+    length_ += take;
+    full_ = take < length;
+}
 
 void WordDecoder::Convert(MimeCharset charset, const char* text, size_t length)
 {
-    if (length_ + 1 >= capacity_)
+    if (full_ || length == 0)
         return;
     if (IsConvertibleCharset(charset)) {
         size_t used;
         length_ += ConvertToSjis(charset, text, length, true, out_ + length_, capacity_ - length_, &used);
+        full_ = used < length;
         return;
     }
     // JIS (or no charset we read): JisToSjis needs a terminated text and
-    // never grows it, so what can fit is at most the room left.
+    // never grows it.
     char jis[kDecodedSize + 1];
     size_t take = length < (size_t)kDecodedSize ? length : (size_t)kDecodedSize;
     memcpy(jis, text, take);
     jis[take] = '\0';
-    length_ += JisToSjis(jis, out_ + length_, capacity_ - length_);
+    Put(jis, JisToSjis(jis, jis, sizeof jis));
+    full_ = full_ || take < length;
 }
 
 void WordDecoder::Raw(const char* text, size_t length)
@@ -115,10 +136,8 @@ void WordDecoder::Raw(const char* text, size_t length)
         escape = escape || text[i] == 0x1B;
     }
     if (!eightBit && !escape) {
-        size_t room = capacity_ - 1 - length_;
-        size_t take = length < room ? length : room;
-        memcpy(out_ + length_, text, take);
-        length_ += take;
+        if (!full_)
+            Put(text, length);
         return;
     }
     // 7-bit text with escapes is ISO-2022-JP whatever the article says.
@@ -149,6 +168,10 @@ void WordDecoder::Word(const EncodedWord& word)
         if (out[i])
             out[kept++] = out[i];
     decoded_ += kept;
+    if (take < word.length) {
+        Flush();
+        full_ = true;
+    }
 }
 
 void WordDecoder::Flush()

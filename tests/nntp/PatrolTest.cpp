@@ -173,7 +173,7 @@ struct Article {
     std::string header, body;
 };
 
-// Articles 3002 to 3004 as the server sends them.
+// Articles 3002 to 3005 as the server sends them.
 const Article kArticles[] = {
     {"Subject: \xe3\x83\x86\xe3\x82\xb9\xe3\x83\x88 =?UTF-8?B?5pel\r\n"
      " 5pys?=\r\n"
@@ -192,6 +192,9 @@ const Article kArticles[] = {
      "Content-Type: text/plain; charset=big5\r\n"
      "Content-Transfer-Encoding: quoted-printable\r\n",
      "=A4=A4\r\n"},
+    {"Subject: \xc6\xfc\xcb\xdc\r\n"   // raw EUC-JP, read as its text part says
+     "Content-Type: multipart/mixed; boundary=b\r\n",
+     "--b\r\nContent-Type: text/plain; charset=euc-jp\r\n\r\n\xcb\xdc\r\n--b--\r\n"},
 };
 
 const char kConverted[] =
@@ -209,6 +212,10 @@ const char kConverted[] =
     "Subject: =?big5?B?pKSk5A==?= a  b\r\n"   // a decoded CR LF is no line end
     "X-Local-Seq: 3004\r\n\r\n"
     "=A4=A4\r\n"
+    "================\r\n"
+    "Subject: \x93\xfa\x96\x7b\r\n"
+    "X-Local-Seq: 3005\r\n\r\n"
+    "--b\r\nContent-Type: text/plain; charset=euc-jp\r\n\r\n\x96\x7b\r\n--b--\r\n"
     "================\r\n";
 
 // And 3002 with it off: the kept fields and the body as they come (an
@@ -227,8 +234,8 @@ std::string Patrol(PatrolHarness& harness, bool convert, DWORD count)
 {
     ScriptedNntpServer server;
     EXPECT_TRUE(server.Start(10000));
-    server.On("GROUP fj.test", "211 3 3002 3004 fj.test\r\n");
-    for (unsigned i = 0; i < 3; ++i)
+    server.On("GROUP fj.test", "211 4 3002 3005 fj.test\r\n");
+    for (unsigned i = 0; i < 4; ++i)
         server.AddArticle(3002 + i, kArticles[i].header, kArticles[i].body);
     harness.AddGroup(L"fj.test", 3001, 3001);
     harness.SetConvertMime(convert);
@@ -240,7 +247,7 @@ std::string Patrol(PatrolHarness& harness, bool convert, DWORD count)
 TEST(PatrolMime, OnConvertsEachKindIntoShiftJisOffStoresThemAsTheyCome)
 {
     PatrolHarness harness;
-    EXPECT_EQ(kConverted, Patrol(harness, true, 3));
+    EXPECT_EQ(kConverted, Patrol(harness, true, 4));
 
     // The index record's subject field holds the converted subject.
     std::string index = harness.Group(L"fj.test", L".idx");

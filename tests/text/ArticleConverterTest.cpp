@@ -14,6 +14,7 @@ struct Recorder : ConvertedLines {
     BOOL HeaderLine(char* line, BOOL continuation) override
     {
         EXPECT_LT(strlen(line), (size_t)kConvertedLineSize - 2);
+        EXPECT_TRUE(body.empty()) << "a header line after the body began";
         header.push_back((continuation ? "+" : "") + std::string(line));
         return TRUE;
     }
@@ -98,9 +99,15 @@ TEST(ArticleConverter, HeaderLinesOffAsJisWithTheirFoldsOnUnfoldedInTheirCharset
 TEST(ArticleConverter, BodiesByTransferEncodingAndCharsetAndWhatWeCannotRead)
 {
     EXPECT_EQ(Lines({kSjisNihongo, "", "a"}), Body("text/plain; charset=UTF-8", "8bit", {kUtf8Nihongo, "", "a"}));
-    // Quoted-printable: a soft break inside a character, "=0D=0A" inside a line.
-    EXPECT_EQ(Lines({kSjisNihongo + "x", "y"}),
-              Body("text/plain; charset=utf-8", "quoted-printable", {"=E6=97=A5=E6=", "=9C=AC=E8=AA=9Ex=0D=0Ay  "}));
+    // Quoted-printable: a soft break inside a character, "=0D=0A" inside a
+    // line and at its end.
+    EXPECT_EQ(Lines({kSjisNihongo + "x", "y", "z", "w"}),
+              Body("text/plain; charset=utf-8", "quoted-printable", {"=E6=97=A5=E6=", "=9C=AC=E8=AA=9Ex=0D=0Ay  ", "z=0D=0A", "w"}));
+    // Labels written in the other ways the standards allow, and aliases.
+    for (const char* type : {"text/plain; charset=\"UTF-8\"(comment)", "text/plain; charset=utf-8(a (nested) one)",
+                             "text/plain (c); charset*=utf-8''", "text/plain; charset*=us-ascii'en'utf-8",
+                             "text/plain; charset=utf8"})
+        EXPECT_EQ(Lines({kSjisNihongo}), Body(type, "8bit", {kUtf8Nihongo})) << type;
     // Base64 across lines, text lines not where the encoded lines end, no
     // final line end.
     EXPECT_EQ(Lines({kSjisNihongo, "ab", "c"}), Body("text/plain; charset=UTF-8", "BASE64", {"5pel5p", "ys6Kqe", "CmFiDQpj"}));
@@ -114,6 +121,8 @@ TEST(ArticleConverter, BodiesByTransferEncodingAndCharsetAndWhatWeCannotRead)
     EXPECT_EQ(Lines({"5pel"}), Body("application/octet-stream", "base64", {"5pel"}));
     EXPECT_EQ(Lines({"5pel"}), Body("text/plain; charset=utf-8", "x-uuencode", {"5pel"}));
     EXPECT_EQ(Lines({kSjisNihongo}), Body("text/plain", "7bit", {"\x1b$BF|K\\8l\x1b(B"}));
+    // Escape sequences in 7-bit text are ISO-2022-JP whatever the label.
+    EXPECT_EQ(Lines({kSjisNihongo}), Body("text/plain; charset=US-ASCII", "7bit", {"\x1b$BF|K\\8l\x1b(B"}));
 }
 
 TEST(ArticleConverter, LongLinesAreStoredInPiecesAtCharacterBoundaries)
@@ -146,6 +155,38 @@ TEST(ArticleConverter, LongLinesAreStoredInPiecesAtCharacterBoundaries)
     for (const std::string& piece : Body("text/plain; charset=us-ascii", "base64", unbroken))
         total += piece.size();
     EXPECT_EQ(40u * 57, total);
+
+    // ISO-2022-JP lines of 1,206 bytes keep their mode from piece to piece,
+    // in quoted-printable and in base64; a raw one (a bare CR inside) too.
+    std::string jis = "\x1b$B", sjis;
+    for (int i = 0; i < 200; ++i) {
+        jis += "F|K\\8l";
+        sjis += kSjisNihongo;
+    }
+    jis += "\x1b(B";
+    std::string qp = "=1B" + jis.substr(1, jis.size() - 4) + "=1B(B";
+    static const char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    std::string base64;   // three bytes a group, no padding
+    for (size_t at = 0; at < jis.size(); at += 3) {
+        unsigned v = (unsigned char)jis[at] << 16 | (unsigned char)jis[at + 1] << 8 | (unsigned char)jis[at + 2];
+        for (int k = 0; k < 4; ++k)
+            base64 += kAlphabet[(v >> (18 - 6 * k)) & 63];
+    }
+    std::vector<std::string> qpLines, base64Lines;
+    for (size_t at = 0; at < qp.size(); at += 72)
+        qpLines.push_back(qp.substr(at, 72) + (at + 72 < qp.size() ? "=" : ""));
+    for (size_t at = 0; at < base64.size(); at += 76)
+        base64Lines.push_back(base64.substr(at, 76));
+    struct { const char* type; const char* encoding; std::vector<std::string> lines; std::string stored; } longLines[] = {
+        {"text/plain; charset=iso-2022-jp", "quoted-printable", qpLines, sjis},
+        {"text/plain; charset=us-ascii", "base64", base64Lines, sjis},
+        {"text/plain", "7bit", {"a\r" + std::string(1020, 'x')}, "a\r" + std::string(1020, 'x')}};
+    for (const auto& l : longLines) {
+        std::string joined;
+        for (const std::string& piece : Body(l.type, l.encoding, l.lines))
+            joined += piece;
+        EXPECT_TRUE(l.stored == joined) << l.encoding << ": " << joined.size() << " bytes";
+    }
 }
 
 TEST(ArticleConverter, MultipartTextPartsByTheirOwnHeaders)
@@ -179,4 +220,20 @@ TEST(ArticleConverter, MultipartTextPartsByTheirOwnHeaders)
     body[5] = kSjisNihongo;
     body[13] = kSjisNihongo.substr(0, 2);
     EXPECT_EQ(body, r.body);
+
+    // Raw 8-bit header text: UTF-8 when it is, else in the charset of the
+    // first text part, else as it came.
+    struct { std::string raw, part, stored; } raws[] = {
+        {kUtf8Nihongo, "image/png", kSjisNihongo},
+        {"\xc6\xfc\xcb\xdc\xb8\xec", "text/plain; charset=euc-jp", kSjisNihongo},
+        {"\xc6\xfc", "text/plain; charset=big5", "\xc6\xfc"},
+        {"\xc6\xfc", "image/png", "\xc6\xfc"}};
+    for (const auto& raw : raws) {
+        std::string subject = "Subject: " + raw.raw;
+        Lines parts = {"pre", "--b", "Content-Type: multipart/alternative; boundary=c", "", "--c",
+                       "Content-Type: " + raw.part, "", "x", "--c--", "--b--"};
+        r = Convert(TRUE, {{subject.c_str(), true}, {"Content-Type: multipart/mixed; boundary=b", false}}, parts);
+        EXPECT_EQ(Lines({"Subject: " + raw.stored}), r.header) << raw.part;
+        EXPECT_EQ(parts, r.body);
+    }
 }

@@ -133,7 +133,7 @@ TEST(ConversionBounds, ArticleConverterLinesAlwaysFit)
         int count = 1 + random.Next() % 40;
         for (int i = 0; i < count; ++i) {
             // Long runs of random bytes, seeds, boundaries and base64.
-            size_t length = random.Next() % 1020;
+            size_t length = random.Next() % 1024;
             for (size_t j = 0; j < length; ++j) {
                 unsigned r = random.Next();
                 line[j] = (r & 3) == 0 ? (char)kInteresting[(r >> 2) % sizeof kInteresting]
