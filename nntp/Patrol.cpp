@@ -166,7 +166,8 @@ class Patrol {
 public:
     explicit Patrol(DownloadJob* job)
         : job_(job), result_(job->result), groupName_(NULL), lines_(&writer_),
-          pipelined_(job->pipelining != 0), nextToSend_(0), sendFailed_(FALSE), sendError_(0)
+          pipelined_(job->pipelining != 0), nextToSend_(0), sendFailed_(FALSE), sendError_(0),
+          broken_(FALSE), brokenError_(0)
     {
         converter_.Construct(job->convertMime);
     }
@@ -181,7 +182,8 @@ private:
     FetchResult FetchBody(DWORD number);
     FetchResult SendArticleCommand(const char* command, DWORD number);
     void SendAhead(DWORD next, DWORD last, DWORD room);
-    BOOL DropBody();
+    void DropBody();
+    BOOL MeetBreak(const wchar_t* caption);
     BOOL Authenticate();
     void RollBack(DWORD logSize, DWORD indexSize);
 
@@ -207,6 +209,10 @@ private:
     DWORD nextToSend_;
     BOOL sendFailed_;
     DWORD sendError_;
+    // The connection broke while a reply the one-at-a-time pass never asks
+    // for was read; the break is reported where that pass would meet it.
+    BOOL broken_;
+    DWORD brokenError_;
 };
 
 // Message `id` as it stands.
@@ -398,6 +404,10 @@ BOOL Patrol::SelectGroup(DWORD* count, DWORD* first, DWORD* last)
         Fatal(groupName_, IDS_OUT_OF_MEMORY);
         return FALSE;
     }
+    if (MeetBreak(kCaptionSocketErrorUpper)) {
+        free(name);
+        return FALSE;
+    }
     char command[kCommandLineSize];
     BOOL sent = JoinCommand(command, "GROUP ", name) && connection_.SendLine(command);
     free(name);
@@ -479,8 +489,8 @@ FetchResult Patrol::FetchArticle(DWORD number)
     }
     lines_.BeginArticle();
     FetchResult fetch = FetchHeader(number);
-    if (fetch == kUnavailable && pipelined_ && !DropBody())
-        return kFailed;
+    if (fetch == kUnavailable && pipelined_)
+        DropBody();
     if (fetch != kFetched)
         return fetch;
     if (!converter_.HoldsHeader() && !lines_.WriteHeader()) {
@@ -513,7 +523,7 @@ void Patrol::SendAhead(DWORD next, DWORD last, DWORD room)
 {
     DWORD window = room < (DWORD)kWindow ? room : (DWORD)kWindow;
     DWORD inFlight = nextToSend_ - next;
-    if (sendFailed_ || inFlight >= window || inFlight > kWindow / 2)
+    if (sendFailed_ || broken_ || inFlight >= window || inFlight > kWindow / 2)
         return;
     char lines[kWindow * kArticleCommandsSize];
     DWORD length = 0;
@@ -531,26 +541,50 @@ void Patrol::SendAhead(DWORD next, DWORD last, DWORD room)
 }
 
 // The reply to a BODY that went out with a HEAD the server then refused;
-// the one-at-a-time pass never asks for it, so its text is dropped.
-BOOL Patrol::DropBody()
+// the one-at-a-time pass never asks for it, so its text is dropped, a line
+// too long for the buffer too. The one-at-a-time pass sends its next
+// command where this one reads that reply: a break met here is reported
+// there (MeetBreak).
+void Patrol::DropBody()
 {
-    if (!connection_.ReadLine(line_, kLineSize, FALSE)) {
-        FailWithCode(groupName_, IDS_RECEIVE_FAILED);
-        return FALSE;
-    }
-    if (line_[0] != '2')
-        return TRUE;
-    do {
-        if (!connection_.ReadLine(line_, kLineSize, FALSE)) {
-            FailWithCode(groupName_, IDS_RECEIVE_INCOMPLETE);
-            return FALSE;
+    BOOL status = TRUE;      // the status line is being read
+    BOOL lineStart = TRUE;   // the next read begins a line
+    BOOL body = FALSE;
+    for (;;) {
+        BOOL whole = connection_.ReadLine(line_, kLineSize, FALSE);
+        if (!whole && GetLastError() != ERROR_MORE_DATA) {
+            broken_ = TRUE;
+            brokenError_ = GetLastError();
+            return;
         }
-    } while (strcmp(line_, ".\r\n") != 0);
+        if (lineStart && status)
+            body = line_[0] == '2';
+        else if (lineStart && whole && strcmp(line_, ".\r\n") == 0)
+            return;
+        lineStart = whole;
+        if (whole && status) {
+            if (!body)
+                return;
+            status = FALSE;
+        }
+    }
+}
+
+// True when the connection broke before the command about to go out: the
+// reply the one-at-a-time pass waits for here does not come.
+BOOL Patrol::MeetBreak(const wchar_t* caption)
+{
+    if (!broken_)
+        return FALSE;
+    SetLastError(brokenError_);
+    FailWithCode(caption, IDS_RECEIVE_FAILED);
     return TRUE;
 }
 
 FetchResult Patrol::SendArticleCommand(const char* command, DWORD number)
 {
+    if (MeetBreak(groupName_))
+        return kFailed;
     if (!pipelined_) {
         char line[64];
         _snprintf(line, sizeof line - 1, "%s%lu", command, (unsigned long)number);

@@ -266,6 +266,7 @@ struct Pass {
     DownloadResult result;
     Lines wire;
     std::vector<std::string> files;
+    size_t linesAtOnce;
 };
 
 const wchar_t* const kGroups[] = {L"g.gappy", L"g.next"};
@@ -303,6 +304,7 @@ Pass RunPass(DWORD limit, DWORD pipelining)
     pass.result = harness.RunDirect(server.Port(), limit);
     // Before Stop: the list then waits for the client's closing QUIT.
     pass.wire = server.Commands();
+    pass.linesAtOnce = server.MostLinesAtOnce();
     server.Stop();
     for (const wchar_t* group : kGroups) {
         pass.files.push_back(harness.Group(group, L".idx"));
@@ -329,6 +331,10 @@ TEST_P(PipeliningTest, StoresWhatTheOneAtATimePassStores)
             wire.push_back("BODY " + line.substr(5));
     }
     EXPECT_EQ(wire, pipelined.wire);
+    // With room for more than one article, more than one is in flight.
+    EXPECT_EQ(1u, single.linesAtOnce);
+    if (GetParam() > 1)
+        EXPECT_GT(pipelined.linesAtOnce, 2u);
 }
 
 // Refusals topped up to the limit, none, the smallest limits.

@@ -1,9 +1,10 @@
 #include "support/ScriptedNntpServer.h"
+#include <algorithm>
 #include <chrono>
 
 ScriptedNntpServer::ScriptedNntpServer()
     : listener_(INVALID_SOCKET), port_(0), stopping_(false), deadline_(0),
-      default_("500 unknown command\r\n"), connections_(0), serving_(false)
+      default_("500 unknown command\r\n"), connections_(0), serving_(false), mostAtOnce_(0)
 {
     greeting_.pieces.push_back("200 ready\r\n");
     WSADATA data;
@@ -118,6 +119,12 @@ bool ScriptedNntpServer::WaitForCommands(size_t count, DWORD timeoutMs)
                              [&] { return received_.size() >= count; });
 }
 
+size_t ScriptedNntpServer::MostLinesAtOnce()
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    return mostAtOnce_;
+}
+
 int ScriptedNntpServer::Connections()
 {
     std::lock_guard<std::mutex> lock(mutex_);
@@ -215,6 +222,13 @@ void ScriptedNntpServer::Serve(SOCKET client)
         if (count <= 0)
             return;
         pending.append(chunk, count);
+        size_t lines = 0;
+        for (size_t at = pending.find("\r\n"); at != std::string::npos; at = pending.find("\r\n", at + 2))
+            ++lines;
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            mostAtOnce_ = std::max(mostAtOnce_, lines);
+        }
         size_t end;
         while ((end = pending.find("\r\n")) != std::string::npos) {
             std::string line = pending.substr(0, end);

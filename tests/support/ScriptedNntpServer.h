@@ -56,6 +56,9 @@ public:
     // Waits until `count` lines were received; false after `timeoutMs`.
     bool WaitForCommands(size_t count, DWORD timeoutMs);
     int Connections();
+    // The most command lines that one receive brought in whole: more than
+    // two means commands of several articles were in flight together.
+    size_t MostLinesAtOnce();
 
 private:
     int WaitReadable(SOCKET socket);
@@ -78,4 +81,5 @@ private:
     std::vector<std::string> received_;
     int connections_;
     bool serving_;
+    size_t mostAtOnce_;
 };
