@@ -81,66 +81,6 @@ INSTANTIATE_TEST_SUITE_P(
         return std::string(std::get<0>(info.param).name) + (std::get<1>(info.param) ? "Pipelined" : "");
     });
 
-// A server that gives up at one article of g.end, or sends a line too long
-// in the BODY of an article whose HEAD it refuses, which only the pipelined
-// pass asks for; g.next follows. Wherever the article stands, the pipelined
-// pass stores what the one-at-a-time pass stores and shows the same box.
-struct GivingUp {
-    const char* name;
-    std::string head, body;   // "" for the article's own reply
-};
-
-class GivingUpTest : public testing::TestWithParam<std::tuple<GivingUp, unsigned>> {};
-
-const std::string kGivesUp = "400 service discontinued\r\n";   // and closes
-
-std::pair<DownloadResult, std::string> RunGivingUp(const GivingUp& row, unsigned at, DWORD pipelining)
-{
-    ScriptedNntpServer server;
-    EXPECT_TRUE(server.Start(10000));
-    server.On("GROUP g.end", "211 3 1 3 g.end\r\n");
-    for (unsigned n = 1; n <= 3; ++n) {
-        std::string number = std::to_string(n);
-        std::string head = "221 " + number + "\r\n" + Simple(n) + ".\r\n", body = "222 " + number + "\r\nb\r\n.\r\n";
-        head = n == at && !row.head.empty() ? row.head : head;
-        body = n == at && !row.body.empty() ? row.body : body;
-        server.On("HEAD " + number, head, head == kGivesUp);
-        server.On("BODY " + number, body, body == kGivesUp);
-    }
-    server.On("GROUP g.next", "211 1 7 7 g.next\r\n");
-    server.AddArticle(7, Simple(7), "b\r\n");
-    PatrolHarness harness;
-    harness.AddGroup(L"g.end");
-    harness.AddGroup(L"g.next");
-    harness.SetPipelining(pipelining);
-    DownloadResult result = harness.RunDirect(server.Port());
-    std::string files;
-    for (const wchar_t* group : {L"g.end", L"g.next"})
-        files += harness.Group(group, L".idx") + harness.Group(group, L".log");
-    return std::make_pair(result, files);
-}
-
-TEST_P(GivingUpTest, PipelinedPassEndsAsTheOneAtATimePass)
-{
-    const GivingUp& row = std::get<0>(GetParam());
-    unsigned at = std::get<1>(GetParam());
-    std::pair<DownloadResult, std::string> single = RunGivingUp(row, at, 0), pipelined = RunGivingUp(row, at, 1);
-    EXPECT_EQ(single.first.status, pipelined.first.status);
-    EXPECT_STREQ(single.first.caption, pipelined.first.caption);
-    EXPECT_STREQ(single.first.text, pipelined.first.text);
-    EXPECT_TRUE(single.second == pipelined.second);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Rows, GivingUpTest,
-    testing::Combine(testing::Values(GivingUp{"AtHead", kGivesUp, ""}, GivingUp{"AtBody", "", kGivesUp},
-                                     GivingUp{"DroppedBodyLineTooLong", "423 no such article\r\n",
-                                              "222 0\r\n" + Long(1100) + "\r\n" + Long(3000) + "\r\n.\r\n"}),
-                     testing::Values(1u, 2u, 3u)),
-    [](const testing::TestParamInfo<std::tuple<GivingUp, unsigned>>& info) {
-        return std::string(std::get<0>(info.param).name) + std::to_string(std::get<1>(info.param));
-    });
-
 // A pass that ends before any group: the greeting, the reply to one line
 // ("authinfo user u" is answered 381 unless that is the line), each closing
 // the connection after it when empty, the login, and the message.

@@ -119,12 +119,6 @@ bool ScriptedNntpServer::WaitForCommands(size_t count, DWORD timeoutMs)
                              [&] { return received_.size() >= count; });
 }
 
-size_t ScriptedNntpServer::MostLinesAtOnce()
-{
-    std::lock_guard<std::mutex> lock(mutex_);
-    return mostAtOnce_;
-}
-
 int ScriptedNntpServer::Connections()
 {
     std::lock_guard<std::mutex> lock(mutex_);
@@ -222,12 +216,9 @@ void ScriptedNntpServer::Serve(SOCKET client)
         if (count <= 0)
             return;
         pending.append(chunk, count);
-        size_t lines = 0;
-        for (size_t at = pending.find("\r\n"); at != std::string::npos; at = pending.find("\r\n", at + 2))
-            ++lines;
         {
             std::lock_guard<std::mutex> lock(mutex_);
-            mostAtOnce_ = std::max(mostAtOnce_, lines);
+            mostAtOnce_ = std::max(mostAtOnce_, (size_t)std::count(pending.begin(), pending.end(), '\n'));
         }
         size_t end;
         while ((end = pending.find("\r\n")) != std::string::npos) {

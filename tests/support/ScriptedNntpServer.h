@@ -56,9 +56,9 @@ public:
     // Waits until `count` lines were received; false after `timeoutMs`.
     bool WaitForCommands(size_t count, DWORD timeoutMs);
     int Connections();
-    // The most command lines that one receive brought in whole: more than
-    // two means commands of several articles were in flight together.
-    size_t MostLinesAtOnce();
+    // The most command lines one receive brought: more than two means that
+    // the commands of several articles were in flight together.
+    size_t MostLinesAtOnce() { std::lock_guard<std::mutex> lock(mutex_); return mostAtOnce_; }
 
 private:
     int WaitReadable(SOCKET socket);

@@ -125,67 +125,48 @@ TEST(ArticleConverter, BodiesByTransferEncodingAndCharsetAndWhatWeCannotRead)
     EXPECT_EQ(Lines({kSjisNihongo}), Body("text/plain; charset=US-ASCII", "7bit", {"\x1b$BF|K\\8l\x1b(B"}));
 }
 
-TEST(ArticleConverter, LongLinesAreStoredInPiecesAtCharacterBoundaries)
+// Quoted-printable soft-broken into lines of 73 characters.
+std::vector<std::string> SoftLines(const std::string& encoded)
 {
-    // A UTF-8 line of 3,006 bytes (2,004 in Shift_JIS), quoted-printable in
-    // soft-broken lines of 73 characters.
-    std::string encoded;
-    for (int i = 0; i < 334; ++i)
-        encoded += "=E6=97=A5=E6=9C=AC=E8=AA=9E";
     std::vector<std::string> soft;
     for (size_t at = 0; at < encoded.size(); at += 72)
         soft.push_back(encoded.substr(at, 72) + (at + 72 < encoded.size() ? "=" : ""));
-    // The pieces join up to the whole line, each cut between characters.
-    Lines pieces = Body("text/plain; charset=UTF-8", "quoted-printable", soft);
-    ASSERT_GE(pieces.size(), 2u);
-    std::string whole, joined;
-    for (size_t i = 0; i < 334; ++i)
-        whole += kSjisNihongo;
-    for (const std::string& piece : pieces) {
-        EXPECT_EQ(0u, piece.size() % 2);
-        joined += piece;
-    }
-    EXPECT_EQ(whole, joined);
-    // Latin-1 doubles; base64 without any line end at all.
-    Lines latin = Body("text/plain; charset=iso-8859-1", "8bit", {std::string(1000, '\xa3')});
-    ASSERT_EQ(2u, latin.size());
-    EXPECT_EQ(2000u, latin[0].size() + latin[1].size());
-    std::vector<std::string> unbroken(40, std::string(76, 'Q'));   // 40 x 57 bytes of "A..."
-    size_t total = 0;
-    for (const std::string& piece : Body("text/plain; charset=us-ascii", "base64", unbroken))
-        total += piece.size();
-    EXPECT_EQ(40u * 57, total);
+    return soft;
+}
 
-    // ISO-2022-JP lines of 1,206 bytes keep their mode from piece to piece,
-    // in quoted-printable and in base64; a raw one (a bare CR inside) too.
-    std::string jis = "\x1b$B", sjis;
-    for (int i = 0; i < 200; ++i) {
-        jis += "F|K\\8l";
-        sjis += kSjisNihongo;
+TEST(ArticleConverter, LongLinesAreStoredInPiecesAtCharacterBoundaries)
+{
+    // UTF-8 and ISO-2022-JP lines of 3,006 and 1,206 bytes (2,004 and 1,200
+    // in Shift_JIS); ISO-2022-JP keeps its mode from piece to piece.
+    std::string utf8, jis, sjis2004, sjis1200;
+    for (int i = 0; i < 334; ++i) {
+        utf8 += "=E6=97=A5=E6=9C=AC=E8=AA=9E";
+        sjis2004 += kSjisNihongo;
+        if (i < 200) {
+            jis += "F|K\\8l";
+            sjis1200 += kSjisNihongo;
+        }
     }
-    jis += "\x1b(B";
-    std::string qp = "=1B" + jis.substr(1, jis.size() - 4) + "=1B(B";
-    static const char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-    std::string base64;   // three bytes a group, no padding
-    for (size_t at = 0; at < jis.size(); at += 3) {
-        unsigned v = (unsigned char)jis[at] << 16 | (unsigned char)jis[at + 1] << 8 | (unsigned char)jis[at + 2];
-        for (int k = 0; k < 4; ++k)
-            base64 += kAlphabet[(v >> (18 - 6 * k)) & 63];
-    }
-    std::vector<std::string> qpLines, base64Lines;
-    for (size_t at = 0; at < qp.size(); at += 72)
-        qpLines.push_back(qp.substr(at, 72) + (at + 72 < qp.size() ? "=" : ""));
-    for (size_t at = 0; at < base64.size(); at += 76)
-        base64Lines.push_back(base64.substr(at, 76));
-    struct { const char* type; const char* encoding; std::vector<std::string> lines; std::string stored; } longLines[] = {
-        {"text/plain; charset=iso-2022-jp", "quoted-printable", qpLines, sjis},
-        {"text/plain; charset=us-ascii", "base64", base64Lines, sjis},
-        {"text/plain", "7bit", {"a\r" + std::string(1020, 'x')}, "a\r" + std::string(1020, 'x')}};
-    for (const auto& l : longLines) {
+    std::string raw = "a\r" + std::string(1020, 'x'), latin(1000, '\xa3'), pound, base64;
+    for (int i = 0; i < 1000; ++i)
+        pound += "\x81\x92";
+    for (int i = 0; i < 40 * 19; ++i)
+        base64 += "A\x04\x10";   // what "QQQQ" stands for
+    struct { const char* type; const char* encoding; std::vector<std::string> lines; std::string stored; } rows[] = {
+        {"text/plain; charset=UTF-8", "quoted-printable", SoftLines(utf8), sjis2004},
+        {"text/plain; charset=iso-2022-jp", "quoted-printable", SoftLines("=1B$B" + jis + "=1B(B"), sjis1200},
+        {"text/plain; charset=iso-8859-1", "8bit", {latin}, pound},
+        {"text/plain; charset=us-ascii", "base64", std::vector<std::string>(40, std::string(76, 'Q')), base64},
+        {"text/plain", "7bit", {raw}, raw}};   // a bare CR: one line, as it came
+    for (const auto& row : rows) {
+        Lines pieces = Body(row.type, row.encoding, row.lines);
         std::string joined;
-        for (const std::string& piece : Body(l.type, l.encoding, l.lines))
+        for (const std::string& piece : pieces) {
+            EXPECT_TRUE((unsigned char)row.stored[0] < 0x80 || piece.size() % 2 == 0) << row.type;
             joined += piece;
-        EXPECT_TRUE(l.stored == joined) << l.encoding << ": " << joined.size() << " bytes";
+        }
+        EXPECT_GE(pieces.size(), 2u) << row.type;
+        EXPECT_TRUE(row.stored == joined) << row.type << ": " << joined.size() << " bytes";
     }
 }
 
@@ -223,17 +204,14 @@ TEST(ArticleConverter, MultipartTextPartsByTheirOwnHeaders)
 
     // Raw 8-bit header text: UTF-8 when it is, else in the charset of the
     // first text part, else as it came.
-    struct { std::string raw, part, stored; } raws[] = {
-        {kUtf8Nihongo, "image/png", kSjisNihongo},
-        {"\xc6\xfc\xcb\xdc\xb8\xec", "text/plain; charset=euc-jp", kSjisNihongo},
-        {"\xc6\xfc", "text/plain; charset=big5", "\xc6\xfc"},
-        {"\xc6\xfc", "image/png", "\xc6\xfc"}};
-    for (const auto& raw : raws) {
-        std::string subject = "Subject: " + raw.raw;
+    const std::string euc = "\xc6\xfc\xcb\xdc\xb8\xec";
+    for (const Lines& raw : {Lines{kUtf8Nihongo, "image/png", kSjisNihongo}, Lines{euc, "text/plain; charset=euc-jp", kSjisNihongo},
+                             Lines{euc, "text/plain; charset=big5", euc}, Lines{euc, "image/png", euc}}) {
+        std::string subject = "Subject: " + raw[0];
         Lines parts = {"pre", "--b", "Content-Type: multipart/alternative; boundary=c", "", "--c",
-                       "Content-Type: " + raw.part, "", "x", "--c--", "--b--"};
+                       "Content-Type: " + raw[1], "", "x", "--c--", "--b--"};
         r = Convert(TRUE, {{subject.c_str(), true}, {"Content-Type: multipart/mixed; boundary=b", false}}, parts);
-        EXPECT_EQ(Lines({"Subject: " + raw.stored}), r.header) << raw.part;
+        EXPECT_EQ(Lines({"Subject: " + raw[2]}), r.header) << raw[1];
         EXPECT_EQ(parts, r.body);
     }
 }

@@ -16,9 +16,8 @@ int WINAPI DeviceWideCharToMultiByte(UINT codePage, DWORD flags, LPCWCH wide, in
         SetLastError(ERROR_INVALID_FLAGS);
         return 0;
     }
-    typedef int(WINAPI * Original)(UINT, DWORD, LPCWCH, int, LPSTR, int, LPCCH, LPBOOL);
-    return ((Original)g_toMultiByte->Original())(codePage, flags, wide, count, bytes, size, defaultChar,
-                                                 usedDefault);
+    return ((decltype(&WideCharToMultiByte))g_toMultiByte->Original())(codePage, flags, wide, count, bytes, size,
+                                                                        defaultChar, usedDefault);
 }
 
 // The text written and the source bytes consumed.

@@ -60,15 +60,6 @@ TEST(JisToSjis, KanjiKanaAndAsciiBrokenInputAndTheOutputLimitAlsoInPlace)
     // A kanji pair is never cut in half.
     EXPECT_EQ("\x88\x9f", Jis("\x1b$B\x30\x21\x30\x21", 4));
 
-    std::string line = std::string(1021, 'a') + "\r\n";
-    EXPECT_EQ(line, Jis(line, 1024));
-    std::string longer = std::string(1030, 'b') + "\r\n";
-    EXPECT_EQ(std::string(1023, 'b'), Jis(longer, 1024));
-    // 1024 source bytes of which the escapes drop six fit in 1024.
-    std::string kanji = "\x1b$B" + std::string(1016, '\x30') + "\x1b(B\r\n";
-    std::string out = Jis(kanji, 1024);
-    EXPECT_EQ(1018u, out.size());
-    EXPECT_EQ("\r\n", out.substr(1016));
 
     char inPlace[64] = "Re: \x1b$BF|K\\8l\x1b(B!\r\n";
     JisToSjis(inPlace, inPlace, sizeof inPlace);
@@ -114,8 +105,6 @@ TEST(DecodeEncodedWords, BothSpellingsIntoJisPaddingBrokenWordsAndTheDestination
     // Output stays inside the destination.
     EXPECT_EQ("Subj", Decode("Subject: =?ISO-2022-JP?B?YWJj?=", 5));
     EXPECT_EQ("S: ", Decode("S: =?ISO-2022-JP?B?YWJj?=", 5));  // "abc" does not fit whole
-    std::string longer = std::string(1100, 'c');
-    EXPECT_EQ(std::string(1023, 'c'), Decode(longer, 1024));
 
     char inPlace[80] = "Subject: =?ISO-2022-JP?B?GyRCRnxLXDhsGyhC?=\r\n";
     DecodeEncodedWords(inPlace, sizeof inPlace, inPlace);
