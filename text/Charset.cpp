@@ -50,9 +50,9 @@ struct Sink {
 bool IsSjisTrail(unsigned char b) { return b >= 0x40 && b <= 0xFC && b != 0x7F; }
 
 // The forms Japanese readers expect where converters disagree, and what
-// code page 932 writes otherwise for characters common in Japanese text;
-// kDropped for one that stands for nothing.
-const wchar_t kDropped = 0xFEFF;   // byte-order mark
+// code page 932 writes for characters common in Japanese text that it lacks.
+// A byte-order mark stands for nothing and is dropped.
+const wchar_t kDropped = 0xFEFF;
 wchar_t JapaneseForm(wchar_t c)
 {
     switch (c) {
