@@ -1,6 +1,6 @@
 // The programs' entry point: catalogue and sockets, one copy only, the window
 // classes, the frame, the message loop, and the teardown in reverse.
-#include <winsock2.h>
+#include "nntp/Sockets.h"
 #include <windows.h>
 #include <commctrl.h>
 #include "text/MessageCatalog.h"

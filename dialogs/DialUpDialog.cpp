@@ -6,6 +6,7 @@
 #include "resource.h"
 #include "text/LastErrorKeeper.h"
 #include <wchar.h>
+#include <new>
 
 namespace {
 
@@ -125,7 +126,11 @@ void ShowDialFailure(HWND owner)
 
 HWND CreateDialUpDialog(HINSTANCE instance, HWND frame, const wchar_t* entryName)
 {
-    DialUpDialog* self = new DialUpDialog;
+    DialUpDialog* self = new (std::nothrow) DialUpDialog;
+    if (!self) {
+        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+        return NULL;
+    }
     self->frame = frame;
     wcsncpy(self->entryName, entryName ? entryName : L"", RAS_MaxEntryName);
     self->entryName[RAS_MaxEntryName] = L'\0';

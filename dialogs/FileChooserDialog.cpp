@@ -29,8 +29,8 @@ int FileChooserDialog::Choose(HINSTANCE instance, HWND owner, const wchar_t* cap
                               const wchar_t* pattern)
 {
     if (!imageList_) {
-        imageList_ = ImageList_LoadImageW(instance, MAKEINTRESOURCEW(IDB_CHOOSER_IMAGES), 16, 0,
-                                          RGB(255, 0, 255), IMAGE_BITMAP, LR_CREATEDIBSECTION);
+        imageList_ = ImageList_LoadImage(instance, MAKEINTRESOURCEW(IDB_CHOOSER_IMAGES), 16, 0,
+                                         RGB(255, 0, 255), IMAGE_BITMAP, LR_CREATEDIBSECTION);
         if (!imageList_)
             return IDCANCEL;
     }

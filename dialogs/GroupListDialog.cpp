@@ -1,4 +1,4 @@
-#include <winsock2.h>
+#include "nntp/Sockets.h"
 #include "dialogs/GroupListDialog.h"
 #include <stdio.h>
 #include <wchar.h>

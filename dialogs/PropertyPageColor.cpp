@@ -23,9 +23,18 @@ static void SetLevel(HWND page, int which, int level)
     SetDlgItemTextW(page, kLabels[which], text);
 }
 
+// The device has no GetScrollPos; a failed query reads as 0, as that did.
+static int BarPosition(HWND bar)
+{
+    SCROLLINFO info = {};
+    info.cbSize = sizeof info;
+    info.fMask = SIF_POS;
+    return GetScrollInfo(bar, SB_CTL, &info) ? info.nPos : 0;
+}
+
 static int Level(HWND page, int which)
 {
-    return GetScrollPos(GetDlgItem(page, kBars[which]), SB_CTL);
+    return BarPosition(GetDlgItem(page, kBars[which]));
 }
 
 COLORREF* PropertyPageColor::ColorOf(LRESULT item)
@@ -88,7 +97,7 @@ void PropertyPageColor::OnScroll(HWND page, HWND bar, int code, int trackPositio
             which = i;
     if (which < 0)
         return;
-    int level = GetScrollPos(bar, SB_CTL);
+    int level = BarPosition(bar);
     switch (code) {
     case SB_LINELEFT:  level = level > 0 ? level - 1 : 0; break;
     case SB_LINERIGHT: level = level < kMaxLevel ? level + 1 : kMaxLevel; break;

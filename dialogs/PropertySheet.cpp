@@ -11,6 +11,7 @@
 #include <commctrl.h>
 #include <prsht.h>
 #include <string.h>
+#include <new>
 
 enum { kPageCount = 8, kShownPages = 6 };
 
@@ -27,15 +28,25 @@ int RunPropertySheet(Settings* settings, HINSTANCE instance, HWND owner)
 
     // The last two are built with the others but have no place in the sheet.
     PropertyPage* pages[kPageCount] = {
-        new PropertyPageMain(settings, instance),
-        new PropertyPageAuth(settings, instance),
-        new PropertyPageKey(settings, instance),
-        new PropertyPageConnection(settings, instance),
-        new PropertyPageFont(settings, instance),
-        new PropertyPageColor(settings, instance),
-        new PropertyPage(IDD_PAGE_USER, IDS_PAGE_USER, settings, instance),
-        new PropertyPage(IDD_PAGE_POST, IDS_PAGE_POST, settings, instance),
+        new (std::nothrow) PropertyPageMain(settings, instance),
+        new (std::nothrow) PropertyPageAuth(settings, instance),
+        new (std::nothrow) PropertyPageKey(settings, instance),
+        new (std::nothrow) PropertyPageConnection(settings, instance),
+        new (std::nothrow) PropertyPageFont(settings, instance),
+        new (std::nothrow) PropertyPageColor(settings, instance),
+        new (std::nothrow) PropertyPage(IDD_PAGE_USER, IDS_PAGE_USER, settings, instance),
+        new (std::nothrow) PropertyPage(IDD_PAGE_POST, IDS_PAGE_POST, settings, instance),
     };
+
+    for (int i = 0; i < kPageCount; i++) {
+        if (!pages[i]) {
+            for (int j = 0; j < kPageCount; j++)
+                delete pages[j];
+            g_sheetSettings = NULL;
+            SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+            return IDCANCEL;
+        }
+    }
 
     BOOL complete = FALSE;
     settings->Load(&complete);

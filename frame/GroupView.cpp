@@ -1,6 +1,7 @@
 #include "frame/GroupView.h"
 #include <commctrl.h>
 #include <stdio.h>
+#include <wchar.h>
 #include "text/MessageCatalog.h"
 #include "store/GroupListReader.h"
 #include "store/GroupRecord.h"
@@ -45,9 +46,9 @@ BOOL GroupView::SetUpColumns()
         return FALSE;
     }
     for (const GroupColumn* c = columns_; c->titleId != 0xFFFFFFFF; c++) {
-        wchar_t title[64];
+        wchar_t title[64] = L"";
         const wchar_t* loaded = MessageCatalog::Load(c->titleId);
-        lstrcpynW(title, loaded ? loaded : L"", 64);
+        wcsncpy(title, loaded ? loaded : L"", 63);
         DWORD width = 0, size = sizeof(width), type = 0;
         if (RegQueryValueExW(key, c->valueName, NULL, &type, (BYTE*)&width, &size) != ERROR_SUCCESS ||
             size != sizeof(width))

@@ -50,6 +50,8 @@ BOOL MainFrame::RegisterClass(HINSTANCE instance)
 #ifndef _WIN32_WCE
     // Window word 0 holds a pointer; on a 64-bit desktop that takes 8 bytes.
     wc.cbWndExtra = sizeof(LONG_PTR);
+#else
+    static_assert(sizeof(LONG_PTR) == 4, "the frame pointer must fit its 4 bytes of extra data");
 #endif
     wc.hInstance = instance;
     wc.hbrBackground = (HBRUSH)GetStockObject(WHITE_BRUSH);

@@ -20,3 +20,10 @@ BOOL  CommandBar_AddAdornments(HWND hwndCB, DWORD dwFlags, DWORD dwReserved);
 int   CommandBar_Height(HWND hwndCB);
 HMENU CommandBar_GetMenu(HWND hwndCB, WORD iButton);
 BOOL  CommandBar_Show(HWND hwndCB, BOOL fShow);
+
+// The device exports the image-list loader under its plain name alone; the
+// desktop header turns that name into its W export. The stand-in
+// (ImageList.cpp) gives the product the device's name on the host too.
+#undef ImageList_LoadImage
+HIMAGELIST WINAPI ImageList_LoadImage(HINSTANCE hi, LPCWSTR lpbmp, int cx, int cGrow, COLORREF crMask,
+                                      UINT uType, UINT uFlags);

@@ -3,7 +3,7 @@
 // category.dat. Runs on the group list worker; knows nothing of windows but
 // the handle it notifies.
 #pragma once
-#include <winsock2.h>
+#include "nntp/Sockets.h"
 #include <windows.h>
 #include "nntp/NntpConnection.h"
 

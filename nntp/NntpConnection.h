@@ -3,9 +3,9 @@
 // calling thread until the connection breaks. Commands and replies pass
 // through the top of a stack of stream layers, the socket at its bottom.
 #pragma once
+#include "nntp/SocketLayer.h"
 #include <windows.h>
 #include "nntp/ResponseReader.h"
-#include "nntp/SocketLayer.h"
 
 enum { kCommandLineSize = 4096, kCommandTextMax = kCommandLineSize - 2 };
 

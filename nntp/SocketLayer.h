@@ -1,6 +1,6 @@
 // The bottom of a connection: one blocking TCP socket.
 #pragma once
-#include <winsock2.h>
+#include "nntp/Sockets.h"
 #include <windows.h>
 #include "nntp/StreamLayer.h"
 

@@ -1,6 +1,7 @@
 #include "store/ArticleLog.h"
 #include "store/ArticleHeader.h"
 #include "store/FileOps.h"
+#include "store/FilePosition.h"
 #include "store/GroupRecord.h"
 #include "store/KeywordFilter.h"
 #include "store/LineReader.h"
@@ -41,14 +42,14 @@ BOOL ReadFull(HANDLE file, void* data, DWORD length, DWORD* read)
 
 BOOL LogFileSize(HANDLE log, DWORD* size)
 {
-    LARGE_INTEGER value;
-    if (!GetFileSizeEx(log, &value))
+    ULONGLONG value;
+    if (!FileGetSize(log, &value))
         return FALSE;
-    if (value.QuadPart > 0xFFFFFFFFLL) {
+    if (value > 0xFFFFFFFFULL) {
         SetLastError(ERROR_INVALID_DATA);
         return FALSE;
     }
-    *size = (DWORD)value.QuadPart;
+    *size = (DWORD)value;
     return TRUE;
 }
 
@@ -59,9 +60,7 @@ BOOL RangeInsideLog(DWORD offset, DWORD length, DWORD size)
 
 BOOL SeekTo(HANDLE file, ULONGLONG offset)
 {
-    LARGE_INTEGER to;
-    to.QuadPart = (LONGLONG)offset;
-    return SetFilePointerEx(file, to, NULL, FILE_BEGIN);
+    return FileSeek(file, offset, FILE_BEGIN, NULL);
 }
 
 BOOL ReadLogRange(HANDLE log, DWORD logSize, DWORD offset, DWORD length, char* buffer)
@@ -281,13 +280,13 @@ BOOL CutUnindexedTail(GroupRecord* group)
             return TRUE;   // a damaged index: nothing is cut on its word
         end = (ULONGLONG)last.articleOffset + last.articleLength;
     }
-    LARGE_INTEGER logSize, indexSize;
-    if (!GetFileSizeEx(log, &logSize) || !GetFileSizeEx(index, &indexSize))
+    ULONGLONG logSize, indexSize;
+    if (!FileGetSize(log, &logSize) || !FileGetSize(index, &indexSize))
         return FALSE;
-    if ((ULONGLONG)logSize.QuadPart > end && !FileTruncate(log, end))
+    if (logSize > end && !FileTruncate(log, end))
         return FALSE;
     ULONGLONG indexEnd = (ULONGLONG)kIndexHeaderSize + (ULONGLONG)kIndexRecordSize * count;
-    if ((ULONGLONG)indexSize.QuadPart > indexEnd && !FileTruncate(index, indexEnd))
+    if (indexSize > indexEnd && !FileTruncate(index, indexEnd))
         return FALSE;
     return TRUE;
 }

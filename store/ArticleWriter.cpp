@@ -1,11 +1,11 @@
 #include "store/ArticleWriter.h"
 #include "store/ArticleLog.h"
 #include "store/FileOps.h"
+#include "store/FilePosition.h"
 #include "store/GroupRecord.h"
 #include "store/LineReader.h"
 #include "text/Charset.h"
 #include "text/LastErrorKeeper.h"
-#include <stdio.h>
 #include <string.h>
 
 void ArticleWriter::Construct(GroupRecord* group)
@@ -44,24 +44,37 @@ BOOL ArticleWriter::Begin(DWORD articleNumber)
     if (!filter_.Load(group_->FilterPath()))
         return FALSE;
     articleNumber_ = articleNumber;
-    LARGE_INTEGER zero, end;
-    zero.QuadPart = 0;
-    if (!SetFilePointerEx(group_->LogHandle(), zero, &end, FILE_END))
+    ULONGLONG end;
+    if (!FileSeek(group_->LogHandle(), 0, FILE_END, &end))
         return FALSE;
-    if (end.QuadPart >= 0xFFFFFFFFLL) {
+    if (end >= 0xFFFFFFFFULL) {
         // Offsets in the index are 32 bits.
         SetLastError(ERROR_INVALID_DATA);
         return FALSE;
     }
-    articleStart_ = (DWORD)end.QuadPart;
+    articleStart_ = (DWORD)end;
     inArticle_ = TRUE;
     return TRUE;
 }
 
 BOOL ArticleWriter::WriteHeader()
 {
-    char line[32];
-    snprintf(line, sizeof line, "X-Local-Seq: %lu\r\n", (unsigned long)articleNumber_);
+    // Put together by hand: the device's C library has no snprintf, and
+    // its _snprintf leaves a cut text unterminated. 10 digits always fit.
+    static const char kPrefix[] = "X-Local-Seq: ";
+    char line[sizeof kPrefix + 10 + 2];
+    memcpy(line, kPrefix, sizeof kPrefix - 1);
+    char digits[10];
+    int count = 0;
+    DWORD rest = articleNumber_;
+    do {
+        digits[count++] = (char)('0' + rest % 10);
+        rest /= 10;
+    } while (rest);
+    char* end = line + sizeof kPrefix - 1;
+    while (count)
+        *end++ = digits[--count];
+    memcpy(end, "\r\n", 3);
     if (!header_.AddHeaderLine(line))
         return FALSE;
     if (!WriteAll(group_->LogHandle(), header_.Buffer(), header_.Length()))
@@ -92,16 +105,15 @@ BOOL ArticleWriter::WriteBodyLine(const char* line)
 
 BOOL ArticleWriter::Finish()
 {
-    LARGE_INTEGER zero, end;
-    zero.QuadPart = 0;
+    ULONGLONG end;
     BOOL ok = WriteAll(group_->LogHandle(), kArticleSeparator, kArticleSeparatorLength)
-           && SetFilePointerEx(group_->LogHandle(), zero, &end, FILE_CURRENT);
-    if (ok && end.QuadPart > 0xFFFFFFFFLL) {
+           && FileSeek(group_->LogHandle(), 0, FILE_CURRENT, &end);
+    if (ok && end > 0xFFFFFFFFULL) {
         SetLastError(ERROR_INVALID_DATA);
         ok = FALSE;
     }
     if (ok)
-        ok = group_->AddRecord(articleStart_, (DWORD)end.QuadPart, articleNumber_, header_, filter_);
+        ok = group_->AddRecord(articleStart_, (DWORD)end, articleNumber_, header_, filter_);
     if (!ok) {
         Abandon();
         return FALSE;

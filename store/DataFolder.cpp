@@ -1,6 +1,7 @@
 #include "store/DataFolder.h"
 #include "store/ArticleLog.h"
 #include "store/FileOps.h"
+#include "store/FilePosition.h"
 #include "store/GroupListReader.h"
 #include "store/GroupRecovery.h"
 #include "store/GroupRecord.h"
@@ -77,10 +78,9 @@ static BOOL ReadIndexVersion(const wchar_t* indexPath, DWORD* version)
     DWORD value = 0, read = 0;
     BOOL ok = ReadFull(file, &value, sizeof value, &read);
     DWORD error = GetLastError();
-    LARGE_INTEGER size;
-    size.QuadPart = 0;
+    ULONGLONG size = 0;
     if (ok)
-        ok = GetFileSizeEx(file, &size);
+        ok = FileGetSize(file, &size);
     if (!ok)
         error = GetLastError();
     CloseHandle(file);
@@ -92,7 +92,7 @@ static BOOL ReadIndexVersion(const wchar_t* indexPath, DWORD* version)
         value = kVersionMissing;
     else if (value > 500)
         value = 1;  // a version-1 index is text and begins with digits
-    else if (value == kIndexVersion && size.QuadPart < kIndexHeaderSize)
+    else if (value == kIndexVersion && size < kIndexHeaderSize)
         value = kVersionMissing;
     *version = value;
     return TRUE;

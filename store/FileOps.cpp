@@ -1,4 +1,5 @@
 #include "store/FileOps.h"
+#include "store/FilePosition.h"
 
 static FileOpHook g_hook;
 static void* g_hookContext;
@@ -42,9 +43,7 @@ BOOL FileSetEnd(HANDLE file)
 
 BOOL FileTruncate(HANDLE file, ULONGLONG size)
 {
-    LARGE_INTEGER to;
-    to.QuadPart = (LONGLONG)size;
-    return SetFilePointerEx(file, to, NULL, FILE_BEGIN) && FileSetEnd(file);
+    return FileSeek(file, size, FILE_BEGIN, NULL) && FileSetEnd(file);
 }
 
 BOOL FileReplace(const wchar_t* from, const wchar_t* to)

@@ -2,6 +2,7 @@
 #include <stdlib.h>
 #include <string.h>
 #include "store/ArticleLog.h"
+#include "store/FilePosition.h"
 #include "text/CodePage.h"
 #include "text/LastErrorKeeper.h"
 
@@ -33,11 +34,11 @@ DWORD ListedPriority(DWORD priority)
 // Records the index file can hold, whatever its header claims.
 DWORD RecordsInFile(HANDLE index)
 {
-    LARGE_INTEGER size;
-    if (!GetFileSizeEx(index, &size) || size.QuadPart < kIndexHeaderSize)
+    ULONGLONG size;
+    if (!FileGetSize(index, &size) || size < kIndexHeaderSize)
         return 0;
-    LONGLONG records = (size.QuadPart - kIndexHeaderSize) / kIndexRecordSize;
-    return records > 0xFFFFFFFFLL ? 0xFFFFFFFF : (DWORD)records;
+    ULONGLONG records = (size - kIndexHeaderSize) / kIndexRecordSize;
+    return records > 0xFFFFFFFFULL ? 0xFFFFFFFF : (DWORD)records;
 }
 
 }  // namespace

@@ -7,6 +7,10 @@ bash "$here/tools/check-layers.sh"
 bash "$here/tools/setup.sh"
 export BUILD_DIR="${BUILD_DIR:-$here/build}"
 bash "$here/tools/build.sh"
+# Product code calls only what the devices export, and compiles as their
+# 32-bit code with the device branches taken.
+bash "$here/tools/ce/check-ce-api.sh" "$BUILD_DIR"
+bash "$here/tools/ce/device-compile.sh"
 . "$here/tools/wine-env.sh"
 # Wine binds its desktop to the display of the first process of the server,
 # so a display must exist before any Wine process starts.

@@ -18,6 +18,11 @@ ScrolledView::~ScrolledView()
         SetWindowLongPtrW(window_, 0, 0);
 }
 
+#ifdef _WIN32_WCE
+// The view's window keeps its object pointer in 4 bytes of extra data.
+static_assert(sizeof(void*) == 4, "a view pointer must fit 4 bytes of window extra data");
+#endif
+
 BOOL ScrolledView::RegisterViewClass(HINSTANCE instance, const wchar_t* className, UINT style)
 {
     WNDCLASSW wc;

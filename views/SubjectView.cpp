@@ -6,6 +6,7 @@
 #include "resource.h"
 #include <commctrl.h>
 #include <string.h>
+#include <wchar.h>
 
 const wchar_t kSubjectViewClass[] = L"PELORASubjectViewWnd";
 
@@ -257,7 +258,7 @@ void SubjectView::LoadColumnWidths()
         wchar_t title[64] = L"";
         const wchar_t* text = MessageCatalog::Load(kColumns[i].title);
         if (text)
-            lstrcpynW(title, text, 64);
+            wcsncpy(title, text, 63);
         int width = kColumns[i].defaultWidth;
         DWORD value = 0, size = sizeof value, type = 0;
         if (key && RegQueryValueExW(key, kColumns[i].value, NULL, &type, (BYTE*)&value, &size) == ERROR_SUCCESS

@@ -92,16 +92,17 @@ TEST_F(Writer, UnfinishedArticleIsCutOffOverlongLineBrokenAndFailedWriteReported
     ASSERT_TRUE(writer.AddHeaderLine("Subject: two\r\n"));
     ASSERT_TRUE(writer.WriteHeader());
     ASSERT_TRUE(writer.WriteBodyLine("partial\r\n"));
-    // A body line too long for the log is broken so that the log stays readable.
+    // A body line too long for the log is broken so that the log stays readable;
+    // its number takes all ten digits of its sequence line.
     std::string longLine = std::string(1020, 'a') + "\x82\xa0" + std::string(1500, 'b') + "\r\n";
-    ASSERT_TRUE(Write(3, {"Subject: long\r\n"}, {longLine.c_str()}));
+    ASSERT_TRUE(Write(4000000000u, {"Subject: long\r\n"}, {longLine.c_str()}));
     ASSERT_TRUE(writer.Begin(4));
     ASSERT_TRUE(writer.AddHeaderLine("Subject: four\r\n"));
     ASSERT_TRUE(writer.WriteHeader());
     Close();
     std::string broken = std::string(1020, 'a') + "\n\x82\xa0" + std::string(1019, 'b') + "\n"
                          + std::string(481, 'b');
-    EXPECT_EQ(ArticleBlock("Subject: one", 1, "text") + ArticleBlock("Subject: long", 3, broken), Log());
+    EXPECT_EQ(ArticleBlock("Subject: one", 1, "text") + ArticleBlock("Subject: long", 4000000000u, broken), Log());
     EXPECT_EQ(2u, group.RecordCount());
     ExpectRebuildAgrees();
 
