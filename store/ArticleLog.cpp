@@ -268,28 +268,99 @@ BOOL RebuildIndex(GroupRecord* group)
     return ok && parsed;
 }
 
+// What a pass appends and what it may leave when it dies. A pass writes the
+// log's end into the index slot after the last record (its append mark:
+// no number, no length) and flushes it before it appends a byte; its first
+// article's record later takes that slot with the same offset. The header,
+// written last, counts the records. So at the next pass:
+//
+//   left behind                          state                    resolution
+//   slot after the last record holds     pass died: the log past  log cut at the slot's offset,
+//   a mark or a record starting at or    that offset and records  index cut after the last
+//   past the indexed articles' end       past the count are its   counted record
+//   a slot that cannot be a pass's       power cut tore it        index cut; the log kept
+//   start (offset outside the log, bad
+//   flags)
+//   no slot, log longer than the         a rebuild could not      nothing cut: the new
+//   indexed articles                     index the rest (or an    articles go after it
+//                                        older release died
+//                                        mid-article)
+//
+// The rebuild writes an index without a slot, so its unreadable tail stays
+// through every pass; only the deletion of read articles drops it.
+static void FillAppendMark(IndexRecord* mark, DWORD logEnd)
+{
+    memset(mark, 0, sizeof *mark);
+    mark->articleNumber = kNoArticleNumber;
+    mark->articleOffset = logEnd;
+    mark->subjectOffset = logEnd;
+}
+
+static BOOL StartsAPass(const IndexRecord& slot, ULONGLONG indexedEnd, DWORD logSize)
+{
+    return slot.flags <= (kRecordRead | kRecordPriorityMask) && slot.articleOffset >= indexedEnd
+        && slot.articleOffset <= logSize && slot.subjectOffset >= slot.articleOffset
+        && slot.subjectOffset - slot.articleOffset <= slot.articleLength;
+}
+
+// The index's size; FALSE when it cannot be had.
+static BOOL IndexSize(HANDLE index, ULONGLONG* size)
+{
+    DWORD high = 0;
+    DWORD low = GetFileSize(index, &high);
+    if (low == INVALID_FILE_SIZE && GetLastError() != NO_ERROR)
+        return FALSE;
+    *size = ((ULONGLONG)high << 32) | low;
+    return TRUE;
+}
+
 BOOL CutUnindexedTail(GroupRecord* group)
 {
     HANDLE log = group->LogHandle();
     HANDLE index = group->IndexHandle();
-    ULONGLONG end = 0;
+    ULONGLONG indexedEnd = 0;
     DWORD count = group->RecordCount();
     if (count > 0) {
         IndexRecord last;
         DWORD read = 1;
         if (!group->ReadRecords(count - 1, &last, &read) || read != 1)
             return TRUE;   // a damaged index: nothing is cut on its word
-        end = (ULONGLONG)last.articleOffset + last.articleLength;
+        indexedEnd = (ULONGLONG)last.articleOffset + last.articleLength;
     }
-    LARGE_INTEGER logSize, indexSize;
-    if (!GetFileSizeEx(log, &logSize) || !GetFileSizeEx(index, &indexSize))
+    DWORD logSize = 0;
+    ULONGLONG indexSize = 0, indexEnd = (ULONGLONG)kIndexHeaderSize + (ULONGLONG)kIndexRecordSize * count;
+    if (!LogFileSize(log, &logSize) || !IndexSize(index, &indexSize))
         return FALSE;
-    if ((ULONGLONG)logSize.QuadPart > end && !FileTruncate(log, end))
+    if (indexSize <= indexEnd)
+        return TRUE;
+    if (indexSize >= indexEnd + kIndexRecordSize) {
+        IndexRecord slot;
+        DWORD read = 0;
+        if (!SeekTo(index, indexEnd) || !ReadFull(index, &slot, sizeof slot, &read))
+            return FALSE;
+        if (read == sizeof slot && StartsAPass(slot, indexedEnd, logSize)
+            && slot.articleOffset < logSize && !FileTruncate(log, slot.articleOffset))
+            return FALSE;
+    }
+    return FileTruncate(index, indexEnd);
+}
+
+BOOL MarkAppendStart(GroupRecord* group)
+{
+    DWORD logEnd = 0;
+    if (!LogFileSize(group->LogHandle(), &logEnd))
         return FALSE;
-    ULONGLONG indexEnd = (ULONGLONG)kIndexHeaderSize + (ULONGLONG)kIndexRecordSize * count;
-    if ((ULONGLONG)indexSize.QuadPart > indexEnd && !FileTruncate(index, indexEnd))
+    IndexRecord mark;
+    FillAppendMark(&mark, logEnd);
+    return group->WriteRecord(mark, group->RecordCount()) && FileFlush(group->IndexHandle());
+}
+
+BOOL DropAppendMark(GroupRecord* group)
+{
+    ULONGLONG size = 0, end = (ULONGLONG)kIndexHeaderSize + (ULONGLONG)kIndexRecordSize * group->RecordCount();
+    if (!IndexSize(group->IndexHandle(), &size))
         return FALSE;
-    return TRUE;
+    return size <= end || FileTruncate(group->IndexHandle(), end);
 }
 
 wchar_t* ReadArticle(GroupRecord* group, DWORD offset, DWORD length)

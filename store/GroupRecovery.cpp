@@ -100,7 +100,8 @@ BOOL RecoverIndexRewrite(const wchar_t* index)
 
 // A kill inside a patrol needs nothing here: the header, written last,
 // still counts only the articles of earlier passes, and the pass that
-// follows cuts the log and index back to them (CutUnindexedTail). A kill
+// follows cuts what the dead one appended (CutUnindexedTail lists those
+// states). A kill
 // while the filter is saved leaves filter + "~" beside the old filter,
 // which stays in force: the temporary file is deleted.
 BOOL RecoverGroupFiles(GroupRecord* group)
