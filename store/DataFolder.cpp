@@ -1,6 +1,7 @@
 #include "store/DataFolder.h"
 #include "store/ArticleLog.h"
 #include "store/FileOps.h"
+#include "store/FilterChange.h"
 #include "store/GroupListReader.h"
 #include "store/GroupRecovery.h"
 #include "store/GroupRecord.h"
@@ -158,7 +159,8 @@ BOOL InitializeDataFolder(const wchar_t* dataPath)
             const wchar_t* name = reader->Next();
             if (!name)
                 break;
-            BOOL checked = CheckGroup(dataPath, name, &group, recover);
+            BOOL checked = CheckGroup(dataPath, name, &group, recover)
+                        && (!recover || FinishFilterChange(&group));
             {
                 LastErrorKeeper keep;
                 group.Release();
