@@ -159,8 +159,9 @@ BOOL InitializeDataFolder(const wchar_t* dataPath)
             const wchar_t* name = reader->Next();
             if (!name)
                 break;
-            BOOL checked = CheckGroup(dataPath, name, &group, recover)
-                        && (!recover || FinishFilterChange(&group));
+            BOOL checked = CheckGroup(dataPath, name, &group, recover);
+            if (checked && recover)
+                FinishFilterChange(&group);
             {
                 LastErrorKeeper keep;
                 group.Release();

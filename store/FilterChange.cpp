@@ -39,13 +39,20 @@ static BOOL FlushIndex(GroupRecord* group)
     return ok;
 }
 
+// Damaged records, or records whose log is gone, keep their priority
+// however often the pass runs: the change is as done as it can be.
+static BOOL AsDoneAsItCanBe(DWORD error)
+{
+    return error == ERROR_INVALID_DATA || error == ERROR_FILE_NOT_FOUND;
+}
+
 BOOL ApplyFilterChange(GroupRecord* group)
 {
     wchar_t mark[kStorePathCapacity];
     if (!FilterChangeMarkPath(group->FilterPath(), mark))
         return FALSE;
     BOOL ok = Reprioritise(group);
-    if (!ok && GetLastError() != ERROR_INVALID_DATA)
+    if (!ok && !AsDoneAsItCanBe(GetLastError()))
         return FALSE;
     DWORD error = GetLastError();
     // A filter written by other means has no mark to remove.
@@ -55,19 +62,12 @@ BOOL ApplyFilterChange(GroupRecord* group)
     return ok;
 }
 
-BOOL FinishFilterChange(GroupRecord* group)
+// Stale priorities are no reason to refuse to start: a pass that cannot
+// end now keeps the mark and is tried again at the next start.
+void FinishFilterChange(GroupRecord* group)
 {
     wchar_t mark[kStorePathCapacity];
-    if (!FilterChangeMarkPath(group->FilterPath(), mark))
-        return FALSE;
-    if (!PathExists(mark))
-        return TRUE;
-    DWORD saved = GetLastError();
-    if (ApplyFilterChange(group))
-        return TRUE;
-    if (GetLastError() != ERROR_INVALID_DATA || PathExists(mark))
-        return FALSE;
-    // Damage the pass could not mend is no reason to refuse to start.
-    SetLastError(saved);
-    return TRUE;
+    LastErrorKeeper keep;
+    if (FilterChangeMarkPath(group->FilterPath(), mark) && PathExists(mark))
+        ApplyFilterChange(group);
 }

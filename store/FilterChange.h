@@ -14,8 +14,8 @@ BOOL FilterChangeMarkPath(const wchar_t* filterPath, wchar_t* path);
 // leaves the mark: at worst the next start reprioritises in vain.
 BOOL CommitFilterChange(FileRewrite* file, const wchar_t* filterPath);
 // Reprioritises the group and, with the records on the medium, removes the
-// mark. Damaged records (ERROR_INVALID_DATA) fail it but still remove the
-// mark: they keep their priority however often it runs.
+// mark. Damaged records (ERROR_INVALID_DATA) or a missing log
+// (ERROR_FILE_NOT_FOUND) fail it but still remove the mark.
 BOOL ApplyFilterChange(GroupRecord* group);
 // At start: finishes a change a kill interrupted, when the group is marked.
-BOOL FinishFilterChange(GroupRecord* group);
+void FinishFilterChange(GroupRecord* group);

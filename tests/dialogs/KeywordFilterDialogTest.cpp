@@ -132,4 +132,9 @@ TEST_F(FilterFixture, AKillWhileSavingOrReprioritisingLeavesTheOldFilterOrTheNew
         });
     group.Release();
     EXPECT_GT(points, 6);
+    // A marked group whose log is gone: the start goes on, and the mark goes.
+    DeleteFileW(folder.File(L"fj.test.log").c_str());
+    ASSERT_TRUE(WriteBytes(folder.File(L"fj.test.rp~"), ""));
+    EXPECT_TRUE(InitializeDataFolder(folder.Path().c_str())) << GetLastError();
+    EXPECT_FALSE(FileExists(folder.File(L"fj.test.rp~")));
 }
