@@ -51,7 +51,6 @@ TEST(CrashSafety, PatrolOfTwoGroupsHoldsAtEveryKillPoint)
         AddSimple(server, n);
     std::unique_ptr<PatrolHarness> reference = NewStore();
     ASSERT_EQ((DWORD)StatusOk, reference->RunDirect(server.Port()).status);
-    ASSERT_EQ((DWORD)StatusOk, reference->RunDirect(server.Port()).status);
     ASSERT_TRUE(InitializeDataFolder(reference->DataPath().c_str())) << GetLastError();
     std::string index = reference->Group(L"fj.b", L".idx");
     EXPECT_EQ(kUnindexable + SimpleBlock(7) + SimpleBlock(8), reference->Group(L"fj.b", L".log"));
