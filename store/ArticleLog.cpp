@@ -268,19 +268,21 @@ BOOL RebuildIndex(GroupRecord* group)
     return ok && parsed;
 }
 
-// What a pass appends and what it may leave when it dies. A pass writes the
-// log's end into the index slot after the last record (its append mark:
-// no number, no length) and flushes it before it appends a byte; its first
-// article's record later takes that slot with the same offset. The header,
-// written last, counts the records. So at the next pass:
+// What a pass appends and what it may leave when it dies or the power
+// fails. A pass writes the log's end into the index slot after the last
+// record (its append mark: no number, no length) and flushes it before it
+// appends a byte; its first article's record later takes that slot with
+// the same offset. The header, written after the log and index are
+// flushed, counts the records. So at the next pass:
 //
 //   left behind                          state                    resolution
-//   slot after the last record holds     pass died: the log past  log cut at the slot's offset,
-//   a mark or a record starting at or    that offset and records  index cut after the last
-//   past the indexed articles' end       past the count are its   counted record
-//   a slot that cannot be a pass's       power cut tore it        index cut; the log kept
-//   start (offset outside the log, bad
-//   flags)
+//   slot after the last record holds     pass killed, or power    log cut at the slot's offset,
+//   the mark or a record starting at     cut: the log past that   index cut after the last
+//   or past the indexed articles' end    offset and records past  counted record
+//                                        the count are its
+//   a slot that cannot be a pass's       power cut tore the first index cut; the log kept
+//   start (offset outside the log,       record's sector (zeros   (at worst a dead pass's bytes
+//   bad flags, zero length)              or garbage)              stay, never older ones)
 //   no slot, log longer than the         a rebuild could not      nothing cut: the new
 //   indexed articles                     index the rest (or an    articles go after it
 //                                        older release died
@@ -296,11 +298,18 @@ static void FillAppendMark(IndexRecord* mark, DWORD logEnd)
     mark->subjectOffset = logEnd;
 }
 
+// Whether the slot can be where a dead pass began: its mark, byte for
+// byte, or its first article's record (all older releases leave).
 static BOOL StartsAPass(const IndexRecord& slot, ULONGLONG indexedEnd, DWORD logSize)
 {
-    return slot.flags <= (kRecordRead | kRecordPriorityMask) && slot.articleOffset >= indexedEnd
-        && slot.articleOffset <= logSize && slot.subjectOffset >= slot.articleOffset
-        && slot.subjectOffset - slot.articleOffset <= slot.articleLength;
+    if (slot.articleOffset < indexedEnd || slot.articleOffset > logSize)
+        return FALSE;
+    IndexRecord mark;
+    FillAppendMark(&mark, slot.articleOffset);
+    if (memcmp(&slot, &mark, sizeof mark) == 0)
+        return TRUE;
+    return slot.flags <= (kRecordRead | kRecordPriorityMask) && slot.articleLength >= kArticleSeparatorLength
+        && slot.subjectOffset >= slot.articleOffset && slot.subjectOffset - slot.articleOffset <= slot.articleLength;
 }
 
 // The index's size; FALSE when it cannot be had.

@@ -101,7 +101,8 @@ class RangeRulesTest : public testing::TestWithParam<DWORD> {};
 // malformed, are skipped and keep their numbers; g.gaps (20-23) below the
 // server's first, HEAD 21 and BODY 22 refused and not counted against the
 // limit (22's header block is gone); g.missing refused, and the next group
-// follows; g.nothing empty; g.gone (30) refuses its one article.
+// follows; g.nothing empty, its log unmarked by any pass and its index with
+// a slot a power cut zeroed; g.gone (30) refuses its one article.
 TEST_P(RangeRulesTest, AcrossGroups)
 {
     ScriptedNntpServer server;
@@ -144,6 +145,9 @@ TEST_P(RangeRulesTest, AcrossGroups)
     PatrolHarness harness;
     for (const auto& g : groups)
         harness.AddGroup(g.group, g.lastBefore, g.serverLastBefore);
+    ASSERT_TRUE(WriteBytes(harness.DataPath() + L"g.nothing.log", "kept\r\n"));
+    ASSERT_TRUE(WriteBytes(harness.DataPath() + L"g.nothing.idx",
+                           IndexHeaderBytes(50, 50, 0, 0, 0, "", 0, 0, 0) + std::string(92, '\0')));
     harness.SetPipelining(GetParam());
     DownloadResult result = harness.RunDirect(server.Port(), 2);
     EXPECT_EQ((DWORD)StatusOk, result.status);
@@ -170,6 +174,7 @@ TEST_P(RangeRulesTest, AcrossGroups)
     }
     EXPECT_EQ(SimpleBlock(3001) + SimpleBlock(3002), harness.Group(L"g.limit", L".log"));
     EXPECT_EQ(SimpleBlock(20) + SimpleBlock(23), harness.Group(L"g.gaps", L".log"));
+    EXPECT_EQ("kept\r\n", harness.Group(L"g.nothing", L".log"));
 }
 
 INSTANTIATE_TEST_SUITE_P(Settings, RangeRulesTest, testing::Values(0u, 1u));
