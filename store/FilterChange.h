@@ -1,7 +1,7 @@
 // A keyword filter and the priorities of its group's records kept in step
-// across a kill: a change of filter is marked on the medium before it is
-// committed, and the mark goes only once every record has the priority the
-// new filter gives it.
+// across a kill or a power cut: a change of filter is marked on the medium
+// before it is committed, and the mark goes only once every record has the
+// priority the new filter gives it and is on the medium.
 #pragma once
 #include <windows.h>
 
@@ -17,5 +17,7 @@ BOOL CommitFilterChange(FileRewrite* file, const wchar_t* filterPath);
 // mark. Damaged records (ERROR_INVALID_DATA) or a missing log
 // (ERROR_FILE_NOT_FOUND) fail it but still remove the mark.
 BOOL ApplyFilterChange(GroupRecord* group);
-// At start: finishes a change a kill interrupted, when the group is marked.
+// At start, for a marked group: finishes the interrupted change. One that
+// cannot be finished now keeps its mark for the next start, which it never
+// stops.
 void FinishFilterChange(GroupRecord* group);
