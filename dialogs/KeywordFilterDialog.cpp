@@ -6,6 +6,7 @@
 #include "resource.h"
 #include "text/MessageCatalog.h"
 #include "store/FileRewrite.h"
+#include "store/FilterChange.h"
 #include "store/LineReader.h"
 #include "text/CodePage.h"
 
@@ -164,7 +165,8 @@ static BOOL WriteKeywords(KeywordFilterDialog* context, FileRewrite* file)
     return TRUE;
 }
 
-// The old list is replaced only by a whole new one, in one step.
+// The old list is replaced only by a whole new one, in one step; the
+// change stays marked until the group's records follow it.
 static INT_PTR OnSave(KeywordFilterDialog* context)
 {
     ApplyRadioButtons(context);
@@ -174,7 +176,7 @@ static INT_PTR OnSave(KeywordFilterDialog* context)
         ShowErrorBox(IDS_FILE_OPEN_FAILED, context->filterPath);
         return IDCANCEL;
     }
-    if (!WriteKeywords(context, &file) || !file.Commit()) {
+    if (!WriteKeywords(context, &file) || !CommitFilterChange(&file, context->filterPath)) {
         file.Abandon();
         return IDCANCEL;
     }

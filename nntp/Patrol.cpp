@@ -361,6 +361,8 @@ void Patrol::FetchGroup(const wchar_t* groupName)
                 const wchar_t* text = MessageCatalog::Load(IDS_NO_NEW_ARTICLES);
                 SetDownloadResult(result_, L"", text ? text : L"", StatusOk);
                 newLast = last;
+            } else if (!MarkAppendStart(&group_)) {
+                FailWithCode(groupName, IDS_INDEX_WRITE_FAILED);
             } else {
                 FetchRange(from, last, &newLast);
             }
@@ -368,7 +370,8 @@ void Patrol::FetchGroup(const wchar_t* groupName)
                 group_.SetLastArticle(newLast);
                 group_.SetServerLast(last);
                 // The articles reach the medium before the header counts them.
-                if (!group_.SetStateText(result_->text) || !FileFlush(group_.LogHandle()) ||
+                if (!group_.SetStateText(result_->text) || !DropAppendMark(&group_) ||
+                    !FileFlush(group_.LogHandle()) ||
                     !FileFlush(group_.IndexHandle()) || !group_.WriteHeader(group_.IndexHandle()))
                     FailWithCode(groupName, IDS_INDEX_WRITE_FAILED);
             }

@@ -267,28 +267,97 @@ BOOL RebuildIndex(GroupRecord* group)
     return ok && parsed;
 }
 
+// What a pass appends and what it may leave when it dies or the power
+// fails. A pass writes the log's end into the index slot after the last
+// record (its append mark: no number, no length) and flushes it before it
+// appends a byte; its first article's record later takes that slot with
+// the same offset. The header, written after the log and index are
+// flushed, counts the records. So at the next pass:
+//
+//   left behind                          state                    resolution
+//   slot after the last record holds     pass killed, or power    log cut at the slot's offset,
+//   the mark or a record starting at     cut: the log past that   index cut after the last
+//   or past the indexed articles' end    offset and records past  counted record
+//                                        the count are its
+//   a slot that cannot be a pass's       power cut tore the first index cut; the log kept
+//   start (offset outside the log,       record's sector (zeros   (at worst a dead pass's bytes
+//   bad flags, zero length)              or garbage)              stay, never older ones)
+//   no slot, log longer than the         a rebuild could not      nothing cut: the new
+//   indexed articles                     index the rest (or an    articles go after it
+//                                        older release died
+//                                        mid-article)
+//
+// The rebuild writes an index without a slot, so its unreadable tail stays
+// through every pass; only the deletion of read articles drops it.
+static void FillAppendMark(IndexRecord* mark, DWORD logEnd)
+{
+    memset(mark, 0, sizeof *mark);
+    mark->articleNumber = kNoArticleNumber;
+    mark->articleOffset = logEnd;
+    mark->subjectOffset = logEnd;
+}
+
+// Whether the slot can be where a dead pass began: its mark, byte for
+// byte, or its first article's record (all older releases leave).
+static BOOL StartsAPass(const IndexRecord& slot, ULONGLONG indexedEnd, DWORD logSize)
+{
+    if (slot.articleOffset < indexedEnd || slot.articleOffset > logSize)
+        return FALSE;
+    IndexRecord mark;
+    FillAppendMark(&mark, slot.articleOffset);
+    if (memcmp(&slot, &mark, sizeof mark) == 0)
+        return TRUE;
+    return slot.flags <= (kRecordRead | kRecordPriorityMask) && slot.articleLength >= kArticleSeparatorLength
+        && slot.subjectOffset >= slot.articleOffset && slot.subjectOffset - slot.articleOffset <= slot.articleLength;
+}
+
 BOOL CutUnindexedTail(GroupRecord* group)
 {
     HANDLE log = group->LogHandle();
     HANDLE index = group->IndexHandle();
-    ULONGLONG end = 0;
+    ULONGLONG indexedEnd = 0;
     DWORD count = group->RecordCount();
     if (count > 0) {
         IndexRecord last;
         DWORD read = 1;
         if (!group->ReadRecords(count - 1, &last, &read) || read != 1)
             return TRUE;   // a damaged index: nothing is cut on its word
-        end = (ULONGLONG)last.articleOffset + last.articleLength;
+        indexedEnd = (ULONGLONG)last.articleOffset + last.articleLength;
     }
-    ULONGLONG logSize, indexSize;
-    if (!FileGetSize(log, &logSize) || !FileGetSize(index, &indexSize))
+    DWORD logSize = 0;
+    ULONGLONG indexSize = 0, indexEnd = (ULONGLONG)kIndexHeaderSize + (ULONGLONG)kIndexRecordSize * count;
+    if (!LogFileSize(log, &logSize) || !FileGetSize(index, &indexSize))
         return FALSE;
-    if (logSize > end && !FileTruncate(log, end))
+    if (indexSize <= indexEnd)
+        return TRUE;
+    if (indexSize >= indexEnd + kIndexRecordSize) {
+        IndexRecord slot;
+        DWORD read = 0;
+        if (!SeekTo(index, indexEnd) || !ReadFull(index, &slot, sizeof slot, &read))
+            return FALSE;
+        if (read == sizeof slot && StartsAPass(slot, indexedEnd, logSize)
+            && slot.articleOffset < logSize && !FileTruncate(log, slot.articleOffset))
+            return FALSE;
+    }
+    return FileTruncate(index, indexEnd);
+}
+
+BOOL MarkAppendStart(GroupRecord* group)
+{
+    DWORD logEnd = 0;
+    if (!LogFileSize(group->LogHandle(), &logEnd))
         return FALSE;
-    ULONGLONG indexEnd = (ULONGLONG)kIndexHeaderSize + (ULONGLONG)kIndexRecordSize * count;
-    if (indexSize > indexEnd && !FileTruncate(index, indexEnd))
+    IndexRecord mark;
+    FillAppendMark(&mark, logEnd);
+    return group->WriteRecord(mark, group->RecordCount()) && FileFlush(group->IndexHandle());
+}
+
+BOOL DropAppendMark(GroupRecord* group)
+{
+    ULONGLONG size = 0, end = (ULONGLONG)kIndexHeaderSize + (ULONGLONG)kIndexRecordSize * group->RecordCount();
+    if (!FileGetSize(group->IndexHandle(), &size))
         return FALSE;
-    return TRUE;
+    return size <= end || FileTruncate(group->IndexHandle(), end);
 }
 
 wchar_t* ReadArticle(GroupRecord* group, DWORD offset, DWORD length)

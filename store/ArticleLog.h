@@ -23,9 +23,14 @@ BOOL RebuildIndex(GroupRecord* group);
 BOOL UpgradeTempPath(const wchar_t* indexPath, wchar_t* path);
 
 // With log and index open and the header read: cuts what an interrupted
-// patrol left past the last record's article (and past the last record in
-// the index), so that the next article starts right after the indexed ones.
+// pass appended (the log from the start its append mark records, and the
+// index past the last record). Log bytes no pass marked stay.
 BOOL CutUnindexedTail(GroupRecord* group);
+// Before a pass appends: the slot after the last record gets the log's
+// current end, and is on the medium before the first byte is appended.
+BOOL MarkAppendStart(GroupRecord* group);
+// After a pass: drops a mark that no record took the place of.
+BOOL DropAppendMark(GroupRecord* group);
 
 // Longest article read back whole; a longer length can only come from a
 // damaged record, and would take more memory than the device has.

@@ -2,6 +2,7 @@
 #include "store/ArticleLog.h"
 #include "store/FileOps.h"
 #include "store/FilePosition.h"
+#include "store/FilterChange.h"
 #include "store/GroupListReader.h"
 #include "store/GroupRecovery.h"
 #include "store/GroupRecord.h"
@@ -159,6 +160,8 @@ BOOL InitializeDataFolder(const wchar_t* dataPath)
             if (!name)
                 break;
             BOOL checked = CheckGroup(dataPath, name, &group, recover);
+            if (checked && recover)
+                FinishFilterChange(&group);
             {
                 LastErrorKeeper keep;
                 group.Release();

@@ -1,6 +1,6 @@
 #include "views/SubjectView.h"
 #include "text/MessageCatalog.h"
-#include "store/ArticleLog.h"
+#include "store/FilterChange.h"
 #include "store/IndexRecord.h"
 #include "settings/Settings.h"
 #include "resource.h"
@@ -130,7 +130,7 @@ BOOL SubjectView::ReapplyFilter()
     // then reach the file only at close. Read flags are not touched by it, so
     // the count kept here stays right.
     DWORD unread = list_.UnreadCount();
-    BOOL ok = Reprioritise(&list_);
+    BOOL ok = ApplyFilterChange(&list_);
     list_.SetUnreadCount(unread);
     if (!ok)
         return FALSE;

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 #include "resource.h"
 #include "store/DataFolder.h"
+#include "store/FilterChange.h"
+#include "store/GroupRecord.h"
 #include "dialogs/KeywordFilterDialog.h"
 #include "support/DialogDriver.h"
 #include "support/KillPoints.h"
@@ -8,6 +10,8 @@
 #include "support/StoreFiles.h"
 
 namespace {
+
+const DWORD kLowFlag = kPriorityLow << kRecordPriorityShift;
 
 HWND Combo(HWND dialog) { return GetDlgItem(dialog, IDC_FILTER_KEYWORDS); }
 
@@ -90,25 +94,46 @@ TEST_F(FilterFixture, AFailedSaveKeepsTheOldFileAndSaysWhy)
     EXPECT_EQ((UINT)MB_ICONHAND, boxes.Boxes()[0].flags);
 }
 
-TEST_F(FilterFixture, AKillWhileSavingLeavesTheOldFilterOrTheNew)
+// The save and the reprioritising after it, as the subject view runs them:
+// after the next start the group's article has the priority of the filter
+// that is in force.
+TEST_F(FilterFixture, AKillWhileSavingOrReprioritisingLeavesTheOldFilterOrTheNewInForce)
 {
+    GroupRecord group;
+    group.Reset();
+    ASSERT_TRUE(group.SetNames(folder.Path().c_str(), L"fj.test"));
     int points = ForEachKillPoint(
         [&] {
+            DeleteFileW(folder.File(L"fj.test.idx").c_str());
             ASSERT_TRUE(WriteBytes(folder.File(L"group.dat"), "fj.test\r\n"));
             ASSERT_TRUE(WriteBytes(path, "+ keep\r\n"));
+            ASSERT_TRUE(WriteBytes(folder.File(L"fj.test.log"), ArticleBlock("Subject: subject", 1, "b")));
+            ASSERT_TRUE(InitializeDataFolder(folder.Path().c_str())) << GetLastError();
         },
         [&] {
             Run(L"subject", [&](HWND dialog) {
                 DialogDriver::Click(dialog, IDC_FILTER_LOW);
                 DialogDriver::Click(dialog, IDOK);
             });
+            ApplyFilterChange(&group);
         },
         [&](int k) {
             SCOPED_TRACE(k);
             ASSERT_TRUE(InitializeDataFolder(folder.Path().c_str())) << GetLastError();
             std::string saved = ReadBytes(path);
-            EXPECT_TRUE(saved == "+ keep\r\n" || saved == "+ keep\r\n- subject\r\n") << saved;
-            EXPECT_FALSE(FileExists(path + L"~"));
+            bool fresh = saved == "+ keep\r\n- subject\r\n";
+            EXPECT_TRUE(fresh || saved == "+ keep\r\n") << saved;
+            std::string index = ReadBytes(folder.File(L"fj.test.idx"));
+            EXPECT_EQ(fresh ? kLowFlag : 0u, WordAt(index, kIndexHeaderSize));
+            EXPECT_EQ(fresh ? 1u : 0u, WordAt(index, 96));   // lowCount
+            for (const std::wstring& name : FilesIn(folder.Path()))
+                EXPECT_NE(L'~', name.back()) << name;
         });
-    EXPECT_GT(points, 4);
+    group.Release();
+    EXPECT_GT(points, 6);
+    // A marked group whose log is gone: the start goes on, and the mark goes.
+    DeleteFileW(folder.File(L"fj.test.log").c_str());
+    ASSERT_TRUE(WriteBytes(folder.File(L"fj.test.rp~"), ""));
+    EXPECT_TRUE(InitializeDataFolder(folder.Path().c_str())) << GetLastError();
+    EXPECT_FALSE(FileExists(folder.File(L"fj.test.rp~")));
 }

@@ -43,8 +43,10 @@ TEST_P(GroupFailureTest, EndsThePassAndLeavesTheFailingGroupAsItWas)
     harness.AddGroup(L"g.done");
     harness.AddGroup(L"g.fail", 10, 10);
     harness.AddGroup(L"g.after");
-    // What an earlier pass left in the failing group.
+    // What an earlier pass left in the failing group, past its append mark.
     ASSERT_TRUE(WriteBytes(harness.DataPath() + L"g.fail.log", "earlier\r\n"));
+    ASSERT_TRUE(WriteBytes(harness.DataPath() + L"g.fail.idx", IndexHeaderBytes(10, 10, 0, 0, 0, "old", 0, 0, 0)
+                           + IndexRecordBytes(0, 0xFFFFFFFF, 0, 0, "", "", "", 0, 0)));
 
     harness.SetPipelining(std::get<1>(GetParam()));
     DownloadResult result = harness.RunDirect(server.Port());

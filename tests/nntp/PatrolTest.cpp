@@ -101,7 +101,8 @@ class RangeRulesTest : public testing::TestWithParam<DWORD> {};
 // malformed, are skipped and keep their numbers; g.gaps (20-23) below the
 // server's first, HEAD 21 and BODY 22 refused and not counted against the
 // limit (22's header block is gone); g.missing refused, and the next group
-// follows; g.nothing empty.
+// follows; g.nothing empty, its log unmarked by any pass and its index with
+// a slot a power cut zeroed; g.gone (30) refuses its one article.
 TEST_P(RangeRulesTest, AcrossGroups)
 {
     ScriptedNntpServer server;
@@ -116,6 +117,8 @@ TEST_P(RangeRulesTest, AcrossGroups)
     server.On("GROUP g.gaps", "211 4 20 23 g.gaps\r\n");
     server.On("GROUP g.missing", "411 no such group\r\n");
     server.On("GROUP g.nothing", "211 0 51 50 g.nothing\r\n");
+    server.On("GROUP g.gone", "211 1 30 30 g.gone\r\n");
+    server.On("HEAD 30", "423 no such article\r\n");
     for (unsigned n : {3001u, 3002u, 3003u, 3004u, 3005u, 20u, 23u})
         AddSimple(server, n);
     server.On("HEAD 21", "423 no such article\r\n");
@@ -137,10 +140,14 @@ TEST_P(RangeRulesTest, AcrossGroups)
         {L"g.gaps", 5, 5, 23, 23, 2, L"2件の記事を取得しました。"},
         {L"g.missing", 9, 9, 9, 9, 0, L"グループへ移動できませんでした : 411 no such group"},
         {L"g.nothing", 50, 50, 50, 50, 0, noNews},
+        {L"g.gone", 0, 0, 30, 30, 0, L"0件の記事を取得しました。"},
     };
     PatrolHarness harness;
     for (const auto& g : groups)
         harness.AddGroup(g.group, g.lastBefore, g.serverLastBefore);
+    ASSERT_TRUE(WriteBytes(harness.DataPath() + L"g.nothing.log", "kept\r\n"));
+    ASSERT_TRUE(WriteBytes(harness.DataPath() + L"g.nothing.idx",
+                           IndexHeaderBytes(50, 50, 0, 0, 0, "", 0, 0, 0) + std::string(92, '\0')));
     harness.SetPipelining(GetParam());
     DownloadResult result = harness.RunDirect(server.Port(), 2);
     EXPECT_EQ((DWORD)StatusOk, result.status);
@@ -153,15 +160,21 @@ TEST_P(RangeRulesTest, AcrossGroups)
     if (GetParam())
         wire.push_back("BODY 21");
     wire.insert(wire.end(), {"HEAD 22", "BODY 22", "HEAD 23", "BODY 23", "GROUP g.missing", "GROUP g.nothing",
-                             "QUIT"});
+                             "GROUP g.gone", "HEAD 30"});
+    if (GetParam())
+        wire.push_back("BODY 30");
+    wire.push_back("QUIT");
     EXPECT_EQ(wire, server.Commands());
     for (const auto& g : groups) {
         std::string state = Sjis(g.state).substr(0, 63);
+        std::string index = harness.Group(g.group, L".idx");
         EXPECT_EQ(IndexHeaderBytes(g.last, g.serverLast, 0, g.records, 0, state, g.records, 0, 0),
-                  harness.Group(g.group, L".idx").substr(0, 100)) << g.group;
+                  index.substr(0, 100)) << g.group;
+        EXPECT_EQ(100u + 92u * g.records, index.size()) << g.group;
     }
     EXPECT_EQ(SimpleBlock(3001) + SimpleBlock(3002), harness.Group(L"g.limit", L".log"));
     EXPECT_EQ(SimpleBlock(20) + SimpleBlock(23), harness.Group(L"g.gaps", L".log"));
+    EXPECT_EQ("kept\r\n", harness.Group(L"g.nothing", L".log"));
 }
 
 INSTANTIATE_TEST_SUITE_P(Settings, RangeRulesTest, testing::Values(0u, 1u));
