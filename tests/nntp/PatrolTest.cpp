@@ -263,11 +263,15 @@ struct Pass {
 
 const wchar_t* const kGroups[] = {L"g.gappy", L"g.next"};
 
-Pass RunPass(DWORD limit, DWORD pipelining)
+// `deflatedPiece` above 0 compresses, the server sending its deflated bytes
+// in pieces of that size.
+Pass RunPass(DWORD limit, DWORD pipelining, size_t deflatedPiece = 0)
 {
     Pass pass;
     ScriptedNntpServer server;
     EXPECT_TRUE(server.Start(15000));
+    if (deflatedPiece)
+        server.OfferDeflate(deflatedPiece);
     // HEAD 423 on every 7th article, BODY 423 on every 11th, and a HEAD reply
     // cut into pieces. The first answer scripted for a line is used first.
     server.On("GROUP g.gappy", "211 60 101 160 g.gappy\r\n");
@@ -287,12 +291,18 @@ Pass RunPass(DWORD limit, DWORD pipelining)
         }
     }
     server.On("GROUP g.next", "211 3 1 3 g.next\r\n");
+    // Deflated, a few bytes that inflate to far more than one read takes.
+    std::string runs = "222 2\r\n";
+    for (int i = 0; i < 1500; ++i)
+        runs += std::string(60, 'z') + "\r\n";
+    server.On("BODY 2", runs + ".\r\n");
     for (unsigned n = 1; n <= 3; ++n)
         AddSimple(server, n);
     PatrolHarness harness;
     for (const wchar_t* group : kGroups)
         harness.AddGroup(group);
     harness.SetPipelining(pipelining);
+    harness.SetCompress(deflatedPiece != 0);
     pass.result = harness.RunDirect(server.Port(), limit);
     // Before Stop: the list then waits for the client's closing QUIT.
     pass.wire = server.Commands();
@@ -306,22 +316,32 @@ Pass RunPass(DWORD limit, DWORD pipelining)
 
 class PipeliningTest : public testing::TestWithParam<DWORD> {};
 
+// Compressed too: pipelined with whole deflated replies, one at a time with
+// every deflated byte in a send of its own.
 TEST_P(PipeliningTest, StoresWhatTheOneAtATimePassStores)
 {
     Pass single = RunPass(GetParam(), 0);
     Pass pipelined = RunPass(GetParam(), 1);
+    Pass compressed = RunPass(GetParam(), 1, 4096);
+    Pass bytewise = RunPass(GetParam(), 0, 1);
 
-    EXPECT_EQ(single.result.status, pipelined.result.status);
-    EXPECT_STREQ(single.result.caption, pipelined.result.caption);
-    EXPECT_STREQ(single.result.text, pipelined.result.text);
-    EXPECT_EQ(single.files, pipelined.files);
-    Lines wire;
+    Lines wire, deflated = {"CAPABILITIES", "COMPRESS DEFLATE"}, deflatedSingle = deflated;
     for (const std::string& line : single.wire) {
         wire.push_back(line);
         if (line.compare(0, 5, "HEAD ") == 0 && atoi(line.c_str() + 5) % 7 == 0)
             wire.push_back("BODY " + line.substr(5));
     }
+    deflated.insert(deflated.end(), wire.begin(), wire.end());
+    deflatedSingle.insert(deflatedSingle.end(), single.wire.begin(), single.wire.end());
     EXPECT_EQ(wire, pipelined.wire);
+    EXPECT_EQ(deflated, compressed.wire);
+    EXPECT_EQ(deflatedSingle, bytewise.wire);
+    for (const Pass* other : {&pipelined, &compressed, &bytewise}) {
+        EXPECT_EQ(single.result.status, other->result.status);
+        EXPECT_STREQ(single.result.caption, other->result.caption);
+        EXPECT_STREQ(single.result.text, other->result.text);
+        EXPECT_EQ(single.files, other->files);
+    }
 }
 
 // Refusals topped up to the limit, none, the smallest limits.
