@@ -5,8 +5,9 @@ namespace {
 
 enum {
     // What we send is a few short commands: a 512-byte window and the
-    // smallest hash table keep the deflate state near 3 KB. The server's
-    // 32 KB window reads any smaller one.
+    // smallest hash table keep the deflate state under 10 KB (zlib's
+    // defaults take some 260 KB). The server's 32 KB window reads any
+    // smaller one.
     kDeflateWindowBits = 9,
     kDeflateMemoryLevel = 1,
     kRawInflateWindowBits = 15,
@@ -14,8 +15,8 @@ enum {
     kBetweenBlocks = 128,
 };
 
-// The first word of a capability line, case aside, and whether DEFLATE is
-// among its arguments.
+// Whether a capability line is COMPRESS, in any case, with DEFLATE among
+// its arguments.
 BOOL OffersDeflate(const char* line)
 {
     if (_strnicmp(line, "COMPRESS", 8) != 0 || (line[8] != ' ' && line[8] != '\t'))
