@@ -6,7 +6,7 @@
 //   bench_PatrolBench.exe [--articles N] [--groups G] [--size BYTES]
 //                         [--runs N] [--spool DIR] [--demonews PATH] [--steps] [--keep]
 //                         [--mime] [--utf8]
-//                         [--port P --group-names A,B,...] [--pipelining 0|1] [--pace]
+//                         [--port P --group-names A,B,...] [--pipelining 0|1] [--compress 0|1] [--pace]
 //
 // --spool patrols an existing spool (such as the demo server's sample)
 // instead of generating one. --mime makes each run two passes, with the
@@ -14,9 +14,10 @@
 // and compares them; --utf8 generates UTF-8 articles (8bit, quoted-printable
 // and base64 in turn) instead of ISO-2022-JP ones. --port patrols a server
 // that already runs on 127.0.0.1 (bench/patrol-inn.sh: INN, directly or
-// behind a slow line), with the Pipelining setting given; --pace there only
-// asks HEAD and BODY one at a time and reads the replies, storing nothing:
-// the protocol's own pace.
+// behind a slow line), with the Pipelining and Compress settings given (the
+// bytes received are then those on the wire, deflated); --pace there only
+// asks HEAD and BODY (one at a time, or all at once with --pipelining 1)
+// and reads the replies, storing nothing: the protocol's own pace.
 //
 // The pass is the download worker's RunPatrol over a hidden list view of the
 // groups (it needs a display: xvfb-run); --steps runs the same steps from the
@@ -31,6 +32,7 @@
 #include <algorithm>
 #include <string>
 #include <vector>
+#include "nntp/CompressLayer.h"
 #include "nntp/DownloadJob.h"
 #include "nntp/GroupCursor.h"
 #include "nntp/NntpConnection.h"
@@ -484,27 +486,51 @@ long RunPass(unsigned short port, const std::wstring& data, int groups, DWORD li
 // -1 with `failure` when the pass ended fatally, -2 without a window.
 // One command at a time, the replies read and dropped: the pace of the
 // protocol and the server alone. The number of articles, -1 on failure.
+DWORD g_pipelining;
+DWORD g_compress;
+
+// With the Pipelining setting every command of a group goes out before its
+// replies are read (in sends of at most one command line's size); with
+// Compress the replies are inflated but still only read.
 long RunPace(unsigned short port, int groups)
 {
     NntpConnection c;
+    CompressLayer layer;
     char line[1024];
     long articles = 0;
     if (!c.Connect("127.0.0.1", port) || !c.ReadLine(line, sizeof line, FALSE) || line[0] != '2')
+        return -1;
+    if (g_compress && StartCompression(&c, &layer, line, sizeof line) != kCompressionReady)
         return -1;
     for (int g = 0; g < groups; ++g) {
         unsigned long code = 0, count = 0, first = 0, last = 0;
         if (!c.SendLine(("GROUP " + GroupName(g)).c_str()) || !c.ReadLine(line, sizeof line, FALSE) ||
             sscanf(line, "%lu %lu %lu %lu", &code, &count, &first, &last) != 4)
             return -1;
+        std::string batch;
+        for (unsigned long n = first; g_pipelining && count && n <= last; ++n) {
+            char text[64];
+            snprintf(text, sizeof text, "HEAD %lu\r\nBODY %lu\r\n", n, n);
+            if (batch.size() + strlen(text) > kCommandLineSize) {
+                if (!c.SendLines(batch.data(), (DWORD)batch.size()))
+                    return -1;
+                batch.clear();
+            }
+            batch += text;
+        }
+        if (!batch.empty() && !c.SendLines(batch.data(), (DWORD)batch.size()))
+            return -1;
         for (unsigned long n = first; count && n <= last; ++n) {
             bool whole = true;
             for (const char* command : {"HEAD %lu", "BODY %lu"}) {
                 char text[64];
                 snprintf(text, sizeof text, command, n);
-                if (!c.SendLine(text) || !c.ReadLine(line, sizeof line, FALSE))
+                if ((!g_pipelining && !c.SendLine(text)) || !c.ReadLine(line, sizeof line, FALSE))
                     return -1;
                 if (line[0] != '2') {
                     whole = false;
+                    if (g_pipelining)
+                        continue;   // the BODY went out anyway
                     break;
                 }
                 do {
@@ -519,8 +545,6 @@ long RunPace(unsigned short port, int groups)
     c.Close();
     return articles;
 }
-
-DWORD g_pipelining;
 
 long RunWorkerPass(unsigned short port, const std::wstring& data, int groups, DWORD limit, DWORD convertMime,
                    std::wstring* failure)
@@ -557,6 +581,7 @@ long RunWorkerPass(unsigned short port, const std::wstring& data, int groups, DW
     job.limit = limit;
     job.convertMime = convertMime;
     job.pipelining = g_pipelining;
+    job.compress = g_compress;
     InitProgressState(&job.progress);
     job.references = 1;
     RunPatrol(&job);
@@ -672,6 +697,8 @@ int main(int argc, char** argv)
             serverPort = (unsigned short)atoi(argv[++i]);
         else if (option == "--pipelining" && hasValue)
             g_pipelining = (DWORD)atoi(argv[++i]);
+        else if (option == "--compress" && hasValue)
+            g_compress = (DWORD)atoi(argv[++i]);
         else if (option == "--group-names" && hasValue) {
             std::string names = argv[++i];
             for (size_t at = 0; at <= names.size();) {
@@ -692,7 +719,8 @@ int main(int argc, char** argv)
         else {
             fprintf(stderr, "usage: bench_PatrolBench [--articles N] [--groups G] [--size BYTES] "
                             "[--runs N] [--spool DIR] [--demonews PATH] [--steps] [--keep] [--mime] [--utf8]\n"
-                            "       [--port P --group-names A,B,...] [--pipelining 0|1] [--pace]\n");
+                            "       [--port P --group-names A,B,...] [--pipelining 0|1] [--compress 0|1] "
+                            "[--pace]\n");
             return 2;
         }
     }

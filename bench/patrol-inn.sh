@@ -2,8 +2,9 @@
 # Patrol times against a real news server: Debian's INN on loopback, and the
 # same INN behind a slow line (bench/slowline.py). Rows, all measured in this
 # run: the protocol's own pace (HEAD and BODY one at a time, nothing stored),
-# Pelora with Pipelining 0 and 1, and slrnpull when it is installed. Each row
-# is a whole pass into a fresh data folder; the ratio is to the first row.
+# Pelora with Pipelining 0 and 1, Pipelining 1 with Compress 1 (INN deflates
+# its replies), and slrnpull when it is installed. Each row is a whole pass
+# into a fresh data folder; the ratio is to the first row.
 #
 #   bench/patrol-inn.sh        (as root; needs a built bench_PatrolBench)
 #
@@ -105,13 +106,13 @@ table() {   # title, then lines "name seconds articles"
   local title=$1; shift
   echo
   echo "$title"
-  printf '%-44s %9s %9s %8s\n' row seconds articles ratio
+  printf '%-50s %9s %9s %8s\n' row seconds articles ratio
   local first=""
   for row in "$@"; do
     IFS='|' read -r name seconds count <<<"$row"
     [ -z "$seconds" ] && continue
     [ -z "$first" ] && first=$seconds
-    printf '%-44s %9.2f %9s %7.3fx\n' "$name" "$seconds" "$count" "$(echo "$seconds / $first" | bc -l)"
+    printf '%-50s %9.2f %9s %7.3fx\n' "$name" "$seconds" "$count" "$(echo "$seconds / $first" | bc -l)"
   done
 }
 
@@ -119,12 +120,17 @@ echo "server: INN 2.7 (Debian inn2) on 127.0.0.1:119 ($([ "$state" = started ] &
 read -r p_s p_n _ <<<"$(pass 119 $fast_group --pace)"
 read -r s_s s_n _ <<<"$(pass 119 $fast_group --pipelining 0)"
 read -r q_s q_n _ <<<"$(pass 119 $fast_group --pipelining 1 --runs 3)"
+read -r cp_s cp_n _ <<<"$(pass 119 $fast_group --pace --pipelining 1 --compress 1)"
+read -r c_s c_n _ <<<"$(pass 119 $fast_group --pipelining 1 --compress 1 --runs 3)"
 read -r r_s r_n _ <<<"$(slrn 119 $fast_group)"
 table "(a) loopback INN, $loop articles" \
   "protocol's own pace, one at a time|$p_s|$p_n" "Pelora, Pipelining 0|$s_s|$s_n" \
-  "Pelora, Pipelining 1 (median of 3)|$q_s|$q_n" "slrnpull|${r_s:-}|${r_n:-}"
+  "Pelora, Pipelining 1 (median of 3)|$q_s|$q_n" "all commands at once, compressed, nothing stored|$cp_s|$cp_n" \
+  "Pelora, Pipelining 1, Compress 1 (median of 3)|$c_s|$c_n" \
+  "slrnpull|${r_s:-}|${r_n:-}"
 goals=("loopback: Pipelining 1 is $(echo "$s_s / $q_s" | bc)x as fast as 0 (goal at least 10x)"
-       "loopback: Pipelining 0 takes $(printf %.3f "$(echo "$s_s / $p_s" | bc -l)")x the protocol's pace (goal at most 1.05x)")
+       "loopback: Pipelining 0 takes $(printf %.3f "$(echo "$s_s / $p_s" | bc -l)")x the protocol's pace (goal at most 1.05x)"
+       "loopback: Compress 1 takes $(printf %.3f "$(echo "$c_s / $q_s" | bc -l)")x the uncompressed pipelined pass (goal at most 1.2x)")
 [ -n "${r_s:-}" ] && goals+=("loopback: Pipelining 1 takes $(printf %.3f "$(echo "$q_s / $r_s" | bc -l)")x slrnpull's time (goal below 1)")
 
 python3 "$here/bench/slowline.py" $line_port 119 --delay-ms "$delay" --rate "$rate" 2>/dev/null &
@@ -133,14 +139,17 @@ sleep 0.5
 read -r p_s p_n _ <<<"$(pass $line_port $slow_group --pace)"
 read -r s_s s_n _ <<<"$(pass $line_port $slow_group --pipelining 0)"
 read -r q_s q_n q_b <<<"$(pass $line_port $slow_group --pipelining 1)"
+read -r c_s c_n c_b <<<"$(pass $line_port $slow_group --pipelining 1 --compress 1)"
 read -r r_s r_n _ <<<"$(slrn $line_port $slow_group)"
 line=$(echo "$q_b / $rate" | bc -l)
 table "(b) INN behind a slow line ($delay ms each way, $rate bytes/s), $slow articles" \
   "protocol's own pace, one at a time|$p_s|$p_n" "Pelora, Pipelining 0|$s_s|$s_n" \
-  "Pelora, Pipelining 1|$q_s|$q_n" "slrnpull|${r_s:-}|${r_n:-}" \
-  "the line carrying the $q_b bytes received|$line|"
+  "Pelora, Pipelining 1|$q_s|$q_n" "Pelora, Pipelining 1, Compress 1 ($c_b bytes)|$c_s|$c_n" \
+  "slrnpull|${r_s:-}|${r_n:-}" "the line carrying the $q_b bytes received|$line|"
 goals+=("slow line: Pipelining 1 takes $(printf %.3f "$(echo "$q_s / $line" | bc -l)")x the line's time for its bytes (goal at most 1.1x)"
-        "slow line: Pipelining 0 takes $(printf %.3f "$(echo "$s_s / $p_s" | bc -l)")x the protocol's pace (goal at most 1.05x)")
-[ -n "${r_s:-}" ] && goals+=("slow line: Pipelining 1 takes $(printf %.3f "$(echo "$q_s / $r_s" | bc -l)")x slrnpull's time (goal below 1)")
+        "slow line: Pipelining 0 takes $(printf %.3f "$(echo "$s_s / $p_s" | bc -l)")x the protocol's pace (goal at most 1.05x)"
+        "slow line: Compress 1 takes $(printf %.3f "$(echo "$c_s / $line" | bc -l)")x the line's time for the uncompressed bytes (goal at most 0.4x)")
+[ -n "${r_s:-}" ] && goals+=("slow line: Pipelining 1 takes $(printf %.3f "$(echo "$q_s / $r_s" | bc -l)")x slrnpull's time (goal below 1)"
+                             "slow line: Compress 1 is $(printf %.2f "$(echo "$r_s / $c_s" | bc -l)")x as fast as slrnpull (goal at least 2x)")
 echo
 printf '%s\n' "${goals[@]}"

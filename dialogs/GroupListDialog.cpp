@@ -41,6 +41,7 @@ BOOL GroupListDialog::OnInitDialog()
         FailStart(this, GetLastError());
         return TRUE;
     }
+    job->compress = compress;
     DWORD threadId;
     worker = CreateThread(NULL, 0, GroupListWorker, job, 0, &threadId);
     if (!worker) {
@@ -76,7 +77,8 @@ BOOL GroupListDialog::OnCommand(WORD id, WORD code, LPARAM lParam)
 }
 
 INT_PTR RunGroupListFetch(HINSTANCE instance, HWND owner, const wchar_t* activePath, const wchar_t* categoryPath,
-                          const wchar_t* server, DWORD port, const char* userId, const char* password)
+                          const wchar_t* server, DWORD port, const char* userId, const char* password,
+                          DWORD compress)
 {
     GroupListDialog state{};
     state.server = server;
@@ -85,6 +87,7 @@ INT_PTR RunGroupListFetch(HINSTANCE instance, HWND owner, const wchar_t* activeP
     state.categoryPath = categoryPath;
     state.userId = userId;
     state.password = password;
+    state.compress = compress;
     INT_PTR result = state.Run(instance, IDD_GROUPLIST, owner);
     if (state.worker) {
         // It has posted its notification already; this only waits for the

@@ -13,6 +13,7 @@ struct GroupListDialog : ModalDialog {
     const wchar_t* categoryPath;
     const char* userId;
     const char* password;
+    DWORD compress;
     GroupListJob* job;
     HANDLE worker;         // joined after the dialog has closed
     BOOL finished;         // the end notification has arrived
@@ -28,4 +29,5 @@ struct GroupListDialog : ModalDialog {
 // closed and the worker has ended. Reports nothing itself: the dialog has
 // shown any error. The user id and password must stay valid until it returns.
 INT_PTR RunGroupListFetch(HINSTANCE instance, HWND owner, const wchar_t* activePath, const wchar_t* categoryPath,
-                          const wchar_t* server, DWORD port, const char* userId, const char* password);
+                          const wchar_t* server, DWORD port, const char* userId, const char* password,
+                          DWORD compress = 0);

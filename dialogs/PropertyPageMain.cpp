@@ -15,6 +15,7 @@ void PropertyPageMain::Init(HWND page)
     SetDlgItemTextW(page, IDC_MAIN_FOLDER, settings_->DataPath);
     ShowNumber(page, IDC_MAIN_LIMIT, settings_->Limit);
     CheckDlgButton(page, IDC_MAIN_PIPELINING, settings_->Pipelining ? BST_CHECKED : BST_UNCHECKED);
+    CheckDlgButton(page, IDC_MAIN_COMPRESS, settings_->Compress ? BST_CHECKED : BST_UNCHECKED);
     CheckDlgButton(page, IDC_MAIN_CONVERT_MIME, settings_->ConvertMime ? BST_CHECKED : BST_UNCHECKED);
 }
 
@@ -61,6 +62,7 @@ BOOL PropertyPageMain::Apply(HWND page)
 
     // Never refused, so kept whatever the fields below say.
     settings_->Pipelining = IsDlgButtonChecked(page, IDC_MAIN_PIPELINING) == BST_CHECKED;
+    settings_->Compress = IsDlgButtonChecked(page, IDC_MAIN_COMPRESS) == BST_CHECKED;
     settings_->ConvertMime = IsDlgButtonChecked(page, IDC_MAIN_CONVERT_MIME) == BST_CHECKED;
 
     GetDlgItemTextW(page, IDC_MAIN_SERVER, text, kSettingsPathCapacity);

@@ -1,5 +1,5 @@
-// Page "メイン" (IDD_PAGE_MAIN): server, port, data folder, limit and
-// pipelining.
+// Page "メイン" (IDD_PAGE_MAIN): server, port, data folder, limit,
+// pipelining, compression and the conversion of other charsets.
 #pragma once
 #include "dialogs/PropertyPage.h"
 

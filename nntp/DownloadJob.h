@@ -32,6 +32,7 @@ struct DownloadJob {
     const char* userId;         // borrowed; none when not set
     const char* password;       // borrowed from the settings or the starter
     DWORD convertMime;          // the setting ConvertMime (ArticleConverter)
+    DWORD compress;             // the Compress setting: deflate when the server offers it
     ProgressState progress;
     // The starter (until its dialog has closed) and the frame's end of the
     // patrol each hold one; the last to let go frees the job, so the dialog

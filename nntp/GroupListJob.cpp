@@ -88,6 +88,16 @@ BOOL Authenticate(GroupListJob* job)
     return FALSE;
 }
 
+BOOL Compress(GroupListJob* job)
+{
+    CompressionStart start = StartCompression(&job->connection, &job->compressLayer, job->line, kGroupListLineSize);
+    if (start == kCompressionSendFailed)
+        SetError(job, L"Can't send data");
+    else if (start == kCompressionReceiveFailed)
+        SetError(job, L"Can't redv data");
+    return start == kCompressionReady;
+}
+
 // Asks for the list and stores it; the connection is open and greeted.
 BOOL ExchangeList(GroupListJob* job, FileRewrite* active, FileRewrite* category)
 {
@@ -188,6 +198,7 @@ GroupListJob* CreateGroupListJob(const wchar_t* activePath, const wchar_t* categ
     job->password = password;
     job->dialog = dialog;
     job->notifyId = notifyId;
+    job->compress = 0;
     job->errorText[0] = L'\0';
     job->line[0] = '\0';
     job->counter.countGroup = counter ? counter->countGroup : NULL;
@@ -205,6 +216,7 @@ void DestroyGroupListJob(GroupListJob* job)
     if (!job)
         return;
     job->connection.Close();
+    job->compressLayer.Destroy();
     free(job->activePath);
     free(job->categoryPath);
     free(job->server);
@@ -230,7 +242,7 @@ BOOL RunGroupListJob(GroupListJob* job)
         connection.Close();
         return FALSE;
     }
-    if (job->userId && job->password && !Authenticate(job)) {
+    if ((job->userId && job->password && !Authenticate(job)) || (job->compress && !Compress(job))) {
         connection.Close();
         return FALSE;
     }
@@ -252,6 +264,7 @@ BOOL RunGroupListJob(GroupListJob* job)
     // No QUIT: the fetch simply hangs up.
     BOOL ok = ExchangeList(job, &active, &category);
     connection.Close();
+    job->compressLayer.Destroy();
     if (!ok) {
         AbandonPair(&active, &category);
     } else if (!CommitPair(&active, &category)) {

@@ -5,6 +5,7 @@
 #pragma once
 #include "nntp/Sockets.h"
 #include <windows.h>
+#include "nntp/CompressLayer.h"
 #include "nntp/NntpConnection.h"
 
 enum { kGroupListLineSize = 1024, kGroupListErrorSize = 1024 };
@@ -27,7 +28,9 @@ struct GroupListJob {
     // The message to show at the end; empty when all went well. A fixed
     // buffer, so that no failure can go unreported for want of memory.
     wchar_t errorText[kGroupListErrorSize];
+    DWORD compress;          // the Compress setting; 0 after creation
     NntpConnection connection;
+    CompressLayer compressLayer;
     char line[kGroupListLineSize];
     GroupCounter counter;    // countGroup may be none
 };

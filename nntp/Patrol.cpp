@@ -5,6 +5,7 @@
 #include <wchar.h>
 #include <new>
 #include "text/MessageCatalog.h"
+#include "nntp/CompressLayer.h"
 #include "nntp/NntpConnection.h"
 #include "resource.h"
 #include "store/ArticleHeader.h"
@@ -185,6 +186,7 @@ private:
     void DropBody();
     BOOL MeetBreak(const wchar_t* caption);
     BOOL Authenticate();
+    BOOL Compress();
     void RollBack(DWORD logSize, DWORD indexSize);
 
     void Fatal(const wchar_t* caption, UINT id);
@@ -196,6 +198,7 @@ private:
     DownloadJob* job_;
     DownloadResult* result_;
     NntpConnection connection_;
+    CompressLayer compress_;
     const wchar_t* groupName_;
     GroupRecord group_;
     ArticleWriter writer_;
@@ -271,7 +274,7 @@ void Patrol::Run()
         Fatal(job_->server, IDS_SERVER_NO_REPLY);
     } else if (line_[0] != '2') {
         FailWithMessageCaption(IDS_CONNECTION_REFUSED, line_);
-    } else if (Authenticate()) {
+    } else if (Authenticate() && Compress()) {
         GroupCursor* cursor = job_->cursor;
         cursor->Reset();
         while (const wchar_t* name = cursor->Next()) {
@@ -289,6 +292,19 @@ void Patrol::Run()
         connection_.SendLine("QUIT");   // its reply is not read
         connection_.Close();
     }
+    compress_.Destroy();
+}
+
+BOOL Patrol::Compress()
+{
+    if (!job_->compress)
+        return TRUE;
+    CompressionStart start = StartCompression(&connection_, &compress_, line_, kLineSize);
+    if (start == kCompressionSendFailed)
+        FailWithCode(kCaptionSocketError, IDS_SEND_FAILED);
+    else if (start == kCompressionReceiveFailed)
+        FailWithCode(kCaptionSocketError, IDS_RECEIVE_FAILED);
+    return start == kCompressionReady;
 }
 
 BOOL Patrol::Authenticate()

@@ -154,6 +154,7 @@
 #define IDC_MAIN_BROWSE         1016
 #define IDC_MAIN_PIPELINING     1070
 #define IDC_MAIN_CONVERT_MIME   1071
+#define IDC_MAIN_COMPRESS       1072
 #define IDC_AUTH_USE            1023
 #define IDC_AUTH_ID             1024
 #define IDC_AUTH_PASSWORD       1025

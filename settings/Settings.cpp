@@ -177,6 +177,7 @@ void Settings::Init()
     ConvertMime = 0;
     EditorPath = NULL;
     Pipelining = 0;
+    Compress = 0;
 }
 
 void Settings::Destroy()
@@ -232,6 +233,7 @@ BOOL Settings::Load(BOOL* complete)
         EntryName[0] = L'\0';
     DisconnectWaitTime = ReadNumber(key, L"DisconnectWaitTime", 0);
     Pipelining = ReadNumber(key, L"Pipelining", 0);
+    Compress = ReadNumber(key, L"Compress", 0);
     if (!ReadFixedString(key, L"FontName", FontName, kFontNameCapacity))
         wcscpy(FontName, L"Tahoma");
     FontSizeA = ReadNumber(key, L"FontSizeA", 14);
@@ -319,6 +321,8 @@ BOOL Settings::Save()
         result = WriteNumber(key, L"DisconnectWaitTime", DisconnectWaitTime);
     if (result == ERROR_SUCCESS)
         result = WriteNumber(key, L"Pipelining", Pipelining);
+    if (result == ERROR_SUCCESS)
+        result = WriteNumber(key, L"Compress", Compress);
     if (result == ERROR_SUCCESS)
         result = WriteString(key, L"FontName", FontName);
     if (result == ERROR_SUCCESS)

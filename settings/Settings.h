@@ -44,6 +44,7 @@ public:
     DWORD ConvertMime;        // 1: UTF-8, EUC-JP, ... articles converted too
     wchar_t* EditorPath;      // never none after a load
     DWORD Pipelining;         // 1: several articles' commands in flight at once
+    DWORD Compress;           // 1: deflated transfer when the server offers it
 
     Settings() { Init(); }
     // Every string empty or none, both fonts none.

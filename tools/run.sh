@@ -60,8 +60,9 @@ first_run_settings() {
     printf 'REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\tidewell\\Pelora]\r\n'
     printf '"Server"="127.0.0.1"\r\n"Port"=dword:%08x\r\n' "$port"
     printf '"DataPath"="C:\\\\Pelora\\\\"\r\n"Limit"=dword:00000032\r\n'
-    # The fast patrol, and today's articles (UTF-8 and others) converted.
-    printf '"Pipelining"=dword:00000001\r\n"ConvertMime"=dword:00000001\r\n'
+    # The fast patrol, compressed, and today's articles (UTF-8 and others)
+    # converted.
+    printf '"Pipelining"=dword:00000001\r\n"Compress"=dword:00000001\r\n"ConvertMime"=dword:00000001\r\n'
     printf '\r\n'
   } > "$reg"
   wine regedit "$reg" >/dev/null 2>&1

@@ -3,7 +3,7 @@
 set -euo pipefail
 
 need=()
-for p in mingw-w64 wine wine64 xvfb fonts-ipafont-gothic locales imagemagick cmake make; do
+for p in mingw-w64 libz-mingw-w64-dev wine wine64 xvfb fonts-ipafont-gothic locales imagemagick cmake make; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || need+=("$p")
 done
 if [ ${#need[@]} -gt 0 ]; then

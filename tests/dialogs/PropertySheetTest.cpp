@@ -87,6 +87,8 @@ TEST_F(PropertySheetTest, SixPagesInOrderAndOkSavesTheMainAndKeyPages)
         EXPECT_EQ(L"50", DialogDriver::Text(page, IDC_MAIN_LIMIT));
         EXPECT_EQ(L"パイプライン処理で高速に取得する", DialogDriver::Text(page, IDC_MAIN_PIPELINING));
         DialogDriver::Click(page, IDC_MAIN_PIPELINING);
+        EXPECT_EQ(L"圧縮して転送する", DialogDriver::Text(page, IDC_MAIN_COMPRESS));
+        DialogDriver::Click(page, IDC_MAIN_COMPRESS);
         EXPECT_EQ(L"UTF-8などの記事も変換する", DialogDriver::Text(page, IDC_MAIN_CONVERT_MIME));
         DialogDriver::Click(page, IDC_MAIN_CONVERT_MIME);
         DialogDriver::SetText(page, IDC_MAIN_SERVER, L"   news.tidewell.jp");
@@ -100,7 +102,7 @@ TEST_F(PropertySheetTest, SixPagesInOrderAndOkSavesTheMainAndKeyPages)
     });
     const struct { const wchar_t* name; DWORD value; } numbers[] = {
         {L"KeyMode", 1}, {L"AutoNextArticle", 0}, {L"Port", 0}, {L"Limit", 300}, {L"Pipelining", 1},
-        {L"ConvertMime", 1}};
+        {L"ConvertMime", 1}, {L"Compress", 1}};
     for (const auto& number : numbers)
         EXPECT_EQ(number.value, ReadDword(kSettingsKey, number.name)) << number.name;
     EXPECT_EQ(L"news.tidewell.jp", ReadString(kSettingsKey, L"Server"));

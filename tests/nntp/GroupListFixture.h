@@ -24,12 +24,13 @@ const char kCategory[] = "fj\r\njapan\r\ncontrol\r\n\x93\xfa\x96\x7b\r\n";
 // Runs one fetch from 127.0.0.1 into these files on this thread; the error
 // text it ended with.
 inline std::wstring FetchGroupList(const std::wstring& active, const std::wstring& category, DWORD port,
-                                   const char* user = NULL, const char* password = NULL)
+                                   const char* user = NULL, const char* password = NULL, DWORD compress = 0)
 {
     GroupListJob* job = CreateGroupListJob(active.c_str(), category.c_str(), L"127.0.0.1", port, user, password,
                                            NULL, 103, NULL);
     if (!job)
         return L"<no job>";
+    job->compress = compress;
     BOOL ok = RunGroupListJob(job);
     std::wstring text = job->errorText;
     DestroyGroupListJob(job);
@@ -45,9 +46,9 @@ protected:
         WriteBytes(active, "old.group\r\n");
         WriteBytes(category, "old\r\n");
     }
-    std::wstring Fetch(const char* user = NULL, const char* password = NULL, DWORD port = 0)
+    std::wstring Fetch(const char* user = NULL, const char* password = NULL, DWORD port = 0, DWORD compress = 0)
     {
-        return FetchGroupList(active, category, port ? port : server.Port(), user, password);
+        return FetchGroupList(active, category, port ? port : server.Port(), user, password, compress);
     }
     void ExpectOldFilesKept()
     {

@@ -45,6 +45,33 @@ TEST_F(GroupListTest, LogsInOnlyWithUserAndPasswordAndARefusedLoginKeepsTheFiles
     EXPECT_EQ("fj\r\n", ReadBytes(category));
 }
 
+// Asked after the login (a server may refuse AUTHINFO once compressing):
+// no CAPABILITIES, no offer among them, a refused COMPRESS, each read
+// uncompressed; then deflated, one byte a send. Every fetch stores the list.
+TEST_F(GroupListTest, CompressesAfterTheLoginOnlyWhenTheServerAgrees)
+{
+    const char offer[] = "101 list\r\nCOMPRESS DEFLATE\r\n.\r\n";
+    for (const char* reply : {"500 what?\r\n", "480 log in first\r\n", "101 list\r\nXCOMPRESS DEFLATE\r\n.\r\n",
+                              offer, offer})
+        server.On("CAPABILITIES", reply);
+    server.On("COMPRESS DEFLATE", "403 not now\r\n");
+    server.On("COMPRESS DEFLATE", "502 no\r\n");
+    server.OfferDeflate(1);
+    server.On("authinfo user alice", "381 more\r\n");
+    server.On("authinfo pass secret", "281 ok\r\n");
+    server.On("LIST active", std::string("215 list follows\r\n") + kList + ".\r\n");
+    Lines wire;
+    for (int fetch = 0; fetch < 6; ++fetch) {
+        EXPECT_EQ(L"", Fetch("alice", "secret", 0, 1)) << fetch;
+        EXPECT_EQ(kActive, ReadBytes(active));
+        wire.insert(wire.end(), {"authinfo user alice", "authinfo pass secret", "CAPABILITIES"});
+        if (fetch >= 3)
+            wire.push_back("COMPRESS DEFLATE");
+        wire.push_back("LIST active");
+    }
+    EXPECT_EQ(wire, server.Commands());
+}
+
 TEST_F(GroupListTest, ConnectionFailuresKeepTheOldFiles)
 {
     server.SetGreeting("502 go away\r\n");

@@ -1,12 +1,13 @@
 // Against a real news server: the INN that tools/test.sh runs on loopback
 // and names in PELORA_INN_PORT. Japanese articles posted through its reader
-// port are fetched by the patrol one command at a time and pipelined: both
-// passes store exactly what was posted.
+// port are fetched by the patrol one command at a time and pipelined, each
+// plain and compressed: every pass stores exactly what was posted.
 #include <gtest/gtest.h>
 #include <stdlib.h>
 #include "PatrolHarness.h"
 #include "ReaderSession.h"
 #include "nntp/GroupListFixture.h"
+#include "support/ImportPatch.h"
 
 namespace {
 
@@ -14,6 +15,23 @@ const wchar_t* const kGroups[] = {L"pelora.test.alpha", L"pelora.test.beta", L"p
 const int kPerGroup = 4;
 
 std::string Narrow(const std::wstring& text) { return std::string(text.begin(), text.end()); }
+
+// What the socket receives while a Recording lives: deflated, it shows none
+// of the group names.
+std::string g_received;
+void* g_recv;
+
+int WSAAPI RecordingRecv(SOCKET s, char* buffer, int length, int flags)
+{
+    int got = ((int(WSAAPI*)(SOCKET, char*, int, int))g_recv)(s, buffer, length, flags);
+    g_received.append(buffer, got > 0 ? got : 0);
+    return got;
+}
+
+struct Recording {
+    Recording() { g_recv = patch.Original(), g_received.clear(); }
+    ImportPatch patch{"ws2_32.dll", "recv", (void*)RecordingRecv};
+};
 
 // The last article number of `group` (its first less one when empty) as a
 // new session sees it: a session sees a group's new end only when it starts.
@@ -106,30 +124,42 @@ TEST(Inn, PatrolAndGroupListInBothSettingsStoreWhatWasPosted)
             Sleep(100);
         }
 
-    PatrolHarness single, pipelined;
-    PatrolHarness* passes[] = {&single, &pipelined};
-    for (int p = 0; p < 2; ++p) {
+    // Pipelining 0 and 1, then both again compressed.
+    PatrolHarness passes[4];
+    PatrolHarness& single = passes[0];
+    for (int p = 0; p < 4; ++p) {
         for (int g = 0; g < 3; ++g)
-            passes[p]->AddGroup(kGroups[g], before[g], before[g]);
-        passes[p]->SetPipelining(p);
-        DownloadResult result = passes[p]->RunDirect(port, 100);
+            passes[p].AddGroup(kGroups[g], before[g], before[g]);
+        passes[p].SetPipelining(p & 1);
+        passes[p].SetCompress(p >> 1);
+        Recording recording;
+        DownloadResult result = passes[p].RunDirect(port, 100);
         ASSERT_EQ((DWORD)StatusOk, result.status) << Narrow(result.caption) << ": " << Narrow(result.text);
+        EXPECT_EQ(p < 2, g_received.find(Narrow(kGroups[0])) != std::string::npos) << p;
     }
     for (int g = 0; g < 3; ++g) {
         const std::wstring group = kGroups[g];
         std::string log;
         for (int n = 1; n <= kPerGroup; ++n)
             log += Stored(Narrow(group), tag, date, n, before[g] + n);
-        EXPECT_EQ(log, single.Group(group, L".log"));
-        EXPECT_EQ(log, pipelined.Group(group, L".log"));
-        EXPECT_EQ(single.Group(group, L".idx"), pipelined.Group(group, L".idx")) << Narrow(group);
+        for (int p = 0; p < 4; ++p) {
+            EXPECT_EQ(log, passes[p].Group(group, L".log")) << p;
+            EXPECT_EQ(single.Group(group, L".idx"), passes[p].Group(group, L".idx")) << Narrow(group) << p;
+        }
         DWORD last = before[g] + kPerGroup;
         EXPECT_EQ(IndexHeaderBytes(last, last, 0, kPerGroup, 0, Sjis(L"4件の記事を取得しました。"), kPerGroup, 0, 0),
                   single.Group(group, L".idx").substr(0, 100));
     }
 
-    std::wstring active = single.DataPath() + L"active.dat", category = single.DataPath() + L"category.dat";
-    EXPECT_EQ(L"", FetchGroupList(active, category, port));
+    // Plain into the first pass's folder, compressed into the third's.
+    for (DWORD compress = 0; compress < 2; ++compress) {
+        const std::wstring& data = passes[2 * compress].DataPath();
+        Recording recording;
+        EXPECT_EQ(L"", FetchGroupList(data + L"active.dat", data + L"category.dat", port, NULL, NULL, compress));
+        EXPECT_EQ(compress == 0, g_received.find(Narrow(kGroups[0])) != std::string::npos);
+    }
+    EXPECT_EQ(single.File(L"active.dat") + single.File(L"category.dat"),
+              passes[2].File(L"active.dat") + passes[2].File(L"category.dat"));
     std::string list = "\r\n" + single.File(L"active.dat");
     for (const wchar_t* group : kGroups)
         EXPECT_NE(std::string::npos, list.find("\r\n" + Narrow(group) + "\r\n")) << Narrow(group);

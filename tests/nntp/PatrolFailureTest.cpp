@@ -6,10 +6,15 @@
 
 namespace {
 
+// A deflated row turns compression on and sends its BODY 35 as garbage
+// that does not inflate, or short of its last deflated bytes.
+enum Deflated { kPlain, kNotDeflate, kDeflateCut };
+
 struct GroupFailure {
     const char* name;
     std::string head, body;
     const wchar_t* text;
+    Deflated deflated = kPlain;
 };
 
 void Reply(ScriptedNntpServer& server, const std::string& command, const std::string& reply)
@@ -37,9 +42,19 @@ TEST_P(GroupFailureTest, EndsThePassAndLeavesTheFailingGroupAsItWas)
         if (n != 35)
             server.AddArticle(n, Simple(n), "b\r\n");
     Reply(server, "HEAD 35", row.head);
-    Reply(server, "BODY 35", row.body);
+    ScriptedReply body;
+    body.pieces = {row.body};
+    body.raw = row.deflated == kNotDeflate;
+    body.cutDeflated = body.closeAfter = row.deflated == kDeflateCut;
+    if (row.deflated) {
+        server.OfferDeflate();
+        server.On("BODY 35", body);
+    } else {
+        Reply(server, "BODY 35", row.body);
+    }
 
     PatrolHarness harness;
+    harness.SetCompress(row.deflated != kPlain);
     harness.AddGroup(L"g.done");
     harness.AddGroup(L"g.fail", 10, 10);
     harness.AddGroup(L"g.after");
@@ -77,7 +92,10 @@ INSTANTIATE_TEST_SUITE_P(
         GroupFailure{"ClosedAfterARefusedHead", "423 no such article\r\n", "", kLost},
         GroupFailure{"BodyStatusLost", kHead35, "", kLost},
         GroupFailure{"BodyCutOff", kHead35, "222 35\r\nfirst\r\nsec", kCut},
-        GroupFailure{"BodyLine1100", kHead35, "222 35\r\n" + Long(1100) + "\r\n.\r\n", kLong}),
+        GroupFailure{"BodyLine1100", kHead35, "222 35\r\n" + Long(1100) + "\r\n.\r\n", kLong},
+        GroupFailure{"BodyNotDeflate", kHead35, "\xff\xff\xff\xff", L"受信に失敗しました(13).", kNotDeflate},
+        GroupFailure{"BodyDeflateCut", kHead35, "222 35\r\nfirst\r\nsecond\r\n.\r\n",
+                     L"受信が正常に終了しませんでした(13).", kDeflateCut}),
                      testing::Values(0u, 1u)),
     [](const testing::TestParamInfo<std::tuple<GroupFailure, DWORD>>& info) {
         return std::string(std::get<0>(info.param).name) + (std::get<1>(info.param) ? "Pipelined" : "");

@@ -55,6 +55,7 @@ DownloadResult PatrolHarness::RunDirect(unsigned short port, DWORD limit, const 
     job.userId = userId;
     job.password = password;
     job.convertMime = convertMime_;
+    job.compress = compress_;
     InitProgressState(&job.progress);
     RunPatrol(&job);
     DestroyWindow(owner);

@@ -15,9 +15,10 @@ public:
     void AddGroup(const std::wstring& name, DWORD lastArticle = 0, DWORD serverLast = 0);
     // A row in the group view without any files behind it.
     void AddRow(const std::wstring& name) { rows_.push_back(name); }
-    // The settings Pipelining and ConvertMime of the passes that follow.
+    // The settings Pipelining, ConvertMime and Compress of the passes that follow.
     void SetPipelining(DWORD pipelining) { pipelining_ = pipelining; }
     void SetConvertMime(bool on) { convertMime_ = on; }
+    void SetCompress(DWORD on) { compress_ = on; }
 
     // The pass alone, on this thread, without dialog or frame: its result.
     DownloadResult RunDirect(unsigned short port, DWORD limit = 100, const char* userId = NULL,
@@ -33,6 +34,7 @@ private:
     std::vector<std::wstring> rows_;
     DWORD pipelining_ = 0;
     bool convertMime_ = false;
+    DWORD compress_ = 0;
 };
 
 // The header of a plain test article: "From: a@b" and "Subject: s<n>".

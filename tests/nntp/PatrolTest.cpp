@@ -280,11 +280,15 @@ struct Pass {
 
 const wchar_t* const kGroups[] = {L"g.gappy", L"g.next", L"g.after"};
 
-Pass RunPass(DWORD limit, unsigned givesUpAt, DWORD pipelining)
+// `deflatedPiece` above 0 compresses, the server sending its deflated bytes
+// in pieces of that size.
+Pass RunPass(DWORD limit, unsigned givesUpAt, DWORD pipelining, size_t deflatedPiece = 0)
 {
     Pass pass;
     ScriptedNntpServer server;
     EXPECT_TRUE(server.Start(15000));
+    if (deflatedPiece)
+        server.OfferDeflate(deflatedPiece);
     // HEAD 423 on every 7th article, BODY 423 on every 11th, and a HEAD reply
     // cut into pieces. The first answer scripted for a line is used first.
     server.On("GROUP g.gappy", "211 60 101 160 g.gappy\r\n");
@@ -312,6 +316,7 @@ Pass RunPass(DWORD limit, unsigned givesUpAt, DWORD pipelining)
     for (const wchar_t* group : kGroups)
         harness.AddGroup(group);
     harness.SetPipelining(pipelining);
+    harness.SetCompress(deflatedPiece != 0);
     pass.result = harness.RunDirect(server.Port(), limit);
     // Before Stop: the list then waits for the client's closing QUIT.
     pass.wire = server.Commands();
@@ -326,25 +331,35 @@ Pass RunPass(DWORD limit, unsigned givesUpAt, DWORD pipelining)
 
 class PipeliningTest : public testing::TestWithParam<std::pair<DWORD, unsigned>> {};
 
+// Compressed too: pipelined with whole deflated replies, one at a time with
+// every deflated byte in a send of its own.
 TEST_P(PipeliningTest, StoresWhatTheOneAtATimePassStores)
 {
     Pass single = RunPass(GetParam().first, GetParam().second, 0);
     Pass pipelined = RunPass(GetParam().first, GetParam().second, 1);
+    Pass compressed = RunPass(GetParam().first, GetParam().second, 1, 4096);
+    Pass bytewise = RunPass(GetParam().first, GetParam().second, 0, 1);
 
-    EXPECT_EQ(single.result.status, pipelined.result.status);
-    EXPECT_STREQ(single.result.caption, pipelined.result.caption);
-    EXPECT_STREQ(single.result.text, pipelined.result.text);
-    EXPECT_EQ(single.files, pipelined.files);
-    Lines wire;
+    Lines wire, deflated = {"CAPABILITIES", "COMPRESS DEFLATE"}, deflatedSingle = deflated;
     for (const std::string& line : single.wire) {
         wire.push_back(line);
         if (line.compare(0, 5, "HEAD ") == 0 && atoi(line.c_str() + 5) % 7 == 0)
             wire.push_back("BODY " + line.substr(5));
     }
+    deflated.insert(deflated.end(), wire.begin(), wire.end());
+    deflatedSingle.insert(deflatedSingle.end(), single.wire.begin(), single.wire.end());
     EXPECT_EQ(wire, pipelined.wire);
     // With room for more than one article, more than one is in flight.
     EXPECT_EQ(1u, single.linesAtOnce);
     EXPECT_TRUE(GetParam().first < 2 || pipelined.linesAtOnce > 2) << pipelined.linesAtOnce;
+    EXPECT_EQ(deflated, compressed.wire);
+    EXPECT_EQ(deflatedSingle, bytewise.wire);
+    for (const Pass* other : {&pipelined, &compressed, &bytewise}) {
+        EXPECT_EQ(single.result.status, other->result.status);
+        EXPECT_STREQ(single.result.caption, other->result.caption);
+        EXPECT_STREQ(single.result.text, other->result.text);
+        EXPECT_EQ(single.files, other->files);
+    }
 }
 
 // Refusals topped up to the limit, none, the smallest limits.

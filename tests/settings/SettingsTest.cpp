@@ -58,11 +58,13 @@ TEST_F(SettingsStore, EmptyKeyLoadsTheDefaultsAndCompletenessNeedsAllFourConnect
     EXPECT_STREQ(L"", settings.Server);
     EXPECT_STREQ(L"", settings.DataPath);
     EXPECT_STREQ(L"Tahoma", settings.FontName);
-    // Port, Limit, AutoNextArticle, Pipelining, FontSizeA and S, HeaderColor, ReferenceLine, ConvertMime.
-    EXPECT_EQ((std::vector<DWORD>{119, 50, 1, 0, 14, 14, 0, 0, 0}),
+    // Port, Limit, AutoNextArticle, Pipelining, FontSizeA and S, HeaderColor, ReferenceLine, ConvertMime,
+    // Compress.
+    EXPECT_EQ((std::vector<DWORD>{119, 50, 1, 0, 14, 14, 0, 0, 0, 0}),
               (std::vector<DWORD>{settings.Port, settings.Limit, settings.AutoNextArticle,
                                   settings.Pipelining, settings.FontSizeA, settings.FontSizeS,
-                                  settings.HeaderColor, settings.ReferenceLine, settings.ConvertMime}));
+                                  settings.HeaderColor, settings.ReferenceLine, settings.ConvertMime,
+                                  settings.Compress}));
     EXPECT_TRUE(settings.UserID == NULL);
     EXPECT_STREQ(L"", settings.EditorPath);
     EXPECT_TRUE(settings.ArticleFont != NULL);

@@ -105,6 +105,32 @@ void ScriptedNntpServer::AddArticle(unsigned number, const std::string& header, 
     On("BODY " + n, "222 " + n + " <" + n + "@test> body\r\n" + body + ".\r\n");
 }
 
+void ScriptedNntpServer::OfferDeflate(size_t piece)
+{
+    deflatedPiece_ = piece;
+    On("CAPABILITIES", "101 list\r\nVERSION 2\r\nCOMPRESS DEFLATE\r\n.\r\n");
+    ScriptedReply on;
+    on.pieces = {"206 on\r\n"};
+    on.startDeflate = true;
+    On("COMPRESS DEFLATE", on);
+}
+
+// `in` through deflate or inflate, called again while it fills the output.
+static std::string Pump(z_stream& z, int (*step)(z_streamp, int), const std::string& in, int flush)
+{
+    std::string out;
+    z.next_in = (Bytef*)in.data();
+    z.avail_in = (uInt)in.size();
+    do {
+        char buffer[4096];
+        z.next_out = (Bytef*)buffer;
+        z.avail_out = sizeof buffer;
+        step(&z, flush);
+        out.append(buffer, sizeof buffer - z.avail_out);
+    } while (z.avail_out == 0);
+    return out;
+}
+
 std::vector<std::string> ScriptedNntpServer::Commands()
 {
     std::unique_lock<std::mutex> lock(mutex_);
@@ -156,8 +182,14 @@ void ScriptedNntpServer::Run()
             ++connections_;
             serving_ = true;
         }
+        deflater_ = inflater_ = {};
+        deflateInit2(&deflater_, 9, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY);
+        inflateInit2(&inflater_, -15);
+        deflating_ = false;
         Serve(client);
         Close(client);
+        deflateEnd(&deflater_);
+        inflateEnd(&inflater_);
         {
             std::lock_guard<std::mutex> lock(mutex_);
             serving_ = false;
@@ -183,10 +215,23 @@ void ScriptedNntpServer::Close(SOCKET client)
 
 bool ScriptedNntpServer::SendReply(SOCKET client, const ScriptedReply& reply)
 {
-    for (size_t i = 0; i < reply.pieces.size(); ++i) {
+    std::vector<std::string> pieces = reply.pieces;
+    if (deflating_ && !reply.raw) {
+        std::string plain;
+        for (const std::string& piece : pieces)
+            plain += piece;
+        std::string packed = Pump(deflater_, deflate, plain, Z_PARTIAL_FLUSH);
+        packed.resize(reply.cutDeflated && packed.size() > 4 ? packed.size() - 4 : packed.size());
+        pieces.clear();
+        size_t step = deflatedPiece_ ? deflatedPiece_ : packed.size();
+        for (size_t at = 0; at < packed.size(); at += step)
+            pieces.push_back(packed.substr(at, step));
+    }
+    deflating_ = deflating_ || reply.startDeflate;
+    for (size_t i = 0; i < pieces.size(); ++i) {
         if (i && reply.pauseMs)
             Sleep(reply.pauseMs);
-        const std::string& piece = reply.pieces[i];
+        const std::string& piece = pieces[i];
         size_t sent = 0;
         while (sent < piece.size()) {
             int count = send(client, piece.data() + sent, (int)(piece.size() - sent), 0);
@@ -195,7 +240,7 @@ bool ScriptedNntpServer::SendReply(SOCKET client, const ScriptedReply& reply)
             sent += count;
         }
     }
-    return !reply.closeAfter;
+    return !reply.closeAfter && !reply.cutDeflated;
 }
 
 void ScriptedNntpServer::Serve(SOCKET client)
@@ -215,7 +260,8 @@ void ScriptedNntpServer::Serve(SOCKET client)
         int count = recv(client, chunk, sizeof chunk, 0);
         if (count <= 0)
             return;
-        pending.append(chunk, count);
+        pending += deflating_ ? Pump(inflater_, inflate, std::string(chunk, count), Z_SYNC_FLUSH)
+                              : std::string(chunk, count);
         {
             std::lock_guard<std::mutex> lock(mutex_);
             mostAtOnce_ = std::max(mostAtOnce_, (size_t)std::count(pending.begin(), pending.end(), '\n'));

@@ -6,6 +6,7 @@
 #pragma once
 #include <winsock2.h>
 #include <windows.h>
+#include <zlib.h>
 #include <condition_variable>
 #include <deque>
 #include <map>
@@ -20,6 +21,10 @@ struct ScriptedReply {
     std::vector<std::string> pieces;
     bool closeAfter = false;     // close the connection after sending
     DWORD pauseMs = 0;           // pause between pieces
+    // After a startDeflate reply both ways are raw deflate, each reply
+    // flushed as news servers do, but for a raw one (a corrupt stream) and
+    // a cut one, which loses its last 4 deflated bytes and the connection.
+    bool startDeflate = false, raw = false, cutDeflated = false;
 };
 
 class ScriptedNntpServer {
@@ -48,6 +53,9 @@ public:
     // are raw lines with CR LF; the body is sent as given (stuff dots
     // yourself) and both get the terminating ".\r\n".
     void AddArticle(unsigned number, const std::string& header, const std::string& body);
+    // CAPABILITIES with COMPRESS DEFLATE, which answers 206; deflated
+    // replies go out in sends of `piece` bytes (0: whole).
+    void OfferDeflate(size_t piece = 0);
 
     // Every command line received, in order, without its CR LF. Waits a
     // moment for a connection still being served, so that a client's last
@@ -82,4 +90,7 @@ private:
     int connections_;
     bool serving_;
     size_t mostAtOnce_;
+    size_t deflatedPiece_ = 0;
+    bool deflating_ = false;
+    z_stream deflater_, inflater_;
 };

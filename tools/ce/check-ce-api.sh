@@ -5,8 +5,9 @@
 # Reads the undefined names of each program's product objects: every layer's
 # library but host/ (a device build drops it for the system's own) and the
 # entry point. A name passes when the program's device libraries export it,
-# the device headers turn it into another call, or the device compiler
-# supplies it; lists beside this script, one name a line, '#' comments.
+# the device headers turn it into another call, the program links it in
+# (zlib.txt), or the device compiler supplies it; lists beside this
+# script, one name a line, '#' comments.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 build=${1:-$here/../../build}
@@ -49,7 +50,7 @@ for kind in hpc ppc; do
   done
   allow=()
   for d in ${dlls[$kind]}; do allow+=("$here/$d.txt"); done
-  names "${allow[@]}" "$here/macros.txt" "$here/runtime.txt" > "$work/allow"
+  names "${allow[@]}" "$here/macros.txt" "$here/runtime.txt" "$here/zlib.txt" > "$work/allow"
   # Pending allowances: "object name", each with the reason it is pending.
   [ -f "$here/pending.txt" ] && names "$here/pending.txt" > "$work/pending" || : > "$work/pending"
   "$NM" --defined-only "${objs[@]}" 2>/dev/null | awk 'NF==3{print $3}' | sort -u > "$work/defined"

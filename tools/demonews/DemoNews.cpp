@@ -7,13 +7,15 @@
 // file per article named by its article number (raw bytes, CR LF or LF line
 // ends). The folder is scanned again at every GROUP and LIST, and articles are
 // read at every HEAD and BODY, so a file copied in while the server runs shows
-// up at the client's next patrol.
+// up at the client's next patrol. CAPABILITIES offers COMPRESS DEFLATE, after
+// which both directions are raw deflate, each reply flushed by itself.
 #include <winsock2.h>
 #include <ws2tcpip.h>
 #include <windows.h>
 #include <stdio.h>
 #include <string.h>
 #include <wchar.h>
+#include <zlib.h>
 #include <string>
 
 namespace {
@@ -52,6 +54,15 @@ struct Session {
     bool cached;
     DWORD cachedNumber;
     std::string cachedArticle;
+    // The command line being received.
+    char line[kCommandCapacity + 1];
+    int length;
+    bool overlong;
+    // After COMPRESS DEFLATE: what goes out is deflated, what comes in
+    // inflated.
+    bool compressing;
+    z_stream deflater;
+    z_stream inflater;
 };
 
 bool SendAll(SOCKET s, const char* data, size_t length)
@@ -67,13 +78,33 @@ bool SendAll(SOCKET s, const char* data, size_t length)
     return true;
 }
 
+// One whole reply; compressed, it is flushed as it ends, so the client can
+// read it without waiting for the next.
+bool SendReply(Session& session, const char* data, size_t length)
+{
+    if (!session.compressing)
+        return SendAll(session.socket, data, length);
+    z_stream& z = session.deflater;
+    z.next_in = (Bytef*)data;
+    z.avail_in = (uInt)length;
+    char out[16384];
+    do {
+        z.next_out = (Bytef*)out;
+        z.avail_out = sizeof out;
+        int status = deflate(&z, Z_PARTIAL_FLUSH);
+        if ((status != Z_OK && status != Z_BUF_ERROR) || !SendAll(session.socket, out, sizeof out - z.avail_out))
+            return false;
+    } while (z.avail_out == 0 || z.avail_in > 0);
+    return true;
+}
+
 bool Reply(Session& session, const char* line)
 {
     std::string text(line);
     text += "\r\n";
     if (g_options.verbose)
         printf("> %s\n", line);
-    return SendAll(session.socket, text.data(), text.size());
+    return SendReply(session, text.data(), text.size());
 }
 
 // A group name becomes a folder name: keep it to printable bytes that cannot
@@ -253,7 +284,7 @@ bool CommandList(Session& session)
     out += ".\r\n";
     if (g_options.verbose)
         printf("> 215 (%u bytes)\n", (unsigned)out.size());
-    return SendAll(session.socket, out.data(), out.size());
+    return SendReply(session, out.data(), out.size());
 }
 
 bool CommandGroup(Session& session, const char* argument)
@@ -306,7 +337,7 @@ bool CommandArticlePart(Session& session, const char* argument, bool head)
     out += ".\r\n";
     if (g_options.verbose)
         printf("> %.3s %lu (%u bytes)\n", status, (unsigned long)number, (unsigned)out.size());
-    return SendAll(session.socket, out.data(), out.size());
+    return SendReply(session, out.data(), out.size());
 }
 
 bool CommandAuthinfo(Session& session, const char* argument)
@@ -333,6 +364,36 @@ bool CommandAuthinfo(Session& session, const char* argument)
     return Reply(session, "501 unknown AUTHINFO variant");
 }
 
+bool CommandCapabilities(Session& session)
+{
+    std::string out("101 Capability list:\r\nVERSION 2\r\nREADER\r\nLIST ACTIVE\r\n");
+    if (!session.compressing)
+        out += "COMPRESS DEFLATE\r\n";
+    if (g_options.authRequired && !session.authorised)
+        out += "AUTHINFO USER\r\n";
+    out += ".\r\n";
+    return SendReply(session, out.data(), out.size());
+}
+
+bool CommandCompress(Session& session, const char* argument)
+{
+    if (_stricmp(argument, "DEFLATE") != 0)
+        return Reply(session, "503 only DEFLATE is supported");
+    if (session.compressing)
+        return Reply(session, "502 compression already active");
+    z_stream& out = session.deflater;
+    z_stream& in = session.inflater;
+    if (deflateInit2(&out, Z_BEST_COMPRESSION, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY) != Z_OK)
+        return Reply(session, "403 cannot compress now");
+    if (inflateInit2(&in, -15) != Z_OK) {
+        deflateEnd(&out);
+        return Reply(session, "403 cannot compress now");
+    }
+    bool open = Reply(session, "206 compression active");
+    session.compressing = true;
+    return open;
+}
+
 // Runs one command line; false when the session is over.
 bool Dispatch(Session& session, char* line)
 {
@@ -355,6 +416,10 @@ bool Dispatch(Session& session, char* line)
     }
     if (_stricmp(line, "AUTHINFO") == 0)
         return CommandAuthinfo(session, argument);
+    if (_stricmp(line, "CAPABILITIES") == 0)
+        return CommandCapabilities(session);
+    if (_stricmp(line, "COMPRESS") == 0)
+        return CommandCompress(session, argument);
     bool known = _stricmp(line, "LIST") == 0 || _stricmp(line, "GROUP") == 0 || _stricmp(line, "HEAD") == 0 ||
                  _stricmp(line, "BODY") == 0;
     if (!known)
@@ -371,39 +436,69 @@ bool Dispatch(Session& session, char* line)
     return CommandArticlePart(session, argument, _stricmp(line, "HEAD") == 0);
 }
 
+// Takes plain command bytes; how many it took: all of them, or those up to
+// the command that turned compression on, after which the rest is deflated.
+int TakeCommands(Session& session, const char* bytes, int count, bool* open)
+{
+    bool plain = !session.compressing;
+    int i = 0;
+    while (i < count && *open && !(plain && session.compressing)) {
+        char c = bytes[i++];
+        if (c == '\n') {
+            if (session.overlong) {
+                *open = Reply(session, "501 command line too long");
+            } else {
+                if (session.length > 0 && session.line[session.length - 1] == '\r')
+                    --session.length;
+                session.line[session.length] = 0;
+                if (session.length > 0)
+                    *open = Dispatch(session, session.line);
+            }
+            session.length = 0;
+            session.overlong = false;
+        } else if (session.length < kCommandCapacity) {
+            session.line[session.length++] = c;
+        } else {
+            session.overlong = true;  // the rest of this line is dropped
+        }
+    }
+    return i;
+}
+
+bool TakeDeflated(Session& session, const char* bytes, int count, bool* open)
+{
+    z_stream& z = session.inflater;
+    z.next_in = (Bytef*)bytes;
+    z.avail_in = (uInt)count;
+    char plain[4096];
+    do {
+        z.next_out = (Bytef*)plain;
+        z.avail_out = sizeof plain;
+        int status = inflate(&z, Z_SYNC_FLUSH);
+        if (status != Z_OK && status != Z_BUF_ERROR)
+            return false;
+        TakeCommands(session, plain, (int)(sizeof plain - z.avail_out), open);
+    } while (*open && (z.avail_in > 0 || z.avail_out == 0));
+    return true;
+}
+
 DWORD WINAPI ServeClient(void* parameter)
 {
     Session* session = (Session*)parameter;
     char received[4096];
-    char line[kCommandCapacity + 1];
-    int length = 0;
-    bool overlong = false;
     bool open = Reply(*session, g_options.authRequired ? "200 demonews ready (authentication required)"
                                                         : "200 demonews ready (no posting)");
     while (open) {
         int got = recv(session->socket, received, sizeof received, 0);
         if (got <= 0)
             break;
-        for (int i = 0; i < got && open; ++i) {
-            char c = received[i];
-            if (c == '\n') {
-                if (overlong) {
-                    open = Reply(*session, "501 command line too long");
-                } else {
-                    if (length > 0 && line[length - 1] == '\r')
-                        --length;
-                    line[length] = 0;
-                    if (length > 0)
-                        open = Dispatch(*session, line);
-                }
-                length = 0;
-                overlong = false;
-            } else if (length < kCommandCapacity) {
-                line[length++] = c;
-            } else {
-                overlong = true;  // the rest of this line is dropped
-            }
-        }
+        int taken = session->compressing ? 0 : TakeCommands(*session, received, got, &open);
+        if (open && taken < got && !TakeDeflated(*session, received + taken, got - taken, &open))
+            break;   // a broken stream ends the session
+    }
+    if (session->compressing) {
+        deflateEnd(&session->deflater);
+        inflateEnd(&session->inflater);
     }
     shutdown(session->socket, SD_SEND);
     closesocket(session->socket);
