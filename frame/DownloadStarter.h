@@ -19,14 +19,15 @@
 BOOL StartPatrolWith(HINSTANCE instance, HWND frameWindow, HWND groupList,
                      const wchar_t* server, DWORD port, const wchar_t* dataPath, DWORD limit,
                      DWORD pipelining, const char* userId, const char* password,
-                     DWORD convertMime = 0);
+                     DWORD convertMime = 0, DWORD security = 0, const wchar_t* tlsFingerprint = NULL);
 
 inline BOOL StartPatrol(HINSTANCE instance, HWND frameWindow, HWND groupList,
                         const Settings* settings)
 {
     return StartPatrolWith(instance, frameWindow, groupList, settings->Server, settings->Port,
                            settings->DataPath, settings->Limit, settings->Pipelining,
-                           settings->UserID, settings->Password, settings->ConvertMime);
+                           settings->UserID, settings->Password, settings->ConvertMime,
+                           settings->Security, settings->TlsFingerprint);
 }
 
 // The frame's steps around the report: the hang-up of a line it dialled

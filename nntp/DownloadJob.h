@@ -32,6 +32,8 @@ struct DownloadJob {
     const char* userId;         // borrowed; none when not set
     const char* password;       // borrowed from the settings or the starter
     DWORD convertMime;          // the setting ConvertMime (ArticleConverter)
+    DWORD security;             // the setting Security (SecurityMode)
+    const wchar_t* tlsFingerprint;  // borrowed; may be none
     ProgressState progress;
     // The starter (until its dialog has closed) and the frame's end of the
     // patrol each hold one; the last to let go frees the job, so the dialog

@@ -24,10 +24,11 @@ const char kCategory[] = "fj\r\njapan\r\ncontrol\r\n\x93\xfa\x96\x7b\r\n";
 // Runs one fetch from 127.0.0.1 into these files on this thread; the error
 // text it ended with.
 inline std::wstring FetchGroupList(const std::wstring& active, const std::wstring& category, DWORD port,
-                                   const char* user = NULL, const char* password = NULL)
+                                   const char* user = NULL, const char* password = NULL, DWORD security = 0,
+                                   const wchar_t* fingerprint = NULL)
 {
     GroupListJob* job = CreateGroupListJob(active.c_str(), category.c_str(), L"127.0.0.1", port, user, password,
-                                           NULL, 103, NULL);
+                                           NULL, 103, NULL, security, fingerprint);
     if (!job)
         return L"<no job>";
     BOOL ok = RunGroupListJob(job);

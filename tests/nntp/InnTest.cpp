@@ -1,12 +1,15 @@
 // Against a real news server: the INN that tools/test.sh runs on loopback
 // and names in PELORA_INN_PORT. Japanese articles posted through its reader
-// port are fetched by the patrol one command at a time and pipelined: both
-// passes store exactly what was posted.
+// port are fetched by the patrol one command at a time and pipelined, and
+// through TLS from INN's reader daemons in PELORA_INN_TLS_PORT: every pass
+// stores exactly what was posted.
 #include <gtest/gtest.h>
 #include <stdlib.h>
 #include "PatrolHarness.h"
 #include "ReaderSession.h"
 #include "nntp/GroupListFixture.h"
+#include "nntp/SecureStart.h"
+#include <wincrypt.h>
 
 namespace {
 
@@ -14,6 +17,25 @@ const wchar_t* const kGroups[] = {L"pelora.test.alpha", L"pelora.test.beta", L"p
 const int kPerGroup = 4;
 
 std::string Narrow(const std::wstring& text) { return std::string(text.begin(), text.end()); }
+
+// Adds tools/inn.sh's test root to this program's trusted roots, or takes
+// it away again.
+void TrustTestRoot(bool trust)
+{
+    std::string path = std::string("Z:") + getenv("PELORA_INN_TLS_ROOT");
+    std::string root = ReadBytes(std::wstring(path.begin(), path.end()), "");
+    ASSERT_FALSE(root.empty()) << path;
+    HCERTSTORE store = CertOpenStore(CERT_STORE_PROV_SYSTEM_W, 0, 0, CERT_SYSTEM_STORE_CURRENT_USER, L"Root");
+    ASSERT_TRUE(store != NULL);
+    PCCERT_CONTEXT added = NULL;
+    ASSERT_TRUE(CertAddEncodedCertificateToStore(store, X509_ASN_ENCODING, (const BYTE*)root.data(),
+                                                 (DWORD)root.size(), CERT_STORE_ADD_REPLACE_EXISTING, &added));
+    if (!trust)
+        CertDeleteCertificateFromStore(added);
+    else
+        CertFreeCertificateContext(added);
+    CertCloseStore(store, 0);
+}
 
 // The last article number of `group` (its first less one when empty) as a
 // new session sees it: a session sees a group's new end only when it starts.
@@ -134,6 +156,66 @@ TEST(Inn, PatrolAndGroupListInBothSettingsStoreWhatWasPosted)
     for (const wchar_t* group : kGroups)
         EXPECT_NE(std::string::npos, list.find("\r\n" + Narrow(group) + "\r\n")) << Narrow(group);
     EXPECT_NE(std::string::npos, ("\r\n" + single.File(L"category.dat")).find("\r\npelora\r\n"));
+
+    const char* tlsText = getenv("PELORA_INN_TLS_PORT");
+    if (!tlsText || !*tlsText)
+        GTEST_SKIP() << "no TLS daemons: tools/test.sh starts them (tools/inn.sh tls)";
+    const unsigned short tls = (unsigned short)atoi(tlsText);
+    // Refused before anything but the handshake, the certificates with the
+    // fingerprint to store; the connection is closed, so no QUIT either.
+    struct Refusal {
+        unsigned short port;
+        DWORD security;
+        const wchar_t* reason;
+        bool trusted;
+    } const refusals[] = {
+        {port, kSecurityStartTls, L"サーバがSTARTTLSを拒否しました。暗号化せずには接続しません : 580 ", false},
+        {(unsigned short)(tls + 1), kSecurityNone, L"サーバは暗号化した接続でなければ認証しません。", false},
+        {tls, kSecurityTls, L"サーバの証明書は信頼できる発行元のものではありません。", false},
+        {(unsigned short)(tls + 2), kSecurityTls, L"サーバの証明書は 127.0.0.1 のものではありません。", true},
+        {(unsigned short)(tls + 3), kSecurityTls, L"サーバの証明書は有効期限が切れています。", true},
+    };
+    std::wstring fingerprint;
+    for (const Refusal& refusal : refusals) {
+        if (refusal.trusted)
+            TrustTestRoot(true);
+        PatrolHarness refused;
+        refused.AddGroup(kGroups[0], before[0], before[0]);
+        refused.SetSecurity(refusal.security);
+        DownloadResult result = refused.RunDirect(refusal.port, 100, "pelora", "tls-only");
+        std::wstring text = result.text;
+        EXPECT_EQ(0u, text.find(refusal.reason)) << refusal.port << ": " << Sjis(text);
+        EXPECT_EQ(text, FetchGroupList(active, category, refusal.port, "pelora", "tls-only", refusal.security));
+        EXPECT_EQ("", refused.Group(kGroups[0], L".log"));
+        const std::wstring label = L"(SHA-256):\n";
+        size_t shown = text.find(label);
+        EXPECT_EQ(refusal.security == kSecurityTls, shown != std::wstring::npos) << refusal.port;
+        if (refusal.port == tls && shown != std::wstring::npos)
+            fingerprint = text.substr(shown + label.size(), 95);
+    }
+    TrustTestRoot(false);
+    // The stored fingerprint alone lets the untrusted certificate in; the
+    // trusted root lets in both kinds without one.
+    const DWORD kinds[] = {kSecurityTls, kSecurityTls, kSecurityStartTls};
+    const unsigned short ports[] = {tls, tls, (unsigned short)(tls + 1)};
+    for (int p = 0; p < 3; ++p) {
+        if (p == 1)
+            TrustTestRoot(true);
+        PatrolHarness secured;
+        secured.SetSecurity(kinds[p], p ? L"" : fingerprint);
+        for (int g = 0; g < 3; ++g)
+            secured.AddGroup(kGroups[g], before[g], before[g]);
+        DownloadResult result = secured.RunDirect(ports[p], 100, "pelora", "tls-only");
+        ASSERT_EQ((DWORD)StatusOk, result.status) << p << " " << Sjis(result.caption) << ": " << Sjis(result.text);
+        EXPECT_EQ(L"", FetchGroupList(secured.DataPath() + L"active.dat", secured.DataPath() + L"category.dat",
+                                      ports[p], "pelora", "tls-only", kinds[p], p ? L"" : fingerprint.c_str()));
+        for (int g = 0; g < 3; ++g)
+            for (const wchar_t* extension : {L".log", L".idx"})
+                EXPECT_EQ(single.Group(kGroups[g], extension), secured.Group(kGroups[g], extension)) << p;
+        for (const wchar_t* list : {L"active.dat", L"category.dat"})
+            EXPECT_EQ(single.File(list), secured.File(list)) << p;
+    }
+    TrustTestRoot(false);
     WSACleanup();
 }
 
