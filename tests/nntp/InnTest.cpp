@@ -5,6 +5,7 @@
 // stores exactly what was posted.
 #include <gtest/gtest.h>
 #include <stdlib.h>
+#include <thread>
 #include "PatrolHarness.h"
 #include "ReaderSession.h"
 #include "nntp/GroupListFixture.h"
@@ -17,6 +18,66 @@ const wchar_t* const kGroups[] = {L"pelora.test.alpha", L"pelora.test.beta", L"p
 const int kPerGroup = 4;
 
 std::string Narrow(const std::wstring& text) { return std::string(text.begin(), text.end()); }
+
+// Passes one connection on to 127.0.0.1:`target` and keeps what the client
+// sent, so that the records after its handshake can be counted.
+class Relay {
+public:
+    explicit Relay(unsigned short target)
+    {
+        sockaddr_in address = {};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        int size = sizeof address;
+        listener_ = socket(AF_INET, SOCK_STREAM, 0);
+        bind(listener_, (sockaddr*)&address, size);
+        listen(listener_, 1);
+        getsockname(listener_, (sockaddr*)&address, &size);
+        port = ntohs(address.sin_port);
+        thread_ = std::thread([this, target] {
+            SOCKET ends[2] = {accept(listener_, NULL, NULL), socket(AF_INET, SOCK_STREAM, 0)};
+            sockaddr_in server = {};
+            server.sin_family = AF_INET;
+            server.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+            server.sin_port = htons(target);
+            connect(ends[1], (sockaddr*)&server, sizeof server);
+            char buffer[16384];
+            for (timeval wait = {10, 0};;) {
+                fd_set readable;
+                FD_ZERO(&readable);
+                FD_SET(ends[0], &readable);
+                FD_SET(ends[1], &readable);
+                int from = select(0, &readable, NULL, NULL, &wait) <= 0 ? -1 : FD_ISSET(ends[0], &readable) ? 0 : 1;
+                int count = from < 0 ? 0 : recv(ends[from], buffer, sizeof buffer, 0);
+                if (count <= 0)
+                    break;
+                if (from == 0)
+                    sent.append(buffer, count);
+                send(ends[1 - from], buffer, count, 0);
+            }
+            closesocket(ends[0]);
+            closesocket(ends[1]);
+        });
+    }
+    // The TLS records the client sent after its ChangeCipherSpec; -1 when it
+    // sent none.
+    int RecordsAfterHandshake()
+    {
+        thread_.join();
+        closesocket(listener_);
+        int after = -1;
+        for (size_t at = 0; at + 5 <= sent.size(); at += 5 + ((BYTE)sent[at + 3] << 8 | (BYTE)sent[at + 4]))
+            after = after >= 0 ? after + 1 : sent[at] == 20 ? 0 : -1;
+        return after;
+    }
+
+    unsigned short port;
+    std::string sent;
+
+private:
+    SOCKET listener_;
+    std::thread thread_;
+};
 
 // Adds tools/inn.sh's test root to this program's trusted roots, or takes
 // it away again.
@@ -182,7 +243,13 @@ TEST(Inn, PatrolAndGroupListInBothSettingsStoreWhatWasPosted)
         PatrolHarness refused;
         refused.AddGroup(kGroups[0], before[0], before[0]);
         refused.SetSecurity(refusal.security);
-        DownloadResult result = refused.RunDirect(refusal.port, 100, "pelora", "tls-only");
+        Relay relay(refusal.port);
+        DownloadResult result = refused.RunDirect(relay.port, 100, "pelora", "tls-only");
+        // Only the handshake's own Finished follows the change of cipher.
+        if (refusal.security == kSecurityTls)
+            EXPECT_EQ(1, relay.RecordsAfterHandshake()) << refusal.port;
+        else
+            relay.RecordsAfterHandshake();
         std::wstring text = result.text;
         EXPECT_EQ(0u, text.find(refusal.reason)) << refusal.port << ": " << Sjis(text);
         EXPECT_EQ(text, FetchGroupList(active, category, refusal.port, "pelora", "tls-only", refusal.security));
@@ -203,6 +270,7 @@ TEST(Inn, PatrolAndGroupListInBothSettingsStoreWhatWasPosted)
             TrustTestRoot(true);
         PatrolHarness secured;
         secured.SetSecurity(kinds[p], p ? L"" : fingerprint);
+        secured.SetPipelining(p == 2);
         for (int g = 0; g < 3; ++g)
             secured.AddGroup(kGroups[g], before[g], before[g]);
         DownloadResult result = secured.RunDirect(ports[p], 100, "pelora", "tls-only");
