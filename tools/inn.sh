@@ -107,6 +107,7 @@ make_certificates() {
   [ -f "$tls/expired.pem" ] && return 0
   $SUDO rm -rf "$tls"
   $SUDO mkdir -p "$tls"
+  $SUDO chown "$(id -u)" "$tls"   # made here, handed to news below
   cd "$tls"
   openssl req -x509 -newkey rsa:2048 -nodes -keyout root.key -out root.pem -days 3650 \
     -subj "/CN=Pelora Test Root" -addext basicConstraints=critical,CA:TRUE \
@@ -154,8 +155,8 @@ CONF
       "$tls/run-$kind" "$tls/$kind.pem" "$tls/$kind.key" "$tls" >> inn-$kind.conf
     mkdir -p "run-$kind"
   done
-  $SUDO chown -R news:news "$tls"
   chmod 0600 ./*.key
+  $SUDO chown -R news:news "$tls"
   cd - >/dev/null
 }
 
@@ -164,13 +165,16 @@ start_daemon() {
   local port=$1 kind=$2 flag=${3:-}
   listening_on "$port" && return 0
   $SUDO env INNCONF="$tls/inn-$kind.conf" setpriv --reuid=news --regid=news --init-groups \
-    $bin/nnrpd -D -b 127.0.0.1 -p "$port" $flag -c "$tls/readers.conf"
+    $bin/nnrpd -D -b 127.0.0.1 -p "$port" $flag -c "$tls/readers.conf" 9>&-   # not the lock
   for _ in $(seq 50); do listening_on "$port" && return 0; sleep 0.1; done
   echo "inn: nnrpd did not start on 127.0.0.1:$port" >&2; exit 1
 }
 
 tls_start() {
   installed || { echo "inn: INN is not installed (tools/inn.sh start)" >&2; exit 1; }
+  # Test runs side by side make the certificates and start the daemons once.
+  exec 9>/tmp/pelora-inn-tls.lock
+  flock 9
   make_certificates
   start_daemon $TLS_BASE good -S
   start_daemon $((TLS_BASE + 1)) good
