@@ -66,11 +66,6 @@ private:
     char outgoing_[kOutgoingSize];
 };
 
-void FailWith(DWORD code)
-{
-    SetLastError(code);
-}
-
 BOOL SchannelLayer::SetName(const char* serverName)
 {
     if (!MultiByteToWideChar(CP_ACP, 0, serverName, -1, name_, kNameCapacity)) {
@@ -89,14 +84,14 @@ BOOL SchannelLayer::ReadMore()
         pending_ = 0;
     }
     if (pendingLength_ >= kIncomingSize) {
-        FailWith(ERROR_INVALID_DATA);
+        SetLastError(ERROR_INVALID_DATA);
         return FALSE;
     }
     DWORD received = 0;
     if (!below_->Receive(incoming_ + pendingLength_, kIncomingSize - pendingLength_, &received))
         return FALSE;
     if (received == 0) {
-        FailWith(ERROR_HANDLE_EOF);
+        SetLastError(ERROR_HANDLE_EOF);
         return FALSE;
     }
     pendingLength_ += received;
@@ -128,7 +123,7 @@ BOOL SchannelLayer::Handshake(StreamLayer* below, const char* serverName)
     SECURITY_STATUS status = AcquireCredentialsHandleW(NULL, (SEC_WCHAR*)UNISP_NAME_W, SECPKG_CRED_OUTBOUND, NULL,
                                                        &wanted, NULL, NULL, &credentials_, NULL);
     if (status != SEC_E_OK) {
-        FailWith((DWORD)status);
+        SetLastError((DWORD)status);
         return FALSE;
     }
     haveCredentials_ = TRUE;
@@ -139,7 +134,7 @@ BOOL SchannelLayer::Handshake(StreamLayer* below, const char* serverName)
     status = InitializeSecurityContextW(&credentials_, NULL, name_, kContextFlags, 0, 0, NULL, 0, &context_,
                                         &outDesc, &attributes, NULL);
     if (status != SEC_I_CONTINUE_NEEDED) {
-        FailWith((DWORD)status);
+        SetLastError((DWORD)status);
         return FALSE;
     }
     haveContext_ = TRUE;
@@ -171,18 +166,18 @@ BOOL SchannelLayer::Handshake(StreamLayer* below, const char* serverName)
         if (status == SEC_E_OK)
             break;
         if (status != SEC_I_CONTINUE_NEEDED) {
-            FailWith((DWORD)status);
+            SetLastError((DWORD)status);
             return FALSE;
         }
         needMore = pendingLength_ == 0;
     }
     status = QueryContextAttributesW(&context_, SECPKG_ATTR_STREAM_SIZES, &sizes_);
     if (status != SEC_E_OK) {
-        FailWith((DWORD)status);
+        SetLastError((DWORD)status);
         return FALSE;
     }
     if (sizes_.cbHeader + sizes_.cbTrailer + 1 >= kOutgoingSize) {
-        FailWith(ERROR_INVALID_DATA);
+        SetLastError(ERROR_INVALID_DATA);
         return FALSE;
     }
     return TRUE;
@@ -235,13 +230,13 @@ BOOL SchannelLayer::CheckCertificate(const char* serverName, CertificateVerdict*
     *verdict = kCertificateUntrusted;
     fingerprint[0] = 0;
     if (!haveContext_ || !SetName(serverName)) {
-        FailWith(ERROR_INVALID_PARAMETER);
+        SetLastError(ERROR_INVALID_PARAMETER);
         return FALSE;
     }
     PCCERT_CONTEXT certificate = NULL;
     SECURITY_STATUS status = QueryContextAttributesW(&context_, SECPKG_ATTR_REMOTE_CERT_CONTEXT, &certificate);
     if (status != SEC_E_OK || !certificate) {
-        FailWith(status != SEC_E_OK ? (DWORD)status : ERROR_INVALID_DATA);
+        SetLastError(status != SEC_E_OK ? (DWORD)status : ERROR_INVALID_DATA);
         return FALSE;
     }
     BYTE hash[kHashSize];
@@ -251,7 +246,7 @@ BOOL SchannelLayer::CheckCertificate(const char* serverName, CertificateVerdict*
         hashSize != kHashSize) {
         DWORD error = GetLastError();
         CertFreeCertificateContext(certificate);
-        FailWith(error ? error : ERROR_INVALID_DATA);
+        SetLastError(error ? error : ERROR_INVALID_DATA);
         return FALSE;
     }
     const char digits[] = "0123456789ABCDEF";
@@ -320,7 +315,7 @@ BOOL SchannelLayer::Send(const char* data, DWORD length)
         SecBufferDesc desc = {SECBUFFER_VERSION, 4, parts};
         SECURITY_STATUS status = EncryptMessage(&context_, 0, &desc, 0);
         if (status != SEC_E_OK) {
-            FailWith((DWORD)status);
+            SetLastError((DWORD)status);
             return FALSE;
         }
         if (!below_->Send(outgoing_, parts[0].cbBuffer + parts[1].cbBuffer + parts[2].cbBuffer))
@@ -344,7 +339,7 @@ BOOL SchannelLayer::Decrypt()
     SecBufferDesc desc = {SECBUFFER_VERSION, 4, parts};
     SECURITY_STATUS status = DecryptMessage(&context_, &desc, 0, NULL);
     if (status != SEC_E_OK && status != SEC_I_CONTEXT_EXPIRED && status != SEC_I_RENEGOTIATE) {
-        FailWith((DWORD)status);
+        SetLastError((DWORD)status);
         return FALSE;
     }
     DWORD extraLength = 0;
@@ -380,7 +375,7 @@ BOOL SchannelLayer::Decrypt()
             pendingLength_ = 0;
         }
         if (status != SEC_E_OK && status != SEC_I_CONTINUE_NEEDED) {
-            FailWith((DWORD)status);
+            SetLastError((DWORD)status);
             return FALSE;
         }
     }
@@ -405,7 +400,7 @@ BOOL SchannelLayer::Receive(char* data, DWORD capacity, DWORD* received)
             if (Decrypt())
                 continue;
             if (GetLastError() != (DWORD)SEC_E_INCOMPLETE_MESSAGE) {
-                FailWith(ERROR_INVALID_DATA);
+                SetLastError(ERROR_INVALID_DATA);
                 return FALSE;
             }
         }
@@ -415,7 +410,7 @@ BOOL SchannelLayer::Receive(char* data, DWORD capacity, DWORD* received)
                 closed_ = TRUE;
                 return TRUE;
             }
-            FailWith(ERROR_INVALID_DATA);
+            SetLastError(ERROR_INVALID_DATA);
             return FALSE;
         }
     }
