@@ -36,7 +36,7 @@ BOOL GroupListDialog::OnInitDialog()
     count = 0;
     GroupCounter counter = {CountGroup, this};
     job = CreateGroupListJob(activePath, categoryPath, server, port, userId, password, dialog_, ID_GROUPLIST_DONE,
-                             &counter);
+                             &counter, security, tlsFingerprint);
     if (!job) {
         FailStart(this, GetLastError());
         return TRUE;
@@ -78,7 +78,7 @@ BOOL GroupListDialog::OnCommand(WORD id, WORD code, LPARAM lParam)
 
 INT_PTR RunGroupListFetch(HINSTANCE instance, HWND owner, const wchar_t* activePath, const wchar_t* categoryPath,
                           const wchar_t* server, DWORD port, const char* userId, const char* password,
-                          DWORD compress)
+                          DWORD compress, DWORD security, const wchar_t* tlsFingerprint)
 {
     GroupListDialog state{};
     state.server = server;
@@ -88,6 +88,8 @@ INT_PTR RunGroupListFetch(HINSTANCE instance, HWND owner, const wchar_t* activeP
     state.userId = userId;
     state.password = password;
     state.compress = compress;
+    state.security = security;
+    state.tlsFingerprint = tlsFingerprint;
     INT_PTR result = state.Run(instance, IDD_GROUPLIST, owner);
     if (state.worker) {
         // It has posted its notification already; this only waits for the

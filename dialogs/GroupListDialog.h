@@ -14,6 +14,8 @@ struct GroupListDialog : ModalDialog {
     const char* userId;
     const char* password;
     DWORD compress;
+    DWORD security;
+    const wchar_t* tlsFingerprint;
     GroupListJob* job;
     HANDLE worker;         // joined after the dialog has closed
     BOOL finished;         // the end notification has arrived
@@ -27,7 +29,9 @@ struct GroupListDialog : ModalDialog {
 
 // Runs the dialog (IDD_GROUPLIST) owned by `owner` and returns when it has
 // closed and the worker has ended. Reports nothing itself: the dialog has
-// shown any error. The user id and password must stay valid until it returns.
+// shown any error. The user id, password and fingerprint must stay valid
+// until it returns; `security` and `tlsFingerprint` are the settings Security
+// and TlsFingerprint.
 INT_PTR RunGroupListFetch(HINSTANCE instance, HWND owner, const wchar_t* activePath, const wchar_t* categoryPath,
                           const wchar_t* server, DWORD port, const char* userId, const char* password,
-                          DWORD compress = 0);
+                          DWORD compress = 0, DWORD security = 0, const wchar_t* tlsFingerprint = NULL);

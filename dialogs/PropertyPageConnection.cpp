@@ -1,10 +1,15 @@
+#include "nntp/Sockets.h"
 #include "dialogs/PropertyPageConnection.h"
 #include "host/Ras.h"
+#include "nntp/SecureStart.h"
 #include "resource.h"
 #include <stdlib.h>
 #include <wchar.h>
 
 enum { kEntryRoom = 100, kWaitChars = 20 };
+
+// In the order of the Security setting's values.
+const wchar_t* const kSecurityChoices[] = {L"なし", L"STARTTLS", L"SSL/TLS"};
 
 PropertyPageConnection::PropertyPageConnection(Settings* settings, HINSTANCE instance)
     : PropertyPage(IDD_PAGE_CONNECTION, IDS_PAGE_CONNECTION, settings, instance)
@@ -41,6 +46,14 @@ void PropertyPageConnection::Init(HWND page)
     }
     free(entries);
     ShowNumber(page, IDC_CONN_WAIT, settings_->DisconnectWaitTime);
+
+    HWND security = GetDlgItem(page, IDC_CONN_SECURITY);
+    for (const wchar_t* choice : kSecurityChoices)
+        SendMessageW(security, CB_ADDSTRING, 0, (LPARAM)choice);
+    // The connection takes any other stored value as TLS from the first byte.
+    DWORD chosen = settings_->Security <= kSecurityTls ? settings_->Security : (DWORD)kSecurityTls;
+    SendMessageW(security, CB_SETCURSEL, chosen, 0);
+    SetDlgItemTextW(page, IDC_CONN_FINGERPRINT, settings_->TlsFingerprint);
 }
 
 BOOL PropertyPageConnection::Command(HWND page, WPARAM wParam, LPARAM lParam)
@@ -70,5 +83,27 @@ BOOL PropertyPageConnection::Apply(HWND page)
         if (length >= 0 && length < kEntryNameCapacity)
             SendMessageW(list, CB_GETLBTEXT, selected, (LPARAM)settings_->EntryName);
     }
-    return ReadNumber(page, IDC_CONN_WAIT, kWaitChars + 1, &settings_->DisconnectWaitTime);
+    if (!ReadNumber(page, IDC_CONN_WAIT, kWaitChars + 1, &settings_->DisconnectWaitTime))
+        return FALSE;
+    LRESULT security = SendMessageW(GetDlgItem(page, IDC_CONN_SECURITY), CB_GETCURSEL, 0, 0);
+    settings_->Security = security == CB_ERR ? (DWORD)kSecurityNone : (DWORD)security;
+
+    wchar_t text[kFingerprintCapacity];
+    GetDlgItemTextW(page, IDC_CONN_FINGERPRINT, text, kFingerprintCapacity);
+    const wchar_t* start = text;
+    while (*start == L' ')
+        ++start;
+    size_t length = wcslen(start);
+    while (length && start[length - 1] == L' ')
+        --length;
+    char digits[kFingerprintSize];
+    wchar_t fingerprint[kFingerprintCapacity];
+    wcsncpy(fingerprint, start, length);
+    fingerprint[length] = 0;
+    if (length && !NormalizeFingerprint(fingerprint, digits)) {
+        Refuse(page, IDC_CONN_FINGERPRINT);
+        return FALSE;
+    }
+    wcscpy(settings_->TlsFingerprint, fingerprint);
+    return TRUE;
 }

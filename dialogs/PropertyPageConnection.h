@@ -1,5 +1,6 @@
 // Page "接続" (IDD_PAGE_CONNECTION): dial-up, the phone-book entry, the wait before
-// hanging up.
+// hanging up, the connection's security and the certificate fingerprint the
+// user trusts.
 #pragma once
 #include "dialogs/PropertyPage.h"
 

@@ -186,7 +186,8 @@ static void OnDownload(SubscribeDialog* context)
         password = typed;
     }
     RunGroupListFetch(context->instance, context->Window(), context->activePath, context->categoryPath,
-                      settings->Server, settings->Port, settings->UserID, password, settings->Compress);
+                      settings->Server, settings->Port, settings->UserID, password, settings->Compress,
+                      settings->Security, settings->TlsFingerprint);
     free(typed);
     ShowCategories(context);
 }

@@ -45,7 +45,7 @@ void WaitForWorker(ProgressState* progress)
 BOOL StartPatrolWith(HINSTANCE instance, HWND frameWindow, HWND groupList,
                      const wchar_t* server, DWORD port, const wchar_t* dataPath, DWORD limit,
                      DWORD pipelining, const char* userId, const char* password,
-                     DWORD convertMime, DWORD compress)
+                     DWORD convertMime, DWORD compress, DWORD security, const wchar_t* tlsFingerprint)
 {
     char* typed = NULL;
     if (userId && !password) {
@@ -80,6 +80,8 @@ BOOL StartPatrolWith(HINSTANCE instance, HWND frameWindow, HWND groupList,
     job->password = password;
     job->convertMime = convertMime;
     job->compress = compress;
+    job->security = security;
+    job->tlsFingerprint = tlsFingerprint;
     InitProgressState(&job->progress);
     job->references = 2;   // this starter, and the frame's end of the pass
 

@@ -19,7 +19,8 @@
 BOOL StartPatrolWith(HINSTANCE instance, HWND frameWindow, HWND groupList,
                      const wchar_t* server, DWORD port, const wchar_t* dataPath, DWORD limit,
                      DWORD pipelining, const char* userId, const char* password,
-                     DWORD convertMime = 0, DWORD compress = 0);
+                     DWORD convertMime = 0, DWORD compress = 0, DWORD security = 0,
+                     const wchar_t* tlsFingerprint = NULL);
 
 inline BOOL StartPatrol(HINSTANCE instance, HWND frameWindow, HWND groupList,
                         const Settings* settings)
@@ -27,7 +28,7 @@ inline BOOL StartPatrol(HINSTANCE instance, HWND frameWindow, HWND groupList,
     return StartPatrolWith(instance, frameWindow, groupList, settings->Server, settings->Port,
                            settings->DataPath, settings->Limit, settings->Pipelining,
                            settings->UserID, settings->Password, settings->ConvertMime,
-                           settings->Compress);
+                           settings->Compress, settings->Security, settings->TlsFingerprint);
 }
 
 // The frame's steps around the report: the hang-up of a line it dialled

@@ -33,6 +33,8 @@ struct DownloadJob {
     const char* password;       // borrowed from the settings or the starter
     DWORD convertMime;          // the setting ConvertMime (ArticleConverter)
     DWORD compress;             // the Compress setting: deflate when the server offers it
+    DWORD security;             // the setting Security (SecurityMode)
+    const wchar_t* tlsFingerprint;  // borrowed; may be none
     ProgressState progress;
     // The starter (until its dialog has closed) and the frame's end of the
     // patrol each hold one; the last to let go frees the job, so the dialog

@@ -72,6 +72,8 @@ BOOL Authenticate(GroupListJob* job)
         SetError(job, L"Can't redv data");
         return FALSE;
     }
+    if (DescribeEncryptionRequired(job->line, job->errorText, kGroupListErrorSize))
+        return FALSE;
     if (job->line[0] == '3') {
         if (!JoinCommand(command, "authinfo pass ", job->password) || !connection.SendLine(command)) {
             SetError(job, L"Can't send data");
@@ -179,7 +181,7 @@ done:
 
 GroupListJob* CreateGroupListJob(const wchar_t* activePath, const wchar_t* categoryPath, const wchar_t* server,
                                  DWORD port, const char* userId, const char* password, HWND dialog, UINT notifyId,
-                                 const GroupCounter* counter)
+                                 const GroupCounter* counter, DWORD security, const wchar_t* tlsFingerprint)
 {
     if (!activePath || !categoryPath || !server) {
         SetLastError(ERROR_INVALID_PARAMETER);
@@ -203,6 +205,7 @@ GroupListJob* CreateGroupListJob(const wchar_t* activePath, const wchar_t* categ
     job->line[0] = '\0';
     job->counter.countGroup = counter ? counter->countGroup : NULL;
     job->counter.context = counter ? counter->context : NULL;
+    job->secure.Init(security, tlsFingerprint);
     if (!job->activePath || !job->categoryPath || !job->server) {
         DestroyGroupListJob(job);
         SetLastError(ERROR_NOT_ENOUGH_MEMORY);
@@ -217,6 +220,7 @@ void DestroyGroupListJob(GroupListJob* job)
         return;
     job->connection.Close();
     job->compressLayer.Destroy();
+    job->secure.Release();
     free(job->activePath);
     free(job->categoryPath);
     free(job->server);
@@ -232,8 +236,10 @@ BOOL RunGroupListJob(GroupListJob* job)
         connection.Close();
         return FALSE;
     }
-    if (!connection.ReadLine(job->line, kGroupListLineSize, FALSE)) {
-        SetError(job, L"Recv fail: Can't connect to server");
+    if (!GreetSecurely(&connection, job->server, &job->secure, job->line, kGroupListLineSize, job->errorText,
+                       kGroupListErrorSize)) {
+        if (!job->errorText[0])
+            SetError(job, L"Recv fail: Can't connect to server");
         connection.Close();
         return FALSE;
     }

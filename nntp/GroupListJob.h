@@ -7,6 +7,7 @@
 #include <windows.h>
 #include "nntp/CompressLayer.h"
 #include "nntp/NntpConnection.h"
+#include "nntp/SecureStart.h"
 
 enum { kGroupListLineSize = 1024, kGroupListErrorSize = 1024 };
 
@@ -31,15 +32,19 @@ struct GroupListJob {
     DWORD compress;          // the Compress setting; 0 after creation
     NntpConnection connection;
     CompressLayer compressLayer;
+    SecureChannel secure;    // the fingerprint borrowed from the caller
     char line[kGroupListLineSize];
     GroupCounter counter;    // countGroup may be none
 };
 
 // A new job with copies of the paths and the converted server name; none with
 // ERROR_NOT_ENOUGH_MEMORY when memory runs out (nothing is left allocated).
+// `security` and `tlsFingerprint` are the settings Security and
+// TlsFingerprint.
 GroupListJob* CreateGroupListJob(const wchar_t* activePath, const wchar_t* categoryPath, const wchar_t* server,
                                  DWORD port, const char* userId, const char* password, HWND dialog, UINT notifyId,
-                                 const GroupCounter* counter);
+                                 const GroupCounter* counter, DWORD security = 0,
+                                 const wchar_t* tlsFingerprint = NULL);
 // Closes the connection and frees the copies; none is harmless.
 void DestroyGroupListJob(GroupListJob* job);
 

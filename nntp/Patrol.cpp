@@ -7,6 +7,7 @@
 #include "text/MessageCatalog.h"
 #include "nntp/CompressLayer.h"
 #include "nntp/NntpConnection.h"
+#include "nntp/SecureStart.h"
 #include "resource.h"
 #include "store/ArticleHeader.h"
 #include "store/ArticleLog.h"
@@ -171,6 +172,7 @@ public:
           broken_(FALSE), brokenError_(0)
     {
         converter_.Construct(job->convertMime);
+        secure_.Init(job->security, job->tlsFingerprint);
     }
     void Run();
 
@@ -199,6 +201,7 @@ private:
     DownloadResult* result_;
     NntpConnection connection_;
     CompressLayer compress_;
+    SecureChannel secure_;
     const wchar_t* groupName_;
     GroupRecord group_;
     ArticleWriter writer_;
@@ -268,10 +271,14 @@ void Patrol::Run()
         Fatal(kCaptionPelora, IDS_OUT_OF_MEMORY);
         return;
     }
+    wchar_t failure[kResultTextCapacity];
     if (!connection_.Connect(server, job_->port)) {
         Fatal(job_->server, IDS_SERVER_CONNECT_FAILED);
-    } else if (!connection_.ReadLine(line_, kLineSize, FALSE)) {
-        Fatal(job_->server, IDS_SERVER_NO_REPLY);
+    } else if (!GreetSecurely(&connection_, server, &secure_, line_, kLineSize, failure, kResultTextCapacity)) {
+        if (failure[0])
+            SetDownloadResult(result_, job_->server, failure, StatusFatal);
+        else
+            Fatal(job_->server, IDS_SERVER_NO_REPLY);
     } else if (line_[0] != '2') {
         FailWithMessageCaption(IDS_CONNECTION_REFUSED, line_);
     } else if (Authenticate() && Compress()) {
@@ -293,6 +300,7 @@ void Patrol::Run()
         connection_.Close();
     }
     compress_.Destroy();
+    secure_.Release();
 }
 
 BOOL Patrol::Compress()
@@ -321,7 +329,11 @@ BOOL Patrol::Authenticate()
         return FALSE;
     }
     if (line_[0] != '3') {
-        FailWithMessageCaption(IDS_BAD_USER_NAME, line_);
+        wchar_t text[kResultTextCapacity];
+        if (DescribeEncryptionRequired(line_, text, kResultTextCapacity))
+            SetDownloadResult(result_, job_->server, text, StatusFatal);
+        else
+            FailWithMessageCaption(IDS_BAD_USER_NAME, line_);
         return FALSE;
     }
     BOOL sent = JoinCommand(command, "authinfo pass ", job_->password) && connection_.SendLine(command);

@@ -80,6 +80,14 @@
 #define IDS_FOLDER_DRAFT             145
 #define IDS_FOLDER_SENT              147
 #define IDS_FOLDER_SAMPLE            149
+#define IDS_TLS_UNAVAILABLE          171
+#define IDS_TLS_FAILED               173
+#define IDS_CERTIFICATE_UNTRUSTED    175
+#define IDS_CERTIFICATE_EXPIRED      177
+#define IDS_CERTIFICATE_WRONG_NAME   179
+#define IDS_STARTTLS_NOT_OFFERED     181
+#define IDS_STARTTLS_REFUSED         183
+#define IDS_ENCRYPTION_REQUIRED      185
 // Pocket PC menu-bar captions that no button uses (the others are named
 // with the frame's buttons)
 #define IDS_MENUBAR_FILE             40031
@@ -164,6 +172,8 @@
 #define IDC_CONN_DIALUP         1029
 #define IDC_CONN_ENTRY          1030
 #define IDC_CONN_WAIT           1038
+#define IDC_CONN_SECURITY       1075
+#define IDC_CONN_FINGERPRINT    1076
 #define IDC_FONT_SUBJECT_SIZE   1032
 #define IDC_FONT_NAME           1034
 #define IDC_FONT_ARTICLE_SIZE   1035

@@ -162,6 +162,8 @@ void Settings::Init()
     Dialup = 0;
     EntryName[0] = L'\0';
     DisconnectWaitTime = 0;
+    Security = 0;
+    TlsFingerprint[0] = L'\0';
     UserID = NULL;
     Password = NULL;
     UserName = NULL;
@@ -232,6 +234,9 @@ BOOL Settings::Load(BOOL* complete)
     if (!ReadFixedString(key, L"EntryName", EntryName, kEntryNameCapacity))
         EntryName[0] = L'\0';
     DisconnectWaitTime = ReadNumber(key, L"DisconnectWaitTime", 0);
+    Security = ReadNumber(key, L"Security", 0);
+    if (!ReadFixedString(key, L"TlsFingerprint", TlsFingerprint, kFingerprintCapacity))
+        TlsFingerprint[0] = L'\0';
     Pipelining = ReadNumber(key, L"Pipelining", 0);
     Compress = ReadNumber(key, L"Compress", 0);
     if (!ReadFixedString(key, L"FontName", FontName, kFontNameCapacity))
@@ -277,6 +282,7 @@ BOOL Settings::Save()
     Terminate(DataPath, kSettingsPathCapacity);
     Terminate(EntryName, kEntryNameCapacity);
     Terminate(FontName, kFontNameCapacity);
+    Terminate(TlsFingerprint, kFingerprintCapacity);
 
     // Each step runs only while all before it succeeded.
     result = WriteString(key, L"Server", Server);
@@ -319,6 +325,10 @@ BOOL Settings::Save()
         result = WriteString(key, L"EntryName", EntryName);
     if (result == ERROR_SUCCESS)
         result = WriteNumber(key, L"DisconnectWaitTime", DisconnectWaitTime);
+    if (result == ERROR_SUCCESS)
+        result = WriteNumber(key, L"Security", Security);
+    if (result == ERROR_SUCCESS)
+        result = WriteString(key, L"TlsFingerprint", TlsFingerprint);
     if (result == ERROR_SUCCESS)
         result = WriteNumber(key, L"Pipelining", Pipelining);
     if (result == ERROR_SUCCESS)

@@ -13,6 +13,8 @@ enum {
     kFontNameCapacity = 32,
     // UserID and Password longer than this are refused at load.
     kCredentialMaxLength = 255,
+    // 64 hexadecimal digits with a colon between pairs, and room to spare.
+    kFingerprintCapacity = 128,
 };
 
 // Owned strings are malloc'd blocks (released with free()); the multi-byte
@@ -29,6 +31,8 @@ public:
     DWORD Dialup;
     wchar_t EntryName[kEntryNameCapacity];
     DWORD DisconnectWaitTime; // seconds
+    DWORD Security;           // 0 clear text, 1 STARTTLS, 2 TLS from the first byte
+    wchar_t TlsFingerprint[kFingerprintCapacity];  // the server certificate's SHA-256 the user trusts
     char* UserID;
     char* Password;           // kept exactly as stored
     char* UserName;

@@ -6,7 +6,19 @@
 #                        creates the test groups and any named; prints
 #                        "started" or "running"
 #   tools/inn.sh stop    shuts INN down
+#   tools/inn.sh tls     starts, unless they run, reader daemons speaking TLS
+#                        beside it, for the tests (port 119 is left as it is):
+#                          TLS_BASE      TLS from the first byte
+#                          TLS_BASE + 1  STARTTLS
+#                          TLS_BASE + 2  TLS, a certificate for another name
+#                          TLS_BASE + 3  TLS, a certificate that has expired
+#                        Their certificates come from a test root
+#                        ($tls/root.der); AUTHINFO works only encrypted, for
+#                        the user "pelora" with the password "tls-only".
+#   tools/inn.sh tls-stop  stops those daemons by their process ids
 set -euo pipefail
+TLS_BASE=11563
+tls=/var/lib/news/pelora-tls
 groups="pelora.test.alpha pelora.test.beta pelora.test.gamma"
 bin=/usr/lib/news/bin
 SUDO=""; [ "$(id -u)" = 0 ] || SUDO=sudo
@@ -78,8 +90,114 @@ stop() {
   for _ in $(seq 100); do listening || break; sleep 0.1; done
 }
 
+listening_on() { (exec 3<>/dev/tcp/127.0.0.1/$1) 2>/dev/null; }
+
+# A certificate NAME for host CN with the alternative names SAN, signed by
+# the test root, valid from START to END (openssl ca dates).
+make_leaf() {
+  local name=$1 cn=$2 san=$3 start=$4 end=$5
+  openssl req -newkey rsa:2048 -nodes -keyout "$tls/$name.key" -out "$tls/$name.csr" \
+    -subj "/CN=$cn" >/dev/null 2>&1
+  printf 'subjectAltName=%s\nextendedKeyUsage=serverAuth\n' "$san" > "$tls/$name.ext"
+  openssl ca -batch -config "$tls/ca.cnf" -startdate "$start" -enddate "$end" -notext \
+    -extfile "$tls/$name.ext" -in "$tls/$name.csr" -out "$tls/$name.pem" >/dev/null 2>&1
+}
+
+make_certificates() {
+  [ -f "$tls/expired.pem" ] && return 0
+  $SUDO rm -rf "$tls"
+  $SUDO mkdir -p "$tls"
+  $SUDO chown "$(id -u)" "$tls"   # made here, handed to news below
+  cd "$tls"
+  openssl req -x509 -newkey rsa:2048 -nodes -keyout root.key -out root.pem -days 3650 \
+    -subj "/CN=Pelora Test Root" -addext basicConstraints=critical,CA:TRUE \
+    -addext keyUsage=critical,keyCertSign,cRLSign >/dev/null 2>&1
+  openssl x509 -in root.pem -outform der -out root.der
+  : > index.txt
+  echo 01 > serial
+  cat > ca.cnf <<CNF
+[ca]
+default_ca = test
+[test]
+database = $tls/index.txt
+new_certs_dir = $tls
+serial = $tls/serial
+certificate = $tls/root.pem
+private_key = $tls/root.key
+default_md = sha256
+policy = any
+unique_subject = no
+[any]
+commonName = supplied
+CNF
+  local now later
+  now=$(date -u +%Y%m%d%H%M%SZ -d '-1 day'); later=$(date -u +%Y%m%d%H%M%SZ -d '+3650 days')
+  make_leaf good localhost DNS:localhost,IP:127.0.0.1 "$now" "$later"
+  make_leaf wrong wrong.example.test DNS:wrong.example.test "$now" "$later"
+  make_leaf expired localhost DNS:localhost,IP:127.0.0.1 20200101000000Z 20210101000000Z
+  openssl passwd -6 tls-only | sed 's/^/pelora:/' > passwd
+  cat > readers.conf <<CONF
+# AUTHINFO only inside TLS; nothing to read before it.
+auth "tls" {
+    hosts: "localhost, 127.0.0.1, ::1"
+    auth: "ckpasswd -f $tls/passwd"
+    require_encryption: true
+}
+access "tls" {
+    users: "pelora"
+    newsgroups: "*"
+    access: R
+}
+CONF
+  for kind in good wrong expired; do
+    grep -v -E '^(pathrun|tlscertfile|tlskeyfile|tlscapath):' /etc/news/inn.conf > inn-$kind.conf
+    printf 'pathrun: %s\ntlscertfile: %s\ntlskeyfile: %s\ntlscapath: %s\n' \
+      "$tls/run-$kind" "$tls/$kind.pem" "$tls/$kind.key" "$tls" >> inn-$kind.conf
+    mkdir -p "run-$kind"
+  done
+  chmod 0600 ./*.key
+  $SUDO chown -R news:news "$tls"
+  cd - >/dev/null
+}
+
+# One daemon on PORT with the certificate KIND; FLAG -S for TLS at once.
+start_daemon() {
+  local port=$1 kind=$2 flag=${3:-}
+  listening_on "$port" && return 0
+  $SUDO env INNCONF="$tls/inn-$kind.conf" setpriv --reuid=news --regid=news --init-groups \
+    $bin/nnrpd -D -b 127.0.0.1 -p "$port" $flag -c "$tls/readers.conf" 9>&-   # not the lock
+  for _ in $(seq 50); do listening_on "$port" && return 0; sleep 0.1; done
+  echo "inn: nnrpd did not start on 127.0.0.1:$port" >&2; exit 1
+}
+
+tls_start() {
+  installed || { echo "inn: INN is not installed (tools/inn.sh start)" >&2; exit 1; }
+  # Test runs side by side make the certificates and start the daemons once.
+  exec 9>/tmp/pelora-inn-tls.lock
+  flock 9
+  make_certificates
+  start_daemon $TLS_BASE good -S
+  start_daemon $((TLS_BASE + 1)) good
+  start_daemon $((TLS_BASE + 2)) wrong -S
+  start_daemon $((TLS_BASE + 3)) expired -S
+  echo $TLS_BASE
+}
+
+tls_stop() {
+  local port kind
+  for port in $TLS_BASE $((TLS_BASE + 1)) $((TLS_BASE + 2)) $((TLS_BASE + 3)); do
+    for kind in good wrong expired; do
+      pid=$(cat "$tls/run-$kind/nnrpd-$port.pid" 2>/dev/null || true)
+      [ -n "$pid" ] && $SUDO kill "$pid" 2>/dev/null || true
+      $SUDO rm -f "$tls/run-$kind/nnrpd-$port.pid"
+    done
+  done
+}
+
 case "${1:-}" in
   start) start "$@" ;;
   stop) stop ;;
-  *) echo "usage: $0 start|stop" >&2; exit 2 ;;
+  tls) tls_start ;;
+  tls-stop) tls_stop ;;
+  *) echo "usage: $0 start|stop|tls|tls-stop" >&2; exit 2 ;;
 esac

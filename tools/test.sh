@@ -27,6 +27,10 @@ trap cleanup EXIT
 # A real news server on loopback for the tests that patrol one (test_nntp).
 inn=$(bash "$here/tools/inn.sh" start)
 export PELORA_INN_PORT=119
+# Its reader daemons that speak TLS, left running for the next run, and the
+# root their certificates come from.
+export PELORA_INN_TLS_PORT=$(bash "$here/tools/inn.sh" tls)
+export PELORA_INN_TLS_ROOT=/var/lib/news/pelora-tls/root.der
 
 wine_prefix_ready
 

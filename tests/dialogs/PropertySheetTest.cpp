@@ -211,6 +211,10 @@ TEST_F(PropertySheetTest, ConnectionPageOffersThePhoneBookAndNeedsAnEntryForDial
     AddPhoneBookEntry(L"Office");
     AddPhoneBookEntry(L"`Direct");
     WriteString(kSettingsKey, L"EntryName", L"Of");
+    WriteDword(kSettingsKey, L"Security", 7);
+    std::wstring pin = L"a5";
+    for (int i = 1; i < 32; ++i)
+        pin += L":5A";
     Run(IDOK, [&](HWND sheet) {
         HWND page = GoTo(sheet, kConnectionPage);
         HWND list = GetDlgItem(page, IDC_CONN_ENTRY);
@@ -230,8 +234,18 @@ TEST_F(PropertySheetTest, ConnectionPageOffersThePhoneBookAndNeedsAnEntryForDial
         SendMessageW(list, CB_SETCURSEL, 0, 0);
         ExpectRefused(sheet, page, IDC_CONN_WAIT, L"1x");
         DialogDriver::SetText(page, IDC_CONN_WAIT, L"15");
+        // A value the page does not know shows as the strongest choice.
+        HWND security = GetDlgItem(page, IDC_CONN_SECURITY);
+        EXPECT_EQ((std::vector<std::wstring>{L"なし", L"STARTTLS", L"SSL/TLS"}), DialogDriver::ComboItems(security));
+        EXPECT_EQ(2, SendMessageW(security, CB_GETCURSEL, 0, 0));
+        SendMessageW(security, CB_SETCURSEL, 1, 0);
+        ExpectRefused(sheet, page, IDC_CONN_FINGERPRINT, (pin + L"0").c_str());
+        ExpectRefused(sheet, page, IDC_CONN_FINGERPRINT, pin.substr(3).c_str());
+        DialogDriver::SetText(page, IDC_CONN_FINGERPRINT, (L" " + pin).c_str());
         DialogDriver::Click(sheet, IDOK);
     });
+    EXPECT_EQ(1u, ReadDword(kSettingsKey, L"Security"));
+    EXPECT_EQ(pin, ReadString(kSettingsKey, L"TlsFingerprint"));
     EXPECT_EQ(1u, ReadDword(kSettingsKey, L"Dialup"));
     EXPECT_EQ(L"Home", ReadString(kSettingsKey, L"EntryName"));
     EXPECT_EQ(15u, ReadDword(kSettingsKey, L"DisconnectWaitTime"));

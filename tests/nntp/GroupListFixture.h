@@ -24,10 +24,11 @@ const char kCategory[] = "fj\r\njapan\r\ncontrol\r\n\x93\xfa\x96\x7b\r\n";
 // Runs one fetch from 127.0.0.1 into these files on this thread; the error
 // text it ended with.
 inline std::wstring FetchGroupList(const std::wstring& active, const std::wstring& category, DWORD port,
-                                   const char* user = NULL, const char* password = NULL, DWORD compress = 0)
+                                   const char* user = NULL, const char* password = NULL, DWORD security = 0,
+                                   const wchar_t* fingerprint = NULL, DWORD compress = 0)
 {
     GroupListJob* job = CreateGroupListJob(active.c_str(), category.c_str(), L"127.0.0.1", port, user, password,
-                                           NULL, 103, NULL);
+                                           NULL, 103, NULL, security, fingerprint);
     if (!job)
         return L"<no job>";
     job->compress = compress;
@@ -48,7 +49,7 @@ protected:
     }
     std::wstring Fetch(const char* user = NULL, const char* password = NULL, DWORD port = 0, DWORD compress = 0)
     {
-        return FetchGroupList(active, category, port ? port : server.Port(), user, password, compress);
+        return FetchGroupList(active, category, port ? port : server.Port(), user, password, 0, NULL, compress);
     }
     void ExpectOldFilesKept()
     {

@@ -1,13 +1,17 @@
 // Against a real news server: the INN that tools/test.sh runs on loopback
 // and names in PELORA_INN_PORT. Japanese articles posted through its reader
 // port are fetched by the patrol one command at a time and pipelined, each
-// plain and compressed: every pass stores exactly what was posted.
+// plain and compressed, and through TLS from INN's reader daemons in
+// PELORA_INN_TLS_PORT: every pass stores exactly what was posted.
 #include <gtest/gtest.h>
 #include <stdlib.h>
+#include <thread>
 #include "PatrolHarness.h"
 #include "ReaderSession.h"
 #include "nntp/GroupListFixture.h"
 #include "support/ImportPatch.h"
+#include "nntp/SecureStart.h"
+#include <wincrypt.h>
 
 namespace {
 
@@ -32,6 +36,76 @@ struct Recording {
     Recording() { g_recv = patch.Original(), g_received.clear(); }
     ImportPatch patch{"ws2_32.dll", "recv", (void*)RecordingRecv};
 };
+
+// Passes one connection on to 127.0.0.1:`target` and keeps what the client
+// sent, so that the records after its handshake can be counted.
+class Relay {
+public:
+    explicit Relay(unsigned short target)
+    {
+        sockaddr_in address = {};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        int size = sizeof address;
+        listener_ = socket(AF_INET, SOCK_STREAM, 0);
+        bind(listener_, (sockaddr*)&address, size);
+        listen(listener_, 1);
+        getsockname(listener_, (sockaddr*)&address, &size);
+        port = ntohs(address.sin_port);
+        thread_ = std::thread([this, address, target]() mutable {
+            SOCKET ends[2] = {accept(listener_, NULL, NULL), socket(AF_INET, SOCK_STREAM, 0)};
+            address.sin_port = htons(target);
+            connect(ends[1], (sockaddr*)&address, sizeof address);
+            char buffer[16384];
+            for (timeval wait = {10, 0};;) {
+                fd_set readable;
+                FD_ZERO(&readable);
+                FD_SET(ends[0], &readable);
+                FD_SET(ends[1], &readable);
+                int from = select(0, &readable, NULL, NULL, &wait) <= 0 ? -1 : FD_ISSET(ends[0], &readable) ? 0 : 1;
+                int count = from < 0 ? 0 : recv(ends[from], buffer, sizeof buffer, 0);
+                if (count <= 0)
+                    break;
+                if (from == 0)
+                    sent.append(buffer, count);
+                send(ends[1 - from], buffer, count, 0);
+            }
+            closesocket(ends[0]);
+            closesocket(ends[1]);
+        });
+    }
+    // The TLS records the client sent after its ChangeCipherSpec; -1 when it
+    // sent none.
+    int RecordsAfterHandshake()
+    {
+        thread_.join();
+        closesocket(listener_);
+        int after = -1;
+        for (size_t at = 0; at + 5 <= sent.size(); at += 5 + ((BYTE)sent[at + 3] << 8 | (BYTE)sent[at + 4]))
+            after = after >= 0 ? after + 1 : sent[at] == 20 ? 0 : -1;
+        return after;
+    }
+
+    unsigned short port;
+    std::string sent;
+    SOCKET listener_;
+    std::thread thread_;
+};
+
+// Adds tools/inn.sh's test root to this program's trusted roots, or takes
+// it away again.
+void TrustTestRoot(bool trust)
+{
+    std::string path = std::string("Z:") + getenv("PELORA_INN_TLS_ROOT");
+    std::string root = ReadBytes(std::wstring(path.begin(), path.end()), "");
+    ASSERT_FALSE(root.empty()) << path;
+    HCERTSTORE store = CertOpenStore(CERT_STORE_PROV_SYSTEM_W, 0, 0, CERT_SYSTEM_STORE_CURRENT_USER, L"Root");
+    PCCERT_CONTEXT added = NULL;
+    ASSERT_TRUE(CertAddEncodedCertificateToStore(store, X509_ASN_ENCODING, (const BYTE*)root.data(),
+                                                 (DWORD)root.size(), CERT_STORE_ADD_REPLACE_EXISTING, &added));
+    trust ? CertFreeCertificateContext(added) : CertDeleteCertificateFromStore(added);
+    CertCloseStore(store, 0);
+}
 
 // The last article number of `group` (its first less one when empty) as a
 // new session sees it: a session sees a group's new end only when it starts.
@@ -155,7 +229,7 @@ TEST(Inn, PatrolAndGroupListInBothSettingsStoreWhatWasPosted)
     for (DWORD compress = 0; compress < 2; ++compress) {
         const std::wstring& data = passes[2 * compress].DataPath();
         Recording recording;
-        EXPECT_EQ(L"", FetchGroupList(data + L"active.dat", data + L"category.dat", port, NULL, NULL, compress));
+        EXPECT_EQ(L"", FetchGroupList(data + L"active.dat", data + L"category.dat", port, NULL, NULL, 0, NULL, compress));
         EXPECT_EQ(compress == 0, g_received.find(Narrow(kGroups[0])) != std::string::npos);
     }
     EXPECT_EQ(single.File(L"active.dat") + single.File(L"category.dat"),
@@ -164,6 +238,71 @@ TEST(Inn, PatrolAndGroupListInBothSettingsStoreWhatWasPosted)
     for (const wchar_t* group : kGroups)
         EXPECT_NE(std::string::npos, list.find("\r\n" + Narrow(group) + "\r\n")) << Narrow(group);
     EXPECT_NE(std::string::npos, ("\r\n" + single.File(L"category.dat")).find("\r\npelora\r\n"));
+
+    const char* tlsText = getenv("PELORA_INN_TLS_PORT");
+    if (!tlsText || !*tlsText)
+        GTEST_SKIP() << "no TLS daemons: tools/test.sh starts them (tools/inn.sh tls)";
+    const unsigned short tls = (unsigned short)atoi(tlsText);
+    // Refused before anything but the handshake, the certificates with the
+    // fingerprint to store; the connection is closed, so no QUIT either.
+    struct Refusal {
+        unsigned short port;
+        DWORD security;
+        const wchar_t* reason;
+        bool trusted;
+    } const refusals[] = {
+        {port, kSecurityStartTls, L"サーバがSTARTTLSを拒否しました。暗号化せずには接続しません : 580 ", false},
+        {(unsigned short)(tls + 1), kSecurityNone, L"サーバは暗号化した接続でなければ認証しません。", false},
+        {tls, kSecurityTls, L"サーバの証明書は信頼できる発行元のものではありません。", false},
+        {(unsigned short)(tls + 2), kSecurityTls, L"サーバの証明書は 127.0.0.1 のものではありません。", true},
+        {(unsigned short)(tls + 3), kSecurityTls, L"サーバの証明書は有効期限が切れています。", true},
+    };
+    std::wstring fingerprint, active = single.DataPath() + L"active.dat", category = single.DataPath() + L"category.dat";
+    for (const Refusal& refusal : refusals) {
+        if (refusal.trusted)
+            TrustTestRoot(true);
+        PatrolHarness refused;
+        refused.AddGroup(kGroups[0], before[0], before[0]);
+        refused.SetSecurity(refusal.security);
+        Relay relay(refusal.port);
+        DownloadResult result = refused.RunDirect(relay.port, 100, "pelora", "tls-only");
+        // Only the handshake's own Finished follows the change of cipher.
+        EXPECT_EQ(refusal.security == kSecurityTls ? 1 : -1, relay.RecordsAfterHandshake()) << refusal.port;
+        std::wstring text = result.text;
+        EXPECT_EQ(0u, text.find(refusal.reason)) << refusal.port << ": " << Sjis(text);
+        EXPECT_EQ(text, FetchGroupList(active, category, refusal.port, "pelora", "tls-only", refusal.security));
+        EXPECT_EQ("", refused.Group(kGroups[0], L".log"));
+        const std::wstring label = L"(SHA-256):\n";
+        size_t shown = text.find(label);
+        EXPECT_EQ(refusal.security == kSecurityTls, shown != std::wstring::npos) << refusal.port;
+        if (refusal.port == tls && shown != std::wstring::npos)
+            fingerprint = text.substr(shown + label.size(), 95);
+    }
+    TrustTestRoot(false);
+    // The stored fingerprint alone lets the untrusted certificate in; the
+    // trusted root lets in both kinds without one (STARTTLS pipelined and
+    // compressed inside TLS).
+    const DWORD kinds[] = {kSecurityTls, kSecurityTls, kSecurityStartTls};
+    const unsigned short ports[] = {tls, tls, (unsigned short)(tls + 1)};
+    for (int p = 0; p < 3; ++p) {
+        if (p == 1)
+            TrustTestRoot(true);
+        PatrolHarness secured;
+        secured.SetSecurity(kinds[p], p ? L"" : fingerprint);
+        secured.SetPipelining(p == 2);
+        secured.SetCompress(p == 2);
+        for (int g = 0; g < 3; ++g)
+            secured.AddGroup(kGroups[g], before[g], before[g]);
+        DownloadResult result = secured.RunDirect(ports[p], 100, "pelora", "tls-only");
+        ASSERT_EQ((DWORD)StatusOk, result.status) << p << " " << Sjis(result.caption) << ": " << Sjis(result.text);
+        EXPECT_EQ(L"", FetchGroupList(secured.DataPath() + L"active.dat", secured.DataPath() + L"category.dat",
+                                      ports[p], "pelora", "tls-only", kinds[p], p ? L"" : fingerprint.c_str(), p == 2));
+        for (int g = 0; g < 3; ++g)
+            for (const wchar_t* extension : {L".log", L".idx"})
+                EXPECT_EQ(single.Group(kGroups[g], extension), secured.Group(kGroups[g], extension)) << p;
+        for (const wchar_t* list : {L"active.dat", L"category.dat"})
+            EXPECT_EQ(single.File(list), secured.File(list)) << p;
+    }
     WSACleanup();
 }
 

@@ -113,6 +113,7 @@ struct PassFailure {
     const char* password;
     const wchar_t* caption;
     const wchar_t* text;
+    DWORD security = 0;
 };
 
 class PassFailureTest : public testing::TestWithParam<PassFailure> {};
@@ -125,15 +126,21 @@ TEST_P(PassFailureTest, EndsThePassBeforeAnyGroup)
     server.SetGreeting(row.greeting, row.greeting.empty());
     server.On(row.command, row.reply, row.reply.empty());
     server.On("authinfo user u", "381 more\r\n");
+    server.On("CAPABILITIES", "101 list\r\nVERSION 2\r\nSTARTTLS\r\n.\r\n");
     PatrolHarness harness;
     harness.AddGroup(L"g.done");
+    harness.SetSecurity(row.security);
     DownloadResult result = harness.RunDirect(server.Port(), 100, row.userId, row.password);
     EXPECT_EQ((DWORD)StatusFatal, result.status);
     EXPECT_STREQ(row.caption, result.caption);
     EXPECT_STREQ(row.text, result.text);
     EXPECT_EQ(IndexHeaderBytes(0, 0, 0, 0, 0, "old", 0, 0, 0), harness.Group(L"g.done", L".idx"));
-    for (const std::string& command : server.Commands())
+    for (const std::string& command : server.Commands()) {
         EXPECT_NE(0u, command.find("HEAD")) << command;
+        if (row.security) {   // refused encryption is never followed by clear text
+            EXPECT_TRUE(command == "CAPABILITIES" || command == "STARTTLS") << command;
+        }
+    }
 }
 
 const std::string kReady = "200 ready\r\n";
@@ -160,7 +167,17 @@ INSTANTIATE_TEST_SUITE_P(
         PassFailure{"GroupReplyLost", kReady, "GROUP g.done", "", NULL, NULL, L"Socket ERROR",
                     L"受信に失敗しました(38)."},
         PassFailure{"GroupReplyTooLong", kReady, "GROUP g.done", "211 " + Long(2000) + "\r\n", NULL, NULL,
-                    L"Socket ERROR", L"受信に失敗しました(234)."}),
+                    L"Socket ERROR", L"受信に失敗しました(234)."},
+        PassFailure{"StartTlsNotOffered", kReady, "CAPABILITIES", "101 list\r\nREADER\r\n.\r\n", "u", "p",
+                    L"127.0.0.1", L"サーバはSTARTTLSに対応していません。暗号化せずには接続しません。", 1},
+        PassFailure{"StartTlsRefused", kReady, "STARTTLS", "502 not here\r\n", "u", "p", L"127.0.0.1",
+                    L"サーバがSTARTTLSを拒否しました。暗号化せずには接続しません : 502 not here", 1},
+        PassFailure{"StartTlsAnsweredInClear", kReady, "STARTTLS", "382 go\r\n200 forged\r\n", "u", "p",
+                    L"127.0.0.1", L"SSL/TLSの接続を始められませんでした(13)。", 1},
+        PassFailure{"EncryptionRequired", kReady, "authinfo user u", "483 Encryption required\r\n", "u", "p",
+                    L"127.0.0.1",
+                    L"サーバは暗号化した接続でなければ認証しません。プロパティの「接続」で暗号化に「STARTTLS」か"
+                    L"「SSL/TLS」を選んでください : 483 Encryption required"}),
     [](const testing::TestParamInfo<PassFailure>& info) { return std::string(info.param.name); });
 
 TEST(PatrolFailure, GroupFilesThatCannotBeReadOrOpened)

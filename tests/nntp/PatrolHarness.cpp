@@ -44,7 +44,7 @@ DownloadResult PatrolHarness::RunDirect(unsigned short port, DWORD limit, const 
     cursor.Init(list);
     DownloadResult result = {};
     DownloadJob job = {};
-    job.server = L"127.0.0.1";
+    job.server = server_.c_str();
     job.port = port;
     job.dataPath = DataPath().c_str();
     job.cursor = &cursor;
@@ -56,6 +56,8 @@ DownloadResult PatrolHarness::RunDirect(unsigned short port, DWORD limit, const 
     job.password = password;
     job.convertMime = convertMime_;
     job.compress = compress_;
+    job.security = security_;
+    job.tlsFingerprint = fingerprint_.c_str();
     InitProgressState(&job.progress);
     RunPatrol(&job);
     DestroyWindow(owner);

@@ -59,12 +59,13 @@ TEST_F(SettingsStore, EmptyKeyLoadsTheDefaultsAndCompletenessNeedsAllFourConnect
     EXPECT_STREQ(L"", settings.DataPath);
     EXPECT_STREQ(L"Tahoma", settings.FontName);
     // Port, Limit, AutoNextArticle, Pipelining, FontSizeA and S, HeaderColor, ReferenceLine, ConvertMime,
-    // Compress.
-    EXPECT_EQ((std::vector<DWORD>{119, 50, 1, 0, 14, 14, 0, 0, 0, 0}),
+    // Compress, Security.
+    EXPECT_EQ((std::vector<DWORD>{119, 50, 1, 0, 14, 14, 0, 0, 0, 0, 0}),
               (std::vector<DWORD>{settings.Port, settings.Limit, settings.AutoNextArticle,
                                   settings.Pipelining, settings.FontSizeA, settings.FontSizeS,
                                   settings.HeaderColor, settings.ReferenceLine, settings.ConvertMime,
-                                  settings.Compress}));
+                                  settings.Compress, settings.Security}));
+    EXPECT_STREQ(L"", settings.TlsFingerprint);
     EXPECT_TRUE(settings.UserID == NULL);
     EXPECT_STREQ(L"", settings.EditorPath);
     EXPECT_TRUE(settings.ArticleFont != NULL);
@@ -95,6 +96,8 @@ TEST_F(SettingsStore, SaveWritesEachValueWithItsTypeAndBytesAndTheDataPathWithIt
     settings.HeaderColor = 0x0000FF;
     settings.ReferenceLine = 0x123456;
     settings.ConvertMime = 1;
+    settings.Security = 2;
+    wcscpy(settings.TlsFingerprint, L"ab:CD");
     // "山田" in Shift_JIS: stored as its wide text.
     settings.UserName = _strdup("\x8e\x52\x93\x63");
     ASSERT_TRUE(settings.Save());
@@ -110,6 +113,8 @@ TEST_F(SettingsStore, SaveWritesEachValueWithItsTypeAndBytesAndTheDataPathWithIt
     expectStored(L"HeaderColor", REG_BINARY, {0xFF, 0, 0, 0});
     expectStored(L"ReferenceLine", REG_BINARY, {0x56, 0x34, 0x12, 0});
     expectStored(L"ConvertMime", REG_DWORD, {1, 0, 0, 0});
+    expectStored(L"Security", REG_DWORD, {2, 0, 0, 0});
+    expectStored(L"TlsFingerprint", REG_SZ, Bytes(L"ab:CD"));
     expectStored(L"UserName", REG_SZ, Bytes(L"\u5c71\u7530"));
     expectStored(L"EntryName", REG_SZ, Bytes(L"\u30d7\u30ed\u30d0\u30a4\u30c0"));
     // Poster fields that are none are written empty, the editor path too.

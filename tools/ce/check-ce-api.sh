@@ -61,7 +61,10 @@ for kind in hpc ppc; do
              sub(/.*libpelora_/, "", folder); sub(/(_hpc|_ppc)?\.a$/, "", folder)
              if (o == "") { o = p[1]; sub(/.*\//, "", o); folder = "app" }   # the entry point
              s = $2; sub(/^__imp_/, "", s); print folder "/" o "\t" s }' \
-    | sort -u > "$work/used"
+    | sort -u > "$work/all-used"
+  # Objects whose device build is another branch (a stub the device compile
+  # checks): their host calls are not the device's.
+  names "$here/host-only.txt" | awk 'NR == FNR { skip[$1] = 1; next } !($1 in skip)' - "$work/all-used" > "$work/used"
   cut -f2 "$work/used" | "$CXXFILT" | sed 's/(.*//' | paste "$work/used" - > "$work/named"
   awk -F'\t' -v kind="$kind" -v libs="${dlls[$kind]}" '
     FILENAME == ARGV[1] { allow[$0] = 1; next }

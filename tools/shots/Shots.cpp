@@ -44,6 +44,9 @@ void PagesAndChooser()
     WriteString(kSettingsKey, L"DataPath", path);
     WriteString(kSettingsKey, L"EntryName", L"Office");
     WriteDword(kSettingsKey, L"Dialup", 1);
+    WriteDword(kSettingsKey, L"Security", 1);
+    WriteString(kSettingsKey, L"TlsFingerprint",
+                L"6E:20:3F:0F:A6:F7:17:C2:5D:95:83:0F:CA:92:59:16:8E:8C:1A:A8:A7:B5:D2:72:60:CD:B0:F5:AF:87:C3:17");
     COLORREF blue = RGB(0, 0, 192);
     WriteValue(kSettingsKey, L"HeaderColor", REG_BINARY, &blue, 4);
 
