@@ -13,32 +13,6 @@
 
 const char kArticleSeparator[] = "================\r\n";
 
-BOOL WriteAll(HANDLE file, const void* data, DWORD length)
-{
-    DWORD written = 0;
-    if (!FileWrite(file, data, length, &written))
-        return FALSE;
-    if (written != length) {
-        SetLastError(ERROR_WRITE_FAULT);
-        return FALSE;
-    }
-    return TRUE;
-}
-
-BOOL ReadFull(HANDLE file, void* data, DWORD length, DWORD* read)
-{
-    *read = 0;
-    while (*read < length) {
-        DWORD got = 0;
-        if (!ReadFile(file, (char*)data + *read, length - *read, &got, NULL))
-            return FALSE;
-        if (got == 0)
-            break;
-        *read += got;
-    }
-    return TRUE;
-}
-
 BOOL LogFileSize(HANDLE log, DWORD* size)
 {
     LARGE_INTEGER value;
@@ -55,13 +29,6 @@ BOOL LogFileSize(HANDLE log, DWORD* size)
 BOOL RangeInsideLog(DWORD offset, DWORD length, DWORD size)
 {
     return offset <= size && length <= size - offset;
-}
-
-BOOL SeekTo(HANDLE file, ULONGLONG offset)
-{
-    LARGE_INTEGER to;
-    to.QuadPart = (LONGLONG)offset;
-    return SetFilePointerEx(file, to, NULL, FILE_BEGIN);
 }
 
 BOOL ReadLogRange(HANDLE log, DWORD logSize, DWORD offset, DWORD length, char* buffer)
@@ -253,7 +220,8 @@ BOOL RebuildIndex(GroupRecord* group)
     // A parse that failed still leaves the records before the failure: the
     // index is written with them, and the rebuild reports the failure.
     if (ok) {
-        ok = group->WriteHeader(index) && FileFlush(index);
+        // The records reach the medium before the header that counts them.
+        ok = FileFlush(index) && group->WriteHeader(index) && FileFlush(index);
         if (!ok)
             error = GetLastError();
     }
@@ -262,9 +230,9 @@ BOOL RebuildIndex(GroupRecord* group)
         error = GetLastError();
         ok = FALSE;
     }
-    if (!ok)
-        FileDelete(temp);
     SetLastError(error);
+    if (!ok)
+        FileDropTemp(temp, group->IndexPath());
     return ok && parsed;
 }
 

@@ -61,10 +61,3 @@ BOOL ParseNextArticle(LineReader* reader, char* line, ArticleHeader* header,
                       ULONGLONG* position, DWORD* start, DWORD* end, DWORD* subjectStart);
 // The block size the log-parsing passes read with.
 enum { kLogReadBlock = 65536 };
-
-// Writes all `length` bytes; a short write fails with ERROR_WRITE_FAULT.
-BOOL WriteAll(HANDLE file, const void* data, DWORD length);
-// Reads up to `length` bytes, retrying until the end of the file.
-BOOL ReadFull(HANDLE file, void* data, DWORD length, DWORD* read);
-// Moves the file pointer to `offset` bytes from the start.
-BOOL SeekTo(HANDLE file, ULONGLONG offset);

@@ -17,7 +17,8 @@ public:
     // ERROR_INVALID_PARAMETER without names, ERROR_INVALID_DATA short or not
     // version 5.
     BOOL ReadHeader();
-    // With INVALID_HANDLE_VALUE the index is opened, written and closed;
+    // With INVALID_HANDLE_VALUE the index is opened, written, flushed and
+    // closed;
     // otherwise `file` is written at offset 0 and left open.
     BOOL WriteHeader(HANDLE file = INVALID_HANDLE_VALUE);
     void Release();                  // paths, state, index handle; not the log

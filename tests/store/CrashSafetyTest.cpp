@@ -4,6 +4,7 @@
 #include "GroupFilesFixture.h"
 #include <algorithm>
 #include <map>
+#include <set>
 #include "store/DataFolder.h"
 #include "store/GroupMaintenance.h"
 #include "support/KillPoints.h"
@@ -54,14 +55,21 @@ TEST_F(CrashSafety, DeletionOfReadArticlesAndTheStartAfterItHoldAtEveryKillPoint
 {
     std::vector<HandGroup> groups = {Mixed(100), Mixed(200), HandGroup().Add(300, "all read", kRecordRead)};
     int inner = 0;
+    // The start takes the same road for every state with the same names: it
+    // is stopped at each of its own points once per such state.
+    std::set<std::wstring> seen;
     int points = ForEachKillPoint(
         [&] { Lay(groups); },
         [&] { CompactAllGroups(Dir(), NULL, NULL); },
         [&](int k) {
             std::map<std::wstring, std::string> interrupted;
-            for (const std::wstring& name : FilesIn(folder.Path()))
+            std::wstring shape;
+            for (const std::wstring& name : FilesIn(folder.Path())) {
                 interrupted[name] = ReadBytes(folder.File(name));
-            inner += ForEachKillPoint(
+                shape += name + L";";
+            }
+            if (seen.insert(shape).second)
+                inner += ForEachKillPoint(
                 [&] {
                     Clean();
                     for (const auto& file : interrupted)
