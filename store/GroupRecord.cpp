@@ -267,6 +267,21 @@ BOOL GroupRecord::WriteRecord(const IndexRecord& record, DWORD index)
     return ok;
 }
 
+BOOL GroupRecord::WriteFlags(DWORD flags, DWORD index)
+{
+    BOOL opened = FALSE;
+    if (index_ == INVALID_HANDLE_VALUE) {
+        if (!OpenIndex())
+            return FALSE;
+        opened = TRUE;
+    }
+    BOOL ok = SeekTo(index_, IndexRecordOffset(index)) && WriteAll(index_, &flags, sizeof flags);
+    LastErrorKeeper keep;
+    if (opened)
+        CloseIndex();
+    return ok;
+}
+
 void GroupRecord::FillRecord(IndexRecord* record, DWORD articleStart, DWORD articleEnd,
                              DWORD articleNumber, const ArticleHeader& header,
                              const KeywordFilter& filter)

@@ -38,6 +38,9 @@ public:
     BOOL ReadRecords(DWORD first, IndexRecord* buffer, DWORD* count);
     // index kCurrentPosition writes at the index file's current position.
     BOOL WriteRecord(const IndexRecord& record, DWORD index);
+    // Only the flags word of record `index`: a write a cut can tear stays
+    // inside one word of one record.
+    BOOL WriteFlags(DWORD flags, DWORD index);
     // Appends the record of an article already in the log, at recordCount.
     BOOL AddRecord(DWORD articleStart, DWORD articleEnd, DWORD articleNumber,
                    const ArticleHeader& header, const KeywordFilter& filter);

@@ -144,12 +144,12 @@ BOOL RecoverCompaction(const wchar_t* index, const wchar_t* log, const Compactio
         || !PathExists(names.newLog, &newLog))
         return FALSE;
     if (oldLog) {
-        // The index first: while "lb~" is there, the next start comes back
-        // here, and a lone "ib~" must always mean a finished swap.
+        // The log last: while "lb~" is there, the next start comes back
+        // here, and a lone "ib~" or "ic~" must never meet the old log.
         if (oldIndex && !FileReplace(names.oldIndexBackup, index))
             return FALSE;
-        return FileReplace(names.oldLogBackup, log) && DeleteIfThere(names.committedIndex)
-            && DeleteIfThere(names.newIndex) && DeleteIfThere(names.newLog);
+        return DeleteIfThere(names.committedIndex) && DeleteIfThere(names.newIndex)
+            && DeleteIfThere(names.newLog) && FileReplace(names.oldLogBackup, log);
     }
     if (oldIndex && !FileDelete(names.oldIndexBackup))
         return FALSE;
