@@ -11,189 +11,119 @@
 namespace {
 
 enum { kSector = 512 };
-const char kGarbage = (char)0xE7;
 
-// One file as the card holds it: what was flushed (or was there before),
-// and the writes made since its last flush, in order.
+// One file as the card holds it: what was flushed (or was there before the
+// run), then the writes made since its last flush, in order.
 struct CardFile {
     int ordinal;
     std::string flushed;
-    struct Write {
-        DWORD offset;
-        std::string bytes;
-    };
-    std::vector<Write> pending;
+    std::vector<std::pair<DWORD, std::string>> pending;   // offset, bytes
 
-    // What survives when `keep` bytes of the pending writes reached the
-    // card; the sector at the cut holds garbage where it was written.
+    // `keep` bytes of the pending writes reached the card; the sector at the
+    // cut holds garbage where it was being written.
     std::string Image(size_t keep) const
     {
         std::string image = flushed;
-        if (keep == 0)
-            return image;
-        for (const Write& write : pending) {
-            size_t length = write.bytes.size();
-            size_t whole = std::min(keep, length);
-            std::string bytes = write.bytes.substr(0, whole);
-            if (whole < length) {
-                DWORD cut = write.offset + (DWORD)whole;
-                DWORD sector = cut - cut % kSector;
-                size_t from = sector > write.offset ? sector - write.offset : 0;
-                size_t to = std::min(length, (size_t)(sector + kSector - write.offset));
-                bytes = write.bytes.substr(0, from) + std::string(to - from, kGarbage);
+        for (size_t i = 0; keep > 0 && i < pending.size(); ++i) {
+            DWORD offset = pending[i].first;
+            std::string bytes = pending[i].second;
+            if (keep < bytes.size()) {
+                DWORD sector = (offset + (DWORD)keep) / kSector * kSector;
+                size_t from = sector > offset ? sector - offset : 0;
+                size_t to = std::min(bytes.size(), (size_t)(sector + kSector - offset));
+                bytes = bytes.substr(0, from) + std::string(to - from, (char)0xE7);
             }
-            if (image.size() < write.offset + bytes.size())
-                image.resize(write.offset + bytes.size(), '\0');
-            image.replace(write.offset, bytes.size(), bytes);
-            if (whole < length)
-                break;
-            keep -= whole;
+            keep -= std::min(keep, pending[i].second.size());
+            if (image.size() < offset + bytes.size())
+                image.resize(offset + bytes.size(), '\0');
+            image.replace(offset, bytes.size(), bytes);
         }
         return image;
     }
     size_t PendingBytes() const
     {
         size_t total = 0;
-        for (const Write& write : pending)
-            total += write.bytes.size();
+        for (const auto& write : pending)
+            total += write.second.size();
         return total;
     }
 };
 
 struct Card {
     std::vector<std::unique_ptr<CardFile>> files;
-    std::map<std::wstring, CardFile*> names;     // what the card's folders list
-    std::map<std::wstring, bool> touched;        // every name seen
-    std::map<std::wstring, bool> folders;        // not files: left alone
+    std::map<std::wstring, CardFile*> names;   // what the card's folder lists
+    std::map<std::wstring, bool> touched;      // every name the run used
     std::map<HANDLE, CardFile*> handles;
-    // A delete or rename told before it was made: checked at the next call.
-    FileOpKind lastKind;
-    std::wstring lastPath, lastTarget;
-    CardFile* lastFile;
 
-    static std::wstring Key(const wchar_t* path)
+    // A name the run has not used yet holds on the card what it holds now.
+    CardFile*& Name(const wchar_t* path)
     {
         std::wstring key = path;
         std::transform(key.begin(), key.end(), key.begin(), towlower);
-        return key;
-    }
-    // The name as the card holds it before this run touched it: what the
-    // real file holds now.
-    CardFile* Lookup(const wchar_t* path)
-    {
-        std::wstring key = Key(path);
         if (!touched[key]) {
             touched[key] = true;
-            DWORD attributes = GetFileAttributesW(path);
-            if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
-                folders[key] = true;
-            } else if (attributes != INVALID_FILE_ATTRIBUTES) {
-                std::string bytes = ReadBytes(path, "\1unreadable");
-                if (bytes == "\1unreadable")
-                    ADD_FAILURE() << "cannot read a file before the run changes it";
-                files.emplace_back(new CardFile{(int)files.size(), bytes, {}});
+            if (FileExists(key)) {
+                files.emplace_back(new CardFile{(int)files.size(), ReadBytes(key), {}});
                 names[key] = files.back().get();
             }
         }
-        auto found = names.find(key);
-        return found == names.end() ? NULL : found->second;
-    }
-    // Undoes the last delete or rename when the real one failed.
-    void Settle()
-    {
-        if (lastKind == kFileOpDelete && GetFileAttributesW(lastPath.c_str()) != INVALID_FILE_ATTRIBUTES)
-            names[Key(lastPath.c_str())] = lastFile;
-        if (lastKind == kFileOpMove && GetFileAttributesW(lastPath.c_str()) != INVALID_FILE_ATTRIBUTES) {
-            names[Key(lastPath.c_str())] = lastFile;
-            names.erase(Key(lastTarget.c_str()));
-        }
-        lastKind = kFileOpProbe;
-    }
-    static DWORD Position(HANDLE file)
-    {
-        return SetFilePointer(file, 0, NULL, FILE_CURRENT);
+        return names[key];
     }
     void Record(const FileOpCall& call)
     {
-        Settle();
-        CardFile* file = NULL;
-        if (call.file && call.kind != kFileOpOpened) {
-            auto found = handles.find(call.file);
-            if (found == handles.end()) {
-                ADD_FAILURE() << "a write through a handle the file layer did not open";
-                return;
-            }
-            file = found->second;
-        }
+        CardFile* file = call.file && call.kind != kFileOpOpened ? handles[call.file] : NULL;
+        DWORD position = call.file ? SetFilePointer(call.file, 0, NULL, FILE_CURRENT) : 0;
         switch (call.kind) {
         case kFileOpCreate:
-            Lookup(call.path);
+            Name(call.path);
             break;
-        case kFileOpOpened:
-            file = Lookup(call.path);
-            if (!file) {
+        case kFileOpOpened: {
+            CardFile*& named = Name(call.path);
+            if (!named) {
                 files.emplace_back(new CardFile{(int)files.size(), "", {}});
-                file = names[Key(call.path)] = files.back().get();
+                named = files.back().get();
             } else if (call.disposition == CREATE_ALWAYS || call.disposition == TRUNCATE_EXISTING) {
-                file->flushed.clear();
-                file->pending.clear();
+                named->flushed.clear();
+                named->pending.clear();
             }
-            handles[call.file] = file;
+            handles[call.file] = named;
             break;
+        }
         case kFileOpWrite:
-            file->pending.push_back({Position(call.file), std::string((const char*)call.data, call.length)});
+            file->pending.push_back({position, std::string((const char*)call.data, call.length)});
             break;
         case kFileOpFlush:
             file->flushed = file->Image(file->PendingBytes());
             file->pending.clear();
             break;
-        case kFileOpSetEnd: {
-            DWORD size = Position(call.file);
-            file->flushed.resize(size, '\0');
-            for (CardFile::Write& write : file->pending) {
-                if (write.offset >= size)
-                    write.bytes.clear();
-                else if (write.offset + write.bytes.size() > size)
-                    write.bytes.resize(size - write.offset);
-            }
+        case kFileOpSetEnd:
+            file->flushed.resize(position, '\0');
+            for (auto& write : file->pending)
+                write.second.resize(write.first < position ? std::min<size_t>(write.second.size(), position - write.first) : 0);
+            break;
+        case kFileOpDelete:
+            Name(call.path) = NULL;
+            break;
+        case kFileOpMove: {
+            CardFile* moved = Name(call.path);
+            Name(call.path) = NULL;
+            Name(call.target) = moved;
             break;
         }
-        case kFileOpDelete:
-            lastFile = Lookup(call.path);
-            names.erase(Key(call.path));
-            lastKind = call.kind;
-            lastPath = call.path;
-            break;
-        case kFileOpMove:
-            Lookup(call.target);
-            lastFile = Lookup(call.path);
-            if (lastFile) {
-                names[Key(call.target)] = lastFile;
-                names.erase(Key(call.path));
-            }
-            lastKind = call.kind;
-            lastPath = call.path;
-            lastTarget = call.target;
-            break;
-        case kFileOpProbe:
+        default:
             break;
         }
     }
-    // Puts every name this run touched back to what the card holds after a
-    // cut at this instant; `variant` picks how much of each file's
-    // unflushed writes survived.
+    // Every name the run used as the card holds it after a cut now;
+    // `variant` picks how much of each file's unflushed writes got there.
     void Restore(int variant)
     {
-        Settle();
         for (const auto& name : touched) {
-            if (folders.count(name.first))
-                continue;
-            auto found = names.find(name.first);
-            if (found == names.end()) {
+            const CardFile* file = names[name.first];
+            if (!file) {
                 DeleteFileW(name.first.c_str());
                 continue;
             }
-            const CardFile* file = found->second;
             size_t pending = file->PendingBytes();
             size_t keep[3] = {0, pending ? pending - 1 : 0, pending / 2};
             EXPECT_TRUE(WriteBytes(name.first, file->Image(keep[(variant + file->ordinal) % 3])));
@@ -208,20 +138,16 @@ Card* g_card;
 
 BOOL CountCall(const FileOpCall& call, void*)
 {
-    // A look-up changes nothing: stopping there is stopping before the
-    // next change.
-    if (call.kind == kFileOpOpened || call.kind == kFileOpProbe) {
-        if (g_card)
-            g_card->Record(call);
-        return TRUE;
+    // A look-up changes nothing: stopping there is stopping before the next
+    // change.
+    bool counted = call.kind != kFileOpOpened && call.kind != kFileOpProbe;
+    if (counted && g_calls++ >= g_allowed) {
+        g_fired = true;
+        return FALSE;
     }
-    if (g_calls++ < g_allowed) {
-        if (g_card)
-            g_card->Record(call);
-        return TRUE;
-    }
-    g_fired = true;
-    return FALSE;
+    if (g_card)
+        g_card->Record(call);
+    return TRUE;
 }
 
 bool RunStopping(int k, Card* card, const std::function<void()>& operation)
@@ -253,8 +179,6 @@ int ForEachKillPoint(const std::function<void()>& prepare, const std::function<v
             return k;
         prepare();
         Card card;
-        card.lastKind = kFileOpProbe;
-        card.lastFile = NULL;
         RunStopping(k, &card, operation);
         card.Restore(k);
         SCOPED_TRACE("power cut");
