@@ -361,7 +361,8 @@ BOOL Reprioritise(GroupRecord* group)
     filter.Free();
     group->SetHighCount(high);
     group->SetLowCount(low);
-    BOOL written = group->WriteHeader(group->IndexHandle());
+    // The records reach the medium before the header that counts them.
+    BOOL written = FileFlush(group->IndexHandle()) && group->WriteHeader(group->IndexHandle());
     if (!written && !failure)
         failure = GetLastError();
     if (openedIndex)
