@@ -193,7 +193,8 @@ BOOL UpgradeTempPath(const wchar_t* indexPath, wchar_t* path)
 BOOL RebuildIndex(GroupRecord* group)
 {
     wchar_t temp[kStorePathCapacity];
-    if (!UpgradeTempPath(group->IndexPath(), temp))
+    BOOL replacing;
+    if (!UpgradeTempPath(group->IndexPath(), temp) || !PathExists(group->IndexPath(), &replacing))
         return FALSE;
     HANDLE index = FileCreate(temp, GENERIC_READ | GENERIC_WRITE, 0, CREATE_ALWAYS);
     if (index == INVALID_HANDLE_VALUE)
@@ -221,7 +222,10 @@ BOOL RebuildIndex(GroupRecord* group)
     // index is written with them, and the rebuild reports the failure.
     if (ok) {
         // The records reach the medium before the header that counts them.
-        ok = FileFlush(index) && group->WriteHeader(index) && FileFlush(index);
+        // The header goes to the medium first only when the old index it
+        // replaces holds values of its own; in place of a missing one, a
+        // header lost to a cut is made again from the records at the start.
+        ok = FileFlush(index) && group->WriteHeader(index) && (!replacing || FileFlush(index));
         if (!ok)
             error = GetLastError();
     }

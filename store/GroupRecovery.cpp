@@ -171,9 +171,10 @@ BOOL RecoverCompaction(const wchar_t* index, const wchar_t* log, const Compactio
 }
 
 // Index rewrites (format upgrades, rebuilds, marking all read) write
-// index + "~", flush it and replace the index with it. A rebuild of a
-// missing index flushes its records before it writes the header over the
-// zero word it began with, and flushes again.
+// index + "~", flush it and replace the index with it. A rebuild flushes
+// its records before it writes the header over the zero word it began
+// with; in place of a missing index that header is not flushed, and one
+// lost or torn after the rename is repaired at the start.
 //
 //   left behind                          state                    resolution
 //   "idx~" beside the index              rewrite under way; the   delete "idx~"; the step is
