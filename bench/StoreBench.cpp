@@ -11,6 +11,7 @@
 #include <vector>
 #include "store/ArticleLog.h"
 #include "store/DataFolder.h"
+#include "store/FileOps.h"
 #include "store/GroupMaintenance.h"
 #include "store/GroupRecord.h"
 #include "store/IndexHeader.h"

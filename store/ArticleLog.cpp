@@ -14,32 +14,6 @@
 
 const char kArticleSeparator[] = "================\r\n";
 
-BOOL WriteAll(HANDLE file, const void* data, DWORD length)
-{
-    DWORD written = 0;
-    if (!FileWrite(file, data, length, &written))
-        return FALSE;
-    if (written != length) {
-        SetLastError(ERROR_WRITE_FAULT);
-        return FALSE;
-    }
-    return TRUE;
-}
-
-BOOL ReadFull(HANDLE file, void* data, DWORD length, DWORD* read)
-{
-    *read = 0;
-    while (*read < length) {
-        DWORD got = 0;
-        if (!ReadFile(file, (char*)data + *read, length - *read, &got, NULL))
-            return FALSE;
-        if (got == 0)
-            break;
-        *read += got;
-    }
-    return TRUE;
-}
-
 BOOL LogFileSize(HANDLE log, DWORD* size)
 {
     ULONGLONG value;
@@ -56,11 +30,6 @@ BOOL LogFileSize(HANDLE log, DWORD* size)
 BOOL RangeInsideLog(DWORD offset, DWORD length, DWORD size)
 {
     return offset <= size && length <= size - offset;
-}
-
-BOOL SeekTo(HANDLE file, ULONGLONG offset)
-{
-    return FileSeek(file, offset, FILE_BEGIN, NULL);
 }
 
 BOOL ReadLogRange(HANDLE log, DWORD logSize, DWORD offset, DWORD length, char* buffer)
@@ -225,7 +194,8 @@ BOOL UpgradeTempPath(const wchar_t* indexPath, wchar_t* path)
 BOOL RebuildIndex(GroupRecord* group)
 {
     wchar_t temp[kStorePathCapacity];
-    if (!UpgradeTempPath(group->IndexPath(), temp))
+    BOOL replacing;
+    if (!UpgradeTempPath(group->IndexPath(), temp) || !PathExists(group->IndexPath(), &replacing))
         return FALSE;
     HANDLE index = FileCreate(temp, GENERIC_READ | GENERIC_WRITE, 0, CREATE_ALWAYS);
     if (index == INVALID_HANDLE_VALUE)
@@ -252,7 +222,11 @@ BOOL RebuildIndex(GroupRecord* group)
     // A parse that failed still leaves the records before the failure: the
     // index is written with them, and the rebuild reports the failure.
     if (ok) {
-        ok = group->WriteHeader(index) && FileFlush(index);
+        // The records reach the medium before the header that counts them.
+        // The header goes to the medium first only when the old index it
+        // replaces holds values of its own; in place of a missing one, a
+        // header lost to a cut is made again from the records at the start.
+        ok = FileFlush(index) && group->WriteHeader(index) && (!replacing || FileFlush(index));
         if (!ok)
             error = GetLastError();
     }
@@ -261,27 +235,29 @@ BOOL RebuildIndex(GroupRecord* group)
         error = GetLastError();
         ok = FALSE;
     }
-    if (!ok)
-        FileDelete(temp);
     SetLastError(error);
+    if (!ok)
+        FileDropTemp(temp, group->IndexPath());
     return ok && parsed;
 }
 
 // What a pass appends and what it may leave when it dies or the power
-// fails. A pass writes the log's end into the index slot after the last
-// record (its append mark: no number, no length) and flushes it before it
-// appends a byte; its first article's record later takes that slot with
-// the same offset. The header, written after the log and index are
-// flushed, counts the records. So at the next pass:
+// fails. A pass writes the log's end into the two index slots after the
+// last record (its append mark: no number, no length) and flushes them
+// before it appends a byte; its first two articles' records later take
+// those slots, the first with the same offset. The header, written after
+// the log and index are flushed, counts the records. So at the next pass:
 //
 //   left behind                          state                    resolution
-//   slot after the last record holds     pass killed, or power    log cut at the slot's offset,
-//   the mark or a record starting at     cut: the log past that   index cut after the last
-//   or past the indexed articles' end    offset and records past  counted record
+//   first slot holds the mark or a       pass killed, or power    log cut at the slot's offset,
+//   record starting at or past the       cut: the log past that   index cut after the last
+//   indexed articles' end                offset and records past  counted record
 //                                        the count are its
-//   a slot that cannot be a pass's       power cut tore the first index cut; the log kept
-//   start (offset outside the log,       record's sector (zeros   (at worst a dead pass's bytes
-//   bad flags, zero length)              or garbage)              stay, never older ones)
+//   first slot torn, second still the    power cut while the      log cut at the second
+//   mark                                 first record was written slot's offset, index cut
+//   neither slot can be a pass's start   power cut while the      index cut; the log kept
+//   (offset outside the log, bad flags,  marks were written:      (nothing was appended yet)
+//   zero length)                         nothing appended
 //   no slot, log longer than the         a rebuild could not      nothing cut: the new
 //   indexed articles                     index the rest (or an    articles go after it
 //                                        older release died
@@ -299,13 +275,20 @@ static void FillAppendMark(IndexRecord* mark, DWORD logEnd)
 
 // Whether the slot can be where a dead pass began: its mark, byte for
 // byte, or its first article's record (all older releases leave).
-static BOOL StartsAPass(const IndexRecord& slot, ULONGLONG indexedEnd, DWORD logSize)
+static BOOL IsAppendMark(const IndexRecord& slot, ULONGLONG indexedEnd, DWORD logSize)
 {
     if (slot.articleOffset < indexedEnd || slot.articleOffset > logSize)
         return FALSE;
     IndexRecord mark;
     FillAppendMark(&mark, slot.articleOffset);
-    if (memcmp(&slot, &mark, sizeof mark) == 0)
+    return memcmp(&slot, &mark, sizeof mark) == 0;
+}
+
+static BOOL StartsAPass(const IndexRecord& slot, ULONGLONG indexedEnd, DWORD logSize)
+{
+    if (slot.articleOffset < indexedEnd || slot.articleOffset > logSize)
+        return FALSE;
+    if (IsAppendMark(slot, indexedEnd, logSize))
         return TRUE;
     return slot.flags <= (kRecordRead | kRecordPriorityMask) && slot.articleLength >= kArticleSeparatorLength
         && slot.subjectOffset >= slot.articleOffset && slot.subjectOffset - slot.articleOffset <= slot.articleLength;
@@ -330,15 +313,17 @@ BOOL CutUnindexedTail(GroupRecord* group)
         return FALSE;
     if (indexSize <= indexEnd)
         return TRUE;
-    if (indexSize >= indexEnd + kIndexRecordSize) {
-        IndexRecord slot;
-        DWORD read = 0;
-        if (!SeekTo(index, indexEnd) || !ReadFull(index, &slot, sizeof slot, &read))
-            return FALSE;
-        if (read == sizeof slot && StartsAPass(slot, indexedEnd, logSize)
-            && slot.articleOffset < logSize && !FileTruncate(log, slot.articleOffset))
-            return FALSE;
-    }
+    IndexRecord slots[2];
+    DWORD read = 0;
+    if (!SeekTo(index, indexEnd) || !ReadFull(index, slots, sizeof slots, &read))
+        return FALSE;
+    const IndexRecord* start = NULL;
+    if (read >= sizeof slots[0] && StartsAPass(slots[0], indexedEnd, logSize))
+        start = &slots[0];
+    else if (read == sizeof slots && IsAppendMark(slots[1], indexedEnd, logSize))
+        start = &slots[1];
+    if (start && start->articleOffset < logSize && !FileTruncate(log, start->articleOffset))
+        return FALSE;
     return FileTruncate(index, indexEnd);
 }
 
@@ -347,9 +332,12 @@ BOOL MarkAppendStart(GroupRecord* group)
     DWORD logEnd = 0;
     if (!LogFileSize(group->LogHandle(), &logEnd))
         return FALSE;
+    // Twice: a cut that tears the first while its record is written
+    // leaves the second.
     IndexRecord mark;
     FillAppendMark(&mark, logEnd);
-    return group->WriteRecord(mark, group->RecordCount()) && FileFlush(group->IndexHandle());
+    DWORD slot = group->RecordCount();
+    return group->WriteRecord(mark, slot) && group->WriteRecord(mark, slot + 1) && FileFlush(group->IndexHandle());
 }
 
 BOOL DropAppendMark(GroupRecord* group)
@@ -433,6 +421,10 @@ BOOL Reprioritise(GroupRecord* group)
             ok = FALSE;
             break;
         }
+        // A flags word torn by a cut loses its mark (unread again).
+        BOOL torn = FlagsTorn(record.flags);
+        if (torn)
+            record.flags = 0;
         DWORD priority = RecordPriority(record);
         if (record.subjectLength >= sizeof subject
             || !ReadLogRange(log, size, record.subjectOffset, record.subjectLength, subject)) {
@@ -442,9 +434,10 @@ BOOL Reprioritise(GroupRecord* group)
                 failure = ERROR_INVALID_DATA;
         } else {
             DWORD fresh = filter.PriorityOf(subject, record.subjectLength);
-            if (fresh != priority) {
+            if (fresh != priority || torn) {
                 SetRecordPriority(record, fresh);
-                if (!group->WriteRecord(record, i)) {
+                // The flags word alone: a cut can tear only what is written.
+                if (!group->WriteFlags(record.flags, i)) {
                     failure = GetLastError();
                     ok = FALSE;
                     break;
@@ -461,7 +454,8 @@ BOOL Reprioritise(GroupRecord* group)
     filter.Free();
     group->SetHighCount(high);
     group->SetLowCount(low);
-    BOOL written = group->WriteHeader(group->IndexHandle());
+    // The records reach the medium before the header that counts them.
+    BOOL written = FileFlush(group->IndexHandle()) && group->WriteHeader(group->IndexHandle());
     if (!written && !failure)
         failure = GetLastError();
     if (openedIndex)

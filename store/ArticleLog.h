@@ -26,10 +26,10 @@ BOOL UpgradeTempPath(const wchar_t* indexPath, wchar_t* path);
 // pass appended (the log from the start its append mark records, and the
 // index past the last record). Log bytes no pass marked stay.
 BOOL CutUnindexedTail(GroupRecord* group);
-// Before a pass appends: the slot after the last record gets the log's
-// current end, and is on the medium before the first byte is appended.
+// Before a pass appends: the two slots after the last record get the log's
+// current end, and are on the medium before the first byte is appended.
 BOOL MarkAppendStart(GroupRecord* group);
-// After a pass: drops a mark that no record took the place of.
+// After a pass: drops the marks that no record took the place of.
 BOOL DropAppendMark(GroupRecord* group);
 
 // Longest article read back whole; a longer length can only come from a
@@ -66,10 +66,3 @@ BOOL ParseNextArticle(LineReader* reader, char* line, ArticleHeader* header,
                       ULONGLONG* position, DWORD* start, DWORD* end, DWORD* subjectStart);
 // The block size the log-parsing passes read with.
 enum { kLogReadBlock = 65536 };
-
-// Writes all `length` bytes; a short write fails with ERROR_WRITE_FAULT.
-BOOL WriteAll(HANDLE file, const void* data, DWORD length);
-// Reads up to `length` bytes, retrying until the end of the file.
-BOOL ReadFull(HANDLE file, void* data, DWORD length, DWORD* read);
-// Moves the file pointer to `offset` bytes from the start.
-BOOL SeekTo(HANDLE file, ULONGLONG offset);

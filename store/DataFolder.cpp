@@ -1,11 +1,11 @@
 #include "store/DataFolder.h"
 #include "store/ArticleLog.h"
 #include "store/FileOps.h"
-#include "store/FilePosition.h"
 #include "store/FilterChange.h"
 #include "store/GroupListReader.h"
 #include "store/GroupRecovery.h"
 #include "store/GroupRecord.h"
+#include "store/IndexHeader.h"
 #include "store/IndexUpgrade.h"
 #include "store/StorePath.h"
 #include "text/LastErrorKeeper.h"
@@ -61,11 +61,12 @@ static BOOL CreateListFile(const wchar_t* dataPath, const wchar_t* name)
     return TRUE;
 }
 
-enum { kVersionMissing = 0xFFFFFFFF };
+enum { kVersionMissing = 0xFFFFFFFF, kHeaderTorn = 0xFFFFFFFE };
 
 // The first word of the index; kVersionMissing when there is no index or
-// it is too short to hold one. A version-5 index too short for its header
-// counts as missing too: it has nothing left to keep.
+// it is too short to hold one, kHeaderTorn for a header a cut tore (see
+// IsTornIndexHeader). A version-5 index too short for its header counts as
+// missing too: it has nothing left to keep.
 static BOOL ReadIndexVersion(const wchar_t* indexPath, DWORD* version)
 {
     HANDLE file = CreateFileW(indexPath, GENERIC_READ | GENERIC_WRITE, 0, NULL, OPEN_EXISTING,
@@ -76,21 +77,27 @@ static BOOL ReadIndexVersion(const wchar_t* indexPath, DWORD* version)
         *version = kVersionMissing;
         return TRUE;
     }
-    DWORD value = 0, read = 0;
-    BOOL ok = ReadFull(file, &value, sizeof value, &read);
+    IndexHeader header;
+    DWORD read = 0;
+    BOOL ok = ReadFull(file, &header, sizeof header, &read);
     DWORD error = GetLastError();
-    ULONGLONG size = 0;
-    if (ok)
-        ok = FileGetSize(file, &size);
-    if (!ok)
-        error = GetLastError();
+    DWORD size = 0;
+    if (ok) {
+        size = GetFileSize(file, NULL);
+        ok = size != INVALID_FILE_SIZE;
+        if (!ok)
+            error = GetLastError();
+    }
     CloseHandle(file);
     if (!ok) {
         SetLastError(error);
         return FALSE;
     }
+    DWORD value = header.version;
     if (read < sizeof value)
         value = kVersionMissing;
+    else if (IsTornIndexHeader((const BYTE*)&header, read, size))
+        value = size < kIndexHeaderSize ? kVersionMissing : kHeaderTorn;
     else if (value > 500)
         value = 1;  // a version-1 index is text and begins with digits
     else if (value == kIndexVersion && size < kIndexHeaderSize)
@@ -133,6 +140,8 @@ static BOOL CheckGroup(const wchar_t* dataPath, const wchar_t* name, GroupRecord
         return UpgradeIndex4To5(dataPath, name);
     case kIndexVersion:
         return TRUE;
+    case kHeaderTorn:
+        return RepairIndexHeader(group);
     default:
         return ShowBadIndex();
     }
@@ -157,8 +166,11 @@ BOOL InitializeDataFolder(const wchar_t* dataPath)
         DWORD saved = GetLastError();
         for (;;) {
             const wchar_t* name = reader->Next();
-            if (!name)
+            if (!name) {
+                // A list that cannot be read to its end leaves groups unchecked.
+                ok = !reader->Failed();
                 break;
+            }
             BOOL checked = CheckGroup(dataPath, name, &group, recover);
             if (checked && recover)
                 FinishFilterChange(&group);

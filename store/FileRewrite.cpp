@@ -1,5 +1,4 @@
 #include "store/FileRewrite.h"
-#include "store/ArticleLog.h"
 #include "store/FileOps.h"
 #include "text/LastErrorKeeper.h"
 #include <string.h>
@@ -23,6 +22,12 @@ BOOL FileRewrite::Open(const wchar_t* path)
     memcpy(temp_, path, length * sizeof(wchar_t));
     temp_[length] = L'~';
     temp_[length + 1] = L'\0';
+    // The target exists before its temporary file does, so that a
+    // temporary file found alone can only be a whole one on its way in.
+    HANDLE target = FileCreate(path_, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_ALWAYS);
+    if (target == INVALID_HANDLE_VALUE)
+        return FALSE;
+    CloseHandle(target);
     file_ = FileCreate(temp_, GENERIC_WRITE, 0, CREATE_ALWAYS);
     return file_ != INVALID_HANDLE_VALUE;
 }
@@ -64,7 +69,7 @@ void FileRewrite::Abandon()
     LastErrorKeeper keep;
     Close();
     if (temp_[0])
-        FileDelete(temp_);
+        FileDropTemp(temp_, path_);
 }
 
 BOOL CommitPair(FileRewrite* first, FileRewrite* second)
@@ -79,8 +84,12 @@ BOOL CommitPair(FileRewrite* first, FileRewrite* second)
         return FALSE;
     }
     if (!first->Replace()) {
+        // A replace that failed after its delete leaves both temporary
+        // files for the next start to move in.
         LastErrorKeeper keep;
-        AbandonPair(first, second);
+        BOOL there;
+        if (PathExists(first->TargetPath(), &there) && there)
+            AbandonPair(first, second);
         return FALSE;
     }
     return second->Replace();

@@ -1,6 +1,6 @@
 // A whole file rewritten through a temporary file beside it (path + "~"):
 // the old file stays until the new one is complete and on the medium, then
-// the new one takes its place in one step.
+// the new one takes its place (a delete and a rename).
 #pragma once
 #include <windows.h>
 #include "store/StorePath.h"
@@ -8,8 +8,8 @@
 class FileRewrite {
 public:
     void Construct();
-    // Creates path + "~" anew; ERROR_FILENAME_EXCED_RANGE when the name does
-    // not fit.
+    // Creates path (empty, when missing) and path + "~" anew;
+    // ERROR_FILENAME_EXCED_RANGE when the name does not fit.
     BOOL Open(const wchar_t* path);
     // All `length` bytes or failure.
     BOOL Write(const void* data, DWORD length);
@@ -22,6 +22,7 @@ public:
     // Closes and deletes the temporary file; the old file is untouched.
     void Abandon();
     const wchar_t* TempPath() const { return temp_; }
+    const wchar_t* TargetPath() const { return path_; }
 
 private:
     HANDLE file_;
@@ -33,8 +34,8 @@ private:
 // written, `first` opened first): both are flushed, then first and second
 // replaced in this order, so that a lone second temporary file means the
 // first is already in place. A failure before the first replacement
-// abandons both; one after it leaves the second temporary file for the
-// next start to put in place (RecoverListFiles).
+// abandons both; one after it leaves the temporary files for the next
+// start to put in place (RecoverListFiles).
 BOOL CommitPair(FileRewrite* first, FileRewrite* second);
 // Abandons second, then first.
 void AbandonPair(FileRewrite* first, FileRewrite* second);

@@ -68,6 +68,7 @@ void FinishFilterChange(GroupRecord* group)
 {
     wchar_t mark[kStorePathCapacity];
     LastErrorKeeper keep;
-    if (FilterChangeMarkPath(group->FilterPath(), mark) && PathExists(mark))
+    BOOL marked = FALSE;
+    if (FilterChangeMarkPath(group->FilterPath(), mark) && PathExists(mark, &marked) && marked)
         ApplyFilterChange(group);
 }

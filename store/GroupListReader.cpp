@@ -26,6 +26,7 @@ GroupListReader* GroupListReader::Open(const wchar_t* dataPath)
     reader->file_ = file;
     reader->reader_.Init(file);
     reader->name_ = NULL;
+    reader->failed_ = FALSE;
     return reader;
 }
 
@@ -36,13 +37,16 @@ const wchar_t* GroupListReader::Next()
     char line[kStoreLineCapacity];
     DWORD length;
     for (;;) {
-        if (!reader_.ReadLine(line, sizeof line, FALSE, &length))
+        if (!reader_.ReadLine(line, sizeof line, FALSE, &length)) {
+            failed_ = GetLastError() != ERROR_HANDLE_EOF;
             return NULL;
+        }
         if (line[0] == '#' || length <= 2)
             continue;
         if (length >= 2 && line[length - 2] == '\r' && line[length - 1] == '\n')
             line[length - 2] = '\0';
         name_ = ToWide(line);
+        failed_ = name_ == NULL;
         return name_;
     }
 }

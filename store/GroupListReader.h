@@ -9,8 +9,10 @@ public:
     // the file system's error, or ERROR_NOT_ENOUGH_MEMORY.
     static GroupListReader* Open(const wchar_t* dataPath);
     // The next name, owned by the reader until the next call; none at the
-    // end of the file or on any read error.
+    // end of the file or on any read error (a line of 1024 bytes or more, a
+    // zero byte, lack of memory), which Failed tells apart.
     const wchar_t* Next();
+    BOOL Failed() const { return failed_; }
     // Closes the file and frees the reader.
     void Close();
 
@@ -18,4 +20,5 @@ private:
     HANDLE file_;
     LineReader reader_;
     wchar_t* name_;
+    BOOL failed_;
 };

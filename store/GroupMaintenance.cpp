@@ -4,7 +4,6 @@
 #include <wchar.h>
 #include "store/ArticleLog.h"
 #include "store/FileOps.h"
-#include "store/GroupRecovery.h"
 #include "store/GroupListReader.h"
 #include "store/GroupRecord.h"
 #include "text/LastErrorKeeper.h"
@@ -224,27 +223,6 @@ BOOL CopyUnreadArticles(GroupRecord* group, CompactionFiles* files, KeptCounts* 
 
 }  // namespace
 
-BOOL CompactionPath(const wchar_t* indexPath, const wchar_t* suffix, wchar_t* path, DWORD capacity)
-{
-    size_t length = indexPath ? wcslen(indexPath) : 0;
-    if (length < 3 || wcslen(suffix) != 3 || length + 1 > capacity) {
-        SetLastError(ERROR_INVALID_PARAMETER);
-        return FALSE;
-    }
-    memcpy(path, indexPath, (length - 3) * sizeof(wchar_t));
-    memcpy(path + length - 3, suffix, 4 * sizeof(wchar_t));
-    return TRUE;
-}
-
-BOOL CompactionNames::Make(const wchar_t* indexPath)
-{
-    return CompactionPath(indexPath, L"id~", newIndex, kStorePathCapacity)
-        && CompactionPath(indexPath, L"lo~", newLog, kStorePathCapacity)
-        && CompactionPath(indexPath, L"ic~", committedIndex, kStorePathCapacity)
-        && CompactionPath(indexPath, L"ib~", oldIndexBackup, kStorePathCapacity)
-        && CompactionPath(indexPath, L"lb~", oldLogBackup, kStorePathCapacity);
-}
-
 // The new pair is whole and on the medium. Renaming the new index to its
 // committed name is the one step after which the next start completes the
 // swap instead of undoing it; the log moves in before the index, so a
@@ -258,9 +236,12 @@ BOOL CommitGroupFiles(const wchar_t* index, const wchar_t* log, const Compaction
         return FALSE;
     }
     if (!FileReplace(names.newLog, log)) {
-        // Nothing has been replaced yet: take the commitment back.
+        // While the old log is there nothing has been replaced: take the
+        // commitment back. Once it is gone, only the way forward is left.
         LastErrorKeeper keep;
-        if (FileReplace(names.committedIndex, names.newIndex)) {
+        BOOL logThere;
+        if (PathExists(log, &logThere) && logThere
+            && FileReplace(names.committedIndex, names.newIndex)) {
             FileDelete(names.newIndex);
             FileDelete(names.newLog);
         }
@@ -317,52 +298,40 @@ BOOL CompactGroup(GroupRecord* group)
 
 BOOL MarkAllRead(GroupRecord* group)
 {
-    if (!group->ReadHeader() || !group->OpenIndex())
+    wchar_t temp[kStorePathCapacity];
+    if (!group->ReadHeader() || !UpgradeTempPath(group->IndexPath(), temp) || !group->OpenIndex())
         return FALSE;
     IndexRecord* records = (IndexRecord*)malloc(sizeof(IndexRecord) * kRecordBatch);
-    if (!records) {
-        group->CloseIndex();
+    HANDLE out = records ? FileCreate(temp, GENERIC_WRITE, 0, CREATE_ALWAYS) : INVALID_HANDLE_VALUE;
+    BOOL ok = out != INVALID_HANDLE_VALUE;
+    if (!records)
         SetLastError(ERROR_NOT_ENOUGH_MEMORY);
-        return FALSE;
-    }
-    HANDLE index = group->IndexHandle();
-    DWORD total = group->RecordCount();
-    DWORD marked = 0;  // records that were unread and are now read on disk
-    BOOL ok = TRUE;
-    for (DWORD first = 0; first < total;) {
-        DWORD count = kRecordBatch;
-        if (!group->ReadRecords(first, records, &count)) {
-            ok = FALSE;
+    group->SetUnreadCount(0);
+    ok = ok && group->WriteHeader(out) && SeekTo(group->IndexHandle(), IndexRecordOffset(0));
+    // The counted records come marked; any bytes after them are carried as
+    // they are.
+    DWORD left = group->RecordCount();
+    while (ok) {
+        DWORD read = 0;
+        ok = ReadFull(group->IndexHandle(), records, sizeof(IndexRecord) * kRecordBatch, &read);
+        if (!ok || read == 0)
             break;
-        }
-        if (count == 0)
-            break;  // the file holds fewer records than counted: all of them are done
-        DWORD newlyRead = 0;
-        for (DWORD i = 0; i < count; ++i) {
-            if (!(records[i].flags & kRecordRead))
-                ++newlyRead;
+        for (DWORD i = 0; i < read / kIndexRecordSize && left > 0; ++i, --left)
             records[i].flags |= kRecordRead;
-        }
-        if (!SeekTo(index, IndexRecordOffset(first))
-            || !WriteAll(index, records, sizeof(IndexRecord) * count)) {
-            ok = FALSE;
-            break;
-        }
-        marked += newlyRead;
-        first += count;
+        ok = WriteAll(out, records, read);
     }
+    ok = ok && FileFlush(out);
     DWORD error = GetLastError();
     free(records);
     group->CloseIndex();
-    if (ok) {
-        group->SetUnreadCount(0);
-    } else {
-        DWORD unread = group->UnreadCount();
-        group->SetUnreadCount(unread > marked ? unread - marked : 0);
+    if (out != INVALID_HANDLE_VALUE)
+        CloseHandle(out);
+    if (ok && !FileReplace(temp, group->IndexPath())) {
+        error = GetLastError();
+        ok = FALSE;
     }
-    BOOL written = group->WriteHeader();
-    if (ok && !written)
-        return FALSE;
+    if (!ok && out != INVALID_HANDLE_VALUE)
+        FileDropTemp(temp, group->IndexPath());
     SetLastError(error);
     return ok;
 }

@@ -4,7 +4,7 @@
 // the dialogs and turn a failure into its message.
 #pragma once
 #include <windows.h>
-#include "store/StorePath.h"
+#include "store/GroupRecovery.h"
 
 class GroupRecord;
 
@@ -17,7 +17,8 @@ class GroupRecord;
 // ERROR_INVALID_DATA.
 BOOL CompactGroup(GroupRecord* group);
 
-// Sets the read flag of every record; unreadCount becomes 0.
+// Sets the read flag of every record; unreadCount becomes 0. The marked
+// index is written beside the old one and replaces it whole, or not at all.
 BOOL MarkAllRead(GroupRecord* group);
 
 // Makes the next download skip everything now on the server.
@@ -31,24 +32,7 @@ typedef void (*CompactFailureHandler)(const wchar_t* groupName, DWORD error, voi
 // group.dat cannot be opened. The caller runs the data initialisation after.
 BOOL CompactAllGroups(const wchar_t* dataPath, CompactFailureHandler onFailure, void* context);
 
-// The names a compaction writes and swaps through, beside the index.
-struct CompactionNames {
-    wchar_t newIndex[kStorePathCapacity];        // "id~", written
-    wchar_t newLog[kStorePathCapacity];          // "lo~", written
-    wchar_t committedIndex[kStorePathCapacity];  // "ic~", the new index once the pair is whole
-    // Where an earlier release moved the old files aside while swapping.
-    wchar_t oldIndexBackup[kStorePathCapacity];  // "ib~"
-    wchar_t oldLogBackup[kStorePathCapacity];    // "lb~"
-    BOOL Make(const wchar_t* indexPath);
-};
-
 // Puts a whole, flushed new pair in the old one's place. Fails with the old
 // pair in place unless the log was already replaced; then the next start
 // (or compaction of the group) finishes the swap.
 BOOL CommitGroupFiles(const wchar_t* index, const wchar_t* log, const CompactionNames& names);
-
-// The temporary names of a compaction: `indexPath` with its last three
-// characters replaced by `suffix` ("id~", "lo~"). ERROR_INVALID_PARAMETER
-// when it does not fit.
-BOOL CompactionPath(const wchar_t* indexPath, const wchar_t* suffix,
-                    wchar_t* path, DWORD capacity);

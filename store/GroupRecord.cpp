@@ -1,6 +1,5 @@
 #include "store/GroupRecord.h"
 #include "store/ArticleHeader.h"
-#include "store/ArticleLog.h"
 #include "store/FileOps.h"
 #include "store/KeywordFilter.h"
 #include "store/StorePath.h"
@@ -140,7 +139,7 @@ BOOL GroupRecord::WriteHeader(HANDLE file)
     file = FileCreate(indexPath_, GENERIC_WRITE, 0, OPEN_ALWAYS);
     if (file == INVALID_HANDLE_VALUE)
         return FALSE;
-    BOOL ok = WriteAll(file, &header, sizeof header);
+    BOOL ok = WriteAll(file, &header, sizeof header) && FileFlush(file);
     LastErrorKeeper keep;
     CloseHandle(file);
     return ok;
@@ -262,6 +261,21 @@ BOOL GroupRecord::WriteRecord(const IndexRecord& record, DWORD index)
         ok = SeekTo(index_, (ULONGLONG)kIndexHeaderSize + (ULONGLONG)kIndexRecordSize * index);
     if (ok)
         ok = WriteAll(index_, &record, sizeof record);
+    LastErrorKeeper keep;
+    if (opened)
+        CloseIndex();
+    return ok;
+}
+
+BOOL GroupRecord::WriteFlags(DWORD flags, DWORD index)
+{
+    BOOL opened = FALSE;
+    if (index_ == INVALID_HANDLE_VALUE) {
+        if (!OpenIndex())
+            return FALSE;
+        opened = TRUE;
+    }
+    BOOL ok = SeekTo(index_, IndexRecordOffset(index)) && WriteAll(index_, &flags, sizeof flags);
     LastErrorKeeper keep;
     if (opened)
         CloseIndex();

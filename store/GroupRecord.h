@@ -17,7 +17,8 @@ public:
     // ERROR_INVALID_PARAMETER without names, ERROR_INVALID_DATA short or not
     // version 5.
     BOOL ReadHeader();
-    // With INVALID_HANDLE_VALUE the index is opened, written and closed;
+    // With INVALID_HANDLE_VALUE the index is opened, written, flushed and
+    // closed;
     // otherwise `file` is written at offset 0 and left open.
     BOOL WriteHeader(HANDLE file = INVALID_HANDLE_VALUE);
     void Release();                  // paths, state, index handle; not the log
@@ -37,6 +38,9 @@ public:
     BOOL ReadRecords(DWORD first, IndexRecord* buffer, DWORD* count);
     // index kCurrentPosition writes at the index file's current position.
     BOOL WriteRecord(const IndexRecord& record, DWORD index);
+    // Only the flags word of record `index`: a write a cut can tear stays
+    // inside one word of one record.
+    BOOL WriteFlags(DWORD flags, DWORD index);
     // Appends the record of an article already in the log, at recordCount.
     BOOL AddRecord(DWORD articleStart, DWORD articleEnd, DWORD articleNumber,
                    const ArticleHeader& header, const KeywordFilter& filter);

@@ -59,6 +59,12 @@ inline void SetRecordPriority(IndexRecord& record, DWORD priority)
                  | ((priority << kRecordPriorityShift) & kRecordPriorityMask);
 }
 
+// A flags word a cut tore while it was written: bits no writer sets.
+inline BOOL FlagsTorn(DWORD flags)
+{
+    return (flags & ~(DWORD)(kRecordRead | kRecordPriorityMask)) != 0;
+}
+
 inline DWORD IndexRecordOffset(DWORD index)
 {
     return kIndexHeaderSize + kIndexRecordSize * index;

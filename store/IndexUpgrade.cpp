@@ -163,7 +163,7 @@ struct UpgradeStep {
             }
         }
         if (createdTemp)
-            FileDelete(tempPath);
+            FileDropTemp(tempPath, indexPath);
         free(indexPath);
         free(tempPath);
         free(logPath);

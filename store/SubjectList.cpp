@@ -3,6 +3,8 @@
 #include <string.h>
 #include "store/ArticleLog.h"
 #include "store/FilePosition.h"
+#include "store/KeywordFilter.h"
+#include "store/LineReader.h"
 #include "text/CodePage.h"
 #include "text/LastErrorKeeper.h"
 
@@ -42,6 +44,28 @@ DWORD RecordsInFile(HANDLE index)
 }
 
 }  // namespace
+
+// The mark is lost (unread again); the priority is the filter's for the
+// subject, as when the article arrived.
+BOOL SubjectList::RepairFlags(IndexRecord* record, DWORD index)
+{
+    KeywordFilter filter;
+    filter.Construct();
+    char subject[kStoreLineCapacity];
+    DWORD priority = kPriorityNormal, logSize = 0;
+    HANDLE log = CreateFileW(LogPath(), GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING,
+                             FILE_ATTRIBUTE_NORMAL, NULL);
+    if (log != INVALID_HANDLE_VALUE && record->subjectLength < sizeof subject
+        && LogFileSize(log, &logSize) && filter.Load(FilterPath())
+        && ReadLogRange(log, logSize, record->subjectOffset, record->subjectLength, subject))
+        priority = filter.PriorityOf(subject, record->subjectLength);
+    if (log != INVALID_HANDLE_VALUE)
+        CloseHandle(log);
+    filter.Free();
+    record->flags = 0;
+    SetRecordPriority(*record, priority);
+    return WriteFlags(record->flags, index);
+}
 
 SubjectList::SubjectList()
 {
@@ -165,7 +189,11 @@ BOOL SubjectList::Load(DWORD pageSize)
         if (count == 0)
             break;
         for (DWORD i = 0; i < count && scanned + i < total; ++i) {
-            const IndexRecord& record = batch[i];
+            IndexRecord& record = batch[i];
+            if (FlagsTorn(record.flags) && !RepairFlags(&record, scanned + i)) {
+                ok = FALSE;
+                error = GetLastError();
+            }
             DWORD priority = ListedPriority(RecordPriority(record));
             if (!(record.flags & kRecordRead))
                 ++unread;
@@ -279,7 +307,7 @@ BOOL SubjectList::ChangeFlags(DWORD row, DWORD mask, BOOL set)
         record.flags |= mask;
     else
         record.flags &= ~mask;
-    return WriteRecord(record, order_[top_ + row]);
+    return WriteFlags(record.flags, order_[top_ + row]);
 }
 
 BOOL SubjectList::SetFlags(DWORD row, DWORD mask)

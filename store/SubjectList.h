@@ -68,6 +68,7 @@ private:
     BOOL IsListed(const IndexRecord& record) const;
     void FreeList();
     BOOL ChangeFlags(DWORD row, DWORD mask, BOOL set);
+    BOOL RepairFlags(IndexRecord* record, DWORD index);
 
     DWORD pageSize_;
     DWORD visibleCount_;

@@ -1,11 +1,13 @@
-// The deletion of read articles dying at every file call, and leftovers of
-// an earlier release's swap: the next start leaves each group with its old
-// pair or its new pair, and the deletion then runs to its end.
+// The deletion of read articles and the marks stopping at every file call,
+// and leftover names: the next start leaves each group with its old pair or
+// its new pair, and the deletion then runs to its end.
 #include "GroupFilesFixture.h"
 #include <algorithm>
 #include <map>
 #include "store/DataFolder.h"
+#include "store/FileOps.h"
 #include "store/GroupMaintenance.h"
+#include "store/SubjectList.h"
 #include "support/KillPoints.h"
 
 namespace {
@@ -82,11 +84,13 @@ TEST_F(CrashSafety, DeletionOfReadArticlesAndTheStartAfterItHoldAtEveryKillPoint
     EXPECT_GT(inner, 40);
 }
 
-TEST_F(CrashSafety, AnEarlierReleasesInterruptedSwapIsUndone)
+TEST_F(CrashSafety, LeftoverNamesGiveTheOldPairOrTheNew)
 {
-    // Its order: log -> lb~, lo~ -> log, index -> ib~, id~ -> index, delete
-    // lb~, delete ib~. Every state after a move gives back the old pair, or
-    // keeps the new one once the backup of the log is gone.
+    // An earlier release's order: log -> lb~, lo~ -> log, index -> ib~,
+    // id~ -> index, delete lb~, delete ib~. Every state after a move gives
+    // back the old pair, or keeps the new one once the backup of the log is
+    // gone. Then a committed index beside that backup, and a new index whose
+    // rename the card lost while the log's replace reached it.
     HandGroup old = Mixed(100), fresh = old.Unread();
     struct State {
         // File names holding the new and old index and log.
@@ -98,21 +102,35 @@ TEST_F(CrashSafety, AnEarlierReleasesInterruptedSwapIsUndone)
         {L"fj.a.id~", L"fj.a.ib~", L"fj.a.log", L"fj.a.lb~", false},
         {L"fj.a.idx", L"fj.a.ib~", L"fj.a.log", L"fj.a.lb~", false},
         {L"fj.a.idx", L"fj.a.ib~", L"fj.a.log", NULL, true},
+        {L"fj.a.ic~", L"fj.a.idx", L"fj.a.log", L"fj.a.lb~", false},
+        {L"fj.a.id~", L"fj.a.idx", L"fj.a.log", NULL, true},
     };
     for (const State& s : states) {
         SCOPED_TRACE(s.index + std::wstring(L" ") + s.log);
-        // Also when the start that settles it dies on the way.
+        auto lay = [&] {
+            Clean();
+            for (const wchar_t* list : {L"active.dat", L"category.dat"})
+                ASSERT_TRUE(WriteBytes(folder.File(list), ""));
+            ASSERT_TRUE(WriteBytes(folder.File(L"group.dat"), "fj.a\r\n"));
+            ASSERT_TRUE(WriteBytes(folder.File(s.index), fresh.IndexBytes()));
+            ASSERT_TRUE(WriteBytes(folder.File(s.oldIndex), old.IndexBytes()));
+            ASSERT_TRUE(WriteBytes(folder.File(s.log), fresh.LogBytes()));
+            if (s.oldLog) {
+                ASSERT_TRUE(WriteBytes(folder.File(s.oldLog), old.LogBytes()));
+            }
+        };
+        // A look-up that fails for another cause than a missing file stops
+        // the start with that cause, and nothing is changed.
+        lay();
+        std::vector<std::wstring> before = FilesIn(folder.Path());
+        SetFileOpHook([](const FileOpCall& call, void*) { return (BOOL)(call.kind != kFileOpProbe); }, NULL);
+        EXPECT_FALSE(InitializeDataFolder(Dir()));
+        EXPECT_EQ((DWORD)ERROR_WRITE_FAULT, GetLastError());
+        SetFileOpHook(NULL, NULL);
+        EXPECT_EQ(before, FilesIn(folder.Path()));
+        // Also when the start that settles it stops on the way.
         ForEachKillPoint(
-            [&] {
-                Clean();
-                ASSERT_TRUE(WriteBytes(folder.File(L"group.dat"), "fj.a\r\n"));
-                ASSERT_TRUE(WriteBytes(folder.File(s.index), fresh.IndexBytes()));
-                ASSERT_TRUE(WriteBytes(folder.File(s.oldIndex), old.IndexBytes()));
-                ASSERT_TRUE(WriteBytes(folder.File(s.log), fresh.LogBytes()));
-                if (s.oldLog) {
-                    ASSERT_TRUE(WriteBytes(folder.File(s.oldLog), old.LogBytes()));
-                }
-            },
+            lay,
             [&] { InitializeDataFolder(Dir()); },
             [&](int k) {
                 SCOPED_TRACE(k);
@@ -120,5 +138,44 @@ TEST_F(CrashSafety, AnEarlierReleasesInterruptedSwapIsUndone)
                 EXPECT_TRUE(Holds(L"fj.a", s.keepsNew ? fresh : old));
                 ExpectOldOrNew({old});
             });
+    }
+}
+
+// Marking one article read (the list closed after it) and marking all read:
+// after the next start each mark is there or lost, nothing else in the
+// records changed, and the counts agree with the marks once the list is open.
+TEST_F(CrashSafety, MarkingReadHoldsAtEveryKillPoint)
+{
+    HandGroup hand = Mixed(100);
+    for (bool all : {false, true}) {
+        EXPECT_GT(ForEachKillPoint(
+            [&] {
+                Lay({hand});
+                // The filter that gave the priorities, for a torn mark's repair.
+                ASSERT_TRUE(WriteBytes(folder.File(L"fj.a.flt"), "+ high\r\n- low\r\n"));
+            },
+            [&] {
+                SubjectList list;
+                if (all && list.SetNames(Dir(), L"fj.a"))
+                    MarkAllRead(&list);
+                if (!all && list.Open(Dir(), L"fj.a") && list.Load(20) && list.SetFlags(0, kRecordRead))
+                    list.Close();
+            },
+            [&](int k) {
+                SCOPED_TRACE(std::to_string(all) + "/" + std::to_string(k));
+                ASSERT_TRUE(InitializeDataFolder(Dir())) << GetLastError();
+                SubjectList list;
+                list.SetShowRead(TRUE);
+                ASSERT_TRUE(list.Open(Dir(), L"fj.a") && list.Load(20));
+                std::string index = Index(L"fj.a"), old = hand.IndexBytes();
+                DWORD unread = 0;
+                for (size_t at = kIndexHeaderSize; at < old.size(); at += kIndexRecordSize) {
+                    unread += !(index[at] & kRecordRead);
+                    index[at] |= kRecordRead;
+                    old[at] |= kRecordRead;
+                    EXPECT_EQ(old.substr(at, kIndexRecordSize), index.substr(at, kIndexRecordSize));
+                }
+                EXPECT_EQ(unread, list.UnreadCount());
+            }), 2);
     }
 }

@@ -41,7 +41,7 @@ TEST_F(DataFolder, InitialisationMakesTheFolderAndItsGroupsWholeAMissingFolderFa
     EXPECT_EQ((DWORD)ERROR_PATH_NOT_FOUND, GetLastError());
 }
 
-TEST_F(DataFolder, GroupListSkipsCommentsAndShortLines)
+TEST_F(DataFolder, GroupListSkipsCommentsAndShortLinesAndOneThatCannotBeReadFailsTheStart)
 {
     const char* lists[] = {"# fj.comment\r\n\r\nfj.test\r\nx\r\n\x83\x65\x83\x58\x83\x67\r\nab",
                            "fj.test\r\nabc"};
@@ -55,6 +55,17 @@ TEST_F(DataFolder, GroupListSkipsCommentsAndShortLines)
             names.push_back(name);
         reader->Close();
         EXPECT_EQ(expected[i], names);
+    }
+    // A list that cannot be read to its end fails the start; the groups
+    // after the bad line are not visited.
+    const std::string bad[] = {"fj.test\r\n" + std::string(1100, 'x') + "\r\nfj.after\r\n",
+                               std::string("fj.test\r\nfj\0x\r\nfj.after\r\n", 23)};
+    const DWORD errors[] = {ERROR_MORE_DATA, ERROR_INVALID_DATA};
+    for (int i = 0; i < 2; ++i) {
+        ASSERT_TRUE(WriteBytes(folder.File(L"group.dat"), bad[i]));
+        EXPECT_FALSE(Init());
+        EXPECT_EQ(errors[i], GetLastError());
+        EXPECT_FALSE(FileExists(folder.File(L"fj.after.idx")));
     }
 }
 

@@ -1,19 +1,14 @@
-// The program "dying" at its k-th file call: that call and every later one
-// of the store's file layer do nothing. ForEachKillPoint runs an operation
-// once for every k until it gets through without dying.
+// The program stopping at its k-th file call, in the two ways the seam's
+// comment (store/FileOps.h) describes: killed (that call and every later
+// one do nothing) or cut off by a power loss (the same, and then the files
+// are put back to what the card holds: unflushed writes lost or cut at a
+// sector with garbage there, a replace possibly halfway).
 #pragma once
 #include <functional>
 
-class KillSwitch {
-public:
-    // Calls 0 .. k-1 go through, call k and all after it do nothing.
-    static void Arm(int k);
-    static void Disarm();
-    static bool Fired();
-};
-
-// For k = 0, 1, ...: `prepare` (unarmed), `operation` (dying at call k),
-// then `check(k)` (unarmed). Ends after the first run that did not die;
-// returns how many kill points there were. Gives up past `limit`.
+// For k = 0, 1, ...: `prepare` (unarmed), `operation` (stopping at call k),
+// then `check(k)` (unarmed); when the operation did stop, again with a
+// power cut at call k. Ends after the first run that did not stop; returns
+// how many stopping points there were. Gives up past `limit`.
 int ForEachKillPoint(const std::function<void()>& prepare, const std::function<void()>& operation,
                      const std::function<void(int)>& check, int limit = 2000);

@@ -51,8 +51,6 @@ for kind in hpc ppc; do
   allow=()
   for d in ${dlls[$kind]}; do allow+=("$here/$d.txt"); done
   names "${allow[@]}" "$here/macros.txt" "$here/runtime.txt" "$here/zlib.txt" > "$work/allow"
-  # Pending allowances: "object name", each with the reason it is pending.
-  [ -f "$here/pending.txt" ] && names "$here/pending.txt" > "$work/pending" || : > "$work/pending"
   "$NM" --defined-only "${objs[@]}" 2>/dev/null | awk 'NF==3{print $3}' | sort -u > "$work/defined"
   # folder/object, raw name; then the demangled name without its parameters
   "$NM" -u -A "${objs[@]}" 2>/dev/null \
@@ -69,16 +67,14 @@ for kind in hpc ppc; do
   awk -F'\t' -v kind="$kind" -v libs="${dlls[$kind]}" '
     FILENAME == ARGV[1] { allow[$0] = 1; next }
     FILENAME == ARGV[2] { defined[$0] = 1; next }
-    FILENAME == ARGV[3] { split($0, f, /[[:space:]]+/); pending[f[1] " " f[2]] = 1; next }
-    FILENAME == ARGV[4] { if ($0 !~ /^#/ && NF >= 2) hint[$1] = $2; next }
+    FILENAME == ARGV[3] { if ($0 !~ /^#/ && NF >= 2) hint[$1] = $2; next }
     {
       if ($2 in defined || $2 in allow || $3 in allow) next
-      split($1, path, "/"); if ((path[2] " " $3) in pending || ($1 " " $3) in pending) next
       h = ($3 in hint) ? hint[$3] : "not exported by " libs " on the device: use a call they have, or a stand-in in host/"
       print "pelora_" kind ": " $1 ": " $3 ": " h
       bad = 1
     }
-    END { exit bad }' "$work/allow" "$work/defined" "$work/pending" "$here/hints.txt" "$work/named" || bad=1
+    END { exit bad }' "$work/allow" "$work/defined" "$here/hints.txt" "$work/named" || bad=1
   # Nothing may pull in the unwinder: the device compilers have none.
   exe="$build/pelora_$kind.exe"
   if [ -f "$exe" ] && "$NM" "$exe" 2>/dev/null | grep -qE ' (_Unwind_Resume|__cxa_throw)$'; then
