@@ -59,10 +59,8 @@ Lines Body(const std::string& type, const std::string& encoding, const std::vect
 TEST(ArticleConverter, HeaderLinesOffAsJisWithTheirFoldsOnUnfoldedInTheirCharset)
 {
     Recorder r = Convert(FALSE,
-                         {{"Subject: =?ISO-2022-JP?B?GyRCRnxLXDhsGyhC?=", true},
-                          {" =?UTF-8?B?5pel?=", true},
-                          {"X-Face: x", false},
-                          {"Content-Type: text/plain; charset=UTF-8", false}},
+                         {{"Subject: =?ISO-2022-JP?B?GyRCRnxLXDhsGyhC?=", true}, {" =?UTF-8?B?5pel?=", true},
+                          {"X-Face: x", false}, {"Content-Type: text/plain; charset=UTF-8", false}},
                          {kUtf8Nihongo, "=E6=97", "\x1b$BF|\x1b(B"});
     EXPECT_EQ(Lines({"Subject: " + kSjisNihongo, "+ =?UTF-8?B?5pel?="}), r.header);
     EXPECT_EQ(Lines({kUtf8Nihongo, "=E6=97", kSjisNihongo.substr(0, 2)}), r.body);
@@ -71,15 +69,10 @@ TEST(ArticleConverter, HeaderLinesOffAsJisWithTheirFoldsOnUnfoldedInTheirCharset
     // unfolded.
     r = Convert(TRUE,
                 {{"From: \xe6\x97\xa5 <a@b>", true},
-                 {"Subject: =?UTF-8?B?5pel?=", true},
-                 {"\t=?UTF-8?B?5pys?=", true},
-                 {" tail", true},
-                 {"References: <1@x>", true},
-                 {" <2@x>", true},
-                 {"X-Newsreader: y", false},
-                 {" =?UTF-8?B?5pel?=", false},
-                 {"Content-Type: text/plain;", false},
-                 {" charset=\"utf-8\"", false}},
+                 {"Subject: =?UTF-8?B?5pel?=", true}, {"\t=?UTF-8?B?5pys?=", true}, {" tail", true},
+                 {"References: <1@x>", true}, {" <2@x>", true},
+                 {"X-Newsreader: y", false}, {" =?UTF-8?B?5pel?=", false},
+                 {"Content-Type: text/plain;", false}, {" charset=\"utf-8\"", false}},
                 {});
     EXPECT_EQ(Lines({"From: " + kSjisNihongo.substr(0, 2) + " <a@b>",
                      "Subject: " + kSjisNihongo.substr(0, 4) + " tail", "References: <1@x> <2@x>"}),
@@ -172,28 +165,14 @@ TEST(ArticleConverter, LongLinesAreStoredInPiecesAtCharacterBoundaries)
 
 TEST(ArticleConverter, MultipartTextPartsByTheirOwnHeaders)
 {
+    // One line a part: the text parts are lines 5 and 13.
     Lines body = {"preamble",
-                  "--=-b 1",
-                  "Content-Type: text/plain; charset=UTF-8",
-                  "Content-Transfer-Encoding: base64",
-                  "",
-                  "5pel5pys6Kqe",
-                  "--=-b 1",
-                  "Content-Type: multipart/alternative; boundary=inner",
-                  "",
-                  "--inner",
-                  "Content-Type: text/plain; charset=utf-8",
-                  "Content-Transfer-Encoding: quoted-printable",
-                  "",
-                  "=E6=97=A5=",
-                  "--inner--",
-                  "--=-b 1",
-                  "Content-Type: image/png",
-                  "Content-Transfer-Encoding: base64",
-                  "",
-                  "5pel",
-                  "--=-b 1--",
-                  "epilogue"};
+                  "--=-b 1", "Content-Type: text/plain; charset=UTF-8", "Content-Transfer-Encoding: base64", "", "5pel5pys6Kqe",
+                  "--=-b 1", "Content-Type: multipart/alternative; boundary=inner", "",
+                  "--inner", "Content-Type: text/plain; charset=utf-8", "Content-Transfer-Encoding: quoted-printable", "",
+                  "=E6=97=A5=", "--inner--",
+                  "--=-b 1", "Content-Type: image/png", "Content-Transfer-Encoding: base64", "", "5pel",
+                  "--=-b 1--", "epilogue"};
     Recorder r = Convert(TRUE,
                          {{"Subject: x", true}, {"Content-Type: multipart/mixed;", false}, {" boundary=\"=-b 1\"", false}},
                          body);

@@ -35,6 +35,24 @@ const unsigned char kInteresting[] = {0x1b, '$', '(', 'B', '@', 'I', 'J', 'H', '
 const size_t kGuard = 32;
 const unsigned char kGuardByte = 0xA5;
 
+// Fails the test on any line that would not fit a stored line.
+struct BoundedLines : ConvertedLines {
+    BOOL HeaderLine(char* line, BOOL) override { return BodyLine(line); }
+    BOOL BodyLine(char* line) override
+    {
+        EXPECT_LT(strlen(line), (size_t)kConvertedLineSize - 2);
+        return TRUE;
+    }
+};
+
+const char* const kHeaderTypes[] = {
+    "Content-Type: text/plain; charset=UTF-8", "Content-Type: text/plain; charset=\"euc-jp\"",
+    "Content-Type: text/plain; charset=iso-8859-1", "Content-Type: multipart/mixed; boundary=b",
+    "Content-Type: text/plain; charset=Shift_JIS", "Content-Type: text/plain",
+};
+const char* const kEncodings[] = {"Content-Transfer-Encoding: base64", "Content-Transfer-Encoding: quoted-printable",
+                                  "Content-Transfer-Encoding: 8bit"};
+
 }  // namespace
 
 TEST(ConversionBounds, MutatedInputsStayInsideTheDestination)
@@ -52,10 +70,7 @@ TEST(ConversionBounds, MutatedInputsStayInsideTheDestination)
         for (int m = 0; m < mutations; ++m) {
             unsigned r = random.Next();
             size_t at = (r >> 8) % length;
-            if (r & 1)
-                source[at] = kInteresting[(r >> 1) % sizeof kInteresting];
-            else
-                source[at] = (unsigned char)(r >> 16);
+            source[at] = (r & 1) ? kInteresting[(r >> 1) % sizeof kInteresting] : (unsigned char)(r >> 16);
             if (source[at] == 0)
                 source[at] = 1;
         }
@@ -94,29 +109,6 @@ TEST(ConversionBounds, MutatedInputsStayInsideTheDestination)
         }
     }
 }
-
-namespace {
-
-// Fails the test on any line that would not fit a stored line.
-struct BoundedLines : ConvertedLines {
-    BOOL HeaderLine(char* line, BOOL) override { return BodyLine(line); }
-    BOOL BodyLine(char* line) override
-    {
-        EXPECT_LT(strlen(line), (size_t)kConvertedLineSize - 2);
-        return TRUE;
-    }
-};
-
-const char* const kHeaderTypes[] = {
-    "Content-Type: text/plain; charset=UTF-8", "Content-Type: text/plain; charset=\"euc-jp\"",
-    "Content-Type: text/plain; charset=iso-8859-1", "Content-Type: multipart/mixed; boundary=b",
-    "Content-Type: text/plain; charset=Shift_JIS", "Content-Type: text/plain",
-};
-const char* const kEncodings[] = {"Content-Transfer-Encoding: base64",
-                                  "Content-Transfer-Encoding: quoted-printable",
-                                  "Content-Transfer-Encoding: 8bit"};
-
-}  // namespace
 
 TEST(ConversionBounds, ArticleConverterLinesAlwaysFit)
 {
