@@ -102,28 +102,22 @@ TEST_F(SettingsStore, SaveWritesEachValueWithItsTypeAndBytesAndTheDataPathWithIt
     settings.UserName = _strdup("\x8e\x52\x93\x63");
     ASSERT_TRUE(settings.Save());
 
-    auto expectStored = [](const wchar_t* name, DWORD type, const std::vector<BYTE>& bytes) {
-        RegistryValue value = Read(name);
-        EXPECT_EQ(type, value.type) << name;
-        EXPECT_EQ(bytes, value.bytes) << name;
-    };
-    expectStored(L"Server", REG_SZ, Bytes(L"news.example.jp"));
-    expectStored(L"Port", REG_DWORD, {0x87, 0x27, 0, 0});
-    expectStored(L"Pipelining", REG_DWORD, {1, 0, 0, 0});
-    expectStored(L"HeaderColor", REG_BINARY, {0xFF, 0, 0, 0});
-    expectStored(L"ReferenceLine", REG_BINARY, {0x56, 0x34, 0x12, 0});
-    expectStored(L"ConvertMime", REG_DWORD, {1, 0, 0, 0});
-    expectStored(L"Security", REG_DWORD, {2, 0, 0, 0});
-    expectStored(L"TlsFingerprint", REG_SZ, Bytes(L"ab:CD"));
-    expectStored(L"UserName", REG_SZ, Bytes(L"\u5c71\u7530"));
-    expectStored(L"EntryName", REG_SZ, Bytes(L"\u30d7\u30ed\u30d0\u30a4\u30c0"));
     // Poster fields that are none are written empty, the editor path too.
-    expectStored(L"Organization", REG_SZ, Bytes(L""));
-    expectStored(L"EditorPath", REG_SZ, Bytes(L""));
+    const struct { const wchar_t* name; DWORD type; std::vector<BYTE> bytes; } stored[] = {
+        {L"Server", REG_SZ, Bytes(L"news.example.jp")}, {L"Port", REG_DWORD, {0x87, 0x27, 0, 0}},
+        {L"Pipelining", REG_DWORD, {1, 0, 0, 0}}, {L"HeaderColor", REG_BINARY, {0xFF, 0, 0, 0}},
+        {L"ReferenceLine", REG_BINARY, {0x56, 0x34, 0x12, 0}}, {L"ConvertMime", REG_DWORD, {1, 0, 0, 0}},
+        {L"Security", REG_DWORD, {2, 0, 0, 0}}, {L"TlsFingerprint", REG_SZ, Bytes(L"ab:CD")},
+        {L"UserName", REG_SZ, Bytes(L"\u5c71\u7530")}, {L"EntryName", REG_SZ, Bytes(L"\u30d7\u30ed\u30d0\u30a4\u30c0")},
+        {L"Organization", REG_SZ, Bytes(L"")}, {L"EditorPath", REG_SZ, Bytes(L"")}};
+    for (const auto& value : stored) {
+        EXPECT_EQ(value.type, Read(value.name).type) << value.name;
+        EXPECT_EQ(value.bytes, Read(value.name).bytes) << value.name;
+    }
     // The view flags, read back at the next start by the frame's tests.
     ASSERT_TRUE(SavePriorityViewLevel(2) && SaveViewReadArticle(1) && SaveShowArticleHeader(1));
-    EXPECT_EQ((DWORD)REG_DWORD, Read(L"PriorityViewLevel", L"SubjectView").type);
-    EXPECT_EQ((DWORD)REG_DWORD, Read(L"ViewReadArticle", L"SubjectView").type);
+    for (const wchar_t* name : {L"PriorityViewLevel", L"ViewReadArticle"})
+        EXPECT_EQ((DWORD)REG_DWORD, Read(name, L"SubjectView").type) << name;
     EXPECT_EQ((DWORD)REG_DWORD, Read(L"ShowArticleHeader", L"ArticleView").type);
 
     Settings again;

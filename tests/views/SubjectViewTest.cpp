@@ -227,10 +227,8 @@ TEST_F(SubjectViewTest, ColumnWidthsPersistInTheRegistry)
     WriteDword(kWidthKey, L"fromWidth", 111);
     WriteDword(kWidthKey, L"subjectWidth", 0xFFFFFFF0);
     Open(4);
-    EXPECT_EQ(25, ColumnWidth(0));
-    EXPECT_EQ(40, ColumnWidth(1));
-    EXPECT_EQ(111, ColumnWidth(2));
-    EXPECT_EQ(400, ColumnWidth(3));
+    EXPECT_EQ((std::vector<int>{25, 40, 111, 400}),
+              (std::vector<int>{ColumnWidth(0), ColumnWidth(1), ColumnWidth(2), ColumnWidth(3)}));
 
     HDITEMW hd = {};
     hd.mask = HDI_WIDTH;
