@@ -207,9 +207,8 @@ TEST_F(PropertySheetTest, ConnectionPageOffersThePhoneBookAndNeedsAnEntryForDial
     EXPECT_EQ(0u, ReadDword(kSettingsKey, L"Dialup"));
     EXPECT_EQ(L"", ReadString(kSettingsKey, L"EntryName"));
 
-    AddPhoneBookEntry(L"Home");
-    AddPhoneBookEntry(L"Office");
-    AddPhoneBookEntry(L"`Direct");
+    for (const wchar_t* entry : {L"Home", L"Office", L"`Direct"})
+        AddPhoneBookEntry(entry);
     WriteString(kSettingsKey, L"EntryName", L"Of");
     WriteDword(kSettingsKey, L"Security", 7);
     std::wstring pin = L"a5";
@@ -286,8 +285,8 @@ TEST_F(PropertySheetTest, FontPageListsFamiliesAndKeepsSizesInRange)
         DialogDriver::Click(sheet, IDOK);
     });
     EXPECT_EQ(L"", ReadString(kSettingsKey, L"FontName"));
-    EXPECT_EQ(0xFFFFFFFFu, ReadDword(kSettingsKey, L"FontSizeA"));
-    EXPECT_EQ(0xFFFFFFFFu, ReadDword(kSettingsKey, L"FontSizeS"));
+    for (const wchar_t* size : {L"FontSizeA", L"FontSizeS"})
+        EXPECT_EQ(0xFFFFFFFFu, ReadDword(kSettingsKey, size)) << size;
 }
 
 void Scroll(HWND page, int bar, WORD code, WORD position = 0)

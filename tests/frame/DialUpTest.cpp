@@ -53,8 +53,7 @@ protected:
     // The frame enabled again and the dial-up dialog gone, within ten seconds.
     bool Settled()
     {
-        auto settled = [&] { return IsWindowEnabled(window) && !DialogDriver::Find(kDialTitle); };
-        return DialogDriver::PumpUntil(settled, 10000);
+        return DialogDriver::PumpUntil([&] { return IsWindowEnabled(window) && !DialogDriver::Find(kDialTitle); }, 10000);
     }
     // At least `count` boxes shown, within ten seconds.
     bool Reported(size_t count)

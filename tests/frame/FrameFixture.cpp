@@ -32,18 +32,6 @@ void FrameFixture::Close()
     frame = NULL;
 }
 
-void FrameFixture::Command(UINT id)
-{
-    SendMessageW(frame->Window(), WM_COMMAND, MAKEWPARAM(id, 0), 0);
-    Pump();
-}
-
-void FrameFixture::OpenGroup()
-{
-    Key(List(), VK_RETURN);
-    frame->Subjects()->EnsureLayout();
-}
-
 testing::AssertionResult FrameFixture::ShowsOnly(UINT view)
 {
     const HWND windows[] = {List(), frame->Subjects()->Window(), frame->Article()->Window()};

@@ -44,10 +44,10 @@ protected:
     MainFrame* Open();
     void Close();
     HWND List() { return frame->Groups()->List(); }
-    void Command(UINT id);
+    void Command(UINT id) { SendMessageW(frame->Window(), WM_COMMAND, MAKEWPARAM(id, 0), 0); Pump(); }
     // Enter on the selected group (its subjects laid out), and on the
     // selected subject.
-    void OpenGroup();
+    void OpenGroup() { Key(List(), VK_RETURN); frame->Subjects()->EnsureLayout(); }
     void OpenArticle() { Key(frame->Subjects()->Window(), VK_RETURN); }
     // The view is current, and it and its bar are the only ones shown.
     testing::AssertionResult ShowsOnly(UINT view);

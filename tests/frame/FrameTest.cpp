@@ -84,10 +84,10 @@ TEST_F(FrameTest, GroupViewListsGroupsInFileOrderWithCountersCatchUpAndWidthsTha
     SendMessageW(List(), LVM_SETCOLUMNWIDTH, 0, 130);
     SendMessageW(List(), LVM_SETCOLUMNWIDTH, 3, 0);
     Close();
-    EXPECT_EQ(130u, ReadDword(kGroupViewKey, L"NewsgroupWidth"));
-    EXPECT_EQ(40u, ReadDword(kGroupViewKey, L"ureadWidth"));
-    EXPECT_EQ(0u, ReadDword(kGroupViewKey, L"StatusWidth"));
-    EXPECT_EQ(60u, ReadDword(kGroupViewKey, L"maxWidth"));
+    const struct { const wchar_t* name; DWORD width; } saved[] = {
+        {L"NewsgroupWidth", 130}, {L"ureadWidth", 40}, {L"StatusWidth", 0}, {L"maxWidth", 60}};
+    for (const auto& column : saved)
+        EXPECT_EQ(column.width, ReadDword(kGroupViewKey, column.name)) << column.name;
     Open();
     EXPECT_EQ(std::vector<int>({130, 40, 40, 0, 60, 60}), Widths());
 }
@@ -147,10 +147,7 @@ TEST_F(FrameTest, CopyWorksOnlyInTheArticleViewAndTabOnTheLastEntryKeepsTheArtic
 {
     WriteLog("fj.test", {kThreeArticles[0]});
     Open();
-    if (OpenClipboard(NULL)) {
-        EmptyClipboard();
-        CloseClipboard();
-    }
+    ASSERT_TRUE(OpenClipboard(NULL) && EmptyClipboard() && CloseClipboard());
     Key(List(), 'C', TRUE);
     EXPECT_EQ(L"", ClipboardText());
     OpenGroup();
