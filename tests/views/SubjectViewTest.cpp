@@ -268,12 +268,10 @@ TEST_F(SubjectViewTest, DrawsGlyphsForReadAndPriority)
     EXPECT_TRUE(view_->ToggleRead());
     Click(3);   // row 3 inverted
     auto glyph = [&](int row, int column, bool inverted = false) {
-        WindowDc dc(view_->Window());
         std::string bits;
-        int top = view_->ListRect().top + row * 14 + 2, left = view_->ListRect().left + column * 10;
-        for (int y = top; y < top + 10; ++y)
-            for (int x = left; x < left + 10; ++x)
-                bits += (GetPixel(dc.Get(), x, y) == RGB(0, 0, 0)) != inverted ? '#' : '.';
+        LONG top = view_->ListRect().top + row * 14 + 2, left = view_->ListRect().left + column * 10;
+        for (COLORREF pixel : Pixels({ left, top, left + 10, top + 10 }))
+            bits += (pixel == RGB(0, 0, 0)) != inverted ? '#' : '.';
         return bits;
     };
     std::string blank(100, '.');

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <vector>
+#include "settings/GdiScope.h"
 #include "support/DialogDriver.h"
 
 struct Notification {
@@ -40,6 +41,16 @@ protected:
     {
         SendMessageW(View(), WM_VSCROLL, MAKEWPARAM(code, position), 0);
         UpdateWindow(View());
+    }
+    // The colours of the view's pixels in `area`, row by row.
+    std::vector<COLORREF> Pixels(RECT area)
+    {
+        WindowDc dc(View());
+        std::vector<COLORREF> colours;
+        for (LONG y = area.top; y < area.bottom; ++y)
+            for (LONG x = area.left; x < area.right; ++x)
+                colours.push_back(GetPixel(dc.Get(), x, y));
+        return colours;
     }
     static int ScrollMax(HWND bar)
     {
