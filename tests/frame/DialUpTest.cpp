@@ -1,7 +1,6 @@
 // Dial-up around a real frame: the dial before a download and the hang-up
 // countdown after it. A line the program dialled never stays up once the road
 // ends without a download or the frame goes, as the remote access stand-in counts.
-#include <gtest/gtest.h>
 #include "frame/FrameFixture.h"
 #include "frame/FrameDownload.h"
 #include "host/RasService.h"
@@ -66,7 +65,7 @@ protected:
     DialogDriver driver;
 };
 
-TEST_F(DialUpTest, WithNoLineItDialsStartsOnceConnectedAndAWaitOfNoneHangsUpAtOnce)
+TEST_F(DialUpTest, WithNoLineItDialsStartsOnceConnectedAndAWaitOfNoneHangsUpAtOnceAfterAPassThatWorkedOrFailed)
 {
     WriteDword(kSettingsKey, L"DisconnectWaitTime", 0);
     bool countdownShown = false;
@@ -85,22 +84,17 @@ TEST_F(DialUpTest, WithNoLineItDialsStartsOnceConnectedAndAWaitOfNoneHangsUpAtOn
     EXPECT_EQ(1, server.Connections());
     EXPECT_EQ(Counts({1, 1, 1, 0}), RasCounts());
     EXPECT_EQ(L"ダウンロードが終了しました。", boxes.Boxes()[0].text);
-}
 
-TEST_F(DialUpTest, APassThatFailsOutrightHasItsOwnBoxHangsUpAndReloadsNothing)
-{
-    WriteDword(kSettingsKey, L"DisconnectWaitTime", 0);
-    WriteGroups({"g.a"});
+    // A pass that fails outright has its own box, and hangs up too.
     server.Stop();   // nobody listens: the pass fails at once
     driver.Ignore(kCountdown);
-    window = Open()->Window();
-    WriteGroups({"g.a", "g.b"});   // a reload would show both
+    WriteGroups({"g.a", "g.b"});   // a reload would show them
     Download();
-    ASSERT_TRUE(Reported(1));
+    ASSERT_TRUE(Reported(2));
     EXPECT_TRUE(Settled());
-    EXPECT_TRUE(boxes.Showed(1, 0, L"サーバに接続できませんでした", L"127.0.0.1", MB_ICONHAND));
-    EXPECT_EQ(Counts({1, 1, 1, 0}), RasCounts());
-    EXPECT_EQ(1, ListRows(List()));
+    EXPECT_TRUE(boxes.Showed(2, 1, L"サーバに接続できませんでした", L"127.0.0.1", MB_ICONHAND));
+    EXPECT_EQ(Counts({2, 2, 2, 0}), RasCounts());
+    EXPECT_EQ(0, ListRows(List()));
 }
 
 TEST_F(DialUpTest, CancelWhileDiallingStartsNothingAndClosingWhileDiallingHangsUp)
@@ -150,7 +144,7 @@ TEST_F(DialUpTest, AFailedOrRefusedDialIsReportedAndLeavesTheFrameEnabled)
     }
 }
 
-TEST_F(DialUpTest, TheCountdownHangsUpWhenItEnds)
+TEST_F(DialUpTest, TheCountdownHangsUpWhenItEndsOrWhenTheFrameClosesDuringIt)
 {
     WriteDword(kSettingsKey, L"DisconnectWaitTime", 1);
     bool stateOk = false;
@@ -168,6 +162,20 @@ TEST_F(DialUpTest, TheCountdownHangsUpWhenItEnds)
     EXPECT_EQ(0u, hangUpsWhileCounting);
     EXPECT_GE(GetTickCount() - shownAt, 1400u);
     EXPECT_EQ(Counts({1, 1, 1, 0}), RasCounts());
+
+    // Closed while counting: hung up then, and nothing reported.
+    driver.Then(kCountdown, [&](HWND) {
+        hangUpsWhileCounting = RasServiceGetCounts().hangUps;
+        PostMessageW(window, WM_CLOSE, 0, 0);
+    });
+    Download();
+    EXPECT_TRUE(DialogDriver::PumpUntil([&] { return !IsWindow(window); }, 10000));
+    DialogDriver::PumpFor(100);
+    EXPECT_TRUE(driver.Done());
+    EXPECT_EQ(1u, hangUpsWhileCounting);
+    EXPECT_EQ(2, server.Connections());
+    EXPECT_EQ(Counts({2, 2, 2, 0}), RasCounts());
+    EXPECT_EQ(1u, boxes.Boxes().size());
 }
 
 TEST_F(DialUpTest, CancelDuringTheCountdownKeepsTheLineForTheNextDownloadAndTheClose)
@@ -186,23 +194,6 @@ TEST_F(DialUpTest, CancelDuringTheCountdownKeepsTheLineForTheNextDownloadAndTheC
     EXPECT_TRUE(driver.Unexpected().empty());
     EXPECT_EQ(2, server.Connections());
     EXPECT_EQ(Counts({1, 0, 1, 1}), RasCounts());
-}
-
-TEST_F(DialUpTest, ClosingDuringTheCountdownHangsUpAndReportsNothing)
-{
-    DWORD hangUpsWhileCounting = 99;
-    driver.Then(kCountdown, [&](HWND) {
-        hangUpsWhileCounting = RasServiceGetCounts().hangUps;
-        PostMessageW(window, WM_CLOSE, 0, 0);
-    });
-    OpenAndDownload();
-    EXPECT_TRUE(DialogDriver::PumpUntil([&] { return !IsWindow(window); }, 10000));
-    DialogDriver::PumpFor(100);
-    EXPECT_TRUE(driver.Done());
-    EXPECT_EQ(0u, hangUpsWhileCounting);
-    EXPECT_EQ(1, server.Connections());
-    EXPECT_EQ(Counts({1, 1, 1, 0}), RasCounts());
-    EXPECT_TRUE(boxes.Boxes().empty());
 }
 
 TEST_F(DialUpTest, ACancelledPasswordPromptHangsUpTheLineDialledForItAndATypedOneIsUsed)

@@ -1,7 +1,6 @@
 // A new user's whole first road: nothing stored, the settings sheet, the
 // group list from the server, a subscription, a patrol, reading, a keyword
 // and the deletion of what was read.
-#include <gtest/gtest.h>
 #include "frame/FrameFixture.h"
 #include "resource.h"
 #include "store/IndexRecord.h"

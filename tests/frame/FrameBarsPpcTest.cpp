@@ -1,6 +1,5 @@
 // The Pocket PC frame: its three menu bars at the bottom, the menus they
 // carry, and the two image buttons that go one view back.
-#include <gtest/gtest.h>
 #include "frame/FrameFixture.h"
 #include <aygshell.h>
 #include "resource.h"

@@ -1,7 +1,6 @@
 // The frame driven as a user would: keys, menu commands and list
 // notifications, checked on what is on screen, in the registry, in the
 // index files and on the clipboard.
-#include <gtest/gtest.h>
 #include <algorithm>
 #include "frame/FrameFixture.h"
 #include "resource.h"

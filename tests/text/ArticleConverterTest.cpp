@@ -1,7 +1,5 @@
 #include <gtest/gtest.h>
 #include "support/StoreFiles.h"
-#include <string>
-#include <vector>
 #include <string.h>
 #include "text/ArticleConverter.h"
 

@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 #include "support/StoreFiles.h"
-#include <string>
 #include "support/ImportPatch.h"
 #include "text/Charset.h"
 

@@ -1,5 +1,4 @@
 #include <gtest/gtest.h>
-#include <string>
 #include "text/MessageCatalog.h"
 #include "resource.h"
 #include "support/MessageBoxRecorder.h"

@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 #include "support/StoreFiles.h"
-#include <string>
 #include <string.h>
 #include "text/MimeWords.h"
 
