@@ -59,7 +59,7 @@ protected:
     }
 };
 
-TEST_F(FrameTest, GroupViewListsGroupsInFileOrderWithCountersCatchUpAndWidthsThatLast)
+TEST_F(FrameTest, GroupViewListsGroupsInFileOrderWithCountersCatchUpAndWidthsThatLastUnderItsBar)
 {
     WriteGroups({"fj.test", "japan.test"});
     WriteBytes(folder.File(L"japan.test.idx"), IndexHeaderBytes(0xFFFFFFFF, 3052, 0, 0, 0, "OK", 0, 0, 0));
@@ -89,6 +89,22 @@ TEST_F(FrameTest, GroupViewListsGroupsInFileOrderWithCountersCatchUpAndWidthsTha
         EXPECT_EQ(column.width, ReadDword(kGroupViewKey, column.name)) << column.name;
     Open();
     EXPECT_EQ(std::vector<int>({130, 40, 40, 0, 60, 60}), Widths());
+
+    // The bar sits above the list; Properties is greyed away from it; the close box closes.
+    HWND groupBar = frame->Bar(kViewGroup);
+    RECT bar = Placed(groupBar), list = Placed(List()), client;
+    GetClientRect(frame->Window(), &client);
+    EXPECT_EQ(0, bar.top);
+    EXPECT_EQ(client.right, bar.right);
+    EXPECT_EQ(bar.bottom, list.top);
+    EXPECT_EQ(client.bottom, list.bottom);
+    EXPECT_TRUE(GetMenuState(frame->SubjectMenu(), IDM_PROPERTIES, MF_BYCOMMAND) & MF_GRAYED);
+    HWND closeBox = FindWindowExW(groupBar, NULL, L"BUTTON", NULL);
+    ASSERT_TRUE(closeBox != NULL);
+    HWND window = frame->Window();
+    SendMessageW(closeBox, BM_CLICK, 0, 0);
+    Pump();
+    EXPECT_FALSE(IsWindow(window));
 }
 
 TEST_F(FrameTest, AFailingInitialisationIsReportedWithAnEmptyListThatOpensNothing)
@@ -204,25 +220,6 @@ TEST_F(FrameTest, ViewTogglesCheckPressStoreAndComeBackAtTheNextStart)
     EXPECT_FALSE(Checked(frame->ArticleMenu(), IDM_SHOW_HEADER));
     EXPECT_FALSE(frame->Article()->ShowHeader());
     EXPECT_EQ(0u, ReadDword(SettingsKey(L"ArticleView"), L"ShowArticleHeader"));
-}
-
-TEST_F(FrameTest, TheBarSitsAboveTheListPropertiesIsGreyedAwayFromItAndTheCloseBoxCloses)
-{
-    Open();
-    HWND groupBar = frame->Bar(kViewGroup);
-    RECT bar = Placed(groupBar), list = Placed(List()), client;
-    GetClientRect(frame->Window(), &client);
-    EXPECT_EQ(0, bar.top);
-    EXPECT_EQ(client.right, bar.right);
-    EXPECT_EQ(bar.bottom, list.top);
-    EXPECT_EQ(client.bottom, list.bottom);
-    EXPECT_TRUE(GetMenuState(frame->SubjectMenu(), IDM_PROPERTIES, MF_BYCOMMAND) & MF_GRAYED);
-    HWND closeBox = FindWindowExW(groupBar, NULL, L"BUTTON", NULL);
-    ASSERT_TRUE(closeBox != NULL);
-    HWND window = frame->Window();
-    SendMessageW(closeBox, BM_CLICK, 0, 0);
-    Pump();
-    EXPECT_FALSE(IsWindow(window));
 }
 
 TEST_F(FrameTest, CancellingTheFirstStartSheetEndsTheRunWithoutSavingWidths)
