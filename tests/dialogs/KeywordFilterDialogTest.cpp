@@ -11,8 +11,6 @@
 
 namespace {
 
-const DWORD kLowFlag = kPriorityLow << kRecordPriorityShift;
-
 HWND Combo(HWND dialog) { return GetDlgItem(dialog, IDC_FILTER_KEYWORDS); }
 
 void Pick(HWND dialog, const wchar_t* keyword)
@@ -124,7 +122,7 @@ TEST_F(FilterFixture, AKillWhileSavingOrReprioritisingLeavesTheOldFilterOrTheNew
             bool fresh = saved == "+ keep\r\n- subject\r\n";
             EXPECT_TRUE(fresh || saved == "+ keep\r\n") << saved;
             std::string index = ReadBytes(folder.File(L"fj.test.idx"));
-            EXPECT_EQ(fresh ? kLowFlag : 0u, WordAt(index, kIndexHeaderSize));
+            EXPECT_EQ(fresh ? (DWORD)kPriorityLow << kRecordPriorityShift : 0u, WordAt(index, kIndexHeaderSize));
             EXPECT_EQ(fresh ? 1u : 0u, WordAt(index, 96));   // lowCount
             for (const std::wstring& name : FilesIn(folder.Path()))
                 EXPECT_NE(L'~', name.back()) << name;

@@ -112,11 +112,3 @@ Texts FrameFixture::GroupRow(int row)
     }
     return texts;
 }
-
-RECT FrameFixture::Placed(HWND window)
-{
-    RECT rect;
-    GetWindowRect(window, &rect);
-    MapWindowPoints(NULL, frame->Window(), (POINT*)&rect, 2);
-    return rect;
-}

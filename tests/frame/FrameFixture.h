@@ -73,7 +73,13 @@ protected:
     static int ListRows(HWND list) { return (int)SendMessageW(list, LVM_GETITEMCOUNT, 0, 0); }
     static bool Checked(HMENU menu, UINT id) { return GetMenuState(menu, id, MF_BYCOMMAND) & MF_CHECKED; }
     // The window's rectangle in the frame's client coordinates.
-    RECT Placed(HWND window);
+    RECT Placed(HWND window)
+    {
+        RECT rect;
+        GetWindowRect(window, &rect);
+        MapWindowPoints(NULL, frame->Window(), (POINT*)&rect, 2);
+        return rect;
+    }
 
     MessageBoxRecorder boxes;
     TempDataFolder folder;
