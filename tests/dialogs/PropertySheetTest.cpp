@@ -52,11 +52,14 @@ protected:
         DeleteObject(settings_.ArticleFont);
         DeleteObject(settings_.SubjectFont);
     }
-    // Runs the sheet with `act` for it; it must end with `expected`.
+    // Runs the sheet with `act` for it, then presses `expected`, which it must end with.
     void Run(int expected, std::function<void(HWND)> act)
     {
         DialogDriver driver;
-        driver.Then(L"プロパティ", act);
+        driver.Then(L"プロパティ", [&](HWND sheet) {
+            act(sheet);
+            DialogDriver::Click(sheet, expected);
+        });
         ASSERT_EQ(expected, RunPropertySheet(&settings_, GetModuleHandleW(NULL), NULL));
         EXPECT_TRUE(driver.Done());
     }
@@ -98,7 +101,6 @@ TEST_F(PropertySheetTest, SixPagesInOrderAndOkSavesTheMainAndKeyPages)
         page = GoTo(sheet, kKeyPage);
         DialogDriver::Click(page, IDC_KEY_LINE_SCROLL);
         DialogDriver::Click(page, IDC_KEY_AUTO_NEXT);
-        DialogDriver::Click(sheet, IDOK);
     });
     const struct { const wchar_t* name; DWORD value; } numbers[] = {
         {L"KeyMode", 1}, {L"AutoNextArticle", 0}, {L"Port", 0}, {L"Limit", 300}, {L"Pipelining", 1},
@@ -143,7 +145,6 @@ TEST_F(PropertySheetTest, RefusedMainFieldsKeepTheSheetOnThePage)
         DialogDriver::SetText(page, IDC_MAIN_FOLDER, folder_.c_str());
         DialogDriver::SetText(page, IDC_MAIN_LIMIT, L"4294967295");
         EXPECT_NE(page, GoTo(sheet, kKeyPage));
-        DialogDriver::Click(sheet, IDCANCEL);
     });
     // Cancel saves nothing, though the pages stored into the record.
     EXPECT_EQ(L"news.example.jp", ReadString(kSettingsKey, L"Server"));
@@ -165,7 +166,6 @@ TEST_F(PropertySheetTest, PasswordsMustMatchAndTurningTheBoxOffRemovesTheUserId)
         DialogDriver::SetText(page, IDC_AUTH_AGAIN, L"");
         ExpectRefused(sheet, page, IDC_AUTH_PASSWORD);
         DialogDriver::SetText(page, IDC_AUTH_AGAIN, L"pass");
-        DialogDriver::Click(sheet, IDOK);
     });
     EXPECT_EQ(L"山田", ReadString(kSettingsKey, L"UserID"));
     EXPECT_EQ(L"pass", ReadString(kSettingsKey, L"Password"));
@@ -178,7 +178,6 @@ TEST_F(PropertySheetTest, PasswordsMustMatchAndTurningTheBoxOffRemovesTheUserId)
         EXPECT_EQ(L"pass", DialogDriver::Text(page, IDC_AUTH_AGAIN));
         DialogDriver::SetText(page, IDC_AUTH_PASSWORD, L"");
         DialogDriver::SetText(page, IDC_AUTH_AGAIN, L"");
-        DialogDriver::Click(sheet, IDOK);
     });
     EXPECT_TRUE(ReadValue(kSettingsKey, L"UserID").present);
     EXPECT_FALSE(ReadValue(kSettingsKey, L"Password").present);
@@ -188,7 +187,6 @@ TEST_F(PropertySheetTest, PasswordsMustMatchAndTurningTheBoxOffRemovesTheUserId)
         DialogDriver::Click(page, IDC_AUTH_USE);
         EXPECT_FALSE(IsWindowEnabled(GetDlgItem(page, IDC_AUTH_PASSWORD)));
         GoTo(sheet, kKeyPage);
-        DialogDriver::Click(sheet, IDOK);
     });
     EXPECT_FALSE(ReadValue(kSettingsKey, L"UserID").present);
 }
@@ -202,7 +200,6 @@ TEST_F(PropertySheetTest, ConnectionPageOffersThePhoneBookAndNeedsAnEntryForDial
         EXPECT_EQ(BST_UNCHECKED, IsDlgButtonChecked(page, IDC_CONN_DIALUP));
         EXPECT_FALSE(IsWindowEnabled(GetDlgItem(page, IDC_CONN_DIALUP)));
         EXPECT_FALSE(IsWindowEnabled(GetDlgItem(page, IDC_CONN_ENTRY)));
-        DialogDriver::Click(sheet, IDOK);
     });
     EXPECT_EQ(0u, ReadDword(kSettingsKey, L"Dialup"));
     EXPECT_EQ(L"", ReadString(kSettingsKey, L"EntryName"));
@@ -241,7 +238,6 @@ TEST_F(PropertySheetTest, ConnectionPageOffersThePhoneBookAndNeedsAnEntryForDial
         ExpectRefused(sheet, page, IDC_CONN_FINGERPRINT, (pin + L"0").c_str());
         ExpectRefused(sheet, page, IDC_CONN_FINGERPRINT, pin.substr(3).c_str());
         DialogDriver::SetText(page, IDC_CONN_FINGERPRINT, (L" " + pin).c_str());
-        DialogDriver::Click(sheet, IDOK);
     });
     EXPECT_EQ(1u, ReadDword(kSettingsKey, L"Security"));
     EXPECT_EQ(pin, ReadString(kSettingsKey, L"TlsFingerprint"));
@@ -268,7 +264,6 @@ TEST_F(PropertySheetTest, FontPageListsFamiliesAndKeepsSizesInRange)
         EXPECT_FALSE(IsWindowEnabled(GetDlgItem(page, IDC_FONT_NO_OWN)));
         SendMessageW(names, CB_SETCURSEL, families.size() - 1, 0);
         chosen = families.back();
-        DialogDriver::Click(sheet, IDOK);
     });
     EXPECT_EQ(chosen, ReadString(kSettingsKey, L"FontName"));
     EXPECT_EQ(8u, ReadDword(kSettingsKey, L"FontSizeA"));
@@ -282,7 +277,6 @@ TEST_F(PropertySheetTest, FontPageListsFamiliesAndKeepsSizesInRange)
         EXPECT_EQ(BST_CHECKED, IsDlgButtonChecked(page, IDC_FONT_NO_OWN));
         EXPECT_FALSE(IsWindowEnabled(GetDlgItem(page, IDC_FONT_NAME)));
         EXPECT_FALSE(IsWindowEnabled(GetDlgItem(page, IDC_FONT_SUBJECT_SIZE)));
-        DialogDriver::Click(sheet, IDOK);
     });
     EXPECT_EQ(L"", ReadString(kSettingsKey, L"FontName"));
     for (const wchar_t* size : {L"FontSizeA", L"FontSizeS"})
@@ -323,7 +317,6 @@ TEST_F(PropertySheetTest, ColourBarsEditEachColourAndSwitchingKeepsTheChanges)
         EXPECT_EQ(L"0", DialogDriver::Text(page, IDC_COLOR_GREEN_VALUE));
         EXPECT_EQ(255, GetScrollPos(GetDlgItem(page, IDC_COLOR_RED), SB_CTL));
         Scroll(page, IDC_COLOR_GREEN, SB_LINERIGHT);
-        DialogDriver::Click(sheet, IDOK);
     });
     DWORD type = 0;
     EXPECT_EQ((DWORD)RGB(255, 1, 0), ReadDword(kSettingsKey, L"HeaderColor", &type));
