@@ -37,7 +37,7 @@ struct FilterFixture : testing::Test {
 
 }  // namespace
 
-TEST_F(FilterFixture, WithoutAFileTheSubjectIsListedWithOneLevelsAreReadChangedAndRewrittenInListOrder)
+TEST_F(FilterFixture, WithoutAFileTheSubjectIsListedWithOneLevelsAreReadChangedAndRewrittenInListOrderOrKeptWhenASaveFails)
 {
     EXPECT_EQ(IDCANCEL, Run(L"Re: 新しい端末", [&](HWND dialog) {
         EXPECT_EQ(std::vector<std::wstring>{L"Re: 新しい端末"}, DialogDriver::ComboItems(Combo(dialog)));
@@ -77,15 +77,12 @@ TEST_F(FilterFixture, WithoutAFileTheSubjectIsListedWithOneLevelsAreReadChangedA
     for (const char* line : { "+ ABC\r\n", "- abc\r\n" })
         EXPECT_NE(std::string::npos, file.find(line)) << file;
     EXPECT_TRUE(boxes.Boxes().empty());
-}
 
-TEST_F(FilterFixture, AFailedSaveKeepsTheOldFileAndSaysWhy)
-{
-    ASSERT_TRUE(WriteBytes(path, "+ keep\r\n"));
-    // A folder where the temporary file must go cannot be created as a file.
+    // A failed save keeps the old file and says why: a folder where the
+    // temporary file must go cannot be created as a file.
     ASSERT_TRUE(CreateDirectoryW((path + L"~").c_str(), NULL));
     EXPECT_EQ(IDCANCEL, Run(L"subject", [&](HWND dialog) { DialogDriver::Click(dialog, IDOK); }));
-    EXPECT_EQ("+ keep\r\n", ReadBytes(path));
+    EXPECT_EQ(file, ReadBytes(path));
     ASSERT_EQ(1u, boxes.Boxes().size());
     EXPECT_EQ(path, boxes.Boxes()[0].caption);
     EXPECT_EQ(0u, boxes.Boxes()[0].text.find(L"ファイルが開けませんでした("));

@@ -126,6 +126,19 @@ TEST_F(FrameTest, AFailingInitialisationIsReportedWithAnEmptyListThatOpensNothin
 TEST_F(FrameTest, ReadMarksReachTheFilesWhenTheExitKeyClosesTheFrameFromTheSubjectView)
 {
     Open();
+    // While another opener holds the index the group cannot be opened, and
+    // leaving it keeps its unread count.
+    HANDLE held = CreateFileW((DataPath() + L"fj.test.idx").c_str(), GENERIC_READ, 0, NULL,
+                              OPEN_EXISTING, 0, NULL);
+    ASSERT_NE(INVALID_HANDLE_VALUE, held);
+    Key(List(), VK_RETURN);
+    ASSERT_EQ(kViewSubject, frame->CurrentView());
+    EXPECT_FALSE(frame->Subjects()->List().IsOpen());
+    Key(frame->Subjects()->Window(), VK_ESCAPE);
+    ASSERT_EQ(kViewGroup, frame->CurrentView());
+    EXPECT_EQ(L"3", GroupRow(0)[kGroupColumnUnread]);
+    CloseHandle(held);
+
     OpenGroup();
     ASSERT_TRUE(ShowsOnly(kViewSubject));
     EXPECT_EQ(GetFocus(), frame->Subjects()->Window());
@@ -234,22 +247,6 @@ TEST_F(FrameTest, CancellingTheFirstStartSheetEndsTheRunWithoutSavingWidths)
     EXPECT_TRUE(PeekMessageW(&msg, NULL, WM_QUIT, WM_QUIT, PM_REMOVE));
     EXPECT_EQ(0u, msg.wParam);
     EXPECT_FALSE(ReadValue(kGroupViewKey, L"NewsgroupWidth").present);
-}
-
-TEST_F(FrameTest, LeavingAGroupThatFailedToOpenKeepsItsUnreadCount)
-{
-    Open();
-    // Another opener holds the index, so the group cannot be opened.
-    HANDLE held = CreateFileW((DataPath() + L"fj.test.idx").c_str(), GENERIC_READ, 0, NULL,
-                              OPEN_EXISTING, 0, NULL);
-    ASSERT_NE(INVALID_HANDLE_VALUE, held);
-    Key(List(), VK_RETURN);
-    ASSERT_EQ(kViewSubject, frame->CurrentView());
-    EXPECT_FALSE(frame->Subjects()->List().IsOpen());
-    Key(frame->Subjects()->Window(), VK_ESCAPE);
-    ASSERT_EQ(kViewGroup, frame->CurrentView());
-    EXPECT_EQ(L"3", GroupRow(0)[kGroupColumnUnread]);
-    CloseHandle(held);
 }
 
 TEST_F(FrameTest, PropertiesLeavesNoFontBehindButTheFramesOwn)
