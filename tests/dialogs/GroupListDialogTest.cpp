@@ -9,8 +9,7 @@ namespace {
 
 std::vector<std::wstring> g_counterTexts;
 
-// Escape and close come at the first count, while the worker still runs:
-// they must not end the dialog.
+// Escape and close come at the first count, while the worker still runs: they must not end the dialog.
 LRESULT CALLBACK WatchCounter(int code, WPARAM wParam, LPARAM lParam)
 {
     const CWPSTRUCT* call = (const CWPSTRUCT*)lParam;

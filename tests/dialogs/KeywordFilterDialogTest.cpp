@@ -89,9 +89,8 @@ TEST_F(FilterFixture, WithoutAFileTheSubjectIsListedWithOneLevelsAreReadChangedA
     EXPECT_EQ((UINT)MB_ICONHAND, boxes.Boxes()[0].flags);
 }
 
-// The save and the reprioritising after it, as the subject view runs them:
-// after the next start the group's article has the priority of the filter
-// that is in force.
+// The save and the reprioritising after it, as the subject view runs them: after the next start the group's
+// article has the priority of the filter that is in force.
 TEST_F(FilterFixture, AKillWhileSavingOrReprioritisingLeavesTheOldFilterOrTheNewInForce)
 {
     GroupRecord group;

@@ -1,6 +1,5 @@
-// A real frame in the test process over a fresh data folder and cleared
-// settings (HKCU is the test program's private key), with a message pump
-// that translates the frame's accelerators as the program's loop does; and
+// A real frame in the test process over a fresh data folder and cleared settings (HKCU is the test program's
+// private key), with a message pump that translates the frame's accelerators as the program's loop does; and
 // the same against a scripted news server for whole roads.
 #pragma once
 #include <gtest/gtest.h>
@@ -45,8 +44,7 @@ protected:
     void Close();
     HWND List() { return frame->Groups()->List(); }
     void Command(UINT id) { SendMessageW(frame->Window(), WM_COMMAND, MAKEWPARAM(id, 0), 0); Pump(); }
-    // Enter on the selected group (its subjects laid out), and on the
-    // selected subject.
+    // Enter on the selected group (its subjects laid out), and on the selected subject.
     void OpenGroup() { Key(List(), VK_RETURN); frame->Subjects()->EnsureLayout(); }
     void OpenArticle() { Key(frame->Subjects()->Window(), VK_RETURN); }
     // The view is current, and it and its bar are the only ones shown.

@@ -1,6 +1,5 @@
-// The frame driven as a user would: keys, menu commands and list
-// notifications, checked on what is on screen, in the registry, in the
-// index files and on the clipboard.
+// The frame driven as a user would: keys, menu commands and list notifications, checked on what is on screen,
+// in the registry, in the index files and on the clipboard.
 #include <algorithm>
 #include "frame/FrameFixture.h"
 #include "resource.h"
@@ -126,8 +125,7 @@ TEST_F(FrameTest, AFailingInitialisationIsReportedWithAnEmptyListThatOpensNothin
 TEST_F(FrameTest, ReadMarksReachTheFilesWhenTheExitKeyClosesTheFrameFromTheSubjectView)
 {
     Open();
-    // While another opener holds the index the group cannot be opened, and
-    // leaving it keeps its unread count.
+    // While another opener holds the index the group cannot be opened, and leaving it keeps its unread count.
     HANDLE held = CreateFileW((DataPath() + L"fj.test.idx").c_str(), GENERIC_READ, 0, NULL,
                               OPEN_EXISTING, 0, NULL);
     ASSERT_NE(INVALID_HANDLE_VALUE, held);
@@ -148,8 +146,7 @@ TEST_F(FrameTest, ReadMarksReachTheFilesWhenTheExitKeyClosesTheFrameFromTheSubje
     EXPECT_NE(std::wstring::npos, ArticleText().find(L"最初の記事"));
     EXPECT_NE(std::wstring::npos, ArticleText().find(L"本文その一\r\n"));
 
-    // Paging past the end of a short article opens the next one, which is
-    // marked read as well.
+    // Paging past the end of a short article opens the next one, which is marked read as well.
     frame->Article()->EnsureLayout();
     Key(frame->Article()->Window(), VK_NEXT);
     EXPECT_EQ(kViewArticle, frame->CurrentView());

@@ -159,8 +159,7 @@ TEST_F(SettingsStore, CredentialsAreRemovedWithTheUserIdAndOverlongOnesRefused)
         EXPECT_EQ(step.passwordStored, Read(L"Password").present);
     }
 
-    // An overlong user id or password is refused; one that fits is kept
-    // exactly as stored, blanks and all.
+    // An overlong user id or password is refused; one that fits is kept exactly as stored, blanks and all.
     WriteComplete();
     WriteText(L"FontName", L"IPAGothic");
     WriteText(L"UserID", std::wstring(kCredentialMaxLength, L'u'));

@@ -63,8 +63,7 @@ TEST(ArticleConverter, HeaderLinesOffAsJisWithTheirFoldsOnUnfoldedInTheirCharset
     EXPECT_EQ(Lines({"Subject: " + kSjisNihongo, "+ =?UTF-8?B?5pel?="}), r.header);
     EXPECT_EQ(Lines({kUtf8Nihongo, "=E6=97", kSjisNihongo.substr(0, 2)}), r.body);
 
-    // With conversion on, header fields wait for the Content-Type and are
-    // unfolded.
+    // With conversion on, header fields wait for the Content-Type and are unfolded.
     r = Convert(TRUE,
                 {{"From: \xe6\x97\xa5 <a@b>", true},
                  {"Subject: =?UTF-8?B?5pel?=", true}, {"\t=?UTF-8?B?5pys?=", true}, {" tail", true},
@@ -76,8 +75,7 @@ TEST(ArticleConverter, HeaderLinesOffAsJisWithTheirFoldsOnUnfoldedInTheirCharset
                      "Subject: " + kSjisNihongo.substr(0, 4) + " tail", "References: <1@x> <2@x>"}),
               r.header);
 
-    // An encoded-word broken across a fold is joined; a long folded field
-    // is cut to a stored line.
+    // An encoded-word broken across a fold is joined; a long folded field is cut to a stored line.
     r = Convert(TRUE, {{"Subject: =?UTF-8?B?5pel", true}, {" 5pys6Kqe?= !", true}}, {});
     EXPECT_EQ(Lines({"Subject: " + kSjisNihongo + " !"}), r.header);
     std::string ids(1000, 'x');
@@ -90,8 +88,7 @@ TEST(ArticleConverter, HeaderLinesOffAsJisWithTheirFoldsOnUnfoldedInTheirCharset
 TEST(ArticleConverter, BodiesByTransferEncodingAndCharsetAndWhatWeCannotRead)
 {
     EXPECT_EQ(Lines({kSjisNihongo, "", "a"}), Body("text/plain; charset=UTF-8", "8bit", {kUtf8Nihongo, "", "a"}));
-    // Quoted-printable: a soft break inside a character, "=0D=0A" inside a
-    // line and at its end.
+    // Quoted-printable: a soft break inside a character, "=0D=0A" inside a line and at its end.
     EXPECT_EQ(Lines({kSjisNihongo + "x", "y", "z", "w"}),
               Body("text/plain; charset=utf-8", "quoted-printable", {"=E6=97=A5=E6=", "=9C=AC=E8=AA=9Ex=0D=0Ay  ", "z=0D=0A", "w"}));
     // Labels written in the other ways the standards allow, and aliases.
@@ -99,8 +96,7 @@ TEST(ArticleConverter, BodiesByTransferEncodingAndCharsetAndWhatWeCannotRead)
                              "text/plain (c); charset*=utf-8''", "text/plain; charset*=us-ascii'en'utf-8",
                              "text/plain; charset=utf8"})
         EXPECT_EQ(Lines({kSjisNihongo}), Body(type, "8bit", {kUtf8Nihongo})) << type;
-    // Base64 across lines, text lines not where the encoded lines end, no
-    // final line end.
+    // Base64 across lines, text lines not where the encoded lines end, no final line end.
     EXPECT_EQ(Lines({kSjisNihongo, "ab", "c"}), Body("text/plain; charset=UTF-8", "BASE64", {"5pel5p", "ys6Kqe", "CmFiDQpj"}));
     // A broken last group: the whole bytes it has.
     EXPECT_EQ(Lines({"ab"}), Body("text/plain; charset=UTF-8", "base64", {"YWJ"}));
@@ -179,8 +175,7 @@ TEST(ArticleConverter, MultipartTextPartsByTheirOwnHeaders)
     body[13] = kSjisNihongo.substr(0, 2);
     EXPECT_EQ(body, r.body);
 
-    // Raw 8-bit header text: UTF-8 when it is, else in the charset of the
-    // first text part, else as it came.
+    // Raw 8-bit header text: UTF-8 when it is, else in the charset of the first text part, else as it came.
     const std::string euc = "\xc6\xfc\xcb\xdc\xb8\xec";
     for (const Lines& raw : {Lines{kUtf8Nihongo, "image/png", kSjisNihongo}, Lines{euc, "text/plain; charset=euc-jp", kSjisNihongo},
                              Lines{euc, "text/plain; charset=big5", euc}, Lines{euc, "image/png", euc}}) {

@@ -36,8 +36,7 @@ TEST(JisToSjis, KanjiKanaAndAsciiBrokenInputAndTheOutputLimitAlsoInPlace)
     EXPECT_EQ("\x88\x9fz", Jis("\x1bK\x30\x21\x1bHz"));
     // EUC-JP bytes inside kanji mode: 0xB0 0xA1 is the pair 0x30 0x21.
     EXPECT_EQ("\x88\x9f", Jis("\x1b$B\xb0\xa1"));
-    // Half-width "ｶﾀｶﾅ" and kanji keep line ends and blanks, with no return
-    // to ASCII.
+    // Half-width "ｶﾀｶﾅ" and kanji keep line ends and blanks, with no return to ASCII.
     EXPECT_EQ("\xb6\xc0\xb6\xc5\r\n", Jis("\x1b(I\x36\x40\x36\x45\r\n"));
     EXPECT_EQ("\x88\x9f\r\n", Jis("\x1b$B\x30\x21\r\n"));
     EXPECT_EQ("\x88\x9f \x88\x9f", Jis("\x1b$B\x30\x21 \x30\x21"));

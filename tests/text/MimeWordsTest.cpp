@@ -52,8 +52,7 @@ TEST(MimeWords, WordsRawTextInTheArticlesCharsetAndTheOutputLimit)
         EXPECT_EQ("Subject: " + kSjisNihongo, Decode("Subject: \x1b$BF|K\\8l\x1b(B", charset));
     EXPECT_EQ("x " + kSjisNihongo, Decode("x \xc6\xfc\xcb\xdc\xb8\xec", kCharsetEucJp));
 
-    // 8 bytes of room: "ab", then two double-byte characters, then nothing
-    // after the one that did not fit.
+    // 8 bytes of room: "ab", then two double-byte characters, then nothing after the one that did not fit.
     EXPECT_EQ("ab" + kSjisNihongo.substr(0, 4), Decode("ab=?UTF-8?B?5pel5pys6Kqe?=c", kCharsetNone, 8));
     EXPECT_EQ("ab" + kSjisNihongo.substr(0, 4), Decode("ab=?ISO-2022-JP?B?GyRCRnxLXDhsGyhC?=c", kCharsetNone, 8));
     EXPECT_EQ("", Decode("=?UTF-8?B?5pel?=", kCharsetNone, 2));

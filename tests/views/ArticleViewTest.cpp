@@ -120,9 +120,8 @@ TEST_F(ArticleViewTest, WrapsBeforeTheCharacterThatReachesTheWidthAndAlwaysAdvan
                         + L"\r\nend\r\n";
     Open(text, FALSE, 117, 240);
     Lines lines = Shown();
-    // A line whose text goes on in the next was cut where one more character
-    // would reach the width. Joined again, the lines give back the text
-    // without its hidden Date line; a quote stays quoted to its end.
+    // A line whose text goes on in the next was cut where one more character would reach the width. Joined
+    // again, the lines give back the text without its hidden Date line; a quote stays quoted to its end.
     const DisplayLine* table = view_.Lines();
     std::wstring joined;
     bool quoted = false;

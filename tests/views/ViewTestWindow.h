@@ -12,9 +12,8 @@ struct Notification {
     HWND from;
 };
 
-// One parent for the whole program (top-level windows are slow under Wine):
-// 640 x 240, shown, keeping the WM_COMMAND messages of its children in
-// g_viewNotifications; the view classes are registered with it.
+// One parent for the whole program (top-level windows are slow under Wine): 640 x 240, shown, keeping the
+// WM_COMMAND messages of its children in g_viewNotifications; the view classes are registered with it.
 HWND ViewParent();
 extern std::vector<Notification> g_viewNotifications;
 
