@@ -55,10 +55,7 @@ protected:
         return DialogDriver::PumpUntil([&] { return IsWindowEnabled(window) && !DialogDriver::Find(kDialTitle); }, 10000);
     }
     // At least `count` boxes shown, within ten seconds.
-    bool Reported(size_t count)
-    {
-        return DialogDriver::PumpUntil([&] { return boxes.Boxes().size() >= count; }, 10000);
-    }
+    bool Reported(size_t count) { return DialogDriver::PumpUntil([&] { return boxes.Boxes().size() >= count; }, 10000); }
     HWND window = NULL;
     // Dial-up and progress dialogs end by themselves; a test that acts on
     // the dial-up dialog makes a driver of its own.

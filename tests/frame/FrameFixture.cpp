@@ -13,14 +13,6 @@ FrameFixture::FrameFixture()
     RegistrySandbox::Clear();
 }
 
-MainFrame* FrameFixture::Open()
-{
-    frame = new MainFrame();
-    EXPECT_TRUE(frame->Create(L"Pelora", GetModuleHandleW(NULL), SW_SHOW));
-    Pump();
-    return frame;
-}
-
 void FrameFixture::Close()
 {
     if (!frame)

@@ -40,7 +40,13 @@ protected:
     ~FrameFixture() override { Close(); }
 
     // Creates the frame and lets it settle; Close destroys it.
-    MainFrame* Open();
+    MainFrame* Open()
+    {
+        frame = new MainFrame();
+        EXPECT_TRUE(frame->Create(L"Pelora", GetModuleHandleW(NULL), SW_SHOW));
+        Pump();
+        return frame;
+    }
     void Close();
     HWND List() { return frame->Groups()->List(); }
     void Command(UINT id) { SendMessageW(frame->Window(), WM_COMMAND, MAKEWPARAM(id, 0), 0); Pump(); }

@@ -106,7 +106,7 @@ TEST_F(FrameTest, GroupViewListsGroupsInFileOrderWithCountersCatchUpAndWidthsTha
     EXPECT_FALSE(IsWindow(window));
 }
 
-TEST_F(FrameTest, AFailingInitialisationIsReportedWithAnEmptyListThatOpensNothing)
+TEST_F(FrameTest, AFailingInitialisationIsReportedWithAnEmptyListThatOpensNothingAndACancelledFirstStartEndsTheRun)
 {
     // A data folder that does not exist: IDS_DATA_INIT_FAILED.
     WriteString(kSettingsKey, L"DataPath", DataPath() + L"missing\\");
@@ -120,6 +120,19 @@ TEST_F(FrameTest, AFailingInitialisationIsReportedWithAnEmptyListThatOpensNothin
     NMHDR header = {List(), IDC_GROUP_LIST, (UINT)NM_DBLCLK};
     SendMessageW(frame->Window(), WM_NOTIFY, IDC_GROUP_LIST, (LPARAM)&header);
     EXPECT_EQ(kViewGroup, frame->CurrentView());
+    Close();
+
+    // With nothing stored, cancelling the first start's sheet ends the run without saving widths.
+    RegistrySandbox::Clear();
+    DialogDriver driver;   // no action: the sheet is cancelled
+    frame = new MainFrame();
+    EXPECT_TRUE(frame->Create(L"Pelora", GetModuleHandleW(NULL), SW_SHOW));
+    EXPECT_EQ(1u, driver.Unexpected().size());
+    EXPECT_EQ(NULL, FindWindowW(kFrameClassName, NULL));
+    MSG msg;
+    EXPECT_TRUE(PeekMessageW(&msg, NULL, WM_QUIT, WM_QUIT, PM_REMOVE));
+    EXPECT_EQ(0u, msg.wParam);
+    EXPECT_FALSE(ReadValue(kGroupViewKey, L"NewsgroupWidth").present);
 }
 
 TEST_F(FrameTest, ReadMarksReachTheFilesWhenTheExitKeyClosesTheFrameFromTheSubjectView)
@@ -230,20 +243,6 @@ TEST_F(FrameTest, ViewTogglesCheckPressStoreAndComeBackAtTheNextStart)
     EXPECT_FALSE(Checked(frame->ArticleMenu(), IDM_SHOW_HEADER));
     EXPECT_FALSE(frame->Article()->ShowHeader());
     EXPECT_EQ(0u, ReadDword(SettingsKey(L"ArticleView"), L"ShowArticleHeader"));
-}
-
-TEST_F(FrameTest, CancellingTheFirstStartSheetEndsTheRunWithoutSavingWidths)
-{
-    RegistrySandbox::Clear();
-    DialogDriver driver;   // no action: the sheet is cancelled
-    frame = new MainFrame();
-    EXPECT_TRUE(frame->Create(L"Pelora", GetModuleHandleW(NULL), SW_SHOW));
-    EXPECT_EQ(1u, driver.Unexpected().size());
-    EXPECT_EQ(NULL, FindWindowW(kFrameClassName, NULL));
-    MSG msg;
-    EXPECT_TRUE(PeekMessageW(&msg, NULL, WM_QUIT, WM_QUIT, PM_REMOVE));
-    EXPECT_EQ(0u, msg.wParam);
-    EXPECT_FALSE(ReadValue(kGroupViewKey, L"NewsgroupWidth").present);
 }
 
 TEST_F(FrameTest, PropertiesLeavesNoFontBehindButTheFramesOwn)

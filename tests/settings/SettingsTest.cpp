@@ -50,7 +50,7 @@ protected:
 
 }  // namespace
 
-TEST_F(SettingsStore, EmptyKeyLoadsTheDefaultsAndCompletenessNeedsAllFourConnectionValues)
+TEST_F(SettingsStore, EmptyKeyLoadsTheDefaultsCompletenessNeedsAllFourConnectionValuesAndOddValuesLoadAsNoneWholeOrAsStored)
 {
     BOOL complete = TRUE;
     ASSERT_TRUE(settings.Load(&complete));
@@ -81,6 +81,32 @@ TEST_F(SettingsStore, EmptyKeyLoadsTheDefaultsAndCompletenessNeedsAllFourConnect
     ASSERT_TRUE(settings.Load(&complete));
     EXPECT_TRUE(complete);
     EXPECT_EQ(std::wstring(259, L't'), settings.Server);
+
+    // Odd values load as none, whole or as stored.
+    WriteText(L"UserName", L"  \t");
+    WriteText(L"MailAddress", std::wstring(3000, L'm') + L"@example.jp");
+    WriteText(L"Organization", L"");
+    WriteText(L"EditorPath", L"\\Windows\\pword.exe", false);
+    ASSERT_TRUE(settings.Load(NULL));
+    EXPECT_TRUE(settings.UserName == NULL);
+    EXPECT_STREQ((std::string(3000, 'm') + "@example.jp").c_str(), settings.MailAddress);
+    EXPECT_TRUE(settings.Organization == NULL);
+    EXPECT_STREQ(L"\\Windows\\pword.exe", settings.EditorPath);
+
+    // Numbers are taken as stored; one of the wrong size is as good as
+    // missing. "No font" lets the old one go.
+    HFONT oldFont = settings.ArticleFont;
+    ASSERT_TRUE(oldFont != NULL);
+    WriteDword(kSettingsKey, L"FontSizeA", 0xFFFFFFFF);
+    WriteDword(kSettingsKey, L"Limit", 70000);
+    WORD shortNumber = 7;
+    WriteValue(kSettingsKey, L"KeyMode", REG_BINARY, &shortNumber, 2);
+    ASSERT_TRUE(settings.Load(NULL));
+    EXPECT_TRUE(settings.ArticleFont == NULL);
+    EXPECT_EQ(0u, GetObjectType(oldFont));
+    EXPECT_TRUE(settings.SubjectFont != NULL);
+    EXPECT_EQ(70000u, settings.Limit);
+    EXPECT_EQ(0u, settings.KeyMode);
 }
 
 TEST_F(SettingsStore, SaveWritesEachValueWithItsTypeAndBytesAndTheDataPathWithItsBackslash)
@@ -182,32 +208,4 @@ TEST_F(SettingsStore, CredentialsAreRemovedWithTheUserIdAndOverlongOnesRefused)
     EXPECT_FALSE(settings.Load(NULL));
     EXPECT_EQ((DWORD)ERROR_MORE_DATA, GetLastError());
     EXPECT_TRUE(settings.Password == NULL);
-}
-
-TEST_F(SettingsStore, OddValuesLoadAsNoneWholeOrAsStored)
-{
-    WriteText(L"UserName", L"  \t");
-    WriteText(L"MailAddress", std::wstring(3000, L'm') + L"@example.jp");
-    WriteText(L"Organization", L"");
-    WriteText(L"EditorPath", L"\\Windows\\pword.exe", false);
-    ASSERT_TRUE(settings.Load(NULL));
-    EXPECT_TRUE(settings.UserName == NULL);
-    EXPECT_STREQ((std::string(3000, 'm') + "@example.jp").c_str(), settings.MailAddress);
-    EXPECT_TRUE(settings.Organization == NULL);
-    EXPECT_STREQ(L"\\Windows\\pword.exe", settings.EditorPath);
-
-    // Numbers are taken as stored; one of the wrong size is as good as
-    // missing. "No font" lets the old one go.
-    HFONT oldFont = settings.ArticleFont;
-    ASSERT_TRUE(oldFont != NULL);
-    WriteDword(kSettingsKey, L"FontSizeA", 0xFFFFFFFF);
-    WriteDword(kSettingsKey, L"Limit", 70000);
-    WORD shortNumber = 7;
-    WriteValue(kSettingsKey, L"KeyMode", REG_BINARY, &shortNumber, 2);
-    ASSERT_TRUE(settings.Load(NULL));
-    EXPECT_TRUE(settings.ArticleFont == NULL);
-    EXPECT_EQ(0u, GetObjectType(oldFont));
-    EXPECT_TRUE(settings.SubjectFont != NULL);
-    EXPECT_EQ(70000u, settings.Limit);
-    EXPECT_EQ(0u, settings.KeyMode);
 }
