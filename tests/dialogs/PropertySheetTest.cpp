@@ -35,6 +35,11 @@ void ExpectRefused(HWND sheet, HWND page, int id, const wchar_t* text = NULL)
     EXPECT_EQ((DWORD)GetWindowTextLengthW(field), end) << "field " << id;
 }
 
+void Scroll(HWND page, int bar, WORD code, WORD position = 0)
+{
+    SendMessageW(page, WM_HSCROLL, MAKEWPARAM(code, position), (LPARAM)GetDlgItem(page, bar));
+}
+
 class PropertySheetTest : public testing::Test {
 protected:
     void SetUp() override
@@ -246,7 +251,7 @@ TEST_F(PropertySheetTest, ConnectionPageOffersThePhoneBookAndNeedsAnEntryForDial
     EXPECT_EQ(15u, ReadDword(kSettingsKey, L"DisconnectWaitTime"));
 }
 
-TEST_F(PropertySheetTest, FontPageListsFamiliesAndKeepsSizesInRange)
+TEST_F(PropertySheetTest, FontPageListsFamiliesAndKeepsSizesInRangeAndColourBarsEditEachColour)
 {
     WriteDword(kSettingsKey, L"FontSizeA", 30);
     WriteDword(kSettingsKey, L"FontSizeS", 12);
@@ -270,30 +275,18 @@ TEST_F(PropertySheetTest, FontPageListsFamiliesAndKeepsSizesInRange)
     EXPECT_EQ(12u, ReadDword(kSettingsKey, L"FontSizeS"));
     EXPECT_TRUE(settings_.ArticleFont != NULL);
 
-    // Sizes of -1 mean no own fonts: the box is on and the lists are off.
+    // Sizes of -1 mean no own fonts: the box is on and the lists are off. The
+    // colour bars edit each colour, and switching keeps the changes.
     WriteDword(kSettingsKey, L"FontSizeA", 0xFFFFFFFF);
+    COLORREF header = RGB(128, 0, 3);
+    WriteValue(kSettingsKey, L"HeaderColor", REG_BINARY, &header, 4);
     Run(IDOK, [&](HWND sheet) {
         HWND page = GoTo(sheet, kFontPage);
         EXPECT_EQ(BST_CHECKED, IsDlgButtonChecked(page, IDC_FONT_NO_OWN));
         EXPECT_FALSE(IsWindowEnabled(GetDlgItem(page, IDC_FONT_NAME)));
         EXPECT_FALSE(IsWindowEnabled(GetDlgItem(page, IDC_FONT_SUBJECT_SIZE)));
-    });
-    EXPECT_EQ(L"", ReadString(kSettingsKey, L"FontName"));
-    for (const wchar_t* size : {L"FontSizeA", L"FontSizeS"})
-        EXPECT_EQ(0xFFFFFFFFu, ReadDword(kSettingsKey, size)) << size;
-}
 
-void Scroll(HWND page, int bar, WORD code, WORD position = 0)
-{
-    SendMessageW(page, WM_HSCROLL, MAKEWPARAM(code, position), (LPARAM)GetDlgItem(page, bar));
-}
-
-TEST_F(PropertySheetTest, ColourBarsEditEachColourAndSwitchingKeepsTheChanges)
-{
-    COLORREF header = RGB(128, 0, 3);
-    WriteValue(kSettingsKey, L"HeaderColor", REG_BINARY, &header, 4);
-    Run(IDOK, [&](HWND sheet) {
-        HWND page = GoTo(sheet, kColorPage);
+        page = GoTo(sheet, kColorPage);
         HWND which = GetDlgItem(page, IDC_COLOR_WHICH);
         EXPECT_EQ((std::vector<std::wstring>{ L"ヘッダ行", L"引用行" }), DialogDriver::ComboItems(which));
         Scroll(page, IDC_COLOR_RED, SB_LINERIGHT);
@@ -318,6 +311,9 @@ TEST_F(PropertySheetTest, ColourBarsEditEachColourAndSwitchingKeepsTheChanges)
         EXPECT_EQ(255, GetScrollPos(GetDlgItem(page, IDC_COLOR_RED), SB_CTL));
         Scroll(page, IDC_COLOR_GREEN, SB_LINERIGHT);
     });
+    EXPECT_EQ(L"", ReadString(kSettingsKey, L"FontName"));
+    for (const wchar_t* size : {L"FontSizeA", L"FontSizeS"})
+        EXPECT_EQ(0xFFFFFFFFu, ReadDword(kSettingsKey, size)) << size;
     DWORD type = 0;
     EXPECT_EQ((DWORD)RGB(255, 1, 0), ReadDword(kSettingsKey, L"HeaderColor", &type));
     EXPECT_EQ((DWORD)REG_BINARY, type);
