@@ -85,7 +85,16 @@ TEST(ArticleConverter, HeaderLinesOffAsJisWithTheirFoldsOnUnfoldedInTheirCharset
     EXPECT_EQ((first + fold).substr(0, kConvertedLineSize - 3), r.header[0]);
 }
 
-TEST(ArticleConverter, BodiesByTransferEncodingAndCharsetAndWhatWeCannotRead)
+// Quoted-printable soft-broken into lines of 73 characters.
+std::vector<std::string> SoftLines(const std::string& encoded)
+{
+    std::vector<std::string> soft;
+    for (size_t at = 0; at < encoded.size(); at += 72)
+        soft.push_back(encoded.substr(at, 72) + (at + 72 < encoded.size() ? "=" : ""));
+    return soft;
+}
+
+TEST(ArticleConverter, BodiesByTransferEncodingAndCharsetWhatWeCannotReadAndLongLinesInPiecesAtCharacterBoundaries)
 {
     EXPECT_EQ(Lines({kSjisNihongo, "", "a"}), Body("text/plain; charset=UTF-8", "8bit", {kUtf8Nihongo, "", "a"}));
     // Quoted-printable: a soft break inside a character, "=0D=0A" inside a line and at its end.
@@ -110,21 +119,9 @@ TEST(ArticleConverter, BodiesByTransferEncodingAndCharsetAndWhatWeCannotRead)
     EXPECT_EQ(Lines({kSjisNihongo}), Body("text/plain", "7bit", {"\x1b$BF|K\\8l\x1b(B"}));
     // Escape sequences in 7-bit text are ISO-2022-JP whatever the label.
     EXPECT_EQ(Lines({kSjisNihongo}), Body("text/plain; charset=US-ASCII", "7bit", {"\x1b$BF|K\\8l\x1b(B"}));
-}
 
-// Quoted-printable soft-broken into lines of 73 characters.
-std::vector<std::string> SoftLines(const std::string& encoded)
-{
-    std::vector<std::string> soft;
-    for (size_t at = 0; at < encoded.size(); at += 72)
-        soft.push_back(encoded.substr(at, 72) + (at + 72 < encoded.size() ? "=" : ""));
-    return soft;
-}
-
-TEST(ArticleConverter, LongLinesAreStoredInPiecesAtCharacterBoundaries)
-{
-    // UTF-8 and ISO-2022-JP lines of 3,006 and 1,206 bytes (2,004 and 1,200
-    // in Shift_JIS); ISO-2022-JP keeps its mode from piece to piece.
+    // Long lines are stored in pieces at character boundaries: UTF-8 and ISO-2022-JP lines of 3,006 and
+    // 1,206 bytes (2,004 and 1,200 in Shift_JIS); ISO-2022-JP keeps its mode from piece to piece.
     std::string utf8, jis, sjis2004, sjis1200;
     for (int i = 0; i < 334; ++i) {
         utf8 += "=E6=97=A5=E6=9C=AC=E8=AA=9E";
