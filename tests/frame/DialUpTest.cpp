@@ -175,25 +175,7 @@ TEST_F(DialUpTest, TheCountdownHangsUpWhenItEndsOrWhenTheFrameClosesDuringIt)
     EXPECT_EQ(1u, boxes.Boxes().size());
 }
 
-TEST_F(DialUpTest, CancelDuringTheCountdownKeepsTheLineForTheNextDownloadAndTheClose)
-{
-    driver.Then(kCountdown, [](HWND dialog) { DialogDriver::Click(dialog, IDCANCEL); });
-    OpenAndDownload();
-    ASSERT_TRUE(Reported(1));
-    EXPECT_TRUE(driver.Done());
-    EXPECT_EQ(Counts({1, 0, 1, 1}), RasCounts());
-
-    // The next download finds the line up: no dial, and no hang-up after it
-    // (no countdown) nor when the frame closes.
-    Download();
-    ASSERT_TRUE(Reported(2));
-    Close();
-    EXPECT_TRUE(driver.Unexpected().empty());
-    EXPECT_EQ(2, server.Connections());
-    EXPECT_EQ(Counts({1, 0, 1, 1}), RasCounts());
-}
-
-TEST_F(DialUpTest, ACancelledPasswordPromptHangsUpTheLineDialledForItAndATypedOneIsUsed)
+TEST_F(DialUpTest, ACancelledPasswordPromptHangsUpTheLineDialledForItATypedOneIsUsedAndACancelledCountdownKeepsTheLine)
 {
     WriteString(kSettingsKey, L"UserID", L"taro");
     server.On("authinfo user taro", "381 more\r\n");
@@ -210,12 +192,13 @@ TEST_F(DialUpTest, ACancelledPasswordPromptHangsUpTheLineDialledForItAndATypedOn
     // Dialled again, the typed password goes to the server in Shift_JIS.
     std::wstring shownUser;
     bool focusOnPassword = false;
-    driver.Then(L"ﾊﾟｽﾜｰﾄﾞの入力", [&](HWND dialog) {
+    auto typePassword = [&](HWND dialog) {
         shownUser = DialogDriver::Text(dialog, IDC_PASSWORD_USER);
         focusOnPassword = GetFocus() == GetDlgItem(dialog, IDC_PASSWORD_EDIT);
         DialogDriver::SetText(dialog, IDC_PASSWORD_EDIT, L"pあss");
         DialogDriver::Click(dialog, IDOK);
-    });
+    };
+    driver.Then(L"ﾊﾟｽﾜｰﾄﾞの入力", typePassword);
     driver.Then(kCountdown, [](HWND countdown) { DialogDriver::Click(countdown, IDCANCEL); });
     Download();
     EXPECT_TRUE(Reported(1));
@@ -224,6 +207,16 @@ TEST_F(DialUpTest, ACancelledPasswordPromptHangsUpTheLineDialledForItAndATypedOn
     EXPECT_TRUE(focusOnPassword);
     EXPECT_EQ(std::vector<std::string>({"authinfo user taro", "authinfo pass p\x82\xa0ss", "QUIT"}),
               server.Commands());
+    // The cancelled countdown kept the line; the next download finds it up: no dial, and no hang-up
+    // after it (no countdown) nor when the frame closes.
+    EXPECT_EQ(Counts({2, 1, 2, 1}), RasCounts());
+    driver.Then(L"ﾊﾟｽﾜｰﾄﾞの入力", typePassword);
+    Download();
+    ASSERT_TRUE(Reported(2));
+    Close();
+    EXPECT_TRUE(driver.Unexpected().empty());
+    EXPECT_EQ(2, server.Connections());
+    EXPECT_EQ(Counts({2, 1, 2, 1}), RasCounts());
 }
 
 TEST(DialUpLink, AMissingDialogDialsNothingAndAConnectionEnablesTheFrameBeforeTheStart)
