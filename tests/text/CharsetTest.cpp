@@ -39,7 +39,7 @@ std::string Text(MimeCharset charset, const std::string& source) { return Conver
 
 }  // namespace
 
-TEST(Charset, NamesInAnyCaseAndTheAliases)
+TEST(Charset, NamesInAnyCaseAndTheAliasesIntoShiftJisGetaForWhatItLacksOrCannotReadAndTheOutputLimit)
 {
     struct { const char* name; MimeCharset charset; } names[] = {
         {"ISO-2022-JP", kCharsetJis}, {"utf-8", kCharsetUtf8}, {"Shift_JIS", kCharsetShiftJis},
@@ -50,10 +50,7 @@ TEST(Charset, NamesInAnyCaseAndTheAliases)
         {"", kCharsetNone}};
     for (const auto& n : names)
         EXPECT_EQ(n.charset, CharsetFromName(n.name, strlen(n.name))) << n.name;
-}
 
-TEST(Charset, IntoShiftJisGetaForWhatItLacksOrCannotReadAndTheOutputLimit)
-{
     ImportPatch patch("kernel32.dll", "WideCharToMultiByte", (void*)DeviceWideCharToMultiByte);
     ASSERT_TRUE(patch.Active());
     g_toMultiByte = &patch;

@@ -27,7 +27,7 @@ const std::string kSjisNihongo = "\x93\xfa\x96\x7b\x8c\xea\x82\xcc\x83\x65\x83\x
 
 }  // namespace
 
-TEST(JisToSjis, KanjiKanaAndAsciiBrokenInputAndTheOutputLimitAlsoInPlace)
+TEST(Jis, KanjiKanaAndAsciiBrokenInputTheOutputLimitInPlaceAndEncodedWordsInBothSpellingsPaddedOrBroken)
 {
     EXPECT_EQ("Re: " + kSjisNihongo + " (1)", Jis("Re: " + kJisNihongo + " (1)"));
     // "漢字かな" introduced by the older ESC $ @, ended by ESC ( J.
@@ -60,10 +60,8 @@ TEST(JisToSjis, KanjiKanaAndAsciiBrokenInputAndTheOutputLimitAlsoInPlace)
     char inPlace[64] = "Re: \x1b$BF|K\\8l\x1b(B!\r\n";
     JisToSjis(inPlace, inPlace, sizeof inPlace);
     EXPECT_STREQ("Re: \x93\xfa\x96\x7b\x8c\xea!\r\n", inPlace);
-}
 
-TEST(DecodeEncodedWords, BothSpellingsIntoJisPaddingBrokenWordsAndTheDestinationsEnd)
-{
+    // Encoded words into JIS.
     for (const char* word : {"Subject: =?ISO-2022-JP?B?YWJj?=", "Subject: =?iso-2022-jp?B?YWJj?="})
         EXPECT_EQ("Subject: abc", Decode(word));
     // Other spellings, the Q encoding, and a source that ends inside the prefix stay.
@@ -99,7 +97,7 @@ TEST(DecodeEncodedWords, BothSpellingsIntoJisPaddingBrokenWordsAndTheDestination
     EXPECT_EQ("Subj", Decode("Subject: =?ISO-2022-JP?B?YWJj?=", 5));
     EXPECT_EQ("S: ", Decode("S: =?ISO-2022-JP?B?YWJj?=", 5));  // "abc" does not fit whole
 
-    char inPlace[80] = "Subject: =?ISO-2022-JP?B?GyRCRnxLXDhsGyhC?=\r\n";
-    DecodeEncodedWords(inPlace, sizeof inPlace, inPlace);
-    EXPECT_STREQ("Subject: \x1b$BF|K\\8l\x1b(B\r\n", inPlace);
+    char subject[80] = "Subject: =?ISO-2022-JP?B?GyRCRnxLXDhsGyhC?=\r\n";
+    DecodeEncodedWords(subject, sizeof subject, subject);
+    EXPECT_STREQ("Subject: \x1b$BF|K\\8l\x1b(B\r\n", subject);
 }
