@@ -41,8 +41,7 @@ TEST_F(GroupListDialogTest, CountsEachGroupOnlyTheEndOfTheFetchClosesItAndAFailu
 {
     // A fetch that cannot start ends at once with a message.
     EXPECT_EQ(IDOK, RunDialog(NULL));
-    ASSERT_EQ(1u, boxes.Boxes().size());
-    EXPECT_EQ(L"グループ一覧の取得を始められませんでした(87)。", boxes.Boxes()[0].text);
+    ASSERT_TRUE(boxes.Showed(1, 0, L"グループ一覧の取得を始められませんでした(87)。", L"PELORA", MB_ICONEXCLAMATION));
     EXPECT_EQ(0, server.Connections());
     ExpectOldFilesKept();
 
