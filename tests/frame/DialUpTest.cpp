@@ -94,7 +94,7 @@ TEST_F(DialUpTest, WithNoLineItDialsStartsOnceConnectedAndAWaitOfNoneHangsUpAtOn
     EXPECT_EQ(0, ListRows(List()));
 }
 
-TEST_F(DialUpTest, CancelWhileDiallingStartsNothingAndClosingWhileDiallingHangsUp)
+TEST_F(DialUpTest, ACancelledFailedOrRefusedDialStartsNothingAndClosingWhileDiallingHangsUp)
 {
     {
         DialogDriver canceller;
@@ -115,12 +115,10 @@ TEST_F(DialUpTest, CancelWhileDiallingStartsNothingAndClosingWhileDiallingHangsU
     EXPECT_TRUE(DialogDriver::PumpUntil([&] { return !IsWindow(window); }, 10000));
     EXPECT_EQ(0, server.Connections());
     EXPECT_EQ(Counts({2, 2, 0, 0}), RasCounts());
-}
+    Close();
 
-TEST_F(DialUpTest, AFailedOrRefusedDialIsReportedAndLeavesTheFrameEnabled)
-{
-    // A dial that fails on its way, and one the service refuses outright (no
-    // such phone-book entry): reported, hung up, nothing started.
+    // A dial that fails on its way, and one the service refuses outright (no such phone-book entry):
+    // reported, hung up, nothing started, the frame enabled again.
     AddPhoneBookEntry(L"TestNet", 1);
     const struct { const wchar_t* entry; Counts counts; } dials[] = {
         {L"TestNet", {1, 1, 0, 0}}, {L"Nowhere", {0, 0, 0, 0}}};

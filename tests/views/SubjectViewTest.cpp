@@ -172,7 +172,7 @@ TEST_F(SubjectViewTest, ScrollRangeKeepsThumbPositionsOnTheListAndTheCursorTurns
     }
 }
 
-TEST_F(SubjectViewTest, ShortAndEmptyListsToggleReadFilterAndLevels)
+TEST_F(SubjectViewTest, ShortAndEmptyListsToggleReadFilterAndLevelsAndDrawGlyphsForThem)
 {
     Open(3);
     Key(VK_NEXT);
@@ -220,43 +220,9 @@ TEST_F(SubjectViewTest, ShortAndEmptyListsToggleReadFilterAndLevels)
     view_->SetPriorityLevel(2);
     UpdateWindow(view_->Window());
     EXPECT_EQ(1u, view_->List().VisibleCount());
-}
 
-TEST_F(SubjectViewTest, ColumnWidthsPersistInTheRegistry)
-{
-    WriteDword(kWidthKey, L"fromWidth", 111);
-    WriteDword(kWidthKey, L"subjectWidth", 0xFFFFFFF0);
-    Open(4);
-    EXPECT_EQ((std::vector<int>{25, 40, 111, 400}),
-              (std::vector<int>{ColumnWidth(0), ColumnWidth(1), ColumnWidth(2), ColumnWidth(3)}));
-
-    HDITEMW hd = {};
-    hd.mask = HDI_WIDTH;
-    hd.cxy = 77;
-    SendMessageW(view_->Header(), HDM_SETITEMW, 1, (LPARAM)&hd);
-    // Dividers double-clicked on the header: date, sender, subject.
-    for (int item = 1; item < 4; ++item) {
-        int x = 0;
-        for (int k = 0; k <= item; ++k)
-            x += ColumnWidth(k);
-        SendMessageW(view_->Header(), WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(x, 10));
-    }
+    // Glyphs: R for read, up for high, down for low and for priority 3, nothing else.
     Close();
-
-    const wchar_t* names[4] = { L"markWidth", L"dateWidth", L"fromWidth", L"subjectWidth" };
-    DWORD expected[4] = { 25, 40, 14 * 9 / 2 + 4, 14 * 10 / 2 + 4 };   // widest "sender 3", "subject 3"
-    for (int i = 0; i < 4; ++i) {
-        DWORD type = 0;
-        EXPECT_EQ(expected[i], ReadDword(kWidthKey, names[i], &type)) << i;
-        EXPECT_EQ((DWORD)REG_DWORD, type);
-    }
-    OpenView();
-    EXPECT_EQ((int)expected[3], ColumnWidth(3));
-}
-
-// R for read, up for high, down for low and for priority 3, nothing else.
-TEST_F(SubjectViewTest, DrawsGlyphsForReadAndPriority)
-{
     ASSERT_TRUE(WriteGroup(4, "+ subject 1\r\n- subject 2\r\n"));
     // Priority 3, which no filter gives.
     std::string index = ReadBytes(File(L".idx"));
@@ -290,6 +256,38 @@ TEST_F(SubjectViewTest, DrawsGlyphsForReadAndPriority)
     }
     EXPECT_EQ(high, glyph(0, 1));
     EXPECT_EQ(read, glyph(1, 0));
+}
+
+TEST_F(SubjectViewTest, ColumnWidthsPersistInTheRegistry)
+{
+    WriteDword(kWidthKey, L"fromWidth", 111);
+    WriteDword(kWidthKey, L"subjectWidth", 0xFFFFFFF0);
+    Open(4);
+    EXPECT_EQ((std::vector<int>{25, 40, 111, 400}),
+              (std::vector<int>{ColumnWidth(0), ColumnWidth(1), ColumnWidth(2), ColumnWidth(3)}));
+
+    HDITEMW hd = {};
+    hd.mask = HDI_WIDTH;
+    hd.cxy = 77;
+    SendMessageW(view_->Header(), HDM_SETITEMW, 1, (LPARAM)&hd);
+    // Dividers double-clicked on the header: date, sender, subject.
+    for (int item = 1; item < 4; ++item) {
+        int x = 0;
+        for (int k = 0; k <= item; ++k)
+            x += ColumnWidth(k);
+        SendMessageW(view_->Header(), WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(x, 10));
+    }
+    Close();
+
+    const wchar_t* names[4] = { L"markWidth", L"dateWidth", L"fromWidth", L"subjectWidth" };
+    DWORD expected[4] = { 25, 40, 14 * 9 / 2 + 4, 14 * 10 / 2 + 4 };   // widest "sender 3", "subject 3"
+    for (int i = 0; i < 4; ++i) {
+        DWORD type = 0;
+        EXPECT_EQ(expected[i], ReadDword(kWidthKey, names[i], &type)) << i;
+        EXPECT_EQ((DWORD)REG_DWORD, type);
+    }
+    OpenView();
+    EXPECT_EQ((int)expected[3], ColumnWidth(3));
 }
 
 } // namespace
