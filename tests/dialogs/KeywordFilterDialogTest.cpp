@@ -11,8 +11,6 @@
 
 namespace {
 
-const DWORD kLowFlag = kPriorityLow << kRecordPriorityShift;
-
 HWND Combo(HWND dialog) { return GetDlgItem(dialog, IDC_FILTER_KEYWORDS); }
 
 void Pick(HWND dialog, const wchar_t* keyword)
@@ -39,7 +37,7 @@ struct FilterFixture : testing::Test {
 
 }  // namespace
 
-TEST_F(FilterFixture, WithoutAFileTheSubjectIsListedWithOneLevelsAreReadChangedAndRewrittenInListOrder)
+TEST_F(FilterFixture, WithoutAFileTheSubjectIsListedWithOneLevelsAreReadChangedAndRewrittenInListOrderOrKeptWhenASaveFails)
 {
     EXPECT_EQ(IDCANCEL, Run(L"Re: 新しい端末", [&](HWND dialog) {
         EXPECT_EQ(std::vector<std::wstring>{L"Re: 新しい端末"}, DialogDriver::ComboItems(Combo(dialog)));
@@ -79,24 +77,20 @@ TEST_F(FilterFixture, WithoutAFileTheSubjectIsListedWithOneLevelsAreReadChangedA
     for (const char* line : { "+ ABC\r\n", "- abc\r\n" })
         EXPECT_NE(std::string::npos, file.find(line)) << file;
     EXPECT_TRUE(boxes.Boxes().empty());
-}
 
-TEST_F(FilterFixture, AFailedSaveKeepsTheOldFileAndSaysWhy)
-{
-    ASSERT_TRUE(WriteBytes(path, "+ keep\r\n"));
-    // A folder where the temporary file must go cannot be created as a file.
+    // A failed save keeps the old file and says why: a folder where the
+    // temporary file must go cannot be created as a file.
     ASSERT_TRUE(CreateDirectoryW((path + L"~").c_str(), NULL));
     EXPECT_EQ(IDCANCEL, Run(L"subject", [&](HWND dialog) { DialogDriver::Click(dialog, IDOK); }));
-    EXPECT_EQ("+ keep\r\n", ReadBytes(path));
+    EXPECT_EQ(file, ReadBytes(path));
     ASSERT_EQ(1u, boxes.Boxes().size());
     EXPECT_EQ(path, boxes.Boxes()[0].caption);
     EXPECT_EQ(0u, boxes.Boxes()[0].text.find(L"ファイルが開けませんでした("));
     EXPECT_EQ((UINT)MB_ICONHAND, boxes.Boxes()[0].flags);
 }
 
-// The save and the reprioritising after it, as the subject view runs them:
-// after the next start the group's article has the priority of the filter
-// that is in force.
+// The save and the reprioritising after it, as the subject view runs them: after the next start the group's
+// article has the priority of the filter that is in force.
 TEST_F(FilterFixture, AKillWhileSavingOrReprioritisingLeavesTheOldFilterOrTheNewInForce)
 {
     GroupRecord group;
@@ -124,7 +118,7 @@ TEST_F(FilterFixture, AKillWhileSavingOrReprioritisingLeavesTheOldFilterOrTheNew
             bool fresh = saved == "+ keep\r\n- subject\r\n";
             EXPECT_TRUE(fresh || saved == "+ keep\r\n") << saved;
             std::string index = ReadBytes(folder.File(L"fj.test.idx"));
-            EXPECT_EQ(fresh ? kLowFlag : 0u, WordAt(index, kIndexHeaderSize));
+            EXPECT_EQ(fresh ? (DWORD)kPriorityLow << kRecordPriorityShift : 0u, WordAt(index, kIndexHeaderSize));
             EXPECT_EQ(fresh ? 1u : 0u, WordAt(index, 96));   // lowCount
             for (const std::wstring& name : FilesIn(folder.Path()))
                 EXPECT_NE(L'~', name.back()) << name;

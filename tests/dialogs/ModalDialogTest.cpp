@@ -6,7 +6,7 @@
 #include "support/DialogDriver.h"
 #include "support/MessageBoxRecorder.h"
 
-TEST(AboutDialog, ShowsItsTextsAndOkAndCancelEndItWithTheirOwnCodes)
+TEST(ModalDialog, TheAboutDialogShowsItsTextsOkAndCancelEndItAndACommandWithoutObjectShowsNotInitialized)
 {
     MessageBoxRecorder boxes;
     for (int answer : { IDOK, IDCANCEL }) {
@@ -33,14 +33,10 @@ TEST(AboutDialog, ShowsItsTextsAndOkAndCancelEndItWithTheirOwnCodes)
     DestroyWindow(dialog);
     // The window is gone: the object no longer names it.
     EXPECT_TRUE(about.Window() == NULL);
-}
 
-// Without its object a dialog's commands, and a property page's (which finds
-// its object in its sheet entry), get a box and are ignored.
-TEST(ModalDialog, CommandWithoutObjectShowsNotInitializedAndIsIgnored)
-{
-    MessageBoxRecorder boxes;
-    HWND dialog = CreateDialogParamW(GetModuleHandleW(NULL), MAKEINTRESOURCEW(IDD_ABOUT), NULL,
+    // Without its object a dialog's commands, and a property page's (which finds
+    // its object in its sheet entry), get a box and are ignored.
+    dialog = CreateDialogParamW(GetModuleHandleW(NULL), MAKEINTRESOURCEW(IDD_ABOUT), NULL,
                                      ModalDialog::Procedure, 0);
     ASSERT_TRUE(dialog != NULL);
     SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);

@@ -1,5 +1,4 @@
-// The progress dialog must close however early the worker ends, and only
-// the worker may end it.
+// The progress dialog must close however early the worker ends, and only the worker may end it.
 #include <gtest/gtest.h>
 #include <thread>
 #include "dialogs/ProgressDialog.h"

@@ -35,6 +35,11 @@ void ExpectRefused(HWND sheet, HWND page, int id, const wchar_t* text = NULL)
     EXPECT_EQ((DWORD)GetWindowTextLengthW(field), end) << "field " << id;
 }
 
+void Scroll(HWND page, int bar, WORD code, WORD position = 0)
+{
+    SendMessageW(page, WM_HSCROLL, MAKEWPARAM(code, position), (LPARAM)GetDlgItem(page, bar));
+}
+
 class PropertySheetTest : public testing::Test {
 protected:
     void SetUp() override
@@ -52,11 +57,14 @@ protected:
         DeleteObject(settings_.ArticleFont);
         DeleteObject(settings_.SubjectFont);
     }
-    // Runs the sheet with `act` for it; it must end with `expected`.
+    // Runs the sheet with `act` for it, then presses `expected`, which it must end with.
     void Run(int expected, std::function<void(HWND)> act)
     {
         DialogDriver driver;
-        driver.Then(L"プロパティ", act);
+        driver.Then(L"プロパティ", [&](HWND sheet) {
+            act(sheet);
+            DialogDriver::Click(sheet, expected);
+        });
         ASSERT_EQ(expected, RunPropertySheet(&settings_, GetModuleHandleW(NULL), NULL));
         EXPECT_TRUE(driver.Done());
     }
@@ -98,7 +106,6 @@ TEST_F(PropertySheetTest, SixPagesInOrderAndOkSavesTheMainAndKeyPages)
         page = GoTo(sheet, kKeyPage);
         DialogDriver::Click(page, IDC_KEY_LINE_SCROLL);
         DialogDriver::Click(page, IDC_KEY_AUTO_NEXT);
-        DialogDriver::Click(sheet, IDOK);
     });
     const struct { const wchar_t* name; DWORD value; } numbers[] = {
         {L"KeyMode", 1}, {L"AutoNextArticle", 0}, {L"Port", 0}, {L"Limit", 300}, {L"Pipelining", 1},
@@ -143,7 +150,6 @@ TEST_F(PropertySheetTest, RefusedMainFieldsKeepTheSheetOnThePage)
         DialogDriver::SetText(page, IDC_MAIN_FOLDER, folder_.c_str());
         DialogDriver::SetText(page, IDC_MAIN_LIMIT, L"4294967295");
         EXPECT_NE(page, GoTo(sheet, kKeyPage));
-        DialogDriver::Click(sheet, IDCANCEL);
     });
     // Cancel saves nothing, though the pages stored into the record.
     EXPECT_EQ(L"news.example.jp", ReadString(kSettingsKey, L"Server"));
@@ -165,7 +171,6 @@ TEST_F(PropertySheetTest, PasswordsMustMatchAndTurningTheBoxOffRemovesTheUserId)
         DialogDriver::SetText(page, IDC_AUTH_AGAIN, L"");
         ExpectRefused(sheet, page, IDC_AUTH_PASSWORD);
         DialogDriver::SetText(page, IDC_AUTH_AGAIN, L"pass");
-        DialogDriver::Click(sheet, IDOK);
     });
     EXPECT_EQ(L"山田", ReadString(kSettingsKey, L"UserID"));
     EXPECT_EQ(L"pass", ReadString(kSettingsKey, L"Password"));
@@ -178,7 +183,6 @@ TEST_F(PropertySheetTest, PasswordsMustMatchAndTurningTheBoxOffRemovesTheUserId)
         EXPECT_EQ(L"pass", DialogDriver::Text(page, IDC_AUTH_AGAIN));
         DialogDriver::SetText(page, IDC_AUTH_PASSWORD, L"");
         DialogDriver::SetText(page, IDC_AUTH_AGAIN, L"");
-        DialogDriver::Click(sheet, IDOK);
     });
     EXPECT_TRUE(ReadValue(kSettingsKey, L"UserID").present);
     EXPECT_FALSE(ReadValue(kSettingsKey, L"Password").present);
@@ -188,7 +192,6 @@ TEST_F(PropertySheetTest, PasswordsMustMatchAndTurningTheBoxOffRemovesTheUserId)
         DialogDriver::Click(page, IDC_AUTH_USE);
         EXPECT_FALSE(IsWindowEnabled(GetDlgItem(page, IDC_AUTH_PASSWORD)));
         GoTo(sheet, kKeyPage);
-        DialogDriver::Click(sheet, IDOK);
     });
     EXPECT_FALSE(ReadValue(kSettingsKey, L"UserID").present);
 }
@@ -202,14 +205,12 @@ TEST_F(PropertySheetTest, ConnectionPageOffersThePhoneBookAndNeedsAnEntryForDial
         EXPECT_EQ(BST_UNCHECKED, IsDlgButtonChecked(page, IDC_CONN_DIALUP));
         EXPECT_FALSE(IsWindowEnabled(GetDlgItem(page, IDC_CONN_DIALUP)));
         EXPECT_FALSE(IsWindowEnabled(GetDlgItem(page, IDC_CONN_ENTRY)));
-        DialogDriver::Click(sheet, IDOK);
     });
     EXPECT_EQ(0u, ReadDword(kSettingsKey, L"Dialup"));
     EXPECT_EQ(L"", ReadString(kSettingsKey, L"EntryName"));
 
-    AddPhoneBookEntry(L"Home");
-    AddPhoneBookEntry(L"Office");
-    AddPhoneBookEntry(L"`Direct");
+    for (const wchar_t* entry : {L"Home", L"Office", L"`Direct"})
+        AddPhoneBookEntry(entry);
     WriteString(kSettingsKey, L"EntryName", L"Of");
     WriteDword(kSettingsKey, L"Security", 7);
     std::wstring pin = L"a5";
@@ -242,7 +243,6 @@ TEST_F(PropertySheetTest, ConnectionPageOffersThePhoneBookAndNeedsAnEntryForDial
         ExpectRefused(sheet, page, IDC_CONN_FINGERPRINT, (pin + L"0").c_str());
         ExpectRefused(sheet, page, IDC_CONN_FINGERPRINT, pin.substr(3).c_str());
         DialogDriver::SetText(page, IDC_CONN_FINGERPRINT, (L" " + pin).c_str());
-        DialogDriver::Click(sheet, IDOK);
     });
     EXPECT_EQ(1u, ReadDword(kSettingsKey, L"Security"));
     EXPECT_EQ(pin, ReadString(kSettingsKey, L"TlsFingerprint"));
@@ -251,7 +251,7 @@ TEST_F(PropertySheetTest, ConnectionPageOffersThePhoneBookAndNeedsAnEntryForDial
     EXPECT_EQ(15u, ReadDword(kSettingsKey, L"DisconnectWaitTime"));
 }
 
-TEST_F(PropertySheetTest, FontPageListsFamiliesAndKeepsSizesInRange)
+TEST_F(PropertySheetTest, FontPageListsFamiliesAndKeepsSizesInRangeAndColourBarsEditEachColour)
 {
     WriteDword(kSettingsKey, L"FontSizeA", 30);
     WriteDword(kSettingsKey, L"FontSizeS", 12);
@@ -269,38 +269,24 @@ TEST_F(PropertySheetTest, FontPageListsFamiliesAndKeepsSizesInRange)
         EXPECT_FALSE(IsWindowEnabled(GetDlgItem(page, IDC_FONT_NO_OWN)));
         SendMessageW(names, CB_SETCURSEL, families.size() - 1, 0);
         chosen = families.back();
-        DialogDriver::Click(sheet, IDOK);
     });
     EXPECT_EQ(chosen, ReadString(kSettingsKey, L"FontName"));
     EXPECT_EQ(8u, ReadDword(kSettingsKey, L"FontSizeA"));
     EXPECT_EQ(12u, ReadDword(kSettingsKey, L"FontSizeS"));
     EXPECT_TRUE(settings_.ArticleFont != NULL);
 
-    // Sizes of -1 mean no own fonts: the box is on and the lists are off.
+    // Sizes of -1 mean no own fonts: the box is on and the lists are off. The
+    // colour bars edit each colour, and switching keeps the changes.
     WriteDword(kSettingsKey, L"FontSizeA", 0xFFFFFFFF);
+    COLORREF header = RGB(128, 0, 3);
+    WriteValue(kSettingsKey, L"HeaderColor", REG_BINARY, &header, 4);
     Run(IDOK, [&](HWND sheet) {
         HWND page = GoTo(sheet, kFontPage);
         EXPECT_EQ(BST_CHECKED, IsDlgButtonChecked(page, IDC_FONT_NO_OWN));
         EXPECT_FALSE(IsWindowEnabled(GetDlgItem(page, IDC_FONT_NAME)));
         EXPECT_FALSE(IsWindowEnabled(GetDlgItem(page, IDC_FONT_SUBJECT_SIZE)));
-        DialogDriver::Click(sheet, IDOK);
-    });
-    EXPECT_EQ(L"", ReadString(kSettingsKey, L"FontName"));
-    EXPECT_EQ(0xFFFFFFFFu, ReadDword(kSettingsKey, L"FontSizeA"));
-    EXPECT_EQ(0xFFFFFFFFu, ReadDword(kSettingsKey, L"FontSizeS"));
-}
 
-void Scroll(HWND page, int bar, WORD code, WORD position = 0)
-{
-    SendMessageW(page, WM_HSCROLL, MAKEWPARAM(code, position), (LPARAM)GetDlgItem(page, bar));
-}
-
-TEST_F(PropertySheetTest, ColourBarsEditEachColourAndSwitchingKeepsTheChanges)
-{
-    COLORREF header = RGB(128, 0, 3);
-    WriteValue(kSettingsKey, L"HeaderColor", REG_BINARY, &header, 4);
-    Run(IDOK, [&](HWND sheet) {
-        HWND page = GoTo(sheet, kColorPage);
+        page = GoTo(sheet, kColorPage);
         HWND which = GetDlgItem(page, IDC_COLOR_WHICH);
         EXPECT_EQ((std::vector<std::wstring>{ L"ヘッダ行", L"引用行" }), DialogDriver::ComboItems(which));
         Scroll(page, IDC_COLOR_RED, SB_LINERIGHT);
@@ -324,8 +310,10 @@ TEST_F(PropertySheetTest, ColourBarsEditEachColourAndSwitchingKeepsTheChanges)
         EXPECT_EQ(L"0", DialogDriver::Text(page, IDC_COLOR_GREEN_VALUE));
         EXPECT_EQ(255, GetScrollPos(GetDlgItem(page, IDC_COLOR_RED), SB_CTL));
         Scroll(page, IDC_COLOR_GREEN, SB_LINERIGHT);
-        DialogDriver::Click(sheet, IDOK);
     });
+    EXPECT_EQ(L"", ReadString(kSettingsKey, L"FontName"));
+    for (const wchar_t* size : {L"FontSizeA", L"FontSizeS"})
+        EXPECT_EQ(0xFFFFFFFFu, ReadDword(kSettingsKey, size)) << size;
     DWORD type = 0;
     EXPECT_EQ((DWORD)RGB(255, 1, 0), ReadDword(kSettingsKey, L"HeaderColor", &type));
     EXPECT_EQ((DWORD)REG_BINARY, type);

@@ -1,7 +1,5 @@
-// A new user's whole first road: nothing stored, the settings sheet, the
-// group list from the server, a subscription, a patrol, reading, a keyword
-// and the deletion of what was read.
-#include <gtest/gtest.h>
+// A new user's whole first road: nothing stored, the settings sheet, the group list from the server, a
+// subscription, a patrol, reading, a keyword and the deletion of what was read.
 #include "frame/FrameFixture.h"
 #include "resource.h"
 #include "store/IndexRecord.h"
@@ -16,8 +14,7 @@ const char* const kSubjects[] = {
     "=?ISO-2022-JP?B?GyRCJD0kTjswGyhC?=",
 };
 
-// Runs the accelerator table over one key as the program's loop does, and
-// returns whether it was one.
+// Runs the accelerator table over one key as the program's loop does, and returns whether it was one.
 BOOL Accelerate(HWND frame, HWND focus, UINT key)
 {
     HACCEL table = LoadAcceleratorsW(GetModuleHandleW(NULL), MAKEINTRESOURCEW(IDR_ACCELERATORS));
@@ -81,8 +78,7 @@ TEST_F(FirstRoadTest, FromNothingToReadingAndDeletingWhatWasRead)
     EXPECT_TRUE(boxes.Showed(1, 0, L"ダウンロードが終了しました。", L"Disconnect", MB_OK));
     EXPECT_EQ(Texts({L"fj.test", L"3", L"3", L"3件の記事を取得しました。", L"3", L"3"}), GroupRow(0));
 
-    // 4. Read the first article, then give "その二" (a decoded subject) a
-    // high priority.
+    // 4. Read the first article, then give "その二" (a decoded subject) a high priority.
     OpenGroup();
     OpenArticle();
     ASSERT_EQ(kViewArticle, frame->CurrentView());

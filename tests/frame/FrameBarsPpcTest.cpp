@@ -1,6 +1,5 @@
 // The Pocket PC frame: its three menu bars at the bottom, the menus they
 // carry, and the two image buttons that go one view back.
-#include <gtest/gtest.h>
 #include "frame/FrameFixture.h"
 #include <aygshell.h>
 #include "resource.h"
@@ -43,8 +42,7 @@ TEST_F(FrameBarsPpcTest, MenuBarsSitUnderTheViewsCarryTheirMenusAndGoOneViewBack
     EXPECT_EQ(0, list.top);
     EXPECT_EQ(bar.top, list.bottom);
 
-    // Properties only in the group bar's tools; the check menus are the
-    // subject and article pop-ups.
+    // Properties only in the group bar's tools; the check menus are the subject and article pop-ups.
     EXPECT_TRUE(Has(SubMenu(frame->Bar(kViewGroup), IDM_PPC_GROUP_TOOLS), IDM_PROPERTIES));
     EXPECT_FALSE(Has(SubMenu(frame->Bar(kViewSubject), IDM_PPC_SUBJECT_TOOLS), IDM_PROPERTIES));
     EXPECT_FALSE(Has(SubMenu(frame->Bar(kViewArticle), IDM_PPC_ARTICLE_TOOLS), IDM_PROPERTIES));

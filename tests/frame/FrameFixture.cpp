@@ -13,14 +13,6 @@ FrameFixture::FrameFixture()
     RegistrySandbox::Clear();
 }
 
-MainFrame* FrameFixture::Open()
-{
-    frame = new MainFrame();
-    EXPECT_TRUE(frame->Create(L"Pelora", GetModuleHandleW(NULL), SW_SHOW));
-    Pump();
-    return frame;
-}
-
 void FrameFixture::Close()
 {
     if (!frame)
@@ -30,18 +22,6 @@ void FrameFixture::Close()
     Pump();
     delete frame;
     frame = NULL;
-}
-
-void FrameFixture::Command(UINT id)
-{
-    SendMessageW(frame->Window(), WM_COMMAND, MAKEWPARAM(id, 0), 0);
-    Pump();
-}
-
-void FrameFixture::OpenGroup()
-{
-    Key(List(), VK_RETURN);
-    frame->Subjects()->EnsureLayout();
 }
 
 testing::AssertionResult FrameFixture::ShowsOnly(UINT view)
@@ -123,12 +103,4 @@ Texts FrameFixture::GroupRow(int row)
         texts.push_back(text);
     }
     return texts;
-}
-
-RECT FrameFixture::Placed(HWND window)
-{
-    RECT rect;
-    GetWindowRect(window, &rect);
-    MapWindowPoints(NULL, frame->Window(), (POINT*)&rect, 2);
-    return rect;
 }

@@ -1,6 +1,5 @@
-// A real frame in the test process over a fresh data folder and cleared
-// settings (HKCU is the test program's private key), with a message pump
-// that translates the frame's accelerators as the program's loop does; and
+// A real frame in the test process over a fresh data folder and cleared settings (HKCU is the test program's
+// private key), with a message pump that translates the frame's accelerators as the program's loop does; and
 // the same against a scripted news server for whole roads.
 #pragma once
 #include <gtest/gtest.h>
@@ -41,13 +40,18 @@ protected:
     ~FrameFixture() override { Close(); }
 
     // Creates the frame and lets it settle; Close destroys it.
-    MainFrame* Open();
+    MainFrame* Open()
+    {
+        frame = new MainFrame();
+        EXPECT_TRUE(frame->Create(L"Pelora", GetModuleHandleW(NULL), SW_SHOW));
+        Pump();
+        return frame;
+    }
     void Close();
     HWND List() { return frame->Groups()->List(); }
-    void Command(UINT id);
-    // Enter on the selected group (its subjects laid out), and on the
-    // selected subject.
-    void OpenGroup();
+    void Command(UINT id) { SendMessageW(frame->Window(), WM_COMMAND, MAKEWPARAM(id, 0), 0); Pump(); }
+    // Enter on the selected group (its subjects laid out), and on the selected subject.
+    void OpenGroup() { Key(List(), VK_RETURN); frame->Subjects()->EnsureLayout(); }
     void OpenArticle() { Key(frame->Subjects()->Window(), VK_RETURN); }
     // The view is current, and it and its bar are the only ones shown.
     testing::AssertionResult ShowsOnly(UINT view);
@@ -73,7 +77,13 @@ protected:
     static int ListRows(HWND list) { return (int)SendMessageW(list, LVM_GETITEMCOUNT, 0, 0); }
     static bool Checked(HMENU menu, UINT id) { return GetMenuState(menu, id, MF_BYCOMMAND) & MF_CHECKED; }
     // The window's rectangle in the frame's client coordinates.
-    RECT Placed(HWND window);
+    RECT Placed(HWND window)
+    {
+        RECT rect;
+        GetWindowRect(window, &rect);
+        MapWindowPoints(NULL, frame->Window(), (POINT*)&rect, 2);
+        return rect;
+    }
 
     MessageBoxRecorder boxes;
     TempDataFolder folder;

@@ -1,7 +1,5 @@
-// The frame driven as a user would: keys, menu commands and list
-// notifications, checked on what is on screen, in the registry, in the
-// index files and on the clipboard.
-#include <gtest/gtest.h>
+// The frame driven as a user would: keys, menu commands and list notifications, checked on what is on screen,
+// in the registry, in the index files and on the clipboard.
 #include <algorithm>
 #include "frame/FrameFixture.h"
 #include "resource.h"
@@ -60,7 +58,7 @@ protected:
     }
 };
 
-TEST_F(FrameTest, GroupViewListsGroupsInFileOrderWithCountersCatchUpAndWidthsThatLast)
+TEST_F(FrameTest, GroupViewListsGroupsInFileOrderWithCountersCatchUpAndWidthsThatLastUnderItsBar)
 {
     WriteGroups({"fj.test", "japan.test"});
     WriteBytes(folder.File(L"japan.test.idx"), IndexHeaderBytes(0xFFFFFFFF, 3052, 0, 0, 0, "OK", 0, 0, 0));
@@ -84,15 +82,31 @@ TEST_F(FrameTest, GroupViewListsGroupsInFileOrderWithCountersCatchUpAndWidthsTha
     SendMessageW(List(), LVM_SETCOLUMNWIDTH, 0, 130);
     SendMessageW(List(), LVM_SETCOLUMNWIDTH, 3, 0);
     Close();
-    EXPECT_EQ(130u, ReadDword(kGroupViewKey, L"NewsgroupWidth"));
-    EXPECT_EQ(40u, ReadDword(kGroupViewKey, L"ureadWidth"));
-    EXPECT_EQ(0u, ReadDword(kGroupViewKey, L"StatusWidth"));
-    EXPECT_EQ(60u, ReadDword(kGroupViewKey, L"maxWidth"));
+    const struct { const wchar_t* name; DWORD width; } saved[] = {
+        {L"NewsgroupWidth", 130}, {L"ureadWidth", 40}, {L"StatusWidth", 0}, {L"maxWidth", 60}};
+    for (const auto& column : saved)
+        EXPECT_EQ(column.width, ReadDword(kGroupViewKey, column.name)) << column.name;
     Open();
     EXPECT_EQ(std::vector<int>({130, 40, 40, 0, 60, 60}), Widths());
+
+    // The bar sits above the list; Properties is greyed away from it; the close box closes.
+    HWND groupBar = frame->Bar(kViewGroup);
+    RECT bar = Placed(groupBar), list = Placed(List()), client;
+    GetClientRect(frame->Window(), &client);
+    EXPECT_EQ(0, bar.top);
+    EXPECT_EQ(client.right, bar.right);
+    EXPECT_EQ(bar.bottom, list.top);
+    EXPECT_EQ(client.bottom, list.bottom);
+    EXPECT_TRUE(GetMenuState(frame->SubjectMenu(), IDM_PROPERTIES, MF_BYCOMMAND) & MF_GRAYED);
+    HWND closeBox = FindWindowExW(groupBar, NULL, L"BUTTON", NULL);
+    ASSERT_TRUE(closeBox != NULL);
+    HWND window = frame->Window();
+    SendMessageW(closeBox, BM_CLICK, 0, 0);
+    Pump();
+    EXPECT_FALSE(IsWindow(window));
 }
 
-TEST_F(FrameTest, AFailingInitialisationIsReportedWithAnEmptyListThatOpensNothing)
+TEST_F(FrameTest, AFailingInitialisationIsReportedWithAnEmptyListThatOpensNothingAndACancelledFirstStartEndsTheRun)
 {
     // A data folder that does not exist: IDS_DATA_INIT_FAILED.
     WriteString(kSettingsKey, L"DataPath", DataPath() + L"missing\\");
@@ -106,11 +120,36 @@ TEST_F(FrameTest, AFailingInitialisationIsReportedWithAnEmptyListThatOpensNothin
     NMHDR header = {List(), IDC_GROUP_LIST, (UINT)NM_DBLCLK};
     SendMessageW(frame->Window(), WM_NOTIFY, IDC_GROUP_LIST, (LPARAM)&header);
     EXPECT_EQ(kViewGroup, frame->CurrentView());
+    Close();
+
+    // With nothing stored, cancelling the first start's sheet ends the run without saving widths.
+    RegistrySandbox::Clear();
+    DialogDriver driver;   // no action: the sheet is cancelled
+    frame = new MainFrame();
+    EXPECT_TRUE(frame->Create(L"Pelora", GetModuleHandleW(NULL), SW_SHOW));
+    EXPECT_EQ(1u, driver.Unexpected().size());
+    EXPECT_EQ(NULL, FindWindowW(kFrameClassName, NULL));
+    MSG msg;
+    EXPECT_TRUE(PeekMessageW(&msg, NULL, WM_QUIT, WM_QUIT, PM_REMOVE));
+    EXPECT_EQ(0u, msg.wParam);
+    EXPECT_FALSE(ReadValue(kGroupViewKey, L"NewsgroupWidth").present);
 }
 
 TEST_F(FrameTest, ReadMarksReachTheFilesWhenTheExitKeyClosesTheFrameFromTheSubjectView)
 {
     Open();
+    // While another opener holds the index the group cannot be opened, and leaving it keeps its unread count.
+    HANDLE held = CreateFileW((DataPath() + L"fj.test.idx").c_str(), GENERIC_READ, 0, NULL,
+                              OPEN_EXISTING, 0, NULL);
+    ASSERT_NE(INVALID_HANDLE_VALUE, held);
+    Key(List(), VK_RETURN);
+    ASSERT_EQ(kViewSubject, frame->CurrentView());
+    EXPECT_FALSE(frame->Subjects()->List().IsOpen());
+    Key(frame->Subjects()->Window(), VK_ESCAPE);
+    ASSERT_EQ(kViewGroup, frame->CurrentView());
+    EXPECT_EQ(L"3", GroupRow(0)[kGroupColumnUnread]);
+    CloseHandle(held);
+
     OpenGroup();
     ASSERT_TRUE(ShowsOnly(kViewSubject));
     EXPECT_EQ(GetFocus(), frame->Subjects()->Window());
@@ -120,8 +159,7 @@ TEST_F(FrameTest, ReadMarksReachTheFilesWhenTheExitKeyClosesTheFrameFromTheSubje
     EXPECT_NE(std::wstring::npos, ArticleText().find(L"最初の記事"));
     EXPECT_NE(std::wstring::npos, ArticleText().find(L"本文その一\r\n"));
 
-    // Paging past the end of a short article opens the next one, which is
-    // marked read as well.
+    // Paging past the end of a short article opens the next one, which is marked read as well.
     frame->Article()->EnsureLayout();
     Key(frame->Article()->Window(), VK_NEXT);
     EXPECT_EQ(kViewArticle, frame->CurrentView());
@@ -147,10 +185,7 @@ TEST_F(FrameTest, CopyWorksOnlyInTheArticleViewAndTabOnTheLastEntryKeepsTheArtic
 {
     WriteLog("fj.test", {kThreeArticles[0]});
     Open();
-    if (OpenClipboard(NULL)) {
-        EmptyClipboard();
-        CloseClipboard();
-    }
+    ASSERT_TRUE(OpenClipboard(NULL) && EmptyClipboard() && CloseClipboard());
     Key(List(), 'C', TRUE);
     EXPECT_EQ(L"", ClipboardText());
     OpenGroup();
@@ -208,55 +243,6 @@ TEST_F(FrameTest, ViewTogglesCheckPressStoreAndComeBackAtTheNextStart)
     EXPECT_FALSE(Checked(frame->ArticleMenu(), IDM_SHOW_HEADER));
     EXPECT_FALSE(frame->Article()->ShowHeader());
     EXPECT_EQ(0u, ReadDword(SettingsKey(L"ArticleView"), L"ShowArticleHeader"));
-}
-
-TEST_F(FrameTest, TheBarSitsAboveTheListPropertiesIsGreyedAwayFromItAndTheCloseBoxCloses)
-{
-    Open();
-    HWND groupBar = frame->Bar(kViewGroup);
-    RECT bar = Placed(groupBar), list = Placed(List()), client;
-    GetClientRect(frame->Window(), &client);
-    EXPECT_EQ(0, bar.top);
-    EXPECT_EQ(client.right, bar.right);
-    EXPECT_EQ(bar.bottom, list.top);
-    EXPECT_EQ(client.bottom, list.bottom);
-    EXPECT_TRUE(GetMenuState(frame->SubjectMenu(), IDM_PROPERTIES, MF_BYCOMMAND) & MF_GRAYED);
-    HWND closeBox = FindWindowExW(groupBar, NULL, L"BUTTON", NULL);
-    ASSERT_TRUE(closeBox != NULL);
-    HWND window = frame->Window();
-    SendMessageW(closeBox, BM_CLICK, 0, 0);
-    Pump();
-    EXPECT_FALSE(IsWindow(window));
-}
-
-TEST_F(FrameTest, CancellingTheFirstStartSheetEndsTheRunWithoutSavingWidths)
-{
-    RegistrySandbox::Clear();
-    DialogDriver driver;   // no action: the sheet is cancelled
-    frame = new MainFrame();
-    EXPECT_TRUE(frame->Create(L"Pelora", GetModuleHandleW(NULL), SW_SHOW));
-    EXPECT_EQ(1u, driver.Unexpected().size());
-    EXPECT_EQ(NULL, FindWindowW(kFrameClassName, NULL));
-    MSG msg;
-    EXPECT_TRUE(PeekMessageW(&msg, NULL, WM_QUIT, WM_QUIT, PM_REMOVE));
-    EXPECT_EQ(0u, msg.wParam);
-    EXPECT_FALSE(ReadValue(kGroupViewKey, L"NewsgroupWidth").present);
-}
-
-TEST_F(FrameTest, LeavingAGroupThatFailedToOpenKeepsItsUnreadCount)
-{
-    Open();
-    // Another opener holds the index, so the group cannot be opened.
-    HANDLE held = CreateFileW((DataPath() + L"fj.test.idx").c_str(), GENERIC_READ, 0, NULL,
-                              OPEN_EXISTING, 0, NULL);
-    ASSERT_NE(INVALID_HANDLE_VALUE, held);
-    Key(List(), VK_RETURN);
-    ASSERT_EQ(kViewSubject, frame->CurrentView());
-    EXPECT_FALSE(frame->Subjects()->List().IsOpen());
-    Key(frame->Subjects()->Window(), VK_ESCAPE);
-    ASSERT_EQ(kViewGroup, frame->CurrentView());
-    EXPECT_EQ(L"3", GroupRow(0)[kGroupColumnUnread]);
-    CloseHandle(held);
 }
 
 TEST_F(FrameTest, PropertiesLeavesNoFontBehindButTheFramesOwn)

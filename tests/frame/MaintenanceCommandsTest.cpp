@@ -1,4 +1,3 @@
-#include <gtest/gtest.h>
 #include "resource.h"
 #include "frame/FrameFixture.h"
 #include "frame/MaintenanceCommands.h"

@@ -50,13 +50,13 @@ protected:
 
 }  // namespace
 
-TEST_F(SettingsStore, EmptyKeyLoadsTheDefaultsAndCompletenessNeedsAllFourConnectionValues)
+TEST_F(SettingsStore, EmptyKeyLoadsTheDefaultsCompletenessNeedsAllFourConnectionValuesAndOddValuesLoadAsNoneWholeOrAsStored)
 {
     BOOL complete = TRUE;
     ASSERT_TRUE(settings.Load(&complete));
     EXPECT_FALSE(complete);
-    EXPECT_STREQ(L"", settings.Server);
-    EXPECT_STREQ(L"", settings.DataPath);
+    for (const wchar_t* empty : {settings.Server, settings.DataPath, settings.TlsFingerprint, settings.EditorPath})
+        EXPECT_STREQ(L"", empty);
     EXPECT_STREQ(L"Tahoma", settings.FontName);
     // Port, Limit, AutoNextArticle, Pipelining, FontSizeA and S, HeaderColor, ReferenceLine, ConvertMime,
     // Compress, Security.
@@ -65,11 +65,8 @@ TEST_F(SettingsStore, EmptyKeyLoadsTheDefaultsAndCompletenessNeedsAllFourConnect
                                   settings.Pipelining, settings.FontSizeA, settings.FontSizeS,
                                   settings.HeaderColor, settings.ReferenceLine, settings.ConvertMime,
                                   settings.Compress, settings.Security}));
-    EXPECT_STREQ(L"", settings.TlsFingerprint);
     EXPECT_TRUE(settings.UserID == NULL);
-    EXPECT_STREQ(L"", settings.EditorPath);
-    EXPECT_TRUE(settings.ArticleFont != NULL);
-    EXPECT_TRUE(settings.SubjectFont != NULL);
+    EXPECT_TRUE(settings.ArticleFont != NULL && settings.SubjectFont != NULL);
 
     // A string too long for its field counts as missing.
     WriteComplete();
@@ -84,6 +81,32 @@ TEST_F(SettingsStore, EmptyKeyLoadsTheDefaultsAndCompletenessNeedsAllFourConnect
     ASSERT_TRUE(settings.Load(&complete));
     EXPECT_TRUE(complete);
     EXPECT_EQ(std::wstring(259, L't'), settings.Server);
+
+    // Odd values load as none, whole or as stored.
+    WriteText(L"UserName", L"  \t");
+    WriteText(L"MailAddress", std::wstring(3000, L'm') + L"@example.jp");
+    WriteText(L"Organization", L"");
+    WriteText(L"EditorPath", L"\\Windows\\pword.exe", false);
+    ASSERT_TRUE(settings.Load(NULL));
+    EXPECT_TRUE(settings.UserName == NULL);
+    EXPECT_STREQ((std::string(3000, 'm') + "@example.jp").c_str(), settings.MailAddress);
+    EXPECT_TRUE(settings.Organization == NULL);
+    EXPECT_STREQ(L"\\Windows\\pword.exe", settings.EditorPath);
+
+    // Numbers are taken as stored; one of the wrong size is as good as
+    // missing. "No font" lets the old one go.
+    HFONT oldFont = settings.ArticleFont;
+    ASSERT_TRUE(oldFont != NULL);
+    WriteDword(kSettingsKey, L"FontSizeA", 0xFFFFFFFF);
+    WriteDword(kSettingsKey, L"Limit", 70000);
+    WORD shortNumber = 7;
+    WriteValue(kSettingsKey, L"KeyMode", REG_BINARY, &shortNumber, 2);
+    ASSERT_TRUE(settings.Load(NULL));
+    EXPECT_TRUE(settings.ArticleFont == NULL);
+    EXPECT_EQ(0u, GetObjectType(oldFont));
+    EXPECT_TRUE(settings.SubjectFont != NULL);
+    EXPECT_EQ(70000u, settings.Limit);
+    EXPECT_EQ(0u, settings.KeyMode);
 }
 
 TEST_F(SettingsStore, SaveWritesEachValueWithItsTypeAndBytesAndTheDataPathWithItsBackslash)
@@ -102,28 +125,22 @@ TEST_F(SettingsStore, SaveWritesEachValueWithItsTypeAndBytesAndTheDataPathWithIt
     settings.UserName = _strdup("\x8e\x52\x93\x63");
     ASSERT_TRUE(settings.Save());
 
-    auto expectStored = [](const wchar_t* name, DWORD type, const std::vector<BYTE>& bytes) {
-        RegistryValue value = Read(name);
-        EXPECT_EQ(type, value.type) << name;
-        EXPECT_EQ(bytes, value.bytes) << name;
-    };
-    expectStored(L"Server", REG_SZ, Bytes(L"news.example.jp"));
-    expectStored(L"Port", REG_DWORD, {0x87, 0x27, 0, 0});
-    expectStored(L"Pipelining", REG_DWORD, {1, 0, 0, 0});
-    expectStored(L"HeaderColor", REG_BINARY, {0xFF, 0, 0, 0});
-    expectStored(L"ReferenceLine", REG_BINARY, {0x56, 0x34, 0x12, 0});
-    expectStored(L"ConvertMime", REG_DWORD, {1, 0, 0, 0});
-    expectStored(L"Security", REG_DWORD, {2, 0, 0, 0});
-    expectStored(L"TlsFingerprint", REG_SZ, Bytes(L"ab:CD"));
-    expectStored(L"UserName", REG_SZ, Bytes(L"\u5c71\u7530"));
-    expectStored(L"EntryName", REG_SZ, Bytes(L"\u30d7\u30ed\u30d0\u30a4\u30c0"));
     // Poster fields that are none are written empty, the editor path too.
-    expectStored(L"Organization", REG_SZ, Bytes(L""));
-    expectStored(L"EditorPath", REG_SZ, Bytes(L""));
+    const struct { const wchar_t* name; DWORD type; std::vector<BYTE> bytes; } stored[] = {
+        {L"Server", REG_SZ, Bytes(L"news.example.jp")}, {L"Port", REG_DWORD, {0x87, 0x27, 0, 0}},
+        {L"Pipelining", REG_DWORD, {1, 0, 0, 0}}, {L"HeaderColor", REG_BINARY, {0xFF, 0, 0, 0}},
+        {L"ReferenceLine", REG_BINARY, {0x56, 0x34, 0x12, 0}}, {L"ConvertMime", REG_DWORD, {1, 0, 0, 0}},
+        {L"Security", REG_DWORD, {2, 0, 0, 0}}, {L"TlsFingerprint", REG_SZ, Bytes(L"ab:CD")},
+        {L"UserName", REG_SZ, Bytes(L"\u5c71\u7530")}, {L"EntryName", REG_SZ, Bytes(L"\u30d7\u30ed\u30d0\u30a4\u30c0")},
+        {L"Organization", REG_SZ, Bytes(L"")}, {L"EditorPath", REG_SZ, Bytes(L"")}};
+    for (const auto& value : stored) {
+        EXPECT_EQ(value.type, Read(value.name).type) << value.name;
+        EXPECT_EQ(value.bytes, Read(value.name).bytes) << value.name;
+    }
     // The view flags, read back at the next start by the frame's tests.
     ASSERT_TRUE(SavePriorityViewLevel(2) && SaveViewReadArticle(1) && SaveShowArticleHeader(1));
-    EXPECT_EQ((DWORD)REG_DWORD, Read(L"PriorityViewLevel", L"SubjectView").type);
-    EXPECT_EQ((DWORD)REG_DWORD, Read(L"ViewReadArticle", L"SubjectView").type);
+    for (const wchar_t* name : {L"PriorityViewLevel", L"ViewReadArticle"})
+        EXPECT_EQ((DWORD)REG_DWORD, Read(name, L"SubjectView").type) << name;
     EXPECT_EQ((DWORD)REG_DWORD, Read(L"ShowArticleHeader", L"ArticleView").type);
 
     Settings again;
@@ -168,8 +185,7 @@ TEST_F(SettingsStore, CredentialsAreRemovedWithTheUserIdAndOverlongOnesRefused)
         EXPECT_EQ(step.passwordStored, Read(L"Password").present);
     }
 
-    // An overlong user id or password is refused; one that fits is kept
-    // exactly as stored, blanks and all.
+    // An overlong user id or password is refused; one that fits is kept exactly as stored, blanks and all.
     WriteComplete();
     WriteText(L"FontName", L"IPAGothic");
     WriteText(L"UserID", std::wstring(kCredentialMaxLength, L'u'));
@@ -192,32 +208,4 @@ TEST_F(SettingsStore, CredentialsAreRemovedWithTheUserIdAndOverlongOnesRefused)
     EXPECT_FALSE(settings.Load(NULL));
     EXPECT_EQ((DWORD)ERROR_MORE_DATA, GetLastError());
     EXPECT_TRUE(settings.Password == NULL);
-}
-
-TEST_F(SettingsStore, OddValuesLoadAsNoneWholeOrAsStored)
-{
-    WriteText(L"UserName", L"  \t");
-    WriteText(L"MailAddress", std::wstring(3000, L'm') + L"@example.jp");
-    WriteText(L"Organization", L"");
-    WriteText(L"EditorPath", L"\\Windows\\pword.exe", false);
-    ASSERT_TRUE(settings.Load(NULL));
-    EXPECT_TRUE(settings.UserName == NULL);
-    EXPECT_STREQ((std::string(3000, 'm') + "@example.jp").c_str(), settings.MailAddress);
-    EXPECT_TRUE(settings.Organization == NULL);
-    EXPECT_STREQ(L"\\Windows\\pword.exe", settings.EditorPath);
-
-    // Numbers are taken as stored; one of the wrong size is as good as
-    // missing. "No font" lets the old one go.
-    HFONT oldFont = settings.ArticleFont;
-    ASSERT_TRUE(oldFont != NULL);
-    WriteDword(kSettingsKey, L"FontSizeA", 0xFFFFFFFF);
-    WriteDword(kSettingsKey, L"Limit", 70000);
-    WORD shortNumber = 7;
-    WriteValue(kSettingsKey, L"KeyMode", REG_BINARY, &shortNumber, 2);
-    ASSERT_TRUE(settings.Load(NULL));
-    EXPECT_TRUE(settings.ArticleFont == NULL);
-    EXPECT_EQ(0u, GetObjectType(oldFont));
-    EXPECT_TRUE(settings.SubjectFont != NULL);
-    EXPECT_EQ(70000u, settings.Limit);
-    EXPECT_EQ(0u, settings.KeyMode);
 }

@@ -1,7 +1,5 @@
 #include <gtest/gtest.h>
 #include "support/StoreFiles.h"
-#include <string>
-#include <vector>
 #include <string.h>
 #include "text/ArticleConverter.h"
 
@@ -59,34 +57,25 @@ Lines Body(const std::string& type, const std::string& encoding, const std::vect
 TEST(ArticleConverter, HeaderLinesOffAsJisWithTheirFoldsOnUnfoldedInTheirCharset)
 {
     Recorder r = Convert(FALSE,
-                         {{"Subject: =?ISO-2022-JP?B?GyRCRnxLXDhsGyhC?=", true},
-                          {" =?UTF-8?B?5pel?=", true},
-                          {"X-Face: x", false},
-                          {"Content-Type: text/plain; charset=UTF-8", false}},
+                         {{"Subject: =?ISO-2022-JP?B?GyRCRnxLXDhsGyhC?=", true}, {" =?UTF-8?B?5pel?=", true},
+                          {"X-Face: x", false}, {"Content-Type: text/plain; charset=UTF-8", false}},
                          {kUtf8Nihongo, "=E6=97", "\x1b$BF|\x1b(B"});
     EXPECT_EQ(Lines({"Subject: " + kSjisNihongo, "+ =?UTF-8?B?5pel?="}), r.header);
     EXPECT_EQ(Lines({kUtf8Nihongo, "=E6=97", kSjisNihongo.substr(0, 2)}), r.body);
 
-    // With conversion on, header fields wait for the Content-Type and are
-    // unfolded.
+    // With conversion on, header fields wait for the Content-Type and are unfolded.
     r = Convert(TRUE,
                 {{"From: \xe6\x97\xa5 <a@b>", true},
-                 {"Subject: =?UTF-8?B?5pel?=", true},
-                 {"\t=?UTF-8?B?5pys?=", true},
-                 {" tail", true},
-                 {"References: <1@x>", true},
-                 {" <2@x>", true},
-                 {"X-Newsreader: y", false},
-                 {" =?UTF-8?B?5pel?=", false},
-                 {"Content-Type: text/plain;", false},
-                 {" charset=\"utf-8\"", false}},
+                 {"Subject: =?UTF-8?B?5pel?=", true}, {"\t=?UTF-8?B?5pys?=", true}, {" tail", true},
+                 {"References: <1@x>", true}, {" <2@x>", true},
+                 {"X-Newsreader: y", false}, {" =?UTF-8?B?5pel?=", false},
+                 {"Content-Type: text/plain;", false}, {" charset=\"utf-8\"", false}},
                 {});
     EXPECT_EQ(Lines({"From: " + kSjisNihongo.substr(0, 2) + " <a@b>",
                      "Subject: " + kSjisNihongo.substr(0, 4) + " tail", "References: <1@x> <2@x>"}),
               r.header);
 
-    // An encoded-word broken across a fold is joined; a long folded field
-    // is cut to a stored line.
+    // An encoded-word broken across a fold is joined; a long folded field is cut to a stored line.
     r = Convert(TRUE, {{"Subject: =?UTF-8?B?5pel", true}, {" 5pys6Kqe?= !", true}}, {});
     EXPECT_EQ(Lines({"Subject: " + kSjisNihongo + " !"}), r.header);
     std::string ids(1000, 'x');
@@ -96,11 +85,19 @@ TEST(ArticleConverter, HeaderLinesOffAsJisWithTheirFoldsOnUnfoldedInTheirCharset
     EXPECT_EQ((first + fold).substr(0, kConvertedLineSize - 3), r.header[0]);
 }
 
-TEST(ArticleConverter, BodiesByTransferEncodingAndCharsetAndWhatWeCannotRead)
+// Quoted-printable soft-broken into lines of 73 characters.
+std::vector<std::string> SoftLines(const std::string& encoded)
+{
+    std::vector<std::string> soft;
+    for (size_t at = 0; at < encoded.size(); at += 72)
+        soft.push_back(encoded.substr(at, 72) + (at + 72 < encoded.size() ? "=" : ""));
+    return soft;
+}
+
+TEST(ArticleConverter, BodiesByTransferEncodingAndCharsetWhatWeCannotReadAndLongLinesInPiecesAtCharacterBoundaries)
 {
     EXPECT_EQ(Lines({kSjisNihongo, "", "a"}), Body("text/plain; charset=UTF-8", "8bit", {kUtf8Nihongo, "", "a"}));
-    // Quoted-printable: a soft break inside a character, "=0D=0A" inside a
-    // line and at its end.
+    // Quoted-printable: a soft break inside a character, "=0D=0A" inside a line and at its end.
     EXPECT_EQ(Lines({kSjisNihongo + "x", "y", "z", "w"}),
               Body("text/plain; charset=utf-8", "quoted-printable", {"=E6=97=A5=E6=", "=9C=AC=E8=AA=9Ex=0D=0Ay  ", "z=0D=0A", "w"}));
     // Labels written in the other ways the standards allow, and aliases.
@@ -108,8 +105,7 @@ TEST(ArticleConverter, BodiesByTransferEncodingAndCharsetAndWhatWeCannotRead)
                              "text/plain (c); charset*=utf-8''", "text/plain; charset*=us-ascii'en'utf-8",
                              "text/plain; charset=utf8"})
         EXPECT_EQ(Lines({kSjisNihongo}), Body(type, "8bit", {kUtf8Nihongo})) << type;
-    // Base64 across lines, text lines not where the encoded lines end, no
-    // final line end.
+    // Base64 across lines, text lines not where the encoded lines end, no final line end.
     EXPECT_EQ(Lines({kSjisNihongo, "ab", "c"}), Body("text/plain; charset=UTF-8", "BASE64", {"5pel5p", "ys6Kqe", "CmFiDQpj"}));
     // A broken last group: the whole bytes it has.
     EXPECT_EQ(Lines({"ab"}), Body("text/plain; charset=UTF-8", "base64", {"YWJ"}));
@@ -123,21 +119,9 @@ TEST(ArticleConverter, BodiesByTransferEncodingAndCharsetAndWhatWeCannotRead)
     EXPECT_EQ(Lines({kSjisNihongo}), Body("text/plain", "7bit", {"\x1b$BF|K\\8l\x1b(B"}));
     // Escape sequences in 7-bit text are ISO-2022-JP whatever the label.
     EXPECT_EQ(Lines({kSjisNihongo}), Body("text/plain; charset=US-ASCII", "7bit", {"\x1b$BF|K\\8l\x1b(B"}));
-}
 
-// Quoted-printable soft-broken into lines of 73 characters.
-std::vector<std::string> SoftLines(const std::string& encoded)
-{
-    std::vector<std::string> soft;
-    for (size_t at = 0; at < encoded.size(); at += 72)
-        soft.push_back(encoded.substr(at, 72) + (at + 72 < encoded.size() ? "=" : ""));
-    return soft;
-}
-
-TEST(ArticleConverter, LongLinesAreStoredInPiecesAtCharacterBoundaries)
-{
-    // UTF-8 and ISO-2022-JP lines of 3,006 and 1,206 bytes (2,004 and 1,200
-    // in Shift_JIS); ISO-2022-JP keeps its mode from piece to piece.
+    // Long lines are stored in pieces at character boundaries: UTF-8 and ISO-2022-JP lines of 3,006 and
+    // 1,206 bytes (2,004 and 1,200 in Shift_JIS); ISO-2022-JP keeps its mode from piece to piece.
     std::string utf8, jis, sjis2004, sjis1200;
     for (int i = 0; i < 334; ++i) {
         utf8 += "=E6=97=A5=E6=9C=AC=E8=AA=9E";
@@ -172,28 +156,14 @@ TEST(ArticleConverter, LongLinesAreStoredInPiecesAtCharacterBoundaries)
 
 TEST(ArticleConverter, MultipartTextPartsByTheirOwnHeaders)
 {
+    // One line a part: the text parts are lines 5 and 13.
     Lines body = {"preamble",
-                  "--=-b 1",
-                  "Content-Type: text/plain; charset=UTF-8",
-                  "Content-Transfer-Encoding: base64",
-                  "",
-                  "5pel5pys6Kqe",
-                  "--=-b 1",
-                  "Content-Type: multipart/alternative; boundary=inner",
-                  "",
-                  "--inner",
-                  "Content-Type: text/plain; charset=utf-8",
-                  "Content-Transfer-Encoding: quoted-printable",
-                  "",
-                  "=E6=97=A5=",
-                  "--inner--",
-                  "--=-b 1",
-                  "Content-Type: image/png",
-                  "Content-Transfer-Encoding: base64",
-                  "",
-                  "5pel",
-                  "--=-b 1--",
-                  "epilogue"};
+                  "--=-b 1", "Content-Type: text/plain; charset=UTF-8", "Content-Transfer-Encoding: base64", "", "5pel5pys6Kqe",
+                  "--=-b 1", "Content-Type: multipart/alternative; boundary=inner", "",
+                  "--inner", "Content-Type: text/plain; charset=utf-8", "Content-Transfer-Encoding: quoted-printable", "",
+                  "=E6=97=A5=", "--inner--",
+                  "--=-b 1", "Content-Type: image/png", "Content-Transfer-Encoding: base64", "", "5pel",
+                  "--=-b 1--", "epilogue"};
     Recorder r = Convert(TRUE,
                          {{"Subject: x", true}, {"Content-Type: multipart/mixed;", false}, {" boundary=\"=-b 1\"", false}},
                          body);
@@ -202,8 +172,7 @@ TEST(ArticleConverter, MultipartTextPartsByTheirOwnHeaders)
     body[13] = kSjisNihongo.substr(0, 2);
     EXPECT_EQ(body, r.body);
 
-    // Raw 8-bit header text: UTF-8 when it is, else in the charset of the
-    // first text part, else as it came.
+    // Raw 8-bit header text: UTF-8 when it is, else in the charset of the first text part, else as it came.
     const std::string euc = "\xc6\xfc\xcb\xdc\xb8\xec";
     for (const Lines& raw : {Lines{kUtf8Nihongo, "image/png", kSjisNihongo}, Lines{euc, "text/plain; charset=euc-jp", kSjisNihongo},
                              Lines{euc, "text/plain; charset=big5", euc}, Lines{euc, "image/png", euc}}) {

@@ -3,21 +3,13 @@
 // and the article converter hands out only lines that fit a stored line.
 #include <gtest/gtest.h>
 #include <string.h>
+#include <random>
 #include "text/ArticleConverter.h"
 #include "text/Charset.h"
 #include "text/Jis.h"
 #include "text/MimeWords.h"
 
 namespace {
-
-struct Random {
-    unsigned long long state;
-    unsigned Next()
-    {
-        state = state * 6364136223846793005ULL + 1442695040888963407ULL;
-        return (unsigned)(state >> 33);
-    }
-};
 
 const char* const kSeeds[] = {
     "Subject: =?ISO-2022-JP?B?GyRCRnxLXDhsJE4lRiU5JUgbKEI=?= =?iso-2022-jp?B?YWJj?=\r\n",
@@ -35,35 +27,50 @@ const unsigned char kInteresting[] = {0x1b, '$', '(', 'B', '@', 'I', 'J', 'H', '
 const size_t kGuard = 32;
 const unsigned char kGuardByte = 0xA5;
 
+// Fails the test on any line that would not fit a stored line.
+struct BoundedLines : ConvertedLines {
+    BOOL HeaderLine(char* line, BOOL) override { return BodyLine(line); }
+    BOOL BodyLine(char* line) override
+    {
+        EXPECT_LT(strlen(line), (size_t)kConvertedLineSize - 2);
+        return TRUE;
+    }
+};
+
+const char* const kHeaderTypes[] = {
+    "Content-Type: text/plain; charset=UTF-8", "Content-Type: text/plain; charset=\"euc-jp\"",
+    "Content-Type: text/plain; charset=iso-8859-1", "Content-Type: multipart/mixed; boundary=b",
+    "Content-Type: text/plain; charset=Shift_JIS", "Content-Type: text/plain",
+};
+const char* const kEncodings[] = {"Content-Transfer-Encoding: base64", "Content-Transfer-Encoding: quoted-printable",
+                                  "Content-Transfer-Encoding: 8bit"};
+
 }  // namespace
 
-TEST(ConversionBounds, MutatedInputsStayInsideTheDestination)
+TEST(ConversionBounds, MutatedInputsStayInsideTheDestinationAndArticleConverterLinesAlwaysFit)
 {
-    Random random = {20261206ULL};
+    std::mt19937 random(20261206);
     unsigned char source[160];
     unsigned char buffer[160 + kGuard];
     for (int round = 0; round < 300000; ++round) {
-        const char* seed = kSeeds[random.Next() % (sizeof kSeeds / sizeof kSeeds[0])];
+        const char* seed = kSeeds[random() % (sizeof kSeeds / sizeof kSeeds[0])];
         size_t length = strlen(seed);
         if (length > sizeof source - 1)
             length = sizeof source - 1;
         memcpy(source, seed, length);
-        int mutations = 1 + random.Next() % 6;
+        int mutations = 1 + random() % 6;
         for (int m = 0; m < mutations; ++m) {
-            unsigned r = random.Next();
+            unsigned r = random();
             size_t at = (r >> 8) % length;
-            if (r & 1)
-                source[at] = kInteresting[(r >> 1) % sizeof kInteresting];
-            else
-                source[at] = (unsigned char)(r >> 16);
+            source[at] = (r & 1) ? kInteresting[(r >> 1) % sizeof kInteresting] : (unsigned char)(r >> 16);
             if (source[at] == 0)
                 source[at] = 1;
         }
         // Cut the source anywhere, so that every construct meets the end.
-        size_t cut = random.Next() % (length + 1);
+        size_t cut = random() % (length + 1);
         source[cut] = 0;
 
-        size_t capacity = random.Next() % (cut + 2);
+        size_t capacity = random() % (cut + 2);
         memset(buffer, kGuardByte, sizeof buffer);
         const char* in = (const char*)source;
         char* out = (char*)buffer;
@@ -71,11 +78,11 @@ TEST(ConversionBounds, MutatedInputsStayInsideTheDestination)
         switch (round % 4) {
         case 0: written = JisToSjis(in, out, capacity); break;
         case 1: written = DecodeEncodedWords(out, capacity, in); break;
-        case 2: written = DecodeMimeWords(in, (MimeCharset)(random.Next() % 8), out, capacity); break;
+        case 2: written = DecodeMimeWords(in, (MimeCharset)(random() % 8), out, capacity); break;
         default: {
             size_t consumed;
-            MimeCharset charset = (MimeCharset)(random.Next() % 8);
-            written = ConvertToSjis(charset, in, cut, (random.Next() & 1) != 0, out, capacity, &consumed);
+            MimeCharset charset = (MimeCharset)(random() % 8);
+            written = ConvertToSjis(charset, in, cut, (random() & 1) != 0, out, capacity, &consumed);
             ASSERT_LE(consumed, cut);
             ASSERT_LE(written, 2 * consumed + 2) << "round " << round;
             break;
@@ -93,49 +100,24 @@ TEST(ConversionBounds, MutatedInputsStayInsideTheDestination)
             ASSERT_LE(written, cut);
         }
     }
-}
 
-namespace {
-
-// Fails the test on any line that would not fit a stored line.
-struct BoundedLines : ConvertedLines {
-    BOOL HeaderLine(char* line, BOOL) override { return BodyLine(line); }
-    BOOL BodyLine(char* line) override
-    {
-        EXPECT_LT(strlen(line), (size_t)kConvertedLineSize - 2);
-        return TRUE;
-    }
-};
-
-const char* const kHeaderTypes[] = {
-    "Content-Type: text/plain; charset=UTF-8", "Content-Type: text/plain; charset=\"euc-jp\"",
-    "Content-Type: text/plain; charset=iso-8859-1", "Content-Type: multipart/mixed; boundary=b",
-    "Content-Type: text/plain; charset=Shift_JIS", "Content-Type: text/plain",
-};
-const char* const kEncodings[] = {"Content-Transfer-Encoding: base64",
-                                  "Content-Transfer-Encoding: quoted-printable",
-                                  "Content-Transfer-Encoding: 8bit"};
-
-}  // namespace
-
-TEST(ConversionBounds, ArticleConverterLinesAlwaysFit)
-{
-    Random random = {6122026ULL};
+    // The article converter, fed random bodies under random headers.
+    random.seed(6122026);
     static ArticleConverter converter;
     char line[1024];
     for (int article = 0; article < 3000; ++article) {
         converter.Construct(TRUE);
         converter.BeginArticle();
         BoundedLines lines;
-        converter.PutHeaderLine(kHeaderTypes[random.Next() % 6], FALSE, &lines);
-        converter.PutHeaderLine(kEncodings[random.Next() % 3], FALSE, &lines);
+        converter.PutHeaderLine(kHeaderTypes[random() % 6], FALSE, &lines);
+        converter.PutHeaderLine(kEncodings[random() % 3], FALSE, &lines);
         ASSERT_TRUE(converter.EndHeader(&lines));
-        int count = 1 + random.Next() % 40;
+        int count = 1 + random() % 40;
         for (int i = 0; i < count; ++i) {
             // Long runs of random bytes, seeds, boundaries and base64.
-            size_t length = random.Next() % 1024;
+            size_t length = random() % 1024;
             for (size_t j = 0; j < length; ++j) {
-                unsigned r = random.Next();
+                unsigned r = random();
                 line[j] = (r & 3) == 0 ? (char)kInteresting[(r >> 2) % sizeof kInteresting]
                         : (r & 3) == 1 ? "5pel6Kqe"[(r >> 2) % 8]
                                        : (char)(r >> 8);
@@ -143,8 +125,8 @@ TEST(ConversionBounds, ArticleConverterLinesAlwaysFit)
                     line[j] = 'x';
             }
             line[length] = '\0';
-            if (random.Next() % 8 == 0)
-                strcpy(line, random.Next() & 1 ? "--b" : "");
+            if (random() % 8 == 0)
+                strcpy(line, random() & 1 ? "--b" : "");
             ASSERT_TRUE(converter.PutBodyLine(line, &lines));
         }
         ASSERT_TRUE(converter.EndBody(&lines));

@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 #include "support/StoreFiles.h"
-#include <string>
 #include "support/ImportPatch.h"
 #include "text/Charset.h"
 
@@ -36,14 +35,11 @@ Converted Convert(MimeCharset charset, const std::string& source, bool final = t
     return Converted(out.substr(0, length), consumed);
 }
 
-std::string Text(MimeCharset charset, const std::string& source)
-{
-    return Convert(charset, source).first;
-}
+std::string Text(MimeCharset charset, const std::string& source) { return Convert(charset, source).first; }
 
 }  // namespace
 
-TEST(Charset, NamesInAnyCaseAndTheAliases)
+TEST(Charset, NamesInAnyCaseAndTheAliasesIntoShiftJisGetaForWhatItLacksOrCannotReadAndTheOutputLimit)
 {
     struct { const char* name; MimeCharset charset; } names[] = {
         {"ISO-2022-JP", kCharsetJis}, {"utf-8", kCharsetUtf8}, {"Shift_JIS", kCharsetShiftJis},
@@ -54,21 +50,17 @@ TEST(Charset, NamesInAnyCaseAndTheAliases)
         {"", kCharsetNone}};
     for (const auto& n : names)
         EXPECT_EQ(n.charset, CharsetFromName(n.name, strlen(n.name))) << n.name;
-}
 
-TEST(Charset, IntoShiftJisGetaForWhatItLacksOrCannotReadAndTheOutputLimit)
-{
     ImportPatch patch("kernel32.dll", "WideCharToMultiByte", (void*)DeviceWideCharToMultiByte);
     ASSERT_TRUE(patch.Active());
     g_toMultiByte = &patch;
     EXPECT_EQ("abc " + kSjisNihongo, Text(kCharsetUtf8, "abc \xe6\x97\xa5\xe6\x9c\xac\xe8\xaa\x9e"));
     EXPECT_EQ("\xb1", Text(kCharsetUtf8, "\xef\xbd\xb1"));   // half-width katakana
-    // Wave dash, double vertical line, minus, cent, pound, not.
-    EXPECT_EQ("\x81\x60\x81\x61\x81\x7c\x81\x91\x81\x92\x81\xca",
-              Text(kCharsetUtf8, "\xe3\x80\x9c\xe2\x80\x96\xe2\x88\x92\xc2\xa2\xc2\xa3\xc2\xac"));
-    // Em dash, yen, overline, no-break space; a byte-order mark is dropped.
-    EXPECT_EQ("\x81\x5c\x81\x8f\x81\x50 a\x81\x8f",
-              Text(kCharsetUtf8, "\xe2\x80\x94\xc2\xa5\xe2\x80\xbe\xc2\xa0\xef\xbb\xbf" "a\xef\xbf\xa5"));
+    // Wave dash, double vertical line, minus, cent, pound, not, em dash, yen, overline, no-break space; a
+    // byte-order mark is dropped.
+    EXPECT_EQ("\x81\x60\x81\x61\x81\x7c\x81\x91\x81\x92\x81\xca" "\x81\x5c\x81\x8f\x81\x50 a\x81\x8f",
+              Text(kCharsetUtf8, "\xe3\x80\x9c\xe2\x80\x96\xe2\x88\x92\xc2\xa2\xc2\xa3\xc2\xac"
+                                 "\xe2\x80\x94\xc2\xa5\xe2\x80\xbe\xc2\xa0\xef\xbb\xbf" "a\xef\xbf\xa5"));
     // No best fit: e-acute, a hangul syllable, a C1 control, an emoji.
     EXPECT_EQ("caf" + kGeta + kGeta + kGeta + "!" + kGeta,
               Text(kCharsetUtf8, "caf\xc3\xa9\xed\x95\x9c\xc2\x80!\xf0\x9f\x98\x80"));

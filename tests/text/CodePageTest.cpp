@@ -19,8 +19,7 @@ TEST(CodePage, JapaneseAndEmptyTextRoundTripALeadByteAtTheEndStaysInside)
         free(back);
         free(made);
     }
-    // A lead byte with no trail byte: still a terminated string no longer
-    // than its input.
+    // A lead byte with no trail byte: still a terminated string no longer than its input.
     wchar_t* cut = ToWide("ab\x93");
     ASSERT_TRUE(cut != NULL);
     EXPECT_LE(wcslen(cut), 3u);

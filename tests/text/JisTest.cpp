@@ -27,7 +27,7 @@ const std::string kSjisNihongo = "\x93\xfa\x96\x7b\x8c\xea\x82\xcc\x83\x65\x83\x
 
 }  // namespace
 
-TEST(JisToSjis, KanjiKanaAndAsciiBrokenInputAndTheOutputLimitAlsoInPlace)
+TEST(Jis, KanjiKanaAndAsciiBrokenInputTheOutputLimitInPlaceAndEncodedWordsInBothSpellingsPaddedOrBroken)
 {
     EXPECT_EQ("Re: " + kSjisNihongo + " (1)", Jis("Re: " + kJisNihongo + " (1)"));
     // "漢字かな" introduced by the older ESC $ @, ended by ESC ( J.
@@ -36,17 +36,14 @@ TEST(JisToSjis, KanjiKanaAndAsciiBrokenInputAndTheOutputLimitAlsoInPlace)
     EXPECT_EQ("\x88\x9fz", Jis("\x1bK\x30\x21\x1bHz"));
     // EUC-JP bytes inside kanji mode: 0xB0 0xA1 is the pair 0x30 0x21.
     EXPECT_EQ("\x88\x9f", Jis("\x1b$B\xb0\xa1"));
-    // Half-width "ｶﾀｶﾅ" and kanji keep line ends and blanks, with no return
-    // to ASCII.
+    // Half-width "ｶﾀｶﾅ" and kanji keep line ends and blanks, with no return to ASCII.
     EXPECT_EQ("\xb6\xc0\xb6\xc5\r\n", Jis("\x1b(I\x36\x40\x36\x45\r\n"));
     EXPECT_EQ("\x88\x9f\r\n", Jis("\x1b$B\x30\x21\r\n"));
     EXPECT_EQ("\x88\x9f \x88\x9f", Jis("\x1b$B\x30\x21 \x30\x21"));
 
     // An unknown or cut escape is an ordinary byte.
-    EXPECT_EQ("\x1b" "Zab", Jis("\x1bZab"));
-    EXPECT_EQ("a\x1b", Jis("a\x1b"));
-    EXPECT_EQ("a\x1b$", Jis("a\x1b$"));
-    EXPECT_EQ("a\x1b(", Jis("a\x1b("));
+    for (const char* kept : {"\x1bZab", "a\x1b", "a\x1b$", "a\x1b("})
+        EXPECT_EQ(kept, Jis(kept));
     // A first byte at the end of the source is written alone.
     EXPECT_EQ("\x30", Jis("\x1b$B\x30"));
     // An odd kanji byte before the return to ASCII does not swallow it.
@@ -60,19 +57,16 @@ TEST(JisToSjis, KanjiKanaAndAsciiBrokenInputAndTheOutputLimitAlsoInPlace)
     // A kanji pair is never cut in half.
     EXPECT_EQ("\x88\x9f", Jis("\x1b$B\x30\x21\x30\x21", 4));
 
-
     char inPlace[64] = "Re: \x1b$BF|K\\8l\x1b(B!\r\n";
     JisToSjis(inPlace, inPlace, sizeof inPlace);
     EXPECT_STREQ("Re: \x93\xfa\x96\x7b\x8c\xea!\r\n", inPlace);
-}
 
-TEST(DecodeEncodedWords, BothSpellingsIntoJisPaddingBrokenWordsAndTheDestinationsEnd)
-{
-    EXPECT_EQ("Subject: abc", Decode("Subject: =?ISO-2022-JP?B?YWJj?="));
-    EXPECT_EQ("Subject: abc", Decode("Subject: =?iso-2022-jp?B?YWJj?="));
-    EXPECT_EQ("Subject: =?Iso-2022-Jp?B?YWJj?=", Decode("Subject: =?Iso-2022-Jp?B?YWJj?="));
-    EXPECT_EQ("=?ISO-2022-JP?Q?abc?=", Decode("=?ISO-2022-JP?Q?abc?="));
-    EXPECT_EQ("a=?b", Decode("a=?b"));
+    // Encoded words into JIS.
+    for (const char* word : {"Subject: =?ISO-2022-JP?B?YWJj?=", "Subject: =?iso-2022-jp?B?YWJj?="})
+        EXPECT_EQ("Subject: abc", Decode(word));
+    // Other spellings, the Q encoding, and a source that ends inside the prefix stay.
+    for (const char* kept : {"Subject: =?Iso-2022-Jp?B?YWJj?=", "=?ISO-2022-JP?Q?abc?=", "a=?b", "x=?ISO-2022", "x=?"})
+        EXPECT_EQ(kept, Decode(kept));
 
     std::string line = "Subject: =?ISO-2022-JP?B?GyRCRnxLXDhsJE4lRiU5JUgbKEI=?= (2)\r\n";
     std::string decoded = Decode(line);
@@ -93,20 +87,17 @@ TEST(DecodeEncodedWords, BothSpellingsIntoJisPaddingBrokenWordsAndTheDestination
     // Decoded NUL bytes would cut the line: they are dropped.
     EXPECT_EQ("x.", Decode("=?ISO-2022-JP?B?AAAAeA==?=."));
 
-    // '?' not followed by '=' ends the result there.
-    EXPECT_EQ("abc", Decode("=?ISO-2022-JP?B?YWJj?x rest"));
-    EXPECT_EQ("abc", Decode("=?ISO-2022-JP?B?YWJj?"));
-    // The source ends inside the word, inside a group, or inside the prefix.
-    EXPECT_EQ("abc", Decode("=?ISO-2022-JP?B?YWJj"));
+    // '?' not followed by '=' ends the result there, as does a source that
+    // ends inside the word or inside a group.
+    for (const char* cut : {"=?ISO-2022-JP?B?YWJj?x rest", "=?ISO-2022-JP?B?YWJj?", "=?ISO-2022-JP?B?YWJj"})
+        EXPECT_EQ("abc", Decode(cut)) << cut;
     EXPECT_EQ("ab", Decode("=?ISO-2022-JP?B?YWI"));
     EXPECT_EQ("", Decode("=?ISO-2022-JP?B?"));
-    EXPECT_EQ("x=?ISO-2022", Decode("x=?ISO-2022"));
-    EXPECT_EQ("x=?", Decode("x=?"));
     // Output stays inside the destination.
     EXPECT_EQ("Subj", Decode("Subject: =?ISO-2022-JP?B?YWJj?=", 5));
     EXPECT_EQ("S: ", Decode("S: =?ISO-2022-JP?B?YWJj?=", 5));  // "abc" does not fit whole
 
-    char inPlace[80] = "Subject: =?ISO-2022-JP?B?GyRCRnxLXDhsGyhC?=\r\n";
-    DecodeEncodedWords(inPlace, sizeof inPlace, inPlace);
-    EXPECT_STREQ("Subject: \x1b$BF|K\\8l\x1b(B\r\n", inPlace);
+    char subject[80] = "Subject: =?ISO-2022-JP?B?GyRCRnxLXDhsGyhC?=\r\n";
+    DecodeEncodedWords(subject, sizeof subject, subject);
+    EXPECT_STREQ("Subject: \x1b$BF|K\\8l\x1b(B\r\n", subject);
 }

@@ -1,10 +1,9 @@
 #include <gtest/gtest.h>
-#include <string>
 #include "text/MessageCatalog.h"
 #include "resource.h"
 #include "support/MessageBoxRecorder.h"
 
-TEST(MessageCatalog, TableHoldsEveryOddIdButNineteenSixtyOneAndSixtyNineInOneBufferCutAt1023)
+TEST(MessageCatalog, TableHoldsEveryOddIdButNineteenSixtyOneAndSixtyNineInOneBufferCutAt1023AndFormatsTheLastError)
 {
     // 69 was never given a text either.
     for (UINT id = 0; id <= 160; ++id) {
@@ -56,10 +55,8 @@ TEST(MessageCatalog, TableHoldsEveryOddIdButNineteenSixtyOneAndSixtyNineInOneBuf
     MessageCatalog::SetInstance(program);
     FreeLibrary(module);
     DeleteFileW(copy);
-}
 
-TEST(FormatLastError, PutsTheCodeInPlaceOfPercentDAlsoInTheErrorBox)
-{
+    // The last error goes in place of %d, in texts and in the error box.
     SetLastError(ERROR_ACCESS_DENIED);
     EXPECT_STREQ(L"送信に失敗しました(5).", FormatLastError(MessageCatalog::Load(IDS_SEND_FAILED)));
     // A signed decimal, as the code is shown everywhere.

@@ -3,7 +3,6 @@
 #include "ViewTestWindow.h"
 #include "views/ArticleText.h"
 #include "views/ArticleView.h"
-#include "settings/GdiScope.h"
 #include "support/ImportPatch.h"
 #include <algorithm>
 
@@ -84,18 +83,14 @@ TEST_F(ArticleViewTest, HeaderHidingAndQuotedLines)
                        L"本文です。", L"> 引用です。", L"＞ 全角の引用", L" > 空白の後" };
     EXPECT_EQ(expected, Shown());
     EXPECT_EQ(2u, view_.HeaderLines());
+    EXPECT_EQ(0, ScrollMax(view_.ScrollBar()));   // it all fits
     // Header and quote lines are drawn in their colours, the others in black.
-    auto count = [&](int row, COLORREF colour) {
-        WindowDc dc(view_.Window());
-        int n = 0, top = 1 + row * (int)view_.LineHeight();
-        for (int y = top; y < top + (int)view_.LineHeight(); ++y)
-            for (int x = 1; x < 300; ++x)
-                n += GetPixel(dc.Get(), x, y) == colour;
-        return n;
-    };
     const COLORREF red = RGB(255, 0, 0), blue = RGB(0, 0, 255), inks[] = { red, red, 0, 0, blue, blue, 0 };
-    for (int row : { 0, 1, 3, 4, 5, 6 })
-        EXPECT_GT(count(row, inks[row]), 20) << row;
+    for (int row : { 0, 1, 3, 4, 5, 6 }) {
+        LONG top = 1 + row * view_.LineHeight();
+        std::vector<COLORREF> line = Pixels({ 1, top, 300, top + (LONG)view_.LineHeight() });
+        EXPECT_GT(std::count(line.begin(), line.end(), inks[row]), 20) << row;
+    }
 
     view_.SetShowHeader(TRUE);
     UpdateWindow(view_.Window());
@@ -125,9 +120,8 @@ TEST_F(ArticleViewTest, WrapsBeforeTheCharacterThatReachesTheWidthAndAlwaysAdvan
                         + L"\r\nend\r\n";
     Open(text, FALSE, 117, 240);
     Lines lines = Shown();
-    // A line whose text goes on in the next was cut where one more character
-    // would reach the width. Joined again, the lines give back the text
-    // without its hidden Date line; a quote stays quoted to its end.
+    // A line whose text goes on in the next was cut where one more character would reach the width. Joined
+    // again, the lines give back the text without its hidden Date line; a quote stays quoted to its end.
     const DisplayLine* table = view_.Lines();
     std::wstring joined;
     bool quoted = false;
@@ -161,9 +155,6 @@ TEST_F(ArticleViewTest, WrapsBeforeTheCharacterThatReachesTheWidthAndAlwaysAdvan
 
 TEST_F(ArticleViewTest, ScrollsStayInsideTheTextNewTextStartsAtItsTopAndLineScrollsLeaveNothingStale)
 {
-    Open(kArticle);
-    EXPECT_EQ(0, ScrollMax(view_.ScrollBar()));
-
     Open(Numbered(60));
     EXPECT_EQ((int)(view_.LineCount() - 2 * view_.PageSize()), ScrollMax(view_.ScrollBar()));
     Scroll(SB_THUMBPOSITION, 30);
@@ -203,29 +194,16 @@ TEST_F(ArticleViewTest, ScrollsStayInsideTheTextNewTextStartsAtItsTopAndLineScro
     ASSERT_EQ(5u, view_.PageSize());
     RECT client;
     GetClientRect(view_.Window(), &client);
-    auto pixels = [&] {
-        WindowDc dc(view_.Window());
-        std::vector<COLORREF> screen;
-        for (int y = 0; y < client.bottom; ++y)
-            for (int x = 0; x < 600; ++x)
-                screen.push_back(GetPixel(dc.Get(), x, y));
-        return screen;
-    };
-    auto stripInk = [&](const std::vector<COLORREF>& screen) {
-        int ink = 0;
-        for (int y = 1 + 5 * lh; y < 1 + 5 * lh + lh * 2 / 3; ++y)
-            for (int x = 1; x < 600; ++x)
-                ink += screen[y * 600 + x] != RGB(255, 255, 255);
-        return ink;
-    };
-    EXPECT_EQ(0, stripInk(pixels()));
+    client.right = 600;
+    std::vector<COLORREF> strip = Pixels({ 1, 1 + 5 * lh, 600, 1 + 5 * lh + lh * 2 / 3 });
+    EXPECT_EQ((ptrdiff_t)strip.size(), std::count(strip.begin(), strip.end(), RGB(255, 255, 255)));
     view_.SetLineScrollKeys(TRUE);
     for (WPARAM key : { VK_DOWN, VK_DOWN, VK_DOWN, VK_UP }) {
         Key(key);
-        std::vector<COLORREF> scrolled = pixels();
+        std::vector<COLORREF> scrolled = Pixels(client);
         InvalidateRect(view_.Window(), NULL, TRUE);
         UpdateWindow(view_.Window());
-        EXPECT_TRUE(scrolled == pixels()) << "after key " << key << ", top line " << view_.TopLine();
+        EXPECT_TRUE(scrolled == Pixels(client)) << "after key " << key << ", top line " << view_.TopLine();
     }
     EXPECT_EQ(2u, view_.TopLine());
 }

@@ -172,7 +172,7 @@ TEST_F(SubjectViewTest, ScrollRangeKeepsThumbPositionsOnTheListAndTheCursorTurns
     }
 }
 
-TEST_F(SubjectViewTest, ShortAndEmptyListsToggleReadFilterAndLevels)
+TEST_F(SubjectViewTest, ShortAndEmptyListsToggleReadFilterAndLevelsAndDrawGlyphsForThem)
 {
     Open(3);
     Key(VK_NEXT);
@@ -220,6 +220,42 @@ TEST_F(SubjectViewTest, ShortAndEmptyListsToggleReadFilterAndLevels)
     view_->SetPriorityLevel(2);
     UpdateWindow(view_->Window());
     EXPECT_EQ(1u, view_->List().VisibleCount());
+
+    // Glyphs: R for read, up for high, down for low and for priority 3, nothing else.
+    Close();
+    ASSERT_TRUE(WriteGroup(4, "+ subject 1\r\n- subject 2\r\n"));
+    // Priority 3, which no filter gives.
+    std::string index = ReadBytes(File(L".idx"));
+    index.replace(IndexRecordOffset(3), 4, U32(3 << kRecordPriorityShift));
+    WriteBytes(File(L".idx"), index);
+    OpenView(240, TRUE);
+    // Rows: high, normal (read below), low, priority 3.
+    Click(1);
+    EXPECT_TRUE(view_->ToggleRead());
+    Click(3);   // row 3 inverted
+    auto glyph = [&](int row, int column, bool inverted = false) {
+        std::string bits;
+        LONG top = view_->ListRect().top + row * 14 + 2, left = view_->ListRect().left + column * 10;
+        for (COLORREF pixel : Pixels({ left, top, left + 10, top + 10 }))
+            bits += (pixel == RGB(0, 0, 0)) != inverted ? '#' : '.';
+        return bits;
+    };
+    std::string blank(100, '.');
+    EXPECT_EQ(blank, glyph(0, 0));
+    EXPECT_NE(blank, glyph(0, 1));
+    EXPECT_NE(blank, glyph(1, 0));
+    EXPECT_EQ(blank, glyph(1, 1));
+    EXPECT_NE(blank, glyph(2, 1));
+    EXPECT_NE(glyph(0, 1), glyph(2, 1));
+    EXPECT_EQ(glyph(2, 1), glyph(3, 1, true));
+    // The marks are made once for the window: later paints draw them alike.
+    std::string high = glyph(0, 1), read = glyph(1, 0);
+    for (int i = 0; i < 3; ++i) {
+        InvalidateRect(view_->Window(), NULL, TRUE);
+        UpdateWindow(view_->Window());
+    }
+    EXPECT_EQ(high, glyph(0, 1));
+    EXPECT_EQ(read, glyph(1, 0));
 }
 
 TEST_F(SubjectViewTest, ColumnWidthsPersistInTheRegistry)
@@ -227,10 +263,8 @@ TEST_F(SubjectViewTest, ColumnWidthsPersistInTheRegistry)
     WriteDword(kWidthKey, L"fromWidth", 111);
     WriteDword(kWidthKey, L"subjectWidth", 0xFFFFFFF0);
     Open(4);
-    EXPECT_EQ(25, ColumnWidth(0));
-    EXPECT_EQ(40, ColumnWidth(1));
-    EXPECT_EQ(111, ColumnWidth(2));
-    EXPECT_EQ(400, ColumnWidth(3));
+    EXPECT_EQ((std::vector<int>{25, 40, 111, 400}),
+              (std::vector<int>{ColumnWidth(0), ColumnWidth(1), ColumnWidth(2), ColumnWidth(3)}));
 
     HDITEMW hd = {};
     hd.mask = HDI_WIDTH;
@@ -254,46 +288,6 @@ TEST_F(SubjectViewTest, ColumnWidthsPersistInTheRegistry)
     }
     OpenView();
     EXPECT_EQ((int)expected[3], ColumnWidth(3));
-}
-
-// R for read, up for high, down for low and for priority 3, nothing else.
-TEST_F(SubjectViewTest, DrawsGlyphsForReadAndPriority)
-{
-    ASSERT_TRUE(WriteGroup(4, "+ subject 1\r\n- subject 2\r\n"));
-    // Priority 3, which no filter gives.
-    std::string index = ReadBytes(File(L".idx"));
-    index.replace(IndexRecordOffset(3), 4, U32(3 << kRecordPriorityShift));
-    WriteBytes(File(L".idx"), index);
-    OpenView(240, TRUE);
-    // Rows: high, normal (read below), low, priority 3.
-    Click(1);
-    EXPECT_TRUE(view_->ToggleRead());
-    Click(3);   // row 3 inverted
-    auto glyph = [&](int row, int column, bool inverted = false) {
-        WindowDc dc(view_->Window());
-        std::string bits;
-        int top = view_->ListRect().top + row * 14 + 2, left = view_->ListRect().left + column * 10;
-        for (int y = top; y < top + 10; ++y)
-            for (int x = left; x < left + 10; ++x)
-                bits += (GetPixel(dc.Get(), x, y) == RGB(0, 0, 0)) != inverted ? '#' : '.';
-        return bits;
-    };
-    std::string blank(100, '.');
-    EXPECT_EQ(blank, glyph(0, 0));
-    EXPECT_NE(blank, glyph(0, 1));
-    EXPECT_NE(blank, glyph(1, 0));
-    EXPECT_EQ(blank, glyph(1, 1));
-    EXPECT_NE(blank, glyph(2, 1));
-    EXPECT_NE(glyph(0, 1), glyph(2, 1));
-    EXPECT_EQ(glyph(2, 1), glyph(3, 1, true));
-    // The marks are made once for the window: later paints draw them alike.
-    std::string high = glyph(0, 1), read = glyph(1, 0);
-    for (int i = 0; i < 3; ++i) {
-        InvalidateRect(view_->Window(), NULL, TRUE);
-        UpdateWindow(view_->Window());
-    }
-    EXPECT_EQ(high, glyph(0, 1));
-    EXPECT_EQ(read, glyph(1, 0));
 }
 
 } // namespace

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <vector>
+#include "settings/GdiScope.h"
 #include "support/DialogDriver.h"
 
 struct Notification {
@@ -11,9 +12,8 @@ struct Notification {
     HWND from;
 };
 
-// One parent for the whole program (top-level windows are slow under Wine):
-// 640 x 240, shown, keeping the WM_COMMAND messages of its children in
-// g_viewNotifications; the view classes are registered with it.
+// One parent for the whole program (top-level windows are slow under Wine): 640 x 240, shown, keeping the
+// WM_COMMAND messages of its children in g_viewNotifications; the view classes are registered with it.
 HWND ViewParent();
 extern std::vector<Notification> g_viewNotifications;
 
@@ -40,6 +40,16 @@ protected:
     {
         SendMessageW(View(), WM_VSCROLL, MAKEWPARAM(code, position), 0);
         UpdateWindow(View());
+    }
+    // The colours of the view's pixels in `area`, row by row.
+    std::vector<COLORREF> Pixels(RECT area)
+    {
+        WindowDc dc(View());
+        std::vector<COLORREF> colours;
+        for (LONG y = area.top; y < area.bottom; ++y)
+            for (LONG x = area.left; x < area.right; ++x)
+                colours.push_back(GetPixel(dc.Get(), x, y));
+        return colours;
     }
     static int ScrollMax(HWND bar)
     {
