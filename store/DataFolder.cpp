@@ -188,6 +188,9 @@ BOOL InitializeDataFolder(const wchar_t* dataPath)
         reader->Close();
         SetLastError(ok ? saved : error);
     }
-    SetCursor(previous);
+    {
+        LastErrorKeeper keep;   // the box shows the failure's code, not the cursor's
+        SetCursor(previous);
+    }
     return ok;
 }

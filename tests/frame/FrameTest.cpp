@@ -112,7 +112,7 @@ TEST_F(FrameTest, AFailingInitialisationIsReportedWithAnEmptyListThatOpensNothin
     WriteString(kSettingsKey, L"DataPath", DataPath() + L"missing\\");
     Open();
     ASSERT_EQ(1u, boxes.Boxes().size());
-    EXPECT_EQ(0u, boxes.Boxes()[0].text.find(L"データファイルの初期化に失敗しました("));
+    EXPECT_EQ(L"データファイルの初期化に失敗しました(3)", boxes.Boxes()[0].text);
     EXPECT_EQ(L"PELORA", boxes.Boxes()[0].caption);
     EXPECT_EQ((UINT)MB_ICONHAND, boxes.Boxes()[0].flags);
     EXPECT_EQ(0, ListRows(List()));
