@@ -123,14 +123,7 @@ BOOL ArticleHeader::AddContinuationLine(const char* line)
         DWORD joined = (DWORD)(write_ - buffer_) - lineStart_;
         DWORD fits = joined + 2 < kStoreLineCapacity - 1 ? kStoreLineCapacity - 1 - 2 - joined : 0;
         if (text > fits) {
-            DWORD cut = 0;
-            while (cut < fits) {
-                DWORD step = IsShiftJisLead((unsigned char)line[cut]) ? 2 : 1;
-                if (cut + step > fits)
-                    break;
-                cut += step;
-            }
-            text = cut;
+            text = (DWORD)ShiftJisFit(line, text, fits);
         }
     }
     if (!MakeRoom(text + 2))

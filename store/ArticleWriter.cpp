@@ -88,13 +88,7 @@ BOOL ArticleWriter::WriteBodyLine(const char* line)
     // A line the log's readers could not take back is broken into lines
     // that fit, each with CR LF, at character boundaries.
     while (length >= kStoreLineCapacity) {
-        DWORD piece = 0;
-        while (piece < kStoreLineCapacity - 3) {
-            DWORD step = IsShiftJisLead((unsigned char)line[piece]) ? 2 : 1;
-            if (piece + step > kStoreLineCapacity - 3)
-                break;
-            piece += step;
-        }
+        DWORD piece = (DWORD)ShiftJisFit(line, length, kStoreLineCapacity - 3);
         if (!WriteAll(group_->LogHandle(), line, piece) || !WriteAll(group_->LogHandle(), "\r\n", 2))
             return FALSE;
         line += piece;

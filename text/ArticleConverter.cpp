@@ -210,13 +210,7 @@ BOOL ArticleConverter::PlainLine(const char* line, ConvertedLines* lines)
     size_t length = JisToSjis(line, work_, sizeof work_);
     const char* rest = work_;
     while (length > kPendingSize) {
-        size_t piece = 0;
-        while (piece < kPendingSize) {
-            size_t step = IsShiftJisLead((unsigned char)rest[piece]) ? 2 : 1;
-            if (piece + step > kPendingSize)
-                break;
-            piece += step;
-        }
+        size_t piece = ShiftJisFit(rest, length, kPendingSize);
         memcpy(out_, rest, piece);
         out_[piece] = '\0';
         if (!lines->BodyLine(out_))

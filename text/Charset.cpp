@@ -388,3 +388,15 @@ size_t ConvertToSjis(MimeCharset charset, const char* source, size_t length, boo
     *consumed = used;
     return sink.length;
 }
+
+size_t ShiftJisFit(const char* bytes, size_t length, size_t room)
+{
+    size_t fit = 0;
+    while (fit < length) {
+        size_t step = IsShiftJisLead((unsigned char)bytes[fit]) && fit + 1 < length ? 2 : 1;
+        if (fit + step > room)
+            break;
+        fit += step;
+    }
+    return fit;
+}

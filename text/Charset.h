@@ -20,6 +20,10 @@ MimeCharset CharsetFromName(const char* name, size_t length);
 // A first byte of a double-byte Shift_JIS character.
 inline bool IsShiftJisLead(unsigned char b) { return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC); }
 
+// How many of the first `length` bytes make whole Shift_JIS characters
+// within `room` bytes (a lead byte that ends the text counts alone).
+size_t ShiftJisFit(const char* bytes, size_t length, size_t room);
+
 // Whether `length` bytes are UTF-8 throughout (NULs included).
 bool IsValidUtf8(const char* text, size_t length);
 

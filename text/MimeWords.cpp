@@ -95,13 +95,7 @@ private:
 // Shift_JIS bytes, as many whole characters as fit.
 void WordDecoder::Put(const char* bytes, size_t length)
 {
-    size_t room = capacity_ - 1 - length_, take = 0;
-    while (take < length) {
-        size_t step = IsShiftJisLead((unsigned char)bytes[take]) && take + 1 < length ? 2 : 1;
-        if (take + step > room)
-            break;
-        take += step;
-    }
+    size_t take = ShiftJisFit(bytes, length, capacity_ - 1 - length_);
     memcpy(out_ + length_, bytes, take);
     length_ += take;
     full_ = take < length;
