@@ -1,3 +1,4 @@
+#include "nntp/Sockets.h"   // before windows.h on the host
 #include "nntp/Patrol.h"
 #include <stdio.h>
 #include <stdlib.h>
@@ -67,16 +68,8 @@ void CutLineEnd(char* line)
 void EndLine(char* line)
 {
     size_t length = strlen(line);
-    if (length > kLineSize - 3) {
-        size_t fit = 0;
-        while (fit < length) {
-            size_t step = IsShiftJisLead((unsigned char)line[fit]) && line[fit + 1] ? 2 : 1;
-            if (fit + step > kLineSize - 3)
-                break;
-            fit += step;
-        }
-        length = fit;
-    }
+    if (length > kLineSize - 3)
+        length = ShiftJisFit(line, length, kLineSize - 3);
     line[length] = '\r';
     line[length + 1] = '\n';
     line[length + 2] = 0;
