@@ -17,8 +17,7 @@ ScriptedNntpServer::~ScriptedNntpServer()
     WSACleanup();
 }
 
-// Binds `socket` to an ephemeral loopback port: that port, 0 on failure.
-static unsigned short BindLoopback(SOCKET socket)
+unsigned short ScriptedNntpServer::BindLoopback(SOCKET socket)
 {
     sockaddr_in address = {};
     address.sin_family = AF_INET;

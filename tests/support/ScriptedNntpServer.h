@@ -41,6 +41,8 @@ public:
     // A loopback port that was free a moment ago and that nobody listens on
     // (sockets must be started).
     static unsigned short UnusedPort();
+    // Binds `socket` to an ephemeral loopback port: that port, 0 on failure.
+    static unsigned short BindLoopback(SOCKET socket);
 
     // Sent on accepting a connection ("200 ready\r\n" unless changed).
     void SetGreeting(const std::string& bytes, bool closeAfter = false);
