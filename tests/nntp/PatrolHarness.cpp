@@ -44,7 +44,7 @@ DownloadResult PatrolHarness::RunDirect(unsigned short port, DWORD limit, const 
     cursor.Init(list);
     DownloadResult result = {};
     DownloadJob job = {};
-    job.server = server_.c_str();
+    job.server = L"127.0.0.1";
     job.port = port;
     job.dataPath = DataPath().c_str();
     job.cursor = &cursor;
