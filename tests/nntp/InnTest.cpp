@@ -142,19 +142,13 @@ std::vector<std::string> Posted(const std::string& group, const std::string& tag
 std::string Stored(const std::string& group, const std::string& tag, const std::string& date, int n,
                    DWORD number)
 {
-    return "From: \x91\xaa\x92\xe8 <taro@example.test>\r\n"
-           "Newsgroups: " + group + "\r\n"
-           "Subject: \x82\xc4\x82\xb7\x82\xc6 " + tag + " " + std::to_string(n) + "\r\n"
-           "Date: " + date + "\r\n"
-           "Message-ID: <pelora." + tag + "." + group + "." + std::to_string(n) + "@example.test>\r\n"
-           "References: <first." + tag + "@example.test><second." + tag + "@example.test>\r\n"
-           "X-Local-Seq: " + std::to_string(number) + "\r\n"
-           "\r\n"
-           "\x82\xb1\x82\xf1\x82\xc9\x82\xbf\x82\xcd\r\n"
-           ".dotted line " + std::to_string(n) + "\r\n"
-           "..\r\n"
-           "last\r\n"
-           "================\r\n";
+    std::string id = tag + "." + group + "." + std::to_string(n);
+    return ArticleBlock("From: \x91\xaa\x92\xe8 <taro@example.test>\nNewsgroups: " + group + "\n"
+                        "Subject: \x82\xc4\x82\xb7\x82\xc6 " + tag + " " + std::to_string(n) + "\nDate: " + date + "\n"
+                        "Message-ID: <pelora." + id + "@example.test>\n"
+                        "References: <first." + tag + "@example.test><second." + tag + "@example.test>",
+                        number,
+                        "\x82\xb1\x82\xf1\x82\xc9\x82\xbf\x82\xcd\n.dotted line " + std::to_string(n) + "\n..\nlast");
 }
 
 TEST(Inn, PatrolAndGroupListInBothSettingsStoreWhatWasPosted)
