@@ -16,7 +16,7 @@ protected:
     NntpConnection& connection = session.Connection();
 };
 
-TEST_F(ConnectionTest, ConnectsByAddressAndNameWithThePortsLow16BitsAndFailsWithTheSocketsCode)
+TEST_F(ConnectionTest, ConnectsByAddressAndNameFailsWithTheSocketsCodeAndLimitsLineLengths)
 {
     ASSERT_TRUE(connection.Connect("127.0.0.1", 0x10000u + server.Port()));
     connection.Close();
@@ -34,10 +34,7 @@ TEST_F(ConnectionTest, ConnectsByAddressAndNameWithThePortsLow16BitsAndFailsWith
     EXPECT_FALSE(connection.HasSocket());
     NntpConnection unknown;
     EXPECT_FALSE(unknown.Connect("no-such-host.invalid", 119));
-}
 
-TEST_F(ConnectionTest, CommandAndReplyLineLengthLimitsAndLineBreaksInCommands)
-{
     Connect();
     std::string longest(4094, 'a');
     server.On(longest, "211 longest\r\n");

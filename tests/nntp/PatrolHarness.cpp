@@ -16,8 +16,7 @@ void AddSimple(ScriptedNntpServer& server, unsigned n)
 
 std::string SimpleBlock(unsigned n)
 {
-    return Simple(n) + "X-Local-Seq: " + std::to_string(n) + "\r\n\r\nb" + std::to_string(n) +
-           "\r\n.dot\r\n================\r\n";
+    return ArticleBlock("From: a@b\nSubject: s" + std::to_string(n), n, "b" + std::to_string(n) + "\n.dot");
 }
 
 void PatrolHarness::AddGroup(const std::wstring& name, DWORD lastArticle, DWORD serverLast)

@@ -102,11 +102,8 @@ TEST_P(RangeRulesTest, AcrossGroups)
     server.On("HEAD 22", "221 22 <22@test>\r\n" + Simple(22) + ".\r\n");
     server.On("BODY 22", "423 gone meanwhile\r\n");
     const wchar_t* noNews = L"新規記事はありませんでした";
-    struct {
-        const wchar_t* group;
-        DWORD lastBefore, serverLastBefore, last, serverLast, records;
-        const wchar_t* state;
-    } groups[] = {
+    struct { const wchar_t* group; DWORD lastBefore, serverLastBefore, last, serverLast, records; const wchar_t* state; }
+    groups[] = {
         {L"g.limit", 0, 0, 3002, 3005, 2, L"制限数の2件の記事を取得しました。サーバには未取得の記事が残っています。"},
         {L"g.renumbered", 5000, 5000, 3000, 3000, 0, noNews},
         {L"g.catchup", 0xFFFFFFFF, 7, 12, 12, 0, noNews},

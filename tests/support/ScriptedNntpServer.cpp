@@ -3,8 +3,6 @@
 #include <chrono>
 
 ScriptedNntpServer::ScriptedNntpServer()
-    : listener_(INVALID_SOCKET), port_(0), stopping_(false), deadline_(0),
-      default_("500 unknown command\r\n"), connections_(0), serving_(false), mostAtOnce_(0)
 {
     greeting_.pieces.push_back("200 ready\r\n");
     WSADATA data;
