@@ -66,11 +66,6 @@ void ScriptedNntpServer::Stop()
     }
 }
 
-bool ScriptedNntpServer::Expired() const
-{
-    return (LONG)(GetTickCount() - deadline_) >= 0;
-}
-
 void ScriptedNntpServer::SetGreeting(const std::string& bytes, bool closeAfter)
 {
     std::lock_guard<std::mutex> lock(mutex_);
@@ -154,11 +149,9 @@ int ScriptedNntpServer::WaitReadable(SOCKET socket)
 {
     {
         std::lock_guard<std::mutex> lock(mutex_);
-        if (stopping_)
+        if (stopping_ || (LONG)(GetTickCount() - deadline_) >= 0)
             return -1;
     }
-    if (Expired())
-        return -1;
     fd_set readable;
     FD_ZERO(&readable);
     FD_SET(socket, &readable);

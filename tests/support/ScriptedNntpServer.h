@@ -76,7 +76,6 @@ private:
     void Serve(SOCKET client);
     void Close(SOCKET client);
     bool SendReply(SOCKET client, const ScriptedReply& reply);
-    bool Expired() const;
 
     SOCKET listener_ = INVALID_SOCKET;
     unsigned short port_ = 0;
