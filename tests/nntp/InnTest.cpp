@@ -234,12 +234,7 @@ TEST(Inn, PatrolAndGroupListInBothSettingsStoreWhatWasPosted)
     const unsigned short tls = (unsigned short)atoi(tlsText);
     // Refused before anything but the handshake, the certificates with the
     // fingerprint to store; the connection is closed, so no QUIT either.
-    struct Refusal {
-        unsigned short port;
-        DWORD security;
-        const wchar_t* reason;
-        bool trusted;
-    } const refusals[] = {
+    struct Refusal { unsigned short port; DWORD security; const wchar_t* reason; bool trusted; } const refusals[] = {
         {port, kSecurityStartTls, L"サーバがSTARTTLSを拒否しました。暗号化せずには接続しません : 580 ", false},
         {(unsigned short)(tls + 1), kSecurityNone, L"サーバは暗号化した接続でなければ認証しません。", false},
         {tls, kSecurityTls, L"サーバの証明書は信頼できる発行元のものではありません。", false},

@@ -156,9 +156,7 @@ INSTANTIATE_TEST_SUITE_P(Settings, RangeRulesTest, testing::Values(0u, 1u));
 // Today's articles (UTF-8, EUC-JP, big5; quoted-printable and base64)
 // through whole patrols: converted with ConvertMime on, stored as they come
 // with it off.
-struct Article {
-    std::string header, body;
-};
+struct Article { std::string header, body; };
 
 // Articles 3002 to 3004 as the server sends them.
 const Article kArticles[] = {
@@ -231,12 +229,7 @@ TEST(PatrolMime, OnConvertsEachKindIntoShiftJisOffStoresThemAsTheyCome)
 // several limits: the result, every group file byte for byte, and the
 // commands on the wire must agree, save that pipelined, the BODY of each
 // HEAD the server refuses has gone out along with it.
-struct Pass {
-    DownloadResult result;
-    Lines wire;
-    std::vector<std::string> files;
-    size_t linesAtOnce;
-};
+struct Pass { DownloadResult result; Lines wire; std::vector<std::string> files; size_t linesAtOnce; };
 
 const wchar_t* const kGroups[] = {L"g.gappy", L"g.next", L"g.after"};
 
