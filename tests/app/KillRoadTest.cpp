@@ -112,8 +112,7 @@ protected:
         StartedCopy copy;
         ASSERT_TRUE(StartCopy(&copy) != NULL) << "no frame after the kill";
         Kill(&copy);
-        for (const std::wstring& name : FilesIn(folder.Path()))
-            EXPECT_NE(L'~', name.back()) << name;
+        EXPECT_FALSE(HasLeftovers(folder.Path()));
     }
 
     ScriptedNntpServer server;

@@ -44,6 +44,10 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(server.Start());
+        WriteOldFiles();
+    }
+    void WriteOldFiles()
+    {
         WriteBytes(active, "old.group\r\n");
         WriteBytes(category, "old\r\n");
     }
@@ -51,11 +55,14 @@ protected:
     {
         return FetchGroupList(active, category, port ? port : server.Port(), user, password, 0, NULL, compress);
     }
-    void ExpectOldFilesKept()
+    // Both files, and no temporary one beside them.
+    void ExpectFiles(const std::string& activeBytes, const std::string& categoryBytes)
     {
-        EXPECT_EQ("old.group\r\n", ReadBytes(active));
-        EXPECT_EQ("old\r\n", ReadBytes(category));
+        EXPECT_EQ(activeBytes, ReadBytes(active));
+        EXPECT_EQ(categoryBytes, ReadBytes(category));
+        EXPECT_FALSE(FileExists(active + L"~") || FileExists(category + L"~"));
     }
+    void ExpectOldFilesKept() { ExpectFiles("old.group\r\n", "old\r\n"); }
 
     ScriptedNntpServer server;
     TempDataFolder folder;

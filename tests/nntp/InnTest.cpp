@@ -18,8 +18,6 @@ namespace {
 const wchar_t* const kGroups[] = {L"pelora.test.alpha", L"pelora.test.beta", L"pelora.test.gamma"};
 const int kPerGroup = 4;
 
-std::string Narrow(const std::wstring& text) { return std::string(text.begin(), text.end()); }
-
 // What the socket receives while a Recording lives: deflated, it shows none
 // of the group names.
 std::string g_received;
@@ -43,17 +41,14 @@ class Relay {
 public:
     explicit Relay(unsigned short target)
     {
-        sockaddr_in address = {};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        int size = sizeof address;
         listener_ = socket(AF_INET, SOCK_STREAM, 0);
-        bind(listener_, (sockaddr*)&address, size);
+        port = ScriptedNntpServer::BindLoopback(listener_);
         listen(listener_, 1);
-        getsockname(listener_, (sockaddr*)&address, &size);
-        port = ntohs(address.sin_port);
-        thread_ = std::thread([this, address, target]() mutable {
+        thread_ = std::thread([this, target] {
             SOCKET ends[2] = {accept(listener_, NULL, NULL), socket(AF_INET, SOCK_STREAM, 0)};
+            sockaddr_in address = {};
+            address.sin_family = AF_INET;
+            address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
             address.sin_port = htons(target);
             connect(ends[1], (sockaddr*)&address, sizeof address);
             char buffer[16384];
@@ -115,7 +110,7 @@ DWORD Last(unsigned short port, const std::wstring& group)
     inn.Open(port);
     inn.Ask("MODE READER");
     unsigned long code = 0, count = 0, first = 0, last = 0;
-    sscanf(inn.Ask("GROUP " + Narrow(group)).c_str(), "%lu %lu %lu %lu", &code, &count, &first, &last);
+    sscanf(inn.Ask("GROUP " + Sjis(group)).c_str(), "%lu %lu %lu %lu", &code, &count, &first, &last);
     return count ? (DWORD)last : (DWORD)first - 1;
 }
 
@@ -147,19 +142,13 @@ std::vector<std::string> Posted(const std::string& group, const std::string& tag
 std::string Stored(const std::string& group, const std::string& tag, const std::string& date, int n,
                    DWORD number)
 {
-    return "From: \x91\xaa\x92\xe8 <taro@example.test>\r\n"
-           "Newsgroups: " + group + "\r\n"
-           "Subject: \x82\xc4\x82\xb7\x82\xc6 " + tag + " " + std::to_string(n) + "\r\n"
-           "Date: " + date + "\r\n"
-           "Message-ID: <pelora." + tag + "." + group + "." + std::to_string(n) + "@example.test>\r\n"
-           "References: <first." + tag + "@example.test><second." + tag + "@example.test>\r\n"
-           "X-Local-Seq: " + std::to_string(number) + "\r\n"
-           "\r\n"
-           "\x82\xb1\x82\xf1\x82\xc9\x82\xbf\x82\xcd\r\n"
-           ".dotted line " + std::to_string(n) + "\r\n"
-           "..\r\n"
-           "last\r\n"
-           "================\r\n";
+    std::string id = tag + "." + group + "." + std::to_string(n);
+    return ArticleBlock("From: \x91\xaa\x92\xe8 <taro@example.test>\nNewsgroups: " + group + "\n"
+                        "Subject: \x82\xc4\x82\xb7\x82\xc6 " + tag + " " + std::to_string(n) + "\nDate: " + date + "\n"
+                        "Message-ID: <pelora." + id + "@example.test>\n"
+                        "References: <first." + tag + "@example.test><second." + tag + "@example.test>",
+                        number,
+                        "\x82\xb1\x82\xf1\x82\xc9\x82\xbf\x82\xcd\n.dotted line " + std::to_string(n) + "\n..\nlast");
 }
 
 TEST(Inn, PatrolAndGroupListInBothSettingsStoreWhatWasPosted)
@@ -187,14 +176,14 @@ TEST(Inn, PatrolAndGroupListInBothSettingsStoreWhatWasPosted)
         for (int g = 0; g < 3; ++g) {
             before[g] = Last(port, kGroups[g]);
             for (int n = 1; n <= kPerGroup; ++n) {
-                std::string reply = inn.Post(Posted(Narrow(kGroups[g]), tag, date, n));
+                std::string reply = inn.Post(Posted(Sjis(kGroups[g]), tag, date, n));
                 ASSERT_EQ('2', reply[0]) << "INN refused the post: " << reply;
             }
         }
     }
     for (int g = 0; g < 3; ++g)
         for (int tries = 0; Last(port, kGroups[g]) != before[g] + kPerGroup; ++tries) {
-            ASSERT_LT(tries, 50) << "the posted articles did not arrive in " << Narrow(kGroups[g]);
+            ASSERT_LT(tries, 50) << "the posted articles did not arrive in " << Sjis(kGroups[g]);
             Sleep(100);
         }
 
@@ -208,17 +197,17 @@ TEST(Inn, PatrolAndGroupListInBothSettingsStoreWhatWasPosted)
         passes[p].SetCompress(p >> 1);
         Recording recording;
         DownloadResult result = passes[p].RunDirect(port, 100);
-        ASSERT_EQ((DWORD)StatusOk, result.status) << Narrow(result.caption) << ": " << Narrow(result.text);
-        EXPECT_EQ(p < 2, g_received.find(Narrow(kGroups[0])) != std::string::npos) << p;
+        ASSERT_EQ((DWORD)StatusOk, result.status) << Sjis(result.caption) << ": " << Sjis(result.text);
+        EXPECT_EQ(p < 2, g_received.find(Sjis(kGroups[0])) != std::string::npos) << p;
     }
     for (int g = 0; g < 3; ++g) {
         const std::wstring group = kGroups[g];
         std::string log;
         for (int n = 1; n <= kPerGroup; ++n)
-            log += Stored(Narrow(group), tag, date, n, before[g] + n);
+            log += Stored(Sjis(group), tag, date, n, before[g] + n);
         for (int p = 0; p < 4; ++p) {
             EXPECT_EQ(log, passes[p].Group(group, L".log")) << p;
-            EXPECT_EQ(single.Group(group, L".idx"), passes[p].Group(group, L".idx")) << Narrow(group) << p;
+            EXPECT_EQ(single.Group(group, L".idx"), passes[p].Group(group, L".idx")) << Sjis(group) << p;
         }
         DWORD last = before[g] + kPerGroup;
         EXPECT_EQ(IndexHeaderBytes(last, last, 0, kPerGroup, 0, Sjis(L"4件の記事を取得しました。"), kPerGroup, 0, 0),
@@ -230,13 +219,13 @@ TEST(Inn, PatrolAndGroupListInBothSettingsStoreWhatWasPosted)
         const std::wstring& data = passes[2 * compress].DataPath();
         Recording recording;
         EXPECT_EQ(L"", FetchGroupList(data + L"active.dat", data + L"category.dat", port, NULL, NULL, 0, NULL, compress));
-        EXPECT_EQ(compress == 0, g_received.find(Narrow(kGroups[0])) != std::string::npos);
+        EXPECT_EQ(compress == 0, g_received.find(Sjis(kGroups[0])) != std::string::npos);
     }
     EXPECT_EQ(single.File(L"active.dat") + single.File(L"category.dat"),
               passes[2].File(L"active.dat") + passes[2].File(L"category.dat"));
     std::string list = "\r\n" + single.File(L"active.dat");
     for (const wchar_t* group : kGroups)
-        EXPECT_NE(std::string::npos, list.find("\r\n" + Narrow(group) + "\r\n")) << Narrow(group);
+        EXPECT_NE(std::string::npos, list.find("\r\n" + Sjis(group) + "\r\n")) << Sjis(group);
     EXPECT_NE(std::string::npos, ("\r\n" + single.File(L"category.dat")).find("\r\npelora\r\n"));
 
     const char* tlsText = getenv("PELORA_INN_TLS_PORT");
@@ -245,12 +234,7 @@ TEST(Inn, PatrolAndGroupListInBothSettingsStoreWhatWasPosted)
     const unsigned short tls = (unsigned short)atoi(tlsText);
     // Refused before anything but the handshake, the certificates with the
     // fingerprint to store; the connection is closed, so no QUIT either.
-    struct Refusal {
-        unsigned short port;
-        DWORD security;
-        const wchar_t* reason;
-        bool trusted;
-    } const refusals[] = {
+    struct Refusal { unsigned short port; DWORD security; const wchar_t* reason; bool trusted; } const refusals[] = {
         {port, kSecurityStartTls, L"サーバがSTARTTLSを拒否しました。暗号化せずには接続しません : 580 ", false},
         {(unsigned short)(tls + 1), kSecurityNone, L"サーバは暗号化した接続でなければ認証しません。", false},
         {tls, kSecurityTls, L"サーバの証明書は信頼できる発行元のものではありません。", false},

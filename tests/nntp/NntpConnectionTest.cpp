@@ -16,7 +16,7 @@ protected:
     NntpConnection& connection = session.Connection();
 };
 
-TEST_F(ConnectionTest, ConnectsByAddressAndNameWithThePortsLow16BitsAndFailsWithTheSocketsCode)
+TEST_F(ConnectionTest, ConnectsByAddressAndNameFailsWithTheSocketsCodeAndLimitsLineLengths)
 {
     ASSERT_TRUE(connection.Connect("127.0.0.1", 0x10000u + server.Port()));
     connection.Close();
@@ -34,10 +34,7 @@ TEST_F(ConnectionTest, ConnectsByAddressAndNameWithThePortsLow16BitsAndFailsWith
     EXPECT_FALSE(connection.HasSocket());
     NntpConnection unknown;
     EXPECT_FALSE(unknown.Connect("no-such-host.invalid", 119));
-}
 
-TEST_F(ConnectionTest, CommandAndReplyLineLengthLimitsAndLineBreaksInCommands)
-{
     Connect();
     std::string longest(4094, 'a');
     server.On(longest, "211 longest\r\n");
@@ -92,27 +89,23 @@ TEST_F(ConnectionTest, SegmentsLineEndsNulBytesAndTheServerClosing)
     split.pieces = {"22", "1 a", "b\r", "\nsecond\r\n"};
     split.pauseMs = 20;
     server.On("SPLIT", split);
-    server.On("MANY", "one\r\ntwo\r\nthree\r\n");
-    server.On("BARELF", "abc\ndef\r\n");
-    server.On("CRINSIDE", "ab\rcd\nnext\r\n");
-    server.On("HIGH", std::string("x\xE0\xFFy\r\n"));
-
-    EXPECT_EQ("221 ab\r\n", session.Ask("SPLIT", FALSE));
-    EXPECT_EQ("second\r\n", session.Read(FALSE));
-
-    EXPECT_EQ("one\r\n", session.Ask("MANY", FALSE));
-    EXPECT_EQ("two\r\n", session.Read(FALSE));
-    EXPECT_EQ("three", session.Read());
-
-    EXPECT_EQ("abc\ndef\r\n", session.Ask("BARELF", FALSE));
-    // The line ends at the first LF after a CR; strip drops the byte before it.
-    EXPECT_EQ("ab\rc", session.Ask("CRINSIDE"));
-    EXPECT_EQ("next", session.Read());
-    EXPECT_EQ(std::string("x\xE0\xFFy\r\n"), session.Ask("HIGH", FALSE));
-
-    server.On("NUL", std::string("21\0 x\r\n", 7));
-    EXPECT_EQ("<failed 13>", session.Ask("NUL", FALSE));
-    EXPECT_EQ(" x\r\n", session.Read(FALSE));
+    // Each reply and the lines read from it (strip drops the byte before the
+    // LF); a line ends at the first LF after a CR, and a NUL fails its line.
+    struct { const char* command; std::string reply; BOOL strip; std::vector<std::string> lines; } cases[] = {
+        {"SPLIT", "", FALSE, {"221 ab\r\n", "second\r\n"}},
+        {"MANY", "one\r\ntwo\r\nthree\r\n", FALSE, {"one\r\n", "two\r\n", "three\r\n"}},
+        {"BARELF", "abc\ndef\r\n", FALSE, {"abc\ndef\r\n"}},
+        {"CRINSIDE", "ab\rcd\nnext\r\n", TRUE, {"ab\rc", "next"}},
+        {"HIGH", "x\xE0\xFFy\r\n", FALSE, {"x\xE0\xFFy\r\n"}},
+        {"NUL", std::string("21\0 x\r\n", 7), FALSE, {"<failed 13>", " x\r\n"}},
+    };
+    for (const auto& c : cases) {
+        if (!c.reply.empty())
+            server.On(c.command, c.reply);
+        EXPECT_EQ(c.lines[0], session.Ask(c.command, c.strip));
+        for (size_t i = 1; i < c.lines.size(); ++i)
+            EXPECT_EQ(c.lines[i], session.Read(c.strip)) << c.command;
+    }
 
     server.On("BYE", "205 bye\r\n", true);
     EXPECT_EQ("205 bye\r\n", session.Ask("BYE", FALSE));

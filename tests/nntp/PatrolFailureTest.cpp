@@ -109,10 +109,8 @@ struct PassFailure {
     std::string greeting;
     const char* command;
     std::string reply;
-    const char* userId;
-    const char* password;
-    const wchar_t* caption;
-    const wchar_t* text;
+    const char *userId, *password;
+    const wchar_t *caption, *text;
     DWORD security = 0;
 };
 

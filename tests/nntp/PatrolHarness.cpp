@@ -16,8 +16,7 @@ void AddSimple(ScriptedNntpServer& server, unsigned n)
 
 std::string SimpleBlock(unsigned n)
 {
-    return Simple(n) + "X-Local-Seq: " + std::to_string(n) + "\r\n\r\nb" + std::to_string(n) +
-           "\r\n.dot\r\n================\r\n";
+    return ArticleBlock("From: a@b\nSubject: s" + std::to_string(n), n, "b" + std::to_string(n) + "\n.dot");
 }
 
 void PatrolHarness::AddGroup(const std::wstring& name, DWORD lastArticle, DWORD serverLast)
@@ -44,7 +43,7 @@ DownloadResult PatrolHarness::RunDirect(unsigned short port, DWORD limit, const 
     cursor.Init(list);
     DownloadResult result = {};
     DownloadJob job = {};
-    job.server = server_.c_str();
+    job.server = L"127.0.0.1";
     job.port = port;
     job.dataPath = DataPath().c_str();
     job.cursor = &cursor;

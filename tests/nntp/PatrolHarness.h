@@ -19,12 +19,11 @@ public:
     void SetPipelining(DWORD pipelining) { pipelining_ = pipelining; }
     void SetConvertMime(bool on) { convertMime_ = on; }
     void SetCompress(DWORD on) { compress_ = on; }
-    // The settings Security and TlsFingerprint, and the server's name.
-    void SetSecurity(DWORD security, const std::wstring& fingerprint = L"", const std::wstring& server = L"127.0.0.1")
+    // The settings Security and TlsFingerprint.
+    void SetSecurity(DWORD security, const std::wstring& fingerprint = L"")
     {
         security_ = security;
         fingerprint_ = fingerprint;
-        server_ = server;
     }
 
     // The pass alone, on this thread, without dialog or frame: its result.
@@ -43,7 +42,7 @@ private:
     bool convertMime_ = false;
     DWORD compress_ = 0;
     DWORD security_ = 0;
-    std::wstring fingerprint_, server_ = L"127.0.0.1";
+    std::wstring fingerprint_;
 };
 
 // The header of a plain test article: "From: a@b" and "Subject: s<n>".

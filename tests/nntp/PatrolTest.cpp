@@ -51,37 +51,14 @@ TEST(Patrol, StoresKeptFieldsDecodedAndBodiesUnstuffedWithTheirIndexRecord)
               server.Commands());
 
     const std::string subject = "\x82\xc4\x82\xb7\x82\xc6 and\x82\xc4\x82\xb7\x82\xc6";
-    std::string first =
-        "From: Taro <taro@example.jp>\r\n"
-        "Subject: " + subject + "\r\n"
-        "Newsgroups: fj.test\r\n"
-        "Date: Sat, 5 Dec 2026 15:08:39 +0900\r\n"
-        "Message-ID: <1@example.jp>\r\n"
-        "References: <0@example.jp>\r\n"
-        "X-Local-Seq: 3001\r\n"
-        "\r\n"
-        "\x82\xb1\x82\xf1\x82\xc9\x82\xbf\x82\xcd\r\n"
-        ".dotted\r\n"
-        "================\r\n";
-    std::string second =
-        "Subject: =?Iso-2022-Jp?B?GyRCJEYkOSRIGyhC?=\r\n"
-        "From: b@c\r\n"
-        "X-Local-Seq: 3002\r\n"
-        "\r\n"
-        ".\r\n"
-        "..x\r\n"
-        "================\r\n";
-    std::string third =
-        "Subject: \xb1\xb2\r\n"
-        "From: a  X-Local-Seq: 9    \r\n"
-        "Date: abc\r\n"
-        "Message-ID: <after@stuffed>\r\n"
-        "X-Local-Seq: 3003\r\n"
-        "\r\n"
-        "\xb1\r\n"
-        "a\rb\r\n"
-        "\r\n"
-        "================\r\n";
+    std::string first = ArticleBlock("From: Taro <taro@example.jp>\nSubject: " + subject + "\n"
+                                     "Newsgroups: fj.test\nDate: Sat, 5 Dec 2026 15:08:39 +0900\n"
+                                     "Message-ID: <1@example.jp>\nReferences: <0@example.jp>",
+                                     3001, "\x82\xb1\x82\xf1\x82\xc9\x82\xbf\x82\xcd\n.dotted");
+    std::string second = ArticleBlock("Subject: =?Iso-2022-Jp?B?GyRCJEYkOSRIGyhC?=\nFrom: b@c", 3002, ".\n..x");
+    std::string third = ArticleBlock("Subject: \xb1\xb2\nFrom: a  X-Local-Seq: 9    \nDate: abc\n"
+                                     "Message-ID: <after@stuffed>",
+                                     3003, "\xb1\na\rb\n\n");
     EXPECT_EQ(first + second + third, harness.Group(L"fj.test", L".log"));
 
     std::string index = harness.Group(L"fj.test", L".idx");
@@ -125,11 +102,8 @@ TEST_P(RangeRulesTest, AcrossGroups)
     server.On("HEAD 22", "221 22 <22@test>\r\n" + Simple(22) + ".\r\n");
     server.On("BODY 22", "423 gone meanwhile\r\n");
     const wchar_t* noNews = L"新規記事はありませんでした";
-    struct {
-        const wchar_t* group;
-        DWORD lastBefore, serverLastBefore, last, serverLast, records;
-        const wchar_t* state;
-    } groups[] = {
+    struct { const wchar_t* group; DWORD lastBefore, serverLastBefore, last, serverLast, records; const wchar_t* state; }
+    groups[] = {
         {L"g.limit", 0, 0, 3002, 3005, 2, L"制限数の2件の記事を取得しました。サーバには未取得の記事が残っています。"},
         {L"g.renumbered", 5000, 5000, 3000, 3000, 0, noNews},
         {L"g.catchup", 0xFFFFFFFF, 7, 12, 12, 0, noNews},
@@ -182,9 +156,7 @@ INSTANTIATE_TEST_SUITE_P(Settings, RangeRulesTest, testing::Values(0u, 1u));
 // Today's articles (UTF-8, EUC-JP, big5; quoted-printable and base64)
 // through whole patrols: converted with ConvertMime on, stored as they come
 // with it off.
-struct Article {
-    std::string header, body;
-};
+struct Article { std::string header, body; };
 
 // Articles 3002 to 3004 as the server sends them.
 const Article kArticles[] = {
@@ -207,34 +179,20 @@ const Article kArticles[] = {
      "=A4=A4\r\n"},
 };
 
-const char kConverted[] =
-    "Subject: \x83\x65\x83\x58\x83\x67 \x93\xfa\x96\x7b\r\n"
-    "From: \x8e\x52\x93\x63 <q@example.jp>\r\n"
-    "X-Local-Seq: 3002\r\n\r\n"
-    "\x83\x65\x83\x58\x83\x67 ok\r\n"
-    ".\x93\xfa\r\n"
-    "================\r\n"
-    "Subject: \x93\xfa\x96\x7b\r\n"
-    "X-Local-Seq: 3003\r\n\r\n"
-    "--b\r\nContent-Type: text/plain; charset=EUC-JP\r\nContent-Transfer-Encoding: base64\r\n\r\n"
-    "\x93\xfa\x96\x7b\x81\xac\r\n"
-    "aba\r\n--b--\r\n"
-    "================\r\n"
-    "Subject: =?big5?B?pKSk5A==?= a  b\r\n"   // a decoded CR LF is no line end
-    "X-Local-Seq: 3004\r\n\r\n"
-    "=A4=A4\r\n"
-    "================\r\n";
+const std::string kConverted =
+    ArticleBlock("Subject: \x83\x65\x83\x58\x83\x67 \x93\xfa\x96\x7b\nFrom: \x8e\x52\x93\x63 <q@example.jp>", 3002,
+                 "\x83\x65\x83\x58\x83\x67 ok\n.\x93\xfa") +
+    ArticleBlock("Subject: \x93\xfa\x96\x7b", 3003,
+                 "--b\nContent-Type: text/plain; charset=EUC-JP\nContent-Transfer-Encoding: base64\n\n"
+                 "\x93\xfa\x96\x7b\x81\xac\naba\n--b--") +
+    ArticleBlock("Subject: =?big5?B?pKSk5A==?= a  b", 3004, "=A4=A4");   // a decoded CR LF is no line end
 
 // And 3002 with it off: the kept fields and the body as they come (an
 // encoded-word in a charset other than ISO-2022-JP is left alone).
-const char kAsTheyCome[] =
-    "Subject: \xe3\x83\x86\xe3\x82\xb9\xe3\x83\x88 =?UTF-8?B?5pel5pys?=\r\n"
-    "From: =?Utf-8?q?=E5=B1=B1=E7=94=B0?= <q@example.jp>\r\n"
-    "X-Local-Seq: 3002\r\n\r\n"
-    "=E3=83=86=E3=82=\r\n"
-    "=B9=E3=83=88 ok\r\n"
-    ".=E6=97=A5\r\n"
-    "================\r\n";
+const std::string kAsTheyCome =
+    ArticleBlock("Subject: \xe3\x83\x86\xe3\x82\xb9\xe3\x83\x88 =?UTF-8?B?5pel5pys?=\n"
+                 "From: =?Utf-8?q?=E5=B1=B1=E7=94=B0?= <q@example.jp>",
+                 3002, "=E3=83=86=E3=82=\n=B9=E3=83=88 ok\n.=E6=97=A5");
 
 // The log after `count` articles from 3002 on.
 std::string Patrol(PatrolHarness& harness, bool convert, DWORD count)
@@ -271,12 +229,7 @@ TEST(PatrolMime, OnConvertsEachKindIntoShiftJisOffStoresThemAsTheyCome)
 // several limits: the result, every group file byte for byte, and the
 // commands on the wire must agree, save that pipelined, the BODY of each
 // HEAD the server refuses has gone out along with it.
-struct Pass {
-    DownloadResult result;
-    Lines wire;
-    std::vector<std::string> files;
-    size_t linesAtOnce;
-};
+struct Pass { DownloadResult result; Lines wire; std::vector<std::string> files; size_t linesAtOnce; };
 
 const wchar_t* const kGroups[] = {L"g.gappy", L"g.next", L"g.after"};
 

@@ -67,7 +67,7 @@ TEST_F(Header, UnfoldsContinuationLinesIntoTheLineBeforeAndGrows)
     EXPECT_EQ(Field("late", 48), Subject());
 }
 
-TEST_F(Header, LaterLinesWinTheArticleNumberAndFieldForms)
+TEST_F(Header, LaterLinesWinFieldFormsNumbersAndCopiesThatKeepCharactersWhole)
 {
     header.AddHeaderLine("Subject: first\r\n");
     header.AddHeaderLine("Subject: second\r\n");
@@ -109,10 +109,7 @@ TEST_F(Header, LaterLinesWinTheArticleNumberAndFieldForms)
         Only(sender[0]);
         EXPECT_EQ(Field(sender[1], 16), Sender()) << sender[0];
     }
-}
 
-TEST(HeaderHelpers, NumbersUpToABlankOrCrAndCopiesThatKeepCharactersWhole)
-{
     struct { const char* text; DWORD value; const char* rest; } cases[] = {
         {"123  rest", 123, "rest"}, {"42\r\n", 42, "\r\n"}, {"", 0, ""}, {"7x", 0xFFFFFFFF, NULL}};
     for (const auto& c : cases) {

@@ -20,9 +20,10 @@ protected:
         ASSERT_TRUE(group.WriteHeader(group.IndexHandle()));
         group.CloseIndex();
     }
-    // Header lines that begin with a blank are continuations.
+    // Header lines that begin with a blank are continuations; `finish`
+    // false leaves the article unfinished.
     BOOL Write(DWORD number, std::initializer_list<const char*> header,
-               std::initializer_list<const char*> body)
+               std::initializer_list<const char*> body, bool finish = true)
     {
         if (!writer.Begin(number))
             return FALSE;
@@ -34,7 +35,7 @@ protected:
         for (const char* line : body)
             if (!writer.WriteBodyLine(line))
                 return FALSE;
-        return writer.Finish();
+        return !finish || writer.Finish();
     }
     // The log and index still pair up: a rebuild gives the same records.
     void ExpectRebuildAgrees()
@@ -88,17 +89,12 @@ TEST_F(Writer, UnfinishedArticleIsCutOffOverlongLineBrokenAndFailedWriteReported
     ASSERT_TRUE(Write(1, {"Subject: one\r\n"}, {"text\r\n"}));
     // The body of the next article fails half-way: the engine begins the
     // one after it, or stops the group.
-    ASSERT_TRUE(writer.Begin(2));
-    ASSERT_TRUE(writer.AddHeaderLine("Subject: two\r\n"));
-    ASSERT_TRUE(writer.WriteHeader());
-    ASSERT_TRUE(writer.WriteBodyLine("partial\r\n"));
+    ASSERT_TRUE(Write(2, {"Subject: two\r\n"}, {"partial\r\n"}, false));
     // A body line too long for the log is broken so that the log stays readable;
     // its number takes all ten digits of its sequence line.
     std::string longLine = std::string(1020, 'a') + "\x82\xa0" + std::string(1500, 'b') + "\r\n";
     ASSERT_TRUE(Write(4000000000u, {"Subject: long\r\n"}, {longLine.c_str()}));
-    ASSERT_TRUE(writer.Begin(4));
-    ASSERT_TRUE(writer.AddHeaderLine("Subject: four\r\n"));
-    ASSERT_TRUE(writer.WriteHeader());
+    ASSERT_TRUE(Write(4, {"Subject: four\r\n"}, {}, false));
     Close();
     std::string broken = std::string(1020, 'a') + "\n\x82\xa0" + std::string(1019, 'b') + "\n"
                          + std::string(481, 'b');

@@ -89,7 +89,7 @@ TEST_F(SubjectListTest, LevelsAndShowReadDecideWhatIsListedInWhichOrderAndWindow
     EXPECT_EQ(0xFFFFFFFFu, list.RecordNumber(10));
 }
 
-TEST_F(SubjectListTest, MarksGoToTheRecordAndTheHeaderAtCloseWithCountersRecounted)
+TEST_F(SubjectListTest, MarksGoToTheRecordAndTheHeaderAtCloseWithCountersRecountedAndTheSelectedText)
 {
     HandGroup hand = GroupOf({0, kHighFlag, kRecordRead, 0});
     OpenLoaded(hand, 10, kLevelAll, TRUE);
@@ -134,11 +134,8 @@ TEST_F(SubjectListTest, MarksGoToTheRecordAndTheHeaderAtCloseWithCountersRecount
     ASSERT_TRUE(list.Load(10));
     EXPECT_EQ((std::vector<DWORD>{1, 0}), Window());
     EXPECT_FALSE(list.Load(0xFFFFFFFF));
-}
 
-TEST_F(SubjectListTest, SelectedSubjectTextAndWidestFields)
-{
-    HandGroup hand;
+    hand = HandGroup();
     hand.Add(1, "short", 0).Add(142, "\x93\xfa\x96\x7b\x8c\xea: " + std::string(80, 'x'), 0);
     OpenLoaded(hand, 10, kLevelAll, FALSE);
     EXPECT_EQ(8u, list.WidestSender());     // "Sender42"
@@ -149,7 +146,7 @@ TEST_F(SubjectListTest, SelectedSubjectTextAndWidestFields)
     EXPECT_EQ(std::wstring(L"日本語: ") + std::wstring(80, L'x'), text);
     free(text);
 
-    std::string index = hand.IndexBytes();
+    index = hand.IndexBytes();
     IndexRecord* bad = (IndexRecord*)&index[IndexRecordOffset(0)];
     for (DWORD damage : {0u, 1u}) {
         bad->subjectOffset = damage ? 0 : 0x7FFFFFF0;

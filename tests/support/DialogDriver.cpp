@@ -27,8 +27,7 @@ DialogDriver::~DialogDriver()
 
 void DialogDriver::Then(const wchar_t* caption, Action action)
 {
-    Queued queued = { caption, action };
-    actions_.push_back(queued);
+    actions_.push_back({caption, action});
 }
 
 void DialogDriver::SetText(HWND dialog, int id, const wchar_t* text)

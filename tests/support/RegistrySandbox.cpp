@@ -28,7 +28,7 @@ bool RegistrySandbox::Take()
     return true;
 }
 
-bool RegistrySandbox::Taken()
+bool RegistrySandbox::Ready() const
 {
     return g_root != NULL;
 }

@@ -11,11 +11,10 @@ class RegistrySandbox {
 public:
     // A fixture member: the private key starts empty for each test.
     RegistrySandbox() { Clear(); }
-    bool Ready() const { return Taken(); }
+    bool Ready() const;
 
     // Takes the private key (once; again after Release()).
     static bool Take();
-    static bool Taken();
     // Clears everything written so far.
     static void Clear();
     // The real key again, for programs a test starts; the private one is deleted.

@@ -3,8 +3,6 @@
 #include <chrono>
 
 ScriptedNntpServer::ScriptedNntpServer()
-    : listener_(INVALID_SOCKET), port_(0), stopping_(false), deadline_(0),
-      default_("500 unknown command\r\n"), connections_(0), serving_(false), mostAtOnce_(0)
 {
     greeting_.pieces.push_back("200 ready\r\n");
     WSADATA data;
@@ -17,8 +15,7 @@ ScriptedNntpServer::~ScriptedNntpServer()
     WSACleanup();
 }
 
-// Binds `socket` to an ephemeral loopback port: that port, 0 on failure.
-static unsigned short BindLoopback(SOCKET socket)
+unsigned short ScriptedNntpServer::BindLoopback(SOCKET socket)
 {
     sockaddr_in address = {};
     address.sin_family = AF_INET;
@@ -67,11 +64,6 @@ void ScriptedNntpServer::Stop()
         closesocket(listener_);
         listener_ = INVALID_SOCKET;
     }
-}
-
-bool ScriptedNntpServer::Expired() const
-{
-    return (LONG)(GetTickCount() - deadline_) >= 0;
 }
 
 void ScriptedNntpServer::SetGreeting(const std::string& bytes, bool closeAfter)
@@ -157,11 +149,9 @@ int ScriptedNntpServer::WaitReadable(SOCKET socket)
 {
     {
         std::lock_guard<std::mutex> lock(mutex_);
-        if (stopping_)
+        if (stopping_ || (LONG)(GetTickCount() - deadline_) >= 0)
             return -1;
     }
-    if (Expired())
-        return -1;
     fd_set readable;
     FD_ZERO(&readable);
     FD_SET(socket, &readable);

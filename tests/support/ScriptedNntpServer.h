@@ -41,6 +41,8 @@ public:
     // A loopback port that was free a moment ago and that nobody listens on
     // (sockets must be started).
     static unsigned short UnusedPort();
+    // Binds `socket` to an ephemeral loopback port: that port, 0 on failure.
+    static unsigned short BindLoopback(SOCKET socket);
 
     // Sent on accepting a connection ("200 ready\r\n" unless changed).
     void SetGreeting(const std::string& bytes, bool closeAfter = false);
@@ -74,22 +76,21 @@ private:
     void Serve(SOCKET client);
     void Close(SOCKET client);
     bool SendReply(SOCKET client, const ScriptedReply& reply);
-    bool Expired() const;
 
-    SOCKET listener_;
-    unsigned short port_;
+    SOCKET listener_ = INVALID_SOCKET;
+    unsigned short port_ = 0;
     std::thread thread_;
     std::mutex mutex_;
     std::condition_variable changed_;
-    bool stopping_;
-    DWORD deadline_;
+    bool stopping_ = false;
+    DWORD deadline_ = 0;
     ScriptedReply greeting_;
-    std::string default_;   // the answer to lines nobody scripted
+    std::string default_ = "500 unknown command\r\n";   // the answer to lines nobody scripted
     std::map<std::string, std::deque<ScriptedReply>> script_;
     std::vector<std::string> received_;
-    int connections_;
-    bool serving_;
-    size_t mostAtOnce_;
+    int connections_ = 0;
+    bool serving_ = false;
+    size_t mostAtOnce_ = 0;
     size_t deflatedPiece_ = 0;
     bool deflating_ = false;
     z_stream deflater_, inflater_;

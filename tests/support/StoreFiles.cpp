@@ -120,10 +120,7 @@ DWORD WordAt(const std::string& bytes, size_t offset)
 
 std::string U32(DWORD value)
 {
-    std::string bytes(4, '\0');
-    for (int i = 0; i < 4; i++)
-        bytes[i] = (char)((value >> (8 * i)) & 0xFF);
-    return bytes;
+    return std::string((const char*)&value, 4);   // the host is little-endian too
 }
 
 std::string Field(const std::string& text, size_t size)
