@@ -47,6 +47,7 @@ private:
     ~SchannelLayer() {}
     BOOL SetName(const char* serverName);
     BOOL ReadMore();
+    void KeepUnused(DWORD length);
     BOOL SendToken(SecBuffer* token);
     BOOL Decrypt();
 
@@ -73,6 +74,14 @@ BOOL SchannelLayer::SetName(const char* serverName)
         return FALSE;
     }
     return TRUE;
+}
+
+// The context took all but the last `length` of the pending bytes: those
+// are the server's next ones (more handshake, or already data).
+void SchannelLayer::KeepUnused(DWORD length)
+{
+    pending_ += pendingLength_ - length;
+    pendingLength_ = length;
 }
 
 // Appends what the layer below has to the undecrypted bytes, which are
@@ -155,14 +164,7 @@ BOOL SchannelLayer::Handshake(StreamLayer* below, const char* serverName)
         }
         if (!SendToken(&out))
             return FALSE;
-        if (in[1].BufferType == SECBUFFER_EXTRA && in[1].cbBuffer) {
-            // The server's next bytes: more handshake, or already data.
-            pending_ += pendingLength_ - in[1].cbBuffer;
-            pendingLength_ = in[1].cbBuffer;
-        } else {
-            pending_ = 0;
-            pendingLength_ = 0;
-        }
+        KeepUnused(in[1].BufferType == SECBUFFER_EXTRA ? in[1].cbBuffer : 0);
         if (status == SEC_E_OK)
             break;
         if (status != SEC_I_CONTINUE_NEEDED) {
@@ -351,8 +353,7 @@ BOOL SchannelLayer::Decrypt()
             extraLength = parts[i].cbBuffer;
         }
     }
-    pending_ += pendingLength_ - extraLength;
-    pendingLength_ = extraLength;
+    KeepUnused(extraLength);
     if (status == SEC_I_CONTEXT_EXPIRED)
         closed_ = TRUE;   // the server's close_notify
     if (status == SEC_I_RENEGOTIATE) {
@@ -367,13 +368,7 @@ BOOL SchannelLayer::Decrypt()
                                             &outDesc, &attributes, NULL);
         if (!SendToken(&out))
             return FALSE;
-        if (in[1].BufferType == SECBUFFER_EXTRA && in[1].cbBuffer) {
-            pending_ += pendingLength_ - in[1].cbBuffer;
-            pendingLength_ = in[1].cbBuffer;
-        } else {
-            pending_ += pendingLength_;
-            pendingLength_ = 0;
-        }
+        KeepUnused(in[1].BufferType == SECBUFFER_EXTRA ? in[1].cbBuffer : 0);
         if (status != SEC_E_OK && status != SEC_I_CONTINUE_NEEDED) {
             SetLastError((DWORD)status);
             return FALSE;
