@@ -54,6 +54,7 @@ SendFunction g_realSend;
 LONGLONG g_waitTicks;
 LONGLONG g_bytesReceived;
 LONGLONG g_recvCalls;
+int g_longWaits;
 
 LONGLONG Now()
 {
@@ -91,6 +92,10 @@ int WSAAPI TimedRecv(SOCKET s, char* buffer, int length, int flags)
     ++g_recvCalls;
     if (got > 0)
         g_bytesReceived += got;
+    // A wait this long is a timer (the server's Nagle against our delayed
+    // acknowledgement), not the server's work.
+    if (Seconds(Now() - start) > 0.02)
+        ++g_longWaits;
     return got;
 }
 
@@ -644,6 +649,9 @@ int RunAgainst(unsigned short port, const std::wstring& data, int runs, bool pac
             return 1;
         }
         g_bytesReceived = 0;
+        g_waitTicks = 0;
+        g_recvCalls = 0;
+        g_longWaits = 0;
         std::wstring failure;
         LONGLONG begin = Now();
         long fetched = pace ? RunPace(port, groups) : RunWorkerPass(port, folder, groups, 100000, 0, &failure);
@@ -655,8 +663,9 @@ int RunAgainst(unsigned short port, const std::wstring& data, int runs, bool pac
         if (!pace)
             fetched = CountStored(folder, groups);
         bytes = g_bytesReceived;
-        printf("run %d: %ld articles in %.3f s, %.0f articles/s, %lld bytes received\n", run + 1, fetched,
-               elapsed, fetched / elapsed, bytes);
+        printf("run %d: %ld articles in %.3f s, %.0f articles/s, %lld bytes received, "
+               "%.3f s in %lld receives, %d over 20 ms\n",
+               run + 1, fetched, elapsed, fetched / elapsed, bytes, Seconds(g_waitTicks), g_recvCalls, g_longWaits);
         results.push_back({elapsed, fetched});
     }
     std::sort(results.begin(), results.end());

@@ -28,6 +28,10 @@ enum {
     // (under 600 bytes) fit any socket's send buffer, so a send never waits
     // for the server to read, while the server never waits for the next
     // command either: new ones go out when half the window has come back.
+    // A send carries half the window, so the second goes out as soon as the
+    // first reply starts: a server that holds each small write until the
+    // last is acknowledged (Nagle) gets our acknowledgement with it instead
+    // of after our delayed-ACK timer.
     kWindow = 16,
     kArticleCommandsSize = 40,   // "HEAD n" CR LF "BODY n" CR LF
 };
@@ -161,7 +165,7 @@ class Patrol {
 public:
     explicit Patrol(DownloadJob* job)
         : job_(job), result_(job->result), groupName_(NULL), lines_(&writer_),
-          pipelined_(job->pipelining != 0), nextToSend_(0), sendFailed_(FALSE), sendError_(0),
+          pipelined_(job->pipelining != 0), nextToSend_(0), sendUpTo_(0), sendFailed_(FALSE), sendError_(0),
           broken_(FALSE), brokenError_(0)
     {
         converter_.Construct(job->convertMime);
@@ -177,7 +181,7 @@ private:
     FetchResult FetchHeader(DWORD number);
     FetchResult FetchBody(DWORD number);
     FetchResult SendArticleCommand(const char* command, DWORD number);
-    void SendAhead(DWORD next, DWORD last, DWORD room);
+    void SendAhead(DWORD next);
     void DropBody();
     BOOL MeetBreak(const wchar_t* caption);
     BOOL Authenticate();
@@ -206,6 +210,7 @@ private:
     // article it did not carry, as the one-at-a-time pass reports it.
     BOOL pipelined_;
     DWORD nextToSend_;
+    DWORD sendUpTo_;   // the last article whose commands may go out now
     BOOL sendFailed_;
     DWORD sendError_;
     // The connection broke while a reply the one-at-a-time pass never asks
@@ -481,8 +486,11 @@ void Patrol::FetchRange(DWORD first, DWORD last, DWORD* newLast)
         // No more articles in flight than could still be stored: with all
         // of them fetched the limit is reached exactly, so no HEAD goes out
         // that the one-at-a-time pass would not send.
-        if (pipelined_)
-            SendAhead(number, last, limit - fetched);
+        if (pipelined_) {
+            DWORD room = limit - fetched;
+            sendUpTo_ = last - number < room ? last : number + room - 1;
+            SendAhead(number);
+        }
         FetchResult fetch = FetchArticle(number);
         if (fetch == kFailed) {
             writer_.Destroy();
@@ -540,23 +548,21 @@ FetchResult Patrol::FetchArticle(DWORD number)
     return kFetched;
 }
 
-// Sends the commands of the articles from nextToSend_ on, as many as `room`
-// and the window allow, once half the window has come back. `next` is the
-// article whose replies are read next.
-void Patrol::SendAhead(DWORD next, DWORD last, DWORD room)
+// Sends the commands of the articles from nextToSend_ on, half the window
+// of them up to sendUpTo_, once half the window has come back. `next` is
+// the article whose replies are read next.
+void Patrol::SendAhead(DWORD next)
 {
-    DWORD window = room < (DWORD)kWindow ? room : (DWORD)kWindow;
-    DWORD inFlight = nextToSend_ - next;
-    if (sendFailed_ || broken_ || inFlight >= window || inFlight > kWindow / 2)
+    if (sendFailed_ || broken_ || nextToSend_ - next > kWindow / 2 || nextToSend_ > sendUpTo_)
         return;
-    char lines[kWindow * kArticleCommandsSize];
+    char lines[kWindow / 2 * kArticleCommandsSize];
     DWORD length = 0;
     DWORD number = nextToSend_;
-    // `last` is below 0xFFFFFFFF, so `number` cannot wrap.
-    for (; inFlight < window && number <= last; ++inFlight, ++number)
+    // sendUpTo_ is below 0xFFFFFFFF, so `number` cannot wrap.
+    for (DWORD batch = 0; batch < kWindow / 2 && number <= sendUpTo_; ++batch, ++number)
         length += (DWORD)_snprintf(lines + length, kArticleCommandsSize, "HEAD %lu\r\nBODY %lu\r\n",
                                    (unsigned long)number, (unsigned long)number);
-    if (length && !connection_.SendLines(lines, length)) {
+    if (!connection_.SendLines(lines, length)) {
         sendFailed_ = TRUE;
         sendError_ = GetLastError();
         return;
@@ -627,6 +633,8 @@ FetchResult Patrol::SendArticleCommand(const char* command, DWORD number)
         FailWithCode(groupName_, IDS_RECEIVE_FAILED);
         return kFailed;
     }
+    if (pipelined_)
+        SendAhead(number);
     return line_[0] == '2' ? kFetched : kUnavailable;
 }
 

@@ -25,7 +25,14 @@ BOOL SocketLayer::Connect(const char* host, DWORD port)
     address.sin_port = htons((u_short)(port & 0xFFFF));
 
     // On failure the socket stays stored until Close.
-    return connect(socket_, (sockaddr*)&address, sizeof address) != SOCKET_ERROR;
+    if (connect(socket_, (sockaddr*)&address, sizeof address) == SOCKET_ERROR)
+        return FALSE;
+    // Every command, and every pipelined batch, is one send: Nagle could
+    // only hold a batch back until the server acknowledges the one before,
+    // which a server may delay while it holds its own small replies.
+    BOOL noDelay = TRUE;
+    setsockopt(socket_, IPPROTO_TCP, TCP_NODELAY, (const char*)&noDelay, sizeof noDelay);
+    return TRUE;
 }
 
 BOOL SocketLayer::Send(const char* data, DWORD length)
