@@ -119,14 +119,14 @@ table() {   # title, then lines "name seconds articles"
 echo "server: INN 2.7 (Debian inn2) on 127.0.0.1:119 ($([ "$state" = started ] && echo "started for this run" || echo "already running")), load $(cut -d' ' -f1-3 /proc/loadavg)"
 read -r p_s p_n _ <<<"$(pass 119 $fast_group --pace)"
 read -r s_s s_n _ <<<"$(pass 119 $fast_group --pipelining 0)"
-read -r q_s q_n _ <<<"$(pass 119 $fast_group --pipelining 1 --runs 3)"
+read -r q_s q_n _ <<<"$(pass 119 $fast_group --pipelining 1 --runs 5)"
 read -r cp_s cp_n _ <<<"$(pass 119 $fast_group --pace --pipelining 1 --compress 1)"
-read -r c_s c_n _ <<<"$(pass 119 $fast_group --pipelining 1 --compress 1 --runs 3)"
+read -r c_s c_n _ <<<"$(pass 119 $fast_group --pipelining 1 --compress 1 --runs 5)"
 read -r r_s r_n _ <<<"$(slrn 119 $fast_group)"
 table "(a) loopback INN, $loop articles" \
   "protocol's own pace, one at a time|$p_s|$p_n" "Pelora, Pipelining 0|$s_s|$s_n" \
-  "Pelora, Pipelining 1 (median of 3)|$q_s|$q_n" "all commands at once, compressed, nothing stored|$cp_s|$cp_n" \
-  "Pelora, Pipelining 1, Compress 1 (median of 3)|$c_s|$c_n" \
+  "Pelora, Pipelining 1 (median of 5)|$q_s|$q_n" "all commands at once, compressed, nothing stored|$cp_s|$cp_n" \
+  "Pelora, Pipelining 1, Compress 1 (median of 5)|$c_s|$c_n" \
   "slrnpull|${r_s:-}|${r_n:-}"
 goals=("loopback: Pipelining 1 is $(echo "$s_s / $q_s" | bc)x as fast as 0 (goal at least 10x)"
        "loopback: Pipelining 0 takes $(printf %.3f "$(echo "$s_s / $p_s" | bc -l)")x the protocol's pace (goal at most 1.05x)"

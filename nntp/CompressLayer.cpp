@@ -143,6 +143,11 @@ BOOL CompressLayer::Receive(char* data, DWORD capacity, DWORD* received)
     }
 }
 
+BOOL CompressLayer::HoldsInput()
+{
+    return inflate_.avail_in || outputPending_ || (below_ && below_->HoldsInput());
+}
+
 CompressionStart StartCompression(NntpConnection* connection, CompressLayer* layer, char* line,
                                   DWORD lineSize)
 {

@@ -24,6 +24,7 @@ public:
     // a line when the peer closes: ERROR_INVALID_DATA, now and at every
     // later call.
     BOOL Receive(char* data, DWORD capacity, DWORD* received) override;
+    BOOL HoldsInput() override;
 
 private:
     BOOL Fail();

@@ -31,6 +31,8 @@ public:
     {
         return reader_.ReadLine(destination, capacity, strip);
     }
+    // Whether a reply's bytes have arrived that no line read took yet.
+    BOOL HoldsInput() { return reader_.HasUnread() || top_->HoldsInput(); }
     void Close();                      // harmless when repeated
     BOOL HasSocket() const { return socket_.IsOpen(); }
 

@@ -24,15 +24,16 @@ namespace {
 
 enum {
     kLineSize = 1024,
-    // Articles whose HEAD and BODY are in flight at most. Their commands
-    // (under 600 bytes) fit any socket's send buffer, so a send never waits
-    // for the server to read, while the server never waits for the next
-    // command either: new ones go out when half the window has come back.
-    // A send carries half the window, so the second goes out as soon as the
-    // first reply starts: a server that holds each small write until the
-    // last is acknowledged (Nagle) gets our acknowledgement with it instead
-    // of after our delayed-ACK timer.
-    kWindow = 16,
+    // Pipelining: articles whose HEAD and BODY go out in one send, when at
+    // most that many are in flight, so the server never waits for the next
+    // command. Articles in flight at most: their commands (under 1 KB) fit
+    // any socket's send buffer, so a send never waits for the server to
+    // read. Up to that, one more goes out whenever every byte that arrived
+    // has been read: a server that holds each small write until the last is
+    // acknowledged (Nagle) gets our acknowledgement with it, not after our
+    // delayed-ACK timer.
+    kBatch = 8,
+    kWindow = 24,
     kArticleCommandsSize = 40,   // "HEAD n" CR LF "BODY n" CR LF
 };
 
@@ -548,18 +549,25 @@ FetchResult Patrol::FetchArticle(DWORD number)
     return kFetched;
 }
 
-// Sends the commands of the articles from nextToSend_ on, half the window
-// of them up to sendUpTo_, once half the window has come back. `next` is
-// the article whose replies are read next.
+// Sends the commands of the articles from nextToSend_ on, up to sendUpTo_:
+// a batch when at most a batch is in flight, one article when the replies
+// that arrived are all read. `next` is the article whose replies are read
+// next.
 void Patrol::SendAhead(DWORD next)
 {
-    if (sendFailed_ || broken_ || nextToSend_ - next > kWindow / 2 || nextToSend_ > sendUpTo_)
+    DWORD inFlight = nextToSend_ - next;
+    if (sendFailed_ || broken_ || nextToSend_ > sendUpTo_)
         return;
-    char lines[kWindow / 2 * kArticleCommandsSize];
+    DWORD count = 1;
+    if (inFlight <= kBatch)
+        count = kBatch;
+    else if (inFlight >= kWindow || connection_.HoldsInput())
+        return;
+    char lines[kBatch * kArticleCommandsSize];
     DWORD length = 0;
     DWORD number = nextToSend_;
     // sendUpTo_ is below 0xFFFFFFFF, so `number` cannot wrap.
-    for (DWORD batch = 0; batch < kWindow / 2 && number <= sendUpTo_; ++batch, ++number)
+    for (DWORD batch = 0; batch < count && number <= sendUpTo_; ++batch, ++number)
         length += (DWORD)_snprintf(lines + length, kArticleCommandsSize, "HEAD %lu\r\nBODY %lu\r\n",
                                    (unsigned long)number, (unsigned long)number);
     if (!connection_.SendLines(lines, length)) {
@@ -629,6 +637,8 @@ FetchResult Patrol::SendArticleCommand(const char* command, DWORD number)
         FailWithCode(groupName_, IDS_SEND_FAILED);
         return kFailed;
     }
+    if (pipelined_)
+        SendAhead(number);
     if (!connection_.ReadLine(line_, kLineSize, FALSE)) {
         FailWithCode(groupName_, IDS_RECEIVE_FAILED);
         return kFailed;

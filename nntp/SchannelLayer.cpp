@@ -41,6 +41,7 @@ public:
     BOOL CheckCertificate(const char* serverName, CertificateVerdict* verdict, char* fingerprint) override;
     BOOL Send(const char* data, DWORD length) override;
     BOOL Receive(char* data, DWORD capacity, DWORD* received) override;
+    BOOL HoldsInput() override { return plainLength_ || pendingLength_ || below_->HoldsInput(); }
     void Destroy() override;
 
 private:

@@ -60,6 +60,12 @@ BOOL SocketLayer::Receive(char* data, DWORD capacity, DWORD* received)
     return TRUE;
 }
 
+BOOL SocketLayer::HoldsInput()
+{
+    u_long count = 0;
+    return ioctlsocket(socket_, FIONREAD, &count) != SOCKET_ERROR && count > 0;
+}
+
 void SocketLayer::Close()
 {
     if (socket_ != INVALID_SOCKET) {

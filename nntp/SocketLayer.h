@@ -12,6 +12,7 @@ public:
     BOOL Connect(const char* host, DWORD port);
     BOOL Send(const char* data, DWORD length) override;
     BOOL Receive(char* data, DWORD capacity, DWORD* received) override;
+    BOOL HoldsInput() override;
     void Close();                      // harmless when repeated
     BOOL IsOpen() const { return socket_ != INVALID_SOCKET; }
 

@@ -13,6 +13,10 @@ public:
     // count in `*received`, which is 0 once the peer has closed. FALSE on
     // failure, ERROR_INVALID_DATA for a broken stream.
     virtual BOOL Receive(char* data, DWORD capacity, DWORD* received) = 0;
+    // Whether bytes that arrived wait here or below, so that Receive may
+    // not have to wait for the peer. A guess; it only decides when
+    // commands go out, never what is read.
+    virtual BOOL HoldsInput() = 0;
 
 protected:
     ~StreamLayer() {}

@@ -302,9 +302,11 @@ TEST_P(PipeliningTest, StoresWhatTheOneAtATimePassStores)
     deflated.insert(deflated.end(), wire.begin(), wire.end());
     deflatedSingle.insert(deflatedSingle.end(), single.wire.begin(), single.wire.end());
     EXPECT_EQ(wire, pipelined.wire);
-    // With room for more than one article, more than one is in flight.
+    // With room for more than one article, more than one is in flight, and
+    // never more than 24.
     EXPECT_EQ(1u, single.linesAtOnce);
     EXPECT_TRUE(GetParam().first < 2 || pipelined.linesAtOnce > 2) << pipelined.linesAtOnce;
+    EXPECT_LE(pipelined.linesAtOnce, 48u);
     EXPECT_EQ(deflated, compressed.wire);
     EXPECT_EQ(deflatedSingle, bytewise.wire);
     for (const Pass* other : {&pipelined, &compressed, &bytewise}) {
