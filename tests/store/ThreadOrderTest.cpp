@@ -6,6 +6,7 @@
 #include <functional>
 #include <map>
 #include "store/FileOps.h"
+#include "store/GroupMaintenance.h"
 #include "store/SubjectList.h"
 #include "store/ThreadFile.h"
 #include "support/KillPoints.h"
@@ -244,6 +245,14 @@ TEST_F(ThreadOrderTest, TheThreadFileIsBuiltAgainWhenMissingCutDamagedOrFromAnEa
     WriteGroup(L"fj.test", CraftedGroup());
     ExpectOrder(kCraftedCount, TRUE);
     EXPECT_EQ(whole, ReadBytes(ThreadPath()));
+
+    // The deletion of read articles builds it for the articles it keeps.
+    ASSERT_TRUE(group.ReadHeader());
+    ASSERT_TRUE(CompactGroup(&group)) << GetLastError();
+    std::string kept = ReadBytes(ThreadPath());
+    ASSERT_EQ(32u + 11 * 32, kept.size());
+    EXPECT_EQ(11u, WordAt(kept, 8));
+    EXPECT_EQ(Log().size(), WordAt(kept, 12));
 
     // A group whose list was never threaded gets no file.
     DeleteFileW(ThreadPath().c_str());
