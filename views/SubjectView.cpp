@@ -92,22 +92,25 @@ BOOL SubjectView::OpenGroup(const wchar_t* dataPath, const wchar_t* groupName)
     return list_.Open(dataPath, groupName);
 }
 
-BOOL SubjectView::SetShowRead(BOOL showRead)
+// What the list holds changed: laid out anew at the next paint.
+BOOL SubjectView::Relayout()
 {
-    list_.SetShowRead(showRead);
     layoutValid_ = FALSE;
     if (window_)
         InvalidateRect(window_, &rowsRect_, TRUE);
     return TRUE;
 }
 
+BOOL SubjectView::SetShowRead(BOOL showRead)
+{
+    list_.SetShowRead(showRead);
+    return Relayout();
+}
+
 BOOL SubjectView::SetThreaded(BOOL threaded)
 {
     list_.SetThreaded(threaded);
-    layoutValid_ = FALSE;
-    if (window_)
-        InvalidateRect(window_, &rowsRect_, TRUE);
-    return TRUE;
+    return Relayout();
 }
 
 BOOL SubjectView::MarkThreadRead()
@@ -124,10 +127,7 @@ BOOL SubjectView::MarkThreadRead()
 BOOL SubjectView::SetPriorityLevel(UINT level)
 {
     list_.SetPriorityLevel(level);
-    layoutValid_ = FALSE;
-    if (window_)
-        InvalidateRect(window_, &rowsRect_, TRUE);
-    return TRUE;
+    return Relayout();
 }
 
 BOOL SubjectView::ToggleRead()

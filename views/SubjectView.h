@@ -77,6 +77,7 @@ private:
     void CursorDown();
     void CursorUp();
     void UpdateScrollRange();
+    BOOL Relayout();
     const char* DrawThreadMark(HDC dc, DWORD row, const IndexRecord& record, RECT& text);
 
     HWND header_;
