@@ -230,6 +230,92 @@ bool BenchSubjectListLoad()
     return true;
 }
 
+// A group of `count` articles in conversations: about one in six starts a
+// thread, the others answer an article a little earlier, so that threads
+// interleave as they do on a busy group.
+std::string ThreadedLog(DWORD count)
+{
+    std::string log;
+    log.reserve((size_t)count * 700);
+    char line[256];
+    for (DWORD i = 0; i < count; ++i) {
+        DWORD parent = i % 6 == 0 || i < 20 ? 0xFFFFFFFF : i - 1 - (i * 7) % 19;
+        std::string block = "From: \x8e\x52\x93\x63 <user@example.jp>\r\n";
+        snprintf(line, sizeof line, "Subject: %s\x8e\xbf\x96\xe2 %u\r\n", parent == 0xFFFFFFFF ? "" : "Re: ",
+                 (unsigned)(parent == 0xFFFFFFFF ? i : parent));
+        block += line;
+        block += "Newsgroups: fj.bench\r\nDate: Sat, 5 Dec 2026 15:08:39 +0900\r\n";
+        snprintf(line, sizeof line, "Message-ID: <%u.thread@example.jp>\r\n", (unsigned)i);
+        block += line;
+        if (parent != 0xFFFFFFFF) {
+            snprintf(line, sizeof line, "References: <%u.root@example.jp> <%u.thread@example.jp>\r\n",
+                     (unsigned)(parent / 6), (unsigned)parent);
+            block += line;
+        }
+        snprintf(line, sizeof line, "X-Local-Seq: %u\r\n\r\n", (unsigned)(i + 1));
+        block += line;
+        for (int k = 0; k < 6; ++k)
+            block += "\x96\x7b\x95\xb6\x82\xcc\x8d\x73 body text of the article\r\n";
+        block += "================\r\n";
+        log += block;
+    }
+    return log;
+}
+
+bool OpenFirstScreen(BOOL threaded, double* seconds, DWORD* visible, DWORD* bytes)
+{
+    SubjectList list;
+    list.SetPriorityLevel(kLevelAll);
+    list.SetThreaded(threaded);
+    double start = Now();
+    if (!list.Open(g_folder.c_str(), L"fj.thread") || !list.Load(20))
+        return Fail("subject list load");
+    *seconds = Now() - start;
+    *visible = list.VisibleCount();
+    *bytes = list.HeldBytesPerArticle();
+    if (threaded && !list.InThreadOrder())
+        return Fail("thread order");
+    list.Close();
+    list.Destroy();
+    return true;
+}
+
+bool BenchThreadOrder()
+{
+    const DWORD count = 20000;
+    printf("Thread order, %lu articles (open + load of the first screen of 20 rows):\n", count);
+    if (!WriteWhole(PathOf(L"fj.thread.log"), ThreadedLog(count)))
+        return Fail("writing the threaded log");
+    DeleteFileW(PathOf(L"fj.thread.idx").c_str());
+    GroupRecord group;
+    group.Reset();
+    if (!group.SetNames(g_folder.c_str(), L"fj.thread") || !RebuildIndex(&group))
+        return Fail("indexing the threaded log");
+    group.Release();
+    double seconds = 0;
+    DWORD visible = 0, bytes = 0;
+    if (!OpenFirstScreen(TRUE, &seconds, &visible, &bytes))
+        return false;
+    printf("  thread file built from the log:  %7.2f ms\n", seconds * 1e3);
+    Timing flat, threads;
+    for (int i = 0; i < kRepeats * 3; ++i) {
+        if (!OpenFirstScreen(FALSE, &seconds, &visible, &bytes))
+            return false;
+        flat.runs.push_back(seconds);
+        if (!OpenFirstScreen(TRUE, &seconds, &visible, &bytes))
+            return false;
+        threads.runs.push_back(seconds);
+    }
+    printf("  flat order:    best %7.2f ms, median %7.2f ms\n", flat.Best() * 1e3, flat.Median() * 1e3);
+    printf("  thread order:  best %7.2f ms, median %7.2f ms  (%lu listed)\n", threads.Best() * 1e3,
+           threads.Median() * 1e3, visible);
+    printf("  thread order takes %.2fx the flat order's time, best against best; %.2fx median against"
+           " median (goal at most 1.5x)\n", threads.Best() / flat.Best(), threads.Median() / flat.Median());
+    printf("  thread order holds %lu bytes per article, its order list included (goal at most 12)\n",
+           bytes);
+    return true;
+}
+
 // A plain read/write loop with the same 64 KB pieces the compaction uses.
 bool CopyFileOnce(const std::wstring& from, const std::wstring& to, bool flush, double* seconds)
 {
@@ -375,7 +461,7 @@ int main()
         printf("cannot create %ls\n", g_folder.c_str());
         return 1;
     }
-    bool ok = BenchDataInitialisation() && BenchSubjectListLoad() && BenchBigLog();
+    bool ok = BenchDataInitialisation() && BenchSubjectListLoad() && BenchThreadOrder() && BenchBigLog();
     RemoveFolder(g_folder);
     return ok ? 0 : 1;
 }

@@ -20,7 +20,7 @@ MainFrame::MainFrame()
     : frameWindow(NULL), instance(NULL), groupBar(NULL), subjectBar(NULL), articleBar(NULL), subjectMenu(NULL),
       articleMenu(NULL), accelerators(NULL), currentView(kViewGroup), articleView(NULL), subjectView(NULL),
       groupView(NULL), currentGroupRow(0), viewReadArticle(0),
-      showArticleHeader(0), priorityViewLevel(kLevelAll), barHeight(0), showCommand_(SW_SHOW)
+      showArticleHeader(0), priorityViewLevel(kLevelAll), threadView(0), barHeight(0), showCommand_(SW_SHOW)
 {
     InitDialUpLink(&dialUp);
 }
@@ -179,6 +179,9 @@ LRESULT MainFrame::OnCreate()
     flag = kLevelAll;
     priorityViewLevel = LoadPriorityViewLevel(&flag) ? flag : (DWORD)kLevelAll;
     subjectView->Create(instance, frameWindow, IDC_SUBJECT_VIEW, rect, viewReadArticle, priorityViewLevel);
+    flag = 0;
+    threadView = LoadThreadView(&flag) ? flag : 0;
+    subjectView->SetThreaded(threadView);
     RefreshSubjectMarks();
     LayerBars();
 
@@ -251,6 +254,12 @@ LRESULT MainFrame::OnCommand(WPARAM wParam, LPARAM lParam)
         break;
     case IDM_SHOW_HEADER:
         OnToggleShowHeader();
+        break;
+    case IDM_THREAD_VIEW:
+        OnToggleThreadView();
+        break;
+    case IDM_THREAD_READ:
+        OnMarkThreadRead();
         break;
     case IDM_PRIORITY_HIGH:
         OnPriorityLevel(kLevelHighOnly);
@@ -339,6 +348,21 @@ void MainFrame::OnToggleShowRead()
     }
 }
 
+void MainFrame::OnToggleThreadView()
+{
+    threadView = !threadView;
+    RefreshSubjectMarks();
+    subjectView->SetThreaded(threadView);
+    if (!SaveThreadView(threadView))
+        ShowErrorBox(IDS_SETTINGS_SAVE_FAILED);
+}
+
+void MainFrame::OnMarkThreadRead()
+{
+    if (currentView == kViewSubject && !subjectView->MarkThreadRead())
+        ShowErrorBox(IDS_INDEX_WRITE_FAILED);
+}
+
 void MainFrame::OnToggleShowHeader()
 {
     showArticleHeader = !showArticleHeader;
@@ -368,6 +392,7 @@ void MainFrame::RefreshSubjectMarks()
                   MF_BYCOMMAND | (priorityViewLevel == kLevelNormalAndHigh ? MF_CHECKED : MF_UNCHECKED));
     CheckMenuItem(subjectMenu, IDM_PRIORITY_LOW,
                   MF_BYCOMMAND | (priorityViewLevel == kLevelAll ? MF_CHECKED : MF_UNCHECKED));
+    CheckMenuItem(subjectMenu, IDM_THREAD_VIEW, MF_BYCOMMAND | (threadView ? MF_CHECKED : MF_UNCHECKED));
     SetToggleButton(subjectBar, IDM_SHOW_READ, viewReadArticle);
 }
 

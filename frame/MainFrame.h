@@ -75,6 +75,8 @@ private:
     void OnCopy(BOOL fromAccelerator);
     void OnToggleShowRead();
     void OnToggleShowHeader();
+    void OnToggleThreadView();
+    void OnMarkThreadRead();
     void OnPriorityLevel(UINT level);
     void OnProperties();
     void OnArticleViewNotify(UINT code);
@@ -109,6 +111,7 @@ private:
     UINT viewReadArticle;
     UINT showArticleHeader;
     UINT priorityViewLevel;
+    UINT threadView;
     int barHeight;
     int showCommand_;
 };

@@ -15,6 +15,7 @@
 #include "store/ArticleWriter.h"
 #include "store/FileOps.h"
 #include "store/GroupRecord.h"
+#include "store/ThreadFile.h"
 #include "text/ArticleConverter.h"
 #include "text/Charset.h"
 #include "text/CodePage.h"
@@ -407,6 +408,9 @@ void Patrol::FetchGroup(const wchar_t* groupName)
         }
         group_.CloseIndex();
         group_.CloseLog();
+        // Derived data: a failure leaves the threads to the next opening.
+        if (result_->status != StatusFatal)
+            UpdateThreadFile(&group_);
     } else if (result_->status == StatusSkipped) {
         // The refusal becomes the group's state; its numbers stay as they were.
         if (!group_.SetStateText(result_->text) || !group_.WriteHeader())

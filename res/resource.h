@@ -124,6 +124,8 @@
 #define IDM_PRIORITY_HIGH       40016
 #define IDM_PRIORITY_NORMAL     40017
 #define IDM_PRIORITY_LOW        40018
+#define IDM_THREAD_VIEW         40300
+#define IDM_THREAD_READ         40301
 #define IDM_BACK_TO_GROUPS      40077
 #define IDM_BACK_TO_SUBJECTS    40082
 // Pocket PC menu-bar pop-up buttons and their caption strings.

@@ -48,3 +48,5 @@ BOOL LoadShowArticleHeader(DWORD* value) { return LoadViewFlag(L"ArticleView", L
 BOOL SaveShowArticleHeader(DWORD value) { return SaveViewFlag(L"ArticleView", L"ShowArticleHeader", value); }
 BOOL LoadPriorityViewLevel(DWORD* value) { return LoadViewFlag(L"SubjectView", L"PriorityViewLevel", value); }
 BOOL SavePriorityViewLevel(DWORD value) { return SaveViewFlag(L"SubjectView", L"PriorityViewLevel", value); }
+BOOL LoadThreadView(DWORD* value) { return LoadViewFlag(L"SubjectView", L"ThreadView", value); }
+BOOL SaveThreadView(DWORD value) { return SaveViewFlag(L"SubjectView", L"ThreadView", value); }

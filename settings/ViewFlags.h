@@ -16,3 +16,6 @@ BOOL SaveShowArticleHeader(DWORD value);
 // SubjectView\PriorityViewLevel: 0 high and normal, 1 all, 2 high only.
 BOOL LoadPriorityViewLevel(DWORD* value);
 BOOL SavePriorityViewLevel(DWORD value);
+// SubjectView\ThreadView: the subject list in thread order (default 0).
+BOOL LoadThreadView(DWORD* value);
+BOOL SaveThreadView(DWORD value);

@@ -6,6 +6,7 @@
 #include "store/FileOps.h"
 #include "store/GroupListReader.h"
 #include "store/GroupRecord.h"
+#include "store/ThreadFile.h"
 #include "text/LastErrorKeeper.h"
 
 namespace {
@@ -293,7 +294,11 @@ BOOL CompactGroup(GroupRecord* group)
         SetLastError(error);
         return FALSE;
     }
-    return CommitGroupFiles(group->IndexPath(), group->LogPath(), files.names);
+    if (!CommitGroupFiles(group->IndexPath(), group->LogPath(), files.names))
+        return FALSE;
+    // Derived data: a failure leaves the threads to the next opening.
+    UpdateThreadFile(group);
+    return TRUE;
 }
 
 BOOL MarkAllRead(GroupRecord* group)

@@ -90,6 +90,8 @@ void SubjectList::Construct()
     showRead_ = FALSE;
     priorityLevel_ = kLevelNormalAndHigh;
     selection_ = 0;
+    threaded_ = FALSE;
+    threads_.Construct();
     lastArticle_ = serverLast_ = reservedWord_ = recordCount_ = 0;
     savedPosition_ = unreadCount_ = highCount_ = lowCount_ = 0;
 }
@@ -100,6 +102,7 @@ void SubjectList::FreeList()
     free(order_);
     window_ = NULL;
     order_ = NULL;
+    threads_.Free();
     visibleCount_ = 0;
     loadedCount_ = 0;
     top_ = 0;
@@ -208,11 +211,13 @@ BOOL SubjectList::Load(DWORD pageSize)
     if (scanned > total)
         scanned = total;
     free(batch);
+    BOOL threaded = threaded_ && ok && scanned == recordCount_
+                 && threads_.Arrange(this, scanned, marks, order_, &visibleCount_);
     if (openedHere)
         CloseIndex();
 
     static const BYTE kRegionOrder[3] = {kPriorityHigh, kPriorityNormal, kPriorityLow};
-    for (int region = 0; region < 3; ++region) {
+    for (int region = 0; !threaded && region < 3; ++region) {
         for (DWORD i = 0; i < scanned; ++i) {
             if (marks[i] == kRegionOrder[region])
                 order_[visibleCount_++] = i;
@@ -401,4 +406,52 @@ wchar_t* SubjectList::SelectedSubjectText()
     if (!text)
         SetLastError(error);
     return text;
+}
+
+DWORD SubjectList::RowDepth(DWORD row) const
+{
+    return row < loadedCount_ ? threads_.Depth(order_[top_ + row]) : 0;
+}
+
+BOOL SubjectList::RowRepeatsSubject(DWORD row) const
+{
+    return row < loadedCount_ && threads_.RepeatsSubject(order_[top_ + row]);
+}
+
+DWORD SubjectList::HeldBytesPerArticle() const
+{
+    return threads_.Active() ? threads_.BytesPerArticle() : (DWORD)sizeof(DWORD);
+}
+
+BOOL SubjectList::MarkThreadRead(DWORD row)
+{
+    if (row >= loadedCount_ || !threads_.Active()) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    DWORD root = threads_.Root(order_[top_ + row]);
+    BOOL openedHere = index_ == INVALID_HANDLE_VALUE;
+    if (openedHere && !OpenIndex())
+        return FALSE;
+    BOOL ok = TRUE;
+    for (DWORD i = 0; ok && i < threads_.Count(); ++i) {
+        if (threads_.Root(i) != root)
+            continue;
+        IndexRecord record;
+        DWORD got = 1;
+        ok = ReadRecords(i, &record, &got);
+        if (ok && got == 1 && !(record.flags & kRecordRead)) {
+            ok = WriteFlags(record.flags | kRecordRead, i);
+            if (ok && unreadCount_ > 0)
+                --unreadCount_;
+        }
+    }
+    for (DWORD r = 0; ok && r < loadedCount_; ++r) {
+        if (threads_.Root(order_[top_ + r]) == root)
+            window_[r].flags |= kRecordRead;
+    }
+    LastErrorKeeper keep;
+    if (openedHere)
+        CloseIndex();
+    return ok;
 }

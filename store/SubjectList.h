@@ -6,6 +6,7 @@
 #pragma once
 #include <windows.h>
 #include "store/GroupRecord.h"
+#include "store/ThreadOrder.h"
 
 // Which priorities are listed (PriorityViewLevel).
 enum {
@@ -64,6 +65,22 @@ public:
     void SetPriorityLevel(DWORD level) { priorityLevel_ = level; }
     BOOL IsOpen() const { return open_; }
 
+    // Thread order instead of the flat one, from the next load on. When the
+    // threads cannot be had the list stays flat.
+    void SetThreaded(BOOL threaded) { threaded_ = threaded ? TRUE : FALSE; }
+    BOOL Threaded() const { return threaded_; }
+    // Whether the loaded list is in thread order.
+    BOOL InThreadOrder() const { return threads_.Active(); }
+    // The row's listed ancestors, and whether its subject repeats its
+    // parent's; 0 and FALSE in the flat order.
+    DWORD RowDepth(DWORD row) const;
+    BOOL RowRepeatsSubject(DWORD row) const;
+    // Marks every article of the row's thread read, one record write each;
+    // unreadCount follows.
+    BOOL MarkThreadRead(DWORD row);
+    // Bytes held for the order: the order list and the thread links.
+    DWORD HeldBytesPerArticle() const;
+
 private:
     BOOL IsListed(const IndexRecord& record) const;
     void FreeList();
@@ -80,4 +97,6 @@ private:
     BOOL showRead_;
     DWORD priorityLevel_;
     DWORD selection_;
+    BOOL threaded_;
+    ThreadOrder threads_;
 };

@@ -2,7 +2,8 @@
 # Screenshots of the group, subject and article views for the README: each
 # program in a device-sized Wine desktop under Xvfb, driven by
 # tools/rundriver through a patrol from the demo news server, the first group
-# and its first article. Writes docs/screen-{hpc,ppc}-{groups,subjects,article}.png.
+# and its first article. Writes docs/screen-{hpc,ppc}-{groups,subjects,article}.png,
+# and docs/screen-{hpc,ppc}-thread-subjects.png with the list by conversation.
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 bash "$here/tools/setup.sh"
@@ -38,4 +39,13 @@ for kind in hpc ppc; do
     "$port" "$kind" > "$reg"
   wine regedit "$reg" >/dev/null 2>&1
   run_whole_job $kind $size "$here/docs/screen-$kind"
+  # Again with the list by conversation; only its subject view is kept.
+  # The Pocket PC's narrow screen shows the subjects beside a narrow sender.
+  rm -rf "$data" && mkdir -p "$data"
+  printf 'japan.comp.handheld\r\njapan.comp.misc\r\nfj.rec.travel\r\n' > "$data/group.dat"
+  sender=; [ $kind = ppc ] && sender='"fromWidth"=dword:00000046\r\n'
+  printf 'REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\tidewell\\Pelora\\SubjectView]\r\n"ThreadView"=dword:00000001\r\n'"$sender"'\r\n' > "$reg"
+  wine regedit "$reg" >/dev/null 2>&1
+  run_whole_job $kind $size "$here/docs/screen-$kind-thread"
+  rm -f "$here/docs/screen-$kind-thread-groups.png" "$here/docs/screen-$kind-thread-article.png"
 done

@@ -2,6 +2,7 @@
 #include "text/MessageCatalog.h"
 #include "store/FilterChange.h"
 #include "store/IndexRecord.h"
+#include "store/ThreadKeys.h"
 #include "settings/Settings.h"
 #include "resource.h"
 #include <commctrl.h>
@@ -29,6 +30,8 @@ const Column kColumns[kSubjectColumnCount] = {
 
 enum { kColumnMark, kColumnDate, kColumnFrom, kColumnSubject };
 enum { kGlyphSize = 10, kMinRowHeight = 10, kHeaderHeight = 20 };
+// Thread depth: pixels per level, and the tree mark's arm.
+enum { kThreadIndent = 6, kThreadMarkArm = 4 };
 // A stored width beyond this is damage, not a choice.
 enum { kMaxColumnWidth = 0x7FFF };
 
@@ -89,22 +92,42 @@ BOOL SubjectView::OpenGroup(const wchar_t* dataPath, const wchar_t* groupName)
     return list_.Open(dataPath, groupName);
 }
 
-BOOL SubjectView::SetShowRead(BOOL showRead)
+// What the list holds changed: laid out anew at the next paint.
+BOOL SubjectView::Relayout()
 {
-    list_.SetShowRead(showRead);
     layoutValid_ = FALSE;
     if (window_)
         InvalidateRect(window_, &rowsRect_, TRUE);
     return TRUE;
 }
 
+BOOL SubjectView::SetShowRead(BOOL showRead)
+{
+    list_.SetShowRead(showRead);
+    return Relayout();
+}
+
+BOOL SubjectView::SetThreaded(BOOL threaded)
+{
+    list_.SetThreaded(threaded);
+    return Relayout();
+}
+
+BOOL SubjectView::MarkThreadRead()
+{
+    // Nothing to mark in an empty or flat list.
+    if (!list_.Record(list_.Selection()) || !list_.InThreadOrder())
+        return TRUE;
+    BOOL ok = list_.MarkThreadRead(list_.Selection());
+    if (window_)
+        InvalidateRect(window_, &rowsRect_, TRUE);
+    return ok;
+}
+
 BOOL SubjectView::SetPriorityLevel(UINT level)
 {
     list_.SetPriorityLevel(level);
-    layoutValid_ = FALSE;
-    if (window_)
-        InvalidateRect(window_, &rowsRect_, TRUE);
-    return TRUE;
+    return Relayout();
 }
 
 BOOL SubjectView::ToggleRead()
@@ -311,6 +334,31 @@ LRESULT SubjectView::OnDestroy()
     return 0;
 }
 
+// The row's depth as an indent with a small tree mark before the subject;
+// a follow-up whose subject is its parent's shows it without the "Re: ".
+// Moves the text's left edge; gives where the subject is drawn from.
+const char* SubjectView::DrawThreadMark(HDC dc, DWORD row, const IndexRecord& record, RECT& text)
+{
+    DWORD depth = list_.RowDepth(row);
+    if (depth > kThreadDepthLimit)
+        depth = kThreadDepthLimit;
+    if (depth > 0) {
+        int x = text.left + (int)(depth - 1) * kThreadIndent + 1;
+        int middle = (text.top + text.bottom) / 2;
+        if (x + kThreadMarkArm < text.right) {
+            PatBlt(dc, x, text.top + 1, 1, middle - text.top, BLACKNESS);
+            PatBlt(dc, x, middle, kThreadMarkArm, 1, BLACKNESS);
+        }
+        text.left += (int)depth * kThreadIndent + 2;
+    }
+    if (!list_.RowRepeatsSubject(row))
+        return record.subject;
+    const char* end = record.subject;
+    while (end < record.subject + kSubjectFieldSize && *end)
+        ++end;
+    return SkipReplyPrefixes(record.subject, end);
+}
+
 LRESULT SubjectView::OnPaint()
 {
     PaintDc paint(window_);
@@ -373,9 +421,13 @@ LRESULT SubjectView::OnPaint()
             r.right = bounds[kColumnFrom + 1] - 4;
             DrawTextW(dc, text, n, &r, format);
 
-            n = FieldToWide(record.subject, kSubjectFieldSize, text, kSubjectFieldSize + 1);
             r.left = bounds[kColumnSubject] + 2;
             r.right = bounds[kColumnSubject + 1] - 4;
+            const char* subject = record.subject;
+            if (list_.InThreadOrder())
+                subject = DrawThreadMark(dc, (DWORD)row, record, r);
+            n = FieldToWide(subject, kSubjectFieldSize - (int)(subject - record.subject), text,
+                            kSubjectFieldSize + 1);
             DrawTextW(dc, text, n, &r, format);
         }
         if ((UINT)row == selection)

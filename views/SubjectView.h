@@ -31,6 +31,11 @@ public:
     BOOL OpenGroup(const wchar_t* dataPath, const wchar_t* groupName);
     BOOL SetShowRead(BOOL showRead);
     BOOL SetPriorityLevel(UINT level);
+    // The list by conversation, or flat; laid out again at the next paint.
+    BOOL SetThreaded(BOOL threaded);
+    // Every article of the selected row's thread read; rows stay until the
+    // next layout, with their marks.
+    BOOL MarkThreadRead();
     BOOL ToggleRead();
     BOOL ReapplyFilter();
     // The Down-key action; returns whether the selected position changed.
@@ -72,6 +77,8 @@ private:
     void CursorDown();
     void CursorUp();
     void UpdateScrollRange();
+    BOOL Relayout();
+    const char* DrawThreadMark(HDC dc, DWORD row, const IndexRecord& record, RECT& text);
 
     HWND header_;
     BOOL layoutValid_;

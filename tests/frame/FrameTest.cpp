@@ -218,6 +218,13 @@ TEST_F(FrameTest, ViewTogglesCheckPressStoreAndComeBackAtTheNextStart)
         LRESULT state = SendMessageW(frame->Bar(kViewSubject), TB_GETSTATE, IDM_SHOW_READ, 0);
         EXPECT_EQ(TBSTATE_ENABLED | (on ? TBSTATE_PRESSED : 0), state & (TBSTATE_PRESSED | TBSTATE_ENABLED));
     }
+    // Threads: off unless stored, then checked, stored and handed to the list.
+    EXPECT_FALSE(Checked(menu, IDM_THREAD_VIEW));
+    EXPECT_FALSE(frame->Subjects()->List().Threaded());
+    Command(IDM_THREAD_VIEW);
+    EXPECT_TRUE(Checked(menu, IDM_THREAD_VIEW));
+    EXPECT_EQ(1u, ReadDword(subjectKey, L"ThreadView"));
+    EXPECT_TRUE(frame->Subjects()->List().Threaded());
     EXPECT_TRUE(boxes.Boxes().empty());
 
     // The priority commands store the level and check only their item.
@@ -236,6 +243,8 @@ TEST_F(FrameTest, ViewTogglesCheckPressStoreAndComeBackAtTheNextStart)
     Open();
     EXPECT_TRUE(Checked(frame->SubjectMenu(), IDM_PRIORITY_HIGH));
     EXPECT_FALSE(Checked(frame->SubjectMenu(), IDM_PRIORITY_LOW));
+    EXPECT_TRUE(Checked(frame->SubjectMenu(), IDM_THREAD_VIEW));
+    EXPECT_TRUE(frame->Subjects()->List().Threaded());
     EXPECT_TRUE(Checked(frame->ArticleMenu(), IDM_SHOW_HEADER));
     EXPECT_TRUE(frame->Article()->ShowHeader());
     EXPECT_TRUE(SendMessageW(frame->Bar(kViewArticle), TB_GETSTATE, IDM_SHOW_HEADER, 0) & TBSTATE_PRESSED);

@@ -61,7 +61,7 @@ TEST_F(DemoNewsTest, SampleSpoolBehindItsLoginListsThreeGroupsAndStuffsDotsInBod
 
     EXPECT_EQ("381 password required", news.Ask("authinfo user demo"));
     EXPECT_EQ("281 authentication accepted", news.Ask("authinfo pass pelora"));
-    EXPECT_EQ("211 12 3001 3013 japan.comp.handheld", news.Ask("group japan.comp.handheld"));
+    EXPECT_EQ("211 13 3001 3014 japan.comp.handheld", news.Ask("group japan.comp.handheld"));
     EXPECT_EQ("423", news.Ask("HEAD 3006").substr(0, 3));   // a hole in the numbering
     ASSERT_EQ("222", news.Ask("body 3007").substr(0, 3));
     std::vector<std::string> body = news.ReadList();

@@ -43,6 +43,8 @@ TEST(Patrol, StoresKeptFieldsDecodedAndBodiesUnstuffedWithTheirIndexRecord)
 
     PatrolHarness harness;
     harness.AddGroup(L"fj.test");
+    // A thread file of another pass is brought up to the new articles.
+    ASSERT_TRUE(WriteBytes(harness.DataPath() + L"fj.test.thr", "stale"));
     DownloadResult result = harness.RunDirect(server.Port());
 
     ASSERT_EQ((DWORD)StatusOk, result.status);
@@ -67,6 +69,10 @@ TEST(Patrol, StoresKeptFieldsDecodedAndBodiesUnstuffedWithTheirIndexRecord)
                   IndexRecordBytes(0, 3001, 0, (DWORD)first.size(), subject, "1205", "Taro",
                                    (DWORD)first.find(subject), (DWORD)subject.size()),
               index.substr(0, 100 + 92));
+    std::string threads = harness.Group(L"fj.test", L".thr");
+    ASSERT_EQ(32u + 3 * 32, threads.size());
+    EXPECT_EQ(3u, WordAt(threads, 8));
+    EXPECT_EQ((first + second + third).size(), WordAt(threads, 12));
 }
 
 // One command at a time and pipelined (the Pipelining setting).

@@ -138,9 +138,14 @@ TEST_F(SettingsStore, SaveWritesEachValueWithItsTypeAndBytesAndTheDataPathWithIt
         EXPECT_EQ(value.bytes, Read(value.name).bytes) << value.name;
     }
     // The view flags, read back at the next start by the frame's tests.
-    ASSERT_TRUE(SavePriorityViewLevel(2) && SaveViewReadArticle(1) && SaveShowArticleHeader(1));
-    for (const wchar_t* name : {L"PriorityViewLevel", L"ViewReadArticle"})
+    DWORD threadView = 0;
+    EXPECT_FALSE(LoadThreadView(&threadView));  // none stored: the flat list
+    ASSERT_TRUE(SavePriorityViewLevel(2) && SaveViewReadArticle(1) && SaveShowArticleHeader(1)
+                && SaveThreadView(1));
+    for (const wchar_t* name : {L"PriorityViewLevel", L"ViewReadArticle", L"ThreadView"})
         EXPECT_EQ((DWORD)REG_DWORD, Read(name, L"SubjectView").type) << name;
+    EXPECT_TRUE(LoadThreadView(&threadView));
+    EXPECT_EQ(1u, threadView);
     EXPECT_EQ((DWORD)REG_DWORD, Read(L"ShowArticleHeader", L"ArticleView").type);
 
     Settings again;

@@ -20,6 +20,7 @@ struct HandArticle {
     std::string body;
     std::string block;     // the article's bytes in the log
     DWORD subjectStart;    // offset of the subject text in the block
+    std::string extra;     // further header lines (Message-ID:, References:)
 };
 
 struct HandGroup {
@@ -41,13 +42,14 @@ struct HandGroup {
     // Appends an article and recounts the header. An empty subject: no
     // Subject line, and the record points at the article's start.
     HandGroup& Add(DWORD number, const std::string& subject, DWORD flags,
-                   const std::string& body = "body line\r\n")
+                   const std::string& body = "body line\r\n", const std::string& extra = "")
     {
         std::string head = "From: Sender" + std::to_string(number % 100) + " <s@example.jp>\r\n";
         DWORD subjectStart = subject.empty() ? 0 : (DWORD)head.size() + 9;
         if (!subject.empty())
             head += "Subject: " + subject + "\r\n";
-        HandArticle article = {flags, number, subject, body, "", subjectStart};
+        head += extra;
+        HandArticle article = {flags, number, subject, body, "", subjectStart, extra};
         article.block = head + "X-Local-Seq: " + std::to_string(number) + "\r\n\r\n" + body
                       + "================\r\n";
         articles.push_back(article);
@@ -65,7 +67,7 @@ struct HandGroup {
         HandGroup kept;
         for (const HandArticle& a : articles)
             if (!(a.flags & kRecordRead))
-                kept.Add(a.number, a.subject, a.flags, a.body);
+                kept.Add(a.number, a.subject, a.flags, a.body, a.extra);
         kept.header.lastArticle = header.lastArticle;
         kept.header.savedPosition = 0;
         return kept;

@@ -24,12 +24,18 @@ protected:
     }
     // The log and the filter file; the index is rebuilt from them as at a
     // start. Article N is "subject N" from "sender N".
-    bool WriteGroup(DWORD count, const std::string& filter = std::string())
+    // With `parents`, article N answers article parents[N] (-1: none).
+    bool WriteGroup(DWORD count, const std::string& filter = std::string(),
+                    const std::vector<int>& parents = std::vector<int>())
     {
         std::string log;
         for (DWORD n = 0; n < count; ++n) {
             std::string number = std::to_string(n);
-            log += ArticleBlock("From: sender " + number + "\nSubject: subject " + number
+            int parent = n < parents.size() ? parents[n] : -1;
+            std::string thread = "\nMessage-ID: <" + number + "@x>";
+            if (parent >= 0)
+                thread += "\nReferences: <" + std::to_string(parent) + "@x>";
+            log += ArticleBlock("From: sender " + number + "\nSubject: subject " + number + thread
                                     + "\nDate: Sat, 5 Dec 2026 15:08:39 +0900", n + 1, "body");
         }
         DeleteFileW(File(L".idx").c_str());
@@ -291,3 +297,38 @@ TEST_F(SubjectViewTest, ColumnWidthsPersistInTheRegistry)
 }
 
 } // namespace
+
+TEST_F(SubjectViewTest, ThreadsShowTheirDepthByAnIndentWithATreeMarkAndMarkReadAsOne)
+{
+    // 0, 1 under 0, 2, 3 under 1.
+    ASSERT_TRUE(WriteGroup(4, std::string(), {-1, 0, -1, 1}));
+    OpenView();
+    view_->SetThreaded(TRUE);
+    UpdateWindow(view_->Window());
+    ASSERT_TRUE(view_->List().InThreadOrder());
+    const char* order[] = {"subject 0", "subject 1", "subject 3", "subject 2"};
+    for (DWORD row = 0; row < 4; ++row)
+        EXPECT_STREQ(order[row], view_->List().Record(row)->subject) << row;
+    // The mark's stem stands one level left of the row's text.
+    auto stem = [&](int row, int depth) {
+        LONG x = 25 + 40 + 160 + 2 + (depth - 1) * 6 + 1, top = view_->ListRect().top + row * 14;
+        int black = 0;
+        for (COLORREF pixel : Pixels({x, top + 1, x + 1, top + 7}))
+            black += pixel == RGB(0, 0, 0);
+        return black;
+    };
+    EXPECT_EQ(6, stem(1, 1));
+    EXPECT_EQ(6, stem(2, 2));
+    EXPECT_GT(6, stem(3, 1));
+    EXPECT_GT(6, stem(2, 1));
+
+    // The selected row's thread is read; rows stay until the next layout.
+    Click(2);
+    EXPECT_TRUE(view_->MarkThreadRead());
+    EXPECT_EQ(1u, view_->List().UnreadCount());
+    view_->SetThreaded(FALSE);
+    UpdateWindow(view_->Window());
+    EXPECT_FALSE(view_->List().InThreadOrder());
+    EXPECT_EQ(1u, view_->List().VisibleCount());
+    EXPECT_STREQ("subject 2", view_->List().Record(0)->subject);
+}

@@ -143,6 +143,17 @@ ARTICLES += [
                "宿でゆっくり読むのが楽しみです。"]),
 ]
 
+# The articles of today's clients are dated after these, as before the
+# late answer below.
+MIME_DATE_BASE = len(ARTICLES)
+
+# A late answer to the group's first article: by arrival it comes last, in a
+# list by conversation it stands in that first thread.
+ARTICLES += [
+    dict(g=0, name="小林 ゆき", addr="yuki@example.jp", re=0,
+         body=["小林です。", "夜のうちに巡回しておけば、通勤電車の中でゆっくり読めますね。"]),
+]
+
 # Articles as today's clients post them, after the others of their group:
 # (group, sender, address, subject, body, charset, transfer encoding, how the
 # subject is encoded: "B", "Q" or "8bit"; the charset name as written).
@@ -343,7 +354,7 @@ def write_spool(spool):
             if a["g"] != g:
                 continue
             with open(os.path.join(folder, str(number)), "wb") as f:
-                f.write(mime_article_bytes(a, group, number, date_of(len(ARTICLES) + index), index))
+                f.write(mime_article_bytes(a, group, number, date_of(MIME_DATE_BASE + index), index))
             number += 1
 
 
