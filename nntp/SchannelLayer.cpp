@@ -130,6 +130,8 @@ BOOL SchannelLayer::Handshake(StreamLayer* below, const char* serverName)
     wanted.dwVersion = SCHANNEL_CRED_VERSION;
     // The program checks the certificate itself, every time.
     wanted.dwFlags = SCH_CRED_MANUAL_CRED_VALIDATION | SCH_CRED_NO_DEFAULT_CREDS;
+    // TLS 1.0 and 1.1 are broken; a server that offers nothing newer is refused.
+    wanted.grbitEnabledProtocols = SP_PROT_TLS1_2_CLIENT | SP_PROT_TLS1_3_CLIENT;
     SECURITY_STATUS status = AcquireCredentialsHandleW(NULL, (SEC_WCHAR*)UNISP_NAME_W, SECPKG_CRED_OUTBOUND, NULL,
                                                        &wanted, NULL, NULL, &credentials_, NULL);
     if (status != SEC_E_OK) {

@@ -75,10 +75,12 @@ BOOL StartTls(NntpConnection* connection, const char* server, SecureChannel* sec
         Describe(failure, capacity, IDS_TLS_FAILED, NULL);
         return FALSE;
     }
+    // A stored fingerprint is the only certificate let in, whatever the
+    // roots say: one that chains to a trusted root but differs is refused.
     char pinned[kFingerprintSize];
-    BOOL pinnedMatches = secure->fingerprint && NormalizeFingerprint(secure->fingerprint, pinned) &&
-                         strcmp(pinned, fingerprint) == 0;
-    if (verdict != kCertificateTrusted && !pinnedMatches) {
+    BOOL pinnedSet = secure->fingerprint && NormalizeFingerprint(secure->fingerprint, pinned);
+    BOOL accepted = pinnedSet ? strcmp(pinned, fingerprint) == 0 : verdict == kCertificateTrusted;
+    if (!accepted) {
         // Shown in pairs with colons, as certificate viewers show it.
         wchar_t shown[kFingerprintDigits / 2 * 3];
         for (int i = 0; i < kFingerprintDigits / 2; ++i) {
@@ -88,7 +90,9 @@ BOOL StartTls(NntpConnection* connection, const char* server, SecureChannel* sec
         }
         shown[kFingerprintDigits / 2 * 3 - 1] = 0;
         wchar_t* name = ToWide(server);
-        if (verdict == kCertificateExpired)
+        if (pinnedSet)
+            Describe(failure, capacity, IDS_CERTIFICATE_CHANGED, shown);
+        else if (verdict == kCertificateExpired)
             Describe(failure, capacity, IDS_CERTIFICATE_EXPIRED, shown);
         else if (verdict == kCertificateWrongName)
             Describe(failure, capacity, IDS_CERTIFICATE_WRONG_NAME, name ? name : L"", shown);

@@ -88,6 +88,7 @@
 #define IDS_STARTTLS_NOT_OFFERED     181
 #define IDS_STARTTLS_REFUSED         183
 #define IDS_ENCRYPTION_REQUIRED      185
+#define IDS_CERTIFICATE_CHANGED      187
 // Pocket PC menu-bar captions that no button uses (the others are named
 // with the frame's buttons)
 #define IDS_MENUBAR_FILE             40031

@@ -234,12 +234,23 @@ TEST(Inn, PatrolAndGroupListInBothSettingsStoreWhatWasPosted)
     const unsigned short tls = (unsigned short)atoi(tlsText);
     // Refused before anything but the handshake, the certificates with the
     // fingerprint to store; the connection is closed, so no QUIT either.
-    struct Refusal { unsigned short port; DWORD security; const wchar_t* reason; bool trusted; } const refusals[] = {
-        {port, kSecurityStartTls, L"サーバがSTARTTLSを拒否しました。暗号化せずには接続しません : 580 ", false},
-        {(unsigned short)(tls + 1), kSecurityNone, L"サーバは暗号化した接続でなければ認証しません。", false},
-        {tls, kSecurityTls, L"サーバの証明書は信頼できる発行元のものではありません。", false},
-        {(unsigned short)(tls + 2), kSecurityTls, L"サーバの証明書は 127.0.0.1 のものではありません。", true},
-        {(unsigned short)(tls + 3), kSecurityTls, L"サーバの証明書は有効期限が切れています。", true},
+    // A stored fingerprint is the only certificate let in, even beside a
+    // trusted root.
+    const wchar_t* otherPin = L"00:11:22:33:44:55:66:77:88:99:AA:BB:CC:DD:EE:FF:00:11:22:33:44:55:66:77:88:99:AA:BB:"
+                              L"CC:DD:EE:FF";
+    struct Refusal {
+        unsigned short port;
+        DWORD security;
+        const wchar_t* reason;
+        bool trusted;
+        const wchar_t* pin;
+    } const refusals[] = {
+        {port, kSecurityStartTls, L"サーバがSTARTTLSを拒否しました。暗号化せずには接続しません : 580 ", false, L""},
+        {(unsigned short)(tls + 1), kSecurityNone, L"サーバは暗号化した接続でなければ認証しません。", false, L""},
+        {tls, kSecurityTls, L"サーバの証明書は信頼できる発行元のものではありません。", false, L""},
+        {(unsigned short)(tls + 2), kSecurityTls, L"サーバの証明書は 127.0.0.1 のものではありません。", true, L""},
+        {(unsigned short)(tls + 3), kSecurityTls, L"サーバの証明書は有効期限が切れています。", true, L""},
+        {tls, kSecurityTls, L"サーバの証明書は、プロパティの「接続」に入れた指紋のものではありません。", true, otherPin},
     };
     std::wstring fingerprint, active = single.DataPath() + L"active.dat", category = single.DataPath() + L"category.dat";
     for (const Refusal& refusal : refusals) {
@@ -247,19 +258,22 @@ TEST(Inn, PatrolAndGroupListInBothSettingsStoreWhatWasPosted)
             TrustTestRoot(true);
         PatrolHarness refused;
         refused.AddGroup(kGroups[0], before[0], before[0]);
-        refused.SetSecurity(refusal.security);
+        refused.SetSecurity(refusal.security, refusal.pin);
         Relay relay(refusal.port);
         DownloadResult result = refused.RunDirect(relay.port, 100, "pelora", "tls-only");
         // Only the handshake's own Finished follows the change of cipher.
         EXPECT_EQ(refusal.security == kSecurityTls ? 1 : -1, relay.RecordsAfterHandshake()) << refusal.port;
         std::wstring text = result.text;
         EXPECT_EQ(0u, text.find(refusal.reason)) << refusal.port << ": " << Sjis(text);
-        EXPECT_EQ(text, FetchGroupList(active, category, refusal.port, "pelora", "tls-only", refusal.security));
+        EXPECT_EQ(text,
+                  FetchGroupList(active, category, refusal.port, "pelora", "tls-only", refusal.security, refusal.pin));
         EXPECT_EQ("", refused.Group(kGroups[0], L".log"));
         const std::wstring label = L"(SHA-256):\n";
         size_t shown = text.find(label);
         EXPECT_EQ(refusal.security == kSecurityTls, shown != std::wstring::npos) << refusal.port;
-        if (refusal.port == tls && shown != std::wstring::npos)
+        if (refusal.port == tls && *refusal.pin)
+            EXPECT_EQ(fingerprint, text.substr(shown + label.size(), 95));
+        else if (refusal.port == tls && shown != std::wstring::npos)
             fingerprint = text.substr(shown + label.size(), 95);
     }
     TrustTestRoot(false);
