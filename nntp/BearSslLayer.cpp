@@ -19,6 +19,9 @@ enum {
     kOutgoingPlain = 4096,
     kBufferSize = BR_SSL_BUFSIZE_INPUT + kOutgoingPlain + (BR_SSL_BUFSIZE_OUTPUT - 16384),
     kSeedSize = 32,
+    // Servers send many small records; the engine takes a record's header
+    // and body apart, so they are read from below a block at a time.
+    kReadAheadSize = 4096,
     // The end certificate is kept for its IP addresses; a larger one can
     // still be pinned by its fingerprint.
     kCertificateCapacity = 4096,
@@ -145,7 +148,7 @@ struct CertificateWatch {
 
 class BearSslLayer final : public SecureLayer {
 public:
-    BearSslLayer() : below_(NULL), anchors_(NULL), ended_(FALSE), closed_(FALSE) {}
+    BearSslLayer() : below_(NULL), anchors_(NULL), ended_(FALSE), closed_(FALSE), ahead_(0), aheadLength_(0) {}
     BOOL Handshake(StreamLayer* below, const char* serverName) override;
     BOOL CheckCertificate(const char* serverName, CertificateVerdict* verdict, char* fingerprint,
                           CertificateDates* dates) override;
@@ -153,7 +156,7 @@ public:
     BOOL Receive(char* data, DWORD capacity, DWORD* received) override;
     BOOL HoldsInput() override
     {
-        return (br_ssl_engine_current_state(&client_.eng) & BR_SSL_RECVAPP) || below_->HoldsInput();
+        return aheadLength_ || (br_ssl_engine_current_state(&client_.eng) & BR_SSL_RECVAPP) || below_->HoldsInput();
     }
     void Destroy() override;
 
@@ -193,6 +196,8 @@ private:
     BOOL closed_;   // the server hung up between records
     uint32_t days_, seconds_;
     unsigned char buffer_[kBufferSize];
+    char readAhead_[kReadAheadSize];
+    DWORD ahead_, aheadLength_;   // bytes from below the engine has not taken yet
 };
 
 const br_x509_class BearSslLayer::kWatchClass = {
@@ -318,20 +323,28 @@ BOOL BearSslLayer::Run(unsigned wanted)
         if (state & wanted)
             return TRUE;
         if (state & BR_SSL_RECVREC) {
+            if (aheadLength_ == 0) {
+                DWORD received = 0;
+                if (!below_->Receive(readAhead_, kReadAheadSize, &received)) {
+                    SetLastError(ERROR_INVALID_DATA);
+                    return FALSE;
+                }
+                if (received == 0) {
+                    // A server that hangs up between records has simply closed.
+                    closed_ = TRUE;
+                    SetLastError(ERROR_HANDLE_EOF);
+                    return FALSE;
+                }
+                ahead_ = 0;
+                aheadLength_ = received;
+            }
             size_t length;
             unsigned char* room = br_ssl_engine_recvrec_buf(engine, &length);
-            DWORD received = 0;
-            if (!below_->Receive((char*)room, (DWORD)length, &received)) {
-                SetLastError(ERROR_INVALID_DATA);
-                return FALSE;
-            }
-            if (received == 0) {
-                // A server that hangs up between records has simply closed.
-                closed_ = TRUE;
-                SetLastError(ERROR_HANDLE_EOF);
-                return FALSE;
-            }
-            br_ssl_engine_recvrec_ack(engine, received);
+            DWORD count = aheadLength_ < length ? aheadLength_ : (DWORD)length;
+            memcpy(room, readAhead_ + ahead_, count);
+            ahead_ += count;
+            aheadLength_ -= count;
+            br_ssl_engine_recvrec_ack(engine, count);
             continue;
         }
         br_ssl_engine_flush(engine, 0);
