@@ -493,6 +493,10 @@ long RunPass(unsigned short port, const std::wstring& data, int groups, DWORD li
 // protocol and the server alone. The number of articles, -1 on failure.
 DWORD g_pipelining;
 DWORD g_compress;
+// --security, --fingerprint, --user, --password: the secure line's settings.
+DWORD g_security;
+std::wstring g_fingerprint;
+std::string g_user, g_password;
 
 // With the Pipelining setting every command of a group goes out before its
 // replies are read (in sends of at most one command line's size); with
@@ -587,6 +591,10 @@ long RunWorkerPass(unsigned short port, const std::wstring& data, int groups, DW
     job.convertMime = convertMime;
     job.pipelining = g_pipelining;
     job.compress = g_compress;
+    job.security = g_security;
+    job.tlsFingerprint = g_fingerprint.c_str();
+    job.userId = g_user.empty() ? NULL : g_user.c_str();
+    job.password = g_password.empty() ? NULL : g_password.c_str();
     InitProgressState(&job.progress);
     job.references = 1;
     RunPatrol(&job);
@@ -708,6 +716,14 @@ int main(int argc, char** argv)
             g_pipelining = (DWORD)atoi(argv[++i]);
         else if (option == "--compress" && hasValue)
             g_compress = (DWORD)atoi(argv[++i]);
+        else if (option == "--security" && hasValue)
+            g_security = (DWORD)atoi(argv[++i]);
+        else if (option == "--fingerprint" && hasValue)
+            g_fingerprint = FromAnsi(argv[++i]);
+        else if (option == "--user" && hasValue)
+            g_user = argv[++i];
+        else if (option == "--password" && hasValue)
+            g_password = argv[++i];
         else if (option == "--group-names" && hasValue) {
             std::string names = argv[++i];
             for (size_t at = 0; at <= names.size();) {
@@ -729,7 +745,8 @@ int main(int argc, char** argv)
             fprintf(stderr, "usage: bench_PatrolBench [--articles N] [--groups G] [--size BYTES] "
                             "[--runs N] [--spool DIR] [--demonews PATH] [--steps] [--keep] [--mime] [--utf8]\n"
                             "       [--port P --group-names A,B,...] [--pipelining 0|1] [--compress 0|1] "
-                            "[--pace]\n");
+                            "[--pace]\n"
+                            "       [--security 0|1|2 --fingerprint SHA256 --user U --password P]\n");
             return 2;
         }
     }

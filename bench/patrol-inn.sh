@@ -3,7 +3,8 @@
 # same INN behind a slow line (bench/slowline.py). Rows, all measured in this
 # run: the protocol's own pace (HEAD and BODY one at a time, nothing stored),
 # Pelora with Pipelining 0 and 1, Pipelining 1 with Compress 1 (INN deflates
-# its replies), and slrnpull when it is installed. Each row is a whole pass
+# its replies), Pipelining 1 inside TLS (loopback only), and slrnpull when it
+# is installed. Each row is a whole pass
 # into a fresh data folder; the ratio is to the first row.
 #
 #   bench/patrol-inn.sh        (as root; needs a built bench_PatrolBench)
@@ -122,15 +123,23 @@ read -r s_s s_n _ <<<"$(pass 119 $fast_group --pipelining 0)"
 read -r q_s q_n _ <<<"$(pass 119 $fast_group --pipelining 1 --runs 5)"
 read -r cp_s cp_n _ <<<"$(pass 119 $fast_group --pace --pipelining 1 --compress 1)"
 read -r c_s c_n _ <<<"$(pass 119 $fast_group --pipelining 1 --compress 1 --runs 5)"
+# The same pipelined pass inside TLS, from INN's TLS reader daemon; its test
+# certificate is let in by its stored fingerprint.
+tls_port=$(bash "$here/tools/inn.sh" tls)
+tls_pin=$(openssl x509 -in /var/lib/news/pelora-tls/good.pem -noout -fingerprint -sha256 | cut -d= -f2)
+read -r t_s t_n _ <<<"$(pass "$tls_port" $fast_group --pipelining 1 --runs 5 --security 2 --fingerprint "$tls_pin" \
+                        --user pelora --password tls-only)"
 read -r r_s r_n _ <<<"$(slrn 119 $fast_group)"
 table "(a) loopback INN, $loop articles" \
   "protocol's own pace, one at a time|$p_s|$p_n" "Pelora, Pipelining 0|$s_s|$s_n" \
   "Pelora, Pipelining 1 (median of 5)|$q_s|$q_n" "all commands at once, compressed, nothing stored|$cp_s|$cp_n" \
   "Pelora, Pipelining 1, Compress 1 (median of 5)|$c_s|$c_n" \
+  "Pelora, Pipelining 1, TLS (median of 5)|$t_s|$t_n" \
   "slrnpull|${r_s:-}|${r_n:-}"
 goals=("loopback: Pipelining 1 is $(echo "$s_s / $q_s" | bc)x as fast as 0 (goal at least 10x)"
        "loopback: Pipelining 0 takes $(printf %.3f "$(echo "$s_s / $p_s" | bc -l)")x the protocol's pace (goal at most 1.05x)"
-       "loopback: Compress 1 takes $(printf %.3f "$(echo "$c_s / $q_s" | bc -l)")x the uncompressed pipelined pass (goal at most 1.2x)")
+       "loopback: Compress 1 takes $(printf %.3f "$(echo "$c_s / $q_s" | bc -l)")x the uncompressed pipelined pass (goal at most 1.2x)"
+       "loopback: TLS takes $(printf %.3f "$(echo "$t_s / $q_s" | bc -l)")x the clear-text pipelined pass (goal at most 1.2x)")
 [ -n "${r_s:-}" ] && goals+=("loopback: Pipelining 1 takes $(printf %.3f "$(echo "$q_s / $r_s" | bc -l)")x slrnpull's time (goal below 1)")
 
 python3 "$here/bench/slowline.py" $line_port 119 --delay-ms "$delay" --rate "$rate" 2>/dev/null &

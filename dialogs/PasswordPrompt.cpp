@@ -3,6 +3,7 @@
 #include "dialogs/ModalDialog.h"
 #include "resource.h"
 #include "text/CodePage.h"
+#include "text/SecretMemory.h"
 
 namespace {
 
@@ -31,7 +32,7 @@ BOOL PasswordPrompt::OnCommand(WORD id, WORD code, LPARAM lParam)
         GetDlgItemTextW(dialog_, IDC_PASSWORD_EDIT, typed, kPasswordMaxChars + 1);
         typed[kPasswordMaxChars] = 0;
         password = ToMultiByte(typed);
-        SecureZeroMemory(typed, sizeof typed);
+        ClearSecret(typed, sizeof typed);
     }
     return ModalDialog::OnCommand(id, code, lParam);
 }

@@ -2,6 +2,7 @@
 #include <stdlib.h>
 #include <string.h>
 #include "text/MessageCatalog.h"
+#include "text/SecretMemory.h"
 #include "dialogs/PasswordPrompt.h"
 #include "dialogs/ProgressDialog.h"
 #include "nntp/Patrol.h"
@@ -21,7 +22,7 @@ void ReleaseJob(DownloadJob* job)
 void FreeTyped(char* typed)
 {
     if (typed) {
-        SecureZeroMemory(typed, strlen(typed));
+        ClearSecret(typed, strlen(typed));
         free(typed);
     }
 }

@@ -7,6 +7,7 @@
 #include "store/FileRewrite.h"
 #include "store/GroupNameTable.h"
 #include "text/CodePage.h"
+#include "text/SecretMemory.h"
 
 namespace {
 
@@ -75,7 +76,9 @@ BOOL Authenticate(GroupListJob* job)
     if (DescribeEncryptionRequired(job->line, job->errorText, kGroupListErrorSize))
         return FALSE;
     if (job->line[0] == '3') {
-        if (!JoinCommand(command, "authinfo pass ", job->password) || !connection.SendLine(command)) {
+        BOOL sent = JoinCommand(command, "authinfo pass ", job->password) && connection.SendLine(command);
+        ClearSecret(command, sizeof command);
+        if (!sent) {
             SetError(job, L"Can't send data");
             return FALSE;
         }

@@ -1,5 +1,6 @@
 #include "nntp/NntpConnection.h"
 #include <string.h>
+#include "text/SecretMemory.h"
 
 void NntpConnection::Init()
 {
@@ -42,7 +43,10 @@ BOOL NntpConnection::SendLine(const char* text)
     memcpy(line, text, length);
     line[length] = '\r';
     line[length + 1] = '\n';
-    return SendLines(line, (DWORD)length + 2);
+    // The copy may be "authinfo pass" with the password.
+    BOOL sent = SendLines(line, (DWORD)length + 2);
+    ClearSecret(line, length + 2);
+    return sent;
 }
 
 BOOL NntpConnection::SendLines(const char* lines, DWORD length)

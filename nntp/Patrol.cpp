@@ -20,6 +20,7 @@
 #include "text/Charset.h"
 #include "text/CodePage.h"
 #include "text/LastErrorKeeper.h"
+#include "text/SecretMemory.h"
 
 namespace {
 
@@ -337,7 +338,7 @@ BOOL Patrol::Authenticate()
         return FALSE;
     }
     BOOL sent = JoinCommand(command, "authinfo pass ", job_->password) && connection_.SendLine(command);
-    SecureZeroMemory(command, sizeof command);
+    ClearSecret(command, sizeof command);
     if (!sent) {
         FailWithCode(kCaptionSocketError, IDS_SEND_FAILED);
         return FALSE;

@@ -1,8 +1,6 @@
-// TLS on top of another layer of the connection. One interface, so that the
-// platform's TLS (or a library built for the device) can stand behind it;
-// CreateSecureLayer picks it. The platform's own certificate checks are not
-// relied on: the layer reports what the certificate chain functions say and
-// the program decides.
+// TLS on top of another layer of the connection: BearSSL, for the host and
+// the device alike (nntp/BearSslLayer.cpp). The layer reports what it found
+// of the certificate; the program decides (nntp/SecureStart.cpp).
 #pragma once
 #include <windows.h>
 #include "nntp/StreamLayer.h"
@@ -16,7 +14,14 @@ enum CertificateVerdict {
     kCertificateTrusted,     // a chain to a trusted root, in its dates, for the name
     kCertificateUntrusted,
     kCertificateExpired,
+    kCertificateNotYetValid,
     kCertificateWrongName,
+};
+
+// The server certificate's validity and the device's time it was checked
+// against, all UTC.
+struct CertificateDates {
+    SYSTEMTIME now, notBefore, notAfter;
 };
 
 class SecureLayer : public StreamLayer {
@@ -26,9 +31,11 @@ public:
     // the last error set.
     virtual BOOL Handshake(StreamLayer* below, const char* serverName) = 0;
     // The server's certificate after the handshake: its SHA-256 fingerprint
-    // (64 upper-case hexadecimal digits) and the system's verdict on it for
-    // `serverName`. FALSE with the last error when it cannot be read.
-    virtual BOOL CheckCertificate(const char* serverName, CertificateVerdict* verdict, char* fingerprint) = 0;
+    // (64 upper-case hexadecimal digits), the verdict on it for `serverName`
+    // (the name given to Handshake) and its dates. FALSE with the last error
+    // when it cannot be read.
+    virtual BOOL CheckCertificate(const char* serverName, CertificateVerdict* verdict, char* fingerprint,
+                                  CertificateDates* dates) = 0;
     // Frees the layer without sending anything.
     virtual void Destroy() = 0;
 
@@ -36,6 +43,5 @@ protected:
     ~SecureLayer() {}
 };
 
-// A new layer of the platform's TLS; none with ERROR_NOT_SUPPORTED where the
-// platform has none, or ERROR_NOT_ENOUGH_MEMORY.
+// A new layer; none with ERROR_NOT_ENOUGH_MEMORY.
 SecureLayer* CreateSecureLayer();

@@ -9,7 +9,7 @@
 
 namespace {
 
-enum { kReplySize = 1024 };
+enum { kReplySize = 1024, kDateSize = 16, kDatesSize = 256 };
 
 // Message `id` into `failure`, its "%s" (or two) filled with `first` and
 // `second`; with `first` none, its "%d" with the last error.
@@ -37,6 +37,25 @@ void DescribeReply(wchar_t* failure, DWORD capacity, UINT id, const char* reply)
     free(wide);
 }
 
+// A handheld's clock resets when its battery dies: the device's date beside
+// the certificate's validity shows the user which one is wrong.
+struct DatesText {
+    wchar_t text[kDatesSize];
+};
+
+DatesText DescribeDates(const CertificateDates& dates)
+{
+    const SYSTEMTIME* shown[] = {&dates.now, &dates.notBefore, &dates.notAfter};
+    wchar_t day[3][kDateSize];
+    for (int i = 0; i < 3; ++i)
+        _snwprintf(day[i], kDateSize, L"%04u/%02u/%02u", shown[i]->wYear, shown[i]->wMonth, shown[i]->wDay);
+    DatesText result;
+    const wchar_t* format = MessageCatalog::Load(IDS_CERTIFICATE_DATES);
+    _snwprintf(result.text, kDatesSize - 1, format ? format : L"%s %s %s", day[0], day[1], day[2]);
+    result.text[kDatesSize - 1] = 0;
+    return result;
+}
+
 // Whether the server lists STARTTLS among its capabilities.
 BOOL OffersStartTls(NntpConnection* connection, char* reply)
 {
@@ -62,7 +81,7 @@ BOOL StartTls(NntpConnection* connection, const char* server, SecureChannel* sec
 {
     secure->layer = CreateSecureLayer();
     if (!secure->layer) {
-        Describe(failure, capacity, GetLastError() == ERROR_NOT_SUPPORTED ? IDS_TLS_UNAVAILABLE : IDS_OUT_OF_MEMORY);
+        Describe(failure, capacity, IDS_OUT_OF_MEMORY);
         return FALSE;
     }
     if (!secure->layer->Handshake(connection->Top(), server)) {
@@ -71,14 +90,17 @@ BOOL StartTls(NntpConnection* connection, const char* server, SecureChannel* sec
     }
     CertificateVerdict verdict;
     char fingerprint[kFingerprintSize];
-    if (!secure->layer->CheckCertificate(server, &verdict, fingerprint)) {
+    CertificateDates dates;
+    if (!secure->layer->CheckCertificate(server, &verdict, fingerprint, &dates)) {
         Describe(failure, capacity, IDS_TLS_FAILED, NULL);
         return FALSE;
     }
+    // A stored fingerprint is the only certificate let in, whatever the
+    // roots say: one that chains to a trusted root but differs is refused.
     char pinned[kFingerprintSize];
-    BOOL pinnedMatches = secure->fingerprint && NormalizeFingerprint(secure->fingerprint, pinned) &&
-                         strcmp(pinned, fingerprint) == 0;
-    if (verdict != kCertificateTrusted && !pinnedMatches) {
+    BOOL pinnedSet = secure->fingerprint && NormalizeFingerprint(secure->fingerprint, pinned);
+    BOOL accepted = pinnedSet ? strcmp(pinned, fingerprint) == 0 : verdict == kCertificateTrusted;
+    if (!accepted) {
         // Shown in pairs with colons, as certificate viewers show it.
         wchar_t shown[kFingerprintDigits / 2 * 3];
         for (int i = 0; i < kFingerprintDigits / 2; ++i) {
@@ -88,8 +110,12 @@ BOOL StartTls(NntpConnection* connection, const char* server, SecureChannel* sec
         }
         shown[kFingerprintDigits / 2 * 3 - 1] = 0;
         wchar_t* name = ToWide(server);
-        if (verdict == kCertificateExpired)
-            Describe(failure, capacity, IDS_CERTIFICATE_EXPIRED, shown);
+        if (pinnedSet)
+            Describe(failure, capacity, IDS_CERTIFICATE_CHANGED, shown);
+        else if (verdict == kCertificateExpired || verdict == kCertificateNotYetValid)
+            Describe(failure, capacity,
+                     verdict == kCertificateExpired ? IDS_CERTIFICATE_EXPIRED : IDS_CERTIFICATE_NOT_YET_VALID,
+                     DescribeDates(dates).text, shown);
         else if (verdict == kCertificateWrongName)
             Describe(failure, capacity, IDS_CERTIFICATE_WRONG_NAME, name ? name : L"", shown);
         else

@@ -80,7 +80,6 @@
 #define IDS_FOLDER_DRAFT             145
 #define IDS_FOLDER_SENT              147
 #define IDS_FOLDER_SAMPLE            149
-#define IDS_TLS_UNAVAILABLE          171
 #define IDS_TLS_FAILED               173
 #define IDS_CERTIFICATE_UNTRUSTED    175
 #define IDS_CERTIFICATE_EXPIRED      177
@@ -88,6 +87,9 @@
 #define IDS_STARTTLS_NOT_OFFERED     181
 #define IDS_STARTTLS_REFUSED         183
 #define IDS_ENCRYPTION_REQUIRED      185
+#define IDS_CERTIFICATE_CHANGED      187
+#define IDS_CERTIFICATE_NOT_YET_VALID 189
+#define IDS_CERTIFICATE_DATES        191
 // Pocket PC menu-bar captions that no button uses (the others are named
 // with the frame's buttons)
 #define IDS_MENUBAR_FILE             40031

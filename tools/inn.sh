@@ -12,6 +12,9 @@
 #                          TLS_BASE + 1  STARTTLS
 #                          TLS_BASE + 2  TLS, a certificate for another name
 #                          TLS_BASE + 3  TLS, a certificate that has expired
+#                          TLS_BASE + 4  TLS, a certificate for *.pelora.test
+#                          TLS_BASE + 5  TLS, a certificate valid from 2040
+#                          TLS_BASE + 6  TLS 1.0 only (openssl s_server, no NNTP)
 #                        Their certificates come from a test root
 #                        ($tls/root.der); AUTHINFO works only encrypted, for
 #                        the user "pelora" with the password "tls-only".
@@ -160,6 +163,38 @@ CONF
   cd - >/dev/null
 }
 
+# The certificates added after the first four, for runs whose folder was
+# made before them: the root and the first ones stay as they are.
+make_more_certificates() {
+  [ -f "$tls/future.pem" ] && return 0
+  # Root writes beside the running daemons' keys without taking them away.
+  [ "$(id -u)" = 0 ] || $SUDO chown -R "$(id -u)" "$tls"
+  local now later
+  now=$(date -u +%Y%m%d%H%M%SZ -d '-1 day'); later=$(date -u +%Y%m%d%H%M%SZ -d '+3650 days')
+  make_leaf wildcard '*.pelora.test' 'DNS:*.pelora.test' "$now" "$later"
+  make_leaf future localhost DNS:localhost,IP:127.0.0.1 20400101000000Z 20410101000000Z
+  for kind in wildcard future; do
+    grep -v -E '^(pathrun|tlscertfile|tlskeyfile|tlscapath):' /etc/news/inn.conf > "$tls/inn-$kind.conf"
+    printf 'pathrun: %s\ntlscertfile: %s\ntlskeyfile: %s\ntlscapath: %s\n' \
+      "$tls/run-$kind" "$tls/$kind.pem" "$tls/$kind.key" "$tls" >> "$tls/inn-$kind.conf"
+    mkdir -p "$tls/run-$kind"
+  done
+  chmod 0600 "$tls"/*.key
+  $SUDO chown -R news:news "$tls"
+}
+
+# A server on PORT that speaks only TLS 1.0, which OpenSSL allows only at
+# security level 0.
+start_old_tls() {
+  local port=$1
+  listening_on "$port" && return 0
+  $SUDO setsid openssl s_server -quiet -accept "127.0.0.1:$port" -tls1 -cipher 'DEFAULT:@SECLEVEL=0' \
+    -cert "$tls/good.pem" -key "$tls/good.key" </dev/null >/dev/null 2>&1 9>&- &
+  echo $! | $SUDO tee "$tls/old-tls.pid" >/dev/null
+  for _ in $(seq 50); do listening_on "$port" && return 0; sleep 0.1; done
+  echo "inn: openssl s_server did not start on 127.0.0.1:$port" >&2; exit 1
+}
+
 # One daemon on PORT with the certificate KIND; FLAG -S for TLS at once.
 start_daemon() {
   local port=$1 kind=$2 flag=${3:-}
@@ -180,18 +215,25 @@ tls_start() {
   start_daemon $((TLS_BASE + 1)) good
   start_daemon $((TLS_BASE + 2)) wrong -S
   start_daemon $((TLS_BASE + 3)) expired -S
+  make_more_certificates
+  start_daemon $((TLS_BASE + 4)) wildcard -S
+  start_daemon $((TLS_BASE + 5)) future -S
+  start_old_tls $((TLS_BASE + 6))
   echo $TLS_BASE
 }
 
 tls_stop() {
   local port kind
-  for port in $TLS_BASE $((TLS_BASE + 1)) $((TLS_BASE + 2)) $((TLS_BASE + 3)); do
-    for kind in good wrong expired; do
+  for port in $TLS_BASE $((TLS_BASE + 1)) $((TLS_BASE + 2)) $((TLS_BASE + 3)) $((TLS_BASE + 4)) $((TLS_BASE + 5)); do
+    for kind in good wrong expired wildcard future; do
       pid=$(cat "$tls/run-$kind/nnrpd-$port.pid" 2>/dev/null || true)
       [ -n "$pid" ] && $SUDO kill "$pid" 2>/dev/null || true
       $SUDO rm -f "$tls/run-$kind/nnrpd-$port.pid"
     done
   done
+  pid=$(cat "$tls/old-tls.pid" 2>/dev/null || true)
+  [ -n "$pid" ] && $SUDO kill "$pid" 2>/dev/null || true
+  $SUDO rm -f "$tls/old-tls.pid"
 }
 
 case "${1:-}" in

@@ -3,9 +3,10 @@
 set -euo pipefail
 
 need=()
-# libgnutls30 carries TLS for Wine's 64-bit Schannel; openssl makes the test
-# certificates (tools/inn.sh tls).
-for p in mingw-w64 libz-mingw-w64-dev wine wine64 xvfb fonts-ipafont-gothic locales imagemagick cmake make libgnutls30 openssl; do
+# openssl makes the test certificates (tools/inn.sh tls); ca-certificates
+# holds the roots built into the programs, python3 turns them into a table.
+for p in mingw-w64 libz-mingw-w64-dev wine wine64 xvfb fonts-ipafont-gothic locales imagemagick cmake make openssl \
+         ca-certificates python3; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || need+=("$p")
 done
 if [ ${#need[@]} -gt 0 ]; then

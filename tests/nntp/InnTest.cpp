@@ -5,13 +5,15 @@
 // PELORA_INN_TLS_PORT: every pass stores exactly what was posted.
 #include <gtest/gtest.h>
 #include <stdlib.h>
+#include <map>
 #include <thread>
 #include "PatrolHarness.h"
 #include "ReaderSession.h"
 #include "nntp/GroupListFixture.h"
 #include "support/ImportPatch.h"
 #include "nntp/SecureStart.h"
-#include <wincrypt.h>
+#include "nntp/SocketLayer.h"
+#include "nntp/TrustAnchors.h"
 
 namespace {
 
@@ -87,19 +89,26 @@ public:
     std::thread thread_;
 };
 
-// Adds tools/inn.sh's test root to this program's trusted roots, or takes
+// Adds tools/inn.sh's test root to the roots the TLS layer trusts, or takes
 // it away again.
 void TrustTestRoot(bool trust)
 {
+    static std::string dn;
+    static br_x509_decoder_context decoder;
+    static br_x509_trust_anchor anchor;
+    SetExtraTrustAnchor(NULL);
+    if (!trust)
+        return;
     std::string path = std::string("Z:") + getenv("PELORA_INN_TLS_ROOT");
     std::string root = ReadBytes(std::wstring(path.begin(), path.end()), "");
     ASSERT_FALSE(root.empty()) << path;
-    HCERTSTORE store = CertOpenStore(CERT_STORE_PROV_SYSTEM_W, 0, 0, CERT_SYSTEM_STORE_CURRENT_USER, L"Root");
-    PCCERT_CONTEXT added = NULL;
-    ASSERT_TRUE(CertAddEncodedCertificateToStore(store, X509_ASN_ENCODING, (const BYTE*)root.data(),
-                                                 (DWORD)root.size(), CERT_STORE_ADD_REPLACE_EXISTING, &added));
-    trust ? CertFreeCertificateContext(added) : CertDeleteCertificateFromStore(added);
-    CertCloseStore(store, 0);
+    dn.clear();
+    auto append = [](void* to, const void* data, size_t length) { ((std::string*)to)->append((const char*)data, length); };
+    br_x509_decoder_init(&decoder, append, &dn);
+    br_x509_decoder_push(&decoder, root.data(), root.size());
+    ASSERT_TRUE(br_x509_decoder_get_pkey(&decoder)) << path;
+    anchor = {{(unsigned char*)dn.data(), dn.size()}, BR_X509_TA_CA, *br_x509_decoder_get_pkey(&decoder)};
+    SetExtraTrustAnchor(&anchor);
 }
 
 // The last article number of `group` (its first less one when empty) as a
@@ -233,46 +242,73 @@ TEST(Inn, PatrolAndGroupListInBothSettingsStoreWhatWasPosted)
         GTEST_SKIP() << "no TLS daemons: tools/test.sh starts them (tools/inn.sh tls)";
     const unsigned short tls = (unsigned short)atoi(tlsText);
     // Refused before anything but the handshake, the certificates with the
-    // fingerprint to store; the connection is closed, so no QUIT either.
-    struct Refusal { unsigned short port; DWORD security; const wchar_t* reason; bool trusted; } const refusals[] = {
-        {port, kSecurityStartTls, L"サーバがSTARTTLSを拒否しました。暗号化せずには接続しません : 580 ", false},
-        {(unsigned short)(tls + 1), kSecurityNone, L"サーバは暗号化した接続でなければ認証しません。", false},
-        {tls, kSecurityTls, L"サーバの証明書は信頼できる発行元のものではありません。", false},
-        {(unsigned short)(tls + 2), kSecurityTls, L"サーバの証明書は 127.0.0.1 のものではありません。", true},
-        {(unsigned short)(tls + 3), kSecurityTls, L"サーバの証明書は有効期限が切れています。", true},
+    // fingerprint to store; the connection is closed, so no QUIT either. A
+    // stored fingerprint is the only certificate let in, even beside a
+    // trusted root. Refused dates show beside the device's date.
+    const wchar_t* otherPin = L"00:11:22:33:44:55:66:77:88:99:AA:BB:CC:DD:EE:FF:00:11:22:33:44:55:66:77:88:99:AA:BB:"
+                              L"CC:DD:EE:FF";
+    wchar_t today[64];
+    swprintf(today, 64, L"この機器の日付: %04u/%02u/%02u\n証明書の有効期間: ", now.wYear, now.wMonth, now.wDay);
+    struct Refusal {
+        unsigned short port;
+        DWORD security;
+        const wchar_t* reason;
+        bool trusted;
+        const wchar_t* pin;
+        const wchar_t* validity;   // none when the certificate was never judged
+    } const refusals[] = {
+        {port, kSecurityStartTls, L"サーバがSTARTTLSを拒否しました。暗号化せずには接続しません : 580 ", false, L"", NULL},
+        {(unsigned short)(tls + 1), kSecurityNone, L"サーバは暗号化した接続でなければ認証しません。", false, L"", NULL},
+        {tls, kSecurityTls, L"サーバの証明書は信頼できる発行元のものではありません。", false, L"", L""},
+        {(unsigned short)(tls + 2), kSecurityTls, L"サーバの証明書は 127.0.0.1 のものではありません。", true, L"", L""},
+        {(unsigned short)(tls + 3), kSecurityTls, L"サーバの証明書は有効期限が切れています。", true, L"",
+         L"2020/01/01～2021/01/01"},
+        {(unsigned short)(tls + 5), kSecurityTls, L"サーバの証明書はまだ有効になっていません。", true, L"",
+         L"2040/01/01～2041/01/01"},
+        {tls, kSecurityTls, L"サーバの証明書は、プロパティの「接続」に入れた指紋のものではありません。", true, otherPin, L""},
+        {(unsigned short)(tls + 6), kSecurityTls, L"SSL/TLSの接続を始められませんでした(50)。", true, L"", NULL},
     };
-    std::wstring fingerprint, active = single.DataPath() + L"active.dat", category = single.DataPath() + L"category.dat";
+    std::map<unsigned short, std::wstring> fingerprints;
+    std::wstring active = single.DataPath() + L"active.dat", category = single.DataPath() + L"category.dat";
     for (const Refusal& refusal : refusals) {
-        if (refusal.trusted)
-            TrustTestRoot(true);
+        TrustTestRoot(refusal.trusted);
         PatrolHarness refused;
         refused.AddGroup(kGroups[0], before[0], before[0]);
-        refused.SetSecurity(refusal.security);
+        refused.SetSecurity(refusal.security, refusal.pin);
         Relay relay(refusal.port);
         DownloadResult result = refused.RunDirect(relay.port, 100, "pelora", "tls-only");
         // Only the handshake's own Finished follows the change of cipher.
-        EXPECT_EQ(refusal.security == kSecurityTls ? 1 : -1, relay.RecordsAfterHandshake()) << refusal.port;
+        EXPECT_EQ(refusal.validity ? 1 : -1, relay.RecordsAfterHandshake()) << refusal.port;
         std::wstring text = result.text;
         EXPECT_EQ(0u, text.find(refusal.reason)) << refusal.port << ": " << Sjis(text);
-        EXPECT_EQ(text, FetchGroupList(active, category, refusal.port, "pelora", "tls-only", refusal.security));
+        EXPECT_EQ(text,
+                  FetchGroupList(active, category, refusal.port, "pelora", "tls-only", refusal.security, refusal.pin));
         EXPECT_EQ("", refused.Group(kGroups[0], L".log"));
         const std::wstring label = L"(SHA-256):\n";
         size_t shown = text.find(label);
-        EXPECT_EQ(refusal.security == kSecurityTls, shown != std::wstring::npos) << refusal.port;
-        if (refusal.port == tls && shown != std::wstring::npos)
-            fingerprint = text.substr(shown + label.size(), 95);
+        EXPECT_EQ(refusal.validity != NULL, shown != std::wstring::npos) << refusal.port;
+        if (refusal.validity && *refusal.validity) {
+            EXPECT_NE(std::wstring::npos, text.find(today + std::wstring(refusal.validity))) << Sjis(text);
+        }
+        if (shown == std::wstring::npos)
+            continue;
+        std::wstring& kept = fingerprints[refusal.port];
+        if (!*refusal.pin)
+            kept = text.substr(shown + label.size(), 95);
+        EXPECT_EQ(kept, text.substr(shown + label.size(), 95));
     }
     TrustTestRoot(false);
-    // The stored fingerprint alone lets the untrusted certificate in; the
-    // trusted root lets in both kinds without one (STARTTLS pipelined and
-    // compressed inside TLS).
-    const DWORD kinds[] = {kSecurityTls, kSecurityTls, kSecurityStartTls};
-    const unsigned short ports[] = {tls, tls, (unsigned short)(tls + 1)};
-    for (int p = 0; p < 3; ++p) {
+    // The stored fingerprint alone lets the untrusted certificate in, and a
+    // certificate not yet valid by the device's clock; the trusted root lets
+    // in both kinds without one (STARTTLS pipelined and compressed inside TLS).
+    const DWORD kinds[] = {kSecurityTls, kSecurityTls, kSecurityStartTls, kSecurityTls};
+    const unsigned short ports[] = {tls, tls, (unsigned short)(tls + 1), (unsigned short)(tls + 5)};
+    for (int p = 0; p < 4; ++p) {
         if (p == 1)
             TrustTestRoot(true);
+        const std::wstring pin = p == 1 || p == 2 ? L"" : fingerprints[ports[p]];
         PatrolHarness secured;
-        secured.SetSecurity(kinds[p], p ? L"" : fingerprint);
+        secured.SetSecurity(kinds[p], pin);
         secured.SetPipelining(p == 2);
         secured.SetCompress(p == 2);
         for (int g = 0; g < 3; ++g)
@@ -280,13 +316,50 @@ TEST(Inn, PatrolAndGroupListInBothSettingsStoreWhatWasPosted)
         DownloadResult result = secured.RunDirect(ports[p], 100, "pelora", "tls-only");
         ASSERT_EQ((DWORD)StatusOk, result.status) << p << " " << Sjis(result.caption) << ": " << Sjis(result.text);
         EXPECT_EQ(L"", FetchGroupList(secured.DataPath() + L"active.dat", secured.DataPath() + L"category.dat",
-                                      ports[p], "pelora", "tls-only", kinds[p], p ? L"" : fingerprint.c_str(), p == 2));
+                                      ports[p], "pelora", "tls-only", kinds[p], pin.c_str(), p == 2));
         for (int g = 0; g < 3; ++g)
             for (const wchar_t* extension : {L".log", L".idx"})
                 EXPECT_EQ(single.Group(kGroups[g], extension), secured.Group(kGroups[g], extension)) << p;
         for (const wchar_t* list : {L"active.dat", L"category.dat"})
             EXPECT_EQ(single.File(list), secured.File(list)) << p;
     }
+    TrustTestRoot(false);
+    WSACleanup();
+}
+
+// The engine's name check: a one-level wildcard covers the names one level
+// under its domain and no other; SNI carries a host name, never an address.
+TEST(Inn, WildcardCertificateCoversOneLevel)
+{
+    const char* tlsText = getenv("PELORA_INN_TLS_PORT");
+    if (!tlsText || !*tlsText)
+        GTEST_SKIP() << "no TLS daemons: tools/test.sh starts them (tools/inn.sh tls)";
+    WSADATA wsa;
+    WSAStartup(MAKEWORD(2, 2), &wsa);
+    TrustTestRoot(true);
+    struct { const char* name; CertificateVerdict verdict; } const names[] = {
+        {"news.pelora.test", kCertificateTrusted},     {"pelora.test", kCertificateWrongName},
+        {"a.news.pelora.test", kCertificateWrongName}, {"news.other.test", kCertificateWrongName},
+        {"127.0.0.1", kCertificateWrongName},
+    };
+    for (const auto& name : names) {
+        Relay relay((unsigned short)(atoi(tlsText) + 4));
+        SocketLayer socket;
+        socket.Init();
+        SecureLayer* layer = CreateSecureLayer();
+        CertificateVerdict verdict = kCertificateUntrusted;
+        char fingerprint[kFingerprintSize];
+        CertificateDates dates;
+        EXPECT_TRUE(socket.Connect("127.0.0.1", relay.port) && layer->Handshake(&socket, name.name) &&
+                    layer->CheckCertificate(name.name, &verdict, fingerprint, &dates))
+            << name.name << " " << GetLastError();
+        EXPECT_EQ(name.verdict, verdict) << name.name;
+        layer->Destroy();
+        socket.Close();
+        relay.RecordsAfterHandshake();
+        EXPECT_EQ(name.name[0] != '1', relay.sent.find(name.name) != std::string::npos) << name.name;
+    }
+    TrustTestRoot(false);
     WSACleanup();
 }
 

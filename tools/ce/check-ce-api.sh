@@ -3,9 +3,10 @@
 # Usage: tools/ce/check-ce-api.sh [BUILD_DIR]   (checks both programs)
 #
 # Reads the undefined names of each program's product objects: every layer's
-# library but host/ (a device build drops it for the system's own) and the
-# entry point. A name passes when the program's device libraries export it,
-# the device headers turn it into another call, the program links it in
+# library but host/ (a device build drops it for the system's own), the
+# entry point and the TLS engine (BearSSL). A name passes when the program's
+# device libraries export it, the device headers turn it into another call,
+# the program links it in
 # (zlib.txt), or the device compiler supplies it; lists beside this
 # script, one name a line, '#' comments.
 set -euo pipefail
@@ -45,6 +46,8 @@ for kind in hpc ppc; do
     objs+=("$build/libpelora_$layer.a")
   done
   objs+=("$build/CMakeFiles/pelora_$kind.dir/app/WinMain.cpp.obj")
+  # The TLS engine built into both programs: its C library needs are checked too.
+  objs+=("$build/libbearssl.a")
   for o in "${objs[@]}"; do
     [ -f "$o" ] || { echo "check-ce-api: $o missing; build first" >&2; exit 1; }
   done
@@ -56,14 +59,11 @@ for kind in hpc ppc; do
   "$NM" -u -A "${objs[@]}" 2>/dev/null \
     | sed -nE 's/^([^:]*:)?([^:]+):[[:space:]]+[Uw][[:space:]]+(\S+)$/\1\2 \3/p' \
     | awk '{ split($1, p, ":"); folder = p[1]; o = p[2]
-             sub(/.*libpelora_/, "", folder); sub(/(_hpc|_ppc)?\.a$/, "", folder)
+             sub(/.*libpelora_/, "", folder); sub(/.*libbearssl/, "bearssl", folder); sub(/(_hpc|_ppc)?\.a$/, "", folder)
              if (o == "") { o = p[1]; sub(/.*\//, "", o); folder = "app" }   # the entry point
              s = $2; sub(/^__imp_/, "", s); print folder "/" o "\t" s }' \
     | sort -u > "$work/all-used"
-  # Objects whose device build is another branch (a stub the device compile
-  # checks): their host calls are not the device's.
-  names "$here/host-only.txt" | awk 'NR == FNR { skip[$1] = 1; next } !($1 in skip)' - "$work/all-used" > "$work/used"
-  cut -f2 "$work/used" | "$CXXFILT" | sed 's/(.*//' | paste "$work/used" - > "$work/named"
+  cut -f2 "$work/all-used" | "$CXXFILT" | sed 's/(.*//' | paste "$work/all-used" - > "$work/named"
   awk -F'\t' -v kind="$kind" -v libs="${dlls[$kind]}" '
     FILENAME == ARGV[1] { allow[$0] = 1; next }
     FILENAME == ARGV[2] { defined[$0] = 1; next }

@@ -12,15 +12,24 @@ command -v "$CXX" >/dev/null || { echo "device-compile: $CXX not found (package 
 # host/ stays out: a device build takes the system's own in its place, and
 # its headers stand in for the SDK's here only for the names they declare.
 folders=${*:-text store nntp settings dialogs views frame app}
-export CXX COMMON="-std=c++17 -fsyntax-only -Wall -Wextra -Wno-unused-parameter -Werror
+# The TLS engine, BearSSL, is compiled too, with the configuration both
+# programs use (tools/bearssl/config.h).
+bearssl=$(bash tools/bearssl/fetch.sh "${BUILD_DIR:-build}")
+CC=${DEVICE_CC:-i686-w64-mingw32-gcc}
+export CXX CC COMMON="-std=c++17 -fsyntax-only -Wall -Wextra -Wno-unused-parameter -Werror
   -fno-exceptions -fno-rtti -DUNICODE -D_UNICODE -DUNDER_CE -DNOMINMAX
-  -D_WIN32_WINNT=0x0601 -DWINVER=0x0601 -D_WIN32_IE=0x0600 -I. -Ires -Ihost"
+  -D_WIN32_WINNT=0x0601 -DWINVER=0x0601 -D_WIN32_IE=0x0600 -I. -Ires -Ihost -I$bearssl/inc"
+export ENGINE="-std=c99 -fsyntax-only -Wall -Werror -DUNDER_CE -D_WIN32_WCE=0x300
+  -include tools/bearssl/config.h -I$bearssl/inc -I$bearssl/src"
 
 compile() {  # program source defines...
   local kind=$1 source=$2 out
   shift 2
   # shellcheck disable=SC2086
-  out=$("$CXX" $COMMON "$@" "$source" 2>&1) || { printf 'pelora_%s: %s\n%s\n' "$kind" "$source" "$out"; return 1; }
+  case $kind in
+    bearssl) out=$("$CC" $ENGINE "$source" 2>&1) || { printf 'bearssl: %s\n%s\n' "$source" "$out"; return 1; } ;;
+    *) out=$("$CXX" $COMMON "$@" "$source" 2>&1) || { printf 'pelora_%s: %s\n%s\n' "$kind" "$source" "$out"; return 1; } ;;
+  esac
 }
 export -f compile
 
@@ -37,6 +46,7 @@ count=0
       done
     done
   done
+  [ -n "$*" ] || for source in "$bearssl"/src/*/*.c; do echo "bearssl $source"; done
 } > "${TMPDIR:-/tmp}/device-compile.$$"
 count=$(wc -l < "${TMPDIR:-/tmp}/device-compile.$$")
 status=0
@@ -46,4 +56,4 @@ if [ "$status" -ne 0 ]; then
   echo "device-compile: sources above do not compile as the device's code" >&2
   exit 1
 fi
-echo "device-compile: $count sources compile as the device's 32-bit code"
+echo "device-compile: $count sources (BearSSL's among them) compile as the device's 32-bit code"
