@@ -7,6 +7,8 @@
 #include <new>
 #include "text/MessageCatalog.h"
 #include "nntp/CompressLayer.h"
+#include "nntp/LinePieces.h"
+#include "nntp/LongHeaderLine.h"
 #include "nntp/NntpConnection.h"
 #include "nntp/SecureStart.h"
 #include "resource.h"
@@ -37,7 +39,10 @@ enum {
     kArticleCommandsSize = 40,   // "HEAD n" CR LF "BODY n" CR LF
 };
 
-enum FetchResult { kFetched, kUnavailable, kFailed };
+// Unavailable: the server has no such article, which is skipped. Refused:
+// any other refusal, which stops the group before that article, so the next
+// pass asks for it again.
+enum FetchResult { kFetched, kUnavailable, kRefused, kFailed };
 
 const char* const kKeptHeaderFields[] = {
     "From:", "Subject:", "Newsgroups:", "Date:", "Message-ID:", "References:",
@@ -65,6 +70,19 @@ void CutLineEnd(char* line)
         line[--length] = 0;
     if (length && line[length - 1] == '\r')
         line[--length] = 0;
+}
+
+// The replies that say the server has no such article (420, 423, 430).
+BOOL IsNoSuchArticle(const char* reply)
+{
+    static const char* const kCodes[] = {"420", "423", "430"};
+    if (reply[3] >= '0' && reply[3] <= '9')
+        return FALSE;
+    for (size_t i = 0; i < sizeof kCodes / sizeof kCodes[0]; ++i) {
+        if (strncmp(reply, kCodes[i], 3) == 0)
+            return TRUE;
+    }
+    return FALSE;
 }
 
 // Gives `line` (capacity kLineSize) exactly one CR LF at its end. The text
@@ -167,7 +185,7 @@ public:
     explicit Patrol(DownloadJob* job)
         : job_(job), result_(job->result), groupName_(NULL), lines_(&writer_),
           pipelined_(job->pipelining != 0), nextToSend_(0), sendUpTo_(0), sendFailed_(FALSE), sendError_(0),
-          broken_(FALSE), brokenError_(0)
+          broken_(FALSE), brokenError_(0), headRefused_(FALSE)
     {
         converter_.Construct(job->convertMime);
         secure_.Init(job->security, job->tlsFingerprint);
@@ -182,8 +200,10 @@ private:
     FetchResult FetchHeader(DWORD number);
     FetchResult FetchBody(DWORD number);
     FetchResult SendArticleCommand(const char* command, DWORD number);
+    BOOL ReadStatus();
     void SendAhead(DWORD next);
-    void DropBody();
+    void DropReply();
+    void DropSent(DWORD number, BOOL bodySent);
     BOOL MeetBreak(const wchar_t* caption);
     BOOL Authenticate();
     BOOL Compress();
@@ -205,6 +225,8 @@ private:
     ArticleWriter writer_;
     ArticleConverter converter_;
     WriterLines lines_;
+    LinePieces pieces_;
+    LongHeaderLine headerLine_;
     char line_[kLineSize];
     // Pipelining: the commands of every article before nextToSend_ are on
     // the wire. A failed send is reported when the pass reaches the first
@@ -218,6 +240,7 @@ private:
     // for was read; the break is reported where that pass would meet it.
     BOOL broken_;
     DWORD brokenError_;
+    BOOL headRefused_;   // the last article refused was refused its HEAD
 };
 
 // Message `id` as it stands.
@@ -497,6 +520,15 @@ void Patrol::FetchRange(DWORD first, DWORD last, DWORD* newLast)
             writer_.Destroy();
             return;
         }
+        if (fetch == kRefused) {
+            // The group keeps what came before; the reply is its state.
+            GroupMessage(IDS_UNEXPECTED_REPLY, line_, StatusSkipped);
+            if (pipelined_)
+                DropSent(number, headRefused_);
+            *newLast = number - 1;
+            writer_.Destroy();
+            return;
+        }
         if (fetch == kFetched) {
             ++fetched;
             ProgressStep(&job_->progress);
@@ -522,8 +554,9 @@ FetchResult Patrol::FetchArticle(DWORD number)
     }
     lines_.BeginArticle();
     FetchResult fetch = FetchHeader(number);
+    headRefused_ = fetch == kRefused;
     if (fetch == kUnavailable && pipelined_)
-        DropBody();
+        DropReply();
     if (fetch != kFetched)
         return fetch;
     if (!converter_.HoldsHeader() && !lines_.WriteHeader()) {
@@ -531,14 +564,14 @@ FetchResult Patrol::FetchArticle(DWORD number)
         return kFailed;
     }
     fetch = FetchBody(number);
-    if (fetch == kUnavailable) {
+    if (fetch == kUnavailable || fetch == kRefused) {
         // A header block without body, separator or record would merge
         // with the next article when the index is rebuilt: take it back.
         if (!FileTruncate(group_.LogHandle(), start)) {
             FailWithCode(groupName_, IDS_LOG_WRITE_FAILED);
             return kFailed;
         }
-        return kUnavailable;
+        return fetch;
     }
     if (fetch != kFetched)
         return fetch;
@@ -578,19 +611,19 @@ void Patrol::SendAhead(DWORD next)
     nextToSend_ = number;
 }
 
-// The reply to a BODY that went out with a HEAD the server then refused;
-// the one-at-a-time pass never asks for it, so its text is dropped, a line
-// too long for the buffer too. The one-at-a-time pass sends its next
-// command where this one reads that reply: a break met here is reported
-// there (MeetBreak).
-void Patrol::DropBody()
+// A reply the one-at-a-time pass never asks for (the BODY of a HEAD the
+// server then refused, the commands sent ahead of a refusal): its text is
+// dropped, whatever its lines' length. The one-at-a-time pass sends its
+// next command where this one reads that reply: a break met here is
+// reported there (MeetBreak).
+void Patrol::DropReply()
 {
     BOOL status = TRUE;      // the status line is being read
     BOOL lineStart = TRUE;   // the next read begins a line
     BOOL body = FALSE;
     for (;;) {
-        BOOL whole = connection_.ReadLine(line_, kLineSize, FALSE);
-        if (!whole && GetLastError() != ERROR_MORE_DATA) {
+        BOOL whole;
+        if (!connection_.ReadPiece(line_, kLineSize, &whole)) {
             broken_ = TRUE;
             brokenError_ = GetLastError();
             return;
@@ -605,6 +638,20 @@ void Patrol::DropBody()
                 return;
             status = FALSE;
         }
+    }
+}
+
+// Article `number` was refused, its HEAD or its BODY: the replies to the
+// commands that went out after that one are read and dropped, so that the
+// next group's replies are read in their place.
+void Patrol::DropSent(DWORD number, BOOL bodySent)
+{
+    if (bodySent)
+        DropReply();
+    for (DWORD next = number + 1; next < nextToSend_ && !broken_; ++next) {
+        DropReply();
+        if (!broken_)
+            DropReply();
     }
 }
 
@@ -639,13 +686,29 @@ FetchResult Patrol::SendArticleCommand(const char* command, DWORD number)
     }
     if (pipelined_)
         SendAhead(number);
-    if (!connection_.ReadLine(line_, kLineSize, FALSE)) {
+    if (!ReadStatus()) {
         FailWithCode(groupName_, IDS_RECEIVE_FAILED);
         return kFailed;
     }
     if (pipelined_)
         SendAhead(number);
-    return line_[0] == '2' ? kFetched : kUnavailable;
+    if (line_[0] == '2')
+        return kFetched;
+    return IsNoSuchArticle(line_) ? kUnavailable : kRefused;
+}
+
+// A status line into line_, its CR LF kept; what does not fit is dropped.
+BOOL Patrol::ReadStatus()
+{
+    BOOL whole;
+    if (!connection_.ReadPiece(line_, kLineSize, &whole))
+        return FALSE;
+    char rest[64];
+    while (!whole) {
+        if (!connection_.ReadPiece(rest, sizeof rest, &whole))
+            return FALSE;
+    }
+    return TRUE;
 }
 
 FetchResult Patrol::FetchHeader(DWORD number)
@@ -655,23 +718,39 @@ FetchResult Patrol::FetchHeader(DWORD number)
         return status;
     BOOL kept = FALSE;
     converter_.BeginArticle();
+    pieces_.Begin();
     for (;;) {
-        // Every failed read is a broken reply here: the server closed, a
-        // line was too long, or it sent a NUL.
-        if (!connection_.ReadLine(line_, kLineSize, FALSE)) {
+        if (!pieces_.Next(&connection_)) {
             FailWithCode(groupName_, IDS_RECEIVE_INCOMPLETE);
             return kFailed;
         }
-        // Only "." CR LF ends the block; a server that dot-stuffs a header
-        // line must not have the rest of its header read as the next reply.
-        if (strcmp(line_, ".\r\n") == 0)
-            break;
-        char* text = line_[0] == '.' ? line_ + 1 : line_;
-        BOOL continuation = text[0] == ' ' || text[0] == '\t';
-        if (!continuation)
-            kept = IsKeptField(text);
-        CutLineEnd(text);
-        if (!converter_.PutHeaderLine(text, kept, &lines_)) {
+        char* text = pieces_.Text();
+        size_t length = pieces_.Length();
+        if (pieces_.LineStart()) {
+            // Only "." CR LF ends the block; a server that dot-stuffs a
+            // header line must not have the rest of its header read as the
+            // next reply.
+            if (pieces_.LineEnd() && strcmp(text, ".") == 0)
+                break;
+            if (text[0] == '.') {
+                ++text;
+                --length;
+            }
+            if (text[0] != ' ' && text[0] != '\t')
+                kept = IsKeptField(text);
+            if (pieces_.LineEnd()) {
+                if (!converter_.PutHeaderLine(text, kept, &lines_)) {
+                    FailWithCode(groupName_, IDS_RECEIVE_INCOMPLETE);
+                    return kFailed;
+                }
+                continue;
+            }
+            headerLine_.Begin(text, length);
+        } else {
+            headerLine_.Add(text, length);
+        }
+        // A line longer than a stored line goes on as one shortened line.
+        if (pieces_.LineEnd() && !converter_.PutHeaderLine(headerLine_.Line(), kept, &lines_)) {
             FailWithCode(groupName_, IDS_RECEIVE_INCOMPLETE);
             return kFailed;
         }
@@ -685,19 +764,22 @@ FetchResult Patrol::FetchHeader(DWORD number)
     return kFetched;
 }
 
+// A body line longer than a stored line is stored in pieces.
 FetchResult Patrol::FetchBody(DWORD number)
 {
     FetchResult status = SendArticleCommand("BODY ", number);
     if (status != kFetched)
         return status;
+    pieces_.Begin();
     for (;;) {
-        if (!connection_.ReadLine(line_, kLineSize, FALSE)) {
+        if (!pieces_.Next(&connection_)) {
             FailWithCode(groupName_, IDS_RECEIVE_INCOMPLETE);
             return kFailed;
         }
-        BOOL end = strcmp(line_, ".\r\n") == 0;
-        char* text = line_[0] == '.' ? line_ + 1 : line_;
-        CutLineEnd(text);
+        char* text = pieces_.Text();
+        BOOL end = pieces_.LineStart() && pieces_.LineEnd() && strcmp(text, ".") == 0;
+        if (pieces_.LineStart() && text[0] == '.')
+            ++text;
         if (!(end ? converter_.EndBody(&lines_) : converter_.PutBodyLine(text, &lines_))) {
             FailWithCode(groupName_, lines_.HeaderFailed() ? IDS_INDEX_WRITE_FAILED : IDS_LOG_WRITE_FAILED);
             return kFailed;

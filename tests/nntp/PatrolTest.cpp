@@ -153,6 +153,47 @@ TEST_P(RangeRulesTest, AcrossGroups)
 
 INSTANTIATE_TEST_SUITE_P(Settings, RangeRulesTest, testing::Values(0u, 1u));
 
+// Lines of any length: a 5,000-byte References keeps its first identifier
+// and its last ones; a long Subject is cut, a long unkept field dropped; a
+// 3,000-byte body line and a JIS one are stored in pieces split between
+// characters; a NUL is stored as a blank. The group after it is fetched too.
+TEST_P(RangeRulesTest, LongLinesAndNulBytes)
+{
+    auto id = [](unsigned n) { char text[20]; snprintf(text, sizeof text, "<%04u@example.jp>", n); return std::string(text); };
+    std::string references = "References: " + id(0), kept = references;
+    for (unsigned n = 1; n < 277; ++n)
+        references += " " + id(n);
+    for (unsigned n = 222; n < 277; ++n)
+        kept += " " + id(n);
+    std::string kanji;
+    for (unsigned n = 0; n < 1000; ++n)
+        kanji += "$3";
+    ScriptedNntpServer server;
+    ASSERT_TRUE(server.Start(10000));
+    server.On("GROUP g.long", "211 1 1 1 g.long\r\n");
+    server.AddArticle(1, "From: a@b\r\nX-Long: " + std::string(3000, 'y') + "\r\n" + references + "\r\nSubject: " +
+                      std::string(1500, 'z') + "\r\n",
+                      std::string(3000, 'x') + "\r\n\x1b$B" + kanji + "\x1b(B\r\nnul" + std::string(1, '\0') + "byte\r\n");
+    server.On("GROUP g.after", "211 1 1 1 g.after\r\n");
+    AddSimple(server, 1);
+    PatrolHarness harness;
+    harness.AddGroup(L"g.long");
+    harness.AddGroup(L"g.after");
+    harness.SetPipelining(GetParam());
+    DownloadResult result = harness.RunDirect(server.Port());
+    EXPECT_EQ((DWORD)StatusOk, result.status) << Sjis(result.text);
+
+    std::string sjis;
+    for (unsigned n = 0; n < 509; ++n)
+        sjis += "\x82\xb1";
+    std::string x(1021, 'x');
+    EXPECT_EQ(ArticleBlock("From: a@b\n" + kept + "\nSubject: " + std::string(1021 - 9, 'z'), 1,
+                           x + "\n" + x + "\n" + std::string(958, 'x') + "\n" + sjis + "\n" + sjis.substr(36) +
+                               "\nnul byte"),
+              harness.Group(L"g.long", L".log"));
+    EXPECT_EQ(SimpleBlock(1), harness.Group(L"g.after", L".log"));
+}
+
 // Today's articles (UTF-8, EUC-JP, big5; quoted-printable and base64)
 // through whole patrols: converted with ConvertMime on, stored as they come
 // with it off.
