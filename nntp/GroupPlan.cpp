@@ -194,6 +194,14 @@ PlanResult GroupPlan::Build(NntpConnection* connection, GroupCursor* cursor, Gro
         Destroy();
         return kPlanNone;
     }
+    // A lone group's GROUP tells as much as a list would, one exchange sooner.
+    DWORD named = 0;
+    for (DWORD row = 0; row < count_; ++row)
+        named += groups_[row].name ? 1 : 0;
+    if (named < 2) {
+        Destroy();
+        return kPlanNone;
+    }
     DWORD commands;
     if (!SendLists(connection, &commands))
         return kPlanBroken;
@@ -202,7 +210,7 @@ PlanResult GroupPlan::Build(NntpConnection* connection, GroupCursor* cursor, Gro
         if (ReadList(connection, &refused) == kPlanBroken)
             return kPlanBroken;
     }
-    if (refused || commands == 0) {
+    if (refused) {
         Destroy();
         return kPlanNone;
     }

@@ -41,9 +41,9 @@ public:
     }
     void Destroy();
     // Every row of `cursor` (the group headers read through `record`), then
-    // the LIST ACTIVE exchange. None: a server that refuses it, or no
-    // memory: the pass goes one group at a time. Broken: the connection
-    // failed, with its error.
+    // the LIST ACTIVE exchange. None: a server that refuses it, fewer than
+    // two groups, or no memory: the pass goes one group at a time. Broken:
+    // the connection failed, with its error.
     PlanResult Build(NntpConnection* connection, GroupCursor* cursor, GroupRecord* record,
                      const wchar_t* dataPath);
     // The row's group, none past the rows.
