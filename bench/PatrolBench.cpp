@@ -568,7 +568,7 @@ long RunWorkerPass(unsigned short port, const std::wstring& data, int groups, DW
     column.cx = 150;
     column.pszText = (wchar_t*)L"group";
     SendMessageW(list, LVM_INSERTCOLUMNW, 0, (LPARAM)&column);
-    std::wstring names[64];
+    std::vector<std::wstring> names(groups);
     for (int g = 0; g < groups; ++g) {
         names[g] = Wide(GroupName(g));
         LVITEMW item = {};
