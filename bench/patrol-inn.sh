@@ -4,8 +4,11 @@
 # run: the protocol's own pace (HEAD and BODY one at a time, nothing stored),
 # Pelora with Pipelining 0 and 1, Pipelining 1 with Compress 1 (INN deflates
 # its replies), Pipelining 1 inside TLS (loopback only), and slrnpull when it
-# is installed. Each row is a whole pass
-# into a fresh data folder; the ratio is to the first row.
+# is installed. Each row is a whole pass into a fresh data folder; the ratio
+# is to the first row. Then many small
+# groups behind the slow line: PELORA_BENCH_GROUPS groups (120) of 3
+# articles each, pipelined with and without compression, and a pass that
+# finds nothing new in any of them.
 #
 #   bench/patrol-inn.sh        (as root; needs a built bench_PatrolBench)
 #
@@ -21,9 +24,11 @@ delay=${PELORA_BENCH_DELAY:-100}
 rate=${PELORA_BENCH_RATE:-8000}
 fast_group=pelora.bench.loopback
 slow_group=pelora.bench.slowline
+many=${PELORA_BENCH_GROUPS:-120}
+many_groups=$(seq -f "pelora.bench.many%03g" 1 "$many")
 line_port=11919
 
-state=$(bash "$here/tools/inn.sh" start $fast_group $slow_group)
+state=$(bash "$here/tools/inn.sh" start $fast_group $slow_group $many_groups)
 work=$(mktemp -d)
 relay=""
 cleanup() {
@@ -35,7 +40,7 @@ cleanup() {
 trap cleanup EXIT
 
 # Fills each group up to its count with ISO-2022-JP articles of about 2.5 KB.
-python3 - "$fast_group" "$loop" "$slow_group" "$slow" <<'EOF'
+python3 - "$fast_group" "$loop" "$slow_group" "$slow" $(printf '%s 3 ' $many_groups) <<'EOF'
 import socket, sys
 def ask(s, f, line):
     s.sendall(line + b"\r\n")
@@ -160,5 +165,19 @@ goals+=("slow line: Pipelining 1 takes $(printf %.3f "$(echo "$q_s / $line" | bc
         "slow line: Compress 1 takes $(printf %.3f "$(echo "$c_s / $line" | bc -l)")x the line's time for the uncompressed bytes (goal at most 0.4x)")
 [ -n "${r_s:-}" ] && goals+=("slow line: Pipelining 1 takes $(printf %.3f "$(echo "$q_s / $r_s" | bc -l)")x slrnpull's time (goal below 1)"
                              "slow line: Compress 1 is $(printf %.2f "$(echo "$r_s / $c_s" | bc -l)")x as fast as slrnpull (goal at least 2x)")
+
+# Many small groups: what counts is the round trips per group.
+names=$(echo $many_groups | tr ' ' ,)
+read -r m_s m_n m_b <<<"$(pass $line_port "$names" --pipelining 1)"
+read -r mc_s mc_n mc_b <<<"$(pass $line_port "$names" --pipelining 1 --compress 1)"
+read -r mz_s mz_n mz_b <<<"$(pass $line_port "$names" --pipelining 1 --compress 1 --again)"
+trip=$(echo "2 * $delay / 1000" | bc -l)
+floor=$(echo "$mc_b / $rate + 2 * $trip" | bc -l)
+table "(c) INN behind the slow line, $many groups of 3 new articles" \
+  "the line's floor: compressed bytes plus two round trips|$floor|" \
+  "Pelora, Pipelining 1 ($m_b bytes)|$m_s|$m_n" "Pelora, Pipelining 1, Compress 1 ($mc_b bytes)|$mc_s|$mc_n" \
+  "the same, nothing new in any group ($mz_b bytes)|$mz_s|$mz_n"
+goals+=("many groups: Compress 1 takes $(printf %.3f "$(echo "$mc_s / $floor" | bc -l)")x the line's floor (goal at most 1.5x)"
+        "many groups, nothing new: $(printf %.1f "$(echo "($mz_s - $mz_b / $rate) / $trip" | bc -l)") round trips besides its bytes (goal at most 4)")
 echo
 printf '%s\n' "${goals[@]}"

@@ -31,6 +31,10 @@ public:
     {
         return reader_.ReadLine(destination, capacity, strip);
     }
+    BOOL ReadPiece(char* destination, DWORD capacity, BOOL* whole)
+    {
+        return reader_.ReadPiece(destination, capacity, whole);
+    }
     // Whether a reply's bytes have arrived that no line read took yet.
     BOOL HoldsInput() { return reader_.HasUnread() || top_->HoldsInput(); }
     void Close();                      // harmless when repeated

@@ -7,6 +7,9 @@
 #include <new>
 #include "text/MessageCatalog.h"
 #include "nntp/CompressLayer.h"
+#include "nntp/GroupPlan.h"
+#include "nntp/LinePieces.h"
+#include "nntp/LongHeaderLine.h"
 #include "nntp/NntpConnection.h"
 #include "nntp/SecureStart.h"
 #include "resource.h"
@@ -37,9 +40,13 @@ enum {
     kBatch = 8,
     kWindow = 24,
     kArticleCommandsSize = 40,   // "HEAD n" CR LF "BODY n" CR LF
+    kGroupCommandSize = 8,       // "GROUP " and CR LF around the name
 };
 
-enum FetchResult { kFetched, kUnavailable, kFailed };
+// Unavailable: the server has no such article, which is skipped. Refused:
+// any other refusal, which stops the group before that article, so the next
+// pass asks for it again.
+enum FetchResult { kFetched, kUnavailable, kRefused, kFailed };
 
 const char* const kKeptHeaderFields[] = {
     "From:", "Subject:", "Newsgroups:", "Date:", "Message-ID:", "References:",
@@ -67,6 +74,19 @@ void CutLineEnd(char* line)
         line[--length] = 0;
     if (length && line[length - 1] == '\r')
         line[--length] = 0;
+}
+
+// The replies that say the server has no such article (420, 423, 430).
+BOOL IsNoSuchArticle(const char* reply)
+{
+    static const char* const kCodes[] = {"420", "423", "430"};
+    if (reply[3] >= '0' && reply[3] <= '9')
+        return FALSE;
+    for (size_t i = 0; i < sizeof kCodes / sizeof kCodes[0]; ++i) {
+        if (strncmp(reply, kCodes[i], 3) == 0)
+            return TRUE;
+    }
+    return FALSE;
 }
 
 // Gives `line` (capacity kLineSize) exactly one CR LF at its end. The text
@@ -102,28 +122,6 @@ wchar_t* ReplyText(const char* reply)
     line[kLineSize - 1] = 0;
     CutLineEnd(line);
     return ToWide(line);
-}
-
-// One number of a GROUP reply. Besides what ParseNumber refuses, a missing
-// number (the reply ended) and one beyond 32 bits count as malformed: read
-// as 0 or wrapped they would move the group's numbers backwards or across
-// the whole number range.
-BOOL ParseReplyNumber(const char** cursor, DWORD* value)
-{
-    if (!*cursor)
-        return FALSE;
-    const char* digits = *cursor;
-    size_t count = 0;
-    while (digits[count] >= '0' && digits[count] <= '9')
-        ++count;
-    if (count == 0 || count > 10)
-        return FALSE;
-    // 0xFFFFFFFF is ParseNumber's own mark for malformed, and means "catch
-    // up pending" in the index; no server number may take it.
-    if (count == 10 && strncmp(digits, "4294967294", 10) > 0)
-        return FALSE;
-    *value = ParseNumber(cursor);
-    return *cursor != NULL;
 }
 
 // The converted lines of an article, made whole for the store and handed to
@@ -168,24 +166,34 @@ class Patrol {
 public:
     explicit Patrol(DownloadJob* job)
         : job_(job), result_(job->result), groupName_(NULL), lines_(&writer_),
-          pipelined_(job->pipelining != 0), nextToSend_(0), sendUpTo_(0), sendFailed_(FALSE), sendError_(0),
-          broken_(FALSE), brokenError_(0)
+          pipelined_(job->pipelining != 0), nextToSend_(1), sendUpTo_(0), sendFailed_(FALSE), sendError_(0),
+          broken_(FALSE), brokenError_(0), headRefused_(FALSE), planned_(FALSE), readRow_(0), sendRow_(0),
+          sendGroupLine_(FALSE), sentPairs_(0), donePairs_(0)
     {
         converter_.Construct(job->convertMime);
         secure_.Init(job->security, job->tlsFingerprint);
+        plan_.Init();
     }
+    ~Patrol() { plan_.Destroy(); }
     void Run();
 
 private:
-    void FetchGroup(const wchar_t* groupName);
-    BOOL SelectGroup(DWORD* count, DWORD* first, DWORD* last);
+    void PlanGroups();
+    void FetchGroup(DWORD row, const wchar_t* groupName);
+    BOOL Select(PlannedGroup* plan, DWORD lastArticle, DWORD* count, DWORD* first, DWORD* last);
+    BOOL SelectGroup(PlannedGroup* plan, DWORD* count, DWORD* first, DWORD* last);
     void FetchRange(DWORD first, DWORD last, DWORD* newLast);
     FetchResult FetchArticle(DWORD number);
     FetchResult FetchHeader(DWORD number);
     FetchResult FetchBody(DWORD number);
     FetchResult SendArticleCommand(const char* command, DWORD number);
-    void SendAhead(DWORD next);
-    void DropBody();
+    BOOL ReadStatus();
+    void SendAhead();
+    DWORD SentEnd(DWORD row);
+    void DropReply(BOOL block = TRUE);
+    void DropArticles(DWORD row, DWORD from);
+    void DropSent(DWORD number, BOOL bodySent);
+    void DropAhead();
     BOOL MeetBreak(const wchar_t* caption);
     BOOL Authenticate();
     BOOL Compress();
@@ -207,9 +215,11 @@ private:
     ArticleWriter writer_;
     ArticleConverter converter_;
     WriterLines lines_;
+    LinePieces pieces_;
+    LongHeaderLine headerLine_;
     char line_[kLineSize];
-    // Pipelining: the commands of every article before nextToSend_ are on
-    // the wire. A failed send is reported when the pass reaches the first
+    // Pipelining: the commands of every article of the sending row before
+    // nextToSend_ are on the wire. A failed send is reported when the pass reaches the first
     // article it did not carry, as the one-at-a-time pass reports it.
     BOOL pipelined_;
     DWORD nextToSend_;
@@ -220,6 +230,17 @@ private:
     // for was read; the break is reported where that pass would meet it.
     BOOL broken_;
     DWORD brokenError_;
+    BOOL headRefused_;   // the last article refused was refused its HEAD
+    // Pipelined with a plan, the commands of the rows after the one being
+    // read (readRow_) may go out before its replies are read: sendRow_ is
+    // the row whose commands go out now, nextToSend_ and sendUpTo_ are its.
+    GroupPlan plan_;
+    BOOL planned_;
+    DWORD readRow_;
+    DWORD sendRow_;
+    BOOL sendGroupLine_;   // the GROUP of sendRow_ goes out first
+    DWORD sentPairs_;      // articles whose commands went out
+    DWORD donePairs_;      // articles whose replies were read
 };
 
 // Message `id` as it stands.
@@ -284,11 +305,12 @@ void Patrol::Run()
         FailWithMessageCaption(IDS_CONNECTION_REFUSED, line_);
     } else if (Authenticate() && Compress()) {
         GroupCursor* cursor = job_->cursor;
+        PlanGroups();
         cursor->Reset();
-        while (const wchar_t* name = cursor->Next()) {
+        for (DWORD row = 0; const wchar_t* name = cursor->Next(); ++row) {
             if (name[0]) {   // a row without a name has no files to fetch into
                 result_->status = StatusOk;
-                FetchGroup(name);
+                FetchGroup(row, name);
                 if (result_->status == StatusFatal)
                     break;
             }
@@ -302,6 +324,20 @@ void Patrol::Run()
     }
     compress_.Destroy();
     secure_.Release();
+}
+
+// Pipelined, every group's numbers are asked for at once; a server that
+// refuses leaves the pass one group at a time.
+void Patrol::PlanGroups()
+{
+    if (!pipelined_)
+        return;
+    PlanResult plan = plan_.Build(&connection_, job_->cursor, &group_, job_->dataPath);
+    planned_ = plan == kPlanReady;
+    if (plan == kPlanBroken) {
+        broken_ = TRUE;
+        brokenError_ = GetLastError();
+    }
 }
 
 BOOL Patrol::Compress()
@@ -354,9 +390,18 @@ BOOL Patrol::Authenticate()
     return TRUE;
 }
 
-void Patrol::FetchGroup(const wchar_t* groupName)
+void Patrol::FetchGroup(DWORD row, const wchar_t* groupName)
 {
     groupName_ = groupName;
+    readRow_ = row;
+    if (!planned_ || sendRow_ < row) {
+        // The commands sent so far were all for the rows before.
+        sendRow_ = row;
+        nextToSend_ = 1;
+        sendUpTo_ = 0;
+        sendGroupLine_ = FALSE;
+    }
+    PlannedGroup* plan = planned_ ? plan_.At(row) : NULL;
     group_.Reset();
     if (!group_.SetNames(job_->dataPath, groupName) || !group_.ReadHeader()) {
         FailWithCode(groupName, IDS_INDEX_INIT_FAILED);
@@ -366,12 +411,8 @@ void Patrol::FetchGroup(const wchar_t* groupName)
     DWORD lastArticle = group_.LastArticle();
     DWORD newLast = lastArticle;
     DWORD count = 0, first = 0, last = group_.ServerLast();
-    if (SelectGroup(&count, &first, &last)) {
-        DWORD from;
-        if (lastArticle == kCatchUpPending)
-            from = last + 1;   // nothing fetched: caught up to the server's end
-        else
-            from = first > lastArticle + 1 ? first : lastArticle + 1;
+    if (Select(plan, lastArticle, &count, &first, &last)) {
+        DWORD from = FirstToFetch(lastArticle, first, last);
 
         if (!group_.OpenLog()) {
             FailWithCode(groupName, IDS_FILE_OPEN_FAILED);
@@ -430,39 +471,90 @@ void Patrol::RollBack(DWORD logSize, DWORD indexSize)
         FileTruncate(group_.IndexHandle(), indexSize);
 }
 
-// False when the group cannot be fetched: the result then says why, as a
-// skipped group or a fatal failure. The numbers are set only on success.
-BOOL Patrol::SelectGroup(DWORD* count, DWORD* first, DWORD* last)
+// The group's numbers: from the plan for a group with nothing new, else
+// from its GROUP. Numbers that disagree with the plan end the plan: what was
+// sent ahead is dropped and the group is selected again.
+BOOL Patrol::Select(PlannedGroup* plan, DWORD lastArticle, DWORD* count, DWORD* first, DWORD* last)
 {
-    char* name = ToMultiByte(groupName_);
-    if (!name) {
-        Fatal(groupName_, IDS_OUT_OF_MEMORY);
-        return FALSE;
+    if (plan && plan->listed && plan->from > plan->last && plan->lastArticle == lastArticle) {
+        if (MeetBreak(kCaptionSocketErrorUpper))
+            return FALSE;
+        *count = 0;
+        *first = plan->first;
+        *last = plan->last;
+        return TRUE;
     }
-    if (MeetBreak(kCaptionSocketErrorUpper)) {
+    BOOL selected = SelectGroup(plan, count, first, last);
+    if (!plan || !plan->listed || (selected && *last == plan->last && lastArticle == plan->lastArticle &&
+                                   FirstToFetch(lastArticle, *first, *last) == plan->from)) {
+        if (selected && plan) {
+            plan->first = *first;
+            plan->last = *last;
+            plan->from = FirstToFetch(lastArticle, *first, *last);
+            plan->known = TRUE;
+        }
+        if (selected && sendRow_ == readRow_ && !sendGroupLine_ && !(plan && plan->groupSent))
+            nextToSend_ = FirstToFetch(lastArticle, *first, *last);
+        return selected;
+    }
+    if (!selected && result_->status == StatusFatal)
+        return FALSE;
+    DropAhead();
+    planned_ = FALSE;
+    sendRow_ = readRow_;
+    nextToSend_ = 1;
+    sendUpTo_ = 0;
+    SetDownloadResult(result_, L"", L"", StatusOk);
+    selected = SelectGroup(NULL, count, first, last);
+    if (selected)
+        nextToSend_ = FirstToFetch(lastArticle, *first, *last);
+    return selected;
+}
+
+// False when the group cannot be fetched: the result then says why, as a
+// skipped group or a fatal failure. The numbers are set only on success. A
+// planned group's GROUP goes out with its first articles, if not already
+// sent; the articles sent are dropped when the group is refused.
+BOOL Patrol::SelectGroup(PlannedGroup* plan, DWORD* count, DWORD* first, DWORD* last)
+{
+    if (MeetBreak(kCaptionSocketErrorUpper))
+        return FALSE;
+    if (plan && plan->listed && !plan->groupSent) {
+        DWORD limit = job_->limit;
+        sendRow_ = readRow_;
+        nextToSend_ = plan->from;
+        sendUpTo_ = limit == 0 ? plan->from - 1 : plan->last - plan->from < limit ? plan->last : plan->from + limit - 1;
+        sendGroupLine_ = TRUE;
+        SendAhead();
+        if (!plan->groupSent) {
+            SetLastError(sendError_);
+            FailWithCode(kCaptionSocketError, IDS_SEND_FAILED);
+            return FALSE;
+        }
+    } else if (!(plan && plan->groupSent)) {
+        char* name = ToMultiByte(groupName_);
+        if (!name) {
+            Fatal(groupName_, IDS_OUT_OF_MEMORY);
+            return FALSE;
+        }
+        char command[kCommandLineSize];
+        BOOL sent = JoinCommand(command, "GROUP ", name) && connection_.SendLine(command);
         free(name);
-        return FALSE;
-    }
-    char command[kCommandLineSize];
-    BOOL sent = JoinCommand(command, "GROUP ", name) && connection_.SendLine(command);
-    free(name);
-    if (!sent) {
-        FailWithCode(kCaptionSocketError, IDS_SEND_FAILED);
-        return FALSE;
+        if (!sent) {
+            FailWithCode(kCaptionSocketError, IDS_SEND_FAILED);
+            return FALSE;
+        }
     }
     if (!connection_.ReadLine(line_, kLineSize, FALSE)) {
         FailWithCode(kCaptionSocketErrorUpper, IDS_RECEIVE_FAILED);
         return FALSE;
     }
-    if (line_[0] != '2') {
-        GroupMessage(IDS_GROUP_FAILED, line_, StatusSkipped);
-        return FALSE;
-    }
     const char* cursor = line_;
     DWORD code, parsedCount, parsedFirst, parsedLast;
-    if (!ParseReplyNumber(&cursor, &code) || !ParseReplyNumber(&cursor, &parsedCount) ||
-        !ParseReplyNumber(&cursor, &parsedFirst) || !ParseReplyNumber(&cursor, &parsedLast)) {
-        GroupMessage(IDS_UNEXPECTED_REPLY, line_, StatusSkipped);
+    BOOL parsed = line_[0] == '2' && ParseReplyNumber(&cursor, &code) && ParseReplyNumber(&cursor, &parsedCount) &&
+                  ParseReplyNumber(&cursor, &parsedFirst) && ParseReplyNumber(&cursor, &parsedLast);
+    if (!parsed) {
+        GroupMessage(line_[0] != '2' ? IDS_GROUP_FAILED : IDS_UNEXPECTED_REPLY, line_, StatusSkipped);
         return FALSE;
     }
     *count = parsedCount;
@@ -481,8 +573,6 @@ void Patrol::FetchRange(DWORD first, DWORD last, DWORD* newLast)
     DWORD fetched = 0;
     BOOL limitReached = FALSE;
     DWORD number = first;
-    nextToSend_ = first;
-    sendFailed_ = FALSE;
     // `last` is below 0xFFFFFFFF (see ParseReplyNumber), so this ends.
     for (; number <= last; ++number) {
         if (fetched == limit) {
@@ -494,11 +584,22 @@ void Patrol::FetchRange(DWORD first, DWORD last, DWORD* newLast)
         // that the one-at-a-time pass would not send.
         if (pipelined_) {
             DWORD room = limit - fetched;
-            sendUpTo_ = last - number < room ? last : number + room - 1;
-            SendAhead(number);
+            if (sendRow_ == readRow_)
+                sendUpTo_ = last - number < room ? last : number + room - 1;
+            SendAhead();
         }
         FetchResult fetch = FetchArticle(number);
+        ++donePairs_;
         if (fetch == kFailed) {
+            writer_.Destroy();
+            return;
+        }
+        if (fetch == kRefused) {
+            // The group keeps what came before; the reply is its state.
+            GroupMessage(IDS_UNEXPECTED_REPLY, line_, StatusSkipped);
+            if (pipelined_)
+                DropSent(number, headRefused_);
+            *newLast = number - 1;
             writer_.Destroy();
             return;
         }
@@ -527,8 +628,9 @@ FetchResult Patrol::FetchArticle(DWORD number)
     }
     lines_.BeginArticle();
     FetchResult fetch = FetchHeader(number);
+    headRefused_ = fetch == kRefused;
     if (fetch == kUnavailable && pipelined_)
-        DropBody();
+        DropReply();
     if (fetch != kFetched)
         return fetch;
     if (!converter_.HoldsHeader() && !lines_.WriteHeader()) {
@@ -536,14 +638,14 @@ FetchResult Patrol::FetchArticle(DWORD number)
         return kFailed;
     }
     fetch = FetchBody(number);
-    if (fetch == kUnavailable) {
+    if (fetch == kUnavailable || fetch == kRefused) {
         // A header block without body, separator or record would merge
         // with the next article when the index is rebuilt: take it back.
         if (!FileTruncate(group_.LogHandle(), start)) {
             FailWithCode(groupName_, IDS_LOG_WRITE_FAILED);
             return kFailed;
         }
-        return kUnavailable;
+        return fetch;
     }
     if (fetch != kFetched)
         return fetch;
@@ -556,52 +658,105 @@ FetchResult Patrol::FetchArticle(DWORD number)
 
 // Sends the commands of the articles from nextToSend_ on, up to sendUpTo_:
 // a batch when at most a batch is in flight, one article when the replies
-// that arrived are all read. `next` is the article whose replies are read
-// next.
-void Patrol::SendAhead(DWORD next)
+// that arrived are all read. With a plan, a row whose commands are all out
+// is followed by the next row that needs any: its GROUP, then its articles,
+// as far as the limit surely asks for them.
+void Patrol::SendAhead()
 {
-    DWORD inFlight = nextToSend_ - next;
-    if (sendFailed_ || broken_ || nextToSend_ > sendUpTo_)
+    if (sendFailed_ || broken_)
         return;
+    DWORD inFlight = sentPairs_ - donePairs_;
     DWORD count = 1;
-    if (inFlight <= kBatch)
+    if (inFlight <= kBatch || sendGroupLine_)
         count = kBatch;
     else if (inFlight >= kWindow || connection_.HoldsInput())
         return;
-    char lines[kBatch * kArticleCommandsSize];
+    char lines[kCommandLineSize];
     DWORD length = 0;
-    DWORD number = nextToSend_;
-    // sendUpTo_ is below 0xFFFFFFFF, so `number` cannot wrap.
-    for (DWORD batch = 0; batch < count && number <= sendUpTo_; ++batch, ++number)
-        length += (DWORD)_snprintf(lines + length, kArticleCommandsSize, "HEAD %lu\r\nBODY %lu\r\n",
-                                   (unsigned long)number, (unsigned long)number);
+    DWORD row = sendRow_, number = nextToSend_, upTo = sendUpTo_, pairs = 0;
+    BOOL groupLine = sendGroupLine_;
+    DWORD limit = job_->limit;
+    while (pairs < count) {
+        if (groupLine) {
+            const char* name = plan_.At(row)->name;
+            DWORD size = (DWORD)strlen(name);
+            if (length + kGroupCommandSize + size > sizeof lines)
+                break;
+            length += (DWORD)_snprintf(lines + length, sizeof lines - length, "GROUP %s\r\n", name);
+            groupLine = FALSE;
+            continue;
+        }
+        // `upTo` is below 0xFFFFFFFF, so `number` cannot wrap.
+        if (number <= upTo) {
+            if (length + kArticleCommandsSize > sizeof lines)
+                break;
+            length += (DWORD)_snprintf(lines + length, kArticleCommandsSize, "HEAD %lu\r\nBODY %lu\r\n",
+                                       (unsigned long)number, (unsigned long)number);
+            ++number;
+            ++pairs;
+            continue;
+        }
+        PlannedGroup* current = planned_ ? plan_.At(row) : NULL;
+        if (!current || !current->known || number <= current->last)
+            break;
+        // The next row that needs commands; one known only by its GROUP
+        // waits for its turn.
+        DWORD next = row + 1;
+        PlannedGroup* ahead;
+        while ((ahead = plan_.At(next)) != NULL && ahead->listed && ahead->from > ahead->last)
+            ++next;
+        if (!ahead || !ahead->listed)
+            break;
+        row = next;
+        number = ahead->from;
+        upTo = limit == 0 ? ahead->from - 1 : ahead->last - ahead->from < limit ? ahead->last : ahead->from + limit - 1;
+        groupLine = TRUE;
+    }
+    if (length == 0)
+        return;
     if (!connection_.SendLines(lines, length)) {
         sendFailed_ = TRUE;
         sendError_ = GetLastError();
         return;
     }
+    // The rows left behind have all their commands out; each GROUP written
+    // is out.
+    for (DWORD passed = sendRow_; passed <= row; ++passed) {
+        PlannedGroup* group = plan_.At(passed);
+        if (!group)
+            continue;
+        if (passed < row)
+            group->sentEnd = group->last + 1;
+        BOOL written = (passed < row || !groupLine) && (passed > sendRow_ || sendGroupLine_);
+        if (written && group->listed && group->from <= group->last)
+            group->groupSent = TRUE;
+    }
+    sendRow_ = row;
     nextToSend_ = number;
+    sendUpTo_ = upTo;
+    sendGroupLine_ = groupLine;
+    sentPairs_ += pairs;
 }
 
-// The reply to a BODY that went out with a HEAD the server then refused;
-// the one-at-a-time pass never asks for it, so its text is dropped, a line
-// too long for the buffer too. The one-at-a-time pass sends its next
-// command where this one reads that reply: a break met here is reported
-// there (MeetBreak).
-void Patrol::DropBody()
+// A reply the one-at-a-time pass never asks for (the BODY of a HEAD the
+// server then refused, the commands sent ahead of a refusal): its text, when
+// it is a `block` reply, is dropped, whatever its lines' length. The one-at-a-time pass sends its
+// next command where this one reads that reply: a break met here is
+// reported there (MeetBreak).
+void Patrol::DropReply(BOOL block)
 {
     BOOL status = TRUE;      // the status line is being read
     BOOL lineStart = TRUE;   // the next read begins a line
     BOOL body = FALSE;
     for (;;) {
-        BOOL whole = connection_.ReadLine(line_, kLineSize, FALSE);
-        if (!whole && GetLastError() != ERROR_MORE_DATA) {
+        BOOL whole;
+        if (!connection_.ReadPiece(line_, kLineSize, &whole)) {
             broken_ = TRUE;
             brokenError_ = GetLastError();
             return;
         }
         if (lineStart && status)
-            body = line_[0] == '2';
+            body = block && line_[0] == '2';
         else if (lineStart && whole && strcmp(line_, ".\r\n") == 0)
             return;
         lineStart = whole;
@@ -611,6 +766,53 @@ void Patrol::DropBody()
             status = FALSE;
         }
     }
+}
+
+// The article commands of `row` that went out end before this.
+DWORD Patrol::SentEnd(DWORD row)
+{
+    if (row == sendRow_)
+        return nextToSend_;
+    PlannedGroup* group = plan_.At(row);
+    return group ? group->sentEnd : 0;
+}
+
+// Reads and drops the replies to the article commands of `row` that went
+// out, from article `from` on.
+void Patrol::DropArticles(DWORD row, DWORD from)
+{
+    for (DWORD number = from; number < SentEnd(row) && !broken_; ++number) {
+        DropReply();
+        if (!broken_)
+            DropReply();
+        ++donePairs_;
+    }
+}
+
+// Article `number` was refused, its HEAD or its BODY: the replies to the
+// commands that went out after that one are read and dropped, so that the
+// next group's replies are read in their place.
+void Patrol::DropSent(DWORD number, BOOL bodySent)
+{
+    if (bodySent)
+        DropReply();
+    DropArticles(readRow_, number + 1);
+}
+
+// Everything sent ahead for the row being read and the rows after it.
+void Patrol::DropAhead()
+{
+    DropArticles(readRow_, plan_.At(readRow_)->from);
+    for (DWORD row = readRow_ + 1; row <= sendRow_ && !broken_; ++row) {
+        PlannedGroup* group = plan_.At(row);
+        if (!group->groupSent)
+            continue;
+        DropReply(FALSE);
+        DropArticles(row, group->from);
+    }
+    sentPairs_ = 0;
+    donePairs_ = 0;
+    sendGroupLine_ = FALSE;
 }
 
 // True when the connection broke before the command about to go out: the
@@ -636,21 +838,37 @@ FetchResult Patrol::SendArticleCommand(const char* command, DWORD number)
             FailWithCode(groupName_, IDS_SEND_FAILED);
             return kFailed;
         }
-    } else if (number >= nextToSend_) {
+    } else if (number >= SentEnd(readRow_)) {
         // Only a failed send leaves the pass short of commands.
         SetLastError(sendFailed_ ? sendError_ : ERROR_INVALID_DATA);
         FailWithCode(groupName_, IDS_SEND_FAILED);
         return kFailed;
     }
     if (pipelined_)
-        SendAhead(number);
-    if (!connection_.ReadLine(line_, kLineSize, FALSE)) {
+        SendAhead();
+    if (!ReadStatus()) {
         FailWithCode(groupName_, IDS_RECEIVE_FAILED);
         return kFailed;
     }
     if (pipelined_)
-        SendAhead(number);
-    return line_[0] == '2' ? kFetched : kUnavailable;
+        SendAhead();
+    if (line_[0] == '2')
+        return kFetched;
+    return IsNoSuchArticle(line_) ? kUnavailable : kRefused;
+}
+
+// A status line into line_, its CR LF kept; what does not fit is dropped.
+BOOL Patrol::ReadStatus()
+{
+    BOOL whole;
+    if (!connection_.ReadPiece(line_, kLineSize, &whole))
+        return FALSE;
+    char rest[64];
+    while (!whole) {
+        if (!connection_.ReadPiece(rest, sizeof rest, &whole))
+            return FALSE;
+    }
+    return TRUE;
 }
 
 FetchResult Patrol::FetchHeader(DWORD number)
@@ -660,23 +878,39 @@ FetchResult Patrol::FetchHeader(DWORD number)
         return status;
     BOOL kept = FALSE;
     converter_.BeginArticle();
+    pieces_.Begin();
     for (;;) {
-        // Every failed read is a broken reply here: the server closed, a
-        // line was too long, or it sent a NUL.
-        if (!connection_.ReadLine(line_, kLineSize, FALSE)) {
+        if (!pieces_.Next(&connection_)) {
             FailWithCode(groupName_, IDS_RECEIVE_INCOMPLETE);
             return kFailed;
         }
-        // Only "." CR LF ends the block; a server that dot-stuffs a header
-        // line must not have the rest of its header read as the next reply.
-        if (strcmp(line_, ".\r\n") == 0)
-            break;
-        char* text = line_[0] == '.' ? line_ + 1 : line_;
-        BOOL continuation = text[0] == ' ' || text[0] == '\t';
-        if (!continuation)
-            kept = IsKeptField(text);
-        CutLineEnd(text);
-        if (!converter_.PutHeaderLine(text, kept, &lines_)) {
+        char* text = pieces_.Text();
+        size_t length = pieces_.Length();
+        if (pieces_.LineStart()) {
+            // Only "." CR LF ends the block; a server that dot-stuffs a
+            // header line must not have the rest of its header read as the
+            // next reply.
+            if (pieces_.LineEnd() && strcmp(text, ".") == 0)
+                break;
+            if (text[0] == '.') {
+                ++text;
+                --length;
+            }
+            if (text[0] != ' ' && text[0] != '\t')
+                kept = IsKeptField(text);
+            if (pieces_.LineEnd()) {
+                if (!converter_.PutHeaderLine(text, kept, &lines_)) {
+                    FailWithCode(groupName_, IDS_RECEIVE_INCOMPLETE);
+                    return kFailed;
+                }
+                continue;
+            }
+            headerLine_.Begin(text, length);
+        } else {
+            headerLine_.Add(text, length);
+        }
+        // A line longer than a stored line goes on as one shortened line.
+        if (pieces_.LineEnd() && !converter_.PutHeaderLine(headerLine_.Line(), kept, &lines_)) {
             FailWithCode(groupName_, IDS_RECEIVE_INCOMPLETE);
             return kFailed;
         }
@@ -690,19 +924,22 @@ FetchResult Patrol::FetchHeader(DWORD number)
     return kFetched;
 }
 
+// A body line longer than a stored line is stored in pieces.
 FetchResult Patrol::FetchBody(DWORD number)
 {
     FetchResult status = SendArticleCommand("BODY ", number);
     if (status != kFetched)
         return status;
+    pieces_.Begin();
     for (;;) {
-        if (!connection_.ReadLine(line_, kLineSize, FALSE)) {
+        if (!pieces_.Next(&connection_)) {
             FailWithCode(groupName_, IDS_RECEIVE_INCOMPLETE);
             return kFailed;
         }
-        BOOL end = strcmp(line_, ".\r\n") == 0;
-        char* text = line_[0] == '.' ? line_ + 1 : line_;
-        CutLineEnd(text);
+        char* text = pieces_.Text();
+        BOOL end = pieces_.LineStart() && pieces_.LineEnd() && strcmp(text, ".") == 0;
+        if (pieces_.LineStart() && text[0] == '.')
+            ++text;
         if (!(end ? converter_.EndBody(&lines_) : converter_.PutBodyLine(text, &lines_))) {
             FailWithCode(groupName_, lines_.HeaderFailed() ? IDS_INDEX_WRITE_FAILED : IDS_LOG_WRITE_FAILED);
             return kFailed;

@@ -6,6 +6,7 @@ void ResponseReader::Init()
     read_ = buffer_;
     end_ = buffer_;
     endOfStream_ = 0;
+    pieceCr_ = FALSE;
 }
 
 void ResponseReader::Attach(StreamLayer* source)
@@ -14,36 +15,69 @@ void ResponseReader::Attach(StreamLayer* source)
     read_ = buffer_;
     end_ = buffer_;
     endOfStream_ = 0;
+    pieceCr_ = FALSE;
 }
 
-char ResponseReader::ReadByte()
+BOOL ResponseReader::NextByte(char* byte)
 {
     for (;;) {
         if (endOfStream_) {
             SetLastError(ERROR_HANDLE_EOF);
-            return 0;
+            return FALSE;
         }
         if (read_ < end_) {
-            char byte = *read_++;
-            // A NUL cannot be handed on through a zero-terminated line; make
-            // it a receive failure, so that no caller takes it for a clean end.
-            if (byte == 0)
-                SetLastError(ERROR_INVALID_DATA);
-            return byte;
+            *byte = *read_++;
+            return TRUE;
         }
         DWORD count;
         if (!source_ || !source_->Receive(buffer_, kResponseBufferSize, &count)) {
             SetLastError(ERROR_INVALID_DATA);
-            return 0;
+            return FALSE;
         }
         if (count == 0) {
             endOfStream_ = 1;
             SetLastError(ERROR_HANDLE_EOF);
-            return 0;
+            return FALSE;
         }
         read_ = buffer_;
         end_ = buffer_ + count;
     }
+}
+
+char ResponseReader::ReadByte()
+{
+    char byte;
+    if (!NextByte(&byte))
+        return 0;
+    // A NUL cannot be handed on through a zero-terminated line; make it a
+    // receive failure, so that no caller takes it for a clean end.
+    if (byte == 0)
+        SetLastError(ERROR_INVALID_DATA);
+    return byte;
+}
+
+BOOL ResponseReader::ReadPiece(char* destination, DWORD capacity, BOOL* whole)
+{
+    DWORD length = 0;
+    *whole = FALSE;
+    while (length + 1 < capacity) {
+        char byte;
+        if (!NextByte(&byte)) {
+            destination[length] = 0;
+            return FALSE;
+        }
+        destination[length++] = byte ? byte : ' ';
+        if (byte == '\r') {
+            pieceCr_ = TRUE;
+        } else if (byte == '\n' && pieceCr_) {
+            pieceCr_ = FALSE;
+            *whole = TRUE;
+            break;
+        }
+    }
+    if (capacity)
+        destination[length] = 0;
+    return TRUE;
 }
 
 BOOL ResponseReader::ReadLine(char* destination, DWORD capacity, BOOL strip)

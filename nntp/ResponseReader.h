@@ -27,11 +27,19 @@ public:
     // A line too long fails with ERROR_MORE_DATA and the rest of it stays
     // unread.
     BOOL ReadLine(char* destination, DWORD capacity, BOOL strip);
+    // A line of any length, a piece at a time: up to `capacity` - 1 bytes of
+    // it into `destination`, terminated; `*whole` tells whether the piece
+    // ends the line (its line end kept). A NUL byte comes as a blank. False
+    // only when the stream fails or ends.
+    BOOL ReadPiece(char* destination, DWORD capacity, BOOL* whole);
 
 private:
+    BOOL NextByte(char* byte);
+
     StreamLayer* source_;
     char buffer_[kResponseBufferSize];
     char* read_;
     char* end_;
     DWORD endOfStream_;
+    BOOL pieceCr_;   // a CR came earlier in the line being read in pieces
 };

@@ -61,6 +61,13 @@ TEST_F(DemoNewsTest, SampleSpoolBehindItsLoginListsThreeGroupsAndStuffsDotsInBod
 
     EXPECT_EQ("381 password required", news.Ask("authinfo user demo"));
     EXPECT_EQ("281 authentication accepted", news.Ask("authinfo pass pelora"));
+    // A wildmat list: the last pattern that matches decides.
+    ASSERT_EQ("215", news.Ask("LIST ACTIVE japan.*,!japan.comp.misc,fj.rec.travel").substr(0, 3));
+    std::vector<std::string> listed = news.ReadList();
+    std::sort(listed.begin(), listed.end());
+    ASSERT_EQ(2u, listed.size());
+    EXPECT_EQ(0u, listed[0].find("fj.rec.travel "));
+    EXPECT_EQ("japan.comp.handheld 0000003014 0000003001 y\r\n", listed[1]);
     EXPECT_EQ("211 13 3001 3014 japan.comp.handheld", news.Ask("group japan.comp.handheld"));
     EXPECT_EQ("423", news.Ask("HEAD 3006").substr(0, 3));   // a hole in the numbering
     ASSERT_EQ("222", news.Ask("body 3007").substr(0, 3));

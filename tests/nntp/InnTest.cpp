@@ -196,10 +196,12 @@ TEST(Inn, PatrolAndGroupListInBothSettingsStoreWhatWasPosted)
             Sleep(100);
         }
 
-    // Pipelining 0 and 1, then both again compressed.
+    // Pipelining 0 and 1, then both again compressed; a group INN does not
+    // have is refused alike, pipelined its numbers asked for with the others'.
     PatrolHarness passes[4];
     PatrolHarness& single = passes[0];
     for (int p = 0; p < 4; ++p) {
+        passes[p].AddGroup(L"pelora.test.nosuch", 7, 7);
         for (int g = 0; g < 3; ++g)
             passes[p].AddGroup(kGroups[g], before[g], before[g]);
         passes[p].SetPipelining(p & 1);
@@ -208,6 +210,7 @@ TEST(Inn, PatrolAndGroupListInBothSettingsStoreWhatWasPosted)
         DownloadResult result = passes[p].RunDirect(port, 100);
         ASSERT_EQ((DWORD)StatusOk, result.status) << Sjis(result.caption) << ": " << Sjis(result.text);
         EXPECT_EQ(p < 2, g_received.find(Sjis(kGroups[0])) != std::string::npos) << p;
+        EXPECT_EQ(single.Group(L"pelora.test.nosuch", L".idx"), passes[p].Group(L"pelora.test.nosuch", L".idx"));
     }
     for (int g = 0; g < 3; ++g) {
         const std::wstring group = kGroups[g];

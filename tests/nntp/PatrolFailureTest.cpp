@@ -80,25 +80,77 @@ TEST_P(GroupFailureTest, EndsThePassAndLeavesTheFailingGroupAsItWas)
 
 std::string Long(size_t bytes) { return std::string(bytes, 'x'); }
 const std::string kHead35 = "221 35\r\n" + Simple(35) + ".\r\n";
-const wchar_t kLost[] = L"受信に失敗しました(38).", kCut[] = L"受信が正常に終了しませんでした(38).",
-              kLong[] = L"受信が正常に終了しませんでした(234).";
+const wchar_t kLost[] = L"受信に失敗しました(38).", kCut[] = L"受信が正常に終了しませんでした(38).";
 
 INSTANTIATE_TEST_SUITE_P(
     Rows, GroupFailureTest,
     testing::Combine(testing::Values(
         GroupFailure{"HeadStatusLost", "", "", kLost},
         GroupFailure{"HeadCutOff", "221 35\r\nFrom: a@b\r\nSubj", "", kCut},
-        GroupFailure{"HeadLineTooLong", "221 35\r\nSubject: " + Long(2000) + "\r\n.\r\n", "", kLong},
         GroupFailure{"ClosedAfterARefusedHead", "423 no such article\r\n", "", kLost},
         GroupFailure{"BodyStatusLost", kHead35, "", kLost},
         GroupFailure{"BodyCutOff", kHead35, "222 35\r\nfirst\r\nsec", kCut},
-        GroupFailure{"BodyLine1100", kHead35, "222 35\r\n" + Long(1100) + "\r\n.\r\n", kLong},
         GroupFailure{"BodyNotDeflate", kHead35, "\xff\xff\xff\xff", L"受信に失敗しました(13).", kNotDeflate},
         GroupFailure{"BodyDeflateCut", kHead35, "222 35\r\nfirst\r\nsecond\r\n.\r\n",
                      L"受信が正常に終了しませんでした(13).", kDeflateCut}),
                      testing::Values(0u, 1u)),
     [](const testing::TestParamInfo<std::tuple<GroupFailure, DWORD>>& info) {
         return std::string(std::get<0>(info.param).name) + (std::get<1>(info.param) ? "Pipelined" : "");
+    });
+
+// A refusal other than "no such article" of HEAD or BODY of article 3 or 5
+// (the last) of g.refusing, closing the connection after it or not: the
+// group keeps the articles before it, stops there with the reply as its
+// state, and the pass goes on with g.after while the connection stands.
+struct Refusal { const char* name; const char* command; std::string reply; bool close; };
+
+class RefusalTest : public testing::TestWithParam<std::tuple<Refusal, unsigned, DWORD>> {};
+
+TEST_P(RefusalTest, StopsTheGroupBeforeTheArticleAndGoesOn)
+{
+    const Refusal& row = std::get<0>(GetParam());
+    unsigned at = std::get<1>(GetParam());
+    ScriptedNntpServer server;
+    ASSERT_TRUE(server.Start(10000));
+    server.On("GROUP g.refusing", "211 5 1 5 g.refusing\r\n");
+    server.On(row.command + std::to_string(at), row.reply + "\r\n", row.close);
+    for (unsigned n = 1; n <= 5; ++n)
+        AddSimple(server, n);
+    server.On("GROUP g.after", "211 1 1 1 g.after\r\n");
+    PatrolHarness harness;
+    harness.AddGroup(L"g.refusing");
+    harness.AddGroup(L"g.after");
+    harness.SetPipelining(std::get<2>(GetParam()));
+    DownloadResult result = harness.RunDirect(server.Port());
+
+    std::string log;
+    for (unsigned n = 1; n < at; ++n)
+        log += SimpleBlock(n);
+    EXPECT_EQ(log, harness.Group(L"g.refusing", L".log"));
+    std::string state = Sjis(L"予期せぬ文字列が返りました : " + Widen(row.reply)).substr(0, 63);
+    EXPECT_EQ(IndexHeaderBytes(at - 1, 5, 0, at - 1, 0, state, at - 1, 0, 0),
+              harness.Group(L"g.refusing", L".idx").substr(0, 100));
+    if (row.close) {
+        EXPECT_EQ((DWORD)StatusFatal, result.status);
+        EXPECT_STREQ(L"Socket ERROR", result.caption);
+        EXPECT_EQ(IndexHeaderBytes(0, 0, 0, 0, 0, "old", 0, 0, 0), harness.Group(L"g.after", L".idx"));
+    } else {
+        EXPECT_EQ((DWORD)StatusOk, result.status) << Sjis(result.text);
+        EXPECT_EQ(SimpleBlock(1), harness.Group(L"g.after", L".log"));
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, RefusalTest,
+    testing::Combine(testing::Values(Refusal{"Head480", "HEAD ", "480 authentication required", false},
+                                     Refusal{"Body503", "BODY ", "503 timeout", false},
+                                     Refusal{"Body400", "BODY ", "400 going down", false},
+                                     Refusal{"Head400Close", "HEAD ", "400 going down", true},
+                                     Refusal{"Body400Close", "BODY ", "400 going down", true}),
+                     testing::Values(3u, 5u), testing::Values(0u, 1u)),
+    [](const testing::TestParamInfo<std::tuple<Refusal, unsigned, DWORD>>& info) {
+        return std::string(std::get<0>(info.param).name) + "At" + std::to_string(std::get<1>(info.param)) +
+               (std::get<2>(info.param) ? "Pipelined" : "");
     });
 
 // A pass that ends before any group: the greeting, the reply to one line

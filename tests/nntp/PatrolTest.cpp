@@ -2,6 +2,7 @@
 // exact bytes it leaves in each group's log and index.
 #include <gtest/gtest.h>
 #include <stdlib.h>
+#include <algorithm>
 #include "nntp/PatrolHarness.h"
 
 namespace {
@@ -144,6 +145,10 @@ TEST_P(RangeRulesTest, AcrossGroups)
     if (GetParam())
         wire.push_back("BODY 30");
     wire.push_back("QUIT");
+    // Pipelined, the groups' numbers are asked for first; the server refuses.
+    if (GetParam())
+        wire.insert(wire.begin(), "LIST ACTIVE g.limit,g.renumbered,g.catchup,g.short,g.huge,g.max,g.odd,g.gaps,"
+                                  "g.missing,g.nothing,g.gone");
     EXPECT_EQ(wire, server.Commands());
     for (const auto& g : groups) {
         std::string state = Sjis(g.state).substr(0, 63);
@@ -158,6 +163,47 @@ TEST_P(RangeRulesTest, AcrossGroups)
 }
 
 INSTANTIATE_TEST_SUITE_P(Settings, RangeRulesTest, testing::Values(0u, 1u));
+
+// Lines of any length: a 5,000-byte References keeps its first identifier
+// and its last ones; a long Subject is cut, a long unkept field dropped; a
+// 3,000-byte body line and a JIS one are stored in pieces split between
+// characters; a NUL is stored as a blank. The group after it is fetched too.
+TEST_P(RangeRulesTest, LongLinesAndNulBytes)
+{
+    auto id = [](unsigned n) { char text[20]; snprintf(text, sizeof text, "<%04u@example.jp>", n); return std::string(text); };
+    std::string references = "References: " + id(0), kept = references;
+    for (unsigned n = 1; n < 277; ++n)
+        references += " " + id(n);
+    for (unsigned n = 222; n < 277; ++n)
+        kept += " " + id(n);
+    std::string kanji;
+    for (unsigned n = 0; n < 1000; ++n)
+        kanji += "$3";
+    ScriptedNntpServer server;
+    ASSERT_TRUE(server.Start(10000));
+    server.On("GROUP g.long", "211 1 1 1 g.long\r\n");
+    server.AddArticle(1, "From: a@b\r\nX-Long: " + std::string(3000, 'y') + "\r\n" + references + "\r\nSubject: " +
+                      std::string(1500, 'z') + "\r\n",
+                      std::string(3000, 'x') + "\r\n\x1b$B" + kanji + "\x1b(B\r\nnul" + std::string(1, '\0') + "byte\r\n");
+    server.On("GROUP g.after", "211 1 1 1 g.after\r\n");
+    AddSimple(server, 1);
+    PatrolHarness harness;
+    harness.AddGroup(L"g.long");
+    harness.AddGroup(L"g.after");
+    harness.SetPipelining(GetParam());
+    DownloadResult result = harness.RunDirect(server.Port());
+    EXPECT_EQ((DWORD)StatusOk, result.status) << Sjis(result.text);
+
+    std::string sjis;
+    for (unsigned n = 0; n < 509; ++n)
+        sjis += "\x82\xb1";
+    std::string x(1021, 'x');
+    EXPECT_EQ(ArticleBlock("From: a@b\n" + kept + "\nSubject: " + std::string(1021 - 9, 'z'), 1,
+                           x + "\n" + x + "\n" + std::string(958, 'x') + "\n" + sjis + "\n" + sjis.substr(36) +
+                               "\nnul byte"),
+              harness.Group(L"g.long", L".log"));
+    EXPECT_EQ(SimpleBlock(1), harness.Group(L"g.after", L".log"));
+}
 
 // Today's articles (UTF-8, EUC-JP, big5; quoted-printable and base64)
 // through whole patrols: converted with ConvertMime on, stored as they come
@@ -299,7 +345,8 @@ TEST_P(PipeliningTest, StoresWhatTheOneAtATimePassStores)
     Pass compressed = RunPass(GetParam().first, GetParam().second, 1, 4096);
     Pass bytewise = RunPass(GetParam().first, GetParam().second, 0, 1);
 
-    Lines wire, deflated = {"CAPABILITIES", "COMPRESS DEFLATE"}, deflatedSingle = deflated;
+    Lines wire = {"LIST ACTIVE g.gappy,g.next,g.after"}, deflated = {"CAPABILITIES", "COMPRESS DEFLATE"},
+          deflatedSingle = deflated;
     for (const std::string& line : single.wire) {
         wire.push_back(line);
         if (line.compare(0, 5, "HEAD ") == 0 && atoi(line.c_str() + 5) % 7 == 0)
@@ -327,5 +374,92 @@ TEST_P(PipeliningTest, StoresWhatTheOneAtATimePassStores)
 INSTANTIATE_TEST_SUITE_P(Limits, PipeliningTest,
                          testing::Values(std::make_pair(30u, 3u), std::make_pair(1000u, 2u), std::make_pair(1u, 1u),
                                          std::make_pair(0u, 1u)));
+
+// A patrol over many groups, pipelined: every group's numbers asked for at
+// once (LIST ACTIVE), no GROUP for a group with nothing new, and the next
+// group's commands out before the replies of the one being read. A mix of
+// groups stores what the one-at-a-time pass stores, in every road: the list
+// refused (500), numbers that disagree with GROUP, a server that closes in
+// the middle of a later group's commands; compressed or not.
+enum ListRoad { kListed, kListRefused, kDisagrees, kClosesInLaterGroup };
+
+struct ManyGroupsPass { DownloadResult result; Lines wire; std::vector<std::string> files; size_t linesAtOnce; };
+
+const wchar_t* const kMix[] = {L"g.none", L"g.few", L"g.over", L"g.refused", L"g.emptied", L"g.caught", L"g.tail"};
+
+ManyGroupsPass RunMix(ListRoad road, DWORD pipelining, DWORD compress)
+{
+    ScriptedNntpServer server;
+    EXPECT_TRUE(server.Start(15000));
+    if (compress)
+        server.OfferDeflate();
+    std::string list = "215 list\r\ng.none 0000000005 0000000001 y\r\ng.few " +
+                       std::string(road == kDisagrees ? "11" : "12") +
+                       " 1 y\r\ng.over 25 20 y\r\ng.emptied 30 31 y\r\ng.caught 40 35 y\r\ng.tail 51 50 y\r\n.\r\n";
+    if (road != kListRefused)
+        server.On("LIST ACTIVE g.none,g.few,g.over,g.refused,g.emptied,g.caught,g.tail", list);
+    server.On("GROUP g.none", "211 5 1 5 g.none\r\n");
+    server.On("GROUP g.few", "211 12 1 12 g.few\r\n");
+    server.On("GROUP g.over", "211 6 20 25 g.over\r\n");
+    server.On("GROUP g.refused", "411 no such group\r\n");
+    server.On("GROUP g.emptied", "211 0 31 30 g.emptied\r\n");
+    server.On("GROUP g.caught", "211 6 35 40 g.caught\r\n");
+    server.On("GROUP g.tail", "211 2 50 51 g.tail\r\n");
+    // g.few stops at its first article, always refused; g.over's commands
+    // went out with it.
+    server.On("HEAD 11", "480 authentication required\r\n");
+    if (road == kClosesInLaterGroup)
+        server.On("HEAD 21", "221 21\r\nFrom: a", true);
+    for (unsigned n : {12u, 20u, 21u, 22u, 23u, 24u, 25u, 50u, 51u})
+        AddSimple(server, n);
+    PatrolHarness harness;
+    const DWORD before[] = {5, 10, 0, 3, 32, 0xFFFFFFFF, 0};
+    for (size_t g = 0; g < sizeof before / sizeof before[0]; ++g)
+        harness.AddGroup(kMix[g], before[g], before[g]);
+    harness.SetPipelining(pipelining);
+    harness.SetCompress(compress);
+    ManyGroupsPass pass;
+    pass.result = harness.RunDirect(server.Port(), 3);
+    pass.wire = server.Commands();
+    pass.linesAtOnce = server.MostLinesAtOnce();
+    server.Stop();
+    for (const wchar_t* group : kMix)
+        for (const wchar_t* extension : {L".idx", L".log"})
+            pass.files.push_back(harness.Group(group, extension));
+    return pass;
+}
+
+class ManyGroupsTest : public testing::TestWithParam<std::tuple<ListRoad, DWORD>> {};
+
+TEST_P(ManyGroupsTest, StoreWhatTheOneAtATimePassStores)
+{
+    ListRoad road = std::get<0>(GetParam());
+    ManyGroupsPass single = RunMix(road, 0, std::get<1>(GetParam()));
+    ManyGroupsPass pipelined = RunMix(road, 1, std::get<1>(GetParam()));
+    EXPECT_EQ(single.result.status, pipelined.result.status);
+    EXPECT_STREQ(single.result.caption, pipelined.result.caption);
+    EXPECT_STREQ(single.result.text, pipelined.result.text);
+    EXPECT_EQ(single.files, pipelined.files);
+    EXPECT_EQ(road == kClosesInLaterGroup ? StatusFatal : StatusOk, (int)single.result.status);
+    // Listed, the groups with nothing new get no GROUP, and the GROUP of the
+    // next group goes out with the articles of the one before.
+    // Disagreeing numbers end the plan at g.few, after g.none.
+    for (const char* group : {"GROUP g.none", "GROUP g.emptied", "GROUP g.caught"}) {
+        bool sent = std::find(pipelined.wire.begin(), pipelined.wire.end(), group) != pipelined.wire.end();
+        EXPECT_EQ(road == kListRefused || (road == kDisagrees && group[8] != 'n'), sent) << group;
+    }
+    EXPECT_EQ(road != kListRefused, pipelined.linesAtOnce > 6) << pipelined.linesAtOnce;
+    if (road == kListed) {
+        EXPECT_EQ(IndexHeaderBytes(22, 25, 0, 3, 0, Sjis(L"制限数の3件の記事を取得しました。サーバには未取得の記事が残っています。").substr(0, 63), 3, 0, 0),
+                  single.files[4].substr(0, 100));
+        EXPECT_EQ(IndexHeaderBytes(40, 40, 0, 0, 0, Sjis(L"新規記事はありませんでした"), 0, 0, 0), single.files[10]);
+        EXPECT_EQ(IndexHeaderBytes(10, 12, 0, 0, 0, Sjis(L"予期せぬ文字列が返りました : 480 authentication required"), 0, 0, 0),
+                  single.files[2]);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Roads, ManyGroupsTest,
+                         testing::Combine(testing::Values(kListed, kListRefused, kDisagrees, kClosesInLaterGroup),
+                                          testing::Values(0u, 1u)));
 
 }  // namespace

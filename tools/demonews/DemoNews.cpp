@@ -254,7 +254,38 @@ std::string MessageId(const std::string& article)
     return "<0>";
 }
 
-bool CommandList(Session& session)
+// One wildmat pattern ("*", "?" and plain characters) against a name.
+bool Matches(const char* pattern, size_t length, const char* name)
+{
+    if (length == 0)
+        return *name == 0;
+    if (*pattern == '*')
+        return Matches(pattern + 1, length - 1, name) || (*name && Matches(pattern, length, name + 1));
+    if (*name == 0 || (*pattern != '?' && *pattern != *name))
+        return false;
+    return Matches(pattern + 1, length - 1, name + 1);
+}
+
+// A wildmat list ("a.*,!a.b"): the last pattern that matches decides, a
+// negated one refusing; none given matches every name.
+bool MatchesList(const char* list, const char* name)
+{
+    if (*list == 0)
+        return true;
+    bool matched = false;
+    for (const char* start = list;;) {
+        const char* end = strchr(start, ',');
+        size_t length = end ? (size_t)(end - start) : strlen(start);
+        bool negated = length > 0 && *start == '!';
+        if (Matches(start + negated, length - negated, name))
+            matched = !negated;
+        if (!end)
+            return matched;
+        start = end + 1;
+    }
+}
+
+bool CommandList(Session& session, const char* patterns)
 {
     std::string out("215 list of newsgroups follows\r\n");
     wchar_t pattern[MAX_PATH + 4];
@@ -270,7 +301,7 @@ bool CommandList(Session& session)
                 continue;
             if (WideCharToMultiByte(CP_ACP, 0, found.cFileName, -1, name, sizeof name, nullptr, nullptr) == 0)
                 continue;
-            if (!IsSafeGroupName(name) || !ScanGroup(name, &range))
+            if (!IsSafeGroupName(name) || !MatchesList(patterns, name) || !ScanGroup(name, &range))
                 continue;
             char line[kGroupNameCapacity + 64];
             DWORD high = range.count ? range.high : 0;
@@ -427,9 +458,13 @@ bool Dispatch(Session& session, char* line)
     if (g_options.authRequired && !session.authorised)
         return Reply(session, "480 authentication required");
     if (_stricmp(line, "LIST") == 0) {
-        if (argument[0] != 0 && _stricmp(argument, "ACTIVE") != 0)
+        // LIST, LIST ACTIVE, or LIST ACTIVE with a wildmat.
+        const char* patterns = argument + (_strnicmp(argument, "ACTIVE", 6) == 0 ? 6 : 0);
+        if (patterns != argument && *patterns == ' ')
+            ++patterns;
+        else if (*patterns != 0)
             return Reply(session, "500 command not recognized");
-        return CommandList(session);
+        return CommandList(session, patterns);
     }
     if (_stricmp(line, "GROUP") == 0)
         return CommandGroup(session, argument);
