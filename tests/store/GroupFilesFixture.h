@@ -43,7 +43,8 @@ struct HandGroup {
     HandGroup& Add(DWORD number, const std::string& subject, DWORD flags,
                    const std::string& body = "body line\r\n")
     {
-        std::string head = "From: Sender" + std::to_string(number % 100) + " <s@example.jp>\r\n";
+        std::string head = "From: Sender" + std::to_string(number % 100) + " <s@example.jp>\r\n"
+                         + "Date: Sat, 5 Dec 2026 15:08:39 +0900\r\n";
         DWORD subjectStart = subject.empty() ? 0 : (DWORD)head.size() + 9;
         if (!subject.empty())
             head += "Subject: " + subject + "\r\n";
