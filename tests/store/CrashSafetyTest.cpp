@@ -179,3 +179,66 @@ TEST_F(CrashSafety, MarkingReadHoldsAtEveryKillPoint)
             }), 2);
     }
 }
+
+// Indexes a cut damaged, beside a whole log: the start takes every article
+// in again, keeping each intact read mark (a torn record or flags word
+// gives an unread article with the filter's priority); what it makes, the
+// next start keeps as it is; the deletion then keeps every unread article.
+// Some cases run the deletion before any start.
+TEST_F(CrashSafety, DamagedIndexesLoseNoArticleAndNoIntactReadMark)
+{
+    HandGroup hand = Mixed(100), first, two;
+    for (size_t i = 0; i < 3; ++i) {
+        const HandArticle& a = hand.articles[i];
+        first.Add(a.number, a.subject, a.flags, a.body);
+        if (i < 2)
+            two.Add(a.number, a.subject, a.flags, a.body);
+    }
+    std::string index = hand.IndexBytes(), records = index.substr(kIndexHeaderSize);
+    std::string sector0 = std::string(512, (char)0xE7) + index.substr(512);
+    std::string tornFlags = index;
+    tornFlags.replace(IndexRecordOffset(1), 4, 4, (char)0xE7);
+    std::string oldVersion = index;
+    oldVersion[0] = 3;
+    struct Case {
+        std::string index;
+        std::vector<size_t> fresh;   // records made again from the log
+        bool headerTorn, deleteFirst;
+    } cases[] = {
+        {std::string((const char*)&first.header, kIndexHeaderSize) + records, {}, false, false},
+        {sector0, {0, 1, 2, 3, 4}, true, false},
+        {std::string(kIndexHeaderSize, (char)0xE7) + tornFlags.substr(kIndexHeaderSize), {1}, true, false},
+        {U32(kIndexVersion) + std::string(kIndexHeaderSize - 4, '\0') + records, {}, true, false},
+        {oldVersion, {}, true, false},
+        {tornFlags, {1}, false, true},
+        {two.IndexBytes(), {2, 3, 4, 5}, false, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(&c - cases);
+        HandGroup want;
+        for (size_t i = 0; i < hand.articles.size(); ++i) {
+            const HandArticle& a = hand.articles[i];
+            bool fresh = std::find(c.fresh.begin(), c.fresh.end(), i) != c.fresh.end();
+            want.Add(a.number, a.subject, fresh ? a.flags & ~(DWORD)kRecordRead : a.flags, a.body);
+        }
+        if (c.headerTorn) {
+            want.header.lastArticle = want.header.serverLast = 106;
+            want.header.reservedWord = want.header.savedPosition = 0;
+            memset(want.header.stateText, 0, kStateTextFieldSize);
+        }
+        Lay({hand});
+        ASSERT_TRUE(WriteBytes(folder.File(L"fj.a.idx"), c.index));
+        ASSERT_TRUE(WriteBytes(folder.File(L"fj.a.flt"), "+ high\r\n- low\r\n"));
+        if (!c.deleteFirst) {
+            for (int start = 0; start < 2; ++start) {
+                ASSERT_TRUE(InitializeDataFolder(Dir())) << GetLastError();
+                EXPECT_EQ(want.IndexBytes(), Index(L"fj.a")) << start;
+                EXPECT_EQ(want.LogBytes(), Log(L"fj.a"));
+            }
+        }
+        ASSERT_TRUE(CompactAllGroups(Dir(), NULL, NULL));
+        ASSERT_TRUE(InitializeDataFolder(Dir())) << GetLastError();
+        EXPECT_EQ(want.Unread().IndexBytes(), Index(L"fj.a"));
+        EXPECT_EQ(want.Unread().LogBytes(), Log(L"fj.a"));
+    }
+}

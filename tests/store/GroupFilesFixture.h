@@ -64,11 +64,12 @@ struct HandGroup {
     HandGroup Unread() const
     {
         HandGroup kept;
+        kept.header = header;
+        kept.header.recordCount = kept.header.unreadCount = kept.header.highCount = kept.header.lowCount = 0;
+        kept.header.savedPosition = 0;
         for (const HandArticle& a : articles)
             if (!(a.flags & kRecordRead))
                 kept.Add(a.number, a.subject, a.flags, a.body);
-        kept.header.lastArticle = header.lastArticle;
-        kept.header.savedPosition = 0;
         return kept;
     }
 
@@ -79,7 +80,7 @@ struct HandGroup {
         for (const HandArticle& a : articles) {
             std::string sender = "Sender" + std::to_string(a.number % 100);
             bytes += IndexRecordBytes(a.flags, a.number, offset, (DWORD)a.block.size(),
-                                      a.subject.substr(0, 47), "1205", sender, offset + a.subjectStart,
+                                      a.subject.empty() ? "(none)" : a.subject.substr(0, 47), "1205", sender, offset + a.subjectStart,
                                       (DWORD)a.subject.size());
             offset += (DWORD)a.block.size();
         }
