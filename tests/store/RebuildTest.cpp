@@ -2,6 +2,8 @@
 // damaged logs and indexes.
 #include "GroupFilesFixture.h"
 #include "store/ArticleLog.h"
+#include "store/DataFolder.h"
+#include "store/FileOps.h"
 #include "store/KeywordFilter.h"
 #include <stdlib.h>
 
@@ -74,6 +76,28 @@ TEST_F(Rebuild, RecordsFromEveryCompleteArticleOfAnyLineLength)
                                      at + (DWORD)bad.size() + 9, 4),
                   Index());
     }
+}
+
+// A write failing part-way through a rebuild commits nothing; the next start
+// indexes the whole log.
+TEST_F(Rebuild, AFailedWriteCommitsNothing)
+{
+    std::string log;
+    for (DWORD n = 1; n <= 300; ++n)
+        log += ArticleBlock("Subject: s", n, "b");
+    SetLog(log);
+    ASSERT_TRUE(WriteBytes(folder.File(L"group.dat"), "fj.test\r\n"));
+    int writes = 0;
+    SetFileOpHook([](const FileOpCall& call, void* count) {
+        return (BOOL)(call.kind != kFileOpWrite || ++*(int*)count != 3);
+    }, &writes);
+    EXPECT_FALSE(Run());
+    SetFileOpHook(NULL, NULL);
+    EXPECT_FALSE(FileExists(group.IndexPath()));
+    ASSERT_TRUE(InitializeDataFolder(Dir())) << GetLastError();
+    EXPECT_EQ(300u, WordAt(Index(), 16));
+    EXPECT_EQ(300u, WordAt(Index(), 4));
+    EXPECT_EQ(log, Log());
 }
 
 class LogFile : public Rebuild {
