@@ -50,7 +50,8 @@ static BOOL CreateListFile(const wchar_t* dataPath, const wchar_t* name)
     wchar_t* path = ConcatPath(dataPath, name);
     if (!path)
         return FALSE;
-    HANDLE file = FileCreate(path, GENERIC_READ | GENERIC_WRITE, 0, OPEN_ALWAYS);
+    // Reading is enough to create it: a read-only list stays as it is.
+    HANDLE file = FileCreate(path, GENERIC_READ, FILE_SHARE_READ, OPEN_ALWAYS);
     {
         LastErrorKeeper keep;
         free(path);
@@ -127,10 +128,15 @@ static BOOL ShowBadIndex()
 }
 
 // The log is the truth: the index takes in what the log holds past its
-// counted records. `torn`: nothing in the header is believed. A file the
-// start may not write is left for the pass to report.
+// counted records. `torn`: nothing in the header is believed. A missing
+// log, or a file the start may not write, is left for the user.
 static BOOL SettleGroup(GroupRecord* group, BOOL torn)
 {
+    BOOL logThere;
+    if (!PathExists(group->LogPath(), &logThere))
+        return FALSE;
+    if (!logThere)
+        return TRUE;
     if (torn)
         group->Clear();
     else if (!group->ReadHeader())

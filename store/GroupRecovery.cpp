@@ -135,7 +135,8 @@ BOOL SizeOf(const wchar_t* path, DWORD* size)
 //   "id~" alone                       the copy abandoned; or the  the pair decides: index :=
 //                                     renames reached the card    "id~" when the log ends where
 //                                     out of order                its last record ends and the
-//                                                                 index's does not; else delete
+//                                                                 index's does not; else delete;
+//                                                                 without a log, left alone
 BOOL RecoverCompaction(const wchar_t* index, const wchar_t* log, const CompactionNames& names)
 {
     BOOL oldLog, oldIndex, committed, newIndex, newLog;
@@ -160,7 +161,13 @@ BOOL RecoverCompaction(const wchar_t* index, const wchar_t* log, const Compactio
     }
     if (newIndex && !newLog) {
         DWORD logSize;
-        BOOL oldPairs, newPairs;
+        BOOL oldPairs, newPairs, logThere;
+        if (!PathExists(log, &logThere))
+            return FALSE;
+        // Without a log nothing can tell which index is whole: left for
+        // the user.
+        if (!logThere)
+            return TRUE;
         if (!SizeOf(log, &logSize) || !PairsWithLog(index, logSize, &oldPairs)
             || !PairsWithLog(names.newIndex, logSize, &newPairs))
             return FALSE;
@@ -254,6 +261,10 @@ BOOL RecoverListFiles(const wchar_t* dataPath)
             ok = FileReplace(active, activeFile) && (!categoryThere || FileReplace(category, categoryFile));
         else if (categoryThere)
             ok = FileReplace(category, categoryFile);
+        // A read-only target keeps its temporary file for the user; the
+        // start goes on with the lists as they are.
+        if (!ok && GetLastError() == ERROR_ACCESS_DENIED)
+            ok = TRUE;
     }
     LastErrorKeeper keep;
     free(group);

@@ -6,6 +6,7 @@
 #include <map>
 #include "store/DataFolder.h"
 #include "store/FileOps.h"
+#include "store/FileRewrite.h"
 #include "store/GroupMaintenance.h"
 #include "store/SubjectList.h"
 #include "support/KillPoints.h"
@@ -241,4 +242,31 @@ TEST_F(CrashSafety, DamagedIndexesLoseNoArticleAndNoIntactReadMark)
         EXPECT_EQ(want.Unread().IndexBytes(), Index(L"fj.a"));
         EXPECT_EQ(want.Unread().LogBytes(), Log(L"fj.a"));
     }
+}
+
+// Leftovers no start can settle (a lone new index without a log, a list's
+// temporary file beside a read-only list) stay for the user, and no start
+// fails on them; a save after a replace failed half-way moves the only
+// copy in before it begins.
+TEST_F(CrashSafety, UnsettledLeftoversNeverStopAStart)
+{
+    Lay({Mixed(100)});
+    ASSERT_TRUE(DeleteFileW(folder.File(L"fj.a.log").c_str()));
+    ASSERT_TRUE(WriteBytes(folder.File(L"fj.a.id~"), Mixed(100).IndexBytes()));
+    ASSERT_TRUE(WriteBytes(folder.File(L"category.dat"), "old\r\n"));
+    ASSERT_TRUE(WriteBytes(folder.File(L"category.dat~"), "new\r\n"));
+    SetFileAttributesW(folder.File(L"category.dat").c_str(), FILE_ATTRIBUTE_READONLY);
+    for (int start = 0; start < 2; ++start) {
+        ASSERT_TRUE(InitializeDataFolder(Dir())) << GetLastError();
+        EXPECT_TRUE(FileExists(folder.File(L"fj.a.id~")));
+        EXPECT_TRUE(FileExists(folder.File(L"category.dat~")));
+    }
+    SetFileAttributesW(folder.File(L"category.dat").c_str(), FILE_ATTRIBUTE_NORMAL);
+    ASSERT_TRUE(DeleteFileW(folder.File(L"group.dat").c_str()));
+    ASSERT_TRUE(WriteBytes(folder.File(L"group.dat~"), "fj.a\r\n"));
+    FileRewrite save;
+    save.Construct();
+    ASSERT_TRUE(save.Open(folder.File(L"group.dat").c_str()));
+    save.Abandon();
+    EXPECT_EQ("fj.a\r\n", ReadBytes(folder.File(L"group.dat")));
 }
