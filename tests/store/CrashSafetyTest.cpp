@@ -188,14 +188,12 @@ TEST_F(CrashSafety, MarkingReadHoldsAtEveryKillPoint)
 // Some cases run the deletion before any start.
 TEST_F(CrashSafety, DamagedIndexesLoseNoArticleAndNoIntactReadMark)
 {
-    HandGroup hand = Mixed(100), first, two;
-    for (size_t i = 0; i < 3; ++i) {
-        const HandArticle& a = hand.articles[i];
-        first.Add(a.number, a.subject, a.flags, a.body);
-        if (i < 2)
-            two.Add(a.number, a.subject, a.flags, a.body);
-    }
+    HandGroup hand = Mixed(100);
     std::string index = hand.IndexBytes(), records = index.substr(kIndexHeaderSize);
+    // The header of the first `count` records, before the rest were added.
+    auto counted = [&](DWORD count, DWORD unread, DWORD high) {
+        return index.substr(0, 16) + U32(count) + index.substr(20, 68) + U32(unread) + U32(high) + U32(0);
+    };
     std::string sector0 = std::string(512, (char)0xE7) + index.substr(512);
     std::string tornFlags = index;
     tornFlags.replace(IndexRecordOffset(1), 4, 4, (char)0xE7);
@@ -206,13 +204,13 @@ TEST_F(CrashSafety, DamagedIndexesLoseNoArticleAndNoIntactReadMark)
         std::vector<size_t> fresh;   // records made again from the log
         bool headerTorn, deleteFirst;
     } cases[] = {
-        {std::string((const char*)&first.header, kIndexHeaderSize) + records, {}, false, false},
+        {counted(3, 2, 2) + records, {}, false, false},
         {sector0, {0, 1, 2, 3, 4}, true, false},
         {std::string(kIndexHeaderSize, (char)0xE7) + tornFlags.substr(kIndexHeaderSize), {1}, true, false},
         {U32(kIndexVersion) + std::string(kIndexHeaderSize - 4, '\0') + records, {}, true, false},
         {oldVersion, {}, true, false},
         {tornFlags, {1}, false, true},
-        {two.IndexBytes(), {2, 3, 4, 5}, false, true},
+        {counted(2, 1, 1) + records.substr(0, 2 * kIndexRecordSize), {2, 3, 4, 5}, false, true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(&c - cases);
@@ -258,8 +256,7 @@ TEST_F(CrashSafety, UnsettledLeftoversNeverStopAStart)
     SetFileAttributesW(folder.File(L"category.dat").c_str(), FILE_ATTRIBUTE_READONLY);
     for (int start = 0; start < 2; ++start) {
         ASSERT_TRUE(InitializeDataFolder(Dir())) << GetLastError();
-        EXPECT_TRUE(FileExists(folder.File(L"fj.a.id~")));
-        EXPECT_TRUE(FileExists(folder.File(L"category.dat~")));
+        EXPECT_TRUE(FileExists(folder.File(L"fj.a.id~")) && FileExists(folder.File(L"category.dat~")));
     }
     SetFileAttributesW(folder.File(L"category.dat").c_str(), FILE_ATTRIBUTE_NORMAL);
     ASSERT_TRUE(DeleteFileW(folder.File(L"group.dat").c_str()));
