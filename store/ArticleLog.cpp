@@ -465,7 +465,8 @@ BOOL TakeInLogTail(GroupRecord* group, BOOL trustMarks)
         return FALSE;
     DWORD count = group->RecordCount();
     DWORD indexedEnd = 0;
-    BOOL recount = FALSE;
+    // A header not believed is written anew whatever the walk finds.
+    BOOL recount = !trustMarks;
     if (count > 0) {
         IndexRecord last;
         BOOL there;

@@ -25,9 +25,9 @@ BOOL UpgradeTempPath(const wchar_t* indexPath, wchar_t* path);
 // With log and index open and the header read: takes in every whole
 // article past the counted records (the record in its slot when intact and
 // matching, with its flags), cuts only the unfinished block a dead pass
-// left past its append mark (`trustMarks`: the header's count is believed
-// to find that mark), drops the slots past the last record, and flushes
-// the header when anything changed. A last counted record that cannot be
+// left past its append mark (`trustMarks`: the header is believed, and its
+// count finds that mark), drops the slots past the last record, and
+// flushes the header when anything changed or it was not believed. A last counted record that cannot be
 // right makes every article taken in again from the log's start.
 BOOL TakeInLogTail(GroupRecord* group, BOOL trustMarks);
 // Whether a record is well formed and its article lies in a log of
