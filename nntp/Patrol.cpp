@@ -418,8 +418,8 @@ void Patrol::FetchGroup(DWORD row, const wchar_t* groupName)
             FailWithCode(groupName, IDS_FILE_OPEN_FAILED);
         } else if (!group_.OpenIndex()) {
             FailWithCode(groupName, IDS_INDEX_OPEN_FAILED);
-        } else if (!CutUnindexedTail(&group_)) {
-            // What an interrupted pass appended goes before anything is added.
+        } else if (!TakeInLogTail(&group_, TRUE)) {
+            // What an interrupted pass left is settled before anything is added.
             FailWithCode(groupName, IDS_LOG_WRITE_FAILED);
         } else {
             // What the files held before this group; a fatal failure puts
@@ -442,7 +442,8 @@ void Patrol::FetchGroup(DWORD row, const wchar_t* groupName)
                 // The articles reach the medium before the header counts them.
                 if (!group_.SetStateText(result_->text) || !DropAppendMark(&group_) ||
                     !FileFlush(group_.LogHandle()) ||
-                    !FileFlush(group_.IndexHandle()) || !group_.WriteHeader(group_.IndexHandle()))
+                    !FileFlush(group_.IndexHandle()) || !group_.WriteHeader(group_.IndexHandle()) ||
+                    !FileFlush(group_.IndexHandle()))
                     FailWithCode(groupName, IDS_INDEX_WRITE_FAILED);
             }
             if (result_->status == StatusFatal)

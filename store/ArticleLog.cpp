@@ -50,10 +50,40 @@ BOOL ReadLogRange(HANDLE log, DWORD logSize, DWORD offset, DWORD length, char* b
     return TRUE;
 }
 
-static BOOL ReadLogLine(LineReader* reader, char* line, ULONGLONG* position, DWORD* length)
+// One line of the log, or the piece of it that fits `buffer`: a line too
+// long for it, or one holding a zero byte (damage), comes in pieces, so
+// that the walk goes on past it. `clean`: the piece is a whole line read as
+// it is; `ended`: the line ends with this piece. Every byte is counted in
+// `position`.
+static BOOL ReadLogPiece(LineReader* reader, char* buffer, BOOL inPlace, const char** line,
+                         ULONGLONG* position, DWORD* length, BOOL* clean, BOOL* ended)
 {
-    if (!reader->ReadLine(line, kStoreLineCapacity, FALSE, length))
-        return FALSE;
+    *clean = *ended = TRUE;
+    *line = buffer;
+    BOOL read = inPlace ? reader->ReadLineInPlace(buffer, kStoreLineCapacity, line, length)
+                        : reader->ReadLine(buffer, kStoreLineCapacity, FALSE, length);
+    if (!read) {
+        DWORD error = GetLastError();
+        if (error != ERROR_MORE_DATA && error != ERROR_INVALID_DATA)
+            return FALSE;
+        *line = buffer;
+        *length = (DWORD)strlen(buffer);
+        *clean = *ended = FALSE;
+        if (error == ERROR_INVALID_DATA || (*length > 0 && buffer[*length - 1] == '\r')) {
+            // The zero byte itself, or the LF that a CR at the piece's end
+            // may be waiting for.
+            SetLastError(ERROR_SUCCESS);
+            char next = reader->NextByte();
+            DWORD why = GetLastError();
+            if (next == 0 && why != ERROR_SUCCESS) {
+                if (why != ERROR_HANDLE_EOF)
+                    return FALSE;
+            } else {
+                ++*length;
+                *ended = next == '\n' && error == ERROR_MORE_DATA;
+            }
+        }
+    }
     *position += *length;
     if (*position > 0xFFFFFFFFULL) {
         // Offsets in the index are 32 bits.
@@ -70,10 +100,18 @@ BOOL ParseNextArticle(LineReader* reader, char* line, ArticleHeader* header,
     *start = (DWORD)*position;
     *subjectStart = kNoHeaderLine;
     DWORD length;
+    const char* text;
+    BOOL clean, ended, inLine = FALSE;
+    // A header line read in pieces is left out of the header; it still
+    // takes its place in the block.
     for (;;) {
         ULONGLONG lineStart = *position;
-        if (!ReadLogLine(reader, line, position, &length))
+        if (!ReadLogPiece(reader, line, FALSE, &text, position, &length, &clean, &ended))
             return FALSE;
+        BOOL usable = clean && !inLine;
+        inLine = !ended;
+        if (!usable)
+            continue;
         if (length == 2 && line[0] == '\r' && line[1] == '\n')
             break;
         if (line[0] == ' ' || line[0] == '\t') {
@@ -88,15 +126,11 @@ BOOL ParseNextArticle(LineReader* reader, char* line, ArticleHeader* header,
         }
     }
     for (;;) {
-        const char* body;
-        if (!reader->ReadLineInPlace(line, kStoreLineCapacity, &body, &length))
+        if (!ReadLogPiece(reader, line, TRUE, &text, position, &length, &clean, &ended))
             return FALSE;
-        *position += length;
-        if (*position > 0xFFFFFFFFULL) {
-            SetLastError(ERROR_INVALID_DATA);
-            return FALSE;
-        }
-        if (length == kArticleSeparatorLength && memcmp(body, kArticleSeparator, length) == 0)
+        BOOL usable = clean && !inLine;
+        inLine = !ended;
+        if (usable && length == kArticleSeparatorLength && memcmp(text, kArticleSeparator, length) == 0)
             break;
     }
     *end = (DWORD)*position;
@@ -105,8 +139,33 @@ BOOL ParseNextArticle(LineReader* reader, char* line, ArticleHeader* header,
 
 enum { kRebuildBatch = 128 };
 
-// Parses the whole log into `index`, whose header is left for the caller.
-static BOOL ParseLogIntoIndex(GroupRecord* group, HANDLE index)
+// The record of the article just parsed, unread, with the filter's priority.
+static void RecordFromParse(IndexRecord* record, DWORD start, DWORD end, DWORD subjectStart,
+                            const ArticleHeader& header, const KeywordFilter& filter)
+{
+    GroupRecord::FillRecord(record, start, end, header.ArticleNumber(), header, filter);
+    if (subjectStart != kNoHeaderLine)
+        record->subjectOffset = subjectStart + 9;
+}
+
+static void NoteNumber(DWORD number, DWORD* highest)
+{
+    if (number != kNoArticleNumber && number > *highest)
+        *highest = number;
+}
+
+// What the log holds is never fetched again.
+static void TakeHighest(GroupRecord* group, DWORD highest)
+{
+    if (group->LastArticle() != kCatchUpPending && group->LastArticle() < highest)
+        group->SetLastArticle(highest);
+    if (group->ServerLast() < highest)
+        group->SetServerLast(highest);
+}
+
+// Parses the whole log into `index`, whose header is left for the caller;
+// `highest` receives the highest article number met.
+static BOOL ParseLogIntoIndex(GroupRecord* group, HANDLE index, DWORD* highest)
 {
     KeywordFilter filter;
     filter.Construct();
@@ -138,10 +197,8 @@ static BOOL ParseLogIntoIndex(GroupRecord* group, HANDLE index)
                     ok = FALSE;
                 break;
             }
-            IndexRecord* record = &batch[inBatch];
-            GroupRecord::FillRecord(record, start, end, header.ArticleNumber(), header, filter);
-            if (subjectStart != kNoHeaderLine)
-                record->subjectOffset = subjectStart + 9;
+            RecordFromParse(&batch[inBatch], start, end, subjectStart, header, filter);
+            NoteNumber(header.ArticleNumber(), highest);
             if (++inBatch == kRebuildBatch) {
                 if (!WriteAll(index, batch, sizeof(IndexRecord) * inBatch)) {
                     ok = FALSE;
@@ -153,13 +210,10 @@ static BOOL ParseLogIntoIndex(GroupRecord* group, HANDLE index)
                 inBatch = 0;
             }
         }
-        // Records parsed before a failure are kept and counted.
-        if (inBatch) {
-            DWORD error = GetLastError();
+        if (ok && inBatch) {
             if (WriteAll(index, batch, sizeof(IndexRecord) * inBatch)) {
                 for (DWORD i = 0; i < inBatch; i++)
                     group->CountAdded(batch[i]);
-                SetLastError(error);
             } else {
                 ok = FALSE;
             }
@@ -190,7 +244,7 @@ BOOL UpgradeTempPath(const wchar_t* indexPath, wchar_t* path)
 // The new index grows in the upgrade's temporary file and takes the old
 // one's place only when it is whole and on the medium; until its header is
 // written last, the file's first word is 0, which tells the next start that
-// it is unfinished.
+// it is unfinished. A rebuild that fails never writes that header.
 BOOL RebuildIndex(GroupRecord* group)
 {
     wchar_t temp[kStorePathCapacity];
@@ -213,32 +267,27 @@ BOOL RebuildIndex(GroupRecord* group)
     group->SetLowCount(0);
     char blank[kIndexHeaderSize];
     memset(blank, 0, sizeof blank);
-    BOOL parsed = FALSE;
-    BOOL ok = WriteAll(index, blank, sizeof blank);
-    if (ok)
-        parsed = ParseLogIntoIndex(group, index);
-    DWORD error = GetLastError();
+    DWORD highest = 0;
+    BOOL ok = WriteAll(index, blank, sizeof blank) && ParseLogIntoIndex(group, index, &highest);
     group->CloseLog();
-    // A parse that failed still leaves the records before the failure: the
-    // index is written with them, and the rebuild reports the failure.
     if (ok) {
+        TakeHighest(group, highest);
         // The records reach the medium before the header that counts them.
         // The header goes to the medium first only when the old index it
         // replaces holds values of its own; in place of a missing one, a
-        // header lost to a cut is made again from the records at the start.
+        // header lost to a cut is made again from the log at the start.
         ok = FileFlush(index) && group->WriteHeader(index) && (!replacing || FileFlush(index));
-        if (!ok)
-            error = GetLastError();
     }
+    DWORD error = GetLastError();
     CloseHandle(index);
     if (ok && !FileReplace(temp, group->IndexPath())) {
         error = GetLastError();
         ok = FALSE;
     }
-    SetLastError(error);
     if (!ok)
         FileDropTemp(temp, group->IndexPath());
-    return ok && parsed;
+    SetLastError(error);
+    return ok;
 }
 
 // What a pass appends and what it may leave when it dies or the power
@@ -246,25 +295,22 @@ BOOL RebuildIndex(GroupRecord* group)
 // last record (its append mark: no number, no length) and flushes them
 // before it appends a byte; its first two articles' records later take
 // those slots, the first with the same offset. The header, written after
-// the log and index are flushed, counts the records. So at the next pass:
+// the log and index are flushed, counts the records, and is flushed too.
+// The log is the truth; the header's count only says where to look:
 //
-//   left behind                          state                    resolution
-//   first slot holds the mark or a       pass killed, or power    log cut at the slot's offset,
-//   record starting at or past the       cut: the log past that   index cut after the last
-//   indexed articles' end                offset and records past  counted record
-//                                        the count are its
-//   first slot torn, second still the    power cut while the      log cut at the second
-//   mark                                 first record was written slot's offset, index cut
-//   neither slot can be a pass's start   power cut while the      index cut; the log kept
-//   (offset outside the log, bad flags,  marks were written:      (nothing was appended yet)
-//   zero length)                         nothing appended
-//   no slot, log longer than the         a rebuild could not      nothing cut: the new
-//   indexed articles                     index the rest (or an    articles go after it
-//                                        older release died
-//                                        mid-article)
+//   left behind                          resolution
+//   whole articles past the counted      taken in: the record in their slot
+//   records (a pass killed, or its       when it is intact and matches the
+//   header lost or torn)                 article, else a fresh unread one
+//   an unfinished block at the log's     cut, when it lies past the append
+//   end                                  mark of the pass that died (first
+//                                        slot, or second when the first is
+//                                        torn); else kept: no pass marked it
+//   a last counted record that cannot    every article taken in again from
+//   be right (torn, outside the log)     the log's start, as above
 //
-// The rebuild writes an index without a slot, so its unreadable tail stays
-// through every pass; only the deletion of read articles drops it.
+// Nothing whole is cut, so a rebuild's or an older release's unreadable
+// bytes stay; a pass appends after them.
 static void FillAppendMark(IndexRecord* mark, DWORD logEnd)
 {
     memset(mark, 0, sizeof *mark);
@@ -294,37 +340,181 @@ static BOOL StartsAPass(const IndexRecord& slot, ULONGLONG indexedEnd, DWORD log
         && slot.subjectOffset >= slot.articleOffset && slot.subjectOffset - slot.articleOffset <= slot.articleLength;
 }
 
-BOOL CutUnindexedTail(GroupRecord* group)
+BOOL RecordFits(const IndexRecord& record, DWORD logSize)
+{
+    return !FlagsTorn(record.flags) && RecordPriority(record) != (kPriorityLow | kPriorityHigh)
+        && record.articleLength > 0 && RangeInsideLog(record.articleOffset, record.articleLength, logSize)
+        && record.subjectOffset >= record.articleOffset
+        && RangeInsideLog(record.subjectOffset - record.articleOffset, record.subjectLength, record.articleLength);
+}
+
+// The slot's record describes the article parsed into `fresh`.
+static BOOL SameArticle(const IndexRecord& slot, const IndexRecord& fresh)
+{
+    return !FlagsTorn(slot.flags) && RecordPriority(slot) != (kPriorityLow | kPriorityHigh)
+        && slot.articleNumber == fresh.articleNumber && slot.articleOffset == fresh.articleOffset
+        && slot.articleLength == fresh.articleLength && slot.subjectOffset == fresh.subjectOffset
+        && slot.subjectLength == fresh.subjectLength;
+}
+
+// Record `slot` as the file holds it; FALSE past the file's end.
+static BOOL ReadSlot(HANDLE index, ULONGLONG indexSize, DWORD slot, IndexRecord* record, BOOL* there)
+{
+    *there = IndexRecordOffset(0) + (ULONGLONG)kIndexRecordSize * (slot + 1ULL) <= indexSize;
+    DWORD read = 0;
+    return !*there
+        || (SeekTo(index, IndexRecordOffset(0) + (ULONGLONG)kIndexRecordSize * slot)
+            && ReadFull(index, record, sizeof *record, &read) && read == sizeof *record);
+}
+
+struct TailWalk {
+    KeywordFilter filter;
+    ArticleHeader header;
+    LineReader* reader;
+    char* block;
+    char line[kStoreLineCapacity];
+
+    BOOL Init()
+    {
+        filter.Construct();
+        header.Construct();
+        reader = (LineReader*)malloc(sizeof(LineReader));
+        block = (char*)malloc(kLogReadBlock);
+        if (!reader || !block) {
+            SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+            return FALSE;
+        }
+        return header.Init();
+    }
+    BOOL StartAt(HANDLE log, DWORD offset)
+    {
+        if (!SeekTo(log, offset))
+            return FALSE;
+        reader->Init(log, block, kLogReadBlock);
+        return TRUE;
+    }
+    void Free()
+    {
+        filter.Free();
+        header.Free();
+        free(reader);
+        free(block);
+    }
+};
+
+static BOOL WalkLogTail(GroupRecord* group, TailWalk* walk, DWORD indexedEnd, ULONGLONG indexSize,
+                        DWORD mark, DWORD logSize)
 {
     HANDLE log = group->LogHandle();
     HANDLE index = group->IndexHandle();
-    ULONGLONG indexedEnd = 0;
-    DWORD count = group->RecordCount();
-    if (count > 0) {
-        IndexRecord last;
-        DWORD read = 1;
-        if (!group->ReadRecords(count - 1, &last, &read) || read != 1)
-            return TRUE;   // a damaged index: nothing is cut on its word
-        indexedEnd = (ULONGLONG)last.articleOffset + last.articleLength;
+    if (!walk->filter.Load(group->FilterPath()) || !walk->StartAt(log, indexedEnd))
+        return FALSE;
+    DWORD saved = GetLastError();
+    ULONGLONG position = indexedEnd;
+    DWORD highest = 0, cut = logSize;
+    for (;;) {
+        DWORD start, end = 0, subjectStart;
+        BOOL whole = ParseNextArticle(walk->reader, walk->line, &walk->header, &position, &start, &end,
+                                      &subjectStart);
+        if (!whole && GetLastError() != ERROR_HANDLE_EOF)
+            return FALSE;
+        DWORD at = group->RecordCount();
+        IndexRecord fresh, slot;
+        BOOL there;
+        if (!ReadSlot(index, indexSize, at, &slot, &there))
+            return FALSE;
+        // Where the index or the dead pass's mark says an article begins:
+        // the bytes before it are an old unfinished block, never part of
+        // the article after it.
+        DWORD next = there && RecordFits(slot, logSize) && slot.articleOffset > start ? slot.articleOffset : logSize;
+        if (mark > start && mark < next)
+            next = mark;
+        if (next < logSize && (!whole || next < end)) {
+            position = next;
+            if (!walk->StartAt(log, next))
+                return FALSE;
+            continue;
+        }
+        if (!whole) {
+            if (mark <= start)
+                cut = start;
+            break;
+        }
+        RecordFromParse(&fresh, start, end, subjectStart, walk->header, walk->filter);
+        if (there && SameArticle(slot, fresh))
+            fresh = slot;
+        else if (!group->WriteRecord(fresh, at))
+            return FALSE;
+        group->CountAdded(fresh);
+        NoteNumber(fresh.articleNumber, &highest);
     }
+    if (cut < logSize && !FileTruncate(log, cut))
+        return FALSE;
+    TakeHighest(group, highest);
+    SetLastError(saved);
+    return TRUE;
+}
+
+BOOL TakeInLogTail(GroupRecord* group, BOOL trustMarks)
+{
+    HANDLE log = group->LogHandle();
+    HANDLE index = group->IndexHandle();
     DWORD logSize = 0;
-    ULONGLONG indexSize = 0, indexEnd = (ULONGLONG)kIndexHeaderSize + (ULONGLONG)kIndexRecordSize * count;
+    ULONGLONG indexSize = 0;
     if (!LogFileSize(log, &logSize) || !FileGetSize(index, &indexSize))
         return FALSE;
-    if (indexSize <= indexEnd)
+    DWORD count = group->RecordCount();
+    DWORD indexedEnd = 0;
+    // A header not believed is written anew whatever the walk finds.
+    BOOL recount = !trustMarks;
+    if (count > 0) {
+        IndexRecord last;
+        BOOL there;
+        if (!ReadSlot(index, indexSize, count - 1, &last, &there))
+            return FALSE;
+        if (there && RecordFits(last, logSize)) {
+            indexedEnd = last.articleOffset + last.articleLength;
+        } else {
+            group->SetRecordCount(0);
+            group->SetUnreadCount(0);
+            group->SetHighCount(0);
+            group->SetLowCount(0);
+            trustMarks = FALSE;
+            recount = TRUE;
+            count = 0;
+        }
+    }
+    if (!recount && indexedEnd == logSize && indexSize == IndexRecordOffset(count))
         return TRUE;
+    // The dead pass's start, where its unfinished block may be cut from.
+    DWORD mark = 0xFFFFFFFF;
     IndexRecord slots[2];
-    DWORD read = 0;
-    if (!SeekTo(index, indexEnd) || !ReadFull(index, slots, sizeof slots, &read))
+    BOOL there[2];
+    if (!ReadSlot(index, indexSize, count, &slots[0], &there[0])
+        || !ReadSlot(index, indexSize, count + 1, &slots[1], &there[1]))
         return FALSE;
-    const IndexRecord* start = NULL;
-    if (read >= sizeof slots[0] && StartsAPass(slots[0], indexedEnd, logSize))
-        start = &slots[0];
-    else if (read == sizeof slots && IsAppendMark(slots[1], indexedEnd, logSize))
-        start = &slots[1];
-    if (start && start->articleOffset < logSize && !FileTruncate(log, start->articleOffset))
+    if (trustMarks && there[0] && StartsAPass(slots[0], indexedEnd, logSize))
+        mark = slots[0].articleOffset;
+    else if (trustMarks && there[1] && IsAppendMark(slots[1], indexedEnd, logSize))
+        mark = slots[1].articleOffset;
+    DWORD last = group->LastArticle(), serverLast = group->ServerLast();
+    TailWalk walk;
+    BOOL ok = walk.Init() && WalkLogTail(group, &walk, indexedEnd, indexSize, mark, logSize);
+    {
+        LastErrorKeeper keep;
+        walk.Free();
+    }
+    ULONGLONG newLogSize = 0;
+    if (!ok || !FileGetSize(log, &newLogSize))
         return FALSE;
-    return FileTruncate(index, indexEnd);
+    ULONGLONG indexEnd = IndexRecordOffset(group->RecordCount());
+    // Old unreadable bytes alone change nothing: the files stay as they are.
+    if (!recount && count == group->RecordCount() && indexSize == indexEnd && newLogSize == logSize
+        && last == group->LastArticle() && serverLast == group->ServerLast())
+        return TRUE;
+    // The records reach the medium before the header that counts them.
+    return (indexSize == indexEnd || FileTruncate(index, indexEnd))
+        && FileFlush(log) && FileFlush(index) && group->WriteHeader(index) && FileFlush(index);
 }
 
 BOOL MarkAppendStart(GroupRecord* group)

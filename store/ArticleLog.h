@@ -13,19 +13,26 @@ extern const char kArticleSeparator[];
 enum { kArticleSeparatorLength = 18 };
 
 // Recreates every record from the log; the record holds the header values
-// to keep. The new index is written through the upgrade's temporary file
-// and replaces the old one (or takes the missing one's place) only when
-// complete; a failed parse still puts in the records before the failure.
+// to keep, the last article becomes at least the log's highest number. The
+// new index is written through the upgrade's temporary file and replaces
+// the old one (or takes the missing one's place) only when complete.
 BOOL RebuildIndex(GroupRecord* group);
 
 // The temporary file of an index rewrite: `indexPath` + "~" into `path`
 // (kStorePathCapacity); ERROR_FILENAME_EXCED_RANGE when it does not fit.
 BOOL UpgradeTempPath(const wchar_t* indexPath, wchar_t* path);
 
-// With log and index open and the header read: cuts what an interrupted
-// pass appended (the log from the start its append mark records, and the
-// index past the last record). Log bytes no pass marked stay.
-BOOL CutUnindexedTail(GroupRecord* group);
+// With log and index open and the header read: takes in every whole
+// article past the counted records (the record in its slot when intact and
+// matching, with its flags), cuts only the unfinished block a dead pass
+// left past its append mark (`trustMarks`: the header is believed, and its
+// count finds that mark), drops the slots past the last record, and
+// flushes the header when anything changed or it was not believed. A last counted record that cannot be
+// right makes every article taken in again from the log's start.
+BOOL TakeInLogTail(GroupRecord* group, BOOL trustMarks);
+// Whether a record is well formed and its article lies in a log of
+// `logSize` bytes.
+BOOL RecordFits(const IndexRecord& record, DWORD logSize);
 // Before a pass appends: the two slots after the last record get the log's
 // current end, and are on the medium before the first byte is appended.
 BOOL MarkAppendStart(GroupRecord* group);
@@ -59,9 +66,10 @@ BOOL ReadLogRange(HANDLE log, DWORD logSize, DWORD offset, DWORD length, char* b
 // line, then the body through the separator line) into `header`, which it
 // resets. `position` is the running log offset, advanced by every line read.
 // `subjectStart` receives the log offset of the Subject line, or
-// kNoHeaderLine. FALSE with ERROR_HANDLE_EOF when the log has no further
-// complete article, ERROR_MORE_DATA for a line of 1024 bytes or more,
-// ERROR_INVALID_DATA for a zero byte or a log past 4 GiB.
+// kNoHeaderLine. A line of 1024 bytes or more, or one with a zero byte, is
+// read in pieces and left out of the header. FALSE with ERROR_HANDLE_EOF
+// when the log has no further complete article, ERROR_INVALID_DATA for a
+// log past 4 GiB.
 BOOL ParseNextArticle(LineReader* reader, char* line, ArticleHeader* header,
                       ULONGLONG* position, DWORD* start, DWORD* end, DWORD* subjectStart);
 // The block size the log-parsing passes read with.

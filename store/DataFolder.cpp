@@ -50,7 +50,8 @@ static BOOL CreateListFile(const wchar_t* dataPath, const wchar_t* name)
     wchar_t* path = ConcatPath(dataPath, name);
     if (!path)
         return FALSE;
-    HANDLE file = FileCreate(path, GENERIC_READ | GENERIC_WRITE, 0, OPEN_ALWAYS);
+    // Reading is enough to create it: a read-only list stays as it is.
+    HANDLE file = FileCreate(path, GENERIC_READ, FILE_SHARE_READ, OPEN_ALWAYS);
     {
         LastErrorKeeper keep;
         free(path);
@@ -62,6 +63,15 @@ static BOOL CreateListFile(const wchar_t* dataPath, const wchar_t* name)
 }
 
 enum { kVersionMissing = 0xFFFFFFFF, kHeaderTorn = 0xFFFFFFFE };
+
+// Whether an index of an earlier version `version` (2 to 4) with `count`
+// records explains a file of `size` bytes; the version word alone is not
+// believed.
+static BOOL OldLayoutFits(DWORD version, DWORD count, DWORD size)
+{
+    DWORD header = version == 2 ? 88 : 92, record = version == 4 ? 84 : 64;
+    return size >= header && (size - header) % record == 0 && (size - header) / record >= count;
+}
 
 // The first word of the index; kVersionMissing when there is no index or
 // it is too short to hold one, kHeaderTorn for a header a cut tore (see
@@ -96,6 +106,9 @@ static BOOL ReadIndexVersion(const wchar_t* indexPath, DWORD* version)
     DWORD value = header.version;
     if (read < sizeof value)
         value = kVersionMissing;
+    else if (value >= 2 && value < kIndexVersion && size >= kIndexHeaderSize
+             && !OldLayoutFits(value, header.recordCount, size))
+        value = kHeaderTorn;   // a torn version-5 header, not an old index
     else if (IsTornIndexHeader((const BYTE*)&header, read, size))
         value = size < kIndexHeaderSize ? kVersionMissing : kHeaderTorn;
     else if (value > 500)
@@ -112,6 +125,34 @@ static BOOL ShowBadIndex()
     ShowMessage(NULL, text ? text : L"インデックスが不正です。", kCaptionPelora, MB_ICONEXCLAMATION);
     SetLastError(ERROR_INVALID_DATA);
     return FALSE;
+}
+
+// The log is the truth: the index takes in what the log holds past its
+// counted records. `torn`: nothing in the header is believed. A missing
+// log, or a file the start may not write, is left for the user.
+static BOOL SettleGroup(GroupRecord* group, BOOL torn)
+{
+    BOOL logThere;
+    if (!PathExists(group->LogPath(), &logThere))
+        return FALSE;
+    if (!logThere)
+        return TRUE;
+    if (torn)
+        group->Clear();
+    else if (!group->ReadHeader())
+        return FALSE;
+    if (!group->OpenIndex() || !group->OpenLog()) {
+        DWORD error = GetLastError();
+        group->CloseIndex();
+        group->CloseLog();
+        SetLastError(error);
+        return error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION;
+    }
+    BOOL ok = TakeInLogTail(group, !torn);
+    LastErrorKeeper keep;
+    group->CloseLog();
+    group->CloseIndex();
+    return ok;
 }
 
 // `recover`: the folder holds leftovers of a write that did not end.
@@ -139,9 +180,9 @@ static BOOL CheckGroup(const wchar_t* dataPath, const wchar_t* name, GroupRecord
     case 4:
         return UpgradeIndex4To5(dataPath, name);
     case kIndexVersion:
-        return TRUE;
+        return SettleGroup(group, FALSE);
     case kHeaderTorn:
-        return RepairIndexHeader(group);
+        return SettleGroup(group, TRUE);
     default:
         return ShowBadIndex();
     }

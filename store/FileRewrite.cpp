@@ -22,6 +22,12 @@ BOOL FileRewrite::Open(const wchar_t* path)
     memcpy(temp_, path, length * sizeof(wchar_t));
     temp_[length] = L'~';
     temp_[length + 1] = L'\0';
+    // A replace that failed after its delete left the only copy in the
+    // temporary file: it goes in before a new one is begun over it.
+    BOOL targetThere, tempThere;
+    if (!PathExists(path_, &targetThere) || !PathExists(temp_, &tempThere)
+        || (!targetThere && tempThere && !FileReplace(temp_, path_)))
+        return FALSE;
     // The target exists before its temporary file does, so that a
     // temporary file found alone can only be a whole one on its way in.
     HANDLE target = FileCreate(path_, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_ALWAYS);

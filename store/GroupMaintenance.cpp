@@ -6,6 +6,7 @@
 #include "store/FileOps.h"
 #include "store/GroupListReader.h"
 #include "store/GroupRecord.h"
+#include "store/KeywordFilter.h"
 #include "store/ThreadFile.h"
 #include "text/LastErrorKeeper.h"
 
@@ -148,7 +149,8 @@ struct KeptCounts {
 };
 
 // Steps 3 to 5: the unread articles and their records into the new files.
-BOOL CopyUnreadArticles(GroupRecord* group, CompactionFiles* files, KeptCounts* counts)
+BOOL CopyUnreadArticles(GroupRecord* group, CompactionFiles* files, const KeywordFilter* filter,
+                        KeptCounts* counts)
 {
     DWORD logSize = 0;
     if (!LogFileSize(files->oldLog, &logSize))
@@ -165,7 +167,7 @@ BOOL CopyUnreadArticles(GroupRecord* group, CompactionFiles* files, KeptCounts* 
     BufferedSink logSink(files->newLog, outBuffer, kCopyBufferSize);
     BufferedSink indexSink(files->newIndex, recordOut, sizeof(IndexRecord) * kRecordBatch);
     DWORD total = group->RecordCount();
-    DWORD first = 0;
+    DWORD first = 0, covered = 0;
     while (ok && first < total) {
         DWORD count = kRecordBatch;
         if (!group->ReadRecords(first, records, &count)) {
@@ -179,12 +181,22 @@ BOOL CopyUnreadArticles(GroupRecord* group, CompactionFiles* files, KeptCounts* 
         }
         for (DWORD i = 0; ok && i < count; ++i) {
             IndexRecord record = records[i];
-            if (record.flags & kRecordRead)
-                continue;
             if (!RangeInsideLog(record.articleOffset, record.articleLength, logSize)) {
                 SetLastError(ERROR_INVALID_DATA);
                 ok = FALSE;
                 break;
+            }
+            if (record.articleOffset + record.articleLength > covered)
+                covered = record.articleOffset + record.articleLength;
+            if (FlagsTorn(record.flags)) {
+                // A mark a cut tore is no mark: unread, as the filter ranks it.
+                DWORD got = 0;
+                const char* subject = source.Get(record.subjectOffset, record.subjectLength, &got);
+                record.flags = 0;
+                if (subject && got == record.subjectLength)
+                    SetRecordPriority(record, filter->PriorityOf(subject, got));
+            } else if (record.flags & kRecordRead) {
+                continue;
             }
             DWORD newOffset = logSink.Position();
             DWORD offset = record.articleOffset;
@@ -212,6 +224,14 @@ BOOL CopyUnreadArticles(GroupRecord* group, CompactionFiles* files, KeptCounts* 
                 ++counts->low;
         }
         first += count;
+    }
+    // What no record covers (a partial rebuild's articles, a pass's whose
+    // header was lost) stays, for the next start to take in.
+    for (DWORD offset = covered; ok && offset < logSize;) {
+        DWORD got = 0;
+        const char* bytes = source.Get(offset, logSize - offset, &got);
+        ok = bytes && logSink.Put(bytes, got);
+        offset += got;
     }
     ok = ok && logSink.Flush() && indexSink.Flush();
     LastErrorKeeper keep;
@@ -266,11 +286,15 @@ BOOL CompactGroup(GroupRecord* group)
         return FALSE;
 
     KeptCounts counts = {0, 0, 0};
+    KeywordFilter filter;
+    filter.Construct();
     BOOL ok = group->ReadHeader() && group->WriteHeader(files.newIndex)
            && SeekTo(files.newIndex, kIndexHeaderSize)
            && group->OpenIndex()
-           && CopyUnreadArticles(group, &files, &counts);
+           && filter.Load(group->FilterPath())
+           && CopyUnreadArticles(group, &files, &filter, &counts);
     DWORD error = GetLastError();
+    filter.Free();
     group->CloseIndex();
     if (ok) {
         group->SetRecordCount(counts.kept);

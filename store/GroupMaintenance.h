@@ -10,6 +10,9 @@ class GroupRecord;
 
 // Rewrites the group's log and index without the articles marked read; the
 // kept records keep their order, flags and numbers, savedPosition becomes 0.
+// A torn flags word is no mark: its article stays, unread, with the
+// filter's priority. The log past the last record stays as it is, for the
+// next start to take in.
 // The new files are written next to the old ones (index path ending in
 // "id~" and "lo~"); leftovers of an interrupted run are settled first, as
 // at start-up. A failure before the swap leaves the old files as they were. A record whose article lies

@@ -135,7 +135,8 @@ BOOL SizeOf(const wchar_t* path, DWORD* size)
 //   "id~" alone                       the copy abandoned; or the  the pair decides: index :=
 //                                     renames reached the card    "id~" when the log ends where
 //                                     out of order                its last record ends and the
-//                                                                 index's does not; else delete
+//                                                                 index's does not; else delete;
+//                                                                 without a log, left alone
 BOOL RecoverCompaction(const wchar_t* index, const wchar_t* log, const CompactionNames& names)
 {
     BOOL oldLog, oldIndex, committed, newIndex, newLog;
@@ -160,7 +161,13 @@ BOOL RecoverCompaction(const wchar_t* index, const wchar_t* log, const Compactio
     }
     if (newIndex && !newLog) {
         DWORD logSize;
-        BOOL oldPairs, newPairs;
+        BOOL oldPairs, newPairs, logThere;
+        if (!PathExists(log, &logThere))
+            return FALSE;
+        // Without a log nothing can tell which index is whole: left for
+        // the user.
+        if (!logThere)
+            return TRUE;
         if (!SizeOf(log, &logSize) || !PairsWithLog(index, logSize, &oldPairs)
             || !PairsWithLog(names.newIndex, logSize, &newPairs))
             return FALSE;
@@ -174,7 +181,7 @@ BOOL RecoverCompaction(const wchar_t* index, const wchar_t* log, const Compactio
 // index + "~", flush it and replace the index with it. A rebuild flushes
 // its records before it writes the header over the zero word it began
 // with; in place of a missing index that header is not flushed, and one
-// lost or torn after the rename is repaired at the start.
+// lost or torn after the rename is made again from the log at the start.
 //
 //   left behind                          state                    resolution
 //   "idx~" beside the index              rewrite under way; the   delete "idx~"; the step is
@@ -208,8 +215,8 @@ BOOL RecoverIndexRewrite(const wchar_t* index)
 }  // namespace
 
 // A patrol needs nothing here: the header, written last, still counts only
-// the articles of earlier passes, and the pass that follows cuts what the
-// dead one appended (CutUnindexedTail lists those states). A filter save
+// the articles of earlier passes, and the start that follows takes in what
+// the dead one appended whole (TakeInLogTail lists those states). A filter save
 // leaves filter + "~": beside the old filter it may be incomplete (deleted,
 // the old filter stays in force); alone it is whole (moved in). A filter
 // change whose reprioritising did not end leaves its mark, which the start
@@ -254,6 +261,10 @@ BOOL RecoverListFiles(const wchar_t* dataPath)
             ok = FileReplace(active, activeFile) && (!categoryThere || FileReplace(category, categoryFile));
         else if (categoryThere)
             ok = FileReplace(category, categoryFile);
+        // A read-only target keeps its temporary file for the user; the
+        // start goes on with the lists as they are.
+        if (!ok && GetLastError() == ERROR_ACCESS_DENIED)
+            ok = TRUE;
     }
     LastErrorKeeper keep;
     free(group);
@@ -298,78 +309,4 @@ BOOL IsTornIndexHeader(const BYTE* bytes, DWORD length, DWORD size)
         || header.unreadCount > count || header.highCount > count || header.lowCount > count
         || (ULONGLONG)header.highCount + header.lowCount > count
         || !memchr(header.stateText, 0, kStateTextFieldSize);
-}
-
-namespace {
-
-BOOL WellFormed(const IndexRecord& record, DWORD logSize, DWORD previousEnd)
-{
-    DWORD end = record.articleOffset + record.articleLength;
-    return (record.flags & ~(DWORD)(kRecordRead | kRecordPriorityMask)) == 0
-        && RecordPriority(record) != (kPriorityLow | kPriorityHigh)
-        && record.articleLength > 0 && record.articleOffset >= previousEnd
-        && RangeInsideLog(record.articleOffset, record.articleLength, logSize)
-        && record.subjectOffset >= record.articleOffset
-        && RangeInsideLog(record.subjectOffset, record.subjectLength, end);
-}
-
-}  // namespace
-
-BOOL RepairIndexHeader(GroupRecord* group)
-{
-    DWORD logSize = 0;
-    HANDLE log = OpenForReading(group->LogPath());
-    if (log != INVALID_HANDLE_VALUE) {
-        BOOL sized = LogFileSize(log, &logSize);
-        LastErrorKeeper keep;
-        CloseHandle(log);
-        if (!sized)
-            return FALSE;
-    } else if (GetLastError() != ERROR_FILE_NOT_FOUND) {
-        return FALSE;
-    }
-    IndexRecord* batch = (IndexRecord*)malloc(sizeof(IndexRecord) * kRecordBatch);
-    if (!batch) {
-        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
-        return FALSE;
-    }
-    group->Clear();
-    BOOL ok = group->OpenIndex() && SeekTo(group->IndexHandle(), IndexRecordOffset(0));
-    DWORD count = 0, unread = 0, high = 0, low = 0, last = 0, previousEnd = 0;
-    BOOL ended = FALSE;
-    while (ok && !ended) {
-        DWORD read = 0;
-        ok = ReadFull(group->IndexHandle(), batch, sizeof(IndexRecord) * kRecordBatch, &read);
-        ended = read < sizeof(IndexRecord) * kRecordBatch;
-        for (DWORD i = 0; ok && i < read / kIndexRecordSize; ++i) {
-            const IndexRecord& record = batch[i];
-            if (!WellFormed(record, logSize, previousEnd)) {
-                ended = TRUE;
-                break;
-            }
-            previousEnd = record.articleOffset + record.articleLength;
-            ++count;
-            if (!(record.flags & kRecordRead))
-                ++unread;
-            if (RecordPriority(record) == kPriorityHigh)
-                ++high;
-            else if (RecordPriority(record) == kPriorityLow)
-                ++low;
-            if (record.articleNumber != kNoArticleNumber && record.articleNumber > last)
-                last = record.articleNumber;
-        }
-    }
-    free(batch);
-    if (ok) {
-        group->SetRecordCount(count);
-        group->SetUnreadCount(unread);
-        group->SetHighCount(high);
-        group->SetLowCount(low);
-        group->SetLastArticle(last);
-        group->SetServerLast(last);
-        ok = group->WriteHeader(group->IndexHandle()) && FileFlush(group->IndexHandle());
-    }
-    LastErrorKeeper keep;
-    group->CloseIndex();
-    return ok;
 }

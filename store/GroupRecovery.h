@@ -43,9 +43,3 @@ BOOL HasLeftovers(const wchar_t* dataPath);
 // file's size) can only be a version-5 header torn by a cut or one that
 // counts records the file does not hold. A version-1 index (text) is not.
 BOOL IsTornIndexHeader(const BYTE* bytes, DWORD length, DWORD size);
-
-// A torn header made anew from the records (names set): the records are
-// taken in order while each is well formed, lies inside the log and after
-// the one before; the counters follow their flags, the last article is
-// the highest number among them. No byte of either file is removed.
-BOOL RepairIndexHeader(GroupRecord* group);

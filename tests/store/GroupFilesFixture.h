@@ -44,7 +44,8 @@ struct HandGroup {
     HandGroup& Add(DWORD number, const std::string& subject, DWORD flags,
                    const std::string& body = "body line\r\n", const std::string& extra = "")
     {
-        std::string head = "From: Sender" + std::to_string(number % 100) + " <s@example.jp>\r\n";
+        std::string head = "From: Sender" + std::to_string(number % 100) + " <s@example.jp>\r\n"
+                         + "Date: Sat, 5 Dec 2026 15:08:39 +0900\r\n";
         DWORD subjectStart = subject.empty() ? 0 : (DWORD)head.size() + 9;
         if (!subject.empty())
             head += "Subject: " + subject + "\r\n";
@@ -65,11 +66,12 @@ struct HandGroup {
     HandGroup Unread() const
     {
         HandGroup kept;
+        kept.header = header;
+        kept.header.recordCount = kept.header.unreadCount = kept.header.highCount = kept.header.lowCount = 0;
+        kept.header.savedPosition = 0;
         for (const HandArticle& a : articles)
             if (!(a.flags & kRecordRead))
                 kept.Add(a.number, a.subject, a.flags, a.body, a.extra);
-        kept.header.lastArticle = header.lastArticle;
-        kept.header.savedPosition = 0;
         return kept;
     }
 
@@ -80,7 +82,7 @@ struct HandGroup {
         for (const HandArticle& a : articles) {
             std::string sender = "Sender" + std::to_string(a.number % 100);
             bytes += IndexRecordBytes(a.flags, a.number, offset, (DWORD)a.block.size(),
-                                      a.subject.substr(0, 47), "1205", sender, offset + a.subjectStart,
+                                      a.subject.empty() ? "(none)" : a.subject.substr(0, 47), "1205", sender, offset + a.subjectStart,
                                       (DWORD)a.subject.size());
             offset += (DWORD)a.block.size();
         }

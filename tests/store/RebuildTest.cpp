@@ -2,6 +2,8 @@
 // damaged logs and indexes.
 #include "GroupFilesFixture.h"
 #include "store/ArticleLog.h"
+#include "store/DataFolder.h"
+#include "store/FileOps.h"
 #include "store/KeywordFilter.h"
 #include <stdlib.h>
 
@@ -19,7 +21,7 @@ protected:
     }
 };
 
-TEST_F(Rebuild, RecordsFromEveryCompleteArticleADamagedLogFails)
+TEST_F(Rebuild, RecordsFromEveryCompleteArticleOfAnyLineLength)
 {
     // No log: an empty one, and a header alone.
     ASSERT_TRUE(Run());
@@ -55,25 +57,44 @@ TEST_F(Rebuild, RecordsFromEveryCompleteArticleADamagedLogFails)
     EXPECT_EQ(expected, Index());
     EXPECT_EQ(log, Log());
 
-    // A damaged log fails the rebuild, which keeps the articles before.
+    // Lines over the limit (a CR at a piece's end, a header line of many
+    // pieces) and zero bytes are read in pieces: every article is indexed,
+    // and the last article comes from the log's highest number.
     std::string good = ArticleBlock("Subject: good", 1, "fine");
-    struct Case {
-        std::string bad;
-        DWORD error;
-    } cases[] = {
-        {ArticleBlock("Subject: long", 2, std::string(1022, 'l')), ERROR_MORE_DATA},
-        {ArticleBlock("Subject: zero", 4, std::string("a\0b", 3)), ERROR_INVALID_DATA},
-    };
-    for (const Case& c : cases) {
-        SetLog(good + c.bad + good);
-        SetLastError(0);
-        EXPECT_FALSE(Run());
-        EXPECT_EQ(c.error, GetLastError());
-        EXPECT_EQ(good + c.bad + good, Log());
-        EXPECT_EQ(IndexHeaderBytes(40, 50, 7, 1, 0, "", 1, 0, 0)
-                  + IndexRecordBytes(0, 1, 0, (DWORD)good.size(), "good", "0000", "(Unknown)", 9, 4),
-                  Index());
+    for (const std::string& bad :
+         {ArticleBlock("References: <" + std::string(5000, 'r') + ">\nSubject: long", 99, std::string(1022, 'l')),
+          ArticleBlock("Subject: zero", 99, std::string("a\0b", 3))}) {
+        SetLog(good + bad + good);
+        ASSERT_TRUE(Run());
+        std::string index = Index();
+        DWORD at = (DWORD)good.size(), subject = (DWORD)bad.find("Subject: ") + 9;
+        EXPECT_EQ(IndexHeaderBytes(99, 99, 7, 3, 0, "", 3, 0, 0), index.substr(0, kIndexHeaderSize));
+        EXPECT_EQ(IndexRecordBytes(0, 99, at, (DWORD)bad.size(), bad.substr(subject, 4), "0000", "(Unknown)",
+                                   at + subject, 4), index.substr(IndexRecordOffset(1), kIndexRecordSize));
+        EXPECT_EQ(at + bad.size(), WordAt(index, IndexRecordOffset(2) + 8));
     }
+}
+
+// A write failing part-way through a rebuild commits nothing; the next start
+// indexes the whole log.
+TEST_F(Rebuild, AFailedWriteCommitsNothing)
+{
+    std::string log;
+    for (DWORD n = 1; n <= 300; ++n)
+        log += ArticleBlock("Subject: s", n, "b");
+    SetLog(log);
+    ASSERT_TRUE(WriteBytes(folder.File(L"group.dat"), "fj.test\r\n"));
+    int writes = 0;
+    SetFileOpHook([](const FileOpCall& call, void* count) {
+        return (BOOL)(call.kind != kFileOpWrite || ++*(int*)count != 3);
+    }, &writes);
+    EXPECT_FALSE(Run());
+    SetFileOpHook(NULL, NULL);
+    EXPECT_FALSE(FileExists(group.IndexPath()));
+    ASSERT_TRUE(InitializeDataFolder(Dir())) << GetLastError();
+    EXPECT_EQ(300u, WordAt(Index(), 16));
+    EXPECT_EQ(300u, WordAt(Index(), 4));
+    EXPECT_EQ(log, Log());
 }
 
 class LogFile : public Rebuild {

@@ -20,14 +20,24 @@ struct CardFile {
     std::vector<std::pair<DWORD, std::string>> pending;   // offset, bytes
 
     // `keep` bytes of the pending writes reached the card; the sector at the
-    // cut holds garbage where it was being written.
-    std::string Image(size_t keep) const
+    // cut holds garbage where it was being written, or with `sector` the
+    // whole of it (the card rewrites whole sectors): of a write inside the
+    // flushed bytes, those flushed before it in the sector too. An append
+    // spares what was flushed: a tear there takes bytes no file format
+    // without padding can keep.
+    std::string Image(size_t keep, bool sector) const
     {
         std::string image = flushed;
+        size_t cut = 0, reach = 0, spared = 0;
+        bool torn = false;
         for (size_t i = 0; keep > 0 && i < pending.size(); ++i) {
             DWORD offset = pending[i].first;
             std::string bytes = pending[i].second;
             if (keep < bytes.size()) {
+                torn = true;
+                cut = offset + keep;
+                spared = offset >= flushed.size() ? flushed.size() : 0;
+                reach = offset + bytes.size();
                 DWORD sector = (offset + (DWORD)keep) / kSector * kSector;
                 size_t from = sector > offset ? sector - offset : 0;
                 size_t to = std::min(bytes.size(), (size_t)(sector + kSector - offset));
@@ -37,6 +47,14 @@ struct CardFile {
             if (image.size() < offset + bytes.size())
                 image.resize(offset + bytes.size(), '\0');
             image.replace(offset, bytes.size(), bytes);
+        }
+        if (sector && torn) {
+            size_t start = std::max(cut / kSector * kSector, spared);
+            size_t end = std::min(start + kSector, std::max(image.size(), reach));
+            if (image.size() < end)
+                image.resize(end, '\0');
+            for (size_t at = start; at < end; ++at)
+                image[at] = (char)0xE7;
         }
         return image;
     }
@@ -93,7 +111,7 @@ struct Card {
             file->pending.push_back({position, std::string((const char*)call.data, call.length)});
             break;
         case kFileOpFlush:
-            file->flushed = file->Image(file->PendingBytes());
+            file->flushed = file->Image(file->PendingBytes(), false);
             file->pending.clear();
             break;
         case kFileOpSetEnd:
@@ -116,7 +134,7 @@ struct Card {
     }
     // Every name the run used as the card holds it after a cut now;
     // `variant` picks how much of each file's unflushed writes got there.
-    void Restore(int variant)
+    void Restore(int variant, bool sector)
     {
         for (const auto& name : touched) {
             const CardFile* file = names[name.first];
@@ -126,7 +144,7 @@ struct Card {
             }
             size_t pending = file->PendingBytes();
             size_t keep[3] = {0, pending ? pending - 1 : 0, pending / 2};
-            EXPECT_TRUE(WriteBytes(name.first, file->Image(keep[(variant + file->ordinal) % 3])));
+            EXPECT_TRUE(WriteBytes(name.first, file->Image(keep[(variant + file->ordinal) % 3], sector)));
         }
     }
 };
@@ -175,14 +193,21 @@ int ForEachKillPoint(const std::function<void()>& prepare, const std::function<v
             SCOPED_TRACE("killed");
             check(k);
         }
+        // Once the operation ends, the cut comes after it: what it left
+        // unflushed is lost or torn, in each of three ways.
+        for (int variant = 0; variant < (stopped ? 1 : 3); ++variant) {
+            for (bool sector : {false, true}) {
+                prepare();
+                Card card;
+                RunStopping(k, &card, operation);
+                card.Restore(k + variant, sector);
+                SCOPED_TRACE(std::string(stopped ? "power cut" : "power cut after the end")
+                             + (sector ? ", sector torn" : ""));
+                check(k);
+            }
+        }
         if (!stopped)
             return k;
-        prepare();
-        Card card;
-        RunStopping(k, &card, operation);
-        card.Restore(k);
-        SCOPED_TRACE("power cut");
-        check(k);
     }
     return limit;
 }
