@@ -88,6 +88,18 @@
 #define IDS_STARTTLS_NOT_OFFERED     181
 #define IDS_STARTTLS_REFUSED         183
 #define IDS_ENCRYPTION_REQUIRED      185
+// posting: the end of a pass, the checks when a post is queued, the outbox
+#define IDS_POSTS_DONE               300
+#define IDS_POST_BAD_CHARACTER       301
+#define IDS_POST_BAD_FIELD_CHARACTER 302
+#define IDS_POST_LONG_LINE           303
+#define IDS_POST_NO_GROUP            304
+#define IDS_POST_STATE_QUEUED        305
+#define IDS_POST_STATE_SENT_ONCE     306
+#define IDS_POST_STATE_REFUSED       307
+#define IDS_POST_SAVE_FAILED         308
+#define IDS_COLUMN_GROUP             309
+#define IDS_POST_EDITOR_FAILED       310
 // Pocket PC menu-bar captions that no button uses (the others are named
 // with the frame's buttons)
 #define IDS_MENUBAR_FILE             40031
