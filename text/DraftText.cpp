@@ -4,6 +4,21 @@
 #include <windows.h>
 #include "text/MimeFields.h"
 
+namespace {
+
+size_t PutField(char* out, const char* name, size_t nameLength, const char* value, size_t valueLength)
+{
+    memcpy(out, name, nameLength);
+    out[nameLength] = ':';
+    out[nameLength + 1] = ' ';
+    memcpy(out + nameLength + 2, value, valueLength);
+    out[nameLength + 2 + valueLength] = '\r';
+    out[nameLength + 3 + valueLength] = '\n';
+    return nameLength + valueLength + 4;
+}
+
+}  // namespace
+
 size_t DraftLine(const char* text, size_t length, size_t at, size_t* next)
 {
     size_t end = at;
@@ -54,9 +69,9 @@ char* SetDraftField(const char* text, size_t length, const char* name, const cha
         return NULL;
     }
     size_t written = 0;
-    size_t at = 0, next;
-    bool emptyLineSeen = false;
-    // The fields, without the one being set.
+    size_t at = 0, next = 0;
+    bool emptyLineSeen = false, placed = false;
+    // The fields, the one being set in its place (or dropped).
     while (at < length) {
         size_t line = DraftLine(text, length, at, &next);
         if (line == 0) {
@@ -69,19 +84,14 @@ char* SetDraftField(const char* text, size_t length, const char* name, const cha
             written += line;
             out[written++] = '\r';
             out[written++] = '\n';
+        } else if (value && !placed) {
+            written += PutField(out + written, name, nameLength, value, valueLength);
+            placed = true;
         }
         at = next;
     }
-    if (value) {
-        memcpy(out + written, name, nameLength);
-        written += nameLength;
-        out[written++] = ':';
-        out[written++] = ' ';
-        memcpy(out + written, value, valueLength);
-        written += valueLength;
-        out[written++] = '\r';
-        out[written++] = '\n';
-    }
+    if (value && !placed)
+        written += PutField(out + written, name, nameLength, value, valueLength);
     out[written++] = '\r';
     out[written++] = '\n';
     if (emptyLineSeen) {

@@ -13,8 +13,8 @@ size_t DraftBodyStart(const char* text, size_t length);
 // skipped; false when the fields lack it.
 bool DraftField(const char* text, size_t length, const char* name, const char** value,
                 size_t* valueLength);
-// The text with field `name` set to `value` (replacing the field, or added
-// after the others), or removed when `value` is none: a new block released
+// The text with field `name` set to `value` (in its place, or added after
+// the others), or removed when `value` is none: a new block released
 // with free(), its length in `*newLength`; none with
 // ERROR_NOT_ENOUGH_MEMORY. A text without fields gets an empty line before
 // its body.

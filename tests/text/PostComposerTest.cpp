@@ -116,7 +116,7 @@ TEST(PostComposer, RefusesWhatIsoJpCannotCarryLongLinesAndMissingFieldsAndTrimsR
     EXPECT_EQ("a", std::string(value, valueLength));
     size_t newLength;
     char* set = SetDraftField(draft.data(), draft.size(), "Subject", "b", &newLength);
-    EXPECT_EQ("Newsgroups: g\r\nSubject: b\r\n\r\nbody\n", std::string(set, newLength));
+    EXPECT_EQ("Subject: b\r\nNewsgroups: g\r\n\r\nbody\n", std::string(set, newLength));
     char* removed = SetDraftField(set, newLength, "Subject", NULL, &newLength);
     EXPECT_EQ("Newsgroups: g\r\n\r\nbody\n", std::string(removed, newLength));
     free(set);
