@@ -32,7 +32,8 @@ BOOL FolderPath(const wchar_t* dataPath, const wchar_t* name, wchar_t* path)
         SetLastError(ERROR_FILENAME_EXCED_RANGE);
         return FALSE;
     }
-    swprintf(path, kStorePathCapacity, L"%ls%ls%ls", dataPath, kFolder, name);
+    _snwprintf(path, kStorePathCapacity - 1, L"%s%s%s", dataPath, kFolder, name);
+    path[kStorePathCapacity - 1] = 0;
     return TRUE;
 }
 
@@ -47,7 +48,8 @@ int CompareIds(const void* a, const void* b)
 BOOL Outbox::PathOf(const wchar_t* dataPath, DWORD id, wchar_t* path)
 {
     wchar_t name[16];
-    swprintf(name, 16, L"%08lx.txt", (unsigned long)id);
+    _snwprintf(name, 15, L"%08lx.txt", (unsigned long)id);
+    name[15] = 0;
     return FolderPath(dataPath, name, path);
 }
 

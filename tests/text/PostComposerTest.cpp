@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 #include <string>
 #include "text/DraftText.h"
+#include "text/FollowUp.h"
 #include "text/JisEncoder.h"
 #include "text/MimeWords.h"
 #include "text/PostComposer.h"
@@ -107,6 +108,16 @@ TEST(PostComposer, RefusesWhatIsoJpCannotCarryLongLinesAndMissingFieldsAndTrimsR
     EXPECT_EQ(0u, kept.find("<1000"));
     EXPECT_EQ(std::string::npos, kept.find("<1001"));
     EXPECT_EQ(references.substr(references.size() - 100), kept.substr(kept.size() - 100));
+
+    // A follow-up: "Re: " once, the article's id after its references, its body quoted.
+    std::string article = "From: a@b\r\nSubject: Re: q\r\nNewsgroups: g1,g2\r\nMessage-ID: <m@x>\r\n"
+                          "References: <r1@x><r2@x>\r\n\r\nline\r\n\r\n";
+    size_t followLength;
+    char* follow = MakeFollowUp(article.data(), article.size(), &followLength);
+    EXPECT_EQ("Newsgroups: g1,g2\r\nSubject: Re: q\r\nReferences: <r1@x> <r2@x> <m@x>\r\n\r\n"
+              "In article <m@x>,\r\na@b wrote:\r\n> line\r\n>\r\n",
+              std::string(follow, followLength));
+    free(follow);
 
     // Drafts: fields in any case, set, replaced and removed; the body kept.
     std::string draft = "subject: a\nNewsgroups: g\n\nbody\n";
