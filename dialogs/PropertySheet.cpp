@@ -6,6 +6,8 @@
 #include "dialogs/PropertyPageConnection.h"
 #include "dialogs/PropertyPageFont.h"
 #include "dialogs/PropertyPageColor.h"
+#include "dialogs/PropertyPageUser.h"
+#include "dialogs/PropertyPagePost.h"
 #include "text/MessageCatalog.h"
 #include "resource.h"
 #include <commctrl.h>
@@ -13,7 +15,7 @@
 #include <string.h>
 #include <new>
 
-enum { kPageCount = 8, kShownPages = 6 };
+enum { kPageCount = 8 };
 
 static Settings* g_sheetSettings;
 
@@ -26,7 +28,6 @@ int RunPropertySheet(Settings* settings, HINSTANCE instance, HWND owner)
 {
     g_sheetSettings = settings;
 
-    // The last two are built with the others but have no place in the sheet.
     PropertyPage* pages[kPageCount] = {
         new (std::nothrow) PropertyPageMain(settings, instance),
         new (std::nothrow) PropertyPageAuth(settings, instance),
@@ -34,8 +35,8 @@ int RunPropertySheet(Settings* settings, HINSTANCE instance, HWND owner)
         new (std::nothrow) PropertyPageConnection(settings, instance),
         new (std::nothrow) PropertyPageFont(settings, instance),
         new (std::nothrow) PropertyPageColor(settings, instance),
-        new (std::nothrow) PropertyPage(IDD_PAGE_USER, IDS_PAGE_USER, settings, instance),
-        new (std::nothrow) PropertyPage(IDD_PAGE_POST, IDS_PAGE_POST, settings, instance),
+        new (std::nothrow) PropertyPageUser(settings, instance),
+        new (std::nothrow) PropertyPagePost(settings, instance),
     };
 
     for (int i = 0; i < kPageCount; i++) {
@@ -51,9 +52,9 @@ int RunPropertySheet(Settings* settings, HINSTANCE instance, HWND owner)
     BOOL complete = FALSE;
     settings->Load(&complete);
 
-    PROPSHEETPAGEW described[kShownPages];
+    PROPSHEETPAGEW described[kPageCount];
     memset(described, 0, sizeof described);
-    for (int i = 0; i < kShownPages; i++) {
+    for (int i = 0; i < kPageCount; i++) {
         described[i].dwSize = sizeof(PROPSHEETPAGEW);
         described[i].dwFlags = PSP_USETITLE;
         described[i].hInstance = instance;
@@ -76,7 +77,7 @@ int RunPropertySheet(Settings* settings, HINSTANCE instance, HWND owner)
     sheet.hInstance = instance;
     sheet.pszIcon = MAKEINTRESOURCEW(IDI_PELORA);
     sheet.pszCaption = caption;
-    sheet.nPages = kShownPages;
+    sheet.nPages = kPageCount;
     sheet.nStartPage = 0;
     sheet.ppsp = described;
 

@@ -1,5 +1,6 @@
 #include "frame/DownloadStarter.h"
 #include <stdlib.h>
+#include <stdio.h>
 #include <string.h>
 #include "text/MessageCatalog.h"
 #include "text/SecretMemory.h"
@@ -41,12 +42,28 @@ void WaitForWorker(ProgressState* progress)
     }
 }
 
+// `text`, and on a line of its own what the pass did with the outbox when
+// it touched any post.
+const wchar_t* WithPostCount(const wchar_t* text, const DownloadJob* job, wchar_t* buffer, size_t capacity)
+{
+    if (!job->posted && !job->refused)
+        return text;
+    const wchar_t* format = MessageCatalog::Load(IDS_POSTS_DONE);
+    wchar_t count[kResultTextCapacity];
+    _snwprintf(count, kResultTextCapacity - 1, format ? format : L"%d %d", (int)job->posted, (int)job->refused);
+    count[kResultTextCapacity - 1] = 0;
+    _snwprintf(buffer, capacity - 1, L"%s\n%s", text, count);
+    buffer[capacity - 1] = 0;
+    return buffer;
+}
+
 }  // namespace
 
 BOOL StartPatrolWith(HINSTANCE instance, HWND frameWindow, HWND groupList,
                      const wchar_t* server, DWORD port, const wchar_t* dataPath, DWORD limit,
                      DWORD pipelining, const char* userId, const char* password,
-                     DWORD convertMime, DWORD compress, DWORD security, const wchar_t* tlsFingerprint)
+                     DWORD convertMime, DWORD compress, DWORD security, const wchar_t* tlsFingerprint,
+                     const Poster* poster)
 {
     char* typed = NULL;
     if (userId && !password) {
@@ -83,6 +100,8 @@ BOOL StartPatrolWith(HINSTANCE instance, HWND frameWindow, HWND groupList,
     job->compress = compress;
     job->security = security;
     job->tlsFingerprint = tlsFingerprint;
+    if (poster)
+        job->poster = *poster;
     InitProgressState(&job->progress);
     job->references = 2;   // this starter, and the frame's end of the pass
 
@@ -118,11 +137,13 @@ void OnPatrolDone(HWND frameWindow, DownloadJob* job, const PatrolEndSteps* step
         return;
     }
     DownloadResult* result = job->result;
+    wchar_t report[2 * kResultTextCapacity];
+    const size_t capacity = sizeof report / sizeof report[0];
     if (result->status == StatusFatal) {
-        ShowMessage(frameWindow, result->text, result->caption, MB_ICONHAND);
+        ShowMessage(frameWindow, WithPostCount(result->text, job, report, capacity), result->caption, MB_ICONHAND);
     } else {
         const wchar_t* text = MessageCatalog::Load(IDS_DOWNLOAD_DONE);
-        ShowMessage(frameWindow, text ? text : L"", L"Disconnect", MB_OK);
+        ShowMessage(frameWindow, WithPostCount(text ? text : L"", job, report, capacity), L"Disconnect", MB_OK);
         if (steps && steps->reinitialise)
             steps->reinitialise(steps->context);
     }

@@ -20,15 +20,16 @@ BOOL StartPatrolWith(HINSTANCE instance, HWND frameWindow, HWND groupList,
                      const wchar_t* server, DWORD port, const wchar_t* dataPath, DWORD limit,
                      DWORD pipelining, const char* userId, const char* password,
                      DWORD convertMime = 0, DWORD compress = 0, DWORD security = 0,
-                     const wchar_t* tlsFingerprint = NULL);
+                     const wchar_t* tlsFingerprint = NULL, const Poster* poster = NULL);
 
 inline BOOL StartPatrol(HINSTANCE instance, HWND frameWindow, HWND groupList,
                         const Settings* settings)
 {
+    Poster poster = {settings->UserName, settings->MailAddress, settings->Organization};
     return StartPatrolWith(instance, frameWindow, groupList, settings->Server, settings->Port,
                            settings->DataPath, settings->Limit, settings->Pipelining,
                            settings->UserID, settings->Password, settings->ConvertMime,
-                           settings->Compress, settings->Security, settings->TlsFingerprint);
+                           settings->Compress, settings->Security, settings->TlsFingerprint, &poster);
 }
 
 // The frame's steps around the report: the hang-up of a line it dialled
@@ -42,5 +43,6 @@ struct PatrolEndSteps {
 
 // WM_PATROL_DONE: hangs up, reports the end (the fatal failure's own box,
 // or IDS_DOWNLOAD_DONE under "Disconnect" followed by the
-// re-initialisation), then lets go of the job.
+// re-initialisation; both followed by IDS_POSTS_DONE when the pass posted
+// or saw posts refused), then lets go of the job.
 void OnPatrolDone(HWND frameWindow, DownloadJob* job, const PatrolEndSteps* steps);

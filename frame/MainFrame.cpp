@@ -1,5 +1,6 @@
 #include "frame/MainFrame.h"
 #include "frame/MaintenanceCommands.h"
+#include "frame/PostCommands.h"
 #include <commctrl.h>
 #include <new>
 #include "dialogs/AboutDialog.h"
@@ -287,6 +288,15 @@ LRESULT MainFrame::OnCommand(WPARAM wParam, LPARAM lParam)
         break;
     case IDM_FILTER:
         FrameKeywordFilter(this);
+        break;
+    case IDM_POST_NEW:
+        FrameNewPost(this);
+        break;
+    case IDM_POST_FOLLOW:
+        FrameFollowUp(this);
+        break;
+    case IDM_OUTBOX:
+        FrameOutbox(this);
         break;
     default:
         OnBarCommand(id);

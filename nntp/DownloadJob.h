@@ -5,6 +5,7 @@
 #include <windows.h>
 #include "nntp/GroupCursor.h"
 #include "nntp/ProgressState.h"
+#include "text/PostComposer.h"
 
 // The worker sends this to the frame window at the end of a pass, lParam
 // the job.
@@ -35,6 +36,9 @@ struct DownloadJob {
     DWORD compress;             // the Compress setting: deflate when the server offers it
     DWORD security;             // the setting Security (SecurityMode)
     const wchar_t* tlsFingerprint;  // borrowed; may be none
+    Poster poster;              // borrowed from the settings; its address may be none
+    DWORD posted;               // posts the server took in this pass
+    DWORD refused;              // and those it refused
     ProgressState progress;
     // The starter (until its dialog has closed) and the frame's end of the
     // patrol each hold one; the last to let go frees the job, so the dialog

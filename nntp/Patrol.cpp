@@ -11,6 +11,7 @@
 #include "nntp/LinePieces.h"
 #include "nntp/LongHeaderLine.h"
 #include "nntp/NntpConnection.h"
+#include "nntp/PostSender.h"
 #include "nntp/SecureStart.h"
 #include "resource.h"
 #include "store/ArticleHeader.h"
@@ -168,8 +169,9 @@ public:
         : job_(job), result_(job->result), groupName_(NULL), lines_(&writer_),
           pipelined_(job->pipelining != 0), nextToSend_(1), sendUpTo_(0), sendFailed_(FALSE), sendError_(0),
           broken_(FALSE), brokenError_(0), headRefused_(FALSE), planned_(FALSE), readRow_(0), sendRow_(0),
-          sendGroupLine_(FALSE), sentPairs_(0), donePairs_(0)
+          sendGroupLine_(FALSE), sentPairs_(0), donePairs_(0), mayPost_(FALSE)
     {
+        greeting_[0] = 0;
         converter_.Construct(job->convertMime);
         secure_.Init(job->security, job->tlsFingerprint);
         plan_.Init();
@@ -197,6 +199,8 @@ private:
     BOOL MeetBreak(const wchar_t* caption);
     BOOL Authenticate();
     BOOL Compress();
+    BOOL NoteGreeting();
+    BOOL SendPosts();
     void RollBack(DWORD logSize, DWORD indexSize);
 
     void Fatal(const wchar_t* caption, UINT id);
@@ -241,6 +245,8 @@ private:
     BOOL sendGroupLine_;   // the GROUP of sendRow_ goes out first
     DWORD sentPairs_;      // articles whose commands went out
     DWORD donePairs_;      // articles whose replies were read
+    char greeting_[kLineSize];
+    BOOL mayPost_;
 };
 
 // Message `id` as it stands.
@@ -303,7 +309,7 @@ void Patrol::Run()
             Fatal(job_->server, IDS_SERVER_NO_REPLY);
     } else if (line_[0] != '2') {
         FailWithMessageCaption(IDS_CONNECTION_REFUSED, line_);
-    } else if (Authenticate() && Compress()) {
+    } else if (NoteGreeting() && Authenticate() && Compress() && SendPosts()) {
         GroupCursor* cursor = job_->cursor;
         PlanGroups();
         cursor->Reset();
@@ -338,6 +344,32 @@ void Patrol::PlanGroups()
         broken_ = TRUE;
         brokenError_ = GetLastError();
     }
+}
+
+// A greeting of 201 forbids posting, unless the login that follows allows it.
+BOOL Patrol::NoteGreeting()
+{
+    strncpy(greeting_, line_, sizeof greeting_ - 1);
+    greeting_[sizeof greeting_ - 1] = 0;
+    mayPost_ = strncmp(line_, "201", 3) != 0 || (job_->userId && job_->password);
+    return TRUE;
+}
+
+BOOL Patrol::SendPosts()
+{
+    PostSender* sender = new (std::nothrow) PostSender;
+    if (!sender) {
+        Fatal(kCaptionPelora, IDS_OUT_OF_MEMORY);
+        return FALSE;
+    }
+    PostTally tally = {0, 0};
+    BOOL alive = sender->SendAll(&connection_, job_->dataPath, job_->poster, mayPost_, greeting_, &tally);
+    if (!alive)
+        FailWithCode(kCaptionSocketError, IDS_RECEIVE_FAILED);
+    delete sender;
+    job_->posted = tally.posted;
+    job_->refused = tally.refused;
+    return alive;
 }
 
 BOOL Patrol::Compress()

@@ -90,6 +90,35 @@
 #define IDS_CERTIFICATE_CHANGED      187
 #define IDS_CERTIFICATE_NOT_YET_VALID 189
 #define IDS_CERTIFICATE_DATES        191
+// posting: the end of a pass, the checks when a post is queued, the outbox
+#define IDS_POSTS_DONE               300
+#define IDS_POST_BAD_CHARACTER       301
+#define IDS_POST_BAD_FIELD_CHARACTER 302
+#define IDS_POST_LONG_LINE           303
+#define IDS_POST_NO_GROUP            304
+#define IDS_POST_NO_ADDRESS          305
+#define IDS_POST_STATE_SENT_ONCE     306
+#define IDS_POST_STATE_REFUSED       307
+#define IDS_POST_SAVE_FAILED         308
+#define IDS_POST_UNENCODABLE         309
+#define IDS_POST_EDITOR_FAILED       310
+#define IDS_POST_DELETE_CONFIRM      311
+
+// ---- posting: the editor, the outbox and their commands ----------------------
+#define IDD_POST_EDITOR         320
+#define IDD_OUTBOX              321
+#define IDC_EDITOR_GROUP        1300
+#define IDC_EDITOR_SUBJECT      1301
+#define IDC_EDITOR_BODY         1302
+#define IDC_EDITOR_QUEUE        1303
+#define IDC_EDITOR_DELETE       1304
+#define IDC_OUTBOX_LIST         1310
+#define IDC_OUTBOX_OPEN         1311
+#define IDC_OUTBOX_QUEUE        1312
+#define IDC_OUTBOX_DELETE       1313
+#define IDM_POST_NEW            40200
+#define IDM_POST_FOLLOW         40201
+#define IDM_OUTBOX              40202
 // Pocket PC menu-bar captions that no button uses (the others are named
 // with the frame's buttons)
 #define IDS_MENUBAR_FILE             40031

@@ -63,6 +63,8 @@ first_run_settings() {
     # The fast patrol, compressed, and today's articles (UTF-8 and others)
     # converted.
     printf '"Pipelining"=dword:00000001\r\n"Compress"=dword:00000001\r\n"ConvertMime"=dword:00000001\r\n'
+    # A poster, so that a post written at once goes out with the next patrol.
+    printf '"UserName"="Demo User"\r\n"MailAddress"="demo@example.test"\r\n'
     printf '\r\n'
   } > "$reg"
   wine regedit "$reg" >/dev/null 2>&1

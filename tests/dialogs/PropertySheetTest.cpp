@@ -9,7 +9,7 @@
 
 namespace {
 
-enum { kMainPage, kAuthPage, kKeyPage, kConnectionPage, kFontPage, kColorPage };
+enum { kMainPage, kAuthPage, kKeyPage, kConnectionPage, kFontPage, kColorPage, kUserPage, kPostPage };
 
 HWND Page(HWND sheet) { return (HWND)SendMessageW(sheet, PSM_GETCURRENTPAGEHWND, 0, 0); }
 
@@ -74,13 +74,13 @@ protected:
     MessageBoxRecorder boxes_;
 };
 
-TEST_F(PropertySheetTest, SixPagesInOrderAndOkSavesTheMainAndKeyPages)
+TEST_F(PropertySheetTest, EightPagesInOrderAndOkSavesTheMainKeyUserAndPostPages)
 {
     Run(IDOK, [&](HWND sheet) {
         HWND tabs = PropSheet_GetTabControl(sheet);
-        ASSERT_EQ(6, TabCtrl_GetItemCount(tabs));
-        const wchar_t* titles[] = { L"メイン", L"認証", L"キー", L"接続", L"文字", L"色" };
-        for (int i = 0; i < 6; i++) {
+        ASSERT_EQ(8, TabCtrl_GetItemCount(tabs));
+        const wchar_t* titles[] = { L"メイン", L"認証", L"キー", L"接続", L"文字", L"色", L"ユーザ", L"投稿" };
+        for (int i = 0; i < 8; i++) {
             wchar_t text[64] = L"";
             TCITEMW item = {};
             item.mask = TCIF_TEXT;
@@ -106,7 +106,17 @@ TEST_F(PropertySheetTest, SixPagesInOrderAndOkSavesTheMainAndKeyPages)
         page = GoTo(sheet, kKeyPage);
         DialogDriver::Click(page, IDC_KEY_LINE_SCROLL);
         DialogDriver::Click(page, IDC_KEY_AUTO_NEXT);
+        page = GoTo(sheet, kUserPage);
+        DialogDriver::SetText(page, IDC_USER_NAME, L"山田 太郎");
+        DialogDriver::SetText(page, IDC_USER_MAIL, L"taro@example.jp");
+        DialogDriver::SetText(page, IDC_USER_ORGANIZATION, L" \t");
+        page = GoTo(sheet, kPostPage);
+        DialogDriver::SetText(page, IDC_POST_EDITOR, L"\\Windows\\pword.exe");
     });
+    EXPECT_EQ(L"山田 太郎", ReadString(kSettingsKey, L"UserName"));
+    EXPECT_EQ(L"taro@example.jp", ReadString(kSettingsKey, L"MailAddress"));
+    EXPECT_EQ(L"", ReadString(kSettingsKey, L"Organization"));
+    EXPECT_EQ(L"\\Windows\\pword.exe", ReadString(kSettingsKey, L"EditorPath"));
     const struct { const wchar_t* name; DWORD value; } numbers[] = {
         {L"KeyMode", 1}, {L"AutoNextArticle", 0}, {L"Port", 0}, {L"Limit", 300}, {L"Pipelining", 1},
         {L"ConvertMime", 1}, {L"Compress", 1}};

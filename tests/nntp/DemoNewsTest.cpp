@@ -94,6 +94,21 @@ TEST_F(DemoNewsTest, ArticlesCopiedInShowUpAtTheNextGroupAndLongLinesAreRefused)
     EXPECT_EQ("501 command line too long", news.Ask(std::string(3000, 'X')));
     EXPECT_EQ("411 no such group", news.Ask("GROUP ..\\fj.test"));
     EXPECT_EQ("211 2 5 6 fj.test", news.Ask("GROUP fj.test"));     // still serving
+
+    // A post is filed as the next number, dot-unstuffed, with a Path and a
+    // Date; sent again it is a duplicate; STAT finds it by its Message-ID.
+    const std::vector<std::string> post = {"From: a@b", "Newsgroups: fj.test, fj.none", "Subject: p",
+                                           "Message-ID: <p@x>", "", ".dot", "end"};
+    EXPECT_EQ("240 article posted ok", news.Post(post));
+    EXPECT_EQ("441 435 Duplicate", news.Post(post));
+    EXPECT_EQ("441 no such newsgroup", news.Post({"Newsgroups: fj.none", "Message-ID: <q@x>", "", "b"}));
+    EXPECT_EQ("223 0 <p@x>", news.Ask("STAT <p@x>"));
+    EXPECT_EQ("430 no such article", news.Ask("STAT <q@x>"));
+    EXPECT_EQ("211 3 5 7 fj.test", news.Ask("GROUP fj.test"));
+    std::string filed = ReadBytes(folder + L"7");
+    EXPECT_EQ(0u, filed.find("Path: demonews!not-for-mail\r\nDate: "));
+    EXPECT_NE(std::string::npos, filed.find("\r\nFrom: a@b\r\nNewsgroups: fj.test, fj.none\r\nSubject: p\r\n"
+                                            "Message-ID: <p@x>\r\n\r\n.dot\r\nend\r\n"));
 }
 
 }  // namespace

@@ -14,6 +14,9 @@
 #include "nntp/SecureStart.h"
 #include "nntp/SocketLayer.h"
 #include "nntp/TrustAnchors.h"
+#include "store/Outbox.h"
+#include "text/DraftText.h"
+#include <wincrypt.h>
 
 namespace {
 
@@ -363,6 +366,100 @@ TEST(Inn, WildcardCertificateCoversOneLevel)
         EXPECT_EQ(name.name[0] != '1', relay.sent.find(name.name) != std::string::npos) << name.name;
     }
     TrustTestRoot(false);
+    WSACleanup();
+}
+
+// Posts composed offline go out with the next patrol and come back with the
+// one after it as they were written; sent again they count as posted; a
+// group INN does not carry refuses one, a reader without posting keeps it.
+TEST(Inn, PostsGoOutOnceAndComeBackAsComposed)
+{
+    const char* portText = getenv("PELORA_INN_PORT");
+    if (!portText || !*portText)
+        GTEST_SKIP() << "no INN: tools/test.sh starts one on 127.0.0.1 and names its port in PELORA_INN_PORT";
+    unsigned short port = (unsigned short)atoi(portText);
+    WSADATA wsa;
+    WSAStartup(MAKEWORD(2, 2), &wsa);
+    const std::string group = Sjis(kGroups[0]);
+    const std::string tag = std::to_string(GetTickCount()) + "p" + std::to_string(GetCurrentProcessId());
+    const std::string name = Sjis(L"山田 太郎"), subject = Sjis(L"日本語の投稿 ") + tag;
+    const std::string body = Sjis(L"こんにちは、カタカナと漢字。\r\n.dotted\r\n\r\n最後の行\r\n");
+    const Poster poster = {name.c_str(), "taro@example.test", "Pelora"};
+    DWORD before = Last(port, kGroups[0]);
+
+    PatrolHarness harness;
+    harness.SetPoster(poster);
+    harness.AddGroup(kGroups[0], before, before);
+    const std::wstring& data = harness.DataPath();
+    CreateDirectoryW((data + L"draft").c_str(), NULL);
+    auto queue = [&](const std::string& text) {
+        wchar_t path[kStorePathCapacity];
+        Outbox::PathOf(data.c_str(), Outbox::NewId(data.c_str()), path);
+        EXPECT_TRUE(Outbox::Queue(path, text.data(), text.size(), poster.address));
+        return std::wstring(path);
+    };
+    auto field = [](const std::wstring& path, const char* name) {
+        std::string text = ReadBytes(path, "<gone>");
+        const char* value;
+        size_t length;
+        return DraftField(text.data(), text.size(), name, &value, &length) ? std::string(value, length) : text;
+    };
+    std::wstring first = queue("Newsgroups: " + group + "\r\nSubject: " + subject + "\r\n\r\n" + body);
+    std::string firstText = ReadBytes(first), firstId = field(first, "Message-ID");
+    std::wstring reply = queue("Newsgroups: " + group + "\r\nSubject: Re: " + subject + "\r\nReferences: " + firstId +
+                               "\r\n\r\n> " + Sjis(L"こんにちは") + "\r\n" + Sjis(L"はい。") + "\r\n");
+    std::string replyId = field(reply, "Message-ID");
+
+    DownloadResult result = harness.RunDirect(port);
+    ASSERT_EQ((DWORD)StatusOk, result.status) << Sjis(result.caption) << ": " << Sjis(result.text);
+    EXPECT_EQ(2u, harness.Posted());
+    EXPECT_EQ("<gone>", ReadBytes(first, "<gone>"));
+    EXPECT_EQ("<gone>", ReadBytes(reply, "<gone>"));
+    result = harness.RunDirect(port);
+    std::string log = harness.Group(kGroups[0], L".log");
+    for (const std::string& piece :
+         {"From: " + name + " <taro@example.test>\r\n", "\r\nSubject: " + subject + "\r\n",
+          "\r\nMessage-ID: " + firstId + "\r\n", "\r\n\r\n" + body + "================\r\n",
+          "\r\nSubject: Re: " + subject + "\r\n", "\r\nMessage-ID: " + replyId + "\r\n",
+          "\r\nReferences: " + firstId + "\r\n"})
+        EXPECT_NE(std::string::npos, log.find(piece)) << piece;
+    {
+        ReaderSession inn;
+        inn.Open(port);
+        inn.Ask("MODE READER");
+        ASSERT_EQ("220", inn.Ask("ARTICLE " + firstId).substr(0, 3));
+        std::string raw;
+        for (const std::string& line : inn.ReadList())
+            raw += line;
+        for (const std::string piece : {std::string("\r\nSubject: =?ISO-2022-JP?B?"), "\r\nMessage-ID: " + firstId + "\r\n",
+                                        std::string("\r\nFrom: =?ISO-2022-JP?B?"), std::string("\r\n..dotted\r\n"),
+                                        std::string("\r\n\x1b$B$3$s$K$A$O!\"%+%?%+%J$H4A;z!#\x1b(B\r\n"),
+                                        std::string("\r\nUser-Agent: Pelora/1.1\r\n")})
+            EXPECT_NE(std::string::npos, raw.find(piece)) << piece;
+    }
+
+    // Sent again with its Message-ID: INN's duplicate answer counts as posted.
+    ASSERT_TRUE(WriteBytes(first, firstText));
+    std::wstring refused = queue("Newsgroups: pelora.nosuch." + tag + "\r\nSubject: s\r\n\r\nb\r\n");
+    result = harness.RunDirect(port);
+    EXPECT_EQ(1u, harness.Posted());
+    EXPECT_EQ(1u, harness.Refused());
+    EXPECT_EQ("<gone>", ReadBytes(first, "<gone>"));
+    EXPECT_EQ("refused", field(refused, kPostStateField));
+    EXPECT_EQ("441 ", field(refused, kPostReplyField).substr(0, 4));
+
+    // A reader daemon that lets this user read only answers 440: still queued.
+    const char* tlsText = getenv("PELORA_INN_TLS_PORT");
+    if (!tlsText || !*tlsText)
+        GTEST_SKIP() << "no TLS daemons: tools/test.sh starts them (tools/inn.sh tls)";
+    std::wstring held = queue("Newsgroups: " + group + "\r\nSubject: s\r\n\r\nb\r\n");
+    TrustTestRoot(true);
+    harness.SetSecurity(kSecurityTls);
+    result = harness.RunDirect((unsigned short)atoi(tlsText), 100, "pelora", "tls-only");
+    TrustTestRoot(false);
+    EXPECT_EQ((DWORD)StatusOk, result.status) << Sjis(result.text);
+    EXPECT_EQ("queued", field(held, kPostStateField));
+    EXPECT_EQ("440 ", field(held, kPostReplyField).substr(0, 4));
     WSACleanup();
 }
 

@@ -57,8 +57,11 @@ DownloadResult PatrolHarness::RunDirect(unsigned short port, DWORD limit, const 
     job.compress = compress_;
     job.security = security_;
     job.tlsFingerprint = fingerprint_.c_str();
+    job.poster = poster_;
     InitProgressState(&job.progress);
     RunPatrol(&job);
+    posted_ = job.posted;
+    refused_ = job.refused;
     DestroyWindow(owner);
     return result;
 }

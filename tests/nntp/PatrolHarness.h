@@ -26,6 +26,12 @@ public:
         fingerprint_ = fingerprint;
     }
 
+    // The poster settings of the passes that follow (borrowed).
+    void SetPoster(const Poster& poster) { poster_ = poster; }
+    // What the last pass posted and saw refused.
+    DWORD Posted() const { return posted_; }
+    DWORD Refused() const { return refused_; }
+
     // The pass alone, on this thread, without dialog or frame: its result.
     DownloadResult RunDirect(unsigned short port, DWORD limit = 100, const char* userId = NULL,
                              const char* password = NULL);
@@ -43,6 +49,8 @@ private:
     DWORD compress_ = 0;
     DWORD security_ = 0;
     std::wstring fingerprint_;
+    Poster poster_ = {};
+    DWORD posted_ = 0, refused_ = 0;
 };
 
 // The header of a plain test article: "From: a@b" and "Subject: s<n>".

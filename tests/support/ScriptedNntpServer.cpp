@@ -243,6 +243,8 @@ void ScriptedNntpServer::Serve(SOCKET client)
     if (!SendReply(client, greeting))
         return;
     std::string pending;
+    std::string article;
+    bool inArticle = false;
     char chunk[4096];
     for (int ready; (ready = WaitReadable(client)) >= 0;) {
         if (!ready)
@@ -260,13 +262,25 @@ void ScriptedNntpServer::Serve(SOCKET client)
         while ((end = pending.find("\r\n")) != std::string::npos) {
             std::string line = pending.substr(0, end);
             pending.erase(0, end + 2);
+            if (inArticle && line != ".") {
+                article += line + "\r\n";
+                continue;
+            }
             ScriptedReply reply;
             {
                 std::lock_guard<std::mutex> lock(mutex_);
                 received_.push_back(line);
                 auto found = script_.find(line);
+                std::string taken = inArticle ? TakeArticle(article) : "";
                 if (found == script_.end() || found->second.empty()) {
                     reply.pieces.push_back(default_);
+                    if (inArticle)
+                        reply.pieces[0] = taken;
+                    else if (acceptPosts_ && line == "POST")
+                        reply.pieces[0] = "340 send article\r\n";
+                    else if (acceptPosts_ && line.compare(0, 5, "STAT ") == 0)
+                        reply.pieces[0] = taken_.count(line.substr(5)) ? "223 0 " + line.substr(5) + "\r\n"
+                                                                        : "430 no such article\r\n";
                 } else {
                     reply = found->second.front();
                     if (found->second.size() > 1)
@@ -278,8 +292,22 @@ void ScriptedNntpServer::Serve(SOCKET client)
                 reply.pieces[0] = "205 bye\r\n";
                 reply.closeAfter = true;
             }
+            inArticle = !reply.pieces.empty() && reply.pieces[0].compare(0, 3, "340") == 0;
+            article.clear();
             if (!SendReply(client, reply))
                 return;
         }
     }
+}
+
+// Called with the lock held: keeps the article, the answer to its ".".
+std::string ScriptedNntpServer::TakeArticle(const std::string& article)
+{
+    size_t at = article.find("\r\nMessage-ID: ");
+    std::string id = at == std::string::npos ? "" : article.substr(at + 14, article.find("\r\n", at + 14) - at - 14);
+    if (taken_.count(id))
+        return "441 435 Duplicate\r\n";
+    taken_[id] = true;
+    articles_.push_back(article);
+    return "240 article posted ok\r\n";
 }

@@ -59,6 +59,14 @@ public:
     // replies go out in sends of `piece` bytes (0: whole).
     void OfferDeflate(size_t piece = 0);
 
+    // POST as a news server takes it: 340, the article up to ".", kept (even
+    // when a scripted "." answers it otherwise), then 240, or "441 435
+    // Duplicate" for a Message-ID already taken; "STAT <id>" answers 223
+    // or 430. Scripted lines still answer first. After any 340 the lines up
+    // to "." are the article's, not commands.
+    void AcceptPosts() { std::lock_guard<std::mutex> lock(mutex_); acceptPosts_ = true; }
+    // The articles received, each as it came (dot-stuffed, CR LF), without ".".
+    std::vector<std::string> Articles() { std::lock_guard<std::mutex> lock(mutex_); return articles_; }
     // Every command line received, in order, without its CR LF. Waits a
     // moment for a connection still being served, so that a client's last
     // line (a QUIT sent without waiting for its reply) is in.
@@ -76,6 +84,7 @@ private:
     void Serve(SOCKET client);
     void Close(SOCKET client);
     bool SendReply(SOCKET client, const ScriptedReply& reply);
+    std::string TakeArticle(const std::string& article);
 
     SOCKET listener_ = INVALID_SOCKET;
     unsigned short port_ = 0;
@@ -91,6 +100,9 @@ private:
     int connections_ = 0;
     bool serving_ = false;
     size_t mostAtOnce_ = 0;
+    bool acceptPosts_ = false;
+    std::vector<std::string> articles_;
+    std::map<std::string, bool> taken_;   // Message-IDs of the articles kept
     size_t deflatedPiece_ = 0;
     bool deflating_ = false;
     z_stream deflater_, inflater_;

@@ -1,5 +1,5 @@
-// demonews: a small read-only news server over a spool folder, for trying the
-// reader and for benchmarks on loopback.
+// demonews: a small news server over a spool folder, for trying the reader
+// and for benchmarks on loopback.
 //
 //   demonews.exe [-p port] [-s spool] [-a address] [-u user -w password] [-v]
 //
@@ -8,7 +8,11 @@
 // ends). The folder is scanned again at every GROUP and LIST, and articles are
 // read at every HEAD and BODY, so a file copied in while the server runs shows
 // up at the client's next patrol. CAPABILITIES offers COMPRESS DEFLATE, after
-// which both directions are raw deflate, each reply flushed by itself.
+// which both directions are raw deflate, each reply flushed by itself. POST
+// adds the article to each of its groups the spool has, as the next number
+// (with a Path and a Date of its own); one whose Message-ID a group already
+// has is answered "441 435 Duplicate". STAT <message-id> tells whether any
+// group has it.
 #include <winsock2.h>
 #include <ws2tcpip.h>
 #include <windows.h>
@@ -21,6 +25,7 @@
 namespace {
 
 const int kCommandCapacity = 512;       // longest command line taken
+const int kPostLineCapacity = 1000;     // longest article line taken after POST
 const int kGroupNameCapacity = 1024;
 const DWORD kArticleCapacity = 4u << 20; // larger spool files are refused
 
@@ -54,10 +59,14 @@ struct Session {
     bool cached;
     DWORD cachedNumber;
     std::string cachedArticle;
-    // The command line being received.
-    char line[kCommandCapacity + 1];
+    // The command line being received, or a line of a posted article.
+    char line[kPostLineCapacity + 1];
     int length;
     bool overlong;
+    // After a 340: the article's lines, up to the "." that ends it.
+    bool posting;
+    bool postTooLong;
+    std::string posted;
     // After COMPRESS DEFLATE: what goes out is deflated, what comes in
     // inflated.
     bool compressing;
@@ -425,6 +434,137 @@ bool CommandCompress(Session& session, const char* argument)
     return open;
 }
 
+// The value of field `name` (with its colon) in an article's header.
+std::string HeaderField(const std::string& article, const char* name)
+{
+    size_t nameLength = strlen(name);
+    for (size_t position = 0; position < article.size();) {
+        size_t end = article.find('\n', position);
+        if (end == std::string::npos)
+            end = article.size();
+        std::string line = article.substr(position, end - position);
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        if (line.empty())
+            break;
+        if (_strnicmp(line.c_str(), name, nameLength) == 0) {
+            size_t start = line.find_first_not_of(" \t", nameLength);
+            return start == std::string::npos ? "" : line.substr(start);
+        }
+        position = end + 1;
+    }
+    return "";
+}
+
+// Whether the article `number` of `group` carries `id`.
+bool GroupHas(const char* group, const std::string& id)
+{
+    GroupRange range;
+    if (!ScanGroup(group, &range))
+        return false;
+    std::string article;
+    for (DWORD number = range.low; range.count && number <= range.high; ++number)
+        if (ReadArticle(group, number, &article) && MessageId(article) == id)
+            return true;
+    return false;
+}
+
+bool FindMessageId(const char* id)
+{
+    wchar_t pattern[MAX_PATH + 4];
+    _snwprintf(pattern, MAX_PATH + 4, L"%ls\\*", g_options.spool);
+    pattern[MAX_PATH + 3] = 0;
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW(pattern, &found);
+    bool has = false;
+    if (search == INVALID_HANDLE_VALUE)
+        return false;
+    do {
+        char group[kGroupNameCapacity];
+        if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && found.cFileName[0] != L'.' &&
+            WideCharToMultiByte(CP_ACP, 0, found.cFileName, -1, group, sizeof group, nullptr, nullptr) > 0)
+            has = GroupHas(group, id);
+    } while (!has && FindNextFileW(search, &found));
+    FindClose(search);
+    return has;
+}
+
+// Writes the article as the next number of `group`, through a temporary
+// file so that a reader never sees half of it.
+bool AddToGroup(const char* group, const std::string& article)
+{
+    GroupRange range;
+    wchar_t folder[MAX_PATH * 2], path[MAX_PATH * 2 + 16], temp[MAX_PATH * 2 + 16];
+    if (!ScanGroup(group, &range) || !GroupFolder(group, folder, MAX_PATH * 2))
+        return false;
+    _snwprintf(path, MAX_PATH * 2 + 16, L"%ls\\%lu", folder, (unsigned long)(range.count ? range.high + 1 : 1));
+    _snwprintf(temp, MAX_PATH * 2 + 16, L"%ls\\posting.tmp", folder);
+    HANDLE file = CreateFileW(temp, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
+    DWORD written = 0;
+    bool ok = WriteFile(file, article.data(), (DWORD)article.size(), &written, nullptr) && written == article.size();
+    CloseHandle(file);
+    return ok && MoveFileW(temp, path);
+}
+
+// Files a posted article in each of its groups the spool has.
+const char* Post(const std::string& article)
+{
+    std::string id = HeaderField(article, "Message-ID:");
+    std::string groups = HeaderField(article, "Newsgroups:");
+    if (id.empty() || id[0] != '<' || groups.empty())
+        return "441 article lacks Message-ID or Newsgroups";
+    SYSTEMTIME now;
+    GetSystemTime(&now);
+    const char* days[] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
+    const char* months[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun", "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+    char date[64];
+    _snprintf(date, sizeof date, "Date: %s, %d %s %d %02d:%02d:%02d +0000\r\n", days[now.wDayOfWeek], now.wDay,
+              months[now.wMonth - 1], now.wYear, now.wHour, now.wMinute, now.wSecond);
+    date[sizeof date - 1] = 0;
+    std::string filed = "Path: demonews!not-for-mail\r\n" +
+                        (HeaderField(article, "Date:").empty() ? std::string(date) : std::string()) + article;
+    int carried = 0, added = 0;
+    for (size_t start = 0; start <= groups.size();) {
+        size_t end = groups.find(',', start);
+        if (end == std::string::npos)
+            end = groups.size();
+        std::string group = groups.substr(start, end - start);
+        group.erase(0, group.find_first_not_of(" \t"));
+        group.erase(group.find_last_not_of(" \t") + 1);
+        GroupRange range;
+        if (IsSafeGroupName(group.c_str()) && ScanGroup(group.c_str(), &range)) {
+            ++carried;
+            if (GroupHas(group.c_str(), id))
+                return "441 435 Duplicate";
+            added += AddToGroup(group.c_str(), filed) ? 1 : 0;
+        }
+        start = end + 1;
+    }
+    if (!carried)
+        return "441 no such newsgroup";
+    return added ? "240 article posted ok" : "441 posting failed";
+}
+
+// One line of the article after POST; "." ends it and files it.
+bool TakePostedLine(Session& session, const char* line)
+{
+    if (strcmp(line, ".") != 0) {
+        session.posted += (line[0] == '.' ? line + 1 : line);
+        session.posted += "\r\n";
+        if (session.posted.size() > kArticleCapacity)
+            session.postTooLong = true;
+        if (session.postTooLong)
+            session.posted.clear();
+        return true;
+    }
+    session.posting = false;
+    const char* answer = session.postTooLong ? "441 line or article too long" : Post(session.posted);
+    session.posted.clear();
+    return Reply(session, answer);
+}
+
 // Runs one command line; false when the session is over.
 bool Dispatch(Session& session, char* line)
 {
@@ -452,7 +592,7 @@ bool Dispatch(Session& session, char* line)
     if (_stricmp(line, "COMPRESS") == 0)
         return CommandCompress(session, argument);
     bool known = _stricmp(line, "LIST") == 0 || _stricmp(line, "GROUP") == 0 || _stricmp(line, "HEAD") == 0 ||
-                 _stricmp(line, "BODY") == 0;
+                 _stricmp(line, "BODY") == 0 || _stricmp(line, "POST") == 0 || _stricmp(line, "STAT") == 0;
     if (!known)
         return Reply(session, "500 command not recognized");
     if (g_options.authRequired && !session.authorised)
@@ -468,6 +608,17 @@ bool Dispatch(Session& session, char* line)
     }
     if (_stricmp(line, "GROUP") == 0)
         return CommandGroup(session, argument);
+    if (_stricmp(line, "POST") == 0) {
+        session.posting = true;
+        session.postTooLong = false;
+        session.posted.clear();
+        return Reply(session, "340 send article to be posted, end with <CR-LF>.<CR-LF>");
+    }
+    if (_stricmp(line, "STAT") == 0 && argument[0] == '<')
+        return Reply(session, FindMessageId(argument) ? (std::string("223 0 ") + argument).c_str()
+                                                      : "430 no such article");
+    if (_stricmp(line, "STAT") == 0)
+        return Reply(session, "501 message-id expected");
     return CommandArticlePart(session, argument, _stricmp(line, "HEAD") == 0);
 }
 
@@ -480,18 +631,22 @@ int TakeCommands(Session& session, const char* bytes, int count, bool* open)
     while (i < count && *open && !(plain && session.compressing)) {
         char c = bytes[i++];
         if (c == '\n') {
-            if (session.overlong) {
+            if (session.overlong && session.posting) {
+                session.postTooLong = true;
+            } else if (session.overlong) {
                 *open = Reply(session, "501 command line too long");
             } else {
                 if (session.length > 0 && session.line[session.length - 1] == '\r')
                     --session.length;
                 session.line[session.length] = 0;
-                if (session.length > 0)
+                if (session.posting)
+                    *open = TakePostedLine(session, session.line);
+                else if (session.length > 0)
                     *open = Dispatch(session, session.line);
             }
             session.length = 0;
             session.overlong = false;
-        } else if (session.length < kCommandCapacity) {
+        } else if (session.length < (session.posting ? kPostLineCapacity : kCommandCapacity)) {
             session.line[session.length++] = c;
         } else {
             session.overlong = true;  // the rest of this line is dropped
@@ -522,7 +677,7 @@ DWORD WINAPI ServeClient(void* parameter)
     Session* session = (Session*)parameter;
     char received[4096];
     bool open = Reply(*session, g_options.authRequired ? "200 demonews ready (authentication required)"
-                                                        : "200 demonews ready (no posting)");
+                                                        : "200 demonews ready");
     while (open) {
         int got = recv(session->socket, received, sizeof received, 0);
         if (got <= 0)

@@ -1,6 +1,7 @@
 // Shows windows one after another so that docs/settings/shots.sh can take
 // their pictures: "PagesAndChooser" (the property pages and the file chooser)
-// or "Dialogs" (the subscription, catch-up and keyword filter dialogs).
+// or "Dialogs" (the subscription, catch-up and keyword filter dialogs), or
+// "Posting" (the post editor and the outbox).
 // PELORA_SHOT_MODULE names another program whose templates to show (the
 // Pocket PC one).
 #include <windows.h>
@@ -17,6 +18,9 @@
 #include "dialogs/CatchUpDialog.h"
 #include "dialogs/SubscribeDialog.h"
 #include "dialogs/KeywordFilterDialog.h"
+#include "dialogs/OutboxDialog.h"
+#include "dialogs/PostEditorDialog.h"
+#include "store/Outbox.h"
 #include "text/MessageCatalog.h"
 #include "support/DialogDriver.h"
 #include "support/RegistrySandbox.h"
@@ -50,12 +54,14 @@ void PagesAndChooser()
     COLORREF blue = RGB(0, 0, 192);
     WriteValue(kSettingsKey, L"HeaderColor", REG_BINARY, &blue, 4);
 
+    WriteString(kSettingsKey, L"UserName", L"山田 太郎");
+    WriteString(kSettingsKey, L"MailAddress", L"taro@example.jp");
     const wchar_t* names[] = { L"page-main", L"page-auth", L"page-key", L"page-connection",
-                               L"page-font", L"page-color" };
+                               L"page-font", L"page-color", L"page-user", L"page-post" };
     Settings settings;
     DialogDriver driver;
     driver.Then(L"プロパティ", [&](HWND sheet) {
-        for (int i = 0; i < 6; i++) {
+        for (int i = 0; i < 8; i++) {
             SendMessageW(sheet, PSM_SETCURSEL, i, 0);
             Shoot(names[i]);
         }
@@ -112,13 +118,54 @@ void Dialogs()
     RunKeywordFilterDialog(instance, NULL, folder.File(L"fj.comp.handheld.flt").c_str(), L"Re: 新しい端末のリリース");
 }
 
+// A follow-up being written, then the outbox with a draft, a queued post and
+// one the server refused.
+void Posting()
+{
+    TempDataFolder folder;
+    CreateDirectoryW(folder.File(L"draft").c_str(), NULL);
+    const char* posts[] = {
+        "Newsgroups: japan.comp.handheld\r\nSubject: Re: \x90\x56\x82\xb5\x82\xa2\x92\x5b\x96\x96\r\n"
+        "References: <h1@example.jp>\r\n\r\nIn article <h1@example.jp>,\r\nhanako@example.jp wrote:\r\n"
+        "> \x93\xfc\x97\xcd\x83\x70\x83\x6c\x83\x8b\x82\xcd\x8e\x67\x82\xa2\x82\xe2\x82\xb7\x82\xa2\x82\xc5\x82\xb7\x82\xa9?\r\n\r\n"
+        "\x82\xcd\x82\xa2\x81\x41\x8e\x67\x82\xa2\x82\xe2\x82\xb7\x82\xa2\x82\xc5\x82\xb7\x81\x42\r\n",
+        "Newsgroups: fj.rec.travel\r\nSubject: \x8f\x74\x82\xcc\x97\xb7\x8d\x73\r\nMessage-ID: <1@example.jp>\r\n"
+        "X-Pelora-State: queued\r\n\r\nb\r\n",
+        "Newsgroups: fj.test\r\nSubject: test\r\nMessage-ID: <2@example.jp>\r\nX-Pelora-State: refused\r\n"
+        "X-Pelora-Reply: 441 437 Newsgroup not carried\r\n\r\nb\r\n",
+    };
+    wchar_t path[kStorePathCapacity];
+    for (int i = 0; i < 3; ++i) {
+        Outbox::PathOf(folder.Path().c_str(), i + 1, path);
+        Outbox::Save(path, posts[i], strlen(posts[i]));
+    }
+    Settings settings;
+    wcsncpy(settings.DataPath, folder.Path().c_str(), kSettingsPathCapacity - 1);
+    HINSTANCE module = ShotModule();
+    DialogDriver driver;
+    driver.Then([](HWND dialog) {
+        Shoot(L"post-editor");
+        SendMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
+    });
+    Outbox::PathOf(folder.Path().c_str(), 1, path);
+    PostEditorDialog editor(path, &settings);
+    editor.Run(module, NULL);
+    driver.Then([](HWND dialog) {
+        Shoot(L"outbox");
+        SendMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
+    });
+    OutboxDialog outbox(&settings);
+    outbox.Run(module, NULL);
+    settings.Destroy();
+}
+
 } // namespace
 
 int wmain(int argc, wchar_t** argv)
 {
     const wchar_t* which = argc > 1 ? argv[1] : L"PagesAndChooser";
-    if (wcscmp(which, L"PagesAndChooser") != 0 && wcscmp(which, L"Dialogs") != 0) {
-        fprintf(stderr, "usage: shots PagesAndChooser|Dialogs\n");
+    if (wcscmp(which, L"PagesAndChooser") != 0 && wcscmp(which, L"Dialogs") != 0 && wcscmp(which, L"Posting") != 0) {
+        fprintf(stderr, "usage: shots PagesAndChooser|Dialogs|Posting\n");
         return 2;
     }
     // The settings written for the pictures go to a private key, not the prefix's.
@@ -129,6 +176,8 @@ int wmain(int argc, wchar_t** argv)
     MessageCatalog::SetInstance(GetModuleHandleW(NULL));
     if (wcscmp(which, L"Dialogs") == 0)
         Dialogs();
+    else if (wcscmp(which, L"Posting") == 0)
+        Posting();
     else
         PagesAndChooser();
     RegistrySandbox::Release();
