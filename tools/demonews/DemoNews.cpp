@@ -240,10 +240,11 @@ void AppendPart(const std::string& article, bool head, std::string* out)
     }
 }
 
-std::string MessageId(const std::string& article)
+// The value of field `name` (with its colon) in an article's header.
+std::string HeaderField(const std::string& article, const char* name)
 {
-    size_t position = 0;
-    while (position < article.size()) {
+    size_t nameLength = strlen(name);
+    for (size_t position = 0; position < article.size();) {
         size_t end = article.find('\n', position);
         if (end == std::string::npos)
             end = article.size();
@@ -252,15 +253,23 @@ std::string MessageId(const std::string& article)
             line.pop_back();
         if (line.empty())
             break;
-        if (_strnicmp(line.c_str(), "Message-ID:", 11) == 0) {
-            size_t start = line.find('<');
-            size_t stop = line.find('>', start == std::string::npos ? 0 : start);
-            if (start != std::string::npos && stop != std::string::npos)
-                return line.substr(start, stop - start + 1);
+        if (_strnicmp(line.c_str(), name, nameLength) == 0) {
+            size_t start = line.find_first_not_of(" \t", nameLength);
+            return start == std::string::npos ? "" : line.substr(start);
         }
         position = end + 1;
     }
-    return "<0>";
+    return "";
+}
+
+std::string MessageId(const std::string& article)
+{
+    std::string field = HeaderField(article, "Message-ID:");
+    size_t start = field.find('<');
+    size_t stop = field.find('>', start == std::string::npos ? 0 : start);
+    if (start == std::string::npos || stop == std::string::npos)
+        return "<0>";
+    return field.substr(start, stop - start + 1);
 }
 
 // One wildmat pattern ("*", "?" and plain characters) against a name.
@@ -432,28 +441,6 @@ bool CommandCompress(Session& session, const char* argument)
     bool open = Reply(session, "206 compression active");
     session.compressing = true;
     return open;
-}
-
-// The value of field `name` (with its colon) in an article's header.
-std::string HeaderField(const std::string& article, const char* name)
-{
-    size_t nameLength = strlen(name);
-    for (size_t position = 0; position < article.size();) {
-        size_t end = article.find('\n', position);
-        if (end == std::string::npos)
-            end = article.size();
-        std::string line = article.substr(position, end - position);
-        if (!line.empty() && line.back() == '\r')
-            line.pop_back();
-        if (line.empty())
-            break;
-        if (_strnicmp(line.c_str(), name, nameLength) == 0) {
-            size_t start = line.find_first_not_of(" \t", nameLength);
-            return start == std::string::npos ? "" : line.substr(start);
-        }
-        position = end + 1;
-    }
-    return "";
 }
 
 // Whether the article `number` of `group` carries `id`.
