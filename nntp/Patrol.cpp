@@ -471,11 +471,12 @@ void Patrol::FetchGroup(DWORD row, const wchar_t* groupName)
             if (result_->status != StatusFatal) {
                 group_.SetLastArticle(newLast);
                 group_.SetServerLast(last);
-                // The articles reach the medium before the header counts them.
+                // The articles reach the medium before the header counts them;
+                // with nothing fetched there is nothing to flush before it.
+                BOOL appended = from <= last;
                 if (!group_.SetStateText(result_->text) || !DropAppendMark(&group_) ||
-                    !FileFlush(group_.LogHandle()) ||
-                    !FileFlush(group_.IndexHandle()) || !group_.WriteHeader(group_.IndexHandle()) ||
-                    !FileFlush(group_.IndexHandle()))
+                    (appended && (!FileFlush(group_.LogHandle()) || !FileFlush(group_.IndexHandle()))) ||
+                    !group_.WriteHeader(group_.IndexHandle()) || !FileFlush(group_.IndexHandle()))
                     FailWithCode(groupName, IDS_INDEX_WRITE_FAILED);
             }
             if (result_->status == StatusFatal)
