@@ -19,7 +19,13 @@ flock 9
 . /etc/os-release
 rm -rf "$dir"
 mkdir -p "$dir/lists/partial" "$dir/cache/archives/partial" "$dir/fetch"
-echo "deb-src http://deb.debian.org/debian $VERSION_CODENAME main" > "$dir/sources.list"
+# The Debian archive the machine already takes its own packages from.
+mirror=$(sed -n 's|^URIs:[[:space:]]*\([^[:space:]]*/debian\)/*[[:space:]]*$|\1|p' \
+           /etc/apt/sources.list.d/*.sources 2>/dev/null | head -n 1 || true)
+[ -n "$mirror" ] || mirror=$(awk '$1 == "deb" { for (i = 2; i <= NF; ++i) if ($i ~ /^[a-z]+:\/\/.*\/debian\/?$/) { sub(/\/$/, "", $i); print $i; exit } }' \
+                               /etc/apt/sources.list /etc/apt/sources.list.d/*.list 2>/dev/null | head -n 1 || true)
+[ -n "$mirror" ] || { echo "bearssl: no Debian archive among the machine's apt sources" >&2; exit 1; }
+echo "deb-src $mirror $VERSION_CODENAME main" > "$dir/sources.list"
 apt=(apt-get -qq -o "Dir::Etc::sourcelist=$dir/sources.list" -o Dir::Etc::sourceparts=-
      -o "Dir::State::Lists=$dir/lists" -o "Dir::Cache=$dir/cache")
 "${apt[@]}" update >&2
