@@ -512,7 +512,7 @@ long RunPace(unsigned short port, int groups)
     long articles = 0;
     if (!c.Connect("127.0.0.1", port) || !c.ReadLine(line, sizeof line, FALSE) || line[0] != '2')
         return -1;
-    if (g_compress && StartCompression(&c, &layer, line, sizeof line) != kCompressionReady)
+    if (g_compress && StartCompression(&c, &layer, g_pipelining, line, sizeof line) != kCompressionReady)
         return -1;
     for (int g = 0; g < groups; ++g) {
         unsigned long code = 0, count = 0, first = 0, last = 0;

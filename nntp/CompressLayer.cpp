@@ -148,29 +148,42 @@ BOOL CompressLayer::HoldsInput()
     return inflate_.avail_in || outputPending_ || (below_ && below_->HoldsInput());
 }
 
-CompressionStart StartCompression(NntpConnection* connection, CompressLayer* layer, char* line,
-                                  DWORD lineSize)
+CompressionStart StartCompression(NntpConnection* connection, CompressLayer* layer, BOOL pipelined,
+                                  char* line, DWORD lineSize)
 {
-    if (!connection->SendLine("CAPABILITIES"))
-        return kCompressionSendFailed;
-    if (!connection->ReadLine(line, lineSize, FALSE))
-        return kCompressionReceiveFailed;
-    if (line[0] != '1')
-        return kCompressionReady;   // 480, 500: no list to look at
-    BOOL offered = FALSE;
-    for (;;) {
-        if (!connection->ReadLine(line, lineSize, FALSE))
-            return kCompressionReceiveFailed;
-        if (strcmp(line, ".\r\n") == 0)
-            break;
-        offered = offered || OffersDeflate(line);
-    }
-    // The states come first: without memory for them nothing is asked.
-    if (!offered || !layer->Start(connection->Top()))
-        return kCompressionReady;
-    if (!connection->SendLine("COMPRESS DEFLATE")) {
+    // Pipelined, COMPRESS ends the pipeline that CAPABILITIES begins and a
+    // round trip is saved: a server without it answers 500, and a server
+    // that answers 206 compresses whatever its list said.
+    static const char kBoth[] = "CAPABILITIES\r\nCOMPRESS DEFLATE\r\n";
+    BOOL asked = pipelined && layer->Start(connection->Top());
+    if (asked ? !connection->SendLines(kBoth, sizeof kBoth - 1) : !connection->SendLine("CAPABILITIES")) {
         layer->Destroy();
         return kCompressionSendFailed;
+    }
+    if (!connection->ReadLine(line, lineSize, FALSE)) {
+        layer->Destroy();
+        return kCompressionReceiveFailed;
+    }
+    BOOL offered = FALSE;
+    if (line[0] == '1') {   // 480, 500: no list to look at
+        for (;;) {
+            if (!connection->ReadLine(line, lineSize, FALSE)) {
+                layer->Destroy();
+                return kCompressionReceiveFailed;
+            }
+            if (strcmp(line, ".\r\n") == 0)
+                break;
+            offered = offered || OffersDeflate(line);
+        }
+    }
+    if (!asked) {
+        // The states come first: without memory for them nothing is asked.
+        if (!offered || !layer->Start(connection->Top()))
+            return kCompressionReady;
+        if (!connection->SendLine("COMPRESS DEFLATE")) {
+            layer->Destroy();
+            return kCompressionSendFailed;
+        }
     }
     if (!connection->ReadLine(line, lineSize, FALSE)) {
         layer->Destroy();

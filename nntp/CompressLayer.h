@@ -49,7 +49,9 @@ enum CompressionStart { kCompressionSendFailed, kCompressionReceiveFailed, kComp
 // compressing): asks for CAPABILITIES and, when they offer COMPRESS DEFLATE,
 // turns it on with `layer` as the connection's new top. A server without
 // either, or one that refuses, leaves the connection as it was:
-// kCompressionReady all the same. `line` (of `lineSize` bytes) receives the
-// replies. A failed send or receive leaves its code in the last error.
-CompressionStart StartCompression(NntpConnection* connection, CompressLayer* layer, char* line,
-                                  DWORD lineSize);
+// kCompressionReady all the same. `pipelined`: COMPRESS DEFLATE is sent
+// with CAPABILITIES, whatever they offer. `line` (of `lineSize` bytes)
+// receives the replies. A failed send or receive leaves its code in the
+// last error.
+CompressionStart StartCompression(NntpConnection* connection, CompressLayer* layer, BOOL pipelined,
+                                  char* line, DWORD lineSize);

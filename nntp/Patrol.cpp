@@ -376,7 +376,7 @@ BOOL Patrol::Compress()
 {
     if (!job_->compress)
         return TRUE;
-    CompressionStart start = StartCompression(&connection_, &compress_, line_, kLineSize);
+    CompressionStart start = StartCompression(&connection_, &compress_, pipelined_, line_, kLineSize);
     if (start == kCompressionSendFailed)
         FailWithCode(kCaptionSocketError, IDS_SEND_FAILED);
     else if (start == kCompressionReceiveFailed)

@@ -431,7 +431,7 @@ TEST(Inn, PostsGoOutOnceAndComeBackAsComposed)
         std::string raw;
         for (const std::string& line : inn.ReadList())
             raw += line;
-        for (const std::string piece : {std::string("\r\nSubject: =?ISO-2022-JP?B?"), "\r\nMessage-ID: " + firstId + "\r\n",
+        for (const std::string& piece : {std::string("\r\nSubject: =?ISO-2022-JP?B?"), "\r\nMessage-ID: " + firstId + "\r\n",
                                         std::string("\r\nFrom: =?ISO-2022-JP?B?"), std::string("\r\n..dotted\r\n"),
                                         std::string("\r\n\x1b$B$3$s$K$A$O!\"%+%?%+%J$H4A;z!#\x1b(B\r\n"),
                                         std::string("\r\nUser-Agent: Pelora/1.1\r\n")})

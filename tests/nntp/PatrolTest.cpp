@@ -285,14 +285,18 @@ struct Pass { DownloadResult result; Lines wire; std::vector<std::string> files;
 
 const wchar_t* const kGroups[] = {L"g.gappy", L"g.next", L"g.after"};
 
-// `deflatedPiece` above 0 compresses, the server sending its deflated bytes
-// in pieces of that size.
-Pass RunPass(DWORD limit, unsigned givesUpAt, DWORD pipelining, size_t deflatedPiece = 0)
+// `deflatedPiece` above 0 asks for compression, the server sending its
+// deflated bytes in pieces of that size; `offer` says what the server does.
+enum Offer { kOffered, kUnlisted, kRefused };
+
+Pass RunPass(DWORD limit, unsigned givesUpAt, DWORD pipelining, size_t deflatedPiece = 0, Offer offer = kOffered)
 {
     Pass pass;
     ScriptedNntpServer server;
     EXPECT_TRUE(server.Start(15000));
-    if (deflatedPiece)
+    if (offer == kUnlisted)   // compresses all the same
+        server.On("CAPABILITIES", "101 list\r\nVERSION 2\r\n.\r\n");
+    if (deflatedPiece && offer != kRefused)
         server.OfferDeflate(deflatedPiece);
     // HEAD 423 on every 7th article, BODY 423 on every 11th, and a HEAD reply
     // cut into pieces. The first answer scripted for a line is used first.
@@ -344,6 +348,9 @@ TEST_P(PipeliningTest, StoresWhatTheOneAtATimePassStores)
     Pass pipelined = RunPass(GetParam().first, GetParam().second, 1);
     Pass compressed = RunPass(GetParam().first, GetParam().second, 1, 4096);
     Pass bytewise = RunPass(GetParam().first, GetParam().second, 0, 1);
+    // Pipelined, COMPRESS goes out with CAPABILITIES whatever they offer.
+    Pass unlisted = RunPass(GetParam().first, GetParam().second, 1, 4096, kUnlisted);
+    Pass refused = RunPass(GetParam().first, GetParam().second, 1, 4096, kRefused);
 
     Lines wire = {"LIST ACTIVE g.gappy,g.next,g.after"}, deflated = {"CAPABILITIES", "COMPRESS DEFLATE"},
           deflatedSingle = deflated;
@@ -362,7 +369,9 @@ TEST_P(PipeliningTest, StoresWhatTheOneAtATimePassStores)
     EXPECT_LE(pipelined.linesAtOnce, 48u);
     EXPECT_EQ(deflated, compressed.wire);
     EXPECT_EQ(deflatedSingle, bytewise.wire);
-    for (const Pass* other : {&pipelined, &compressed, &bytewise}) {
+    EXPECT_EQ(deflated, unlisted.wire);
+    EXPECT_EQ(deflated, refused.wire);
+    for (const Pass* other : {&pipelined, &compressed, &bytewise, &unlisted, &refused}) {
         EXPECT_EQ(single.result.status, other->result.status);
         EXPECT_STREQ(single.result.caption, other->result.caption);
         EXPECT_STREQ(single.result.text, other->result.text);
