@@ -476,7 +476,7 @@ void Patrol::FetchGroup(DWORD row, const wchar_t* groupName)
                 BOOL appended = from <= last;
                 if (!group_.SetStateText(result_->text) || !DropAppendMark(&group_) ||
                     (appended && (!FileFlush(group_.LogHandle()) || !FileFlush(group_.IndexHandle()))) ||
-                    !group_.WriteHeader(group_.IndexHandle()) || !FileFlush(group_.IndexHandle()))
+                    !group_.StoreHeader(group_.IndexHandle()))
                     FailWithCode(groupName, IDS_INDEX_WRITE_FAILED);
             }
             if (result_->status == StatusFatal)

@@ -107,26 +107,32 @@ BOOL GroupRecord::ReadHeader()
     return TRUE;
 }
 
-BOOL GroupRecord::WriteHeader(HANDLE file)
+BOOL GroupRecord::BuildHeader(IndexHeader* header)
 {
-    IndexHeader header;
-    memset(&header, 0, sizeof header);
-    header.version = kIndexVersion;
-    header.lastArticle = lastArticle_;
-    header.serverLast = serverLast_;
-    header.reservedWord = reservedWord_;
-    header.recordCount = recordCount_;
-    header.savedPosition = savedPosition_;
-    header.unreadCount = unreadCount_;
-    header.highCount = highCount_;
-    header.lowCount = lowCount_;
+    memset(header, 0, sizeof *header);
+    header->version = kIndexVersion;
+    header->lastArticle = lastArticle_;
+    header->serverLast = serverLast_;
+    header->reservedWord = reservedWord_;
+    header->recordCount = recordCount_;
+    header->savedPosition = savedPosition_;
+    header->unreadCount = unreadCount_;
+    header->highCount = highCount_;
+    header->lowCount = lowCount_;
     char* state = ToMultiByte(StateText());
     if (!state)
         return FALSE;
     // A text longer than the field loses its tail, never half a character.
-    BoundedCopy(header.stateText, state, kStateTextFieldSize - 1);
+    BoundedCopy(header->stateText, state, kStateTextFieldSize - 1);
     free(state);
+    return TRUE;
+}
 
+BOOL GroupRecord::WriteHeader(HANDLE file)
+{
+    IndexHeader header;
+    if (!BuildHeader(&header))
+        return FALSE;
     if (file != INVALID_HANDLE_VALUE) {
         if (!SeekTo(file, 0))
             return FALSE;
@@ -143,6 +149,18 @@ BOOL GroupRecord::WriteHeader(HANDLE file)
     LastErrorKeeper keep;
     CloseHandle(file);
     return ok;
+}
+
+BOOL GroupRecord::StoreHeader(HANDLE file)
+{
+    IndexHeader header, stored;
+    DWORD read = 0;
+    if (!BuildHeader(&header))
+        return FALSE;
+    if (SeekTo(file, 0) && ReadFull(file, &stored, sizeof stored, &read) && read == sizeof stored
+        && memcmp(&header, &stored, sizeof header) == 0)
+        return TRUE;
+    return SeekTo(file, 0) && WriteAll(file, &header, sizeof header) && FileFlush(file);
 }
 
 void GroupRecord::Release()

@@ -21,6 +21,10 @@ public:
     // closed;
     // otherwise `file` is written at offset 0 and left open.
     BOOL WriteHeader(HANDLE file = INVALID_HANDLE_VALUE);
+    // Writes the header at offset 0 of the open `file` and flushes it,
+    // unless the file holds those very bytes: a pass that changes nothing
+    // costs the card no write.
+    BOOL StoreHeader(HANDLE file);
     void Release();                  // paths, state, index handle; not the log
 
     BOOL OpenIndex();                // read/write, not shared, created
@@ -73,6 +77,8 @@ public:
     enum { kCurrentPosition = 0xFFFFFFFF };
 
 protected:
+    BOOL BuildHeader(IndexHeader* header);
+
     HANDLE index_;
     HANDLE log_;
     wchar_t* indexPath_;

@@ -4,6 +4,7 @@
 #include <stdlib.h>
 #include <algorithm>
 #include "nntp/PatrolHarness.h"
+#include "store/FileOps.h"
 
 namespace {
 
@@ -163,6 +164,41 @@ TEST_P(RangeRulesTest, AcrossGroups)
 }
 
 INSTANTIATE_TEST_SUITE_P(Settings, RangeRulesTest, testing::Values(0u, 1u));
+
+// Once a group's header says what a pass with nothing new would write, such
+// a pass changes no byte and makes no write or flush: with two groups
+// pipelined, the numbers come from the list.
+TEST_P(RangeRulesTest, NothingNewTwiceWritesNothing)
+{
+    ScriptedNntpServer server;
+    ASSERT_TRUE(server.Start(10000));
+    server.On("LIST ACTIVE g.one,g.two", "215 list\r\ng.one 3 1 y\r\ng.two 0 1 y\r\n.\r\n");
+    server.On("GROUP g.one", "211 3 1 3 g.one\r\n");
+    server.On("GROUP g.two", "211 0 1 0 g.two\r\n");
+    for (unsigned n = 1; n <= 3; ++n)
+        AddSimple(server, n);
+    PatrolHarness harness;
+    harness.AddGroup(L"g.one");
+    harness.AddGroup(L"g.two");
+    harness.SetPipelining(GetParam());
+    ASSERT_EQ((DWORD)StatusOk, harness.RunDirect(server.Port()).status);
+    ASSERT_EQ((DWORD)StatusOk, harness.RunDirect(server.Port()).status);
+    std::string files[] = {harness.Group(L"g.one", L".idx"), harness.Group(L"g.one", L".log"),
+                           harness.Group(L"g.two", L".idx")};
+    int changes = 0;
+    SetFileOpHook([](const FileOpCall& call, void* count) {
+        *(int*)count += call.kind != kFileOpCreate && call.kind != kFileOpOpened && call.kind != kFileOpProbe;
+        return TRUE;
+    }, &changes);
+    DownloadResult result = harness.RunDirect(server.Port());
+    SetFileOpHook(NULL, NULL);
+    EXPECT_EQ((DWORD)StatusOk, result.status);
+    EXPECT_EQ(0, changes);
+    EXPECT_EQ(files[0], harness.Group(L"g.one", L".idx"));
+    EXPECT_EQ(files[1], harness.Group(L"g.one", L".log"));
+    EXPECT_EQ(files[2], harness.Group(L"g.two", L".idx"));
+    EXPECT_EQ(3u, (files[0].size() - 100) / 92);
+}
 
 // Lines of any length: a 5,000-byte References keeps its first identifier
 // and its last ones; a long Subject is cut, a long unkept field dropped; a
