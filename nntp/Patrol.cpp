@@ -445,6 +445,7 @@ void Patrol::FetchGroup(DWORD row, const wchar_t* groupName)
     DWORD count = 0, first = 0, last = group_.ServerLast();
     if (Select(plan, lastArticle, &count, &first, &last)) {
         DWORD from = FirstToFetch(lastArticle, first, last);
+        DWORD countBefore = group_.RecordCount();
 
         if (!group_.OpenLog()) {
             FailWithCode(groupName, IDS_FILE_OPEN_FAILED);
@@ -484,8 +485,9 @@ void Patrol::FetchGroup(DWORD row, const wchar_t* groupName)
         }
         group_.CloseIndex();
         group_.CloseLog();
-        // Derived data: a failure leaves the threads to the next opening.
-        if (result_->status != StatusFatal)
+        // Derived data: a failure, like a thread file that was stale before
+        // a pass that added nothing, is left to the next opening.
+        if (result_->status != StatusFatal && group_.RecordCount() != countBefore)
             UpdateThreadFile(&group_);
     } else if (result_->status == StatusSkipped) {
         // The refusal becomes the group's state; its numbers stay as they were.
