@@ -8,7 +8,7 @@
 # is to the first row. Then many small
 # groups behind the slow line: PELORA_BENCH_GROUPS groups (120) of 3
 # articles each, pipelined with and without compression, and a pass that
-# finds nothing new in any of them.
+# finds nothing new in any of them, then one more such pass.
 #
 #   bench/patrol-inn.sh        (as root; needs a built bench_PatrolBench)
 #
@@ -171,12 +171,14 @@ names=$(echo $many_groups | tr ' ' ,)
 read -r m_s m_n m_b <<<"$(pass $line_port "$names" --pipelining 1)"
 read -r mc_s mc_n mc_b <<<"$(pass $line_port "$names" --pipelining 1 --compress 1)"
 read -r mz_s mz_n mz_b <<<"$(pass $line_port "$names" --pipelining 1 --compress 1 --again)"
+read -r my_s my_n my_b <<<"$(pass $line_port "$names" --pipelining 1 --compress 1 --again --again)"
 trip=$(echo "2 * $delay / 1000" | bc -l)
 floor=$(echo "$mc_b / $rate + 2 * $trip" | bc -l)
 table "(c) INN behind the slow line, $many groups of 3 new articles" \
   "the line's floor: compressed bytes plus two round trips|$floor|" \
   "Pelora, Pipelining 1 ($m_b bytes)|$m_s|$m_n" "Pelora, Pipelining 1, Compress 1 ($mc_b bytes)|$mc_s|$mc_n" \
-  "the same, nothing new in any group ($mz_b bytes)|$mz_s|$mz_n"
+  "the same, nothing new in any group ($mz_b bytes)|$mz_s|$mz_n" \
+  "the same, nothing new a second time ($my_b bytes)|$my_s|$my_n"
 goals+=("many groups: Compress 1 takes $(printf %.3f "$(echo "$mc_s / $floor" | bc -l)")x the line's floor (goal at most 1.5x)"
         "many groups, nothing new: $(printf %.1f "$(echo "($mz_s - $mz_b / $rate) / $trip" | bc -l)") round trips besides its bytes (goal at most 4)")
 echo
