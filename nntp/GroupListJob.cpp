@@ -95,7 +95,8 @@ BOOL Authenticate(GroupListJob* job)
 
 BOOL Compress(GroupListJob* job)
 {
-    CompressionStart start = StartCompression(&job->connection, &job->compressLayer, FALSE, job->line, kGroupListLineSize);
+    CompressionStart start = StartCompression(&job->connection, &job->compressLayer, FALSE, job->line,
+                                              kGroupListLineSize);
     if (start == kCompressionSendFailed)
         SetError(job, L"Can't send data");
     else if (start == kCompressionReceiveFailed)
